@@ -1,0 +1,158 @@
+// The wizard's only view of the operating system: one function per operation
+// it uses (spooler, registry, shell, system queries). Text is UTF-8 here; the
+// Win32 implementation converts to UTF-16 and calls the W functions.
+// Every result carries the Windows error code (0 = success) so that callers
+// can report what failed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelp {
+
+using WinError = std::uint32_t;
+
+// The Windows error codes the wizard looks at or reports.
+namespace winerr {
+constexpr WinError Success = 0;
+constexpr WinError FileNotFound = 2;
+constexpr WinError PathNotFound = 3;
+constexpr WinError AccessDenied = 5;
+constexpr WinError InvalidHandle = 6;
+constexpr WinError NotEnoughMemory = 8;
+constexpr WinError InvalidParameter = 87;
+constexpr WinError InsufficientBuffer = 122;
+constexpr WinError FilenameExcedRange = 206;
+constexpr WinError MoreData = 234;
+constexpr WinError NoMoreItems = 259;
+constexpr WinError Cancelled = 1223;
+constexpr WinError UnknownPrinterDriver = 1797;
+constexpr WinError InvalidPrinterName = 1801;
+constexpr WinError PrinterAlreadyExists = 1802;
+}  // namespace winerr
+
+template <class T>
+struct Result {
+    T value{};
+    WinError error = winerr::Success;
+    bool ok() const { return error == winerr::Success; }
+};
+
+// A native window handle (HWND), opaque to the portable code.
+using WindowHandle = std::uintptr_t;
+// A printer handle from addPrinter; 0 means none.
+using PrinterHandle = std::uintptr_t;
+// An open registry key; 0 means none.
+using RegKey = std::uintptr_t;
+
+struct PortRecord {  // PORT_INFO_2: name and description
+    std::string name;
+    std::string description;  // empty when the spooler gives none
+};
+
+struct MonitorRecord {  // MONITOR_INFO_1
+    std::optional<std::string> name;  // absent when the record has no name
+};
+
+struct PrinterRecord {  // PRINTER_INFO_2: the fields the wizard reads
+    std::string name;
+    std::string port;
+};
+
+struct DriverInfo3 {  // DRIVER_INFO_3
+    std::uint32_t version = 0;
+    std::string name;
+    std::string environment;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+    std::string helpFile;
+    // Consecutive zero-terminated texts closed by an empty text, exactly the
+    // bytes handed to the spooler (embedded '\0' included).
+    std::string dependentFiles;
+    std::string monitorName;
+    std::string defaultDataType;
+};
+
+struct PrinterInfo2 {  // PRINTER_INFO_2: the fields the wizard fills
+    std::string printerName;
+    std::string portName;
+    std::string driverName;
+    std::string printProcessor;
+    std::string datatype;
+};
+
+enum class RegRoot { CurrentUser, LocalMachine, CurrentConfig };
+
+enum class RegAccess { Read, QueryValue, SetValue, AllAccess };
+
+constexpr std::uint32_t RegSz = 1;     // REG_SZ
+constexpr std::uint32_t RegDword = 4;  // REG_DWORD
+
+struct RegValue {
+    std::uint32_t type = 0;
+    std::string data;  // raw bytes as stored
+};
+
+struct RegEnumEntry {
+    std::string name;
+    std::string data;  // raw bytes; a REG_SZ carries its terminating zero
+};
+
+// The two forms of the version record: OSVERSIONINFOEX and plain OSVERSIONINFO.
+enum class VersionRecordForm { Extended, Plain };
+
+struct OsVersionInfo {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t platformId = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Print spooler, local machine.
+    virtual Result<std::vector<PortRecord>> enumPorts() = 0;
+    virtual Result<std::vector<MonitorRecord>> enumMonitors() = 0;
+    virtual WinError addPort(WindowHandle owner, const std::string& monitorName) = 0;
+    virtual WinError configurePort(WindowHandle owner, const std::string& portName) = 0;
+    virtual Result<std::vector<PrinterRecord>> enumPrinters() = 0;
+    virtual Result<std::string> printerDriverDirectory(const std::string& environment) = 0;
+    virtual WinError addPrinterDriver(const DriverInfo3& driver) = 0;
+    virtual Result<PrinterHandle> addPrinter(const PrinterInfo2& printer) = 0;
+    virtual WinError closePrinter(PrinterHandle printer) = 0;
+
+    // Registry. Keys are opened, used and closed within one step.
+    virtual Result<RegKey> regOpenKey(RegRoot root, const std::string& path, RegAccess access) = 0;
+    virtual Result<RegKey> regCreateKey(RegRoot root, const std::string& path) = 0;
+    virtual WinError regSetString(RegKey key, const std::string& name, const std::string& value) = 0;
+    virtual WinError regSetDword(RegKey key, const std::string& name, std::uint32_t value) = 0;
+    // Reads at most maxBytes of the value; a larger value fails with MoreData.
+    virtual Result<RegValue> regQueryValue(RegKey key, const std::string& name, std::size_t maxBytes) = 0;
+    // Value number index; a name or datum larger than its limit fails with
+    // MoreData, the end of the values with NoMoreItems.
+    virtual Result<RegEnumEntry> regEnumValue(RegKey key, std::uint32_t index, std::size_t maxNameBytes,
+                                              std::size_t maxDataBytes) = 0;
+    virtual WinError regCloseKey(RegKey key) = 0;
+
+    // Shell: starts a program with the verb "open", shown normally.
+    virtual WinError shellOpen(const std::string& path) = 0;
+
+    // System queries.
+    virtual Result<OsVersionInfo> versionQuery(VersionRecordForm form) = 0;
+    virtual std::uint32_t activeCodePage() = 0;
+    // The current directory; fails with InsufficientBuffer when it does not
+    // fit in capacity characters (terminating zero included).
+    virtual Result<std::string> currentDirectory(std::size_t capacity) = 0;
+    // IsWow64Process for the current process, looked up at run time: absent
+    // when the system does not have the function, else the raw BOOL answer.
+    virtual std::optional<int> isWow64Process() = 0;
+    virtual WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) = 0;
+    virtual void sleep(std::uint32_t milliseconds) = 0;
+    virtual void debugOutput(const std::string& text) = 0;
+};
+
+}  // namespace kelp
