@@ -1,0 +1,159 @@
+#include "pages/PrinterSettingsPage.h"
+
+#include "app/EnglishTexts.h"
+#include "pages/AboutBox.h"
+#include "pages/ModelCatalogue.h"
+#include "pages/PortPage.h"
+#include "pages/SerialValueTables.h"
+#include "res/resource.h"
+
+namespace kelp {
+
+namespace {
+
+constexpr ControlText kEnglishTexts[] = {
+    {IDC_SET_BACK, "Back(&N) >"},
+    {IDC_SET_NEXT, "Next >"},
+    {IDC_SET_EXIT, "Exit"},
+    {IDC_SET_MODEL_LABEL, "Driver Name"},
+    {IDC_SET_GROUP, "Printer Settings"},
+    {IDC_SET_NAME_LABEL, "Printer Name"},
+    {IDC_SET_NOTE, "This driver is suitable for Windows x86/x64 systems"},
+    {IDC_SET_DEFAULT_LABEL, "Set As Default Printer"},
+};
+
+constexpr BilingualText kCompletionMessage = {"驱动安装完成", "Driver installation completed"};
+
+struct SerialList {
+    int id;
+    std::span<const SerialRow> (*rows)();
+    int initialRow;
+};
+
+constexpr SerialList kSerialLists[] = {
+    {IDC_SET_PORT, SerialValueTables::ports, 0},
+    {IDC_SET_BAUD, SerialValueTables::baudRates, 5},
+    {IDC_SET_DATA_BITS, SerialValueTables::dataBits, 3},
+    {IDC_SET_STOP_BITS, SerialValueTables::stopBits, 0},
+    {IDC_SET_PARITY, SerialValueTables::parities, 2},
+    {IDC_SET_FLOW, SerialValueTables::flowControls, 2},
+};
+
+// The lists that only a COM port uses.
+constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_STOP_BITS, IDC_SET_PARITY,
+                                       IDC_SET_FLOW};
+
+// osCode values for which the completion message is shown.
+constexpr int kFirstOsCodeWithMessage = 3;
+constexpr int kLastOsCodeWithMessage = 9;
+
+}  // namespace
+
+PrinterSettingsPage::PrinterSettingsPage(AppContext& context) : Page(IDD_PRINTER_SETTINGS), context_(context) {}
+
+// The shared state must not keep pointing at pages that are gone.
+PrinterSettingsPage::~PrinterSettingsPage() {
+    if (context_.settings.settingsPage == this) context_.settings.settingsPage = nullptr;
+    if (portPage_ && context_.settings.portPage == portPage_.get()) context_.settings.portPage = nullptr;
+}
+
+bool PrinterSettingsPage::onInit() {
+    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    addAboutEntry();
+    fillModelList();
+    dialog().setCheck(IDC_SET_DEFAULT, false);
+    dialog().setText(IDC_SET_NAME, ModelCatalogue::rows()[0].displayName);
+    fillSerialLists();
+    enableSerialLists(false);
+    context_.settings.settingsPage = this;
+    return true;
+}
+
+void PrinterSettingsPage::onCommand(int id, int code) {
+    switch (id) {
+        case IDC_SET_MODEL:
+            if (code == ComboSelectionChange) onModelChanged();
+            break;
+        case IDC_SET_PORT:
+            if (code == ComboSelectionChange) onPortChanged();
+            break;
+        case IDC_SET_NEXT: onNext(); break;
+        case IDC_SET_BACK: end(PageCancel); break;
+        case IDC_SET_EXIT: onCancel(); break;
+        default: break;
+    }
+}
+
+void PrinterSettingsPage::onCancel() { end(PageOk); }
+
+bool PrinterSettingsPage::onSysCommand(unsigned command) {
+    if ((command & SysCommandMask) != IDM_ABOUTBOX) return false;
+    showAboutBox();
+    return true;
+}
+
+int PrinterSettingsPage::modelRow() const { return dialog().comboSelection(IDC_SET_MODEL); }
+bool PrinterSettingsPage::defaultPrinter() const { return dialog().isChecked(IDC_SET_DEFAULT); }
+int PrinterSettingsPage::portIndex() const { return dialog().comboSelection(IDC_SET_PORT); }
+int PrinterSettingsPage::baudIndex() const { return dialog().comboSelection(IDC_SET_BAUD); }
+int PrinterSettingsPage::dataBitsIndex() const { return dialog().comboSelection(IDC_SET_DATA_BITS); }
+int PrinterSettingsPage::stopBitsIndex() const { return dialog().comboSelection(IDC_SET_STOP_BITS); }
+int PrinterSettingsPage::parityIndex() const { return dialog().comboSelection(IDC_SET_PARITY); }
+int PrinterSettingsPage::flowControlIndex() const { return dialog().comboSelection(IDC_SET_FLOW); }
+
+void PrinterSettingsPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
+
+// The About entry stays Chinese in both languages.
+void PrinterSettingsPage::addAboutEntry() {
+    const std::string entry = dialog().loadString(IDS_ABOUTBOX);
+    if (entry.empty()) return;
+    if (!dialog().appendSystemMenuSeparator()) return;
+    dialog().appendSystemMenuItem(IDM_ABOUTBOX, entry);
+}
+
+void PrinterSettingsPage::fillModelList() {
+    dialog().comboReset(IDC_SET_MODEL);
+    for (const auto& model : ModelCatalogue::rows()) dialog().comboAdd(IDC_SET_MODEL, model.displayName);
+    dialog().comboSetSelection(IDC_SET_MODEL, 0);
+}
+
+void PrinterSettingsPage::fillSerialLists() {
+    for (const auto& list : kSerialLists) {
+        dialog().comboReset(list.id);
+        for (const auto& row : list.rows()) dialog().comboAdd(list.id, row.listText);
+        dialog().comboSetSelection(list.id, list.initialRow);
+    }
+}
+
+void PrinterSettingsPage::enableSerialLists(bool enabled) {
+    for (int id : kSerialSettingLists) dialog().enable(id, enabled);
+}
+
+void PrinterSettingsPage::onModelChanged() {
+    if (const ModelRow* model = ModelCatalogue::row(modelRow())) dialog().setText(IDC_SET_NAME, model->displayName);
+}
+
+// Serial settings apply to COM ports only; no selection counts as LPT.
+void PrinterSettingsPage::onPortChanged() { enableSerialLists(portIndex() >= SerialValueTables::FirstComPortRow); }
+
+void PrinterSettingsPage::onNext() {
+    portPage_ = std::make_unique<PortPage>(context_);
+    context_.settings.portPage = portPage_.get();
+    if (context_.host.runModal(*portPage_) == PageCancel) return;  // Back or Cancel: stay
+    context_.settings.selectedPort = portPage_->chosenPort();
+    if (portPage_->installationFinished()) showCompletionMessage();
+    end(PageOk);
+}
+
+void PrinterSettingsPage::showCompletionMessage() {
+    const int osCode = context_.settings.osCode;
+    if (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage) return;
+    dialog().messageBox(kCompletionMessage.in(context_.settings.englishFlag), MessageIcon::None);
+}
+
+void PrinterSettingsPage::showAboutBox() {
+    AboutBox about;
+    context_.host.runModal(about);  // OK and Cancel are alike here
+}
+
+}  // namespace kelp

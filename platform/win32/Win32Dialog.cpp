@@ -1,0 +1,353 @@
+#include "platform/win32/Win32Dialog.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <optional>
+
+#include "platform/win32/Text.h"
+
+namespace kelp {
+
+namespace {
+
+// Everything one modal run needs, on the stack of runModal for as long as
+// DialogBoxParamW runs. The dialog procedure finds it in DWLP_USER from
+// WM_INITDIALOG until WM_NCDESTROY.
+struct ModalRun {
+    Page& page;
+    HINSTANCE instance;
+    std::optional<Win32Dialog> window;  // made at WM_INITDIALOG
+    bool attached = false;              // the page may be called
+    bool failed = false;                // a handler threw: the run ends with PageFailed
+};
+
+// Writes to the debugger output and never throws: it runs in the handler of
+// an exception already on its way.
+void reportFailure(const wchar_t* what, const char* reason) noexcept {
+    try {
+        std::wstring line = L"Kelp: ";
+        line += what;
+        if (reason && *reason) {
+            line += L": ";
+            line += win32::widen(reason);
+        }
+        line += L"\n";
+        OutputDebugStringW(line.c_str());
+    } catch (...) {
+        OutputDebugStringW(L"Kelp: a page handler failed\n");
+    }
+}
+
+// The page's handler for one message. Returns what the dialog procedure
+// returns: TRUE when the message was processed, FALSE for the default
+// processing of DefDlgProc. WM_INITDIALOG returns TRUE to let Windows set the
+// focus to the first tab stop, FALSE when the page has set it itself.
+INT_PTR dispatch(ModalRun& run, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Page& page = run.page;
+    switch (message) {
+        case WM_COMMAND: {
+            // Split the id from the notification code: a combo box's
+            // CBN_SELCHANGE comes with the combo's id in the low word.
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (id == IDOK)
+                page.onOk();
+            else if (id == IDCANCEL)
+                page.onCancel();
+            else
+                page.onCommand(id, code);
+            return TRUE;
+        }
+        case WM_SYSCOMMAND:
+            // FALSE hands the command to DefDlgProc: SC_CLOSE becomes WM_CLOSE,
+            // which DefDlgProc turns into WM_COMMAND IDCANCEL.
+            return page.onSysCommand(static_cast<unsigned>(wParam)) ? TRUE : FALSE;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (!header) return FALSE;
+            const std::intptr_t result =
+                page.onNotify(static_cast<int>(header->idFrom), static_cast<int>(header->code));
+            // A dialog procedure hands a notification's result back through
+            // DWLP_MSGRESULT; its own return value only says "processed".
+            SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* run = reinterpret_cast<ModalRun*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (message == WM_INITDIALOG) {
+        run = reinterpret_cast<ModalRun*>(lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(run));
+    }
+    if (!run) return FALSE;  // WM_SETFONT and the like, before WM_INITDIALOG
+
+    // No C++ exception may unwind through user32: it would leave the window
+    // manager's state half-updated and, across the system's frames, is not
+    // even guaranteed to reach a handler. Report it and end the page.
+    try {
+        switch (message) {
+            case WM_INITDIALOG:
+                run->window.emplace(hwnd, run->instance);
+                run->page.attach(&*run->window);
+                run->attached = true;
+                return run->page.onInit() ? TRUE : FALSE;
+            case WM_DESTROY:
+                // The page lets go of the window while its controls still exist;
+                // whatever arrives after this is not passed to the page.
+                if (run->attached) run->page.attach(nullptr);
+                run->attached = false;
+                return FALSE;
+            case WM_NCDESTROY:
+                SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+                return FALSE;
+            default:
+                if (!run->attached || run->failed) return FALSE;
+                return dispatch(*run, hwnd, message, wParam, lParam);
+        }
+    } catch (const std::exception& e) {
+        reportFailure(L"a page handler failed", e.what());
+    } catch (...) {
+        reportFailure(L"a page handler failed with an unknown exception", nullptr);
+    }
+    run->failed = true;
+    EndDialog(hwnd, PageFailed);
+    return TRUE;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Win32DialogHost
+
+int Win32DialogHost::runModal(Page& page) {
+    ModalRun run{page, instance_, std::nullopt};
+    // No parent: the dialog has no owner window and disables none.
+    // DialogBoxParamW answers -1 when the template is missing or a control
+    // of it cannot be created, and otherwise what EndDialog was given.
+    const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(page.templateId()), nullptr, dialogProc,
+                                           reinterpret_cast<LPARAM>(&run));
+    // WM_DESTROY has detached the page; make sure of it on every path.
+    if (run.attached) page.attach(nullptr);
+    if (run.failed || result == -1) return PageFailed;
+    return static_cast<int>(result);
+}
+
+// ---------------------------------------------------------------------------
+// Win32Dialog: each operation is one or two messages to a control of the
+// dialog; a control that does not exist answers 0 to SendDlgItemMessageW.
+
+LRESULT Win32Dialog::send(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
+    return SendDlgItemMessageW(hwnd_, id, message, wParam, lParam);
+}
+
+void Win32Dialog::setText(int id, const std::string& text) {
+    SetDlgItemTextW(hwnd_, id, win32::widen(text).c_str());
+}
+
+std::string Win32Dialog::text(int id) const {
+    HWND control = GetDlgItem(hwnd_, id);
+    if (!control) return {};
+    // GetWindowTextLengthW may answer more than the text holds, never less.
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return {};
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(control, buffer.data(), length + 1);
+    buffer.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return win32::narrow(buffer);
+}
+
+void Win32Dialog::setCheck(int id, bool checked) {
+    send(id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool Win32Dialog::isChecked(int id) const { return send(id, BM_GETCHECK) == BST_CHECKED; }
+
+void Win32Dialog::enable(int id, bool enabled) {
+    if (HWND control = GetDlgItem(hwnd_, id)) EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+bool Win32Dialog::isEnabled(int id) const {
+    HWND control = GetDlgItem(hwnd_, id);
+    return control && IsWindowEnabled(control);
+}
+
+// Combo boxes ---------------------------------------------------------------
+
+void Win32Dialog::comboReset(int id) { send(id, CB_RESETCONTENT); }
+
+void Win32Dialog::comboAdd(int id, const std::string& text) {
+    const std::wstring wide = win32::widen(text);
+    send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+// Row -1 clears the selection (CB_SETCURSEL answers CB_ERR then, as it does
+// for a row out of range).
+void Win32Dialog::comboSetSelection(int id, int row) { send(id, CB_SETCURSEL, static_cast<WPARAM>(row)); }
+
+int Win32Dialog::comboSelection(int id) const {
+    const LRESULT row = send(id, CB_GETCURSEL);
+    return row == CB_ERR ? -1 : static_cast<int>(row);
+}
+
+int Win32Dialog::comboCount(int id) const {
+    const LRESULT count = send(id, CB_GETCOUNT);
+    return count == CB_ERR ? 0 : static_cast<int>(count);
+}
+
+std::string Win32Dialog::comboText(int id, int row) const {
+    const LRESULT length = send(id, CB_GETLBTEXTLEN, static_cast<WPARAM>(row));
+    if (length == CB_ERR || length <= 0) return {};
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = send(id, CB_GETLBTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer.data()));
+    if (copied == CB_ERR || copied <= 0) return {};
+    buffer.resize(static_cast<size_t>(copied));
+    return win32::narrow(buffer);
+}
+
+// List views ----------------------------------------------------------------
+
+void Win32Dialog::listChangeExtendedStyle(int id, unsigned mask, unsigned style) {
+    send(id, LVM_SETEXTENDEDLISTVIEWSTYLE, mask, style);
+}
+
+void Win32Dialog::listInsertColumn(int id, int column, const std::string& heading, int width) {
+    std::wstring wide = win32::widen(heading);
+    LVCOLUMNW col{};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = width;
+    col.pszText = wide.data();
+    col.iSubItem = column;
+    send(id, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+}
+
+void Win32Dialog::listDeleteAll(int id) { send(id, LVM_DELETEALLITEMS); }
+
+int Win32Dialog::listAddRow(int id, const std::vector<std::string>& cells) {
+    std::wstring first = cells.empty() ? std::wstring() : win32::widen(cells.front());
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = listRowCount(id);
+    item.iSubItem = 0;
+    item.pszText = first.data();
+    const auto row = static_cast<int>(send(id, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0) return -1;
+    for (size_t column = 1; column < cells.size(); ++column) {
+        std::wstring cell = win32::widen(cells[column]);
+        LVITEMW sub{};
+        sub.iSubItem = static_cast<int>(column);
+        sub.pszText = cell.data();
+        send(id, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+    }
+    return row;
+}
+
+int Win32Dialog::listRowCount(int id) const { return static_cast<int>(send(id, LVM_GETITEMCOUNT)); }
+
+// LVM_GETITEMTEXTW copies at most cchTextMax - 1 characters and answers how
+// many it copied; a full buffer may mean a longer text, so grow and ask again.
+std::string Win32Dialog::listCell(int id, int row, int column) const {
+    constexpr size_t kLargest = size_t{1} << 20;
+    for (size_t size = 256;; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(size);
+        const LRESULT copied = send(id, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        if (copied <= 0) return {};
+        if (static_cast<size_t>(copied) < size - 1 || size >= kLargest) {
+            buffer.resize(static_cast<size_t>(copied));
+            return win32::narrow(buffer);
+        }
+    }
+}
+
+void Win32Dialog::listSelectRow(int id, int row) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED;
+    send(id, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool Win32Dialog::listRowSelected(int id, int row) const {
+    return (send(id, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+// Progress bar --------------------------------------------------------------
+
+// PBM_SETRANGE takes 16-bit bounds, enough for the 0..100 of the port page.
+void Win32Dialog::progressSetRange(int id, int low, int high) {
+    send(id, PBM_SETRANGE, 0, MAKELPARAM(low, high));
+}
+
+void Win32Dialog::progressSetPosition(int id, int position) { send(id, PBM_SETPOS, static_cast<WPARAM>(position)); }
+
+// Window-level operations ---------------------------------------------------
+
+void Win32Dialog::messageBox(const std::string& text, MessageIcon icon) {
+    UINT type = MB_OK;
+    if (icon == MessageIcon::Exclamation) type |= MB_ICONEXCLAMATION;
+    const std::wstring title = win32::applicationTitle();
+    MessageBoxW(hwnd_, win32::widen(text).c_str(), title.c_str(), type);
+}
+
+bool Win32Dialog::appendSystemMenuSeparator() {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    return menu && AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+}
+
+bool Win32Dialog::appendSystemMenuItem(unsigned command, const std::string& text) {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    if (!menu) return false;
+    return AppendMenuW(menu, MF_STRING, command, win32::widen(text).c_str()) != FALSE;
+}
+
+// With a buffer size of 0 LoadStringW hands back a read-only pointer into the
+// string table and the text's length: no copy, so nothing is cut short.
+// The text in the table is not zero-terminated.
+std::string Win32Dialog::loadString(int id) const {
+    const wchar_t* text = nullptr;
+    const int length =
+        LoadStringW(instance_, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return {};
+    return win32::narrow(std::wstring(text, static_cast<size_t>(length)));
+}
+
+WindowHandle Win32Dialog::windowHandle() const { return reinterpret_cast<WindowHandle>(hwnd_); }
+
+void Win32Dialog::end(int result) { EndDialog(hwnd_, result); }
+
+// ---------------------------------------------------------------------------
+
+namespace win32 {
+
+std::wstring applicationTitle() {
+    // GetModuleFileNameW fills the whole buffer (and truncates) when the path
+    // does not fit; grow until it answers less than the buffer size.
+    std::wstring path;
+    for (DWORD size = MAX_PATH; size <= 32768 * 2; size *= 2) {
+        path.assign(size, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+        if (length == 0) return {};
+        if (length < size) {
+            path.resize(length);
+            break;
+        }
+        path.clear();
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+}  // namespace win32
+
+}  // namespace kelp

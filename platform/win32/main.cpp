@@ -1,0 +1,66 @@
+// Kelp.exe: registers the common control classes the dialog templates use,
+// then hands over to the application, whose pages run their own modal loops.
+// There is no main window and no message loop here: the process ends when
+// the last page has closed.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <string>
+
+#include "app/AppContext.h"
+#include "app/InstallSettings.h"
+#include "app/InstallerApp.h"
+#include "platform/win32/Text.h"
+#include "platform/win32/Win32Dialog.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace {
+
+// Without this the templates' list views and progress bars have no window
+// class, and DialogBoxParamW fails with -1. ICC_STANDARD_CLASSES covers the
+// buttons, edits and combo boxes of common controls 6 (the manifest's).
+bool registerControlClasses() {
+    INITCOMMONCONTROLSEX classes{};
+    classes.dwSize = sizeof(classes);
+    classes.dwICC =
+        ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
+    return InitCommonControlsEx(&classes) != FALSE;
+}
+
+void reportFatal(const char* reason) noexcept {
+    try {
+        std::wstring line = L"Kelp: stopped: ";
+        line += kelp::win32::widen(reason ? reason : "unknown exception");
+        line += L"\n";
+        OutputDebugStringW(line.c_str());
+    } catch (...) {
+        OutputDebugStringW(L"Kelp: stopped\n");
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
+    if (!registerControlClasses()) OutputDebugStringW(L"Kelp: InitCommonControlsEx failed\n");
+
+    // Page handlers' exceptions are caught by the dialog procedure; this
+    // catches what escapes the sequence between pages, so that the process
+    // ends with a report instead of std::terminate.
+    try {
+        kelp::Win32Platform platform;
+        kelp::Win32DialogHost host(instance);
+        kelp::InstallSettings settings;
+        kelp::AppContext context{platform, host, settings};
+        kelp::InstallerApp app(context);
+        app.initInstance();  // false: no message loop follows
+    } catch (const std::exception& e) {
+        reportFatal(e.what());
+        return 1;
+    } catch (...) {
+        reportFatal(nullptr);
+        return 1;
+    }
+    return 0;
+}

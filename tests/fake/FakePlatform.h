@@ -1,0 +1,336 @@
+// An in-memory Windows machine as the wizard sees it through Platform: a
+// print spooler, a registry tree, a file system and the system queries,
+// shaped like Wine 8 answers them (a 32-bit Windows 7 prefix by default).
+//
+// Every call is recorded in order, with its arguments rendered as text, so a
+// test can assert the exact sequence of platform calls. Any operation that
+// answers an error code can be told to fail with a chosen Windows error; an
+// operation that fails that way changes nothing.
+//
+// Paths, registry keys and value names, printer, driver and port names are
+// compared case-insensitively (ASCII letters folded), as Windows does;
+// stored names keep the case they were given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kelp {
+
+// Windows error codes the fake answers that Platform.h does not name.
+namespace fakeerr {
+constexpr WinError FileExists = 80;           // ERROR_FILE_EXISTS
+constexpr WinError BadPathname = 161;         // ERROR_BAD_PATHNAME
+constexpr WinError InvalidEnvironment = 1805; // ERROR_INVALID_ENVIRONMENT
+}  // namespace fakeerr
+
+// One recorded platform call. `op` is the Platform method name. Arguments:
+//   addPort / configurePort   owner (decimal), monitor or port name
+//   printerDriverDirectory    environment
+//   addPrinterDriver          version, name, environment, driverPath, dataFile,
+//                             configFile, helpFile, dependentFiles (the raw
+//                             bytes, embedded zeros included), monitorName,
+//                             defaultDataType
+//   addPrinter                printerName, portName, driverName,
+//                             printProcessor, datatype
+//   closePrinter              the printer's name for an open handle, "0" for
+//                             none, "#<n>" for a closed or unknown handle
+//   regOpenKey                root ("HKCU", "HKLM", "HKCC"), path, access
+//                             ("Read", "QueryValue", "SetValue", "AllAccess")
+//   regCreateKey              root, path
+//   regSetString              key, name, text, byte count (text + its zero)
+//   regSetDword               key, name, value (decimal)
+//   regQueryValue             key, name, maxBytes
+//   regEnumValue              key, index, maxNameBytes, maxDataBytes
+//   regCloseKey               key
+//   shellOpen                 path
+//   versionQuery              "Extended" or "Plain"
+//   currentDirectory          capacity
+//   copyFile                  source, destination, "true"/"false"
+//   sleep                     milliseconds
+//   debugOutput               text
+//   enumPorts, enumMonitors, enumPrinters, activeCodePage, isWow64Process: none
+// A key argument is the root and the path the key was opened with
+// ("HKLM\SOFTWARE\...\Ports"), or "#<n>" for a closed or unknown handle.
+//
+// `result` is the error the call answered (0 for success and for the calls
+// that answer no error). Equality compares `op` and `args` only, so expected
+// sequences are written as {op, {args...}}.
+struct PlatformCall {
+    std::string op;
+    std::vector<std::string> args;
+    WinError result = winerr::Success;
+
+    friend bool operator==(const PlatformCall& a, const PlatformCall& b) {
+        return a.op == b.op && a.args == b.args;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const PlatformCall& call);
+
+class FakePlatform : public Platform {
+public:
+    using ArgsPredicate = std::function<bool(const std::vector<std::string>& args)>;
+
+    FakePlatform();
+    ~FakePlatform() override;
+
+    // ---- Platform ----------------------------------------------------------
+    Result<std::vector<PortRecord>> enumPorts() override;
+    Result<std::vector<MonitorRecord>> enumMonitors() override;
+    WinError addPort(WindowHandle owner, const std::string& monitorName) override;
+    WinError configurePort(WindowHandle owner, const std::string& portName) override;
+    Result<std::vector<PrinterRecord>> enumPrinters() override;
+    Result<std::string> printerDriverDirectory(const std::string& environment) override;
+    WinError addPrinterDriver(const DriverInfo3& driver) override;
+    Result<PrinterHandle> addPrinter(const PrinterInfo2& printer) override;
+    WinError closePrinter(PrinterHandle printer) override;
+
+    Result<RegKey> regOpenKey(RegRoot root, const std::string& path, RegAccess access) override;
+    Result<RegKey> regCreateKey(RegRoot root, const std::string& path) override;
+    WinError regSetString(RegKey key, const std::string& name, const std::string& value) override;
+    WinError regSetDword(RegKey key, const std::string& name, std::uint32_t value) override;
+    Result<RegValue> regQueryValue(RegKey key, const std::string& name, std::size_t maxBytes) override;
+    Result<RegEnumEntry> regEnumValue(RegKey key, std::uint32_t index, std::size_t maxNameBytes,
+                                      std::size_t maxDataBytes) override;
+    WinError regCloseKey(RegKey key) override;
+
+    WinError shellOpen(const std::string& path) override;
+
+    Result<OsVersionInfo> versionQuery(VersionRecordForm form) override;
+    std::uint32_t activeCodePage() override;
+    Result<std::string> currentDirectory(std::size_t capacity) override;
+    std::optional<int> isWow64Process() override;
+    WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
+    void sleep(std::uint32_t milliseconds) override;
+    void debugOutput(const std::string& text) override;
+
+    // ---- Call recording ----------------------------------------------------
+    const std::vector<PlatformCall>& calls() const { return calls_; }
+    std::vector<PlatformCall> callsOf(const std::string& op) const;
+    std::vector<std::string> ops() const;  // the op names in call order
+    void clearCalls() { calls_.clear(); }
+
+    // ---- Fault injection ---------------------------------------------------
+    // `op` is a Platform method name that answers an error (not
+    // activeCodePage, isWow64Process, sleep or debugOutput); any other name
+    // throws std::invalid_argument. The rules are looked at in this order:
+    // pending failNext of the op, then failWhen rules in the order they were
+    // given, then failAlways. A call failed this way records its arguments,
+    // answers the error (handle 0, empty value) and changes no state.
+    void failNext(const std::string& op, WinError error, int times = 1);
+    void failWhen(const std::string& op, ArgsPredicate predicate, WinError error);
+    void failAlways(const std::string& op, WinError error);
+    void clearFailures();
+
+    // ---- Spooler -----------------------------------------------------------
+    // Ports, in the spooler's order: COM1: to COM4:, FILE:, LPT1: to LPT3:,
+    // each described as "Local Port".
+    void setPorts(std::vector<PortRecord> ports) { ports_ = std::move(ports); }
+    const std::vector<PortRecord>& ports() const { return ports_; }
+    // Monitors: one, "Local Port".
+    void setMonitors(std::vector<MonitorRecord> monitors) { monitors_ = std::move(monitors); }
+    const std::vector<MonitorRecord>& monitors() const { return monitors_; }
+
+    // What the monitor's add-port dialog does on the next addPort calls, one
+    // entry per call, in order. addPortCreates: the user types this port name
+    // and confirms; the port is appended to the ports and addPort succeeds (a
+    // name that exists already is refused as the dialog refuses it: nothing
+    // is added and addPort answers Cancelled). addPortAnswers: the dialog
+    // ends with that error and creates nothing. With nothing queued, addPort
+    // answers Cancelled (the user closed the dialog). addPort naming a
+    // monitor that is not installed answers InvalidParameter and consumes
+    // nothing.
+    void addPortCreates(const std::string& name, const std::string& description = "Local Port");
+    void addPortAnswers(WinError error);
+
+    // configurePort answers Success for a port that exists and Cancelled for
+    // any other name (Wine's "nothing to configure"); this overrides the
+    // answer for one port name.
+    void setConfigurePortAnswer(const std::string& portName, WinError error);
+
+    // Driver directories per environment: "Windows NT x86" and "Windows x64"
+    // under C:\windows\system32\spool\drivers. Setting one also creates the
+    // folder in the file system. Any other environment answers
+    // fakeerr::InvalidEnvironment, in printerDriverDirectory and
+    // addPrinterDriver alike.
+    void setDriverDirectory(const std::string& environment, const std::string& directory);
+
+    // When set, addPrinterDriver answers FileNotFound unless the record's
+    // driver, data and configuration files (and its help file, when named)
+    // exist, as Windows checks; Wine does not, and neither does the fake by
+    // default.
+    void setRequireDriverFiles(bool require) { requireDriverFiles_ = require; }
+
+    // The environment whose drivers addPrinter looks a driver up in. By
+    // default the machine's own: "Windows x64" when the WOW64 answer is 1,
+    // else "Windows NT x86". Setting "Windows NT x86" on a 64-bit machine
+    // mimics Wine's known limitation.
+    void setPrinterEnvironment(std::optional<std::string> environment) { printerEnvironment_ = std::move(environment); }
+    std::string printerEnvironment() const;
+
+    // Drivers added per environment; adding a driver of an existing name in
+    // the same environment replaces it (Windows updates the driver).
+    std::vector<DriverInfo3> drivers(const std::string& environment) const;
+    std::optional<DriverInfo3> findDriver(const std::string& environment, const std::string& name) const;
+
+    // Printers, in the order they were added. addPrinter refuses an empty
+    // name (InvalidPrinterName), an existing name (PrinterAlreadyExists) and
+    // a driver unknown in printerEnvironment() (UnknownPrinterDriver), in
+    // this order, and answers handle 0 then. The port is not checked (Wine
+    // does not check it).
+    void seedPrinter(const PrinterInfo2& printer);
+    const std::vector<PrinterInfo2>& printers() const { return printers_; }
+    std::optional<PrinterInfo2> findPrinter(const std::string& name) const;
+    // Handles from addPrinter not yet closed. closePrinter of 0, of a closed
+    // or of an unknown handle answers InvalidHandle.
+    std::size_t openPrinterCount() const { return openPrinters_.size(); }
+
+    // ---- Registry ----------------------------------------------------------
+    // Seeding and inspection; none of these is recorded as a call. Paths are
+    // backslash-separated, without a leading backslash.
+    void seedKey(RegRoot root, const std::string& path);
+    void seedValue(RegRoot root, const std::string& path, const std::string& name, RegValue value);
+    void seedString(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
+    void seedDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t value);
+    bool keyExists(RegRoot root, const std::string& path) const;
+    std::optional<RegValue> regValue(RegRoot root, const std::string& path, const std::string& name) const;
+    // The text of a REG_SZ value without its terminating zero; nothing when
+    // the value is missing or has another type.
+    std::optional<std::string> regString(RegRoot root, const std::string& path, const std::string& name) const;
+    std::optional<std::uint32_t> regDword(RegRoot root, const std::string& path, const std::string& name) const;
+
+    // Keys opened or created and not closed, rendered as key arguments.
+    std::vector<std::string> openKeys() const;
+    // Calls that passed a closed or unknown key handle (each answered
+    // InvalidHandle), rendered as "op #<n>".
+    const std::vector<std::string>& invalidKeyUses() const { return invalidKeyUses_; }
+
+    // ---- File system -------------------------------------------------------
+    // Absolute paths ("C:\..."), or relative to the current directory;
+    // '/' is taken as '\', "." and ".." are resolved. Drive C: exists.
+    void setCurrentDirectory(const std::string& directory);  // also creates it
+    const std::string& currentDirectoryText() const { return currentDirectory_; }
+    void makeDirectory(const std::string& path);  // with every missing parent
+    void writeFile(const std::string& path, const std::string& contents);  // creates the folders
+    bool fileExists(const std::string& path) const;
+    bool directoryExists(const std::string& path) const;
+    std::optional<std::string> fileContents(const std::string& path) const;
+    // Every file, as its full path, sorted case-insensitively.
+    std::vector<std::string> files() const;
+    // Full path in the fake's spelling (for assertions on resolution).
+    std::string fullPath(const std::string& path) const;
+
+    // The sample driver package under `root` (default: the current
+    // directory): "Printer Driver\x86" with the six common files and both
+    // editions of every model's two files, "Printer Driver\x64" with the six
+    // common files, and the USB driver installers. Each file holds a line
+    // naming it. Returns the full paths written.
+    std::vector<std::string> createSamplePackage(const std::string& root = {});
+
+    // ---- System queries ----------------------------------------------------
+    // Version: 6.1, platform 2 (Wine's default, Windows 7), both record
+    // forms answered. A form marked unsupported fails with the given error
+    // (GetVersionEx answers an unknown record size with InsufficientBuffer).
+    void setVersion(OsVersionInfo version) { version_ = version; }
+    void setVersionFormFails(VersionRecordForm form, WinError error = winerr::InsufficientBuffer);
+    void setActiveCodePage(std::uint32_t codePage) { codePage_ = codePage; }  // default 936
+    // The raw IsWow64Process answer; nothing = the function is absent.
+    // Default 0 (32-bit Windows).
+    void setWow64Answer(std::optional<int> answer) { wow64_ = answer; }
+
+    // shellOpen starts a program only when its file exists in the fake file
+    // system; a missing file answers FileNotFound (PathNotFound when its
+    // folder is missing too), as ShellExecute reports SE_ERR_FNF / SE_ERR_PNF.
+    // The full paths of the programs started, in order.
+    const std::vector<std::string>& launchedPrograms() const { return launched_; }
+
+    std::uint64_t totalSleepMs() const { return totalSleepMs_; }
+    // Everything written to the debugger output, concatenated.
+    const std::string& debugText() const { return debugText_; }
+
+private:
+    struct RegNode;
+    struct OpenKey {
+        RegNode* node;
+        std::string label;  // "HKLM\path" as opened
+        RegAccess access;
+    };
+    struct FailRule {
+        std::string op;
+        ArgsPredicate predicate;  // empty: any call
+        WinError error;
+        int remaining;            // -1: unlimited
+    };
+    struct FileEntry {
+        std::string path;  // full path as first written
+        std::string contents;
+    };
+    struct ResolvedPath {
+        std::string full;  // "C:\Kelp\Printer Driver"
+        std::string key;   // the same, folded
+        std::string parentKey;
+    };
+
+    WinError record(const std::string& op, std::vector<std::string> args);
+    void answered(WinError error);
+    WinError injected(const std::string& op, const std::vector<std::string>& args);
+
+    RegNode& rootNode(RegRoot root) const;
+    RegNode* findKey(RegRoot root, const std::string& path) const;
+    RegNode* createKeyPath(RegRoot root, const std::string& path);
+    const OpenKey* openKey(RegKey key) const;
+    std::string keyLabel(RegKey key) const;
+    WinError checkKey(const char* op, RegKey key, bool write, const OpenKey*& out);
+
+    std::optional<ResolvedPath> resolve(const std::string& path) const;
+    WinError missingFileError(const ResolvedPath& path) const;
+
+    std::vector<PlatformCall> calls_;
+    std::vector<FailRule> failNext_;
+    std::vector<FailRule> failWhen_;
+    std::map<std::string, WinError> failAlways_;
+
+    std::vector<PortRecord> ports_;
+    std::vector<MonitorRecord> monitors_;
+    std::vector<std::optional<PortRecord>> addPortScript_;  // nothing: answer error
+    std::vector<WinError> addPortErrors_;
+    std::map<std::string, WinError> configureAnswers_;  // folded port name
+    std::map<std::string, std::string> driverDirectories_;  // folded environment -> folder
+    std::map<std::string, std::vector<DriverInfo3>> drivers_;  // folded environment
+    bool requireDriverFiles_ = false;
+    std::optional<std::string> printerEnvironment_;
+    std::vector<PrinterInfo2> printers_;
+    std::map<PrinterHandle, std::string> openPrinters_;
+    PrinterHandle nextPrinter_ = 0x5000;
+
+    std::unique_ptr<RegNode> roots_[3];
+    std::map<RegKey, OpenKey> openKeys_;
+    RegKey nextKey_ = 0x100;
+    std::vector<std::string> invalidKeyUses_;
+
+    std::string currentDirectory_;
+    std::map<std::string, FileEntry> files_;  // folded full path
+    std::set<std::string> directories_;       // folded full paths
+    std::vector<std::string> launched_;
+
+    OsVersionInfo version_{6, 1, 2};
+    std::optional<WinError> extendedFails_;
+    std::optional<WinError> plainFails_;
+    std::uint32_t codePage_ = 936;
+    std::optional<int> wow64_ = 0;
+    std::uint64_t totalSleepMs_ = 0;
+    std::string debugText_;
+};
+
+}  // namespace kelp
