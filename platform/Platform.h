@@ -22,8 +22,10 @@ constexpr WinError PathNotFound = 3;
 constexpr WinError AccessDenied = 5;
 constexpr WinError InvalidHandle = 6;
 constexpr WinError NotEnoughMemory = 8;
+constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
+constexpr WinError BadPathname = 161;
 constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
 constexpr WinError NoMoreItems = 259;
@@ -31,6 +33,7 @@ constexpr WinError Cancelled = 1223;
 constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
+constexpr WinError InvalidEnvironment = 1805;
 }  // namespace winerr
 
 template <class T>
@@ -93,7 +96,9 @@ constexpr std::uint32_t RegDword = 4;  // REG_DWORD
 
 struct RegValue {
     std::uint32_t type = 0;
-    std::string data;  // raw bytes as stored
+    // Text values (REG_SZ, REG_EXPAND_SZ) as UTF-8 with their terminating
+    // zero; any other type as the raw bytes stored.
+    std::string data;
 };
 
 struct RegEnumEntry {

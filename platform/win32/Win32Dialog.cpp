@@ -1,5 +1,8 @@
 #include "platform/win32/Win32Dialog.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <commctrl.h>
 
 #include <exception>
@@ -17,6 +20,7 @@ namespace {
 struct ModalRun {
     Page& page;
     HINSTANCE instance;
+    std::vector<HWND>& openWindows;     // the host's pages that are open
     std::optional<Win32Dialog> window;  // made at WM_INITDIALOG
     bool attached = false;              // the page may be called
     bool failed = false;                // a handler threw: the run ends with PageFailed
@@ -93,6 +97,7 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         switch (message) {
             case WM_INITDIALOG:
                 run->window.emplace(hwnd, run->instance);
+                run->openWindows.push_back(hwnd);
                 run->page.attach(&*run->window);
                 run->attached = true;
                 return run->page.onInit() ? TRUE : FALSE;
@@ -101,6 +106,7 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                 // whatever arrives after this is not passed to the page.
                 if (run->attached) run->page.attach(nullptr);
                 run->attached = false;
+                std::erase(run->openWindows, hwnd);
                 return FALSE;
             case WM_NCDESTROY:
                 SetWindowLongPtrW(hwnd, DWLP_USER, 0);
@@ -125,11 +131,14 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 // Win32DialogHost
 
 int Win32DialogHost::runModal(Page& page) {
-    ModalRun run{page, instance_, std::nullopt};
-    // No parent: the dialog has no owner window and disables none.
+    ModalRun run{page, instance_, openWindows_, std::nullopt};
+    // The first pages have no owner. A page opened from another page's
+    // handler is owned by that page, which stays disabled while it runs, so
+    // the user cannot press the opener's buttons again underneath it.
+    const HWND owner = openWindows_.empty() ? nullptr : openWindows_.back();
     // DialogBoxParamW answers -1 when the template is missing or a control
     // of it cannot be created, and otherwise what EndDialog was given.
-    const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(page.templateId()), nullptr, dialogProc,
+    const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(page.templateId()), owner, dialogProc,
                                            reinterpret_cast<LPARAM>(&run));
     // WM_DESTROY has detached the page; make sure of it on every path.
     if (run.attached) page.attach(nullptr);

@@ -64,8 +64,8 @@ private:
     HINSTANCE instance_;
 };
 
-// Runs pages as modal dialog boxes with no parent window, from the templates
-// of the module `instance`.
+// Runs pages as modal dialog boxes from the templates of the module
+// `instance`; a page opened while another is open is owned by it.
 class Win32DialogHost : public DialogHost {
 public:
     explicit Win32DialogHost(HINSTANCE instance) : instance_(instance) {}
@@ -77,6 +77,7 @@ public:
 
 private:
     HINSTANCE instance_;
+    std::vector<HWND> openWindows_;
 };
 
 namespace win32 {

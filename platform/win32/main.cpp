@@ -49,7 +49,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     // catches what escapes the sequence between pages, so that the process
     // ends with a report instead of std::terminate.
     try {
-        kelp::Win32Platform platform;
+        kelp::win32::Win32Platform platform;
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         kelp::AppContext context{platform, host, settings};

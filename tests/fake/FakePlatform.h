@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,13 +27,6 @@
 #include "platform/Platform.h"
 
 namespace kelp {
-
-// Windows error codes the fake answers that Platform.h does not name.
-namespace fakeerr {
-constexpr WinError FileExists = 80;           // ERROR_FILE_EXISTS
-constexpr WinError BadPathname = 161;         // ERROR_BAD_PATHNAME
-constexpr WinError InvalidEnvironment = 1805; // ERROR_INVALID_ENVIRONMENT
-}  // namespace fakeerr
 
 // One recorded platform call. `op` is the Platform method name. Arguments:
 //   addPort / configurePort   owner (decimal), monitor or port name
@@ -162,7 +156,7 @@ public:
     // Driver directories per environment: "Windows NT x86" and "Windows x64"
     // under C:\windows\system32\spool\drivers. Setting one also creates the
     // folder in the file system. Any other environment answers
-    // fakeerr::InvalidEnvironment, in printerDriverDirectory and
+    // winerr::InvalidEnvironment, in printerDriverDirectory and
     // addPrinterDriver alike.
     void setDriverDirectory(const std::string& environment, const std::string& directory);
 
@@ -272,6 +266,10 @@ private:
         WinError error;
         int remaining;            // -1: unlimited
     };
+    struct AddPortStep {
+        std::optional<PortRecord> port;  // nothing: the dialog ends with `error`
+        WinError error;
+    };
     struct FileEntry {
         std::string path;  // full path as first written
         std::string contents;
@@ -282,16 +280,21 @@ private:
         std::string parentKey;
     };
 
-    WinError record(const std::string& op, std::vector<std::string> args);
-    void answered(WinError error);
-    WinError injected(const std::string& op, const std::vector<std::string>& args);
+    // Records the call and answers the injected error for it, if any.
+    WinError begin(const std::string& op, std::vector<std::string> args);
+    // Notes the answer of the call recorded last.
+    WinError finish(WinError error);
 
     RegNode& rootNode(RegRoot root) const;
     RegNode* findKey(RegRoot root, const std::string& path) const;
     RegNode* createKeyPath(RegRoot root, const std::string& path);
     const OpenKey* openKey(RegKey key) const;
     std::string keyLabel(RegKey key) const;
-    WinError checkKey(const char* op, RegKey key, bool write, const OpenKey*& out);
+    enum class KeyUse { Read, Write, Close };
+    // Looks up an open key for `use` by `op`; InvalidHandle (noted in
+    // invalidKeyUses) for a closed or unknown handle, AccessDenied when the
+    // key was not opened with the rights the use needs.
+    WinError useKey(const std::string& op, RegKey key, KeyUse use, OpenKey*& out);
 
     std::optional<ResolvedPath> resolve(const std::string& path) const;
     WinError missingFileError(const ResolvedPath& path) const;
@@ -303,8 +306,7 @@ private:
 
     std::vector<PortRecord> ports_;
     std::vector<MonitorRecord> monitors_;
-    std::vector<std::optional<PortRecord>> addPortScript_;  // nothing: answer error
-    std::vector<WinError> addPortErrors_;
+    std::deque<AddPortStep> addPortScript_;
     std::map<std::string, WinError> configureAnswers_;  // folded port name
     std::map<std::string, std::string> driverDirectories_;  // folded environment -> folder
     std::map<std::string, std::vector<DriverInfo3>> drivers_;  // folded environment

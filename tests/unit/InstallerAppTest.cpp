@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+#include "app/InstallerApp.h"
+#include "pages/PrinterSettingsPage.h"
+
+namespace kelp {
+namespace {
+
+using InstallerAppTest = WizardFixture;
+
+using Script = std::function<void(FakeDialog&)>;
+
+const Script confirm = [](FakeDialog& d) { d.click(IDC_LANG_CONFIRM); };
+const Script cancelLanguage = [](FakeDialog& d) { d.click(IDC_LANG_CANCEL); };
+const Script goOn = [](FakeDialog& d) { d.click(IDC_SYS_INSTALL); };
+const Script exitSystem = [](FakeDialog& d) { d.click(IDC_SYS_EXIT); };
+const Script back = [](FakeDialog& d) { d.click(IDC_SET_BACK); };
+const Script exitSettings = [](FakeDialog& d) { d.click(IDC_SET_EXIT); };
+
+TEST_F(InstallerAppTest, PageSequenceTransitions) {
+    struct Step {
+        int templateId;
+        Script script;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<int> shownTemplates;
+    };
+    const Row rows[] = {
+        {"cancel on the language page", {{IDD_LANGUAGE, cancelLanguage}}, {IDD_LANGUAGE}},
+        {"close box on the language page", {{IDD_LANGUAGE, [](FakeDialog& d) { d.closeBox(); }}}, {IDD_LANGUAGE}},
+        {"exit on the system page",
+         {{IDD_LANGUAGE, confirm}, {IDD_SYSTEM, exitSystem}},
+         {IDD_LANGUAGE, IDD_SYSTEM}},
+        {"Esc on the system page",
+         {{IDD_LANGUAGE, confirm}, {IDD_SYSTEM, [](FakeDialog& d) { d.pressEsc(); }}},
+         {IDD_LANGUAGE, IDD_SYSTEM}},
+        {"exit on the printer settings page",
+         {{IDD_LANGUAGE, confirm}, {IDD_SYSTEM, goOn}, {IDD_PRINTER_SETTINGS, exitSettings}},
+         {IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS}},
+        {"back, then cancel on the language page",
+         {{IDD_LANGUAGE, confirm}, {IDD_SYSTEM, goOn}, {IDD_PRINTER_SETTINGS, back}, {IDD_LANGUAGE, cancelLanguage}},
+         {IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS, IDD_LANGUAGE}},
+        {"three passes",
+         {{IDD_LANGUAGE, confirm},
+          {IDD_SYSTEM, goOn},
+          {IDD_PRINTER_SETTINGS, back},
+          {IDD_LANGUAGE, confirm},
+          {IDD_SYSTEM, goOn},
+          {IDD_PRINTER_SETTINGS, back},
+          {IDD_LANGUAGE, confirm},
+          {IDD_SYSTEM, goOn},
+          {IDD_PRINTER_SETTINGS, [](FakeDialog& d) { d.closeBox(); }}},
+         {IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS, IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS,
+          IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform machine;
+        FakeDialogHost pages;
+        InstallSettings state;
+        AppContext app{machine, pages, state};
+        for (const auto& step : row.steps) pages.onNextShow(step.templateId, step.script);
+        InstallerApp installer(app);
+        EXPECT_FALSE(installer.initInstance());
+        EXPECT_EQ(pages.shownTemplates(), row.shownTemplates);
+        EXPECT_EQ(pages.pendingScripts(), 0u);
+        EXPECT_EQ(state.settingsPage, nullptr) << "no pointer to a destroyed page is kept";
+        EXPECT_EQ(state.portPage, nullptr);
+        EXPECT_TRUE(machine.callsOf("copyFile").empty());
+        EXPECT_TRUE(machine.callsOf("addPrinter").empty());
+    }
+}
+
+// Each pass makes a new system page, which detects the version again, and a
+// new printer settings page, which starts from its defaults. The language
+// chosen last holds for the pages after it.
+TEST_F(InstallerAppTest, EachPassStartsAfreshAndFollowsTheLastLanguage) {
+    platform.setActiveCodePage(1252);
+    host.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) { d.click(IDC_LANG_CONFIRM); });  // English preselected
+    host.onNextShow(IDD_SYSTEM, [](FakeDialog& d) {
+        EXPECT_EQ(d.text(IDC_SYS_GROUP), "Select System");
+        EXPECT_TRUE(d.isChecked(IDC_SYS_WIN7));
+        d.click(IDC_SYS_INSTALL);
+    });
+    host.onNextShow(IDD_PRINTER_SETTINGS, [this](FakeDialog& d) {
+        EXPECT_EQ(d.text(IDC_SET_NEXT), "Next >");
+        d.selectComboRow(IDC_SET_MODEL, 5);
+        d.click(IDC_SET_DEFAULT);
+        platform.setVersion({5, 1, 2});  // the next detection sees another version
+        d.click(IDC_SET_BACK);
+    });
+    host.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) {
+        EXPECT_EQ(d.comboSelection(IDC_LANG_LIST), 1);
+        d.selectComboRow(IDC_LANG_LIST, 0);
+        d.click(IDC_LANG_CONFIRM);
+    });
+    host.onNextShow(IDD_SYSTEM, [](FakeDialog& d) {
+        EXPECT_EQ(d.text(IDC_SYS_GROUP), "选择系统");
+        EXPECT_TRUE(d.isChecked(IDC_SYS_XP));
+        EXPECT_FALSE(d.isChecked(IDC_SYS_WIN7));
+        d.click(IDC_SYS_INSTALL);
+    });
+    host.onNextShow(IDD_PRINTER_SETTINGS, [](FakeDialog& d) {
+        EXPECT_EQ(d.text(IDC_SET_NEXT), "&下一步(N) >");
+        EXPECT_EQ(d.comboSelection(IDC_SET_MODEL), 0);
+        EXPECT_EQ(d.text(IDC_SET_NAME), "RK-520P");
+        EXPECT_FALSE(d.isChecked(IDC_SET_DEFAULT));
+        d.click(IDC_SET_EXIT);
+    });
+    InstallerApp installer(context);
+    installer.initInstance();
+    EXPECT_EQ(settings.englishFlag, 0);
+    EXPECT_EQ(settings.osCode, 5);
+    EXPECT_EQ(host.pendingScripts(), 0u);
+}
+
+// A page that cannot be created ends the sequence without a message.
+TEST_F(InstallerAppTest, APageThatCannotBeCreatedEndsTheSequence) {
+    for (int missing : {IDD_LANGUAGE, IDD_SYSTEM, IDD_PRINTER_SETTINGS}) {
+        SCOPED_TRACE(missing);
+        RcResources resources = kelpResources();
+        std::erase_if(resources.dialogs, [&](const RcDialog& d) { return d.id == missing; });
+        FakePlatform machine;
+        FakeDialogHost pages(resources);
+        InstallSettings state;
+        AppContext app{machine, pages, state};
+        if (missing != IDD_LANGUAGE) pages.onNextShow(IDD_LANGUAGE, confirm);
+        if (missing == IDD_PRINTER_SETTINGS) pages.onNextShow(IDD_SYSTEM, goOn);
+        InstallerApp installer(app);
+        EXPECT_FALSE(installer.initInstance());
+        EXPECT_EQ(pages.pendingScripts(), 0u);
+        EXPECT_TRUE(pages.messages().empty());
+    }
+}
+
+}  // namespace
+}  // namespace kelp

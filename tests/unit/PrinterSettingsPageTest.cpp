@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+#include "pages/ModelCatalogue.h"
+#include "pages/PortPage.h"
+#include "pages/PrinterSettingsPage.h"
+
+namespace kelp {
+namespace {
+
+using PrinterSettingsPageTest = WizardFixture;
+
+constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_STOP_BITS, IDC_SET_PARITY,
+                                       IDC_SET_FLOW};
+
+TEST_F(PrinterSettingsPageTest, OpensWithItsDefaults) {
+    PrinterSettingsPage page(context);
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        const char* models[] = {"RK-520P", "RK-520PW", "RK-730P", "RK-730PN", "RK-730P(NEW)", "MZ730P", "MZ730PN"};
+        ASSERT_EQ(d.comboCount(IDC_SET_MODEL), 7);
+        for (int row = 0; row < 7; ++row) EXPECT_EQ(d.comboText(IDC_SET_MODEL, row), models[row]);
+        EXPECT_EQ(page.modelRow(), 0);
+        EXPECT_EQ(d.text(IDC_SET_NAME), "RK-520P");
+        EXPECT_FALSE(page.defaultPrinter());
+        EXPECT_EQ(page.portIndex(), 0);
+        EXPECT_EQ(page.baudIndex(), 5);
+        EXPECT_EQ(page.dataBitsIndex(), 3);
+        EXPECT_EQ(page.stopBitsIndex(), 0);
+        EXPECT_EQ(page.parityIndex(), 2);
+        EXPECT_EQ(page.flowControlIndex(), 2);
+        EXPECT_EQ(d.comboText(IDC_SET_PORT, 3), "COM1");
+        EXPECT_EQ(d.comboText(IDC_SET_BAUD, 5), "19200");
+        EXPECT_EQ(d.comboText(IDC_SET_PARITY, 2), "None");
+        EXPECT_EQ(d.comboText(IDC_SET_FLOW, 2), "Hardware");
+        for (int id : kSerialSettingLists) EXPECT_FALSE(d.isEnabled(id)) << id;
+        EXPECT_EQ(settings.settingsPage, &page);
+        d.pressEsc();
+    });
+    EXPECT_EQ(host.runModal(page), PageOk);
+}
+
+TEST_F(PrinterSettingsPageTest, PrinterNameFollowsTheModel) {
+    PrinterSettingsPage page(context);
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        for (int row = 0; row < 7; ++row) {
+            d.selectComboRow(IDC_SET_MODEL, row);
+            EXPECT_EQ(d.text(IDC_SET_NAME), ModelCatalogue::rows()[row].displayName);
+        }
+        d.selectComboRow(IDC_SET_MODEL, 4);
+        EXPECT_EQ(d.text(IDC_SET_NAME), "RK-730P(NEW)");
+        // A selection outside the catalogue changes nothing.
+        d.comboSetSelection(IDC_SET_MODEL, -1);
+        d.sendCommand(IDC_SET_MODEL, ComboSelectionChange);
+        EXPECT_EQ(d.text(IDC_SET_NAME), "RK-730P(NEW)");
+        d.pressEsc();
+    });
+    host.runModal(page);
+}
+
+// The serial-line lists are enabled for a COM port row and disabled for an
+// LPT row or no selection.
+TEST_F(PrinterSettingsPageTest, SerialListsFollowThePortRow) {
+    PrinterSettingsPage page(context);
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        const struct {
+            int portRow;
+            bool enabled;
+        } rows[] = {{3, true}, {2, false}, {6, true}, {0, false}, {4, true}, {-1, false}};
+        for (const auto& row : rows) {
+            d.comboSetSelection(IDC_SET_PORT, row.portRow);
+            d.sendCommand(IDC_SET_PORT, ComboSelectionChange);
+            for (int id : kSerialSettingLists) EXPECT_EQ(d.isEnabled(id), row.enabled) << row.portRow << " " << id;
+        }
+        d.pressEsc();
+    });
+    host.runModal(page);
+}
+
+TEST_F(PrinterSettingsPageTest, TextsInBothLanguages) {
+    struct Row {
+        int id;
+        const char* chinese;
+        const char* english;
+    };
+    const Row rows[] = {
+        {IDC_SET_BACK, "< &返回(B)", "Back(&N) >"},
+        {IDC_SET_NEXT, "&下一步(N) >", "Next >"},
+        {IDC_SET_EXIT, "&退出(E)", "Exit"},
+        {IDC_SET_MODEL_LABEL, "驱动名称", "Driver Name"},
+        {IDC_SET_GROUP, "打印机设置", "Printer Settings"},
+        {IDC_SET_NAME_LABEL, "打印机名称", "Printer Name"},
+        {IDC_SET_NOTE, "本驱动适用于Windows x86 / x64系统", "This driver is suitable for Windows x86/x64 systems"},
+        {IDC_SET_DEFAULT_LABEL, "设置为默认打印机", "Set As Default Printer"},
+    };
+    for (int englishFlag : {0, 1}) {
+        settings.englishFlag = englishFlag;
+        PrinterSettingsPage page(context);
+        host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            for (const auto& row : rows) EXPECT_EQ(d.text(row.id), englishFlag ? row.english : row.chinese);
+            EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
+            const auto& menu = d.systemMenu();
+            ASSERT_EQ(menu.size(), 2u);
+            EXPECT_TRUE(menu[0].separator);
+            EXPECT_EQ(menu[1].command, 0x10u);
+            EXPECT_EQ(menu[1].text, "关于 Kelp(&A)...");
+            d.pressEsc();
+        });
+        host.runModal(page);
+    }
+}
+
+TEST_F(PrinterSettingsPageTest, ButtonsKeysAndCloseBox) {
+    struct Row {
+        const char* name;
+        std::function<void(FakeDialog&)> act;
+        int result;
+    };
+    const Row rows[] = {
+        {"back", [](FakeDialog& d) { d.click(IDC_SET_BACK); }, PageCancel},
+        {"exit", [](FakeDialog& d) { d.click(IDC_SET_EXIT); }, PageOk},
+        {"Esc", [](FakeDialog& d) { d.pressEsc(); }, PageOk},
+        {"close box", [](FakeDialog& d) { d.closeBox(); }, PageOk},
+        {"Enter on the model list", [](FakeDialog& d) { d.setFocus(IDC_SET_MODEL); d.pressEnter(); }, PageOk},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PrinterSettingsPage page(context);
+        host.onNextShow(IDD_PRINTER_SETTINGS, row.act);
+        EXPECT_EQ(host.runModal(page), row.result);
+        EXPECT_TRUE(host.messages().empty());
+        EXPECT_TRUE(platform.calls().empty()) << "nothing is installed";
+    }
+}
+
+// The About entry opens the About box whatever the low four bits of the
+// command; other system commands are left to the window.
+TEST_F(PrinterSettingsPageTest, AboutEntryAndSystemCommands) {
+    settings.englishFlag = 1;
+    PrinterSettingsPage page(context);
+    int aboutShown = 0;
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        d.selectComboRow(IDC_SET_MODEL, 3);
+        d.click(IDC_SET_DEFAULT);
+        for (unsigned command : {0x10u, 0x13u, 0x1Fu}) {
+            host.onNextShow(IDD_ABOUTBOX, [&](FakeDialog& about) {
+                ++aboutShown;
+                EXPECT_EQ(about.caption(), "关于 Kelp");
+                about.click(IdOk);
+            });
+            d.systemMenuCommand(command);
+        }
+        host.onNextShow(IDD_ABOUTBOX, [&](FakeDialog& about) { ++aboutShown; about.pressEsc(); });
+        d.systemMenuCommand(0x10);
+        EXPECT_FALSE(page.onSysCommand(0x20)) << "0x20 is not the About command";
+        EXPECT_FALSE(page.onSysCommand(0xF020)) << "minimise goes to the window";
+        EXPECT_EQ(page.modelRow(), 3);
+        EXPECT_TRUE(page.defaultPrinter());
+        EXPECT_EQ(d.text(IDC_SET_NAME), "RK-730PN");
+        d.closeBox();  // close is not taken for About
+    });
+    EXPECT_EQ(host.runModal(page), PageOk);
+    EXPECT_EQ(aboutShown, 4);
+}
+
+// Back and Cancel on the port page return to this page as it was; each Next
+// makes a new port page.
+TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
+    PrinterSettingsPage page(context);
+    PortPage* firstPortPage = nullptr;
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        d.selectComboRow(IDC_SET_MODEL, 2);
+        d.click(IDC_SET_DEFAULT);
+        host.onNextShow(IDD_PORT, [&](FakeDialog& port) {
+            firstPortPage = settings.portPage;
+            EXPECT_NE(firstPortPage, nullptr);
+            port.click(IDC_PORT_BACK);
+        });
+        d.click(IDC_SET_NEXT);
+        EXPECT_TRUE(settings.portSearchPending);
+        host.onNextShow(IDD_PORT, [&](FakeDialog& port) {
+            settings.portSearchPending = false;
+            port.click(IDC_PORT_CANCEL);
+        });
+        d.click(IDC_SET_NEXT);
+        EXPECT_FALSE(settings.portSearchPending) << "Cancel keeps the flag";
+        host.onNextShow(IDD_PORT, [&](FakeDialog& port) { port.pressEsc(); });
+        d.click(IDC_SET_NEXT);
+        host.onNextShow(IDD_PORT, [&](FakeDialog& port) { port.click(IDC_PORT_BACK); });
+        d.click(IDC_SET_NEXT);
+        EXPECT_TRUE(settings.portSearchPending) << "Back asks for a new search";
+        EXPECT_EQ(page.modelRow(), 2);
+        EXPECT_TRUE(page.defaultPrinter());
+        d.click(IDC_SET_EXIT);
+    });
+    EXPECT_EQ(host.runModal(page), PageOk);
+    EXPECT_TRUE(host.messages().empty());
+    EXPECT_TRUE(settings.selectedPort.empty());
+}
+
+// Enter on the port page ends it without an installation: the wizard ends
+// but does not claim that a driver was installed.
+TEST_F(PrinterSettingsPageTest, PortPageEndedWithoutInstallationShowsNoCompletion) {
+    settings.osCode = 8;
+    PrinterSettingsPage page(context);
+    host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        host.onNextShow(IDD_PORT, [](FakeDialog& port) { port.pressEnter(); });
+        d.click(IDC_SET_NEXT);
+    });
+    EXPECT_EQ(host.runModal(page), PageOk);
+    EXPECT_TRUE(host.messages().empty());
+}
+
+TEST(ModelCatalogueTest, ModelFilesOfEveryRowInBothLanguages) {
+    struct Row {
+        const char* displayName;
+        const char* chineseDll;
+        const char* chineseGpd;
+        const char* englishDll;
+        const char* englishGpd;
+    };
+    const Row rows[] = {
+        {"RK-520P", "RK520PCN.DLL", "RK520PCN.GPD", "RK520P.DLL", "RK520P.GPD"},
+        {"RK-520PW", "RK520PCN.DLL", "RK520PWCN.GPD", "RK520PW.DLL", "RK520PW.GPD"},
+        {"RK-730P", "RK730PCN.DLL", "RK730PCN.GPD", "RK730P.DLL", "RK730P.GPD"},
+        {"RK-730PN", "RK730PCN.DLL", "RK730PNCN.GPD", "RK730PN.DLL", "RK730PN.GPD"},
+        {"RK-730P(NEW)", "RK730PCN.DLL", "RK730PNEWCN.GPD", "RK730PNEW.DLL", "RK730PNEW.GPD"},
+        {"MZ730P", "RK730PCN.DLL", "MZ730PCN.GPD", "MZ730P.DLL", "MZ730P.GPD"},
+        {"MZ730PN", "RK730PCN.DLL", "MZ730PNCN.GPD", "MZ730PN.DLL", "MZ730PN.GPD"},
+    };
+    ASSERT_EQ(ModelCatalogue::rows().size(), std::size(rows));
+    for (int i = 0; i < 7; ++i) {
+        const ModelRow* model = ModelCatalogue::row(i);
+        ASSERT_NE(model, nullptr);
+        EXPECT_STREQ(model->displayName, rows[i].displayName);
+        const auto chinese = ModelCatalogue::filesFor(*model, 0);
+        EXPECT_EQ(chinese.library, rows[i].chineseDll);
+        EXPECT_EQ(chinese.description, rows[i].chineseGpd);
+        const auto english = ModelCatalogue::filesFor(*model, 1);
+        EXPECT_EQ(english.library, rows[i].englishDll);
+        EXPECT_EQ(english.description, rows[i].englishGpd);
+    }
+    EXPECT_EQ(ModelCatalogue::row(-1), nullptr);
+    EXPECT_EQ(ModelCatalogue::row(7), nullptr);
+}
+
+}  // namespace
+}  // namespace kelp
