@@ -1,23 +1,182 @@
 #include "pages/PortPage.h"
 
+#include "app/EnglishTexts.h"
+#include "install/SpoolerPorts.h"
+#include "pages/ModelCatalogue.h"
+#include "pages/PrinterSettingsPage.h"
+#include "pages/UsbDriverLauncher.h"
 #include "res/resource.h"
 
 namespace kelp {
 
+namespace {
+
+constexpr ControlText kEnglishTexts[] = {
+    {IDC_PORT_TITLE, "Specify Port"},
+    {IDC_PORT_INTRO, "A port is used to connect a printer to the computer."},
+    {IDC_PORT_HINT, "Specify the port that you are using. If you are connecting using TCP/IP "},
+    {IDC_PORT_HINT_END, "or another port type not listed below, creat a new port."},
+    {IDC_PORT_NOTE, "This driver is suitable for Windows x86/x64 systems"},
+    {IDC_PORT_CREATE, "Create Port..."},
+    {IDC_PORT_CONFIGURE, "Configure Port..."},
+    {IDC_PORT_BACK, "Back"},
+    {IDC_PORT_INSTALL, "Install"},
+    {IDC_PORT_CANCEL, "Cancel"},
+    {IDC_PORT_SEARCH, "Search Port..."},
+};
+
+struct Column {
+    BilingualText heading;
+    int width;
+};
+constexpr Column kColumns[] = {{{"端口", "Port"}, 150}, {{"类型", "Type"}, 280}};
+
+struct CategoryRow {
+    BilingualText port;
+    BilingualText type;
+};
+constexpr CategoryRow kCategoryRows[] = {
+    {{"COM", "Serial Port"},
+     {"安装过程中将为您选择一个可用的串行端口", "The program will select a available port during instaling."}},
+    {{"USB", "USB"}, {"安装过程中将为您选择一个可用的USB端口", "The program will select a available port automatically."}},
+    {{"网络端口", "Ethernet Ports"},
+     {"安装前程序会提示您选择或配置一个TCP/IP端口", "The program will select a available port during instaling."}},
+};
+
+constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
+constexpr BilingualText kNoPortMessage = {
+    "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
+    "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
+
+}  // namespace
+
 PortPage::PortPage(AppContext& context) : Page(IDD_PORT), context_(context) {}
+
+bool PortPage::onInit() {
+    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    applyListStyle();
+    insertColumns();
+    fillCategoryRows();
+    dialog().listSelectRow(IDC_PORT_LIST, UsbCategoryRow);
+    dialog().progressSetRange(IDC_PORT_PROGRESS, 0, 100);
+    dialog().progressSetPosition(IDC_PORT_PROGRESS, 0);
+    return true;
+}
 
 void PortPage::onCommand(int id, int /*code*/) {
     switch (id) {
+        case IDC_PORT_SEARCH: onSearchPort(); break;
         case IDC_PORT_BACK: onBack(); break;
+        case IDC_PORT_INSTALL: onInstall(); break;
         case IDC_PORT_CANCEL: onCancel(); break;
         default: break;
     }
+}
+
+bool PortPage::IsCategoryLabel(const std::string& text) {
+    for (const auto& row : kCategoryRows) {
+        if (text == row.port.chinese || text == row.port.english) return true;
+    }
+    return false;
+}
+
+void PortPage::classifyPorts() {
+    const int suggestedRow = inventory_.classifyPorts(context_.platform);
+    if (suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) dialog().listSelectRow(IDC_PORT_LIST, suggestedRow);
+}
+
+void PortPage::setProgress(int position) { dialog().progressSetPosition(IDC_PORT_PROGRESS, position); }
+
+void PortPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
+
+void PortPage::applyListStyle() {
+    dialog().listChangeExtendedStyle(IDC_PORT_LIST, ListExFullRowSelect | ListExGridLines | ListExTrackSelect,
+                                     ListExFullRowSelect | ListExGridLines);
+}
+
+void PortPage::insertColumns() {
+    const int englishFlag = context_.settings.englishFlag;
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        dialog().listInsertColumn(IDC_PORT_LIST, i, kColumns[i].heading.in(englishFlag), kColumns[i].width);
+}
+
+void PortPage::fillCategoryRows() {
+    const int englishFlag = context_.settings.englishFlag;
+    for (const auto& row : kCategoryRows) dialog().listAddRow(IDC_PORT_LIST, {row.port.in(englishFlag), row.type.in(englishFlag)});
+}
+
+int PortPage::firstSelectedRow() const {
+    const int rows = dialog().listRowCount(IDC_PORT_LIST);
+    for (int row = 0; row < rows; ++row) {
+        if (dialog().listRowSelected(IDC_PORT_LIST, row)) return row;
+    }
+    return -1;
+}
+
+// Lists the machine's ports, one row each, with none selected.
+void PortPage::onSearchPort() {
+    dialog().listDeleteAll(IDC_PORT_LIST);
+    const auto ports = EnumerateLocalPorts(context_.platform);
+    applyListStyle();
+    for (const auto& port : ports) {
+        context_.platform.debugOutput(port.name + "\n");
+        dialog().listAddRow(IDC_PORT_LIST, {port.name, port.description});
+    }
+    context_.settings.portSearchPending = false;
+    dialog().enable(IDC_PORT_INSTALL, true);
 }
 
 // Back asks for a new port search the next time the page opens.
 void PortPage::onBack() {
     end(PageCancel);
     context_.settings.portSearchPending = true;
+}
+
+// Row 1, in either list mode, lets the wizard pick the port.
+void PortPage::onInstall() {
+    if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
+    const bool automatic = selectedRow_ == UsbCategoryRow;
+    if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) return;
+
+    // Never install on no port, nor on a category's label taken for a port.
+    if (chosenPort_.empty() || IsCategoryLabel(chosenPort_)) {
+        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        return;
+    }
+    PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
+    if (!settingsPage) return;
+    const bool wow64 = RunsUnderWow64(context_.platform);
+    if (context_.settings.portSearchPending) {
+        const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
+        if (model) {
+            // The port on which the printer is found online is the one it is
+            // created on.
+            const auto onlinePort = AdjustSpoolerPorts(context_.platform, model->displayName, inventory_.usbPorts,
+                                                       [this](int position) { setProgress(position); });
+            if (onlinePort) chosenPort_ = *onlinePort;
+        }
+    }
+    installReport_ = settingsPage->InstallDriver(wow64 ? Profile64Bit : Profile32Bit);
+    end(PageOk);
+}
+
+bool PortPage::chooseAutomaticPort() {
+    classifyPorts();
+    selectedRow_ = firstSelectedRow();
+    if (const auto port = inventory_.pickAutomaticPort(selectedRow_)) automaticPort_ = *port;
+    chosenPort_ = automaticPort_;
+    return true;
+}
+
+// An explicit port needs a search first.
+bool PortPage::chooseExplicitPort() {
+    if (context_.settings.portSearchPending) {
+        dialog().enable(IDC_PORT_INSTALL, false);
+        dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
+        return false;
+    }
+    if (const int row = firstSelectedRow(); row >= 0) chosenPort_ = dialog().listCell(IDC_PORT_LIST, row, 0);
+    return true;
 }
 
 }  // namespace kelp

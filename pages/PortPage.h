@@ -1,10 +1,14 @@
 // The port page: how the printer is connected. The printer settings page's
-// Next creates it on the heap and reads chosenPort after its modal run.
+// Next creates it on the heap and reads chosenPort after its modal run. Its
+// Install button runs the installation while the page is open.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/AppContext.h"
+#include "install/DriverInstaller.h"
+#include "pages/PortInventory.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
@@ -13,18 +17,41 @@ class PortPage : public Page {
 public:
     explicit PortPage(AppContext& context);
 
+    bool onInit() override;
     void onCommand(int id, int code) override;
 
+    // Rebuilds the inventory and selects the suggested category row, when
+    // the list has such a row.
+    void classifyPorts();
+    void setProgress(int position);
+
     const std::string& chosenPort() const { return chosenPort_; }
-    // True once an installation has run to its end on this page.
-    bool installationFinished() const { return installationFinished_; }
+    const PortInventory& inventory() const { return inventory_; }
+    // What the installation did; nothing until Install ran it.
+    const std::optional<InstallReport>& installReport() const { return installReport_; }
+    bool installationFinished() const { return installReport_.has_value(); }
+
+    // The category rows' labels in both languages, which are no port names.
+    static bool IsCategoryLabel(const std::string& text);
 
 private:
+    void showEnglishTexts();
+    void applyListStyle();
+    void insertColumns();
+    void fillCategoryRows();
+    int firstSelectedRow() const;
+    void onSearchPort();
     void onBack();
+    void onInstall();
+    bool chooseAutomaticPort();
+    bool chooseExplicitPort();
 
     AppContext& context_;
     std::string chosenPort_;
-    bool installationFinished_ = false;
+    std::string automaticPort_;
+    int selectedRow_ = -1;
+    PortInventory inventory_;
+    std::optional<InstallReport> installReport_;
 };
 
 }  // namespace kelp

@@ -101,6 +101,29 @@ int PrinterSettingsPage::stopBitsIndex() const { return dialog().comboSelection(
 int PrinterSettingsPage::parityIndex() const { return dialog().comboSelection(IDC_SET_PARITY); }
 int PrinterSettingsPage::flowControlIndex() const { return dialog().comboSelection(IDC_SET_FLOW); }
 
+PrinterChoices PrinterSettingsPage::choices() const {
+    PrinterChoices c;
+    c.englishFlag = context_.settings.englishFlag;
+    c.modelRow = modelRow();
+    c.defaultPrinter = defaultPrinter();
+    c.portIndex = portIndex();
+    c.baudIndex = baudIndex();
+    c.dataBitsIndex = dataBitsIndex();
+    c.stopBitsIndex = stopBitsIndex();
+    c.parityIndex = parityIndex();
+    c.flowControlIndex = flowControlIndex();
+    return c;
+}
+
+InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile) {
+    PortPage* portPage = context_.settings.portPage;
+    context_.settings.selectedPort = portPage->chosenPort();
+    DriverInstaller installer(
+        context_.platform, [portPage](int position) { portPage->setProgress(position); },
+        [portPage](const std::string& text) { portPage->dialog().messageBox(text, MessageIcon::Exclamation); });
+    return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
+}
+
 void PrinterSettingsPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
 // The About entry stays Chinese in both languages.
@@ -141,14 +164,24 @@ void PrinterSettingsPage::onNext() {
     context_.settings.portPage = portPage_.get();
     if (context_.host.runModal(*portPage_) == PageCancel) return;  // Back or Cancel: stay
     context_.settings.selectedPort = portPage_->chosenPort();
-    if (portPage_->installationFinished()) showCompletionMessage();
+    if (const auto& report = portPage_->installReport()) reportInstallation(*report);
     end(PageOk);
 }
 
-void PrinterSettingsPage::showCompletionMessage() {
-    const int osCode = context_.settings.osCode;
-    if (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage) return;
-    dialog().messageBox(kCompletionMessage.in(context_.settings.englishFlag), MessageIcon::None);
+// A plain success is announced on the Windows versions that always had the
+// message; a failure, or a printer that was there already, is told whatever
+// the version.
+void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
+    const int englishFlag = context_.settings.englishFlag;
+    if (report.succeeded() && !report.printerExisted) {
+        const int osCode = context_.settings.osCode;
+        if (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage) return;
+        dialog().messageBox(kCompletionMessage.in(englishFlag), MessageIcon::None);
+        return;
+    }
+    const ModelRow* model = ModelCatalogue::row(modelRow());
+    const std::string text = DescribeInstallReport(report, model ? model->displayName : "", englishFlag);
+    dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
 void PrinterSettingsPage::showAboutBox() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/AppContext.h"
+#include "install/DriverInstaller.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
@@ -32,6 +33,11 @@ public:
     int stopBitsIndex() const;
     int parityIndex() const;
     int flowControlIndex() const;
+    PrinterChoices choices() const;
+
+    // The installation, run by the port page's Install on the port it chose;
+    // it moves that page's progress bar.
+    InstallReport InstallDriver(const ArchitectureProfile& profile);
 
 private:
     void showEnglishTexts();
@@ -42,7 +48,7 @@ private:
     void onModelChanged();
     void onPortChanged();
     void onNext();
-    void showCompletionMessage();
+    void reportInstallation(const InstallReport& report);
     void showAboutBox();
 
     AppContext& context_;

@@ -103,7 +103,8 @@ struct RegValue {
 
 struct RegEnumEntry {
     std::string name;
-    std::string data;  // raw bytes; a REG_SZ carries its terminating zero
+    std::uint32_t type = 0;
+    std::string data;  // as in RegValue: text values carry their terminating zero
 };
 
 // The two forms of the version record: OSVERSIONINFOEX and plain OSVERSIONINFO.

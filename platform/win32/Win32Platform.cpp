@@ -496,6 +496,7 @@ Result<RegEnumEntry> Win32Platform::regEnumValue(RegKey key, std::uint32_t index
             if (status != ERROR_SUCCESS) return failure<RegEnumEntry>(statusError(status));
             RegEnumEntry entry;
             entry.name = narrow(std::wstring(nameBuffer.data(), std::min(nameLength, nameCapacity)));
+            entry.type = type;
             const WinError error = shapeValueData(type, stored, got, maxDataBytes, entry.data);
             if (error != winerr::Success) return failure<RegEnumEntry>(error);
             return success(std::move(entry));

@@ -533,7 +533,7 @@ Result<RegEnumEntry> FakePlatform::regEnumValue(RegKey key, std::uint32_t index,
     const auto& [name, value] = values[index];
     // The name limit counts the terminating zero, as RegEnumValue's does.
     if (utf16Length(name) + 1 > maxNameBytes || dataSize(value) > maxDataBytes) return {{}, finish(winerr::MoreData)};
-    return {{name, value.data}, winerr::Success};
+    return {{name, value.type, value.data}, winerr::Success};
 }
 
 WinError FakePlatform::regCloseKey(RegKey key) {

@@ -1,0 +1,293 @@
+#include "install/DriverInstaller.h"
+
+#include <cctype>
+#include <span>
+
+#include "pages/ModelCatalogue.h"
+#include "pages/SerialValueTables.h"
+#include "platform/TextLength.h"
+
+namespace kelp {
+
+namespace {
+
+constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
+
+struct CopyStep {
+    bool modelFile;        // from the model folder, else from the profile's common folder
+    const char* fileName;  // null for the model's library / description file
+    bool library;          // which model file
+    int progressAfter;     // 0: unchanged
+};
+
+// The order of the copies and the progress after each.
+constexpr CopyStep kCopySteps[] = {
+    {true, nullptr, true, 10},       {true, nullptr, false, 20},     {false, "uniDRVui.DLL", false, 30},
+    {false, "uniDRV.DLL", false, 0}, {false, "UNIDRV.HLP", false, 40}, {false, "UNIRES.DLL", false, 0},
+    {false, "TTFSUB.GPD", false, 50}, {false, "STDNAMES.GPD", false, 0},
+};
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+const char* ValueAt(std::span<const SerialRow> rows, int index) {
+    if (index < 0 || index >= static_cast<int>(rows.size())) return nullptr;
+    return rows[static_cast<std::size_t>(index)].valueText;
+}
+
+}  // namespace
+
+struct DriverInstaller::Pass {
+    Pass(const ArchitectureProfile& p, const PrinterChoices& c, const std::string& portName)
+        : profile(p), choices(c), port(portName) {}
+    const ArchitectureProfile& profile;
+    const PrinterChoices& choices;
+    const std::string& port;
+    const ModelRow* model = nullptr;
+    ModelFiles files;
+    std::string directory;
+    PrinterHandle printer = 0;
+    std::string printerPort;  // the port the printer is on
+    InstallReport report;
+};
+
+DriverInstaller::DriverInstaller(Platform& platform, ProgressSink progress, MessageSink message)
+    : platform_(platform), progress_(std::move(progress)), message_(std::move(message)) {}
+
+InstallReport DriverInstaller::InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                                             const std::string& port) {
+    Pass pass(profile, choices, port);
+    pass.model = ModelCatalogue::row(choices.modelRow);
+    if (!pass.model) {
+        fail(pass, InstallStep::Choices, "model " + std::to_string(choices.modelRow), winerr::InvalidParameter);
+        return pass.report;
+    }
+    if (port.empty()) {
+        fail(pass, InstallStep::Choices, "port", winerr::InvalidParameter);
+        return pass.report;
+    }
+    pass.files = ModelCatalogue::filesFor(*pass.model, choices.englishFlag);
+    pass.printerPort = port;
+
+    if (stageFiles(pass) && registerDriver(pass) && createPrinter(pass)) {
+        writeDefaultPrinter(pass);
+        progress_(90);
+        writePortSettings(pass);
+        progress_(95);
+    }
+    if (pass.printer != 0) {
+        if (const WinError error = platform_.closePrinter(pass.printer))
+            fail(pass, InstallStep::ClosePrinter, pass.model->displayName, error);
+        platform_.sleep(PauseAfterInstallMs);
+    }
+    progress_(100);
+    return pass.report;
+}
+
+// The driver directory, then the eight copies. A failed directory query
+// stops before any copy; a failed copy stops the pass before registration,
+// which would refer to the missing file.
+bool DriverInstaller::stageFiles(Pass& pass) {
+    auto directory = platform_.printerDriverDirectory(pass.profile.environment);
+    if (directory.ok() && directory.value.empty()) directory.error = winerr::PathNotFound;
+    if (directory.ok() && Utf16Length(directory.value) > MaxDriverDirectoryLength)
+        directory.error = winerr::FilenameExcedRange;
+    if (!directory.ok()) {
+        fail(pass, InstallStep::DriverDirectory, pass.profile.environment, directory.error);
+        return false;
+    }
+    pass.directory = directory.value;
+
+    bool copied = true;
+    for (const auto& step : kCopySteps) {
+        const std::string name =
+            step.fileName ? step.fileName : (step.library ? pass.files.library : pass.files.description);
+        const std::string source = std::string(step.modelFile ? ModelFileFolder : pass.profile.commonFolder) + "\\" + name;
+        const std::string destination = pass.directory + "\\" + name;
+        WinError error = winerr::FilenameExcedRange;
+        if (Utf16Length(destination) <= MaxDriverPathLength) error = platform_.copyFile(source, destination, false);
+        if (error != winerr::Success) {
+            fail(pass, InstallStep::CopyFile, source, error);
+            copied = false;
+        }
+        if (step.progressAfter) progress_(step.progressAfter);
+    }
+    progress_(60);
+    return copied;
+}
+
+std::string DriverInstaller::DependentFiles(const std::string& modelLibrary) {
+    std::string list("\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0", 38);
+    list += modelLibrary;
+    list.push_back('\0');
+    list.push_back('\0');  // the closing empty text
+    return list;
+}
+
+bool DriverInstaller::registerDriver(Pass& pass) {
+    DriverInfo3 driver;
+    driver.version = 2;
+    driver.name = pass.model->displayName;
+    driver.environment = pass.profile.environment;
+    driver.driverPath = pass.directory + "\\uniDRV.DLL";
+    driver.dataFile = pass.directory + "\\" + pass.files.description;
+    driver.configFile = pass.directory + "\\uniDRVui.DLL";
+    driver.helpFile = pass.directory + "\\uniDRV.HLP";
+    driver.dependentFiles = DependentFiles(pass.files.library);
+    driver.monitorName = "";
+    driver.defaultDataType = "RAW";
+    for (const std::string* path : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile}) {
+        if (Utf16Length(*path) > MaxDriverPathLength) {
+            fail(pass, InstallStep::AddPrinterDriver, *path, winerr::FilenameExcedRange);
+            return false;
+        }
+    }
+    if (driver.dependentFiles.size() > MaxDependentFilesBytes) {
+        fail(pass, InstallStep::AddPrinterDriver, pass.files.library, winerr::FilenameExcedRange);
+        return false;
+    }
+    const WinError error = platform_.addPrinterDriver(driver);
+    progress_(70);
+    if (error != winerr::Success) {
+        fail(pass, InstallStep::AddPrinterDriver, driver.name, error);
+        return false;
+    }
+    return true;
+}
+
+// A printer of the model's name that exists already keeps its port; its
+// driver has just been updated. Some spoolers refuse a second AddPrinter
+// with ERROR_PRINTER_ALREADY_EXISTS, others take it and move the printer, so
+// the wizard looks for it first.
+bool DriverInstaller::createPrinter(Pass& pass) {
+    const std::string name = pass.model->displayName;
+    if (const auto printers = platform_.enumPrinters(); printers.ok()) {
+        for (const auto& printer : printers.value) {
+            if (!SameName(printer.name, name)) continue;
+            pass.report.printerExisted = true;
+            pass.report.existingPort = printer.port;
+            pass.printerPort = printer.port;
+            progress_(80);
+            return true;
+        }
+    }
+    PrinterInfo2 info;
+    info.printerName = name;
+    info.portName = pass.port;
+    info.driverName = name;
+    info.printProcessor = "WinPrint";
+    info.datatype = "RAW";
+    const auto printer = platform_.addPrinter(info);
+    progress_(80);
+    if (printer.error == winerr::PrinterAlreadyExists) {
+        pass.report.printerExisted = true;
+        return true;
+    }
+    if (!printer.ok() || printer.value == 0) {
+        fail(pass, InstallStep::AddPrinter, name, printer.ok() ? winerr::InvalidHandle : printer.error);
+        return false;
+    }
+    pass.printer = printer.value;
+    return true;
+}
+
+void DriverInstaller::writeDefaultPrinter(Pass& pass) {
+    if (!pass.choices.defaultPrinter) return;
+    const std::string device = std::string(pass.model->displayName) + ",winspool," + pass.printerPort;
+    writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device", device);
+}
+
+std::optional<std::string> DriverInstaller::PortSettingsText(const PrinterChoices& c) {
+    const char* values[] = {ValueAt(SerialValueTables::baudRates(), c.baudIndex),
+                            ValueAt(SerialValueTables::parities(), c.parityIndex),
+                            ValueAt(SerialValueTables::dataBits(), c.dataBitsIndex),
+                            ValueAt(SerialValueTables::stopBits(), c.stopBitsIndex),
+                            ValueAt(SerialValueTables::flowControls(), c.flowControlIndex)};
+    std::string text;
+    for (const char* value : values) {
+        if (!value) return std::nullopt;
+        if (!text.empty()) text += ",";
+        text += value;
+    }
+    return text;
+}
+
+// Only a COM port row of the settings page takes serial-line settings.
+void DriverInstaller::writePortSettings(Pass& pass) {
+    if (pass.choices.portIndex < SerialValueTables::FirstComPortRow) return;
+    const char* portName = ValueAt(SerialValueTables::ports(), pass.choices.portIndex);
+    const auto text = PortSettingsText(pass.choices);
+    if (!portName || !text) {
+        fail(pass, InstallStep::Choices, "serial settings", winerr::InvalidParameter);
+        return;
+    }
+    writeString(pass, InstallStep::PortSettings, RegRoot::LocalMachine, PortSettingsKey, portName, *text);
+}
+
+// Opens an existing key, writes one text value and closes the key. A failed
+// write is shown at once, as it has always been; every failure is reported.
+bool DriverInstaller::writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,
+                                  const std::string& value) {
+    const auto opened = platform_.regOpenKey(root, key, RegAccess::SetValue);
+    if (!opened.ok()) {
+        fail(pass, step, key, opened.error);
+        return false;
+    }
+    const WinError error = platform_.regSetString(opened.value, name, value);
+    platform_.regCloseKey(opened.value);
+    if (error != winerr::Success) {
+        message_(kRegistryErrorMessage);
+        fail(pass, step, name, error);
+        return false;
+    }
+    return true;
+}
+
+void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, WinError error) {
+    pass.report.failures.push_back({step, std::move(subject), error});
+}
+
+std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
+    const bool english = englishFlag == 1;
+    std::string text;
+    if (!report.succeeded()) {
+        text = english ? "Driver installation failed:" : "驱动安装失败：";
+        for (const auto& failure : report.failures) {
+            text += "\n";
+            switch (failure.step) {
+                case InstallStep::Choices: text += english ? "Invalid choice: " : "无效的选择："; break;
+                case InstallStep::DriverDirectory:
+                    text += english ? "Could not get the printer driver directory for " : "无法获取打印机驱动目录：";
+                    break;
+                case InstallStep::CopyFile: text += english ? "Could not copy the file " : "无法复制文件："; break;
+                case InstallStep::AddPrinterDriver:
+                    text += english ? "Could not install the printer driver " : "无法安装打印机驱动：";
+                    break;
+                case InstallStep::AddPrinter: text += english ? "Could not create the printer " : "无法创建打印机："; break;
+                case InstallStep::DefaultPrinter:
+                    text += english ? "Could not make the printer the default printer: " : "无法设置默认打印机：";
+                    break;
+                case InstallStep::PortSettings:
+                    text += english ? "Could not save the port settings of " : "无法保存端口设置：";
+                    break;
+                case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
+            }
+            text += failure.subject;
+            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error) + (english ? ")" : "）");
+        }
+    }
+    if (report.printerExisted) {
+        if (!text.empty()) text += "\n";
+        text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
+                        : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
+    }
+    return text;
+}
+
+}  // namespace kelp

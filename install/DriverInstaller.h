@@ -1,0 +1,118 @@
+// Puts a model's driver on the machine and creates its printer: copies the
+// driver files into the spooler's driver directory, registers driver and
+// printer, and writes the default-printer and COM port values.
+//
+// Every step's answer is looked at. A step that fails is reported, and the
+// steps that depend on it are not attempted, so nothing is registered that
+// refers to files that are not there and no success is claimed for a failure.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace kelp {
+
+// The value sets of a 32-bit and a 64-bit installation.
+struct ArchitectureProfile {
+    const char* environment;   // the spooler environment
+    const char* commonFolder;  // the folder of the six common files
+};
+
+inline constexpr ArchitectureProfile Profile32Bit{"Windows NT x86", "Printer Driver\\x86"};
+inline constexpr ArchitectureProfile Profile64Bit{"Windows x64", "Printer Driver\\x64"};
+// The model files come from the x86 folder for both profiles.
+inline constexpr const char* ModelFileFolder = "Printer Driver\\x86";
+
+// Longest driver directory and longest path of the driver record, in characters.
+constexpr std::size_t MaxDriverDirectoryLength = 254;
+constexpr std::size_t MaxDriverPathLength = 259;
+// Size of the dependent-file list, its closing empty text included.
+constexpr std::size_t MaxDependentFilesBytes = 255;
+
+constexpr const char* DefaultPrinterKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* PortSettingsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr std::uint32_t PauseAfterInstallMs = 500;
+
+// What the printer settings page holds when the installation runs.
+struct PrinterChoices {
+    int englishFlag = 0;
+    int modelRow = 0;
+    bool defaultPrinter = false;
+    int portIndex = 0;
+    int baudIndex = 5;
+    int dataBitsIndex = 3;
+    int stopBitsIndex = 0;
+    int parityIndex = 2;
+    int flowControlIndex = 2;
+};
+
+enum class InstallStep {
+    Choices,           // a page choice outside its table
+    DriverDirectory,   // the spooler's driver directory
+    CopyFile,          // one driver file
+    AddPrinterDriver,  // registering the driver
+    AddPrinter,        // creating the printer
+    DefaultPrinter,    // the "Device" value
+    PortSettings,      // the COM port's serial-line settings
+    ClosePrinter,
+};
+
+struct InstallFailure {
+    InstallStep step;
+    std::string subject;  // the file, key or name concerned
+    WinError error;
+};
+
+struct InstallReport {
+    std::vector<InstallFailure> failures;
+    // The printer existed already: its driver was updated, its port left as
+    // it was.
+    bool printerExisted = false;
+    std::string existingPort;
+    bool succeeded() const { return failures.empty(); }
+};
+
+// The message that tells the user what an installation did, in the language
+// of englishFlag; empty for a plain success.
+std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);
+
+class DriverInstaller {
+public:
+    using ProgressSink = std::function<void(int position)>;
+    using MessageSink = std::function<void(const std::string& text)>;
+
+    // progress moves the port page's bar; message shows a box at once (the
+    // registry error, which the user sees when the write fails).
+    DriverInstaller(Platform& platform, ProgressSink progress, MessageSink message);
+
+    // One pass: staging, then registration. port is the printer's port.
+    InstallReport InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                                const std::string& port);
+
+    // "%s,%s,%s,%s,%s": baud, parity, data bits, stop bits, flow control.
+    static std::optional<std::string> PortSettingsText(const PrinterChoices& choices);
+    // Consecutive zero-terminated texts, closed by an empty text.
+    static std::string DependentFiles(const std::string& modelLibrary);
+
+private:
+    struct Pass;
+    bool stageFiles(Pass& pass);
+    bool registerDriver(Pass& pass);
+    bool createPrinter(Pass& pass);
+    void writeDefaultPrinter(Pass& pass);
+    void writePortSettings(Pass& pass);
+    bool writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,
+                     const std::string& value);
+    void fail(Pass& pass, InstallStep step, std::string subject, WinError error);
+
+    Platform& platform_;
+    ProgressSink progress_;
+    MessageSink message_;
+};
+
+}  // namespace kelp

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fake/FakePlatform.h"
+#include "pages/PortInventory.h"
+
+namespace kelp {
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct SerialValue {
+    std::string name;
+    std::string data;
+    std::uint32_t type = RegSz;
+};
+
+struct ClassifyCase {
+    const char* name;
+    std::vector<PortRecord> ports;
+    std::vector<SerialValue> serialDevices;
+    int suggestedRow;
+    Names allPorts, usbPorts, serialPorts, lptPorts, tcpipPorts;
+    std::optional<std::string> automaticPort;  // pickAutomaticPort(suggestedRow)
+};
+
+void SeedSerialDevices(FakePlatform& platform, const std::vector<SerialValue>& values) {
+    platform.seedKey(RegRoot::LocalMachine, SerialDeviceKey);
+    for (const auto& v : values) platform.seedValue(RegRoot::LocalMachine, SerialDeviceKey, v.name, {v.type, v.data});
+}
+
+TEST(PortInventoryTest, ClassifiesPortsByKind) {
+    const std::string tcp = "Standard TCP/IP Port";
+    const ClassifyCase cases[] = {
+        {"USB and COM", {{"USB001", "Virtual USB"}, {"COM1:", "Local Port"}}, {}, 1,
+         {"USB001", "COM1:"}, {"USB001"}, {}, {}, {}, "USB001"},
+        {"COM only, serial devices from the registry",
+         {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}},
+         {{"\\Device\\Serial0", std::string("COM1\0", 5)}, {"\\Device\\Serial1", std::string("COM2\0", 5)}}, 0,
+         {"COM1:", "COM2:"}, {}, {"COM1:", "COM2:"}, {}, {}, "COM1:"},
+        {"LPT with a TCP/IP description", {{"LPT9", tcp}}, {}, 2, {"LPT9"}, {}, {}, {}, {"LPT9"}, std::nullopt},
+        {"USB with a TCP/IP description", {{"USB003", tcp}}, {}, 1, {"USB003"}, {"USB003"}, {}, {}, {}, "USB003"},
+        {"Chinese TCP/IP description", {{"IP_10.0.0.5", "标准 TCP/IP 端口"}, {"FILE:", "Local Port"}}, {}, 3,
+         {"IP_10.0.0.5", "FILE:"}, {}, {}, {}, {"IP_10.0.0.5"}, "IP_10.0.0.5"},
+        {"lower case is no COM port", {{"com1:", "Local Port"}}, {}, 1, {"com1:"}, {}, {}, {}, {}, std::nullopt},
+        {"FILE only, no TCP/IP port", {{"FILE:", "Local Port"}}, {}, 3, {"FILE:"}, {}, {}, {}, {}, std::nullopt},
+        {"two-character name", {{"CO", ""}, {"US", ""}}, {}, 1, {"CO", "US"}, {}, {}, {}, {}, std::nullopt},
+        {"no ports at all", {}, {}, 1, {}, {}, {}, {}, {}, std::nullopt},
+        {"LPT ports, no USB or COM", {{"LPT1:", "Local Port"}, {"LPT2:", "Local Port"}}, {}, 2,
+         {"LPT1:", "LPT2:"}, {}, {}, {"LPT1:", "LPT2:"}, {}, "LPT1:"},
+        {"COM ports but no serial device: serial list empty", {{"COM1:", "Local Port"}}, {}, 0, {"COM1:"}, {}, {}, {},
+         {}, std::nullopt},
+        {"equal serial devices are kept twice, other values passed over",
+         {{"COM3:", ""}},
+         {{"\\Device\\Serial0", std::string("COM3\0", 5)},
+          {"Serial1", std::string("COM4\0", 5)},
+          {"\\Device\\Serial2", std::string("COM3\0", 5)},
+          {"\\Device\\", std::string("COM5\0", 5)},
+          {"\\DEVICE\\Serial3", std::string("COM6\0", 5)}},
+         0, {"COM3:"}, {}, {"COM3:", "COM3:", "COM5:"}, {}, {}, "COM3:"},
+        {"serial values too long for the buffers, not text, or empty are skipped",
+         {{"COM1:", ""}},
+         {{"\\Device\\" + std::string(140, 'n'), std::string("COM7\0", 5)},
+          {"\\Device\\Big", std::string(200, 'C') + '\0'},
+          {"\\Device\\Binary", std::string("\x01\x02\x03\x04", 4), 3},
+          {"\\Device\\Empty", std::string("\0", 1)},
+          {"\\Device\\Serial0", std::string("COM1\0", 5)}},
+         0, {"COM1:"}, {}, {"COM1:"}, {}, {}, "COM1:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform platform;
+        platform.setPorts(c.ports);
+        SeedSerialDevices(platform, c.serialDevices);
+        PortInventory inventory;
+        inventory.tcpipPorts = {"left over from an earlier pass"};
+        EXPECT_EQ(inventory.classifyPorts(platform), c.suggestedRow);
+        EXPECT_EQ(inventory.allPorts, c.allPorts);
+        EXPECT_EQ(inventory.usbPorts, c.usbPorts);
+        EXPECT_EQ(inventory.serialPorts, c.serialPorts);
+        EXPECT_EQ(inventory.lptPorts, c.lptPorts);
+        EXPECT_EQ(inventory.tcpipPorts, c.tcpipPorts);
+        EXPECT_EQ(inventory.pickAutomaticPort(c.suggestedRow), c.automaticPort);
+        EXPECT_TRUE(platform.openKeys().empty());
+    }
+}
+
+TEST(PortInventoryTest, FailuresLeaveListsEmptyAndSuggestUsb) {
+    FakePlatform platform;
+    platform.failAlways("enumPorts", winerr::AccessDenied);
+    platform.failAlways("regOpenKey", winerr::FileNotFound);
+    PortInventory inventory;
+    EXPECT_EQ(inventory.classifyPorts(platform), UsbCategoryRow);
+    EXPECT_TRUE(inventory.allPorts.empty());
+    EXPECT_TRUE(inventory.serialPorts.empty());
+    std::vector<std::string> list = {"stale"};
+    EXPECT_FALSE(collectSerialDevices(platform, list));
+    EXPECT_TRUE(list.empty());
+}
+
+TEST(PortInventoryTest, PickAutomaticPortByRow) {
+    PortInventory inventory;
+    inventory.serialPorts = {"COM3:", "COM4:"};
+    inventory.usbPorts = {"USB002"};
+    inventory.lptPorts = {"LPT1:"};
+    inventory.tcpipPorts = {"IP_1"};
+    const std::pair<int, std::optional<std::string>> rows[] = {
+        {0, "COM3:"}, {1, "USB002"}, {2, "LPT1:"}, {3, "IP_1"}, {-1, std::nullopt}, {4, std::nullopt}};
+    for (const auto& [row, port] : rows) EXPECT_EQ(inventory.pickAutomaticPort(row), port) << row;
+}
+
+// Random port lists against a plain statement of what the lists mean.
+TEST(PortInventoryTest, RandomPortListsKeepEveryRule) {
+    std::mt19937 random(20261207);
+    const char* prefixes[] = {"USB", "COM", "LPT", "FILE", "IP_", "usb", "Lp", "", "U", "CO", "FIL"};
+    const char* descriptions[] = {"Local Port", "Standard TCP/IP Port", "标准 TCP/IP 端口", "", "Virtual"};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<PortRecord> ports;
+        const int count = static_cast<int>(random() % 320);
+        for (int i = 0; i < count; ++i) {
+            std::string name = prefixes[random() % std::size(prefixes)];
+            if (random() % 4) name += std::to_string(random() % 12) + (random() % 2 ? ":" : "");
+            ports.push_back({name, descriptions[random() % std::size(descriptions)]});
+        }
+        FakePlatform platform;
+        platform.setPorts(ports);
+        PortInventory inventory;
+        const int suggested = inventory.classifyPorts(platform);
+
+        const std::size_t seen = std::min<std::size_t>(ports.size(), MaxPortRecords);
+        ASSERT_EQ(inventory.allPorts.size(), seen);
+        Names usb, lpt, tcpip;
+        bool anyUsb = false, anyCom = false, anyLpt = false, anyFile = false;
+        for (std::size_t i = 0; i < seen; ++i) {
+            const auto& [name, description] = ports[i];
+            EXPECT_EQ(inventory.allPorts[i], name);
+            const bool isUsb = name.rfind("USB", 0) == 0;
+            const bool isTcp = description == "Standard TCP/IP Port" || description == "标准 TCP/IP 端口";
+            anyUsb |= isUsb;
+            anyCom |= name.rfind("COM", 0) == 0;
+            anyLpt |= name.rfind("LPT", 0) == 0;
+            anyFile |= name.rfind("FILE", 0) == 0;
+            if (isUsb) usb.push_back(name);           // one list at most per port
+            else if (isTcp) tcpip.push_back(name);
+            else if (name.rfind("LPT", 0) == 0) lpt.push_back(name);
+        }
+        EXPECT_EQ(inventory.usbPorts, usb);
+        EXPECT_EQ(inventory.lptPorts, lpt);
+        EXPECT_EQ(inventory.tcpipPorts, tcpip);
+        const int expected = anyUsb ? 1 : anyCom ? 0 : anyLpt ? 2 : anyFile ? 3 : 1;
+        EXPECT_EQ(suggested, expected);
+    }
+}
+
+}  // namespace
+}  // namespace kelp
