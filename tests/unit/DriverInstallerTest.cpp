@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include "fake/FakePlatform.h"
+#include "install/DriverInstaller.h"
+#include "pages/ModelCatalogue.h"
+
+namespace kelp {
+namespace {
+
+using Calls = std::vector<PlatformCall>;
+
+constexpr const char* kX86Directory = "C:\\windows\\system32\\spool\\drivers\\w32x86";
+constexpr const char* kX64Directory = "C:\\windows\\system32\\spool\\drivers\\x64";
+
+class DriverInstallerTest : public testing::Test {
+protected:
+    DriverInstallerTest() {
+        platform.createSamplePackage();
+        platform.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        platform.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        platform.clearCalls();
+    }
+
+    InstallReport install(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                          const std::string& port = "USB001") {
+        DriverInstaller installer(
+            platform, [this](int position) { progress.push_back(position); },
+            [this](const std::string& text) { messages.push_back(text); });
+        return installer.InstallDriver(profile, choices, port);
+    }
+
+    FakePlatform platform;
+    std::vector<int> progress;
+    std::vector<std::string> messages;
+};
+
+Calls ExpectedCopies(const std::string& common, const std::string& directory, const ModelFiles& files) {
+    Calls calls;
+    auto copy = [&](const std::string& folder, const std::string& name) {
+        calls.push_back({"copyFile", {folder + "\\" + name, directory + "\\" + name, "false"}});
+    };
+    copy("Printer Driver\\x86", files.library);
+    copy("Printer Driver\\x86", files.description);
+    for (const char* name : {"uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HLP", "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"})
+        copy(common, name);
+    return calls;
+}
+
+// Every model in both languages and both profiles: the exact calls, the
+// driver record field by field, the printer record and the progress.
+TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
+    struct Profile {
+        const ArchitectureProfile& profile;
+        const char* directory;
+        int wow64;
+    };
+    const Profile profiles[] = {{Profile32Bit, kX86Directory, 0}, {Profile64Bit, kX64Directory, 1}};
+    for (const auto& p : profiles) {
+        for (int englishFlag : {0, 1}) {
+            for (int row = 0; row < 7; ++row) {
+                SCOPED_TRACE(testing::Message() << p.profile.environment << " englishFlag " << englishFlag << " row " << row);
+                FakePlatform fresh;
+                fresh.createSamplePackage();
+                fresh.setWow64Answer(p.wow64);
+                fresh.clearCalls();
+                std::vector<int> positions;
+                DriverInstaller installer(fresh, [&](int position) { positions.push_back(position); },
+                                          [](const std::string&) { ADD_FAILURE() << "no message expected"; });
+                PrinterChoices choices;
+                choices.englishFlag = englishFlag;
+                choices.modelRow = row;
+                const InstallReport report = installer.InstallDriver(p.profile, choices, "USB001");
+                EXPECT_TRUE(report.succeeded());
+                EXPECT_FALSE(report.printerExisted);
+
+                const ModelRow& model = ModelCatalogue::rows()[static_cast<std::size_t>(row)];
+                const ModelFiles files = ModelCatalogue::filesFor(model, englishFlag);
+                const std::string dir = p.directory;
+                Calls expected = {{"printerDriverDirectory", {p.profile.environment}}};
+                for (auto& call : ExpectedCopies(p.profile.commonFolder, dir, files)) expected.push_back(call);
+                const std::string dependents =
+                    std::string("\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0", 38) + files.library + std::string(2, '\0');
+                expected.push_back({"addPrinterDriver",
+                                    {"2", model.displayName, p.profile.environment, dir + "\\uniDRV.DLL",
+                                     dir + "\\" + files.description, dir + "\\uniDRVui.DLL", dir + "\\uniDRV.HLP",
+                                     dependents, "", "RAW"}});
+                expected.push_back({"enumPrinters", {}});
+                expected.push_back({"addPrinter", {model.displayName, "USB001", model.displayName, "WinPrint", "RAW"}});
+                expected.push_back({"closePrinter", {model.displayName}});
+                expected.push_back({"sleep", {"500"}});
+                EXPECT_EQ(fresh.calls(), expected);
+                EXPECT_EQ(positions, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100}));
+                EXPECT_TRUE(fresh.fileExists(dir + "\\" + files.library));
+                EXPECT_TRUE(fresh.fileExists(dir + "\\" + files.description));
+                ASSERT_TRUE(fresh.findPrinter(model.displayName));
+                EXPECT_EQ(fresh.findPrinter(model.displayName)->portName, "USB001");
+                EXPECT_EQ(fresh.openPrinterCount(), 0u);
+            }
+        }
+    }
+}
+
+TEST_F(DriverInstallerTest, DependentFileBytes) {
+    const std::string list = DriverInstaller::DependentFiles("RK730PNEW.DLL");
+    ASSERT_EQ(list.size(), 38u + 13u + 2u);
+    EXPECT_EQ(list.substr(0, 12), std::string("\\ttfsub.GPD\0", 12));
+    EXPECT_EQ(list.substr(12, 12), std::string("\\unires.DLL\0", 12));
+    EXPECT_EQ(list.substr(24, 14), std::string("\\stdnames.GPD\0", 14));
+    EXPECT_EQ(list.substr(38), std::string("RK730PNEW.DLL\0\0", 15));
+}
+
+TEST_F(DriverInstallerTest, DefaultPrinterAndPortSettingsValues) {
+    struct Row {
+        const char* name;
+        PrinterChoices choices;
+        std::optional<std::string> device;
+        std::optional<std::pair<std::string, std::string>> portSetting;
+    };
+    PrinterChoices defaults;
+    PrinterChoices asDefault = defaults;
+    asDefault.defaultPrinter = true;
+    PrinterChoices com1 = defaults;
+    com1.portIndex = 3;
+    com1.baudIndex = 4;
+    com1.flowControlIndex = 0;
+    PrinterChoices com2 = defaults;
+    com2.portIndex = 4;
+    com2.defaultPrinter = true;
+    com2.modelRow = 4;
+    PrinterChoices lpt3 = defaults;
+    lpt3.portIndex = 2;
+    const Row rows[] = {
+        {"no default, LPT1", defaults, std::nullopt, std::nullopt},
+        {"default printer", asDefault, "RK-520P,winspool,USB001", std::nullopt},
+        {"COM1 at 9600 without flow control", com1, std::nullopt, std::pair<std::string, std::string>{"COM1:", "9600,N,8,1, "}},
+        {"COM2 with the defaults", com2, "RK-730P(NEW),winspool,USB001", std::pair<std::string, std::string>{"COM2:", "19200,N,8,1,p"}},
+        {"LPT3 writes no serial settings", lpt3, std::nullopt, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        fresh.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        std::vector<int> positions;
+        DriverInstaller installer(fresh, [&](int position) { positions.push_back(position); }, [](const std::string&) {});
+        EXPECT_TRUE(installer.InstallDriver(Profile32Bit, row.choices, "USB001").succeeded());
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, DefaultPrinterKey, "Device"), row.device);
+        if (row.device) {
+            const auto writes = fresh.callsOf("regSetString");
+            ASSERT_FALSE(writes.empty());
+            EXPECT_EQ(writes[0].args.at(3), std::to_string(row.device->size() + 1));
+        }
+        if (row.portSetting) {
+            EXPECT_EQ(fresh.regString(RegRoot::LocalMachine, PortSettingsKey, row.portSetting->first), row.portSetting->second);
+        }
+        EXPECT_EQ(fresh.callsOf("regOpenKey").size(), (row.device ? 1u : 0u) + (row.portSetting ? 1u : 0u));
+        EXPECT_TRUE(fresh.openKeys().empty());
+        EXPECT_EQ(positions, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100}));
+    }
+}
+
+// Each failure is reported with its Windows error; nothing that depends on
+// the failed step is attempted, and nothing is claimed as done.
+TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
+    struct Row {
+        const char* name;
+        std::function<void(FakePlatform&)> breakIt;
+        InstallStep step;
+        WinError error;
+        std::vector<std::string> notCalled;
+        bool registryMessage = false;
+    };
+    const Row rows[] = {
+        {"driver directory", [](FakePlatform& p) { p.failAlways("printerDriverDirectory", winerr::InvalidEnvironment); },
+         InstallStep::DriverDirectory, winerr::InvalidEnvironment, {"copyFile", "addPrinterDriver", "addPrinter", "regOpenKey"}},
+        {"a model file missing", [](FakePlatform& p) {
+             p.failWhen("copyFile", [](const std::vector<std::string>& a) { return a[0].find("RK520PCN.GPD") != std::string::npos; },
+                        winerr::FileNotFound);
+         },
+         InstallStep::CopyFile, winerr::FileNotFound, {"addPrinterDriver", "addPrinter", "regOpenKey"}},
+        {"a common file denied", [](FakePlatform& p) {
+             p.failWhen("copyFile", [](const std::vector<std::string>& a) { return a[0].find("UNIRES") != std::string::npos; },
+                        winerr::AccessDenied);
+         },
+         InstallStep::CopyFile, winerr::AccessDenied, {"addPrinterDriver", "addPrinter"}},
+        {"driver registration", [](FakePlatform& p) { p.failAlways("addPrinterDriver", winerr::AccessDenied); },
+         InstallStep::AddPrinterDriver, winerr::AccessDenied, {"addPrinter", "regOpenKey", "closePrinter", "sleep"}},
+        {"printer creation", [](FakePlatform& p) { p.failAlways("addPrinter", winerr::InvalidParameter); },
+         InstallStep::AddPrinter, winerr::InvalidParameter, {"regOpenKey", "closePrinter"}},
+        {"default printer key missing", [](FakePlatform& p) {
+             p.failWhen("regOpenKey", [](const std::vector<std::string>& a) { return a[0] == "HKCU"; }, winerr::FileNotFound);
+         },
+         InstallStep::DefaultPrinter, winerr::FileNotFound, {}},
+        {"default printer write", [](FakePlatform& p) {
+             p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, winerr::AccessDenied);
+         },
+         InstallStep::DefaultPrinter, winerr::AccessDenied, {}, true},
+        {"port settings write", [](FakePlatform& p) {
+             p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "COM1:"; }, winerr::AccessDenied);
+         },
+         InstallStep::PortSettings, winerr::AccessDenied, {}, true},
+        {"closing the printer", [](FakePlatform& p) { p.failAlways("closePrinter", winerr::InvalidHandle); },
+         InstallStep::ClosePrinter, winerr::InvalidHandle, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        fresh.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        row.breakIt(fresh);
+        fresh.clearCalls();
+        std::vector<std::string> shown;
+        DriverInstaller installer(fresh, [](int) {}, [&](const std::string& text) { shown.push_back(text); });
+        PrinterChoices choices;
+        choices.defaultPrinter = true;
+        choices.portIndex = 3;
+        const InstallReport report = installer.InstallDriver(Profile32Bit, choices, "USB001");
+        ASSERT_FALSE(report.succeeded());
+        EXPECT_EQ(report.failures.front().step, row.step);
+        EXPECT_EQ(report.failures.front().error, row.error);
+        for (const auto& op : row.notCalled) EXPECT_TRUE(fresh.callsOf(op).empty()) << op;
+        for (const auto& call : fresh.callsOf("copyFile")) EXPECT_NE(call.args[1].front(), '\\') << call.args[1];
+        EXPECT_EQ(shown, row.registryMessage ? std::vector<std::string>{"错误：无法设置有关的注册表信息"} : std::vector<std::string>{});
+        EXPECT_TRUE(fresh.openKeys().empty());
+        if (row.step != InstallStep::ClosePrinter) EXPECT_EQ(fresh.openPrinterCount(), 0u);
+        const std::string english = DescribeInstallReport(report, "RK-520P", 1);
+        EXPECT_EQ(english.rfind("Driver installation failed:", 0), 0u) << english;
+        EXPECT_NE(english.find("(error " + std::to_string(row.error) + ")"), std::string::npos) << english;
+        EXPECT_EQ(DescribeInstallReport(report, "RK-520P", 0).rfind("驱动安装失败：", 0), 0u);
+    }
+}
+
+TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
+    struct Row {
+        const char* name;
+        bool listed;  // the spooler lists it, or only refuses a second one
+    };
+    for (const Row row : {Row{"listed by the spooler", true}, Row{"refused by the spooler", false}}) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
+        PrinterChoices choices;
+        ASSERT_TRUE(installer.InstallDriver(Profile32Bit, choices, "USB001").succeeded());
+        if (!row.listed) fresh.failAlways("enumPrinters", winerr::AccessDenied);
+        fresh.clearCalls();
+        choices.defaultPrinter = true;
+        const InstallReport second = installer.InstallDriver(Profile32Bit, choices, "USB002");
+        EXPECT_TRUE(second.succeeded());
+        EXPECT_TRUE(second.printerExisted);
+        EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
+        EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
+        EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.listed ? 0u : 1u);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, DefaultPrinterKey, "Device"),
+                  row.listed ? "RK-520P,winspool,USB001" : "RK-520P,winspool,USB002");
+        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 1),
+                  "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.");
+        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
+    }
+}
+
+TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
+    struct Row {
+        const char* name;
+        std::string directory;
+        std::string port;
+        int modelRow;
+        InstallStep step;
+        std::vector<std::string> notCalled;
+    };
+    const std::string longDirectory = "C:\\" + std::string(252, 'd');   // 255 characters
+    const std::string nearlyFull = "C:\\" + std::string(243, 'd');      // copies fit, the record's paths do not
+    const Row rows[] = {
+        {"empty port", kX86Directory, "", 0, InstallStep::Choices, {"printerDriverDirectory", "copyFile"}},
+        {"model outside the catalogue", kX86Directory, "USB001", 7, InstallStep::Choices, {"printerDriverDirectory"}},
+        {"driver directory too long", longDirectory, "USB001", 0, InstallStep::DriverDirectory, {"copyFile"}},
+        {"empty driver directory", "", "USB001", 0, InstallStep::DriverDirectory, {"copyFile"}},
+        {"destination path too long", nearlyFull, "USB001", 4, InstallStep::CopyFile, {"addPrinterDriver"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        if (!row.directory.empty()) fresh.setDriverDirectory("Windows NT x86", row.directory);
+        else fresh.failAlways("printerDriverDirectory", winerr::PathNotFound);
+        fresh.clearCalls();
+        DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
+        PrinterChoices choices;
+        choices.modelRow = row.modelRow;
+        const InstallReport report = installer.InstallDriver(Profile32Bit, choices, row.port);
+        ASSERT_FALSE(report.succeeded());
+        EXPECT_EQ(report.failures.front().step, row.step);
+        for (const auto& op : row.notCalled) EXPECT_TRUE(fresh.callsOf(op).empty()) << op;
+        EXPECT_TRUE(fresh.printers().empty());
+    }
+}
+
+}  // namespace
+}  // namespace kelp
