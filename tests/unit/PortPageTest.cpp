@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+#include "install/SpoolerPorts.h"
+#include "pages/PortPage.h"
+#include "pages/PrinterSettingsPage.h"
+
+namespace kelp {
+namespace {
+
+using Script = std::function<void(FakeDialog&)>;
+
+class PortPageTest : public WizardFixture {
+protected:
+    PortPageTest() {
+        platform.createSamplePackage();
+        platform.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        platform.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        settings.osCode = 8;
+    }
+
+    // Opens the printer settings page, runs settingsActions there, then
+    // Next with portActions on the port page; answers the settings page's
+    // result.
+    int runWizardFromSettings(const Script& portActions, const Script& settingsActions = {}) {
+        PrinterSettingsPage page(context);
+        host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            if (settingsActions) settingsActions(d);
+            host.onNextShow(IDD_PORT, portActions);
+            d.click(IDC_SET_NEXT);
+            if (!d.ended()) d.click(IDC_SET_EXIT);
+        });
+        return host.runModal(page);
+    }
+
+    std::vector<std::string> messageTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& m : host.messages()) texts.push_back(m.text);
+        return texts;
+    }
+};
+
+TEST_F(PortPageTest, OpensInCategoryModeInBothLanguages) {
+    struct Row {
+        int englishFlag;
+        std::vector<std::string> rows;
+        const char* column0;
+        const char* install;
+        const char* hint;
+    };
+    const Row rows[] = {
+        {0, {"COM", "USB", "网络端口"}, "端口", "&安装",
+         "指定使用的端口。如果使用TCP/IP或一下未列出的其他端口类型进行连接，请"},
+        {1, {"Serial Port", "USB", "Ethernet Ports"}, "Port", "Install",
+         "Specify the port that you are using. If you are connecting using TCP/IP "},
+    };
+    for (const auto& row : rows) {
+        settings.englishFlag = row.englishFlag;
+        runWizardFromSettings([&](FakeDialog& d) {
+            ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), 3);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(d.listCell(IDC_PORT_LIST, i, 0), row.rows[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(d.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
+            const auto& columns = d.listColumns(IDC_PORT_LIST);
+            ASSERT_EQ(columns.size(), 2u);
+            EXPECT_EQ(columns[0].heading, row.column0);
+            EXPECT_EQ(columns[0].width, 150);
+            EXPECT_EQ(columns[1].width, 280);
+            EXPECT_EQ(d.listExtendedStyle(IDC_PORT_LIST) & (ListExFullRowSelect | ListExGridLines | ListExTrackSelect),
+                      ListExFullRowSelect | ListExGridLines);
+            EXPECT_EQ(d.progressRange(IDC_PORT_PROGRESS), std::make_pair(0, 100));
+            EXPECT_EQ(d.progressPosition(IDC_PORT_PROGRESS), 0);
+            EXPECT_EQ(d.text(IDC_PORT_INSTALL), row.install);
+            EXPECT_EQ(d.text(IDC_PORT_HINT), row.hint);
+            EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
+            d.click(IDC_PORT_CANCEL);
+        });
+    }
+}
+
+// Install on the USB row: the inventory, the spooler adjustment while a
+// search is pending, then the installation on the first USB port.
+TEST_F(PortPageTest, AutomaticPathOnTheUsbRow) {
+    platform.setPorts({{"COM1:", "Local Port"}, {"USB001", "Virtual printer port for USB"}, {"USB002", ""}});
+    EXPECT_EQ(runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); }), PageOk);
+    EXPECT_EQ(settings.selectedPort, "USB001");
+    ASSERT_TRUE(platform.findPrinter("RK-520P"));
+    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB001");
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成"});
+    // The adjustment ran before the staging, over both USB ports (Windows 7).
+    const auto ops = platform.ops();
+    const auto firstCreate = std::find(ops.begin(), ops.end(), "regCreateKey");
+    const auto directory = std::find(ops.begin(), ops.end(), "printerDriverDirectory");
+    ASSERT_NE(firstCreate, ops.end());
+    EXPECT_LT(firstCreate, directory);
+    EXPECT_EQ(platform.callsOf("regCreateKey").size(), 2u);
+    EXPECT_EQ(host.lastDialog(IDD_PORT).progressHistory(IDC_PORT_PROGRESS),
+              (std::vector<int>{0, 50, 50, 80, 10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100}));
+}
+
+// The port on which the spooler reports the printer online is the one it is
+// created on.
+TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
+    platform.setVersion({6, 2, 2});
+    platform.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
+    platform.seedDword(RegRoot::LocalMachine, HardwareProfilePrintersKey + std::string("RK-730P"), "PrinterOnLine", 1);
+    platform.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
+    runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
+                          [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
+    EXPECT_EQ(platform.callsOf("regCreateKey").size(), 2u);
+    ASSERT_TRUE(platform.findPrinter("RK-730P"));
+    EXPECT_EQ(platform.findPrinter("RK-730P")->portName, "USB002");
+    EXPECT_EQ(settings.selectedPort, "USB002");
+}
+
+TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
+    struct Row {
+        const char* name;
+        std::vector<PortRecord> ports;
+        std::optional<std::string> installedOn;  // nothing: refused, the page stays open
+    };
+    const Row rows[] = {
+        {"COM ports from the serial devices", {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}}, "COM1:"},
+        {"LPT only: the network row takes the LPT list", {{"LPT1:", "Local Port"}}, "LPT1:"},
+        {"file ports only: no port to pick", {{"FILE:", "Local Port"}}, std::nullopt},
+        {"no ports", {}, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform machine;
+        machine.createSamplePackage();
+        machine.setPorts(row.ports);
+        machine.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
+        FakeDialogHost pages;
+        InstallSettings state;
+        state.osCode = 8;
+        AppContext app{machine, pages, state};
+        PrinterSettingsPage page(app);
+        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            pages.onNextShow(IDD_PORT, [&](FakeDialog& port) {
+                port.click(IDC_PORT_INSTALL);
+                if (!row.installedOn) {
+                    EXPECT_FALSE(port.ended());
+                    EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
+                    port.click(IDC_PORT_CANCEL);
+                }
+            });
+            d.click(IDC_SET_NEXT);
+            if (!d.ended()) d.click(IDC_SET_EXIT);
+        });
+        pages.runModal(page);
+        EXPECT_EQ(pages.problems(), "");
+        if (row.installedOn) {
+            ASSERT_TRUE(machine.findPrinter("RK-520P"));
+            EXPECT_EQ(machine.findPrinter("RK-520P")->portName, *row.installedOn);
+        } else {
+            EXPECT_TRUE(machine.printers().empty());
+            EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
+            ASSERT_EQ(pages.messages().size(), 1u);
+            EXPECT_NE(pages.messages()[0].text.find("没有可用于安装打印机的端口"), std::string::npos);
+        }
+    }
+}
+
+// Another row before any search: the reminder, Install disabled until Search
+// Port; then the port chosen in the list.
+TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
+    for (int row : {0, 2}) {
+        SCOPED_TRACE(row);
+        FakePlatform machine;
+        machine.createSamplePackage();
+        FakeDialogHost pages;
+        InstallSettings state;
+        state.osCode = 8;
+        AppContext app{machine, pages, state};
+        PrinterSettingsPage page(app);
+        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            pages.onNextShow(IDD_PORT, [&](FakeDialog& port) {
+                port.clickListRow(IDC_PORT_LIST, row);
+                port.click(IDC_PORT_INSTALL);
+                EXPECT_FALSE(port.ended());
+                EXPECT_FALSE(port.isEnabled(IDC_PORT_INSTALL));
+                EXPECT_FALSE(port.click(IDC_PORT_INSTALL));
+                port.click(IDC_PORT_SEARCH);
+                EXPECT_TRUE(port.isEnabled(IDC_PORT_INSTALL));
+                EXPECT_FALSE(state.portSearchPending);
+                ASSERT_EQ(port.listRowCount(IDC_PORT_LIST), 8);
+                EXPECT_TRUE(port.listSelectedRows(IDC_PORT_LIST).empty());
+                EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 0), "LPT1:");
+                EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 1), "Local Port");
+                port.clickListRow(IDC_PORT_LIST, 5);
+                port.click(IDC_PORT_INSTALL);
+            });
+            d.click(IDC_SET_NEXT);
+        });
+        EXPECT_EQ(pages.runModal(page), PageOk);
+        ASSERT_EQ(pages.messages().size(), 2u);
+        EXPECT_EQ(pages.messages()[0].text, "Please click \"Search Port...\",then select port!");
+        EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
+        ASSERT_TRUE(machine.findPrinter("RK-520P"));
+        EXPECT_EQ(machine.findPrinter("RK-520P")->portName, "LPT1:");
+        EXPECT_EQ(state.selectedPort, "LPT1:");
+        EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
+        EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
+    }
+}
+
+TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
+    std::vector<PortRecord> ports;
+    for (int i = 0; i < 300; ++i) ports.push_back({"USB" + std::to_string(1000 + i), "Virtual"});
+    platform.setPorts(ports);
+    runWizardFromSettings([](FakeDialog& d) {
+        d.click(IDC_PORT_SEARCH);
+        EXPECT_EQ(d.listRowCount(IDC_PORT_LIST), 256);
+        EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 0), "USB1255");
+        d.click(IDC_PORT_CANCEL);
+    });
+}
+
+// After a search, row 1 is the automatic choice whatever port it shows.
+TEST_F(PortPageTest, RowOneAfterASearchTakesTheAutomaticPath) {
+    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB003", "Virtual"}});
+    runWizardFromSettings([](FakeDialog& d) {
+        d.click(IDC_PORT_SEARCH);
+        d.clickListRow(IDC_PORT_LIST, 1);
+        d.click(IDC_PORT_INSTALL);
+    });
+    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB003");
+    EXPECT_TRUE(platform.callsOf("regCreateKey").empty()) << "the search cleared the pending flag";
+}
+
+// A category's label is no port: Cancel after a search leaves the flag
+// cleared, and a new page in category mode must not install on "COM".
+TEST_F(PortPageTest, NeverInstallsOnACategoryLabel) {
+    for (int englishFlag : {0, 1}) {
+        SCOPED_TRACE(englishFlag);
+        settings.englishFlag = englishFlag;
+        host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            host.onNextShow(IDD_PORT, [](FakeDialog& port) {
+                port.click(IDC_PORT_SEARCH);
+                port.click(IDC_PORT_CANCEL);
+            });
+            d.click(IDC_SET_NEXT);
+            host.onNextShow(IDD_PORT, [](FakeDialog& port) {
+                port.clickListRow(IDC_PORT_LIST, 0);
+                port.click(IDC_PORT_INSTALL);
+                EXPECT_FALSE(port.ended());
+                port.clickListRow(IDC_PORT_LIST, 2);
+                port.click(IDC_PORT_INSTALL);
+                EXPECT_FALSE(port.ended());
+                port.click(IDC_PORT_BACK);
+            });
+            d.click(IDC_SET_NEXT);
+            EXPECT_TRUE(settings.portSearchPending);
+            d.click(IDC_SET_EXIT);
+        });
+        PrinterSettingsPage page(context);
+        host.runModal(page);
+        EXPECT_TRUE(platform.printers().empty());
+        EXPECT_TRUE(platform.callsOf("copyFile").empty());
+        ASSERT_EQ(host.messages().size(), englishFlag ? 4u : 2u);
+        EXPECT_EQ(host.messages().back().text,
+                  englishFlag ? "There is no port to install the printer on. Please click \"Search Port...\", then select a port."
+                              : "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。");
+    }
+}
+
+TEST_F(PortPageTest, Wow64InstallsThe64BitProfile) {
+    platform.setWow64Answer(1);
+    platform.setPorts({{"USB001", ""}});
+    runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); });
+    const auto directory = platform.callsOf("printerDriverDirectory");
+    ASSERT_EQ(directory.size(), 1u);
+    EXPECT_EQ(directory[0].args[0], "Windows x64");
+    EXPECT_TRUE(platform.findDriver("Windows x64", "RK-520P"));
+}
+
+// What the settings page says after Install, by outcome, language and
+// Windows version.
+TEST_F(PortPageTest, ReportAfterInstallation) {
+    struct Row {
+        const char* name;
+        int englishFlag;
+        int osCode;
+        bool breakDriver;
+        bool printerExists;
+        std::optional<std::string> messageStart;
+    };
+    const Row rows[] = {
+        {"success, Chinese", 0, 8, false, false, "驱动安装完成"},
+        {"success, English", 1, 5, false, false, "Driver installation completed"},
+        {"success on an unrecognised version", 1, 0, false, false, std::nullopt},
+        {"success on Windows 98", 0, 2, false, false, std::nullopt},
+        {"failure, English, unrecognised version", 1, 0, true, false, "Driver installation failed:"},
+        {"failure, Chinese", 0, 9, true, false, "驱动安装失败："},
+        {"existing printer", 1, 8, false, true, "The printer \"RK-520P\" already exists"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform machine;
+        machine.createSamplePackage();
+        machine.setPorts({{"USB001", ""}});
+        if (row.breakDriver) machine.failAlways("addPrinterDriver", winerr::AccessDenied);
+        if (row.printerExists) machine.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
+        FakeDialogHost pages;
+        InstallSettings state;
+        state.englishFlag = row.englishFlag;
+        state.osCode = row.osCode;
+        AppContext app{machine, pages, state};
+        PrinterSettingsPage page(app);
+        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            pages.onNextShow(IDD_PORT, [](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+            d.click(IDC_SET_NEXT);
+        });
+        EXPECT_EQ(pages.runModal(page), PageOk);
+        if (row.messageStart) {
+            ASSERT_EQ(pages.messages().size(), 1u);
+            EXPECT_EQ(pages.messages()[0].text.rfind(*row.messageStart, 0), 0u) << pages.messages()[0].text;
+            EXPECT_EQ(pages.messages()[0].templateId, IDD_PRINTER_SETTINGS);
+        } else {
+            EXPECT_TRUE(pages.messages().empty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelp
