@@ -3,6 +3,7 @@
 #include "app/EnglishTexts.h"
 #include "install/SpoolerPorts.h"
 #include "pages/ModelCatalogue.h"
+#include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
 #include "pages/UsbDriverLauncher.h"
 #include "res/resource.h"
@@ -66,6 +67,8 @@ bool PortPage::onInit() {
 void PortPage::onCommand(int id, int /*code*/) {
     switch (id) {
         case IDC_PORT_SEARCH: onSearchPort(); break;
+        case IDC_PORT_CREATE: onCreatePort(); break;
+        case IDC_PORT_CONFIGURE: onConfigurePort(); break;
         case IDC_PORT_BACK: onBack(); break;
         case IDC_PORT_INSTALL: onInstall(); break;
         case IDC_PORT_CANCEL: onCancel(); break;
@@ -124,6 +127,55 @@ void PortPage::onSearchPort() {
     }
     context_.settings.portSearchPending = false;
     dialog().enable(IDC_PORT_INSTALL, true);
+}
+
+// The monitors' own dialogs create the port; afterwards the list shows the
+// machine's ports with a likely one selected. The Install button stays as
+// it was: only Search Port enables it again.
+void PortPage::onCreatePort() {
+    context_.settings.portSearchPending = false;
+    {
+        PortTypesDialog portTypes(context_);
+        context_.host.runModal(portTypes);
+    }
+    refillAfterCreatePort();
+}
+
+// Selects the LPT1 row, else the COM1 row, else the FILE row, taking the
+// last of each kind; a match in row 0 counts as none.
+void PortPage::refillAfterCreatePort() {
+    dialog().listDeleteAll(IDC_PORT_LIST);
+    const auto ports = EnumerateLocalPorts(context_.platform);
+    applyListStyle();
+    int com1Row = 0, lpt1Row = 0, fileRow = 0;
+    for (int row = 0; row < static_cast<int>(ports.size()); ++row) {
+        const std::string& name = ports[static_cast<std::size_t>(row)].name;
+        const std::string head = name.substr(0, 4);
+        if (head == "COM1") com1Row = row;
+        if (head == "LPT1") lpt1Row = row;
+        if (head == "FILE") fileRow = row;
+        context_.platform.debugOutput(name + "\n");
+        dialog().listAddRow(IDC_PORT_LIST, {name, ports[static_cast<std::size_t>(row)].description});
+    }
+    if (lpt1Row > 0)
+        dialog().listSelectRow(IDC_PORT_LIST, lpt1Row);
+    else if (com1Row > 0)
+        dialog().listSelectRow(IDC_PORT_LIST, com1Row);
+    else if (fileRow > 0)
+        dialog().listSelectRow(IDC_PORT_LIST, fileRow);
+}
+
+// The monitor of the selected port shows its configuration dialog, owned by
+// this page. A category's label is no port, and is never handed over.
+void PortPage::onConfigurePort() {
+    const int row = firstSelectedRow();
+    if (row < 0) return;
+    const std::string port = dialog().listCell(IDC_PORT_LIST, row, 0);
+    if (IsCategoryLabel(port)) {
+        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        return;
+    }
+    context_.platform.configurePort(dialog().windowHandle(), port);
 }
 
 // Back asks for a new port search the next time the page opens.

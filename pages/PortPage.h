@@ -41,6 +41,9 @@ private:
     void fillCategoryRows();
     int firstSelectedRow() const;
     void onSearchPort();
+    void onCreatePort();
+    void onConfigurePort();
+    void refillAfterCreatePort();
     void onBack();
     void onInstall();
     bool chooseAutomaticPort();
