@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# run-scenario.sh <locale> <win32|win64> <winver> <gtest-filter>
+#
+# Runs kelp_e2e.exe under Wine against the sample package, in a fresh copy of
+# the architecture's template prefix, under an Xvfb of its own, with LANG and
+# LC_ALL set to <locale> and HKCU\Software\Wine "Version" set to <winver>
+# ("default" leaves Wine's own, Windows 7). Exit code: the test program's.
+#
+# Environment (ctest sets these; the defaults fit build/win32):
+#   KELP_BUILD_DIR       the win32 build folder            [<repo>/build/win32]
+#   KELP_E2E_EXE         kelp_e2e.exe                       [$KELP_BUILD_DIR/tests/e2e/kelp_e2e.exe]
+#   KELP_E2E_TEMPLATE    the template prefix                [$KELP_BUILD_DIR/e2e/templates/<arch>]
+#   KELP_E2E_TIMEOUT     seconds before the run is stopped  [240]
+#   KELP_E2E_KEEP=1      keep the scenario's prefix afterwards
+#
+# Screenshots: $KELP_BUILD_DIR/screenshots/<locale>-<arch>/<test>-<page>.png
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+# shellcheck source=scripts/e2e/wine-env.sh
+. "$here/wine-env.sh"
+
+if [ $# -ne 4 ]; then
+  echo "usage: $0 <locale> <win32|win64> <winver> <gtest-filter>" >&2
+  exit 2
+fi
+locale=$1 arch=$2 winver=$3 filter=$4
+build=${KELP_BUILD_DIR:-$repo/build/win32}
+exe=${KELP_E2E_EXE:-$build/tests/e2e/kelp_e2e.exe}
+template=${KELP_E2E_TEMPLATE:-$build/e2e/templates/$arch}
+limit=${KELP_E2E_TIMEOUT:-240}
+package=$build/package
+shots=$build/screenshots/${locale%%.*}-$arch
+
+for need in "$exe" "$package/Kelp.exe" "$template/system.reg"; do
+  [ -e "$need" ] || { echo "missing: $need (build first; the template comes from prepare-prefix.sh)" >&2; exit 2; }
+done
+
+start=$SECONDS
+mkdir -p "$build/e2e/prefixes" "$shots"
+prefix=$(mktemp -d "$build/e2e/prefixes/${locale%%.*}-$arch-$winver.XXXXXX")
+XVFB_PID=
+
+# shellcheck disable=SC2317  # called by the EXIT trap
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    # The wineserver ends once its last process has; a leftover gets killed.
+    timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
+  fi
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+  fi
+  if [ "${KELP_E2E_KEEP:-0}" = 1 ]; then
+    echo "prefix kept: $prefix"
+  else
+    rm -rf "$prefix"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+cp -a "$template/." "$prefix/"
+# The package as a user has it: on drive C:, started from its root.
+mkdir -p "$prefix/drive_c/package" "$prefix/drive_c/shots"
+cp -a "$package/." "$prefix/drive_c/package/"
+find "$prefix/drive_c/package" -name '*.ran' -delete
+
+export WINEPREFIX=$prefix WINEARCH=$arch
+export LANG=$locale LC_ALL=$locale
+unset LANGUAGE
+export KELP_E2E_PACKAGE='C:\package' KELP_E2E_SHOTS='C:\shots'
+export KELP_E2E_LOCALE=$locale KELP_E2E_ARCH=$arch KELP_E2E_WINVER=$winver
+[ "$winver" = default ] && KELP_E2E_WINVER=win7
+
+start_xvfb || exit 1
+if [ "$winver" != default ]; then
+  timeout 60 wine reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f >/dev/null 2>&1 ||
+    { echo "could not set Windows version $winver" >&2; exit 1; }
+fi
+
+echo "scenario $locale $arch $winver: $filter (display $DISPLAY, prefix $prefix)"
+timeout --kill-after=10 "$limit" wine "$exe" --gtest_filter="$filter" --gtest_color=no
+rc=$?
+[ $rc -eq 124 ] && echo "kelp_e2e.exe did not finish within $limit s" >&2
+
+converted=0
+for bmp in "$prefix"/drive_c/shots/*.bmp; do
+  [ -e "$bmp" ] || continue
+  name=$(basename "$bmp" .bmp)
+  if convert "$bmp" "$shots/$name.png"; then
+    converted=$((converted + 1))
+  else
+    echo "could not convert $bmp" >&2
+    [ $rc -eq 0 ] && rc=1
+  fi
+done
+echo "$converted screenshots in $shots"
+echo "scenario took $((SECONDS - start)) s"
+exit $rc

@@ -1,0 +1,450 @@
+#include "WizardDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace e2e {
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Vexo Receipt Printer Driver";
+constexpr wchar_t kAboutCaption[] = L"关于 Kelp";
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr UINT kReadTimeout = 5000;  // per message, ms
+
+std::wstring environment(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+    if (length == 0 || length >= size) return {};
+    value.resize(length);
+    return value;
+}
+
+// Wine hands the Unix environment through unchanged, so a Unix path may
+// arrive here: Wine maps the Unix root to drive Z:.
+std::wstring windowsPath(std::wstring path) {
+    if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
+    for (auto& c : path)
+        if (c == L'/') c = L'\\';
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+bool send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kReadTimeout,
+                             &answer))
+        return false;
+    result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[128] = {};
+    if (!GetClassNameW(window, name, 128)) return {};
+    return name;
+}
+
+// The caption as the window manager keeps it: no message to the owner thread.
+std::wstring caption(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+bool writeBmp(const std::wstring& path, int width, int height, const std::vector<BYTE>& rows) {
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(rows.size());
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+
+    const HANDLE out =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, &file, sizeof(file), &written, nullptr) && written == sizeof(file);
+    ok = ok && WriteFile(out, &info, sizeof(info), &written, nullptr) && written == sizeof(info);
+    ok = ok && WriteFile(out, rows.data(), info.biSizeImage, &written, nullptr) && written == info.biSizeImage;
+    return CloseHandle(out) && ok;
+}
+
+}  // namespace
+
+std::string currentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return info ? std::string(info->test_suite_name()) + "." + info->name() : "no-test";
+}
+
+const Scenario& Scenario::current() {
+    static const Scenario scenario = [] {
+        Scenario s;
+        s.packageRoot = windowsPath(environment(L"KELP_E2E_PACKAGE"));
+        s.shotDir = windowsPath(environment(L"KELP_E2E_SHOTS"));
+        s.locale = utf8(environment(L"KELP_E2E_LOCALE"));
+        s.arch = utf8(environment(L"KELP_E2E_ARCH"));
+        s.winver = utf8(environment(L"KELP_E2E_WINVER"));
+        return s;
+    }();
+    return scenario;
+}
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                            nullptr);
+    return out;
+}
+
+std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
+    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+const char* pageName(Page page) {
+    switch (page) {
+    case Page::Language: return "language";
+    case Page::System: return "system";
+    case Page::Settings: return "settings";
+    case Page::Port: return "port";
+    case Page::About: return "about";
+    case Page::Other: break;
+    }
+    return "other";
+}
+
+Page classify(HWND window) {
+    if (!IsWindow(window) || className(window) != kDialogClass) return Page::Other;
+    const std::wstring title = caption(window);
+    if (title == kAboutCaption) return Page::About;
+    if (title != kCaption) return Page::Other;
+    auto has = [window](int id) { return GetDlgItem(window, id) != nullptr; };
+    if (has(1021) && has(1025)) return Page::Port;
+    if (has(1011) && has(1013) && has(1031) && has(1032)) return Page::Settings;
+    if (has(1020) && has(1009) && has(1028)) return Page::System;
+    if (has(1011) && has(1010) && has(1012) && has(1028) && !has(1009)) return Page::Language;
+    return Page::Other;
+}
+
+std::string windowText(HWND window) {
+    LRESULT length = 0;
+    if (!window || !send(window, WM_GETTEXTLENGTH, 0, 0, length) || length < 0) return "<no text>";
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    LRESULT copied = 0;
+    if (!send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), copied)) return "<no text>";
+    text.resize(static_cast<size_t>(copied));
+    return utf8(text);
+}
+
+std::string itemText(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return item ? windowText(item) : "<no control " + std::to_string(id) + ">";
+}
+
+bool hasItem(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+
+LONG itemStyle(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return item ? GetWindowLongW(item, GWL_STYLE) : 0;
+}
+
+bool itemVisible(HWND dialog, int id) { return (itemStyle(dialog, id) & WS_VISIBLE) != 0; }
+
+bool itemEnabled(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return item && IsWindowEnabled(item);
+}
+
+std::string itemClass(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return item ? utf8(className(item)) : std::string();
+}
+
+int checkState(HWND dialog, int id) {
+    LRESULT state = 0;
+    const HWND item = GetDlgItem(dialog, id);
+    if (!item || !send(item, BM_GETCHECK, 0, 0, state)) return -1;
+    return static_cast<int>(state);
+}
+
+int comboSelection(HWND dialog, int id) {
+    LRESULT row = 0;
+    const HWND item = GetDlgItem(dialog, id);
+    if (!item || !send(item, CB_GETCURSEL, 0, 0, row)) return -2;
+    return static_cast<int>(row);
+}
+
+std::vector<std::string> comboRows(HWND dialog, int id) {
+    std::vector<std::string> rows;
+    const HWND item = GetDlgItem(dialog, id);
+    LRESULT count = 0;
+    if (!item || !send(item, CB_GETCOUNT, 0, 0, count) || count < 0) return rows;
+    for (LRESULT row = 0; row < count; ++row) {
+        LRESULT length = 0;
+        if (!send(item, CB_GETLBTEXTLEN, row, 0, length) || length < 0) {
+            rows.push_back("<unreadable>");
+            continue;
+        }
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        LRESULT copied = 0;
+        if (!send(item, CB_GETLBTEXT, row, reinterpret_cast<LPARAM>(text.data()), copied) || copied < 0) {
+            rows.push_back("<unreadable>");
+            continue;
+        }
+        text.resize(static_cast<size_t>(copied));
+        rows.push_back(utf8(text));
+    }
+    return rows;
+}
+
+bool click(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return item && PostMessageW(item, BM_CLICK, 0, 0);
+}
+
+bool command(HWND dialog, int id) {
+    const HWND item = GetDlgItem(dialog, id);
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
+}
+
+bool selectRow(HWND dialog, int id, int row) {
+    const HWND item = GetDlgItem(dialog, id);
+    LRESULT result = 0;
+    if (!item || !send(item, CB_SETCURSEL, static_cast<WPARAM>(row), 0, result) || result != row) return false;
+    // CB_SETCURSEL sends no notification; a user's choice in the list does.
+    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
+}
+
+HWND focusedWindow(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+int focusedId(HWND dialog) {
+    const HWND focus = focusedWindow(dialog);
+    if (!focus) return -1;
+    return IsChild(dialog, focus) ? GetDlgCtrlID(focus) : 0;
+}
+
+// A key as the wizard's message loop sees it: posted to the control, where the
+// dialog's IsDialogMessage turns Esc and Enter into IDCANCEL and IDOK.
+bool pressKeyOn(HWND control, UINT virtualKey) {
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    if (!control || !PostMessageW(control, WM_KEYDOWN, virtualKey, 1 | scan)) return false;
+    // The key-down alone may already have closed the window (Esc, Enter), so
+    // the key-up can find it gone; that is not a failure to press the key.
+    PostMessageW(control, WM_KEYUP, virtualKey, 1 | scan | (LPARAM(3) << 30));
+    return true;
+}
+
+bool pressKey(HWND dialog, UINT virtualKey) {
+    HWND target = focusedWindow(dialog);
+    if (!target || (target != dialog && !IsChild(dialog, target))) target = dialog;
+    return pressKeyOn(target, virtualKey);
+}
+
+bool closeBox(HWND dialog) { return PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+bool systemCommand(HWND dialog, WPARAM commandId) { return PostMessageW(dialog, WM_SYSCOMMAND, commandId, 0); }
+
+bool waitForItemText(HWND dialog, int id, const std::string& expected, DWORD timeoutMs) {
+    return waitUntil([&] { return itemText(dialog, id) == expected; }, timeoutMs);
+}
+
+bool screenshot(HWND window, const std::string& name) {
+    const Scenario& scenario = Scenario::current();
+    if (scenario.shotDir.empty() || !IsWindow(window)) return false;
+
+    // Give the wizard's thread time to paint: a sent message is answered only
+    // once the thread pumps again, and painting follows when its queue is empty.
+    LRESULT ignored = 0;
+    send(window, WM_NULL, 0, 0, ignored);
+    Sleep(300);
+
+    RECT box{};
+    if (!GetWindowRect(window, &box)) return false;
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    box.left = box.left < 0 ? 0 : box.left;
+    box.top = box.top < 0 ? 0 : box.top;
+    box.right = box.right > screenWidth ? screenWidth : box.right;
+    box.bottom = box.bottom > screenHeight ? screenHeight : box.bottom;
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    if (width <= 0 || height <= 0) return false;
+
+    bool ok = false;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    if (screen && memory && bitmap) {
+        const HGDIOBJ previous = SelectObject(memory, bitmap);
+        const bool copied = BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY) != FALSE;
+        SelectObject(memory, previous);
+        if (copied) {
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof(info.bmiHeader);
+            info.bmiHeader.biWidth = width;
+            info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 24;
+            info.bmiHeader.biCompression = BI_RGB;
+            const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
+            std::vector<BYTE> rows(stride * static_cast<size_t>(height));
+            if (GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), rows.data(), &info, DIB_RGB_COLORS) ==
+                height)
+                ok = writeBmp(scenario.shotDir + L"\\" + widen(name) + L".bmp", width, height, rows);
+        }
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    if (screen) ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+Wizard::Wizard(const Scenario& scenario, const std::wstring& workingDirectory) {
+    const std::wstring& directory = workingDirectory.empty() ? scenario.packageRoot : workingDirectory;
+    const std::wstring program = scenario.kelpPath();
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &info)) {
+        startError_ = GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+}
+
+Wizard::~Wizard() {
+    if (!process_) return;
+    if (running()) {
+        int index = 0;
+        for (HWND window : visibleWindows())
+            screenshot(window, currentTestName() + "-left-open-" + std::to_string(index++));
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, kWait);
+    }
+    CloseHandle(process_);
+}
+
+bool Wizard::running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool Wizard::waitExit(DWORD timeoutMs) const {
+    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectVisible(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> Wizard::visibleWindows() const {
+    WindowSearch search{pid_, {}};
+    EnumWindows(collectVisible, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Wizard::find(Page page) const {
+    for (HWND window : visibleWindows())
+        if (classify(window) == page) return window;
+    return nullptr;
+}
+
+HWND Wizard::waitFor(Page page, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = find(page)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool Wizard::waitGone(HWND window, DWORD timeoutMs) const {
+    return waitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+std::string Wizard::describe() const {
+    std::ostringstream out;
+    out << "Kelp.exe pid " << pid_ << (running() ? " running" : " ended") << "; windows:";
+    const auto windows = visibleWindows();
+    if (windows.empty()) out << " none";
+    for (HWND window : windows)
+        out << " [" << pageName(classify(window)) << " '" << utf8(caption(window)) << "' class "
+            << utf8(className(window)) << "]";
+    return out.str();
+}
+
+KelpWindowsVersion::KelpWindowsVersion(const std::string& version) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Kelp.exe", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    const std::wstring value = widen(version);
+    ok_ = RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(key);
+}
+
+KelpWindowsVersion::~KelpWindowsVersion() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Kelp.exe");
+}
+
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string body;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) body.append(buffer, got);
+    CloseHandle(file);
+    return body;
+}
+
+bool removeFile(const std::wstring& path) { return DeleteFileW(path.c_str()) || !fileExists(path); }
+
+bool makeFolders(const std::wstring& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 2 && !makeFolders(path.substr(0, slash))) return false;
+    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace e2e

@@ -1,0 +1,148 @@
+// Drives a running Kelp.exe from another process, the way a user would:
+// finds its windows, reads what they show, presses buttons and keys.
+//
+// Everything here works across processes (window handles are global; the
+// messages used are ones that Windows and Wine marshal between processes).
+// Actions are posted, never sent: a button whose handler opens a modal
+// dialog would otherwise block the driver until that dialog closes. Reads use
+// SendMessageTimeoutW, and every wait has a deadline, so a wedged wizard
+// fails a test instead of hanging the run.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// How a run was set up; read once from the environment that
+// scripts/e2e/run-scenario.sh prepares.
+struct Scenario {
+    std::wstring packageRoot;  // Windows path of the folder holding Kelp.exe
+    std::wstring shotDir;      // Windows path for BMP screenshots; empty: none
+    std::string locale;        // "zh_CN.UTF-8" or "en_US.UTF-8"
+    std::string arch;          // "win32" or "win64"
+    std::string winver;        // HKCU\Software\Wine "Version" of the prefix
+
+    bool chineseSystem() const { return locale.rfind("zh_", 0) == 0; }
+    bool win64() const { return arch == "win64"; }
+    std::wstring kelpPath() const { return packageRoot + L"\\Kelp.exe"; }
+
+    static const Scenario& current();
+};
+
+// Default deadline of every wait (milliseconds).
+constexpr DWORD kWait = 10000;
+
+std::string utf8(const std::wstring& text);
+// "Suite.Test" of the running GoogleTest test; names the screenshots.
+std::string currentTestName();
+std::wstring widen(const std::string& text);
+
+// Which of the wizard's dialogs a top-level window is, told apart by the
+// caption and by control ids only that template has.
+enum class Page { Other, Language, System, Settings, Port, About };
+const char* pageName(Page page);
+Page classify(HWND window);
+
+// Texts and states of another process's controls.
+std::string windowText(HWND window);
+std::string itemText(HWND dialog, int id);
+bool hasItem(HWND dialog, int id);
+bool itemVisible(HWND dialog, int id);  // its own WS_VISIBLE style
+bool itemEnabled(HWND dialog, int id);
+LONG itemStyle(HWND dialog, int id);
+std::string itemClass(HWND dialog, int id);
+int checkState(HWND dialog, int id);  // BM_GETCHECK; -1 when the query failed
+int comboSelection(HWND dialog, int id);  // CB_GETCURSEL; -2 when the query failed
+std::vector<std::string> comboRows(HWND dialog, int id);
+
+// Actions. Each returns false when the message could not be posted (or the
+// control does not exist); the effect is observed by waiting for it.
+bool click(HWND dialog, int id);          // BM_CLICK on the button
+bool command(HWND dialog, int id);        // WM_COMMAND BN_CLICKED from the button
+bool selectRow(HWND dialog, int id, int row);  // CB_SETCURSEL + CBN_SELCHANGE, as a user's pick
+bool pressKey(HWND dialog, UINT virtualKey);   // WM_KEYDOWN/UP to the focused control
+bool pressKeyOn(HWND control, UINT virtualKey);  // WM_KEYDOWN/UP to this control
+bool closeBox(HWND dialog);               // WM_SYSCOMMAND SC_CLOSE
+bool systemCommand(HWND dialog, WPARAM command);
+HWND focusedWindow(HWND dialog);          // the wizard thread's focus window
+// The control id of the focus window when it is a control of dialog, else
+// -1 (no focus) or 0 (elsewhere, e.g. the dialog itself).
+int focusedId(HWND dialog);
+
+// Polls predicate every 25 ms until it holds or timeoutMs pass.
+template <typename Predicate>
+bool waitUntil(Predicate predicate, DWORD timeoutMs = kWait) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (predicate()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(25);
+    }
+}
+
+bool waitForItemText(HWND dialog, int id, const std::string& expected, DWORD timeoutMs = kWait);
+
+// Writes the window's area of the screen as a 24-bit BMP into the scenario's
+// screenshot folder as "<name>.bmp". Returns false when there is no folder or
+// the capture failed.
+bool screenshot(HWND window, const std::string& name);
+
+// One Kelp.exe process, started from the package root as current directory.
+// The destructor ends a process that is still running (a failed test), after
+// a screenshot of whatever it still shows.
+class Wizard {
+public:
+    // Started as <package root>\Kelp.exe with workingDirectory (default: the
+    // package root) as its current directory.
+    explicit Wizard(const Scenario& scenario, const std::wstring& workingDirectory = {});
+    ~Wizard();
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD startError() const { return startError_; }
+    DWORD pid() const { return pid_; }
+
+    // The first visible window of this process that is the given page.
+    HWND find(Page page) const;
+    HWND waitFor(Page page, DWORD timeoutMs = kWait) const;
+    bool waitGone(HWND window, DWORD timeoutMs = kWait) const;
+    bool waitExit(DWORD timeoutMs = kWait) const;
+    bool running() const;
+
+    std::vector<HWND> visibleWindows() const;
+    // "Language 0x1234 'caption'; ..." for failure messages.
+    std::string describe() const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    DWORD startError_ = 0;
+};
+
+// Sets HKCU\Software\Wine\AppDefaults\Kelp.exe "Version" for as long as the
+// object lives: Wine reads it when a Kelp.exe process starts and reports that
+// Windows version to it alone.
+class KelpWindowsVersion {
+public:
+    explicit KelpWindowsVersion(const std::string& version);
+    ~KelpWindowsVersion();
+    KelpWindowsVersion(const KelpWindowsVersion&) = delete;
+    KelpWindowsVersion& operator=(const KelpWindowsVersion&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+// File helpers for the launcher markers.
+bool fileExists(const std::wstring& path);
+std::string readFile(const std::wstring& path);
+bool removeFile(const std::wstring& path);
+// Creates the folder and any missing parents.
+bool makeFolders(const std::wstring& path);
+
+}  // namespace e2e
