@@ -544,7 +544,6 @@ TEST_F(WindowsVersion, SystemPageChecksTheReportedVersion) {
 }
 
 // The port page's texts in the chosen language.
-// DISABLED_ until the port page relabels itself in English; rename to enable.
 TEST_F(Kelp, PortPageSpeaksTheChosenLanguage) {
     const TextTable chinese = {{1028, "指定端口"},   {1012, "搜索端口..."}, {1008, "创建端口..."},
                                {1009, "配置端口..."}, {1010, "< &返回"},    {1022, "&安装"},
