@@ -40,9 +40,12 @@ bool collectSerialDevices(Platform& platform, std::vector<std::string>& list) {
     for (std::uint32_t index = 0;; ++index) {
         const auto value = platform.regEnumValue(key.value, index, SerialDeviceNameLimit, SerialDeviceDataLimit);
         if (value.error == winerr::NoMoreItems) break;
-        // A value whose name or data does not fit is passed over, as is any
-        // other value that cannot be read; the scan goes on.
-        if (!value.ok() || !StartsWith(value.value.name, kDevicePrefix)) continue;
+        // A value whose name or data does not fit is passed over and the scan
+        // goes on; any other error (access denied, a key handle gone bad)
+        // answers every later index alike, so the scan ends there.
+        if (value.error == winerr::MoreData) continue;
+        if (!value.ok()) break;
+        if (!StartsWith(value.value.name, kDevicePrefix)) continue;
         if (auto device = SerialDeviceName(value.value)) list.push_back(*device + ":");
     }
     platform.regCloseKey(key.value);
