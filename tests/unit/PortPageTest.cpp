@@ -10,8 +10,35 @@ namespace {
 
 using Script = std::function<void(FakeDialog&)>;
 
+// A wizard of its own on a machine with the sample package, for tests that
+// need a fresh machine per row: Next on the settings page, portActions on
+// the port page, then Exit unless the installation ended the page.
+struct FreshWizard {
+    FakePlatform machine;
+    FakeDialogHost pages;
+    InstallSettings state;
+    AppContext app{machine, pages, state};
+
+    FreshWizard() {
+        machine.createSamplePackage();
+        state.osCode = 8;
+    }
+
+    int runFromSettings(const Script& portActions) {
+        PrinterSettingsPage page(app);
+        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            pages.onNextShow(IDD_PORT, portActions);
+            d.click(IDC_SET_NEXT);
+            if (!d.ended()) d.click(IDC_SET_EXIT);
+        });
+        const int result = pages.runModal(page);
+        EXPECT_EQ(pages.problems(), "");
+        return result;
+    }
+};
+
 class PortPageTest : public WizardFixture {
-protected:
+   protected:
     PortPageTest() {
         platform.createSamplePackage();
         platform.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
@@ -49,16 +76,23 @@ TEST_F(PortPageTest, OpensInCategoryModeInBothLanguages) {
         const char* hint;
     };
     const Row rows[] = {
-        {0, {"COM", "USB", "网络端口"}, "端口", "&安装",
+        {0,
+         {"COM", "USB", "网络端口"},
+         "端口",
+         "&安装",
          "指定使用的端口。如果使用TCP/IP或一下未列出的其他端口类型进行连接，请"},
-        {1, {"Serial Port", "USB", "Ethernet Ports"}, "Port", "Install",
+        {1,
+         {"Serial Port", "USB", "Ethernet Ports"},
+         "Port",
+         "Install",
          "Specify the port that you are using. If you are connecting using TCP/IP "},
     };
     for (const auto& row : rows) {
         settings.englishFlag = row.englishFlag;
         runWizardFromSettings([&](FakeDialog& d) {
             ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), 3);
-            for (int i = 0; i < 3; ++i) EXPECT_EQ(d.listCell(IDC_PORT_LIST, i, 0), row.rows[static_cast<std::size_t>(i)]);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(d.listCell(IDC_PORT_LIST, i, 0), row.rows[static_cast<std::size_t>(i)]);
             EXPECT_EQ(d.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
             const auto& columns = d.listColumns(IDC_PORT_LIST);
             ASSERT_EQ(columns.size(), 2u);
@@ -126,29 +160,19 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        FakePlatform machine;
-        machine.createSamplePackage();
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
-        FakeDialogHost pages;
-        InstallSettings state;
-        state.osCode = 8;
-        AppContext app{machine, pages, state};
-        PrinterSettingsPage page(app);
-        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
-            pages.onNextShow(IDD_PORT, [&](FakeDialog& port) {
-                port.click(IDC_PORT_INSTALL);
-                if (!row.installedOn) {
-                    EXPECT_FALSE(port.ended());
-                    EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
-                    port.click(IDC_PORT_CANCEL);
-                }
-            });
-            d.click(IDC_SET_NEXT);
-            if (!d.ended()) d.click(IDC_SET_EXIT);
+        wizard.runFromSettings([&](FakeDialog& port) {
+            port.click(IDC_PORT_INSTALL);
+            if (!row.installedOn) {
+                EXPECT_FALSE(port.ended());
+                EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
+                port.click(IDC_PORT_CANCEL);
+            }
         });
-        pages.runModal(page);
-        EXPECT_EQ(pages.problems(), "");
+        const auto& pages = wizard.pages;
         if (row.installedOn) {
             ASSERT_TRUE(machine.findPrinter("RK-520P"));
             EXPECT_EQ(machine.findPrinter("RK-520P")->portName, *row.installedOn);
@@ -166,33 +190,27 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
 TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
     for (int row : {0, 2}) {
         SCOPED_TRACE(row);
-        FakePlatform machine;
-        machine.createSamplePackage();
-        FakeDialogHost pages;
-        InstallSettings state;
-        state.osCode = 8;
-        AppContext app{machine, pages, state};
-        PrinterSettingsPage page(app);
-        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
-            pages.onNextShow(IDD_PORT, [&](FakeDialog& port) {
-                port.clickListRow(IDC_PORT_LIST, row);
-                port.click(IDC_PORT_INSTALL);
-                EXPECT_FALSE(port.ended());
-                EXPECT_FALSE(port.isEnabled(IDC_PORT_INSTALL));
-                EXPECT_FALSE(port.click(IDC_PORT_INSTALL));
-                port.click(IDC_PORT_SEARCH);
-                EXPECT_TRUE(port.isEnabled(IDC_PORT_INSTALL));
-                EXPECT_FALSE(state.portSearchPending);
-                ASSERT_EQ(port.listRowCount(IDC_PORT_LIST), 8);
-                EXPECT_TRUE(port.listSelectedRows(IDC_PORT_LIST).empty());
-                EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 0), "LPT1:");
-                EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 1), "Local Port");
-                port.clickListRow(IDC_PORT_LIST, 5);
-                port.click(IDC_PORT_INSTALL);
-            });
-            d.click(IDC_SET_NEXT);
-        });
-        EXPECT_EQ(pages.runModal(page), PageOk);
+        FreshWizard wizard;
+        const FakePlatform& machine = wizard.machine;
+        const InstallSettings& state = wizard.state;
+        const auto& pages = wizard.pages;
+        EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& port) {
+            port.clickListRow(IDC_PORT_LIST, row);
+            port.click(IDC_PORT_INSTALL);
+            EXPECT_FALSE(port.ended());
+            EXPECT_FALSE(port.isEnabled(IDC_PORT_INSTALL));
+            EXPECT_FALSE(port.click(IDC_PORT_INSTALL));
+            port.click(IDC_PORT_SEARCH);
+            EXPECT_TRUE(port.isEnabled(IDC_PORT_INSTALL));
+            EXPECT_FALSE(state.portSearchPending);
+            ASSERT_EQ(port.listRowCount(IDC_PORT_LIST), 8);
+            EXPECT_TRUE(port.listSelectedRows(IDC_PORT_LIST).empty());
+            EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 0), "LPT1:");
+            EXPECT_EQ(port.listCell(IDC_PORT_LIST, 5, 1), "Local Port");
+            port.clickListRow(IDC_PORT_LIST, 5);
+            port.click(IDC_PORT_INSTALL);
+        }),
+                  PageOk);
         ASSERT_EQ(pages.messages().size(), 2u);
         EXPECT_EQ(pages.messages()[0].text, "Please click \"Search Port...\",then select port!");
         EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
@@ -258,9 +276,11 @@ TEST_F(PortPageTest, NeverInstallsOnACategoryLabel) {
         EXPECT_TRUE(platform.printers().empty());
         EXPECT_TRUE(platform.callsOf("copyFile").empty());
         ASSERT_EQ(host.messages().size(), englishFlag ? 4u : 2u);
-        EXPECT_EQ(host.messages().back().text,
-                  englishFlag ? "There is no port to install the printer on. Please click \"Search Port...\", then select a port."
-                              : "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。");
+        EXPECT_EQ(
+            host.messages().back().text,
+            englishFlag
+                ? "There is no port to install the printer on. Please click \"Search Port...\", then select a port."
+                : "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。");
     }
 }
 
@@ -296,22 +316,15 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        FakePlatform machine;
-        machine.createSamplePackage();
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
         machine.setPorts({{"USB001", ""}});
         if (row.breakDriver) machine.failAlways("addPrinterDriver", winerr::AccessDenied);
         if (row.printerExists) machine.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
-        FakeDialogHost pages;
-        InstallSettings state;
-        state.englishFlag = row.englishFlag;
-        state.osCode = row.osCode;
-        AppContext app{machine, pages, state};
-        PrinterSettingsPage page(app);
-        pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
-            pages.onNextShow(IDD_PORT, [](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
-            d.click(IDC_SET_NEXT);
-        });
-        EXPECT_EQ(pages.runModal(page), PageOk);
+        wizard.state.englishFlag = row.englishFlag;
+        wizard.state.osCode = row.osCode;
+        EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); }), PageOk);
+        const auto& pages = wizard.pages;
         if (row.messageStart) {
             ASSERT_EQ(pages.messages().size(), 1u);
             EXPECT_EQ(pages.messages()[0].text.rfind(*row.messageStart, 0), 0u) << pages.messages()[0].text;
