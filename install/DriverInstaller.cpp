@@ -43,6 +43,15 @@ const char* ValueAt(std::span<const SerialRow> rows, int index) {
 
 }  // namespace
 
+std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name) {
+    const auto printers = platform.enumPrinters();
+    if (!printers.ok()) return std::nullopt;
+    for (const auto& printer : printers.value) {
+        if (SameName(printer.name, name)) return printer;
+    }
+    return std::nullopt;
+}
+
 struct DriverInstaller::Pass {
     Pass(const ArchitectureProfile& p, const PrinterChoices& c, const std::string& portName)
         : profile(p), choices(c), port(portName) {}
@@ -167,15 +176,12 @@ bool DriverInstaller::registerDriver(Pass& pass) {
 // the wizard looks for it first.
 bool DriverInstaller::createPrinter(Pass& pass) {
     const std::string name = pass.model->displayName;
-    if (const auto printers = platform_.enumPrinters(); printers.ok()) {
-        for (const auto& printer : printers.value) {
-            if (!SameName(printer.name, name)) continue;
-            pass.report.printerExisted = true;
-            pass.report.existingPort = printer.port;
-            pass.printerPort = printer.port;
-            progress_(80);
-            return true;
-        }
+    if (const auto existing = FindPrinter(platform_, name)) {
+        pass.report.printerExisted = true;
+        pass.report.existingPort = existing->port;
+        pass.printerPort = existing->port;
+        progress_(80);
+        return true;
     }
     PrinterInfo2 info;
     info.printerName = name;

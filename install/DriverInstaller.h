@@ -77,6 +77,11 @@ struct InstallReport {
     bool succeeded() const { return failures.empty(); }
 };
 
+// The printer of that name the spooler knows, compared as Windows compares
+// printer names (ignoring case); nothing when there is none or the spooler
+// cannot list its printers.
+std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name);
+
 // The message that tells the user what an installation did, in the language
 // of englishFlag; empty for a plain success.
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);

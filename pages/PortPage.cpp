@@ -200,9 +200,10 @@ void PortPage::onInstall() {
     const bool wow64 = RunsUnderWow64(context_.platform);
     if (context_.settings.portSearchPending) {
         const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
-        if (model) {
-            // The port on which the printer is found online is the one it is
-            // created on.
+        // A printer that exists keeps its port: the adjustment would move it
+        // behind the spooler's back. For a new one, the port on which it is
+        // found online is the one it is created on.
+        if (model && !FindPrinter(context_.platform, model->displayName)) {
             const auto onlinePort = AdjustSpoolerPorts(context_.platform, model->displayName, inventory_.usbPorts,
                                                        [this](int position) { setProgress(position); });
             if (onlinePort) chosenPort_ = *onlinePort;

@@ -40,6 +40,11 @@ if [ ! -f "$prefix/system.reg" ]; then
   make_prefix "$arch" "$prefix" || { echo "wineboot failed" >&2; exit 1; }
 fi
 export WINEPREFIX=$prefix WINEARCH=$arch
+# A prefix made by an older recipe may lack the keys Windows always has.
+# The Wine session that adds them ends before the wizard's starts: a session
+# begun without a display would keep the wizard from opening windows.
+mirror_windows_keys || { echo "could not add the Windows registry keys to $prefix" >&2; exit 1; }
+timeout 60 wineserver -w || true
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "== Kelp.exe on display $DISPLAY (close the wizard to finish)"

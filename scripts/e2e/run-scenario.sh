@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# run-scenario.sh <locale> <win32|win64> <winver> <gtest-filter>
+# run-scenario.sh <locale> <win32|win64> <winver> <gtest-filter> [kelp_e2e.exe arguments...]
 #
 # Runs kelp_e2e.exe under Wine against the sample package, in a fresh copy of
 # the architecture's template prefix, under an Xvfb of its own, with LANG and
 # LC_ALL set to <locale> and HKCU\Software\Wine "Version" set to <winver>
-# ("default" leaves Wine's own, Windows 7). Exit code: the test program's.
+# ("default" leaves Wine's own, Windows 7). Further arguments go to
+# kelp_e2e.exe (e.g. --gtest_also_run_disabled_tests). Exit code: the test
+# program's.
 #
 # Environment (ctest sets these; the defaults fit build/win32):
 #   KELP_BUILD_DIR       the win32 build folder            [<repo>/build/win32]
@@ -20,11 +22,12 @@ repo=$(cd "$here/../.." && pwd)
 # shellcheck source=scripts/e2e/wine-env.sh
 . "$here/wine-env.sh"
 
-if [ $# -ne 4 ]; then
-  echo "usage: $0 <locale> <win32|win64> <winver> <gtest-filter>" >&2
+if [ $# -lt 4 ]; then
+  echo "usage: $0 <locale> <win32|win64> <winver> <gtest-filter> [kelp_e2e.exe arguments...]" >&2
   exit 2
 fi
 locale=$1 arch=$2 winver=$3 filter=$4
+shift 4
 build=${KELP_BUILD_DIR:-$repo/build/win32}
 exe=${KELP_E2E_EXE:-$build/tests/e2e/kelp_e2e.exe}
 template=${KELP_E2E_TEMPLATE:-$build/e2e/templates/$arch}
@@ -80,7 +83,7 @@ if [ "$winver" != default ]; then
 fi
 
 echo "scenario $locale $arch $winver: $filter (display $DISPLAY, prefix $prefix)"
-timeout --kill-after=10 "$limit" wine "$exe" --gtest_filter="$filter" --gtest_color=no
+timeout --kill-after=10 "$limit" wine "$exe" --gtest_filter="$filter" --gtest_color=no "$@"
 rc=$?
 [ $rc -eq 124 ] && echo "kelp_e2e.exe did not finish within $limit s" >&2
 

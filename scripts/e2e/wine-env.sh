@@ -36,6 +36,10 @@ make_prefix() {
       wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
         /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
     done
+    # A program that crashes ends at once, its backtrace on stderr, instead
+    # of waiting behind Wine's crash dialog until the run's time is up.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    mirror_windows_keys
     timeout 60 wineserver -w
   )
   # Wine's own fonts (Marlett draws the caption buttons, Tahoma is the
@@ -45,7 +49,16 @@ make_prefix() {
   if [ -d "$fonts" ]; then
     cp -n "$fonts"/*.ttf "$fonts"/*.ttc "$dir/drive_c/windows/Fonts/" 2>/dev/null || true
   fi
-  [ -f "$dir/system.reg" ] && grep -q '"Managed"="N"' "$dir/user.reg" && grep -q '"Decorated"="N"' "$dir/user.reg"
+  [ -f "$dir/system.reg" ] && grep -q '"Managed"="N"' "$dir/user.reg" && grep -q '"Decorated"="N"' "$dir/user.reg" &&
+    grep -q '^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Windows\]' "$dir/user.reg"
+}
+
+# mirror_windows_keys: registry keys that every Windows has and a fresh Wine
+# prefix lacks, made in $WINEPREFIX. HKCU\...\CurrentVersion\Windows holds
+# the user's default printer ("Device"); a program that writes the value
+# expects the key to be there. Idempotent.
+mirror_windows_keys() {
+  wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /f >/dev/null 2>&1
 }
 
 # start_xvfb: starts an Xvfb on a display it picks itself (-displayfd: no

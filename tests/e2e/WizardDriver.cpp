@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <commctrl.h>
+#include <cwchar>
 #include <sstream>
 
 namespace e2e {
@@ -10,6 +13,8 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Vexo Receipt Printer Driver";
 constexpr wchar_t kAboutCaption[] = L"关于 Kelp";
+constexpr wchar_t kMessageCaption[] = L"Kelp";
+constexpr int kMessageTextId = 0xFFFF;
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr UINT kReadTimeout = 5000;  // per message, ms
 
@@ -124,7 +129,9 @@ const char* pageName(Page page) {
     case Page::System: return "system";
     case Page::Settings: return "settings";
     case Page::Port: return "port";
+    case Page::PortTypes: return "port types";
     case Page::About: return "about";
+    case Page::Message: return "message";
     case Page::Other: break;
     }
     return "other";
@@ -133,10 +140,12 @@ const char* pageName(Page page) {
 Page classify(HWND window) {
     if (!IsWindow(window) || className(window) != kDialogClass) return Page::Other;
     const std::wstring title = caption(window);
-    if (title == kAboutCaption) return Page::About;
-    if (title != kCaption) return Page::Other;
     auto has = [window](int id) { return GetDlgItem(window, id) != nullptr; };
+    if (title == kAboutCaption) return Page::About;
+    if (title == kMessageCaption && has(kMessageTextId)) return Page::Message;
+    if (title != kCaption) return Page::Other;
     if (has(1021) && has(1025)) return Page::Port;
+    if (has(1021) && has(1008) && has(1009)) return Page::PortTypes;
     if (has(1011) && has(1013) && has(1031) && has(1032)) return Page::Settings;
     if (has(1020) && has(1009) && has(1028)) return Page::System;
     if (has(1011) && has(1010) && has(1012) && has(1028) && !has(1009)) return Page::Language;
@@ -212,6 +221,190 @@ std::vector<std::string> comboRows(HWND dialog, int id) {
         rows.push_back(utf8(text));
     }
     return rows;
+}
+
+namespace {
+
+// A block of memory in the process that owns a window, freed with the object.
+class RemoteMemory {
+public:
+    RemoteMemory(HWND window, size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (!pid) return;
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (!process_) return;
+        address_ = static_cast<BYTE*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+    ~RemoteMemory() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    bool ok() const { return address_ != nullptr; }
+    BYTE* at(size_t offset) const { return address_ + offset; }
+    bool write(const void* data, size_t size, size_t offset = 0) {
+        SIZE_T done = 0;
+        return ok() && offset + size <= size_ && WriteProcessMemory(process_, address_ + offset, data, size, &done) &&
+               done == size;
+    }
+    bool read(void* data, size_t size, size_t offset = 0) const {
+        SIZE_T done = 0;
+        return ok() && offset + size <= size_ && ReadProcessMemory(process_, address_ + offset, data, size, &done) &&
+               done == size;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    BYTE* address_ = nullptr;
+    size_t size_ = 0;
+};
+
+constexpr int kCellChars = 512;
+
+bool setItemState(HWND list, int row, UINT state, UINT mask) {
+    RemoteMemory memory(list, sizeof(LVITEMW));
+    LVITEMW item{};
+    item.state = state;
+    item.stateMask = mask;
+    LRESULT result = 0;
+    return memory.write(&item, sizeof(item)) &&
+           send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.at(0)), result) &&
+           result != FALSE;
+}
+
+}  // namespace
+
+int listRowCount(HWND dialog, int id) {
+    const HWND list = GetDlgItem(dialog, id);
+    LRESULT count = 0;
+    if (!list || !send(list, LVM_GETITEMCOUNT, 0, 0, count)) return -1;
+    return static_cast<int>(count);
+}
+
+std::string listCell(HWND dialog, int id, int row, int column) {
+    const HWND list = GetDlgItem(dialog, id);
+    if (!list) return "<no control " + std::to_string(id) + ">";
+    RemoteMemory memory(list, sizeof(LVITEMW) + kCellChars * sizeof(wchar_t));
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(LVITEMW)));
+    item.cchTextMax = kCellChars;
+    const wchar_t none = 0;
+    LRESULT length = 0;
+    if (!memory.write(&item, sizeof(item)) || !memory.write(&none, sizeof(none), sizeof(LVITEMW)) ||
+        !send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.at(0)), length) ||
+        length < 0 || length >= kCellChars)
+        return "<unreadable>";
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    if (length > 0 && !memory.read(text.data(), text.size() * sizeof(wchar_t), sizeof(LVITEMW))) return "<unreadable>";
+    return utf8(text);
+}
+
+std::vector<std::vector<std::string>> listRows(HWND dialog, int id, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    const int count = listRowCount(dialog, id);
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < columns; ++column) cells.push_back(listCell(dialog, id, row, column));
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
+std::vector<int> listSelection(HWND dialog, int id) {
+    std::vector<int> selected;
+    const HWND list = GetDlgItem(dialog, id);
+    const int count = listRowCount(dialog, id);
+    for (int row = 0; row < count; ++row) {
+        LRESULT state = 0;
+        if (send(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED, state) && (state & LVIS_SELECTED))
+            selected.push_back(row);
+    }
+    return selected;
+}
+
+std::string listHeading(HWND dialog, int id, int column) {
+    const HWND list = GetDlgItem(dialog, id);
+    if (!list) return "<no control " + std::to_string(id) + ">";
+    RemoteMemory memory(list, sizeof(LVCOLUMNW) + kCellChars * sizeof(wchar_t));
+    LVCOLUMNW info{};
+    info.mask = LVCF_TEXT;
+    info.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(LVCOLUMNW)));
+    info.cchTextMax = kCellChars;
+    std::wstring text(kCellChars, L'\0');
+    LRESULT result = 0;
+    if (!memory.write(&info, sizeof(info)) || !memory.write(text.data(), sizeof(wchar_t), sizeof(LVCOLUMNW)) ||
+        !send(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(memory.at(0)), result) ||
+        !result || !memory.read(text.data(), text.size() * sizeof(wchar_t), sizeof(LVCOLUMNW)))
+        return "<unreadable>";
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return utf8(text);
+}
+
+int listColumnWidth(HWND dialog, int id, int column) {
+    const HWND list = GetDlgItem(dialog, id);
+    LRESULT width = 0;
+    if (!list || !send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, width)) return 0;
+    return static_cast<int>(width);
+}
+
+int listFind(HWND dialog, int id, const std::string& text) {
+    const int count = listRowCount(dialog, id);
+    for (int row = 0; row < count; ++row)
+        if (listCell(dialog, id, row, 0) == text) return row;
+    return -1;
+}
+
+bool selectListRow(HWND dialog, int id, int row) {
+    const HWND list = GetDlgItem(dialog, id);
+    if (!list) return false;
+    return setItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED) &&
+           setItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+std::string messageText(HWND box) { return itemText(box, kMessageTextId); }
+
+namespace {
+
+struct ChildSearch {
+    std::wstring windowClass;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectChildren(HWND child, LPARAM data) {
+    auto* search = reinterpret_cast<ChildSearch*>(data);
+    if (lstrcmpiW(className(child).c_str(), search->windowClass.c_str()) == 0) search->found.push_back(child);
+    return TRUE;
+}
+
+std::vector<HWND> children(HWND window, const wchar_t* windowClass) {
+    ChildSearch search{windowClass, {}};
+    if (window) EnumChildWindows(window, collectChildren, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+HWND findChild(HWND window, const wchar_t* windowClass) {
+    const auto found = children(window, windowClass);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<std::string> childTexts(HWND window, const wchar_t* windowClass) {
+    std::vector<std::string> texts;
+    for (HWND child : children(window, windowClass)) texts.push_back(windowText(child));
+    return texts;
+}
+
+bool setText(HWND window, const std::string& text) {
+    const std::wstring wide = widen(text);
+    LRESULT result = 0;
+    return window && send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), result) && result;
 }
 
 bool click(HWND dialog, int id) {
@@ -396,14 +589,29 @@ bool Wizard::waitGone(HWND window, DWORD timeoutMs) const {
     return waitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
+HWND Wizard::findNew(const std::vector<HWND>& known) const {
+    for (HWND window : visibleWindows())
+        if (std::find(known.begin(), known.end(), window) == known.end()) return window;
+    return nullptr;
+}
+
+HWND Wizard::waitForNew(const std::vector<HWND>& known, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = findNew(known)) != nullptr; }, timeoutMs);
+    return found;
+}
+
 std::string Wizard::describe() const {
     std::ostringstream out;
     out << "Kelp.exe pid " << pid_ << (running() ? " running" : " ended") << "; windows:";
     const auto windows = visibleWindows();
     if (windows.empty()) out << " none";
-    for (HWND window : windows)
+    for (HWND window : windows) {
         out << " [" << pageName(classify(window)) << " '" << utf8(caption(window)) << "' class "
-            << utf8(className(window)) << "]";
+            << utf8(className(window));
+        if (classify(window) == Page::Message) out << " text '" << messageText(window) << "'";
+        out << "]";
+    }
     return out.str();
 }
 

@@ -41,8 +41,9 @@ std::string currentTestName();
 std::wstring widen(const std::string& text);
 
 // Which of the wizard's dialogs a top-level window is, told apart by the
-// caption and by control ids only that template has.
-enum class Page { Other, Language, System, Settings, Port, About };
+// caption and by control ids only that template has. Message is a message
+// box of the wizard (captioned with the program's name, "Kelp").
+enum class Page { Other, Language, System, Settings, Port, PortTypes, About, Message };
 const char* pageName(Page page);
 Page classify(HWND window);
 
@@ -57,6 +58,30 @@ std::string itemClass(HWND dialog, int id);
 int checkState(HWND dialog, int id);  // BM_GETCHECK; -1 when the query failed
 int comboSelection(HWND dialog, int id);  // CB_GETCURSEL; -2 when the query failed
 std::vector<std::string> comboRows(HWND dialog, int id);
+
+// List views (SysListView32) of another process. Their messages carry
+// pointers, which Windows does not marshal between processes, so the
+// records live in memory allocated in the wizard's process.
+int listRowCount(HWND dialog, int id);  // -1 when the query failed
+std::string listCell(HWND dialog, int id, int row, int column);
+// Column 0 and 1 of every row.
+std::vector<std::vector<std::string>> listRows(HWND dialog, int id, int columns = 2);
+std::vector<int> listSelection(HWND dialog, int id);  // rows in the selected state
+std::string listHeading(HWND dialog, int id, int column);
+int listColumnWidth(HWND dialog, int id, int column);  // LVM_GETCOLUMNWIDTH; 0 when it failed
+// Row of the first row whose column 0 is text; -1 when there is none.
+int listFind(HWND dialog, int id, const std::string& text);
+// Selects one row as a click would: every other row loses the selection
+// and the focus, the row gets both.
+bool selectListRow(HWND dialog, int id, int row);
+
+// The text of a message box (its static control 0xFFFF).
+std::string messageText(HWND box);
+// The first child of that window class (e.g. L"Edit"), or null.
+HWND findChild(HWND window, const wchar_t* windowClass);
+// Texts of the window's children of that class, in z-order.
+std::vector<std::string> childTexts(HWND window, const wchar_t* windowClass);
+bool setText(HWND window, const std::string& text);  // WM_SETTEXT
 
 // Actions. Each returns false when the message could not be posted (or the
 // control does not exist); the effect is observed by waiting for it.
@@ -110,6 +135,9 @@ public:
     HWND find(Page page) const;
     HWND waitFor(Page page, DWORD timeoutMs = kWait) const;
     bool waitGone(HWND window, DWORD timeoutMs = kWait) const;
+    // The first visible window of this process that is none of known.
+    HWND findNew(const std::vector<HWND>& known) const;
+    HWND waitForNew(const std::vector<HWND>& known, DWORD timeoutMs = kWait) const;
     bool waitExit(DWORD timeoutMs = kWait) const;
     bool running() const;
 

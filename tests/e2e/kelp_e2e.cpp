@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "Flows.h"
+#include "Machine.h"
 #include "WizardDriver.h"
 
 using namespace e2e;
@@ -24,8 +26,6 @@ namespace {
 const std::string kCaption = "Vexo Receipt Printer Driver";
 const std::string kChineseRow = "简体中文";
 const std::string kEnglishRow = "English";
-constexpr int kChinese = 0;  // rows of the language list
-constexpr int kEnglish = 1;
 
 const std::vector<std::string> kModels = {"RK-520P", "RK-520PW",     "RK-730P", "RK-730PN",
                                           "RK-730P(NEW)", "MZ730P", "MZ730PN"};
@@ -90,10 +90,6 @@ void expectTexts(HWND page, const TextTable& texts) {
     EXPECT_EQ(kCaption, windowText(page)) << "caption";
 }
 
-void shot(HWND window, const std::string& page) {
-    EXPECT_TRUE(screenshot(window, currentTestName() + "-" + page)) << "screenshot " << page;
-}
-
 // The radio buttons of the system page that are checked.
 std::vector<int> checkedRadios(HWND page) {
     std::vector<int> checked;
@@ -118,8 +114,6 @@ std::vector<std::string> staticTexts(HWND dialog) {
     return texts;
 }
 
-int defaultLanguageRow() { return Scenario::current().chineseSystem() ? kChinese : kEnglish; }
-
 class Kelp : public ::testing::Test {
 protected:
     const Scenario& scenario = Scenario::current();
@@ -127,30 +121,6 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(scenario.packageRoot.empty()) << "KELP_E2E_PACKAGE is not set";
         ASSERT_TRUE(fileExists(scenario.kelpPath())) << utf8(scenario.kelpPath()) << " is missing";
-    }
-
-    // Confirms the given language row and waits for the system page.
-    HWND confirmLanguage(Wizard& wizard, int row) {
-        const HWND language = wizard.waitFor(Page::Language);
-        if (!language) {
-            ADD_FAILURE() << "no language page; " << wizard.describe();
-            return nullptr;
-        }
-        EXPECT_TRUE(selectRow(language, 1011, row));
-        EXPECT_TRUE(click(language, 1010));
-        const HWND system = wizard.waitFor(Page::System);
-        if (!system) ADD_FAILURE() << "no system page after confirming row " << row << "; " << wizard.describe();
-        return system;
-    }
-
-    // Language row, then the system page's install button: the printer settings page.
-    HWND openSettings(Wizard& wizard, int row) {
-        const HWND system = confirmLanguage(wizard, row);
-        if (!system) return nullptr;
-        EXPECT_TRUE(click(system, 1009));
-        const HWND settings = wizard.waitFor(Page::Settings);
-        if (!settings) ADD_FAILURE() << "no printer settings page; " << wizard.describe();
-        return settings;
     }
 };
 
@@ -174,6 +144,10 @@ TEST(Prefix, MatchesTheScenario) {
     for (DWORD i = 0; i < count; ++i)
         names += " '" + utf8(reinterpret_cast<PRINTER_INFO_2W*>(buffer.data())[i].pPrinterName) + "'";
     EXPECT_EQ(0u, count) << "printers in a fresh prefix:" << names;
+
+    // Windows always has the key of the user's default printer; the
+    // template prefix gets it too.
+    EXPECT_TRUE(registryKeyExists(HKEY_CURRENT_USER, kWindowsKey));
 }
 
 TEST_F(Kelp, LanguagePageFollowsTheCodePageAndCancelEnds) {

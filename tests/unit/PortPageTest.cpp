@@ -146,6 +146,20 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
     EXPECT_EQ(settings.selectedPort, "USB002");
 }
 
+// A printer that exists keeps its port: no candidate is written into its
+// spooler entries.
+TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
+    platform.setPorts({{"USB001", ""}, {"LPT1:", "Local Port"}});
+    platform.seedPrinter({"RK-520P", "LPT1:", "RK-520P", "WinPrint", "RAW"});
+    platform.seedKey(RegRoot::LocalMachine, PrintersKey + std::string("RK-520P"));
+    runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); });
+    EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
+    EXPECT_FALSE(platform.regString(RegRoot::LocalMachine, PrintersKey + std::string("RK-520P"), "Port"));
+    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "LPT1:");
+    ASSERT_EQ(host.messages().size(), 1u);
+    EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
+}
+
 TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
     struct Row {
         const char* name;

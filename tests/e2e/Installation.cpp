@@ -1,0 +1,245 @@
+#include "Installation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "Machine.h"
+
+namespace e2e {
+
+namespace {
+
+const wchar_t kEnvironment32[] = L"Windows NT x86";
+const wchar_t kEnvironment64[] = L"Windows x64";
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The spooler may keep its own copy of a file; what counts is the file name.
+bool endsWithFile(const std::string& path, const std::string& file) {
+    const std::string p = lower(path), f = lower(file);
+    if (p == f) return true;
+    return p.size() > f.size() && p.compare(p.size() - f.size(), f.size(), f) == 0 &&
+           p[p.size() - f.size() - 1] == '\\';
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Every file name the wizard may stage, in both editions.
+std::vector<std::string> allDriverFiles() {
+    std::vector<std::string> names = commonFiles();
+    for (const auto& model : models())
+        for (int row : {kChinese, kEnglish}) {
+            names.push_back(model.library(row));
+            names.push_back(model.description(row));
+        }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+}  // namespace
+
+std::string Model::library(int languageRow) const {
+    return (languageRow == kChinese ? libraryChinese : libraryEnglish) + ".DLL";
+}
+
+std::string Model::description(int languageRow) const {
+    return (languageRow == kChinese ? descriptionChinese : descriptionEnglish) + ".GPD";
+}
+
+const std::vector<Model>& models() {
+    static const std::vector<Model> catalogue = {
+        {"RK-520P", "RK520PCN", "RK520PCN", "RK520P", "RK520P"},
+        {"RK-520PW", "RK520PCN", "RK520PWCN", "RK520PW", "RK520PW"},
+        {"RK-730P", "RK730PCN", "RK730PCN", "RK730P", "RK730P"},
+        {"RK-730PN", "RK730PCN", "RK730PNCN", "RK730PN", "RK730PN"},
+        {"RK-730P(NEW)", "RK730PCN", "RK730PNEWCN", "RK730PNEW", "RK730PNEW"},
+        {"MZ730P", "RK730PCN", "MZ730PCN", "MZ730P", "MZ730P"},
+        {"MZ730PN", "RK730PCN", "MZ730PNCN", "MZ730PN", "MZ730PN"},
+    };
+    return catalogue;
+}
+
+const std::vector<std::string>& commonFiles() {
+    static const std::vector<std::string> files = {"uniDRV.DLL", "uniDRVui.DLL", "UNIDRV.HLP",
+                                                   "UNIRES.DLL", "TTFSUB.GPD",   "STDNAMES.GPD"};
+    return files;
+}
+
+Profile profileFor(const Scenario& scenario) {
+    if (scenario.win64()) return {kEnvironment64, "x64"};
+    return {kEnvironment32, "x86"};
+}
+
+std::string completionMessage(int languageRow) {
+    return languageRow == kChinese ? "驱动安装完成" : "Driver installation completed";
+}
+
+std::string existingPrinterMessage(int languageRow, const std::string& printer) {
+    if (languageRow == kChinese) return "打印机“" + printer + "”已存在：已更新其驱动，端口保持不变。";
+    return "The printer \"" + printer + "\" already exists: its driver was updated and its port left as it was.";
+}
+
+std::string failurePrefix(int languageRow) {
+    return languageRow == kChinese ? "驱动安装失败：" : "Driver installation failed:";
+}
+
+bool resetMachine() {
+    std::string problem;
+    if (!removeAllPrinters(problem)) {
+        ADD_FAILURE() << problem;
+        return false;
+    }
+    const std::vector<std::string> files = allDriverFiles();
+    for (const wchar_t* environment : {kEnvironment32, kEnvironment64}) {
+        for (const auto& model : models()) {
+            if (!removeDriver(environment, widen(model.name), problem)) {
+                ADD_FAILURE() << problem;
+                return false;
+            }
+        }
+        const auto directory = driverDirectory(environment);
+        if (!directory) continue;  // no such environment in a 32-bit prefix
+        for (const auto& name : files) {
+            if (!removeFile(*directory + L"\\" + widen(name))) {
+                ADD_FAILURE() << "could not remove " << utf8(*directory) << "\\" << name;
+                return false;
+            }
+        }
+    }
+    if (!createRegistryKey(HKEY_CURRENT_USER, kWindowsKey) ||
+        !deleteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, L"Device")) {
+        ADD_FAILURE() << "could not reset the default printer value";
+        return false;
+    }
+    // The local port monitor takes a value of its key for a port.
+    if (!writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, L"USB001", L"")) {
+        ADD_FAILURE() << "could not add the port USB001";
+        return false;
+    }
+    const auto ports = spoolerPorts();
+    if (!ports || !hasPort(*ports, "USB001")) {
+        ADD_FAILURE() << "the spooler does not list USB001";
+        return false;
+    }
+    return true;
+}
+
+InstallOutcome install(const InstallRun& run) {
+    InstallOutcome outcome;
+    const Model& model = models().at(static_cast<size_t>(run.modelRow));
+    Wizard wizard(Scenario::current());
+    if (!wizard.started()) {
+        ADD_FAILURE() << "CreateProcessW failed: " << wizard.startError();
+        return outcome;
+    }
+    const HWND settings = openSettings(wizard, run.languageRow);
+    if (!settings || !chooseModel(settings, run.modelRow, model.name)) return outcome;
+    if (run.defaultPrinter) {
+        EXPECT_TRUE(click(settings, 1012));
+        if (!waitUntil([&] { return checkState(settings, 1012) == BST_CHECKED; })) {
+            ADD_FAILURE() << "the default-printer box did not get checked";
+            return outcome;
+        }
+    }
+    const HWND port = openPortPage(wizard, settings);
+    if (!port) return outcome;
+    const std::string tag = languageTag(run.languageRow);
+    if (!run.shots.empty()) shot(port, run.shots + "-port-" + tag);
+    EXPECT_EQ(std::vector<int>{1}, listSelection(port, 1021)) << "the USB row is selected as the page opens";
+
+    if (!run.port.empty()) {
+        EXPECT_TRUE(click(port, 1012));
+        int row = -1;
+        if (!waitUntil([&] { return (row = listFind(port, 1021, run.port)) >= 0; })) {
+            ADD_FAILURE() << "Search Port did not list " << run.port << "; rows "
+                          << ::testing::PrintToString(listRows(port, 1021));
+            return outcome;
+        }
+        EXPECT_TRUE(listSelection(port, 1021).empty()) << "no row is selected after Search Port";
+        if (!run.shots.empty()) shot(port, run.shots + "-port-searched-" + tag);
+        // Row 1 would be the automatic choice, whatever port it shows.
+        EXPECT_NE(1, row) << run.port << " is in row 1";
+        EXPECT_TRUE(selectListRow(port, 1021, row));
+        EXPECT_EQ(std::vector<int>{row}, listSelection(port, 1021));
+    }
+    EXPECT_TRUE(itemEnabled(port, 1022)) << "Install is enabled";
+    EXPECT_TRUE(click(port, 1022));
+    if (!takeMessage(wizard, outcome.message, run.shots.empty() ? std::string() : run.shots + "-message-" + tag))
+        return outcome;
+    if (!wizard.waitExit()) {
+        ADD_FAILURE() << "the wizard did not end after its message; " << wizard.describe();
+        return outcome;
+    }
+    outcome.finished = true;
+    return outcome;
+}
+
+void expectPrinter(const Model& model, const std::string& port) {
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers) << "EnumPrintersW failed: " << GetLastError();
+    const PrinterEntry* printer = findPrinter(*printers, model.name);
+    ASSERT_NE(nullptr, printer) << "no printer " << model.name << "; " << printers->size() << " printers";
+    EXPECT_EQ(port, printer->port) << model.name;
+    EXPECT_EQ(model.name, printer->driver) << model.name;
+}
+
+void expectDriver(const Model& model, int languageRow, const Profile& profile) {
+    const auto drivers = spoolerDrivers(profile.environment);
+    ASSERT_TRUE(drivers) << "EnumPrinterDriversW(" << utf8(profile.environment) << ") failed: " << GetLastError();
+    const DriverEntry* driver = findDriver(*drivers, model.name);
+    ASSERT_NE(nullptr, driver) << "no driver " << model.name << " for " << utf8(profile.environment);
+    EXPECT_TRUE(endsWithFile(driver->driverPath, "uniDRV.DLL")) << driver->driverPath;
+    EXPECT_TRUE(endsWithFile(driver->configFile, "uniDRVui.DLL")) << driver->configFile;
+    EXPECT_TRUE(endsWithFile(driver->helpFile, "UNIDRV.HLP")) << driver->helpFile;
+    EXPECT_TRUE(endsWithFile(driver->dataFile, model.description(languageRow))) << driver->dataFile;
+    const auto& dependents = driver->dependentFiles;
+    EXPECT_TRUE(std::any_of(dependents.begin(), dependents.end(),
+                            [&](const std::string& file) { return endsWithFile(file, model.library(languageRow)); }))
+        << ::testing::PrintToString(dependents);
+    EXPECT_EQ("RAW", driver->defaultDataType);
+}
+
+void expectStagedFiles(const Model& model, int languageRow, const Profile& profile) {
+    const auto directory = driverDirectory(profile.environment);
+    ASSERT_TRUE(directory) << "GetPrinterDriverDirectoryW(" << utf8(profile.environment) << ") failed";
+    const std::wstring package = Scenario::current().packageRoot + L"\\Printer Driver\\";
+    const std::string edition = languageRow == kChinese ? "Edition: Chinese" : "Edition: English";
+
+    auto expectCopy = [&](const std::string& name, const std::string& folder) {
+        const std::wstring staged = *directory + L"\\" + widen(name);
+        const std::wstring source = package + widen(folder) + L"\\" + widen(name);
+        ASSERT_TRUE(fileExists(staged)) << utf8(staged) << " is missing";
+        const std::string body = readFile(staged);
+        EXPECT_EQ(readFile(source), body) << utf8(staged) << " is not a copy of " << utf8(source);
+        EXPECT_TRUE(contains(body, "File: " + name)) << body;
+        EXPECT_TRUE(contains(body, "Folder: Printer Driver\\" + folder)) << body;
+    };
+    for (const auto& name : {model.library(languageRow), model.description(languageRow)}) {
+        SCOPED_TRACE(name);
+        const std::wstring staged = *directory + L"\\" + widen(name);
+        expectCopy(name, "x86");
+        const std::string body = readFile(staged);
+        EXPECT_TRUE(contains(body, edition)) << body;
+        EXPECT_TRUE(contains(body, model.name)) << body;
+    }
+    for (const auto& name : commonFiles()) {
+        SCOPED_TRACE(name);
+        expectCopy(name, profile.commonFolder);
+    }
+    const int other = languageRow == kChinese ? kEnglish : kChinese;
+    for (const auto& name : {model.library(other), model.description(other)})
+        EXPECT_FALSE(fileExists(*directory + L"\\" + widen(name))) << name << " is of the other edition";
+}
+
+std::optional<std::string> defaultPrinterValue() {
+    return readRegistryText(HKEY_CURRENT_USER, kWindowsKey, L"Device");
+}
+
+}  // namespace e2e

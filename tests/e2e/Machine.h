@@ -1,0 +1,69 @@
+// What the scenarios look at and prepare on the machine itself, through the
+// same Win32 calls any program would use: the spooler's ports, printers and
+// drivers, the driver directory, registry values and files. Results are
+// plain values (UTF-8 text); a failed call is reported through the error
+// code it left, never hidden.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct PortEntry {
+    std::string name;
+    std::string description;
+};
+
+struct PrinterEntry {
+    std::string name;
+    std::string port;
+    std::string driver;
+};
+
+struct DriverEntry {
+    std::string name;
+    std::string environment;
+    DWORD version = 0;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+    std::string helpFile;
+    std::vector<std::string> dependentFiles;
+    std::string defaultDataType;
+};
+
+// Each answers nullopt when the spooler call fails (GetLastError is kept).
+std::optional<std::vector<PortEntry>> spoolerPorts();
+std::optional<std::vector<PrinterEntry>> spoolerPrinters();
+std::optional<std::vector<DriverEntry>> spoolerDrivers(const std::wstring& environment);
+std::optional<std::wstring> driverDirectory(const std::wstring& environment);
+
+const PrinterEntry* findPrinter(const std::vector<PrinterEntry>& printers, const std::string& name);
+const DriverEntry* findDriver(const std::vector<DriverEntry>& drivers, const std::string& name);
+bool hasPort(const std::vector<PortEntry>& ports, const std::string& name);
+
+// Removes every local printer; false when one of them stays.
+bool removeAllPrinters(std::string& problem);
+// Removes the driver of that name for the environment; true when it is gone
+// (also when it never existed).
+bool removeDriver(const std::wstring& environment, const std::wstring& name, std::string& problem);
+
+// Registry. Paths are below the given root; values are REG_SZ texts.
+std::optional<std::string> readRegistryText(HKEY root, const std::wstring& key, const std::wstring& value);
+bool writeRegistryText(HKEY root, const std::wstring& key, const std::wstring& value, const std::wstring& text);
+bool deleteRegistryValue(HKEY root, const std::wstring& key, const std::wstring& value);
+bool registryKeyExists(HKEY root, const std::wstring& key);
+bool createRegistryKey(HKEY root, const std::wstring& key);
+// Deletes the key and everything below it.
+bool deleteRegistryTree(HKEY root, const std::wstring& key);
+
+// Where Windows keeps the user's default printer ("Device") and the ports
+// of the local port monitor.
+inline constexpr wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+inline constexpr wchar_t kPortsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+}  // namespace e2e

@@ -1,0 +1,261 @@
+// Installations through the real wizard under Wine, checked afterwards
+// through the spooler, the driver directory and the registry. Each test
+// starts from a machine without any of the wizard's printers, drivers or
+// files (resetMachine), with the port USB001 known to the spooler. The
+// wizard speaks the language of the scenario's locale.
+//
+// Install.*   a 32-bit prefix: the 32-bit profile, printers created.
+// Install64.* a 64-bit prefix: the 64-bit profile; Wine cannot create a
+//             printer on a "Windows x64" driver from a 32-bit process, which
+//             the wizard must report as the failure it is.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Flows.h"
+#include "Installation.h"
+#include "Machine.h"
+#include "WizardDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+class InstallTest : public ::testing::Test {
+protected:
+    const Scenario& scenario = Scenario::current();
+    const int language = defaultLanguageRow();
+    const Profile profile = profileFor(scenario);
+
+    void SetUp() override {
+        ASSERT_FALSE(scenario.packageRoot.empty()) << "KELP_E2E_PACKAGE is not set";
+        ASSERT_TRUE(resetMachine());
+    }
+};
+
+class Install : public InstallTest {
+protected:
+    void SetUp() override {
+        if (scenario.win64()) GTEST_SKIP() << "the 32-bit profile needs a 32-bit prefix";
+        InstallTest::SetUp();
+    }
+};
+
+class Install64 : public InstallTest {
+protected:
+    void SetUp() override {
+        if (!scenario.win64()) GTEST_SKIP() << "the 64-bit profile needs a 64-bit prefix";
+        InstallTest::SetUp();
+    }
+};
+
+}  // namespace
+
+// The USB row as the page opens: the wizard picks USB001 by itself, creates
+// the printer there and makes it the default printer.
+TEST_F(Install, AutomaticUsbPortAsDefaultPrinter) {
+    const Model& model = models()[0];
+    const auto outcome = install({language, 0, true, "", "usb"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(completionMessage(language), outcome.message);
+    expectPrinter(model, "USB001");
+    expectDriver(model, language, profile);
+    expectStagedFiles(model, language, profile);
+    EXPECT_EQ("RK-520P,winspool,USB001", defaultPrinterValue().value_or("<none>"));
+}
+
+// A port chosen from the list after Search Port, without the default-printer
+// box: the printer is on that port and the default printer is not touched.
+TEST_F(Install, ExplicitPortFromSearch) {
+    const Model& model = models()[4];
+    const auto outcome = install({language, 4, false, "LPT1:", "lpt"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(completionMessage(language), outcome.message);
+    expectPrinter(model, "LPT1:");
+    expectDriver(model, language, profile);
+    expectStagedFiles(model, language, profile);
+    EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
+}
+
+// The edition follows the language chosen on the language page, not the
+// system's: the other language than the locale's installs the other
+// edition's files and says so in that language.
+TEST_F(Install, EditionFollowsTheChosenLanguage) {
+    const int chosen = language == kChinese ? kEnglish : kChinese;
+    const Model& model = models()[3];
+    const auto outcome = install({chosen, 3, true, "", ""});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(completionMessage(chosen), outcome.message);
+    expectPrinter(model, "USB001");
+    expectDriver(model, chosen, profile);
+    expectStagedFiles(model, chosen, profile);
+    EXPECT_EQ("RK-730PN,winspool,USB001", defaultPrinterValue().value_or("<none>"));
+}
+
+// Every model installs with the files of its edition. The runs alternate
+// between the automatic and an explicit port and between with and without
+// the default-printer box; the default printer is the last one asked for.
+TEST_F(Install, EveryModel) {
+    std::optional<std::string> expectedDefault;
+    for (int row = 0; row < static_cast<int>(models().size()); ++row) {
+        const Model& model = models()[static_cast<size_t>(row)];
+        SCOPED_TRACE(model.name);
+        const bool automatic = row % 2 == 0;
+        const bool makeDefault = row % 3 != 1;
+        const std::string port = automatic ? "USB001" : "LPT2:";
+        const auto outcome = install({language, row, makeDefault, automatic ? "" : port, ""});
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(completionMessage(language), outcome.message);
+        expectPrinter(model, port);
+        expectDriver(model, language, profile);
+        expectStagedFiles(model, language, profile);
+        if (makeDefault) expectedDefault = model.name + ",winspool," + port;
+        EXPECT_EQ(expectedDefault, defaultPrinterValue());
+    }
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_EQ(models().size(), printers->size());
+}
+
+// A second installation of a model whose printer exists updates the driver
+// (its files are staged again) and leaves the printer on its port; the
+// wizard says so instead of announcing a plain success. The default printer
+// names the port the printer is really on.
+TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
+    const Model& model = models()[1];
+    auto outcome = install({language, 1, false, "", ""});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(completionMessage(language), outcome.message);
+    expectPrinter(model, "USB001");
+
+    const auto directory = driverDirectory(profile.environment);
+    ASSERT_TRUE(directory);
+    const std::wstring description = *directory + L"\\" + widen(model.description(language));
+    ASSERT_TRUE(DeleteFileW(description.c_str())) << GetLastError();
+
+    outcome = install({language, 1, true, "LPT1:", "again"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    expectPrinter(model, "USB001");
+    expectDriver(model, language, profile);
+    expectStagedFiles(model, language, profile);
+    EXPECT_EQ("RK-520PW,winspool,USB001", defaultPrinterValue().value_or("<none>"));
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_EQ(1u, printers->size());
+}
+
+// The same on the automatic path, which adjusts the spooler's entries of a
+// printer being installed before the engine runs: the printer that exists on
+// LPT1: must stay there, as the message says (Wine's spooler reads those
+// entries at once, so a written candidate would move it to USB001).
+TEST_F(Install, AutomaticRunKeepsTheExistingPrintersPort) {
+    const Model& model = models()[0];
+    auto outcome = install({language, 0, false, "LPT1:", ""});
+    ASSERT_TRUE(outcome.finished);
+    expectPrinter(model, "LPT1:");
+
+    outcome = install({language, 0, false, "", "automatic-again"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    expectPrinter(model, "LPT1:");
+}
+
+// Without the current user's Windows key the default printer cannot be
+// set; the printer is still created, and the message says what failed.
+TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
+    const Model& model = models()[2];
+    ASSERT_TRUE(deleteRegistryTree(HKEY_CURRENT_USER, kWindowsKey));
+    const auto outcome = install({language, 2, true, "", "nokey"});
+    EXPECT_TRUE(createRegistryKey(HKEY_CURRENT_USER, kWindowsKey));
+    ASSERT_TRUE(outcome.finished);
+    const std::string failed = language == kChinese ? "无法设置默认打印机：" : "Could not make the printer the default printer: ";
+    EXPECT_EQ(0u, outcome.message.rfind(failurePrefix(language), 0)) << outcome.message;
+    EXPECT_NE(std::string::npos, outcome.message.find(failed)) << outcome.message;
+    EXPECT_EQ(std::string::npos, outcome.message.find(completionMessage(language))) << outcome.message;
+    expectPrinter(model, "USB001");
+    expectDriver(model, language, profile);
+    EXPECT_FALSE(defaultPrinterValue());
+}
+
+// An explicit row before any search: the reminder (English in both
+// languages), Install disabled and nothing installed; Search Port enables
+// Install again. Back asks for a new search on the next port page; Cancel
+// does not, and a category row is then refused as a port.
+TEST_F(Install, SearchReminderBeforeASearch) {
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, language);
+    ASSERT_TRUE(settings);
+    const std::string tag = languageTag(language);
+
+    for (int row : {0, 2}) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        const HWND port = openPortPage(wizard, settings);
+        ASSERT_TRUE(port);
+        ASSERT_TRUE(selectListRow(port, 1021, row));
+        ASSERT_EQ(std::vector<int>{row}, listSelection(port, 1021));
+        ASSERT_TRUE(itemEnabled(port, 1022));
+        ASSERT_TRUE(click(port, 1022));
+        std::string text;
+        ASSERT_TRUE(takeMessage(wizard, text, row == 0 ? "reminder-" + tag : ""));
+        EXPECT_EQ("Please click \"Search Port...\",then select port!", text);
+        EXPECT_TRUE(waitUntil([&] { return !itemEnabled(port, 1022); })) << "Install stays enabled";
+        EXPECT_EQ(port, wizard.find(Page::Port)) << "the port page stays open";
+        if (row == 0) shot(port, "install-disabled-" + tag);
+        ASSERT_TRUE(click(port, 1012));
+        EXPECT_TRUE(waitUntil([&] { return itemEnabled(port, 1022); })) << "Search Port enables Install";
+        EXPECT_LT(3, listRowCount(port, 1021)) << "ports listed";
+        ASSERT_TRUE(click(port, row == 0 ? 1010 : 1023));  // Back, then Cancel
+        ASSERT_TRUE(wizard.waitGone(port));
+        EXPECT_EQ(settings, wizard.find(Page::Settings));
+    }
+
+    // After Cancel the search still counts: the category row 0 reaches the
+    // port check, which refuses its label.
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(selectListRow(port, 1021, 0));
+    ASSERT_TRUE(click(port, 1022));
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "no-port-" + tag));
+    EXPECT_EQ(language == kChinese ? "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。"
+                                   : "There is no port to install the printer on. Please click \"Search Port...\", "
+                                     "then select a port.",
+              text);
+    EXPECT_EQ(port, wizard.find(Page::Port)) << "the port page stays open";
+    EXPECT_TRUE(itemEnabled(port, 1022));
+    ASSERT_TRUE(click(port, 1023));
+    ASSERT_TRUE(wizard.waitGone(port));
+    ASSERT_TRUE(click(settings, 1010));
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_TRUE(printers->empty());
+}
+
+// The 64-bit profile stages the common files of the x64 folder and the
+// model's files of the x86 folder into the x64 driver directory and
+// registers the driver for "Windows x64". Wine then cannot create the
+// printer; the wizard names the failure and the printer instead of
+// announcing success, and goes no further (no default printer).
+TEST_F(Install64, DriverRegisteredAndFailedPrinterReported) {
+    const Model& model = models()[3];
+    const auto outcome = install({language, 3, true, "", "x64"});
+    ASSERT_TRUE(outcome.finished);
+    const std::string failed = language == kChinese ? "无法创建打印机：" : "Could not create the printer ";
+    EXPECT_EQ(0u, outcome.message.rfind(failurePrefix(language), 0)) << outcome.message;
+    EXPECT_NE(std::string::npos, outcome.message.find(failed + model.name)) << outcome.message;
+    EXPECT_EQ(std::string::npos, outcome.message.find(completionMessage(language))) << outcome.message;
+
+    expectDriver(model, language, profile);
+    expectStagedFiles(model, language, profile);
+    const auto x86 = spoolerDrivers(L"Windows NT x86");
+    ASSERT_TRUE(x86);
+    EXPECT_EQ(nullptr, findDriver(*x86, model.name)) << "registered for Windows NT x86 too";
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_EQ(nullptr, findPrinter(*printers, model.name));
+    EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
+}
