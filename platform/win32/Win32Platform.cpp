@@ -121,6 +121,21 @@ const Record* recordsOf(const EnumBuffer& buffer) {
     return reinterpret_cast<const Record*>(buffer.bytes.data());
 }
 
+// The records of one enumeration (two-call protocol), each turned into a value.
+template <class Native, class Out, class Call, class Convert>
+Result<std::vector<Out>> collectRecords(Call call, Convert convert) {
+    EnumBuffer buffer;
+    const WinError error = enumerateRecords(call, buffer);
+    if (error != winerr::Success) return failure<std::vector<Out>>(error);
+    std::vector<Out> out;
+    if (buffer.count == 0) return success(std::move(out));
+    const auto* records = recordsOf<Native>(buffer);
+    if (!records) return failure<std::vector<Out>>(ERROR_INVALID_DATA);
+    out.reserve(buffer.count);
+    for (DWORD i = 0; i < buffer.count; ++i) out.push_back(convert(records[i]));
+    return success(std::move(out));
+}
+
 // dependentFiles holds zero-terminated UTF-8 texts closed by an empty text;
 // the spooler takes the same list as UTF-16 (a multi-sz). A block that ends
 // without the empty text is closed at its end.
@@ -233,46 +248,26 @@ WinError shellError(INT_PTR code) {
 // --- Print spooler -----------------------------------------------------------
 
 Result<std::vector<PortRecord>> Win32Platform::enumPorts() {
-    return guarded([&]() -> Result<std::vector<PortRecord>> {
-        EnumBuffer buffer;
-        const WinError error = enumerateRecords(
+    return guarded([&]() {
+        return collectRecords<PORT_INFO_2W, PortRecord>(
             [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
                 return EnumPortsW(nullptr, 2, data, size, needed, returned);
             },
-            buffer);
-        if (error != winerr::Success) return failure<std::vector<PortRecord>>(error);
-        std::vector<PortRecord> ports;
-        if (buffer.count == 0) return success(std::move(ports));
-        const auto* records = recordsOf<PORT_INFO_2W>(buffer);
-        if (!records) return failure<std::vector<PortRecord>>(ERROR_INVALID_DATA);
-        ports.reserve(buffer.count);
-        for (DWORD i = 0; i < buffer.count; ++i) {
-            ports.push_back(PortRecord{narrow(records[i].pPortName), narrow(records[i].pDescription)});
-        }
-        return success(std::move(ports));
+            [](const PORT_INFO_2W& r) { return PortRecord{narrow(r.pPortName), narrow(r.pDescription)}; });
     });
 }
 
 Result<std::vector<MonitorRecord>> Win32Platform::enumMonitors() {
-    return guarded([&]() -> Result<std::vector<MonitorRecord>> {
-        EnumBuffer buffer;
-        const WinError error = enumerateRecords(
+    return guarded([&]() {
+        return collectRecords<MONITOR_INFO_1W, MonitorRecord>(
             [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
                 return EnumMonitorsW(nullptr, 1, data, size, needed, returned);
             },
-            buffer);
-        if (error != winerr::Success) return failure<std::vector<MonitorRecord>>(error);
-        std::vector<MonitorRecord> monitors;
-        if (buffer.count == 0) return success(std::move(monitors));
-        const auto* records = recordsOf<MONITOR_INFO_1W>(buffer);
-        if (!records) return failure<std::vector<MonitorRecord>>(ERROR_INVALID_DATA);
-        monitors.reserve(buffer.count);
-        for (DWORD i = 0; i < buffer.count; ++i) {
-            MonitorRecord record;
-            if (records[i].pName) record.name = narrow(records[i].pName);
-            monitors.push_back(std::move(record));
-        }
-        return success(std::move(monitors));
+            [](const MONITOR_INFO_1W& r) {
+                MonitorRecord record;
+                if (r.pName) record.name = narrow(r.pName);
+                return record;
+            });
     });
 }
 
@@ -293,26 +288,15 @@ WinError Win32Platform::configurePort(WindowHandle owner, const std::string& por
 }
 
 Result<std::vector<PrinterRecord>> Win32Platform::enumPrinters() {
-    return guarded([&]() -> Result<std::vector<PrinterRecord>> {
+    return guarded([&]() {
         // An empty name (not a null one) with local and connected printers.
         std::wstring name;
-        EnumBuffer buffer;
-        const WinError error = enumerateRecords(
+        return collectRecords<PRINTER_INFO_2W, PrinterRecord>(
             [&name](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
                 return EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, name.data(), 2, data, size,
                                      needed, returned);
             },
-            buffer);
-        if (error != winerr::Success) return failure<std::vector<PrinterRecord>>(error);
-        std::vector<PrinterRecord> printers;
-        if (buffer.count == 0) return success(std::move(printers));
-        const auto* records = recordsOf<PRINTER_INFO_2W>(buffer);
-        if (!records) return failure<std::vector<PrinterRecord>>(ERROR_INVALID_DATA);
-        printers.reserve(buffer.count);
-        for (DWORD i = 0; i < buffer.count; ++i) {
-            printers.push_back(PrinterRecord{narrow(records[i].pPrinterName), narrow(records[i].pPortName)});
-        }
-        return success(std::move(printers));
+            [](const PRINTER_INFO_2W& r) { return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName)}; });
     });
 }
 
