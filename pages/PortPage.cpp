@@ -3,6 +3,7 @@
 #include "app/EnglishTexts.h"
 #include "install/SpoolerPorts.h"
 #include "pages/ModelCatalogue.h"
+#include "pages/PortListStyle.h"
 #include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
 #include "pages/UsbDriverLauncher.h"
@@ -92,10 +93,7 @@ void PortPage::setProgress(int position) { dialog().progressSetPosition(IDC_PORT
 
 void PortPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
-void PortPage::applyListStyle() {
-    dialog().listChangeExtendedStyle(IDC_PORT_LIST, ListExFullRowSelect | ListExGridLines | ListExTrackSelect,
-                                     ListExFullRowSelect | ListExGridLines);
-}
+void PortPage::applyListStyle() { ApplyPortListStyle(dialog(), IDC_PORT_LIST); }
 
 void PortPage::insertColumns() {
     const int englishFlag = context_.settings.englishFlag;

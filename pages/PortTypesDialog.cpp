@@ -1,6 +1,7 @@
 #include "pages/PortTypesDialog.h"
 
 #include "app/EnglishTexts.h"
+#include "pages/PortListStyle.h"
 #include "res/resource.h"
 
 namespace kelp {
@@ -38,8 +39,7 @@ void PortTypesDialog::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTex
 // One row per monitor with a name, in the spooler's order; row 0 selected.
 void PortTypesDialog::fillMonitorList() {
     const auto monitors = context_.platform.enumMonitors();
-    dialog().listChangeExtendedStyle(IDC_TYPES_LIST, ListExFullRowSelect | ListExGridLines | ListExTrackSelect,
-                                     ListExFullRowSelect | ListExGridLines);
+    ApplyPortListStyle(dialog(), IDC_TYPES_LIST);
     dialog().listInsertColumn(IDC_TYPES_LIST, 0, kColumnHeading.in(context_.settings.englishFlag), kColumnWidth);
     if (monitors.ok()) {
         for (const auto& monitor : monitors.value) {
