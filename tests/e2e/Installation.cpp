@@ -242,4 +242,10 @@ std::optional<std::string> defaultPrinterValue() {
     return readRegistryText(HKEY_CURRENT_USER, kWindowsKey, L"Device");
 }
 
+void expectInstalled(const Model& model, const std::string& port, int languageRow, const Profile& profile) {
+    expectPrinter(model, port);
+    expectDriver(model, languageRow, profile);
+    expectStagedFiles(model, languageRow, profile);
+}
+
 }  // namespace e2e

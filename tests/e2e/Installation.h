@@ -81,6 +81,8 @@ void expectDriver(const Model& model, int languageRow, const Profile& profile);
 // common ones from the profile's folder), in the language's edition; the
 // other edition's files of the model are not there.
 void expectStagedFiles(const Model& model, int languageRow, const Profile& profile);
+// All three: the printer on the port, its driver, and the staged files.
+void expectInstalled(const Model& model, const std::string& port, int languageRow, const Profile& profile);
 
 // HKCU ...\Windows "Device"; nullopt when the value (or key) is missing.
 std::optional<std::string> defaultPrinterValue();

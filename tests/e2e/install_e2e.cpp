@@ -59,9 +59,7 @@ TEST_F(Install, AutomaticUsbPortAsDefaultPrinter) {
     const auto outcome = install({language, 0, true, "", "usb"});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(completionMessage(language), outcome.message);
-    expectPrinter(model, "USB001");
-    expectDriver(model, language, profile);
-    expectStagedFiles(model, language, profile);
+    expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520P,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
 
@@ -72,9 +70,7 @@ TEST_F(Install, ExplicitPortFromSearch) {
     const auto outcome = install({language, 4, false, "LPT1:", "lpt"});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(completionMessage(language), outcome.message);
-    expectPrinter(model, "LPT1:");
-    expectDriver(model, language, profile);
-    expectStagedFiles(model, language, profile);
+    expectInstalled(model, "LPT1:", language, profile);
     EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
 }
 
@@ -87,9 +83,7 @@ TEST_F(Install, EditionFollowsTheChosenLanguage) {
     const auto outcome = install({chosen, 3, true, "", ""});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(completionMessage(chosen), outcome.message);
-    expectPrinter(model, "USB001");
-    expectDriver(model, chosen, profile);
-    expectStagedFiles(model, chosen, profile);
+    expectInstalled(model, "USB001", chosen, profile);
     EXPECT_EQ("RK-730PN,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
 
@@ -107,9 +101,7 @@ TEST_F(Install, EveryModel) {
         const auto outcome = install({language, row, makeDefault, automatic ? "" : port, ""});
         ASSERT_TRUE(outcome.finished);
         EXPECT_EQ(completionMessage(language), outcome.message);
-        expectPrinter(model, port);
-        expectDriver(model, language, profile);
-        expectStagedFiles(model, language, profile);
+        expectInstalled(model, port, language, profile);
         if (makeDefault) expectedDefault = model.name + ",winspool," + port;
         EXPECT_EQ(expectedDefault, defaultPrinterValue());
     }
@@ -137,9 +129,7 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
     outcome = install({language, 1, true, "LPT1:", "again"});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
-    expectPrinter(model, "USB001");
-    expectDriver(model, language, profile);
-    expectStagedFiles(model, language, profile);
+    expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520PW,winspool,USB001", defaultPrinterValue().value_or("<none>"));
     const auto printers = spoolerPrinters();
     ASSERT_TRUE(printers);
