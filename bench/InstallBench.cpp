@@ -42,7 +42,7 @@
 
 #include "BenchSupport.h"
 #include "install/DriverInstaller.h"
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <span>
 
-#include "pages/ModelCatalogue.h"
-#include "pages/SerialValueTables.h"
+#include "install/ModelCatalogue.h"
+#include "install/SerialValueTables.h"
 #include "platform/TextLength.h"
 
 namespace kelp {
@@ -42,6 +42,15 @@ const char* ValueAt(std::span<const SerialRow> rows, int index) {
 }
 
 }  // namespace
+
+bool RunsUnderWow64(Platform& platform) {
+    const auto answer = platform.isWow64Process();
+    return answer.has_value() && *answer == 1;
+}
+
+const ArchitectureProfile& ProfileForThisMachine(Platform& platform) {
+    return RunsUnderWow64(platform) ? Profile64Bit : Profile32Bit;
+}
 
 std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name) {
     const auto printers = platform.enumPrinters();

@@ -25,6 +25,12 @@ struct ArchitectureProfile {
 
 inline constexpr ArchitectureProfile Profile32Bit{"Windows NT x86", "Printer Driver\\x86"};
 inline constexpr ArchitectureProfile Profile64Bit{"Windows x64", "Printer Driver\\x64"};
+// True when the wizard runs as a 32-bit process on 64-bit Windows; a system
+// without IsWow64Process is taken to be 32-bit.
+bool RunsUnderWow64(Platform& platform);
+// The profile of this machine: 64-bit under WOW64, else 32-bit.
+const ArchitectureProfile& ProfileForThisMachine(Platform& platform);
+
 // The model files come from the x86 folder for both profiles.
 inline constexpr const char* ModelFileFolder = "Printer Driver\\x86";
 

@@ -1,6 +1,6 @@
 #include "install/SpoolerPorts.h"
 
-#include "app/OsVersion.h"
+#include "install/OsVersion.h"
 
 namespace kelp {
 

@@ -2,7 +2,7 @@
 
 #include "app/EnglishTexts.h"
 #include "install/SpoolerPorts.h"
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 #include "pages/PortListStyle.h"
 #include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
@@ -195,7 +195,6 @@ void PortPage::onInstall() {
     }
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
-    const bool wow64 = RunsUnderWow64(context_.platform);
     if (context_.settings.portSearchPending) {
         const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
         // A printer that exists keeps its port: the adjustment would move it
@@ -207,7 +206,7 @@ void PortPage::onInstall() {
             if (onlinePort) chosenPort_ = *onlinePort;
         }
     }
-    installReport_ = settingsPage->InstallDriver(wow64 ? Profile64Bit : Profile32Bit);
+    installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
     end(PageOk);
 }
 

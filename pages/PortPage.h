@@ -8,7 +8,7 @@
 
 #include "app/AppContext.h"
 #include "install/DriverInstaller.h"
-#include "pages/PortInventory.h"
+#include "install/PortInventory.h"
 #include "platform/Dialog.h"
 
 namespace kelp {

@@ -2,9 +2,9 @@
 
 #include "app/EnglishTexts.h"
 #include "pages/AboutBox.h"
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 #include "pages/PortPage.h"
-#include "pages/SerialValueTables.h"
+#include "install/SerialValueTables.h"
 #include "res/resource.h"
 
 namespace kelp {

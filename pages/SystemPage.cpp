@@ -1,11 +1,17 @@
 #include "pages/SystemPage.h"
 
 #include "app/EnglishTexts.h"
-#include "app/OsVersion.h"
+#include "install/OsVersion.h"
 #include "pages/UsbDriverLauncher.h"
 #include "res/resource.h"
 
 namespace kelp {
+
+void DetectOsVersionCode(Platform& platform, InstallSettings& settings) {
+    auto version = QueryOsVersion(platform);
+    if (!version) return;
+    if (auto code = ClassifyOsVersionCode(*version)) settings.osCode = *code;
+}
 
 namespace {
 

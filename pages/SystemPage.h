@@ -7,6 +7,10 @@
 
 namespace kelp {
 
+// Stores the code of the running system in osCode; an unrecognised system or
+// a failed query leaves osCode as it was.
+void DetectOsVersionCode(Platform& platform, InstallSettings& settings);
+
 class SystemPage : public Page {
 public:
     explicit SystemPage(AppContext& context);

@@ -1,11 +1,8 @@
 #include "pages/UsbDriverLauncher.h"
 
-namespace kelp {
+#include "install/DriverInstaller.h"
 
-bool RunsUnderWow64(Platform& platform) {
-    const auto answer = platform.isWow64Process();
-    return answer.has_value() && *answer == 1;
-}
+namespace kelp {
 
 std::optional<std::string> InstallerBase(Platform& platform) {
     auto directory = platform.currentDirectory(LauncherDirectoryCapacity);

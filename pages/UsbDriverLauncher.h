@@ -17,10 +17,6 @@ constexpr const char* UsbDriverX64 = "USB Driver\\x64\\dpinstx64.exe";
 constexpr const char* UsbDriverX86 = "USB Driver\\x86\\dpinstx86.exe";
 constexpr const char* UsbDriverFixedX86 = "USBdriver\\x86\\dpinst.exe";
 
-// True when the wizard runs as a 32-bit process on 64-bit Windows; a system
-// without IsWow64Process is taken to be 32-bit.
-bool RunsUnderWow64(Platform& platform);
-
 // The current directory followed by one backslash; nothing when the
 // directory cannot be read into the launcher's buffer.
 std::optional<std::string> InstallerBase(Platform& platform);

@@ -45,7 +45,7 @@
 #include <vector>
 
 #include "fake/FakePlatform.h"
-#include "pages/PortInventory.h"
+#include "install/PortInventory.h"
 
 namespace kelp {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "fake/FakePlatform.h"
 #include "install/DriverInstaller.h"
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 
 namespace kelp {
 namespace {

@@ -16,7 +16,7 @@
 #include "WalkSupport.h"
 #include "app/InstallerApp.h"
 #include "install/SpoolerPorts.h"
-#include "pages/PortInventory.h"
+#include "install/PortInventory.h"
 #include "res/resource.h"
 
 namespace kelp {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/OsVersion.h"
+#include "install/OsVersion.h"
 
 namespace kelp {
 namespace {

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "fake/FakePlatform.h"
-#include "pages/PortInventory.h"
+#include "install/PortInventory.h"
 
 namespace kelp {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"
 

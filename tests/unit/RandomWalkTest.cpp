@@ -22,8 +22,8 @@
 #include "WalkSupport.h"
 #include "app/InstallerApp.h"
 #include "install/SpoolerPorts.h"
-#include "pages/ModelCatalogue.h"
-#include "pages/PortInventory.h"
+#include "install/ModelCatalogue.h"
+#include "install/PortInventory.h"
 #include "pages/PortPage.h"
 #include "res/resource.h"
 

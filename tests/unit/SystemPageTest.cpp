@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
-#include "app/OsVersion.h"
+#include "install/OsVersion.h"
 #include "pages/SystemPage.h"
 #include "pages/UsbDriverLauncher.h"
 

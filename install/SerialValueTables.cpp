@@ -1,4 +1,4 @@
-#include "pages/SerialValueTables.h"
+#include "install/SerialValueTables.h"
 
 namespace kelp {
 

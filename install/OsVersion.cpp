@@ -1,4 +1,4 @@
-#include "app/OsVersion.h"
+#include "install/OsVersion.h"
 
 namespace kelp {
 
@@ -43,12 +43,6 @@ OsReleaseCode ClassifyOsReleaseCode(const OsVersionInfo& v) {
         return -1;
     }
     return 5;  // neither family
-}
-
-void DetectOsVersionCode(Platform& platform, InstallSettings& settings) {
-    auto version = QueryOsVersion(platform);
-    if (!version) return;
-    if (auto code = ClassifyOsVersionCode(*version)) settings.osCode = *code;
 }
 
 OsReleaseCode GetOsReleaseCode(Platform& platform) {

@@ -1,4 +1,4 @@
-#include "pages/ModelCatalogue.h"
+#include "install/ModelCatalogue.h"
 
 namespace kelp {
 

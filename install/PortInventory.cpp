@@ -1,4 +1,4 @@
-#include "pages/PortInventory.h"
+#include "install/PortInventory.h"
 
 #include <string_view>
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/InstallSettings.h"
 #include "platform/Platform.h"
 
 namespace kelp {
@@ -25,9 +24,6 @@ std::optional<OsVersionInfo> QueryOsVersion(Platform& platform);
 std::optional<OsVersionCode> ClassifyOsVersionCode(const OsVersionInfo& version);
 OsReleaseCode ClassifyOsReleaseCode(const OsVersionInfo& version);
 
-// Stores the code of the running system in osCode; an unrecognised system or
-// a failed query leaves osCode as it was.
-void DetectOsVersionCode(Platform& platform, InstallSettings& settings);
 OsReleaseCode GetOsReleaseCode(Platform& platform);
 
 }  // namespace kelp
