@@ -123,6 +123,9 @@ public:
         pausedMs_ += milliseconds;
     }
     void debugOutput(const std::string& text) override { inner_.debugOutput(text); }
+    std::string errorText(kelp::WinError error, int englishFlag) override {
+        return inner_.errorText(error, englishFlag);
+    }
 
 private:
     kelp::Platform& inner_;

@@ -159,6 +159,11 @@ public:
     virtual WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual void debugOutput(const std::string& text) = 0;
+    // The system's own text for a Windows error code, in the wizard's
+    // language where the system has it (englishFlag 1: English, else
+    // Simplified Chinese), otherwise in the system's; no line breaks at the
+    // end. Empty when the system has no text for the code.
+    virtual std::string errorText(WinError error, int englishFlag) = 0;
 };
 
 }  // namespace kelp

@@ -574,4 +574,29 @@ void Win32Platform::debugOutput(const std::string& text) {
     }
 }
 
+// FormatMessageW in the wizard's language first; a system without that
+// language's message table answers ERROR_RESOURCE_LANG_NOT_FOUND, and then
+// the system's own language (0) is asked.
+std::string Win32Platform::errorText(WinError error, int englishFlag) {
+    const DWORD wanted = englishFlag == 1 ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
+                                          : MAKELANGID(LANG_CHINESE_SIMPLIFIED, SUBLANG_CHINESE_SIMPLIFIED);
+    const DWORD languages[] = {wanted, 0};
+    for (const DWORD language : languages) {
+        wchar_t buffer[512];
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                            language, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+        if (length == 0) continue;
+        std::wstring text(buffer, length);
+        while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                                 text.back() == L'.' || text.back() == L'\u3002'))
+            text.pop_back();
+        try {
+            return narrow(text);
+        } catch (const std::exception&) {
+            return {};
+        }
+    }
+    return {};
+}
+
 }  // namespace kelp::win32

@@ -47,6 +47,7 @@ public:
     WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
     void sleep(std::uint32_t milliseconds) override;
     void debugOutput(const std::string& text) override;
+    std::string errorText(WinError error, int englishFlag) override;
 };
 
 }  // namespace kelp::win32

@@ -806,4 +806,24 @@ void FakePlatform::debugOutput(const std::string& text) {
     debugText_ += text;
 }
 
+std::string FakePlatform::errorText(WinError error, int englishFlag) {
+    struct Text {
+        WinError error;
+        const char* chinese;
+        const char* english;
+    };
+    static constexpr Text kTexts[] = {
+        {2, "系统找不到指定的文件", "The system cannot find the file specified"},
+        {3, "系统找不到指定的路径", "The system cannot find the path specified"},
+        {5, "拒绝访问", "Access is denied"},
+        {87, "参数错误", "The parameter is incorrect"},
+        {1797, "打印机驱动程序未知", "The printer driver is unknown"},
+        {1802, "打印机已经存在", "The printer already exists"},
+    };
+    for (const auto& text : kTexts) {
+        if (text.error == error) return englishFlag == 1 ? text.english : text.chinese;
+    }
+    return {};
+}
+
 }  // namespace kelp

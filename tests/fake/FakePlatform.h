@@ -108,6 +108,9 @@ public:
     WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
     void sleep(std::uint32_t milliseconds) override;
     void debugOutput(const std::string& text) override;
+    // A pure query, not recorded: the texts of a few codes, as a Windows
+    // with both languages gives them; empty for any other code.
+    std::string errorText(WinError error, int englishFlag) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }

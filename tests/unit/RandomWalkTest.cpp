@@ -163,6 +163,7 @@ public:
         see("debugOutput");
         m_.debugOutput(text);
     }
+    std::string errorText(WinError error, int englishFlag) override { return m_.errorText(error, englishFlag); }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
