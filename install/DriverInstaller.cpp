@@ -93,17 +93,20 @@ InstallReport DriverInstaller::InstallDriver(const ArchitectureProfile& profile,
     pass.files = ModelCatalogue::filesFor(*pass.model, choices.englishFlag);
     pass.printerPort = port;
 
-    if (stageFiles(pass) && registerDriver(pass) && createPrinter(pass)) {
+    pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass);
+    if (pass.report.printerInstalled) {
         writeDefaultPrinter(pass);
         progress_(90);
-        writePortSettings(pass);
-        progress_(95);
     }
+    // The serial-line settings belong to the port, not to the driver or the
+    // printer: they are written whatever happened before.
+    writePortSettings(pass);
+    progress_(95);
     if (pass.printer != 0) {
         if (const WinError error = platform_.closePrinter(pass.printer))
             fail(pass, InstallStep::ClosePrinter, pass.model->displayName, error);
-        platform_.sleep(PauseAfterInstallMs);
     }
+    platform_.sleep(PauseAfterInstallMs);
     progress_(100);
     return pass.report;
 }
@@ -200,8 +203,15 @@ bool DriverInstaller::createPrinter(Pass& pass) {
     info.datatype = "RAW";
     const auto printer = platform_.addPrinter(info);
     progress_(80);
+    // Refused as existing although the listing above did not show it (a
+    // spooler that was still adding it, or a listing that failed): the
+    // printer keeps its port, and Device must name that one.
     if (printer.error == winerr::PrinterAlreadyExists) {
         pass.report.printerExisted = true;
+        if (const auto existing = FindPrinter(platform_, name)) {
+            pass.report.existingPort = existing->port;
+            pass.printerPort = existing->port;
+        }
         return true;
     }
     if (!printer.ok() || printer.value == 0) {
@@ -265,14 +275,19 @@ bool DriverInstaller::writeString(Pass& pass, InstallStep step, RegRoot root, co
 }
 
 void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, WinError error) {
-    pass.report.failures.push_back({step, std::move(subject), error});
+    pass.report.failures.push_back(
+        {step, std::move(subject), error, platform_.errorText(error, pass.choices.englishFlag)});
 }
 
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
     const bool english = englishFlag == 1;
     std::string text;
     if (!report.succeeded()) {
-        text = english ? "Driver installation failed:" : "驱动安装失败：";
+        if (report.printerInstalled)
+            text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
+                           : "打印机“" + printerName + "”已安装，但以下设置未能完成：";
+        else
+            text = english ? "Driver installation failed:" : "驱动安装失败：";
         for (const auto& failure : report.failures) {
             text += "\n";
             switch (failure.step) {
@@ -294,7 +309,9 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
             }
             text += failure.subject;
-            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error) + (english ? ")" : "）");
+            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
+            if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
+            text += english ? ")" : "）";
         }
     }
     if (report.printerExisted) {

@@ -72,6 +72,7 @@ struct InstallFailure {
     InstallStep step;
     std::string subject;  // the file, key or name concerned
     WinError error;
+    std::string errorText;  // the system's text for error, in the pass's language
 };
 
 struct InstallReport {
@@ -80,6 +81,9 @@ struct InstallReport {
     // it was.
     bool printerExisted = false;
     std::string existingPort;
+    // Driver and printer are in place (created now or found), whatever
+    // failed in the settings after them.
+    bool printerInstalled = false;
     bool succeeded() const { return failures.empty(); }
 };
 
@@ -89,7 +93,8 @@ struct InstallReport {
 std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name);
 
 // The message that tells the user what an installation did, in the language
-// of englishFlag; empty for a plain success.
+// of englishFlag; empty for a plain success. A pass that installed the
+// printer but failed in a later setting says so, not that it failed.
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);
 
 class DriverInstaller {

@@ -46,6 +46,9 @@ constexpr CategoryRow kCategoryRows[] = {
 };
 
 constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
+constexpr BilingualText kNoPortToConfigureMessage = {
+    "请先点击“搜索端口...”，然后选择要配置的端口。",
+    "Please click \"Search Port...\", then select the port to configure."};
 constexpr BilingualText kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
@@ -64,6 +67,10 @@ bool PortPage::onInit() {
     dialog().progressSetPosition(IDC_PORT_PROGRESS, 0);
     return true;
 }
+
+// Enter in the port list (the framework's default OK) would end the page
+// without an installation; the page waits for one of its buttons instead.
+void PortPage::onOk() {}
 
 void PortPage::onCommand(int id, int /*code*/) {
     switch (id) {
@@ -98,7 +105,8 @@ void PortPage::applyListStyle() { ApplyPortListStyle(dialog(), IDC_PORT_LIST); }
 void PortPage::insertColumns() {
     const int englishFlag = context_.settings.englishFlag;
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        dialog().listInsertColumn(IDC_PORT_LIST, i, kColumns[i].heading.in(englishFlag), kColumns[i].width);
+        dialog().listInsertColumn(IDC_PORT_LIST, i, kColumns[i].heading.in(englishFlag),
+                                  ScaleForDpi(kColumns[i].width, dialog().dpi()));
 }
 
 void PortPage::fillCategoryRows() {
@@ -170,7 +178,7 @@ void PortPage::onConfigurePort() {
     if (row < 0) return;
     const std::string port = dialog().listCell(IDC_PORT_LIST, row, 0);
     if (IsCategoryLabel(port)) {
-        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        dialog().messageBox(kNoPortToConfigureMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
     }
     context_.platform.configurePort(dialog().windowHandle(), port);

@@ -19,6 +19,8 @@ public:
 
     bool onInit() override;
     void onCommand(int id, int code) override;
+    // Enter outside the push buttons: the page stays open.
+    void onOk() override;
 
     // Rebuilds the inventory and selects the suggested category row, when
     // the list has such a row.

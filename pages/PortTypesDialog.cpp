@@ -40,7 +40,8 @@ void PortTypesDialog::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTex
 void PortTypesDialog::fillMonitorList() {
     const auto monitors = context_.platform.enumMonitors();
     ApplyPortListStyle(dialog(), IDC_TYPES_LIST);
-    dialog().listInsertColumn(IDC_TYPES_LIST, 0, kColumnHeading.in(context_.settings.englishFlag), kColumnWidth);
+    dialog().listInsertColumn(IDC_TYPES_LIST, 0, kColumnHeading.in(context_.settings.englishFlag),
+                              ScaleForDpi(kColumnWidth, dialog().dpi()));
     if (monitors.ok()) {
         for (const auto& monitor : monitors.value) {
             if (!monitor.name) continue;

@@ -29,6 +29,9 @@ constexpr int IdCancel = 2;
 constexpr unsigned SysCommandMask = 0xFFF0;
 constexpr unsigned SysCommandClose = 0xF060;  // SC_CLOSE
 
+// A length given in pixels at 96 DPI, for a window of dpi (rounded).
+constexpr int ScaleForDpi(int pixels, int dpi) { return (pixels * dpi + 48) / 96; }
+
 // Page results.
 constexpr int PageOk = 1;
 constexpr int PageCancel = 2;
@@ -79,6 +82,8 @@ public:
     virtual std::string loadString(int id) const = 0;
 
     virtual WindowHandle windowHandle() const = 0;
+    // The window's dots per inch: 96 at 100 % scaling, 144 at 150 %.
+    virtual int dpi() const = 0;
     // Ends the modal run with result; handlers after this see a closing window.
     virtual void end(int result) = 0;
 };

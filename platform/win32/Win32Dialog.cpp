@@ -330,6 +330,23 @@ std::string Win32Dialog::loadString(int id) const {
 
 WindowHandle Win32Dialog::windowHandle() const { return reinterpret_cast<WindowHandle>(hwnd_); }
 
+// GetDpiForWindow exists from Windows 10 1607 on; before it, a DPI-aware
+// process sees the system DPI in the screen's device context.
+int Win32Dialog::dpi() const {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow) {
+        if (const UINT value = getDpiForWindow(hwnd_)) return static_cast<int>(value);
+    }
+    int value = 96;
+    if (HDC screen = GetDC(hwnd_)) {
+        value = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(hwnd_, screen);
+    }
+    return value > 0 ? value : 96;
+}
+
 void Win32Dialog::end(int result) { EndDialog(hwnd_, result); }
 
 // ---------------------------------------------------------------------------

@@ -53,6 +53,7 @@ public:
     std::string loadString(int id) const override;
 
     WindowHandle windowHandle() const override;
+    int dpi() const override;
     void end(int result) override;
 
     HWND hwnd() const { return hwnd_; }

@@ -259,6 +259,8 @@ std::string FakeDialog::loadString(int id) const {
 
 WindowHandle FakeDialog::windowHandle() const { return handle_; }
 
+int FakeDialog::dpi() const { return host_ ? host_->dpi() : 96; }
+
 // EndDialog only marks the window; the handler that called it runs on, and
 // a second call replaces the result.
 void FakeDialog::end(int result) {

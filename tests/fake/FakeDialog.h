@@ -92,6 +92,7 @@ public:
     bool appendSystemMenuItem(unsigned command, const std::string& text) override;
     std::string loadString(int id) const override;
     WindowHandle windowHandle() const override;
+    int dpi() const override;
     void end(int result) override;
 
     // ---- The window's life; FakeDialogHost::runModal drives these.
@@ -227,6 +228,10 @@ public:
     // to end(). A showing that onInit ends takes no script.
     int runModal(Page& page) override;
 
+    // The DPI of the windows shown from now on (96 unless set).
+    void setDpi(int dpi) { dpi_ = dpi; }
+    int dpi() const { return dpi_; }
+
     // From now on the window of templateId cannot be created: runModal
     // answers PageFailed without calling the page.
     void failTemplate(int templateId) { failing_.insert(templateId); }
@@ -268,6 +273,7 @@ private:
     std::vector<std::string> problems_;
     std::set<int> failing_;
     WindowHandle nextHandle_ = 0x10010;
+    int dpi_ = 96;
 };
 
 }  // namespace kelp

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "fake/FakePlatform.h"
@@ -169,39 +170,46 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         InstallStep step;
         WinError error;
         std::vector<std::string> notCalled;
-        bool registryMessage = false;
+        bool registryMessage;
+        bool printerInstalled;
+        const char* shownError;  // how the message gives the error
     };
     const Row rows[] = {
         {"driver directory", [](FakePlatform& p) { p.failAlways("printerDriverDirectory", winerr::InvalidEnvironment); },
-         InstallStep::DriverDirectory, winerr::InvalidEnvironment, {"copyFile", "addPrinterDriver", "addPrinter", "regOpenKey"}},
+         InstallStep::DriverDirectory, winerr::InvalidEnvironment, {"copyFile", "addPrinterDriver", "addPrinter"},
+         false, false, "（错误 1805）"},
         {"a model file missing", [](FakePlatform& p) {
              p.failWhen("copyFile", [](const std::vector<std::string>& a) { return a[0].find("RK520PCN.GPD") != std::string::npos; },
                         winerr::FileNotFound);
          },
-         InstallStep::CopyFile, winerr::FileNotFound, {"addPrinterDriver", "addPrinter", "regOpenKey"}},
+         InstallStep::CopyFile, winerr::FileNotFound, {"addPrinterDriver", "addPrinter"}, false, false,
+         "无法复制文件：Printer Driver\\x86\\RK520PCN.GPD（错误 2：系统找不到指定的文件）"},
         {"a common file denied", [](FakePlatform& p) {
              p.failWhen("copyFile", [](const std::vector<std::string>& a) { return a[0].find("UNIRES") != std::string::npos; },
                         winerr::AccessDenied);
          },
-         InstallStep::CopyFile, winerr::AccessDenied, {"addPrinterDriver", "addPrinter"}},
+         InstallStep::CopyFile, winerr::AccessDenied, {"addPrinterDriver", "addPrinter"}, false, false, "（错误 5：拒绝访问）"},
         {"driver registration", [](FakePlatform& p) { p.failAlways("addPrinterDriver", winerr::AccessDenied); },
-         InstallStep::AddPrinterDriver, winerr::AccessDenied, {"addPrinter", "regOpenKey", "closePrinter", "sleep"}},
+         InstallStep::AddPrinterDriver, winerr::AccessDenied, {"addPrinter", "closePrinter"}, false, false,
+         "无法安装打印机驱动：RK-520P（错误 5：拒绝访问）"},
         {"printer creation", [](FakePlatform& p) { p.failAlways("addPrinter", winerr::InvalidParameter); },
-         InstallStep::AddPrinter, winerr::InvalidParameter, {"regOpenKey", "closePrinter"}},
+         InstallStep::AddPrinter, winerr::InvalidParameter, {"closePrinter"}, false, false,
+         "无法创建打印机：RK-520P（错误 87：参数错误）"},
         {"default printer key missing", [](FakePlatform& p) {
              p.failWhen("regOpenKey", [](const std::vector<std::string>& a) { return a[0] == "HKCU"; }, winerr::FileNotFound);
          },
-         InstallStep::DefaultPrinter, winerr::FileNotFound, {}},
+         InstallStep::DefaultPrinter, winerr::FileNotFound, {}, false, true,
+         "无法设置默认打印机：Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows（错误 2：系统找不到指定的文件）"},
         {"default printer write", [](FakePlatform& p) {
              p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, winerr::AccessDenied);
          },
-         InstallStep::DefaultPrinter, winerr::AccessDenied, {}, true},
+         InstallStep::DefaultPrinter, winerr::AccessDenied, {}, true, true, "无法设置默认打印机：Device（错误 5：拒绝访问）"},
         {"port settings write", [](FakePlatform& p) {
              p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "COM1:"; }, winerr::AccessDenied);
          },
-         InstallStep::PortSettings, winerr::AccessDenied, {}, true},
+         InstallStep::PortSettings, winerr::AccessDenied, {}, true, true, "无法保存端口设置：COM1:（错误 5：拒绝访问）"},
         {"closing the printer", [](FakePlatform& p) { p.failAlways("closePrinter", winerr::InvalidHandle); },
-         InstallStep::ClosePrinter, winerr::InvalidHandle, {}},
+         InstallStep::ClosePrinter, winerr::InvalidHandle, {}, false, true, "无法关闭打印机：RK-520P（错误 6）"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -225,27 +233,52 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         EXPECT_EQ(shown, row.registryMessage ? std::vector<std::string>{"错误：无法设置有关的注册表信息"} : std::vector<std::string>{});
         EXPECT_TRUE(fresh.openKeys().empty());
         if (row.step != InstallStep::ClosePrinter) EXPECT_EQ(fresh.openPrinterCount(), 0u);
+        // The COM port's settings do not depend on the driver or the
+        // printer; the default printer does. The pause follows every pass.
+        const auto writes = fresh.callsOf("regSetString");
+        const auto writesOf = [&](const char* name) {
+            return std::count_if(writes.begin(), writes.end(), [&](const PlatformCall& c) { return c.args[1] == name; });
+        };
+        EXPECT_EQ(writesOf("COM1:"), 1);
+        if (!row.printerInstalled) EXPECT_EQ(writesOf("Device"), 0);
+        EXPECT_EQ(fresh.callsOf("sleep").size(), 1u);
+        EXPECT_EQ(report.printerInstalled, row.printerInstalled);
+
         const std::string english = DescribeInstallReport(report, "RK-520P", 1);
-        EXPECT_EQ(english.rfind("Driver installation failed:", 0), 0u) << english;
-        EXPECT_NE(english.find("(error " + std::to_string(row.error) + ")"), std::string::npos) << english;
-        EXPECT_EQ(DescribeInstallReport(report, "RK-520P", 0).rfind("驱动安装失败：", 0), 0u);
+        const std::string chinese = DescribeInstallReport(report, "RK-520P", 0);
+        if (row.printerInstalled) {
+            EXPECT_EQ(english.rfind("The printer \"RK-520P\" was installed, but these settings could not be made:\n", 0), 0u) << english;
+            EXPECT_EQ(chinese.rfind("打印机“RK-520P”已安装，但以下设置未能完成：\n", 0), 0u) << chinese;
+        } else {
+            EXPECT_EQ(english.rfind("Driver installation failed:\n", 0), 0u) << english;
+            EXPECT_EQ(chinese.rfind("驱动安装失败：\n", 0), 0u) << chinese;
+        }
+        // The pass ran in Chinese: the system's text comes in Chinese.
+        EXPECT_NE(chinese.find(row.shownError), std::string::npos) << chinese;
     }
 }
 
 TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
     struct Row {
         const char* name;
-        bool listed;  // the spooler lists it, or only refuses a second one
+        int listingFailures;  // enumPrinters calls that fail: 0, the first, all
+        unsigned addPrinterCalls;
+        const char* device;   // the port Device names
     };
-    for (const Row row : {Row{"listed by the spooler", true}, Row{"refused by the spooler", false}}) {
+    const Row rows[] = {
+        {"listed by the spooler", 0, 0, "RK-520P,winspool,USB001"},
+        {"refused by the spooler, then looked up", 1, 1, "RK-520P,winspool,USB001"},
+        {"refused by the spooler, never listed", 1000, 1, "RK-520P,winspool,USB002"},
+    };
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FakePlatform fresh;
         fresh.createSamplePackage();
-        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
+        fresh.seedKey(RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         PrinterChoices choices;
         ASSERT_TRUE(installer.InstallDriver(Profile32Bit, choices, "USB001").succeeded());
-        if (!row.listed) fresh.failAlways("enumPrinters", winerr::AccessDenied);
+        if (row.listingFailures) fresh.failNext("enumPrinters", winerr::AccessDenied, row.listingFailures);
         fresh.clearCalls();
         choices.defaultPrinter = true;
         const InstallReport second = installer.InstallDriver(Profile32Bit, choices, "USB002");
@@ -253,9 +286,9 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         EXPECT_TRUE(second.printerExisted);
         EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
-        EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.listed ? 0u : 1u);
-        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, DefaultPrinterKey, "Device"),
-                  row.listed ? "RK-520P,winspool,USB001" : "RK-520P,winspool,USB002");
+        EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"),
+                  row.device);
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 1),
                   "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.");
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");

@@ -128,6 +128,9 @@ TEST_F(PortCreationTest, ConfigurePortInBothListModes) {
         port.click(IDC_PORT_CONFIGURE);
         EXPECT_FALSE(port.ended());
         EXPECT_TRUE(platform.callsOf("configurePort").empty());
+        ASSERT_EQ(host.messages().size(), 1u);
+        EXPECT_EQ(host.messages()[0].text, "请先点击“搜索端口...”，然后选择要配置的端口。");
+        EXPECT_EQ(host.messages()[0].icon, MessageIcon::Exclamation);
         // Port mode: nothing selected after a search, nothing configured.
         port.click(IDC_PORT_SEARCH);
         port.click(IDC_PORT_CONFIGURE);
@@ -143,6 +146,33 @@ TEST_F(PortCreationTest, ConfigurePortInBothListModes) {
         port.click(IDC_PORT_CANCEL);
     });
     EXPECT_EQ(host.messages().size(), 1u);
+}
+
+// Column widths are pixels: at 125 % to 200 % scaling they grow with the
+// screen, as the templates' dialog units do, so that no heading is cut.
+TEST_F(PortCreationTest, ListColumnsScaleWithTheScreensDpi) {
+    struct Row {
+        int dpi;
+        std::vector<int> portColumns;
+        int typesColumn;
+    };
+    const Row rows[] = {{96, {150, 280}, 340}, {120, {188, 350}, 425}, {144, {225, 420}, 510}, {192, {300, 560}, 680}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        host.setDpi(row.dpi);
+        onPortPage([&](FakeDialog& port) {
+            std::vector<int> widths;
+            for (const auto& column : port.listColumns(IDC_PORT_LIST)) widths.push_back(column.width);
+            EXPECT_EQ(widths, row.portColumns);
+            host.onNextShow(IDD_PORT_TYPES, [&](FakeDialog& types) {
+                ASSERT_EQ(types.listColumns(IDC_TYPES_LIST).size(), 1u);
+                EXPECT_EQ(types.listColumns(IDC_TYPES_LIST)[0].width, row.typesColumn);
+                types.click(IDC_TYPES_EXIT);
+            });
+            port.click(IDC_PORT_CREATE);
+            port.click(IDC_PORT_CANCEL);
+        });
+    }
 }
 
 }  // namespace

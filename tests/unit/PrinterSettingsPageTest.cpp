@@ -197,17 +197,24 @@ TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
     EXPECT_TRUE(settings.selectedPort.empty());
 }
 
-// Enter on the port page ends it without an installation: the wizard ends
-// but does not claim that a driver was installed.
-TEST_F(PrinterSettingsPageTest, PortPageEndedWithoutInstallationShowsNoCompletion) {
+// Enter in the port list is no command: the port page stays open and
+// nothing is installed; its Cancel still works afterwards.
+TEST_F(PrinterSettingsPageTest, EnterOnThePortPageKeepsItOpen) {
     settings.osCode = 8;
     PrinterSettingsPage page(context);
     host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
-        host.onNextShow(IDD_PORT, [](FakeDialog& port) { port.pressEnter(); });
+        host.onNextShow(IDD_PORT, [](FakeDialog& port) {
+            EXPECT_EQ(port.focus(), IDC_PORT_LIST);
+            port.pressEnter();
+            EXPECT_FALSE(port.ended());
+            port.click(IDC_PORT_CANCEL);
+        });
         d.click(IDC_SET_NEXT);
+        d.click(IDC_SET_EXIT);
     });
     EXPECT_EQ(host.runModal(page), PageOk);
     EXPECT_TRUE(host.messages().empty());
+    EXPECT_TRUE(platform.callsOf("addPrinter").empty());
 }
 
 TEST(ModelCatalogueTest, ModelFilesOfEveryRowInBothLanguages) {
