@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <cwchar>
 #include <sstream>
 
@@ -464,28 +465,53 @@ bool waitForItemText(HWND dialog, int id, const std::string& expected, DWORD tim
     return waitUntil([&] { return itemText(dialog, id) == expected; }, timeoutMs);
 }
 
-bool screenshot(HWND window, const std::string& name) {
-    const Scenario& scenario = Scenario::current();
-    if (scenario.shotDir.empty() || !IsWindow(window)) return false;
+bool settle(HWND dialog, int listId, DWORD timeoutMs) {
+    const HWND list = GetDlgItem(dialog, listId);
+    LRESULT current = 0;
+    if (!list || !send(list, LVM_GETHOVERTIME, 0, 0, current)) return false;
+    const LPARAM probe = static_cast<DWORD>(current) == 400 ? 401 : 400;
+    if (!PostMessageW(list, LVM_SETHOVERTIME, 0, probe)) return false;
+    return waitUntil(
+        [&] {
+            LRESULT now = 0;
+            return send(list, LVM_GETHOVERTIME, 0, 0, now) && static_cast<DWORD>(now) == static_cast<DWORD>(probe);
+        },
+        timeoutMs);
+}
 
-    // Give the wizard's thread time to paint: a sent message is answered only
-    // once the thread pumps again, and painting follows when its queue is empty.
-    LRESULT ignored = 0;
-    send(window, WM_NULL, 0, 0, ignored);
-    Sleep(300);
+int runningProcesses(const wchar_t* exeName) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, exeName) == 0) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
 
-    RECT box{};
-    if (!GetWindowRect(window, &box)) return false;
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    box.left = box.left < 0 ? 0 : box.left;
-    box.top = box.top < 0 ? 0 : box.top;
-    box.right = box.right > screenWidth ? screenWidth : box.right;
-    box.bottom = box.bottom > screenHeight ? screenHeight : box.bottom;
+namespace {
+
+BOOL CALLBACK findUnpainted(HWND child, LPARAM data) {
+    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(data) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// True while the window or one of its children has a part still to paint.
+bool paintPending(HWND window) {
+    bool pending = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+    if (!pending) EnumChildWindows(window, findUnpainted, reinterpret_cast<LPARAM>(&pending));
+    return pending;
+}
+
+// The screen's pixels in box as the rows of a bottom-up 24-bit BMP.
+bool capture(const RECT& box, std::vector<BYTE>& rows) {
     const int width = box.right - box.left;
     const int height = box.bottom - box.top;
-    if (width <= 0 || height <= 0) return false;
-
     bool ok = false;
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
@@ -503,16 +529,50 @@ bool screenshot(HWND window, const std::string& name) {
             info.bmiHeader.biBitCount = 24;
             info.bmiHeader.biCompression = BI_RGB;
             const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
-            std::vector<BYTE> rows(stride * static_cast<size_t>(height));
-            if (GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), rows.data(), &info, DIB_RGB_COLORS) ==
-                height)
-                ok = writeBmp(scenario.shotDir + L"\\" + widen(name) + L".bmp", width, height, rows);
+            rows.assign(stride * static_cast<size_t>(height), 0);
+            ok = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), rows.data(), &info, DIB_RGB_COLORS) ==
+                 height;
         }
     }
     if (bitmap) DeleteObject(bitmap);
     if (memory) DeleteDC(memory);
     if (screen) ReleaseDC(nullptr, screen);
     return ok;
+}
+
+}  // namespace
+
+bool screenshot(HWND window, const std::string& name) {
+    const Scenario& scenario = Scenario::current();
+    if (scenario.shotDir.empty() || !IsWindow(window)) return false;
+
+    // The picture is taken once the wizard has painted: nothing of the window
+    // is left to paint, and the screen shows the same pixels twice in a row
+    // (Wine copies what a window painted to the X screen a little later).
+    RECT box{};
+    if (!GetWindowRect(window, &box)) return false;
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    box.left = box.left < 0 ? 0 : box.left;
+    box.top = box.top < 0 ? 0 : box.top;
+    box.right = box.right > screenWidth ? screenWidth : box.right;
+    box.bottom = box.bottom > screenHeight ? screenHeight : box.bottom;
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    if (width <= 0 || height <= 0) return false;
+
+    waitUntil([&] { return !paintPending(window); }, kWait / 4);
+    std::vector<BYTE> rows, previous;
+    bool steady = false;
+    const ULONGLONG deadline = GetTickCount64() + kWait / 4;
+    while (!steady && GetTickCount64() < deadline) {
+        previous.swap(rows);
+        if (!capture(box, rows)) return false;
+        steady = rows == previous;
+        if (!steady) Sleep(100);
+    }
+    if (rows.empty() && !capture(box, rows)) return false;
+    return writeBmp(scenario.shotDir + L"\\" + widen(name) + L".bmp", width, height, rows);
 }
 
 Wizard::Wizard(const Scenario& scenario, const std::wstring& workingDirectory) {

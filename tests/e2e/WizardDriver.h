@@ -32,8 +32,10 @@ struct Scenario {
     static const Scenario& current();
 };
 
-// Default deadline of every wait (milliseconds).
-constexpr DWORD kWait = 10000;
+// Default deadline of every wait (milliseconds). A deadline, not a pause:
+// a wait ends as soon as its state holds, so only a failing test waits this
+// long; it is generous because Wine starts processes slowly on a busy machine.
+constexpr DWORD kWait = 20000;
 
 std::string utf8(const std::wstring& text);
 // "Suite.Test" of the running GoogleTest test; names the screenshots.
@@ -109,6 +111,18 @@ bool waitUntil(Predicate predicate, DWORD timeoutMs = kWait) {
 }
 
 bool waitForItemText(HWND dialog, int id, const std::string& expected, DWORD timeoutMs = kWait);
+
+// Waits until the wizard's thread has handled every message posted to it
+// before this call (the actions above are posted), so that what an action
+// did, or did not do, can be checked. It posts a probe to the dialog's list
+// view (a new hover time, which a list without hot tracking never uses)
+// and waits until the list answers with it. A modal box opened by an
+// earlier action pumps the probe too; it has then disabled the dialog.
+bool settle(HWND dialog, int listId, DWORD timeoutMs = kWait);
+
+// How many running processes (of any in the prefix) run a program file of
+// this name, e.g. L"dpinst.exe"; -1 when the processes cannot be listed.
+int runningProcesses(const wchar_t* exeName);
 
 // Writes the window's area of the screen as a 24-bit BMP into the scenario's
 // screenshot folder as "<name>.bmp". Returns false when there is no folder or

@@ -253,24 +253,31 @@ TEST_F(Kelp, LaunchersStartTheInstallerForThisArchitecture) {
     for (const auto& marker : {x86, x64, fixed}) ASSERT_TRUE(removeFile(marker + L".ran"));
     const std::wstring& bitness = scenario.win64() ? x64 : x86;
     const std::wstring& other = scenario.win64() ? x86 : x64;
+    // A marker holds the installer's path and its current directory.
+    auto ran = [&](const std::wstring& marker) {
+        const std::string body = readFile(marker + L".ran");
+        return body.find(utf8(marker) + ".exe") != std::string::npos &&
+               body.find("\r\n" + utf8(root) + "\r\n") != std::string::npos;
+    };
 
     Wizard wizard(scenario);
     ASSERT_TRUE(wizard.started()) << wizard.startError();
     const HWND system = confirmLanguage(wizard, defaultLanguageRow());
     ASSERT_TRUE(system);
 
+    // The page handles the two commands one after the other: once the second
+    // installer has run, the first command has started whatever it starts,
+    // and once no installer runs any more, every marker is written.
     ASSERT_TRUE(command(system, 1022));
-    EXPECT_TRUE(waitUntil([&] { return fileExists(bitness + L".ran"); }))
-        << "1022 did not start " << utf8(bitness) << ".exe";
-    Sleep(500);
-    EXPECT_FALSE(fileExists(other + L".ran")) << "1022 started " << utf8(other) << ".exe";
-    const std::string ran = readFile(bitness + L".ran");
-    EXPECT_NE(std::string::npos, ran.find(utf8(bitness) + ".exe")) << ran;
-    EXPECT_NE(std::string::npos, ran.find("\r\n" + utf8(root) + "\r\n")) << "current directory: " << ran;
-
     ASSERT_TRUE(command(system, 1023));
-    EXPECT_TRUE(waitUntil([&] { return fileExists(fixed + L".ran"); })) << "1023 did not start dpinst.exe";
-    EXPECT_NE(std::string::npos, readFile(fixed + L".ran").find(utf8(fixed) + ".exe"));
+    EXPECT_TRUE(waitUntil([&] { return ran(bitness); }))
+        << "1022 did not start " << utf8(bitness) << ".exe: " << readFile(bitness + L".ran");
+    EXPECT_TRUE(waitUntil([&] { return ran(fixed); })) << "1023 did not start dpinst.exe: " << readFile(fixed + L".ran");
+    EXPECT_TRUE(waitUntil([] {
+        return runningProcesses(L"dpinstx86.exe") == 0 && runningProcesses(L"dpinstx64.exe") == 0 &&
+               runningProcesses(L"dpinst.exe") == 0;
+    })) << "an installer is still running";
+    EXPECT_FALSE(fileExists(other + L".ran")) << "1022 started " << utf8(other) << ".exe";
 
     EXPECT_EQ(system, wizard.find(Page::System)) << wizard.describe();
     EXPECT_EQ(1u, wizard.visibleWindows().size()) << "a launcher showed a window; " << wizard.describe();
@@ -301,6 +308,7 @@ TEST_F(Kelp, LaunchersLookUnderTheCurrentDirectory) {
         ASSERT_TRUE(command(system, 1023));
         EXPECT_TRUE(waitUntil([&] { return fileExists(folder + L"\\dpinst.ran"); }))
             << "1023 did not start " << utf8(folder) << "\\dpinst.exe";
+        EXPECT_TRUE(waitUntil([] { return runningProcesses(L"dpinst.exe") == 0; })) << "dpinst.exe still runs";
         EXPECT_FALSE(fileExists(packageMarker)) << "1023 started the package's own copy";
         ASSERT_TRUE(click(system, 1010));
         EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
