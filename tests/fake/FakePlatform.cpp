@@ -67,9 +67,9 @@ std::size_t rootIndex(RegRoot root) {
     switch (root) {
     case RegRoot::CurrentUser: return 0;
     case RegRoot::LocalMachine: return 1;
-    case RegRoot::CurrentConfig: return 2;
+    case RegRoot::CurrentConfig: break;  // no tree of its own: see rootNode
     }
-    return 0;
+    return 1;
 }
 
 // Splits a registry path into key names. One trailing backslash is
@@ -205,6 +205,7 @@ struct FakePlatform::RegNode {
 
 FakePlatform::FakePlatform() {
     for (auto& root : roots_) root = std::make_unique<RegNode>();
+    currentConfig_ = createKeyPath(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current");
     for (const char* name : {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:", "LPT3:"}) {
         ports_.push_back({name, "Local Port"});
     }
@@ -344,7 +345,7 @@ Result<std::vector<PrinterRecord>> FakePlatform::enumPrinters() {
 
 void FakePlatform::setDriverDirectory(const std::string& environment, const std::string& directory) {
     driverDirectories_[fold(environment)] = directory;
-    makeDirectory(directory);
+    if (!directory.empty()) makeDirectory(directory);  // an empty answer is answered as it is
 }
 
 Result<std::string> FakePlatform::printerDriverDirectory(const std::string& environment) {
@@ -427,7 +428,12 @@ std::optional<PrinterInfo2> FakePlatform::findPrinter(const std::string& name) c
 
 // ---- Registry ---------------------------------------------------------------
 
-FakePlatform::RegNode& FakePlatform::rootNode(RegRoot root) const { return *roots_[rootIndex(root)]; }
+// HKEY_CURRENT_CONFIG is, as on Windows, the current hardware profile's key
+// under HKEY_LOCAL_MACHINE: what is written under one is read under the other.
+FakePlatform::RegNode& FakePlatform::rootNode(RegRoot root) const {
+    if (root == RegRoot::CurrentConfig) return *currentConfig_;
+    return *roots_[rootIndex(root)];
+}
 
 FakePlatform::RegNode* FakePlatform::findKey(RegRoot root, const std::string& path) const {
     const auto names = splitKeyPath(path);

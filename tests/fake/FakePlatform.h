@@ -158,9 +158,9 @@ public:
 
     // Driver directories per environment: "Windows NT x86" and "Windows x64"
     // under C:\windows\system32\spool\drivers. Setting one also creates the
-    // folder in the file system. Any other environment answers
-    // winerr::InvalidEnvironment, in printerDriverDirectory and
-    // addPrinterDriver alike.
+    // folder in the file system; an empty one is answered as empty. Any
+    // other environment answers winerr::InvalidEnvironment, in
+    // printerDriverDirectory and addPrinterDriver alike.
     void setDriverDirectory(const std::string& environment, const std::string& directory);
 
     // When set, addPrinterDriver answers FileNotFound unless the record's
@@ -195,7 +195,9 @@ public:
 
     // ---- Registry ----------------------------------------------------------
     // Seeding and inspection; none of these is recorded as a call. Paths are
-    // backslash-separated, without a leading backslash.
+    // backslash-separated, without a leading backslash. As on Windows,
+    // HKEY_CURRENT_CONFIG is HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current
+    // under another name, for the calls as for seeding and inspection.
     void seedKey(RegRoot root, const std::string& path);
     void seedValue(RegRoot root, const std::string& path, const std::string& name, RegValue value);
     void seedString(RegRoot root, const std::string& path, const std::string& name, const std::string& text);
@@ -319,7 +321,8 @@ private:
     std::map<PrinterHandle, std::string> openPrinters_;
     PrinterHandle nextPrinter_ = 0x5000;
 
-    std::unique_ptr<RegNode> roots_[3];
+    std::unique_ptr<RegNode> roots_[2];  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
+    RegNode* currentConfig_ = nullptr;   // HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current
     std::map<RegKey, OpenKey> openKeys_;
     RegKey nextKey_ = 0x100;
     std::vector<std::string> invalidKeyUses_;

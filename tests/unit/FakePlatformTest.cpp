@@ -181,6 +181,17 @@ TEST(FakePlatformTest, RegistryWritesAndKeyLifetimes) {
     EXPECT_EQ(p.regQueryValue(0, "Port", 50).error, winerr::InvalidHandle);
     EXPECT_EQ(p.invalidKeyUses().size(), 3u);
     EXPECT_EQ(p.regString(RegRoot::CurrentConfig, "SYSTEM\\CurrentControlSet\\Printers\\RK-520P", "Port"), "USB001");
+
+    // HKEY_CURRENT_CONFIG is the current hardware profile's key, both ways.
+    const std::string profile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\";
+    EXPECT_EQ(p.regString(RegRoot::LocalMachine, profile + "SYSTEM\\CurrentControlSet\\Printers\\RK-520P", "Port"),
+              "USB001");
+    p.seedDword(RegRoot::LocalMachine, profile + "Software\\Fonts", "LogPixels", 144);
+    const auto fonts = p.regOpenKey(RegRoot::CurrentConfig, "software\\fonts", RegAccess::QueryValue);
+    ASSERT_TRUE(fonts.ok());
+    EXPECT_EQ(p.regQueryValue(fonts.value, "LogPixels", 4).value.data, std::string("\x90\0\0\0", 4));
+    EXPECT_EQ(p.regCloseKey(fonts.value), winerr::Success);
+    EXPECT_FALSE(p.keyExists(RegRoot::CurrentConfig, "Hardware Profiles"));
 }
 
 TEST(FakePlatformTest, SpoolerRegistration) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
-#include "install/SpoolerPorts.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"
 
@@ -9,6 +8,12 @@ namespace kelp {
 namespace {
 
 using Script = std::function<void(FakeDialog&)>;
+
+constexpr const char* kDeviceKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr const char* kSerialDeviceKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr const char* kOnlineKey = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet"
+                                   "\\Control\\Print\\Printers\\";
 
 // A wizard of its own on a machine with the sample package, for tests that
 // need a fresh machine per row: Next on the settings page, portActions on
@@ -24,9 +29,10 @@ struct FreshWizard {
         state.osCode = 8;
     }
 
-    int runFromSettings(const Script& portActions) {
+    int runFromSettings(const Script& portActions, const Script& settingsActions = {}) {
         PrinterSettingsPage page(app);
         pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            if (settingsActions) settingsActions(d);
             pages.onNextShow(IDD_PORT, portActions);
             d.click(IDC_SET_NEXT);
             if (!d.ended()) d.click(IDC_SET_EXIT);
@@ -41,8 +47,8 @@ class PortPageTest : public WizardFixture {
    protected:
     PortPageTest() {
         platform.createSamplePackage();
-        platform.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-        platform.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        platform.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        platform.seedKey(RegRoot::LocalMachine, kPortsKey);
         settings.osCode = 8;
     }
 
@@ -132,18 +138,37 @@ TEST_F(PortPageTest, AutomaticPathOnTheUsbRow) {
 }
 
 // The port on which the spooler reports the printer online is the one it is
-// created on.
+// created on. On Windows the check reads, through HKEY_CURRENT_CONFIG, the 0
+// the adjustment has just written, so the printer stays on the automatic
+// choice; only a configuration that refuses the key (1021) lets a value
+// already there say "online".
 TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
-    platform.setVersion({6, 2, 2});
-    platform.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
-    platform.seedDword(RegRoot::LocalMachine, HardwareProfilePrintersKey + std::string("RK-730P"), "PrinterOnLine", 1);
-    platform.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
-    runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
-                          [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
-    EXPECT_EQ(platform.callsOf("regCreateKey").size(), 2u);
-    ASSERT_TRUE(platform.findPrinter("RK-730P"));
-    EXPECT_EQ(platform.findPrinter("RK-730P")->portName, "USB002");
-    EXPECT_EQ(settings.selectedPort, "USB002");
+    struct Row {
+        const char* name;
+        bool createRefused;
+        std::size_t passes;
+        const char* port;
+    };
+    const Row rows[] = {
+        {"Windows: every candidate reads back 0", false, 3, "USB001"},
+        {"key refused: online after USB002", true, 2, "USB002"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        machine.setVersion({6, 2, 2});
+        machine.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
+        machine.seedDword(RegRoot::LocalMachine, kOnlineKey + std::string("RK-730P"), "PrinterOnLine", 1);
+        if (row.createRefused) machine.failAlways("regCreateKey", 1021);
+        machine.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
+        wizard.runFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
+                               [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
+        EXPECT_EQ(machine.callsOf("regCreateKey").size(), row.passes);
+        ASSERT_TRUE(machine.findPrinter("RK-730P"));
+        EXPECT_EQ(machine.findPrinter("RK-730P")->portName, row.port);
+        EXPECT_EQ(wizard.state.selectedPort, row.port);
+    }
 }
 
 // A printer that exists keeps its port: no candidate is written into its
@@ -151,10 +176,11 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
 TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
     platform.setPorts({{"USB001", ""}, {"LPT1:", "Local Port"}});
     platform.seedPrinter({"RK-520P", "LPT1:", "RK-520P", "WinPrint", "RAW"});
-    platform.seedKey(RegRoot::LocalMachine, PrintersKey + std::string("RK-520P"));
+    platform.seedKey(RegRoot::LocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\RK-520P");
     runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); });
     EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
-    EXPECT_FALSE(platform.regString(RegRoot::LocalMachine, PrintersKey + std::string("RK-520P"), "Port"));
+    EXPECT_FALSE(platform.regString(RegRoot::LocalMachine,
+                                     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\RK-520P", "Port"));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "LPT1:");
     ASSERT_EQ(host.messages().size(), 1u);
     EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
@@ -177,7 +203,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         FreshWizard wizard;
         FakePlatform& machine = wizard.machine;
         machine.setPorts(row.ports);
-        machine.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
+        machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
         wizard.runFromSettings([&](FakeDialog& port) {
             port.click(IDC_PORT_INSTALL);
             if (!row.installedOn) {
@@ -194,7 +220,9 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
             EXPECT_TRUE(machine.printers().empty());
             EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
             ASSERT_EQ(pages.messages().size(), 1u);
-            EXPECT_NE(pages.messages()[0].text.find("没有可用于安装打印机的端口"), std::string::npos);
+            EXPECT_EQ(pages.messages()[0].text, "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。");
+            EXPECT_EQ(pages.messages()[0].icon, MessageIcon::Exclamation);
+            EXPECT_EQ(pages.messages()[0].templateId, IDD_PORT);
         }
     }
 }
@@ -227,7 +255,9 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
                   PageOk);
         ASSERT_EQ(pages.messages().size(), 2u);
         EXPECT_EQ(pages.messages()[0].text, "Please click \"Search Port...\",then select port!");
+        EXPECT_EQ(pages.messages()[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
+        EXPECT_EQ(pages.messages()[1].icon, MessageIcon::None);
         ASSERT_TRUE(machine.findPrinter("RK-520P"));
         EXPECT_EQ(machine.findPrinter("RK-520P")->portName, "LPT1:");
         EXPECT_EQ(state.selectedPort, "LPT1:");
@@ -290,6 +320,7 @@ TEST_F(PortPageTest, NeverInstallsOnACategoryLabel) {
         EXPECT_TRUE(platform.printers().empty());
         EXPECT_TRUE(platform.callsOf("copyFile").empty());
         ASSERT_EQ(host.messages().size(), englishFlag ? 4u : 2u);
+        EXPECT_EQ(host.messages().back().icon, MessageIcon::Exclamation);
         EXPECT_EQ(
             host.messages().back().text,
             englishFlag
@@ -317,16 +348,22 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
         int osCode;
         bool breakDriver;
         bool printerExists;
-        std::optional<std::string> messageStart;
+        std::optional<std::string> message;
+        MessageIcon icon;
     };
+    const MessageIcon none = MessageIcon::None, exclamation = MessageIcon::Exclamation;
     const Row rows[] = {
-        {"success, Chinese", 0, 8, false, false, "驱动安装完成"},
-        {"success, English", 1, 5, false, false, "Driver installation completed"},
-        {"success on an unrecognised version", 1, 0, false, false, std::nullopt},
-        {"success on Windows 98", 0, 2, false, false, std::nullopt},
-        {"failure, English, unrecognised version", 1, 0, true, false, "Driver installation failed:"},
-        {"failure, Chinese", 0, 9, true, false, "驱动安装失败："},
-        {"existing printer", 1, 8, false, true, "The printer \"RK-520P\" already exists"},
+        {"success, Chinese", 0, 8, false, false, "驱动安装完成", none},
+        {"success, English, Windows 2000", 1, 4, false, false, "Driver installation completed", none},
+        {"success, NT 4.0", 1, 3, false, false, "Driver installation completed", none},
+        {"success, Windows 8", 0, 9, false, false, "驱动安装完成", none},
+        {"success on an unrecognised version", 1, 0, false, false, std::nullopt, none},
+        {"success on Windows 98", 0, 2, false, false, std::nullopt, none},
+        {"failure, English, unrecognised version", 1, 0, true, false,
+         "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)", exclamation},
+        {"failure, Chinese", 0, 9, true, false, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）", exclamation},
+        {"existing printer", 1, 8, false, true,
+         "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.", none},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -339,9 +376,10 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
         wizard.state.osCode = row.osCode;
         EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); }), PageOk);
         const auto& pages = wizard.pages;
-        if (row.messageStart) {
+        if (row.message) {
             ASSERT_EQ(pages.messages().size(), 1u);
-            EXPECT_EQ(pages.messages()[0].text.rfind(*row.messageStart, 0), 0u) << pages.messages()[0].text;
+            EXPECT_EQ(pages.messages()[0].text, *row.message);
+            EXPECT_EQ(pages.messages()[0].icon, row.icon);
             EXPECT_EQ(pages.messages()[0].templateId, IDD_PRINTER_SETTINGS);
         } else {
             EXPECT_TRUE(pages.messages().empty());
