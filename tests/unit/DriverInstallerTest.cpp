@@ -12,13 +12,15 @@ using Calls = std::vector<PlatformCall>;
 
 constexpr const char* kX86Directory = "C:\\windows\\system32\\spool\\drivers\\w32x86";
 constexpr const char* kX64Directory = "C:\\windows\\system32\\spool\\drivers\\x64";
+constexpr const char* kDeviceKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
 class DriverInstallerTest : public testing::Test {
 protected:
     DriverInstallerTest() {
         platform.createSamplePackage();
-        platform.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-        platform.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        platform.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        platform.seedKey(RegRoot::LocalMachine, kPortsKey);
         platform.clearCalls();
     }
 
@@ -52,14 +54,17 @@ Calls ExpectedCopies(const std::string& common, const std::string& directory, co
 TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
     struct Profile {
         const ArchitectureProfile& profile;
+        const char* environment;
+        const char* commonFolder;
         const char* directory;
         int wow64;
     };
-    const Profile profiles[] = {{Profile32Bit, kX86Directory, 0}, {Profile64Bit, kX64Directory, 1}};
+    const Profile profiles[] = {{Profile32Bit, "Windows NT x86", "Printer Driver\\x86", kX86Directory, 0},
+                                {Profile64Bit, "Windows x64", "Printer Driver\\x64", kX64Directory, 1}};
     for (const auto& p : profiles) {
         for (int englishFlag : {0, 1}) {
             for (int row = 0; row < 7; ++row) {
-                SCOPED_TRACE(testing::Message() << p.profile.environment << " englishFlag " << englishFlag << " row " << row);
+                SCOPED_TRACE(testing::Message() << p.environment << " englishFlag " << englishFlag << " row " << row);
                 FakePlatform fresh;
                 fresh.createSamplePackage();
                 fresh.setWow64Answer(p.wow64);
@@ -77,12 +82,12 @@ TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
                 const ModelRow& model = ModelCatalogue::rows()[static_cast<std::size_t>(row)];
                 const ModelFiles files = ModelCatalogue::filesFor(model, englishFlag);
                 const std::string dir = p.directory;
-                Calls expected = {{"printerDriverDirectory", {p.profile.environment}}};
-                for (auto& call : ExpectedCopies(p.profile.commonFolder, dir, files)) expected.push_back(call);
+                Calls expected = {{"printerDriverDirectory", {p.environment}}};
+                for (auto& call : ExpectedCopies(p.commonFolder, dir, files)) expected.push_back(call);
                 const std::string dependents =
                     std::string("\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0", 38) + files.library + std::string(2, '\0');
                 expected.push_back({"addPrinterDriver",
-                                    {"2", model.displayName, p.profile.environment, dir + "\\uniDRV.DLL",
+                                    {"2", model.displayName, p.environment, dir + "\\uniDRV.DLL",
                                      dir + "\\" + files.description, dir + "\\uniDRVui.DLL", dir + "\\uniDRV.HLP",
                                      dependents, "", "RAW"}});
                 expected.push_back({"enumPrinters", {}});
@@ -141,19 +146,19 @@ TEST_F(DriverInstallerTest, DefaultPrinterAndPortSettingsValues) {
         SCOPED_TRACE(row.name);
         FakePlatform fresh;
         fresh.createSamplePackage();
-        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-        fresh.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        fresh.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        fresh.seedKey(RegRoot::LocalMachine, kPortsKey);
         std::vector<int> positions;
         DriverInstaller installer(fresh, [&](int position) { positions.push_back(position); }, [](const std::string&) {});
         EXPECT_TRUE(installer.InstallDriver(Profile32Bit, row.choices, "USB001").succeeded());
-        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, DefaultPrinterKey, "Device"), row.device);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.device);
         if (row.device) {
             const auto writes = fresh.callsOf("regSetString");
             ASSERT_FALSE(writes.empty());
             EXPECT_EQ(writes[0].args.at(3), std::to_string(row.device->size() + 1));
         }
         if (row.portSetting) {
-            EXPECT_EQ(fresh.regString(RegRoot::LocalMachine, PortSettingsKey, row.portSetting->first), row.portSetting->second);
+            EXPECT_EQ(fresh.regString(RegRoot::LocalMachine, kPortsKey, row.portSetting->first), row.portSetting->second);
         }
         EXPECT_EQ(fresh.callsOf("regOpenKey").size(), (row.device ? 1u : 0u) + (row.portSetting ? 1u : 0u));
         EXPECT_TRUE(fresh.openKeys().empty());
@@ -215,8 +220,8 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         SCOPED_TRACE(row.name);
         FakePlatform fresh;
         fresh.createSamplePackage();
-        fresh.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-        fresh.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        fresh.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        fresh.seedKey(RegRoot::LocalMachine, kPortsKey);
         row.breakIt(fresh);
         fresh.clearCalls();
         std::vector<std::string> shown;
@@ -274,7 +279,7 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         SCOPED_TRACE(row.name);
         FakePlatform fresh;
         fresh.createSamplePackage();
-        fresh.seedKey(RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
+        fresh.seedKey(RegRoot::CurrentUser, kDeviceKey);
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         PrinterChoices choices;
         ASSERT_TRUE(installer.InstallDriver(Profile32Bit, choices, "USB001").succeeded());
@@ -287,8 +292,7 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
         EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
-        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"),
-                  row.device);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.device);
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 1),
                   "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.");
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
@@ -298,27 +302,34 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
 TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
     struct Row {
         const char* name;
-        std::string directory;
+        std::optional<std::string> directory;  // nothing: the query fails
         std::string port;
         int modelRow;
         InstallStep step;
+        WinError error;
         std::vector<std::string> notCalled;
     };
     const std::string longDirectory = "C:\\" + std::string(252, 'd');   // 255 characters
     const std::string nearlyFull = "C:\\" + std::string(243, 'd');      // copies fit, the record's paths do not
     const Row rows[] = {
-        {"empty port", kX86Directory, "", 0, InstallStep::Choices, {"printerDriverDirectory", "copyFile"}},
-        {"model outside the catalogue", kX86Directory, "USB001", 7, InstallStep::Choices, {"printerDriverDirectory"}},
-        {"driver directory too long", longDirectory, "USB001", 0, InstallStep::DriverDirectory, {"copyFile"}},
-        {"empty driver directory", "", "USB001", 0, InstallStep::DriverDirectory, {"copyFile"}},
-        {"destination path too long", nearlyFull, "USB001", 4, InstallStep::CopyFile, {"addPrinterDriver"}},
+        {"empty port", kX86Directory, "", 0, InstallStep::Choices, winerr::InvalidParameter,
+         {"printerDriverDirectory", "copyFile"}},
+        {"model outside the catalogue", kX86Directory, "USB001", 7, InstallStep::Choices, winerr::InvalidParameter,
+         {"printerDriverDirectory"}},
+        {"driver directory too long", longDirectory, "USB001", 0, InstallStep::DriverDirectory,
+         winerr::FilenameExcedRange, {"copyFile"}},
+        {"empty driver directory", "", "USB001", 0, InstallStep::DriverDirectory, winerr::PathNotFound, {"copyFile"}},
+        {"driver directory query fails", std::nullopt, "USB001", 0, InstallStep::DriverDirectory,
+         winerr::InvalidEnvironment, {"copyFile"}},
+        {"destination path too long", nearlyFull, "USB001", 4, InstallStep::CopyFile, winerr::FilenameExcedRange,
+         {"addPrinterDriver"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FakePlatform fresh;
         fresh.createSamplePackage();
-        if (!row.directory.empty()) fresh.setDriverDirectory("Windows NT x86", row.directory);
-        else fresh.failAlways("printerDriverDirectory", winerr::PathNotFound);
+        if (row.directory) fresh.setDriverDirectory("Windows NT x86", *row.directory);
+        else fresh.failAlways("printerDriverDirectory", winerr::InvalidEnvironment);
         fresh.clearCalls();
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         PrinterChoices choices;
@@ -326,6 +337,7 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
         const InstallReport report = installer.InstallDriver(Profile32Bit, choices, row.port);
         ASSERT_FALSE(report.succeeded());
         EXPECT_EQ(report.failures.front().step, row.step);
+        EXPECT_EQ(report.failures.front().error, row.error);
         for (const auto& op : row.notCalled) EXPECT_TRUE(fresh.callsOf(op).empty()) << op;
         EXPECT_TRUE(fresh.printers().empty());
     }

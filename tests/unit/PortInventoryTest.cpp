@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "fake/FakePlatform.h"
 #include "install/PortInventory.h"
@@ -25,9 +26,11 @@ struct ClassifyCase {
     std::optional<std::string> automaticPort;  // pickAutomaticPort(suggestedRow)
 };
 
+constexpr const char* kSerialDeviceKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
 void SeedSerialDevices(FakePlatform& platform, const std::vector<SerialValue>& values) {
-    platform.seedKey(RegRoot::LocalMachine, SerialDeviceKey);
-    for (const auto& v : values) platform.seedValue(RegRoot::LocalMachine, SerialDeviceKey, v.name, {v.type, v.data});
+    platform.seedKey(RegRoot::LocalMachine, kSerialDeviceKey);
+    for (const auto& v : values) platform.seedValue(RegRoot::LocalMachine, kSerialDeviceKey, v.name, {v.type, v.data});
 }
 
 TEST(PortInventoryTest, ClassifiesPortsByKind) {
@@ -49,6 +52,12 @@ TEST(PortInventoryTest, ClassifiesPortsByKind) {
         {"no ports at all", {}, {}, 1, {}, {}, {}, {}, {}, std::nullopt},
         {"LPT ports, no USB or COM", {{"LPT1:", "Local Port"}, {"LPT2:", "Local Port"}}, {}, 2,
          {"LPT1:", "LPT2:"}, {}, {}, {"LPT1:", "LPT2:"}, {}, "LPT1:"},
+        {"LPT and FILE only: the LPT row", {{"FILE:", "Local Port"}, {"LPT3:", "Local Port"}}, {}, 2,
+         {"FILE:", "LPT3:"}, {}, {}, {"LPT3:"}, {}, "LPT3:"},
+        {"LPT and FILE only, both TCP/IP", {{"FILE:", tcp}, {"LPT1:", tcp}}, {}, 2, {"FILE:", "LPT1:"}, {}, {}, {},
+         {"FILE:", "LPT1:"}, std::nullopt},
+        {"COM before LPT and FILE", {{"FILE:", ""}, {"LPT1:", ""}, {"COM2:", ""}}, {}, 0, {"FILE:", "LPT1:", "COM2:"}, {},
+         {}, {"LPT1:"}, {}, std::nullopt},
         {"COM ports but no serial device: serial list empty", {{"COM1:", "Local Port"}}, {}, 0, {"COM1:"}, {}, {}, {},
          {}, std::nullopt},
         {"equal serial devices are kept twice, other values passed over",
@@ -110,14 +119,29 @@ TEST(PortInventoryTest, PickAutomaticPortByRow) {
     for (const auto& [row, port] : rows) EXPECT_EQ(inventory.pickAutomaticPort(row), port) << row;
 }
 
-// Random port lists against a plain statement of what the lists mean.
+// Random port lists against the rules, stated as tables: a port's kind is
+// the start of its name (case counts), kind and description give its list,
+// and the most important kind on the machine gives the suggested row.
 TEST(PortInventoryTest, RandomPortListsKeepEveryRule) {
+    enum Kind { Usb, Com, Lpt, File, Other };
+    enum List { UsbList, LptList, TcpIpList, NoList };
+    const std::pair<std::string, Kind> kinds[] = {{"USB", Usb}, {"COM", Com}, {"LPT", Lpt}, {"FILE", File}};
+    //                              plain     TCP/IP description
+    const List listOf[][2] = {/* USB   */ {UsbList, UsbList},
+                              /* COM   */ {NoList, TcpIpList},
+                              /* LPT   */ {LptList, TcpIpList},
+                              /* FILE  */ {NoList, TcpIpList},
+                              /* other */ {NoList, TcpIpList}};
+    const std::pair<Kind, int> rowByImportance[] = {{Usb, 1}, {Com, 0}, {Lpt, 2}, {File, 3}};
+    const int rowWithNone = 1;
+
     std::mt19937 random(20261207);
     const char* prefixes[] = {"USB", "COM", "LPT", "FILE", "IP_", "usb", "Lp", "", "U", "CO", "FIL"};
-    const char* descriptions[] = {"Local Port", "Standard TCP/IP Port", "标准 TCP/IP 端口", "", "Virtual"};
+    const char* descriptions[] = {"Local Port", "Standard TCP/IP Port", "标准 TCP/IP 端口", "", "Virtual",
+                                  "standard TCP/IP port"};
     for (int round = 0; round < 300; ++round) {
         std::vector<PortRecord> ports;
-        const int count = static_cast<int>(random() % 320);
+        const int count = static_cast<int>(random() % (round % 3 ? 320 : 6));
         for (int i = 0; i < count; ++i) {
             std::string name = prefixes[random() % std::size(prefixes)];
             if (random() % 4) name += std::to_string(random() % 12) + (random() % 2 ? ":" : "");
@@ -128,27 +152,26 @@ TEST(PortInventoryTest, RandomPortListsKeepEveryRule) {
         PortInventory inventory;
         const int suggested = inventory.classifyPorts(platform);
 
-        const std::size_t seen = std::min<std::size_t>(ports.size(), MaxPortRecords);
+        const std::size_t seen = std::min<std::size_t>(ports.size(), 256);
         ASSERT_EQ(inventory.allPorts.size(), seen);
-        Names usb, lpt, tcpip;
-        bool anyUsb = false, anyCom = false, anyLpt = false, anyFile = false;
+        Names lists[3];
+        std::set<Kind> present;
         for (std::size_t i = 0; i < seen; ++i) {
             const auto& [name, description] = ports[i];
             EXPECT_EQ(inventory.allPorts[i], name);
-            const bool isUsb = name.rfind("USB", 0) == 0;
-            const bool isTcp = description == "Standard TCP/IP Port" || description == "标准 TCP/IP 端口";
-            anyUsb |= isUsb;
-            anyCom |= name.rfind("COM", 0) == 0;
-            anyLpt |= name.rfind("LPT", 0) == 0;
-            anyFile |= name.rfind("FILE", 0) == 0;
-            if (isUsb) usb.push_back(name);           // one list at most per port
-            else if (isTcp) tcpip.push_back(name);
-            else if (name.rfind("LPT", 0) == 0) lpt.push_back(name);
+            Kind kind = Other;
+            for (const auto& [prefix, k] : kinds)
+                if (name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0) kind = k;
+            present.insert(kind);
+            const bool tcpip = description == "Standard TCP/IP Port" || description == "标准 TCP/IP 端口";
+            if (const List list = listOf[kind][tcpip]; list != NoList) lists[list].push_back(name);
         }
-        EXPECT_EQ(inventory.usbPorts, usb);
-        EXPECT_EQ(inventory.lptPorts, lpt);
-        EXPECT_EQ(inventory.tcpipPorts, tcpip);
-        const int expected = anyUsb ? 1 : anyCom ? 0 : anyLpt ? 2 : anyFile ? 3 : 1;
+        EXPECT_EQ(inventory.usbPorts, lists[UsbList]);
+        EXPECT_EQ(inventory.lptPorts, lists[LptList]);
+        EXPECT_EQ(inventory.tcpipPorts, lists[TcpIpList]);
+        int expected = rowWithNone;
+        for (auto it = std::rbegin(rowByImportance); it != std::rend(rowByImportance); ++it)
+            if (present.count(it->first)) expected = it->second;
         EXPECT_EQ(suggested, expected);
     }
 }
