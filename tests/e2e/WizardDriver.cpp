@@ -457,6 +457,20 @@ bool pressKey(HWND dialog, UINT virtualKey) {
     return pressKeyOn(target, virtualKey);
 }
 
+bool typeKeys(const std::vector<UINT>& virtualKeys) {
+    std::vector<INPUT> inputs;
+    for (UINT key : virtualKeys)
+        for (DWORD flags : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = static_cast<WORD>(key);
+            input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+            input.ki.dwFlags = flags;
+            inputs.push_back(input);
+        }
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
 bool closeBox(HWND dialog) { return PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 bool systemCommand(HWND dialog, WPARAM commandId) { return PostMessageW(dialog, WM_SYSCOMMAND, commandId, 0); }

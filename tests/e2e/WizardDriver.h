@@ -92,6 +92,9 @@ bool command(HWND dialog, int id);        // WM_COMMAND BN_CLICKED from the butt
 bool selectRow(HWND dialog, int id, int row);  // CB_SETCURSEL + CBN_SELCHANGE, as a user's pick
 bool pressKey(HWND dialog, UINT virtualKey);   // WM_KEYDOWN/UP to the focused control
 bool pressKeyOn(HWND control, UINT virtualKey);  // WM_KEYDOWN/UP to this control
+// Keys typed on the keyboard (SendInput, each pressed and released): they go
+// to the window with the keyboard focus of the foreground window.
+bool typeKeys(const std::vector<UINT>& virtualKeys);
 bool closeBox(HWND dialog);               // WM_SYSCOMMAND SC_CLOSE
 bool systemCommand(HWND dialog, WPARAM command);
 HWND focusedWindow(HWND dialog);          // the wizard thread's focus window

@@ -153,17 +153,34 @@ TEST_F(Install, AutomaticRunKeepsTheExistingPrintersPort) {
 }
 
 // Without the current user's Windows key the default printer cannot be
-// set; the printer is still created, and the message says what failed.
+// set; the printer is still created, and the message says that it was and
+// which setting failed, with the Windows error and the system's text for it.
 TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
     const Model& model = models()[2];
     ASSERT_TRUE(deleteRegistryTree(HKEY_CURRENT_USER, kWindowsKey));
     const auto outcome = install({language, 2, true, "", "nokey"});
     EXPECT_TRUE(createRegistryKey(HKEY_CURRENT_USER, kWindowsKey));
     ASSERT_TRUE(outcome.finished);
-    const std::string failed = language == kChinese ? "无法设置默认打印机：" : "Could not make the printer the default printer: ";
-    EXPECT_EQ(0u, outcome.message.rfind(failurePrefix(language), 0)) << outcome.message;
-    EXPECT_NE(std::string::npos, outcome.message.find(failed)) << outcome.message;
-    EXPECT_EQ(std::string::npos, outcome.message.find(completionMessage(language))) << outcome.message;
+    const std::string first = language == kChinese
+                                  ? "打印机“RK-730P”已安装，但以下设置未能完成："
+                                  : "The printer \"RK-730P\" was installed, but these settings could not be made:";
+    const std::string step = language == kChinese ? "无法设置默认打印机：" : "Could not make the printer the default printer: ";
+    // After the step, "(error 2: <the system's text>)" (full-width brackets
+    // and colon in Chinese).
+    const std::string open = language == kChinese ? "（错误 2：" : " (error 2: ";
+    const std::string close = language == kChinese ? "）" : ")";
+    const std::string& message = outcome.message;
+    const size_t newline = message.find('\n');
+    ASSERT_NE(std::string::npos, newline) << message;
+    EXPECT_EQ(first, message.substr(0, newline));
+    const std::string failure = message.substr(newline + 1);
+    EXPECT_EQ(0u, failure.rfind(step, 0)) << failure;
+    const size_t error = failure.find(open);
+    ASSERT_NE(std::string::npos, error) << failure;
+    ASSERT_LE(error + open.size() + close.size(), failure.size()) << failure;
+    const std::string systemText = failure.substr(error + open.size(), failure.size() - error - open.size() - close.size());
+    EXPECT_EQ(close, failure.substr(failure.size() - close.size())) << failure;
+    EXPECT_LE(4u, systemText.size()) << "the system's text for error 2: '" << systemText << "'";
     expectPrinter(model, "USB001");
     expectDriver(model, language, profile);
     EXPECT_FALSE(defaultPrinterValue());

@@ -503,6 +503,42 @@ TEST_F(Kelp, PortPageOpensAndReturns) {
     }
 }
 
+// Enter in the port list, where the page puts the focus, leaves the page
+// open and installs nothing; the page then still answers the keyboard and
+// its buttons.
+TEST_F(Kelp, EnterKeepsThePortPageOpen) {
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, defaultLanguageRow());
+    ASSERT_TRUE(settings);
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_EQ(1021, focusedId(port)) << "the port list has the focus";
+    ASSERT_EQ(std::vector<int>{1}, listSelection(port, 1021));
+
+    const auto before = spoolerPrinters();
+    ASSERT_TRUE(before);
+    const auto known = wizard.visibleWindows();
+
+    // The keys are handled in the order typed: once Home has selected the
+    // first row, Enter has had its effect.
+    ASSERT_TRUE(typeKeys({VK_RETURN, VK_HOME}));
+    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(port) || listSelection(port, 1021) == std::vector<int>{0}; }));
+    EXPECT_EQ(port, wizard.find(Page::Port)) << "Enter closed the port page; " << wizard.describe();
+    EXPECT_EQ(std::vector<int>{0}, listSelection(port, 1021)) << "Home after Enter";
+    EXPECT_TRUE(IsWindowEnabled(port));
+    EXPECT_EQ(nullptr, wizard.findNew(known)) << "Enter showed a window; " << wizard.describe();
+    const auto after = spoolerPrinters();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(before->size(), after->size()) << "Enter installed a printer";
+
+    ASSERT_TRUE(click(port, 1023));
+    EXPECT_TRUE(wizard.waitGone(port)) << wizard.describe();
+    EXPECT_EQ(settings, wizard.find(Page::Settings)) << wizard.describe();
+    ASSERT_TRUE(click(settings, 1010));
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+}
+
 // The radio button checked for each Windows version Wine can report. The
 // version is set for Kelp.exe alone (AppDefaults), one start per version.
 class WindowsVersion : public Kelp {};

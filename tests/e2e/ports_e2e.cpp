@@ -118,8 +118,8 @@ TEST_F(PortCreation, NewLocalPortReceivesThePrinter) {
 // buffer smaller than a COMMCONFIG, is refused with ERROR_INSUFFICIENT_BUFFER
 // and answers TRUE without a dialog), a "nothing to configure" box for FILE:
 // and a timeout dialog for LPT ports; each is closed and the page goes on. A
-// category row is never handed over, and without a selected row nothing
-// happens.
+// category row is never handed over (the page says what to do instead), and
+// without a selected row nothing happens.
 TEST_F(PortCreation, ConfigurePortShowsTheMonitorsDialog) {
     Wizard wizard(scenario);
     ASSERT_TRUE(wizard.started()) << wizard.startError();
@@ -128,14 +128,22 @@ TEST_F(PortCreation, ConfigurePortShowsTheMonitorsDialog) {
     const HWND port = openPortPage(wizard, settings);
     ASSERT_TRUE(port);
 
-    // The USB category row is selected as the page opens.
-    ASSERT_TRUE(click(port, 1009));
-    std::string text;
-    ASSERT_TRUE(takeMessage(wizard, text));
-    EXPECT_EQ(language == kChinese ? "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。"
-                                   : "There is no port to install the printer on. Please click \"Search Port...\", "
-                                     "then select a port.",
-              text);
+    // A category row (the USB one is selected as the page opens) is not a
+    // port: the page asks for a search and a port instead.
+    for (int row : {1, 0, 2}) {
+        SCOPED_TRACE("category row " + std::to_string(row));
+        ASSERT_TRUE(selectListRow(port, 1021, row));
+        const auto before = wizard.visibleWindows();
+        ASSERT_TRUE(click(port, 1009));
+        std::string text;
+        ASSERT_TRUE(takeMessage(wizard, text, row == 1 ? "configure-category-" + tag : std::string()));
+        EXPECT_EQ(language == kChinese ? "请先点击“搜索端口...”，然后选择要配置的端口。"
+                                       : "Please click \"Search Port...\", then select the port to configure.",
+                  text);
+        ASSERT_TRUE(settle(port, 1021));
+        EXPECT_TRUE(IsWindowEnabled(port)) << "a modal window is open";
+        EXPECT_EQ(nullptr, wizard.findNew(before)) << "the monitor was asked; " << wizard.describe();
+    }
 
     ASSERT_TRUE(click(port, 1012));
     ASSERT_TRUE(waitUntil([&] { return listFind(port, 1021, "COM1:") >= 0; }));
