@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the built Kelp.exe: a 32-bit GUI program that imports only DLLs every
-# Windows has, with the embedded manifest the wizard relies on.
+# Checks the built Kelp.exe: a 32-bit GUI program that imports only known DLLs
+# (which Windows always takes from the system folder, never from the
+# program's), with the embedded manifest the wizard relies on.
 set -euo pipefail
 exe=${1:?usage: check-exe.sh Kelp.exe}
 fail=0
@@ -12,13 +13,16 @@ case "$kind" in
   *) bad "not a 32-bit i386 GUI program: $kind" ;;
 esac
 
-allowed="KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll ADVAPI32.dll SHELL32.dll WINSPOOL.DRV msvcrt.dll"
+# Every other DLL (winspool.drv, comctl32.dll, ...) is loaded at run time from
+# the system folder (platform/win32/SystemDlls.h); an import of one would be
+# searched for in the folder Kelp.exe was started from.
+allowed="KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll SHELL32.dll msvcrt.dll"
 imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
 [ -n "$imports" ] || bad "no imports found"
 for dll in $imports; do
   found=0
   for ok in $allowed; do [ "${dll,,}" = "${ok,,}" ] && found=1; done
-  [ "$found" = 1 ] && echo "ok: imports $dll" || bad "imports $dll, which not every Windows has"
+  [ "$found" = 1 ] && echo "ok: imports $dll" || bad "imports $dll, which is not a known DLL"
 done
 
 # The manifest is stored as plain UTF-8 text in the resource section.

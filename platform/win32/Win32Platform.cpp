@@ -2,13 +2,13 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <winspool.h>
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
 #include <utility>
 
+#include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 
 namespace kelp::win32 {
@@ -248,20 +248,24 @@ WinError shellError(INT_PTR code) {
 // --- Print spooler -----------------------------------------------------------
 
 Result<std::vector<PortRecord>> Win32Platform::enumPorts() {
+    const auto& spool = winspool();
+    if (!spool.EnumPortsW) return failure<std::vector<PortRecord>>(missingFunctionError(spool));
     return guarded([&]() {
         return collectRecords<PORT_INFO_2W, PortRecord>(
-            [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-                return EnumPortsW(nullptr, 2, data, size, needed, returned);
+            [&spool](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+                return spool.EnumPortsW(nullptr, 2, data, size, needed, returned);
             },
             [](const PORT_INFO_2W& r) { return PortRecord{narrow(r.pPortName), narrow(r.pDescription)}; });
     });
 }
 
 Result<std::vector<MonitorRecord>> Win32Platform::enumMonitors() {
+    const auto& spool = winspool();
+    if (!spool.EnumMonitorsW) return failure<std::vector<MonitorRecord>>(missingFunctionError(spool));
     return guarded([&]() {
         return collectRecords<MONITOR_INFO_1W, MonitorRecord>(
-            [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-                return EnumMonitorsW(nullptr, 1, data, size, needed, returned);
+            [&spool](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+                return spool.EnumMonitorsW(nullptr, 1, data, size, needed, returned);
             },
             [](const MONITOR_INFO_1W& r) {
                 MonitorRecord record;
@@ -272,35 +276,43 @@ Result<std::vector<MonitorRecord>> Win32Platform::enumMonitors() {
 }
 
 WinError Win32Platform::addPort(WindowHandle owner, const std::string& monitorName) {
+    const auto& spool = winspool();
+    if (!spool.AddPortW) return missingFunctionError(spool);
     return guarded([&]() -> WinError {
         std::wstring monitor = widen(monitorName);
-        if (!AddPortW(nullptr, reinterpret_cast<HWND>(owner), monitor.data())) return lastError();
+        if (!spool.AddPortW(nullptr, reinterpret_cast<HWND>(owner), monitor.data())) return lastError();
         return winerr::Success;
     });
 }
 
 WinError Win32Platform::configurePort(WindowHandle owner, const std::string& portName) {
+    const auto& spool = winspool();
+    if (!spool.ConfigurePortW) return missingFunctionError(spool);
     return guarded([&]() -> WinError {
         std::wstring port = widen(portName);
-        if (!ConfigurePortW(nullptr, reinterpret_cast<HWND>(owner), port.data())) return lastError();
+        if (!spool.ConfigurePortW(nullptr, reinterpret_cast<HWND>(owner), port.data())) return lastError();
         return winerr::Success;
     });
 }
 
 Result<std::vector<PrinterRecord>> Win32Platform::enumPrinters() {
+    const auto& spool = winspool();
+    if (!spool.EnumPrintersW) return failure<std::vector<PrinterRecord>>(missingFunctionError(spool));
     return guarded([&]() {
         // An empty name (not a null one) with local and connected printers.
         std::wstring name;
         return collectRecords<PRINTER_INFO_2W, PrinterRecord>(
-            [&name](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-                return EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, name.data(), 2, data, size,
-                                     needed, returned);
+            [&spool, &name](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+                return spool.EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, name.data(), 2, data,
+                                           size, needed, returned);
             },
             [](const PRINTER_INFO_2W& r) { return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName)}; });
     });
 }
 
 Result<std::string> Win32Platform::printerDriverDirectory(const std::string& environment) {
+    const auto& spool = winspool();
+    if (!spool.GetPrinterDriverDirectoryW) return failure<std::string>(missingFunctionError(spool));
     return guarded([&]() -> Result<std::string> {
         std::wstring env = widen(environment);
         // The directory usually fits MAX_PATH; a longer one is fetched with
@@ -309,8 +321,8 @@ Result<std::string> Win32Platform::printerDriverDirectory(const std::string& env
         for (int attempt = 0; attempt < kSizeAttempts; ++attempt) {
             std::vector<wchar_t> buffer((size + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1, L'\0');
             DWORD needed = 0;
-            if (GetPrinterDriverDirectoryW(nullptr, textOrNull(env), 1, reinterpret_cast<BYTE*>(buffer.data()), size,
-                                           &needed)) {
+            if (spool.GetPrinterDriverDirectoryW(nullptr, textOrNull(env), 1, reinterpret_cast<BYTE*>(buffer.data()),
+                                                 size, &needed)) {
                 const std::wstring directory = textUpToZero(buffer.data(), size / sizeof(wchar_t));
                 // Paths are built on this directory: an empty answer is no directory.
                 if (directory.empty()) return failure<std::string>(ERROR_PATH_NOT_FOUND);
@@ -325,6 +337,8 @@ Result<std::string> Win32Platform::printerDriverDirectory(const std::string& env
 }
 
 WinError Win32Platform::addPrinterDriver(const DriverInfo3& driver) {
+    const auto& spool = winspool();
+    if (!spool.AddPrinterDriverW) return missingFunctionError(spool);
     return guarded([&]() -> WinError {
         std::wstring name = widen(driver.name);
         std::wstring environment = widen(driver.environment);
@@ -348,12 +362,14 @@ WinError Win32Platform::addPrinterDriver(const DriverInfo3& driver) {
         // An empty text (not a null pointer) says: no language monitor.
         info.pMonitorName = monitorName.data();
         info.pDefaultDataType = textOrNull(defaultDataType);
-        if (!AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info))) return lastError();
+        if (!spool.AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info))) return lastError();
         return winerr::Success;
     });
 }
 
 Result<PrinterHandle> Win32Platform::addPrinter(const PrinterInfo2& printer) {
+    const auto& spool = winspool();
+    if (!spool.AddPrinterW) return failure<PrinterHandle>(missingFunctionError(spool));
     return guarded([&]() -> Result<PrinterHandle> {
         std::wstring printerName = widen(printer.printerName);
         std::wstring portName = widen(printer.portName);
@@ -367,16 +383,18 @@ Result<PrinterHandle> Win32Platform::addPrinter(const PrinterInfo2& printer) {
         info.pDriverName = textOrNull(driverName);
         info.pPrintProcessor = textOrNull(printProcessor);
         info.pDatatype = textOrNull(datatype);
-        HANDLE handle = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+        HANDLE handle = spool.AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
         if (!handle) return failure<PrinterHandle>(lastError());
         return success(reinterpret_cast<PrinterHandle>(handle));
     });
 }
 
 WinError Win32Platform::closePrinter(PrinterHandle printer) {
+    const auto& spool = winspool();
+    if (!spool.ClosePrinter) return missingFunctionError(spool);
     // Callers close whatever AddPrinter gave them, 0 included; the spooler
     // answers a null handle with ERROR_INVALID_HANDLE.
-    if (!ClosePrinter(reinterpret_cast<HANDLE>(printer))) return lastError();
+    if (!spool.ClosePrinter(reinterpret_cast<HANDLE>(printer))) return lastError();
     return winerr::Success;
 }
 

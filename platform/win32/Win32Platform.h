@@ -1,4 +1,5 @@
-// Platform over the Win32 W functions: the spooler (winspool), the registry
+// Platform over the Win32 W functions: the spooler (winspool.drv, loaded on
+// first use from the system folder: SystemDlls.h), the registry
 // (advapi32), the shell (shell32) and a few kernel32 queries. Text crosses
 // this class as UTF-8 and meets Windows as UTF-16.
 //

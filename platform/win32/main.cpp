@@ -1,10 +1,9 @@
-// Kelp.exe: registers the common control classes the dialog templates use,
-// then hands over to the application, whose pages run their own modal loops.
+// Kelp.exe: restricts DLL loading to the system folder, registers the common
+// control classes the dialog templates use, then hands over to the application, whose pages run their own modal loops.
 // There is no main window and no message loop here: the process ends when
 // the last page has closed.
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <exception>
 #include <string>
@@ -12,6 +11,7 @@
 #include "app/AppContext.h"
 #include "app/InstallSettings.h"
 #include "app/InstallerApp.h"
+#include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Dialog.h"
 #include "platform/win32/Win32Platform.h"
@@ -22,11 +22,13 @@ namespace {
 // class, and DialogBoxParamW fails with -1. ICC_STANDARD_CLASSES covers the
 // buttons, edits and combo boxes of common controls 6 (the manifest's).
 bool registerControlClasses() {
+    const auto& controls = kelp::win32::comctl32();
+    if (!controls.InitCommonControlsEx) return false;
     INITCOMMONCONTROLSEX classes{};
     classes.dwSize = sizeof(classes);
     classes.dwICC =
         ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
-    return InitCommonControlsEx(&classes) != FALSE;
+    return controls.InitCommonControlsEx(&classes) != FALSE;
 }
 
 void reportFatal(const char* reason) noexcept {
@@ -43,6 +45,10 @@ void reportFatal(const char* reason) noexcept {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
+    // Before anything loads a DLL: Kelp.exe imports only known DLLs, which
+    // Windows takes from the system folder whatever the search order says.
+    if (!kelp::win32::restrictDllSearch())
+        OutputDebugStringW(L"Kelp: SetDefaultDllDirectories unavailable; system DLLs loaded by full path\n");
     if (!registerControlClasses()) OutputDebugStringW(L"Kelp: InitCommonControlsEx failed\n");
 
     // Page handlers' exceptions are caught by the dialog procedure; this
