@@ -14,6 +14,7 @@
 #   KELP_E2E_TEMPLATE    the template prefix                [$KELP_BUILD_DIR/e2e/templates/<arch>]
 #   KELP_E2E_TIMEOUT     seconds before the run is stopped  [240]
 #   KELP_E2E_KEEP=1      keep the scenario's prefix afterwards
+#   KELP_E2E_DPI         the screen's DPI Wine reports (LogPixels) [96]
 #
 # Screenshots: $KELP_BUILD_DIR/screenshots/<locale>-<arch>/<test>-<page>.png
 set -uo pipefail
@@ -32,6 +33,7 @@ build=${KELP_BUILD_DIR:-$repo/build/win32}
 exe=${KELP_E2E_EXE:-$build/tests/e2e/kelp_e2e.exe}
 template=${KELP_E2E_TEMPLATE:-$build/e2e/templates/$arch}
 limit=${KELP_E2E_TIMEOUT:-240}
+dpi=${KELP_E2E_DPI:-96}
 package=$build/package
 shots=$build/screenshots/${locale%%.*}-$arch
 
@@ -73,7 +75,7 @@ export WINEPREFIX=$prefix WINEARCH=$arch
 export LANG=$locale LC_ALL=$locale
 unset LANGUAGE
 export KELP_E2E_PACKAGE='C:\package' KELP_E2E_SHOTS='C:\shots'
-export KELP_E2E_LOCALE=$locale KELP_E2E_ARCH=$arch KELP_E2E_WINVER=$winver
+export KELP_E2E_LOCALE=$locale KELP_E2E_ARCH=$arch KELP_E2E_WINVER=$winver KELP_E2E_DPI=$dpi
 [ "$winver" = default ] && KELP_E2E_WINVER=win7
 
 start_xvfb || exit 1
@@ -82,7 +84,13 @@ if [ "$winver" != default ]; then
     { echo "could not set Windows version $winver" >&2; exit 1; }
 fi
 
-echo "scenario $locale $arch $winver: $filter (display $DISPLAY, prefix $prefix)"
+if [ "$dpi" != 96 ]; then
+  # Read by every Wine process as it starts: set before anything runs.
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 ||
+    { echo "could not set LogPixels $dpi" >&2; exit 1; }
+fi
+
+echo "scenario $locale $arch $winver ${dpi} DPI: $filter (display $DISPLAY, prefix $prefix)"
 timeout --kill-after=10 "$limit" wine "$exe" --gtest_filter="$filter" --gtest_color=no "$@"
 rc=$?
 [ $rc -eq 124 ] && echo "kelp_e2e.exe did not finish within $limit s" >&2

@@ -100,6 +100,11 @@ const Scenario& Scenario::current() {
         s.locale = utf8(environment(L"KELP_E2E_LOCALE"));
         s.arch = utf8(environment(L"KELP_E2E_ARCH"));
         s.winver = utf8(environment(L"KELP_E2E_WINVER"));
+        const std::wstring dpi = environment(L"KELP_E2E_DPI");
+        if (!dpi.empty()) s.dpi = static_cast<int>(std::wcstol(dpi.c_str(), nullptr, 10));
+        // The driver works in the screen's pixels, as Kelp.exe (DPI aware)
+        // does; unaware, it would see every window scaled to 96 DPI.
+        SetProcessDPIAware();
         return s;
     }();
     return scenario;
@@ -369,6 +374,23 @@ bool selectListRow(HWND dialog, int id, int row) {
 }
 
 std::string messageText(HWND box) { return itemText(box, kMessageTextId); }
+
+std::vector<std::string> controlsOutside(HWND window) {
+    std::vector<std::string> outside;
+    RECT client{};
+    if (!GetClientRect(window, &client)) return {"no client area"};
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        RECT box{};
+        GetWindowRect(child, &box);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
+        if (box.left < client.left || box.top < client.top || box.right > client.right || box.bottom > client.bottom)
+            outside.push_back(std::to_string(GetDlgCtrlID(child)) + " " + utf8(className(child)) + " (" +
+                              std::to_string(box.left) + "," + std::to_string(box.top) + ")-(" +
+                              std::to_string(box.right) + "," + std::to_string(box.bottom) + ")");
+    }
+    return outside;
+}
 
 namespace {
 

@@ -24,6 +24,7 @@ struct Scenario {
     std::string locale;        // "zh_CN.UTF-8" or "en_US.UTF-8"
     std::string arch;          // "win32" or "win64"
     std::string winver;        // HKCU\Software\Wine "Version" of the prefix
+    int dpi = 96;              // the screen's DPI the prefix reports (LogPixels)
 
     bool chineseSystem() const { return locale.rfind("zh_", 0) == 0; }
     bool win64() const { return arch == "win64"; }
@@ -76,6 +77,10 @@ int listFind(HWND dialog, int id, const std::string& text);
 // Selects one row as a click would: every other row loses the selection
 // and the focus, the row gets both.
 bool selectListRow(HWND dialog, int id, int row);
+
+// Rectangles of the window's visible child controls that stick out of its
+// client area, as "<id> <class> (left,top)-(right,bottom)"; empty when all fit.
+std::vector<std::string> controlsOutside(HWND window);
 
 // The text of a message box (its static control 0xFFFF).
 std::string messageText(HWND box);

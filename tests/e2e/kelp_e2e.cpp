@@ -539,6 +539,65 @@ TEST_F(Kelp, EnterKeepsThePortPageOpen) {
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
 }
 
+// Every page at the screen's DPI (96, or 144 in the dpi144 scenarios), in
+// the locale's language: it lies on the screen with its controls inside it,
+// and the port lists' columns are their 96-DPI widths scaled by the DPI.
+// The screenshots are named after the DPI.
+TEST_F(Kelp, PagesFitTheScreensDpi) {
+    const int dpi = scenario.dpi;
+    const HDC screen = GetDC(nullptr);
+    ASSERT_EQ(dpi, GetDeviceCaps(screen, LOGPIXELSX)) << "the prefix reports another DPI";
+    ReleaseDC(nullptr, screen);
+    const RECT desktop = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const std::string tag = std::to_string(dpi) + "-" + languageTag(defaultLanguageRow());
+    auto expectFits = [&](HWND page, const std::string& name) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(page);
+        shot(page, tag + "-" + name);
+        RECT box{};
+        ASSERT_TRUE(GetWindowRect(page, &box));
+        EXPECT_TRUE(box.left >= desktop.left && box.top >= desktop.top && box.right <= desktop.right &&
+                    box.bottom <= desktop.bottom)
+            << "off the screen: (" << box.left << "," << box.top << ")-(" << box.right << "," << box.bottom << ")";
+        EXPECT_EQ(std::vector<std::string>{}, controlsOutside(page));
+    };
+    // A 96-DPI width at this DPI, give or take the rounding.
+    auto expectWidth = [&](int expected96, int actual) {
+        EXPECT_NEAR(expected96 * dpi / 96.0, actual, 1.0) << expected96 << " at " << dpi << " DPI";
+    };
+
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    expectFits(wizard.waitFor(Page::Language, 2 * kWait), "language");
+    const HWND system = confirmLanguage(wizard, defaultLanguageRow());
+    expectFits(system, "system");
+    ASSERT_TRUE(click(system, 1009));
+    const HWND settings = wizard.waitFor(Page::Settings);
+    expectFits(settings, "settings");
+    const HWND port = openPortPage(wizard, settings);
+    expectFits(port, "port");
+    expectWidth(150, listColumnWidth(port, 1021, 0));
+    expectWidth(280, listColumnWidth(port, 1021, 1));
+
+    ASSERT_TRUE(click(port, 1009));  // on the USB category row: a message
+    const HWND box = wizard.waitFor(Page::Message);
+    expectFits(box, "message");
+    ASSERT_TRUE(click(box, IDOK));
+    ASSERT_TRUE(wizard.waitGone(box));
+
+    ASSERT_TRUE(click(port, 1008));
+    const HWND types = wizard.waitFor(Page::PortTypes);
+    expectFits(types, "port-types");
+    expectWidth(340, listColumnWidth(types, 1021, 0));
+    ASSERT_TRUE(click(types, 1009));
+    ASSERT_TRUE(wizard.waitGone(types));
+
+    ASSERT_TRUE(click(port, 1023));
+    ASSERT_TRUE(wizard.waitGone(port));
+    ASSERT_TRUE(click(settings, 1010));
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+}
+
 // The radio button checked for each Windows version Wine can report. The
 // version is set for Kelp.exe alone (AppDefaults), one start per version.
 class WindowsVersion : public Kelp {};
