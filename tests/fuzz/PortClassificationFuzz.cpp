@@ -272,28 +272,40 @@ void CheckPorts(const Machine& m, const PortInventory& inv, int row) {
     g_step = "ports";
     const std::size_t seen = m.enumPortsFails ? 0 : std::min<std::size_t>(m.ports.size(), 256);
     Check(inv.allPorts.size() == seen, "allPorts is not the first min(n, 256) port records");
-    std::vector<std::string> usb, lpt, tcpip;
-    bool anyUsb = false, anyCom = false, anyLpt = false, anyFile = false;
+    // The rules as tables: a port's kind is the start of its name (case
+    // counts); kind and description give its list; the most important kind
+    // on the machine gives the suggested row, row 1 when there is none.
+    enum Kind { Usb, Com, Lpt, File, Other };
+    enum List { UsbList, LptList, TcpIpList, NoList };
+    const std::pair<std::string_view, Kind> kinds[] = {{"USB", Usb}, {"COM", Com}, {"LPT", Lpt}, {"FILE", File}};
+    //                              plain     TCP/IP description
+    const List listOf[][2] = {/* USB   */ {UsbList, UsbList},
+                              /* COM   */ {NoList, TcpIpList},
+                              /* LPT   */ {LptList, TcpIpList},
+                              /* FILE  */ {NoList, TcpIpList},
+                              /* other */ {NoList, TcpIpList}};
+    const std::pair<Kind, int> rowByImportance[] = {{Usb, 1}, {Com, 0}, {Lpt, 2}, {File, 3}};
+    std::vector<std::string> expected[3];
+    bool present[5] = {};
     for (std::size_t i = 0; i < seen; ++i) {
         const PortRecord& port = m.ports[i];
         Check(inv.allPorts[i] == port.name, "allPorts differs from the spooler's names or order");
-        const bool isUsb = StartsWith(port.name, "USB");
-        anyUsb |= isUsb;
-        anyCom |= StartsWith(port.name, "COM");
-        anyLpt |= StartsWith(port.name, "LPT");
-        anyFile |= StartsWith(port.name, "FILE");
-        if (isUsb) {
-            usb.push_back(port.name);
-        } else if (IsTcpIp(port.description)) {
-            tcpip.push_back(port.name);
-        } else if (StartsWith(port.name, "LPT")) {
-            lpt.push_back(port.name);
-        }
+        Kind kind = Other;
+        for (const auto& [prefix, k] : kinds)
+            if (StartsWith(port.name, prefix)) kind = k;
+        present[kind] = true;
+        const bool tcpip = IsTcpIp(port.description);
+        if (const List list = listOf[kind][tcpip]; list != NoList) expected[list].push_back(port.name);
     }
-    Check(inv.usbPorts == usb, "usbPorts is not exactly the names starting with USB");
-    Check(inv.tcpipPorts == tcpip, "tcpipPorts is not exactly the non-USB ports with a TCP/IP description");
-    Check(inv.lptPorts == lpt, "lptPorts is not exactly the LPT ports that are neither USB nor TCP/IP");
-    const int expectedRow = anyUsb ? 1 : anyCom ? 0 : anyLpt ? 2 : anyFile ? 3 : 1;
+    Check(inv.usbPorts == expected[UsbList], "usbPorts is not exactly the names starting with USB");
+    Check(inv.tcpipPorts == expected[TcpIpList], "tcpipPorts is not exactly the non-USB ports with a TCP/IP description");
+    Check(inv.lptPorts == expected[LptList], "lptPorts is not exactly the LPT ports that are neither USB nor TCP/IP");
+    int expectedRow = 1;
+    for (const auto& [kind, categoryRow] : rowByImportance) {
+        if (!present[kind]) continue;
+        expectedRow = categoryRow;
+        break;
+    }
     Check(row >= 0 && row <= 3, "suggested row outside 0-3");
     Check(row == expectedRow, "suggested row does not follow the counts");
 

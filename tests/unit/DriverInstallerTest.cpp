@@ -269,11 +269,14 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         int listingFailures;  // enumPrinters calls that fail: 0, the first, all
         unsigned addPrinterCalls;
         const char* device;   // the port Device names
+        const char* listedAs = nullptr;  // the spooler's spelling of a printer there before
     };
     const Row rows[] = {
         {"listed by the spooler", 0, 0, "RK-520P,winspool,USB001"},
         {"refused by the spooler, then looked up", 1, 1, "RK-520P,winspool,USB001"},
         {"refused by the spooler, never listed", 1000, 1, "RK-520P,winspool,USB002"},
+        {"listed in other letter case: the same printer", 0, 0, "RK-520P,winspool,USB001", "rk-520p"},
+        {"refused, looked up in other letter case", 1, 1, "RK-520P,winspool,USB001", "Rk-520P"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -282,7 +285,8 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         fresh.seedKey(RegRoot::CurrentUser, kDeviceKey);
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         PrinterChoices choices;
-        ASSERT_TRUE(installer.InstallDriver(Profile32Bit, choices, "USB001").succeeded());
+        if (row.listedAs) fresh.seedPrinter({row.listedAs, "USB001", "RK-520P", "WinPrint", "RAW"});
+        else ASSERT_TRUE(installer.InstallDriver(Profile32Bit, choices, "USB001").succeeded());
         if (row.listingFailures) fresh.failNext("enumPrinters", winerr::AccessDenied, row.listingFailures);
         fresh.clearCalls();
         choices.defaultPrinter = true;
@@ -290,6 +294,7 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         EXPECT_TRUE(second.succeeded());
         EXPECT_TRUE(second.printerExisted);
         EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
+        EXPECT_EQ(fresh.printers().size(), 1u);
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
         EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
         EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.device);

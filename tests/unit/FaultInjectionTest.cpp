@@ -65,14 +65,14 @@ void PrepareMachine(FakePlatform& m) {
                 {"COM1:", "Local Port"},
                 {"LPT1:", "Local Port"},
                 {"FILE:", "Local Port"}});
-    m.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
-    m.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\VCP0", "COM5");
-    m.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-    m.seedKey(RegRoot::LocalMachine, PortSettingsKey);
-    m.seedKey(RegRoot::LocalMachine, PrintersKey + std::string("RK-520P\\DsSpooler"));
-    m.seedKey(RegRoot::LocalMachine, ControlSet001PrintersKey + std::string("RK-520P"));
-    m.seedKey(RegRoot::LocalMachine, CurrentControlSetPrintersKey + std::string("RK-520P"));
-    m.seedDword(RegRoot::LocalMachine, HardwareProfilePrintersKey + std::string("RK-520P"), "PrinterOnLine", 0);
+    m.seedString(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+    m.seedString(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\VCP0", "COM5");
+    m.seedKey(RegRoot::CurrentUser, walk::kDeviceKey);
+    m.seedKey(RegRoot::LocalMachine, walk::kPortsKey);
+    m.seedKey(RegRoot::LocalMachine, walk::kPrintersKey + std::string("RK-520P\\DsSpooler"));
+    m.seedKey(RegRoot::LocalMachine, walk::kControlSet001PrintersKey + std::string("RK-520P"));
+    m.seedKey(RegRoot::LocalMachine, walk::kCurrentControlSetPrintersKey + std::string("RK-520P"));
+    m.seedDword(RegRoot::LocalMachine, walk::kOnlineKey + std::string("RK-520P"), "PrinterOnLine", 0);
     m.addPortCreates("USB003");
 }
 
@@ -205,7 +205,7 @@ void ExpectSound(const WizardRun& run, const std::string& failedOp, bool install
     EXPECT_EQ(registryErrors, static_cast<std::size_t>(pass.registryErrors));
     // The default printer names a printer that is there.
     if (!m.findPrinter("RK-520P")) {
-        EXPECT_FALSE(m.regString(RegRoot::CurrentUser, DefaultPrinterKey, "Device"));
+        EXPECT_FALSE(m.regString(RegRoot::CurrentUser, walk::kDeviceKey, "Device"));
     }
 }
 
@@ -264,7 +264,7 @@ TEST(FaultInjectionTest, EveryOperationFailingAlwaysOrOnceAtEachCall) {
 // key handle gone bad) never says so: the scan must end all the same.
 TEST(FaultInjectionTest, SerialDeviceScanEndsWhenTheRegistryRefusesEveryValue) {
     FakePlatform machine;
-    machine.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
+    machine.seedString(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\Serial0", "COM1");
     auto count = std::make_shared<int>(0);
     machine.failWhen(
         "regEnumValue", [count](const std::vector<std::string>&) { return (*count)++ < kRunawayCalls; },

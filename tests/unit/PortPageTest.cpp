@@ -74,43 +74,58 @@ class PortPageTest : public WizardFixture {
 };
 
 TEST_F(PortPageTest, OpensInCategoryModeInBothLanguages) {
-    struct Row {
-        int englishFlag;
-        std::vector<std::string> rows;
-        const char* column0;
-        const char* install;
-        const char* hint;
+    struct Text {
+        int id;
+        const char* chinese;
+        const char* english;
     };
-    const Row rows[] = {
-        {0,
-         {"COM", "USB", "网络端口"},
-         "端口",
-         "&安装",
-         "指定使用的端口。如果使用TCP/IP或一下未列出的其他端口类型进行连接，请"},
-        {1,
-         {"Serial Port", "USB", "Ethernet Ports"},
-         "Port",
-         "Install",
+    const Text texts[] = {
+        {IDC_PORT_TITLE, "指定端口", "Specify Port"},
+        {IDC_PORT_INTRO, "端口用于连接打印机和计算机。", "A port is used to connect a printer to the computer."},
+        {IDC_PORT_HINT, "指定使用的端口。如果使用TCP/IP或一下未列出的其他端口类型进行连接，请",
          "Specify the port that you are using. If you are connecting using TCP/IP "},
+        {IDC_PORT_HINT_END, "创建一个新的端口。", "or another port type not listed below, creat a new port."},
+        {IDC_PORT_NOTE, "本驱动适用于Windows x86 / x64系统", "This driver is suitable for Windows x86/x64 systems"},
+        {IDC_PORT_CREATE, "创建端口...", "Create Port..."},
+        {IDC_PORT_CONFIGURE, "配置端口...", "Configure Port..."},
+        {IDC_PORT_BACK, "< &返回", "Back"},
+        {IDC_PORT_INSTALL, "&安装", "Install"},
+        {IDC_PORT_CANCEL, "&取消", "Cancel"},
+        {IDC_PORT_SEARCH, "搜索端口...", "Search Port..."},
     };
-    for (const auto& row : rows) {
-        settings.englishFlag = row.englishFlag;
+    struct Cell {
+        const char* chinese;
+        const char* english;
+    };
+    const Cell headings[] = {{"端口", "Port"}, {"类型", "Type"}};
+    const Cell cells[][2] = {
+        {{"COM", "Serial Port"},
+         {"安装过程中将为您选择一个可用的串行端口", "The program will select a available port during instaling."}},
+        {{"USB", "USB"}, {"安装过程中将为您选择一个可用的USB端口", "The program will select a available port automatically."}},
+        {{"网络端口", "Ethernet Ports"},
+         {"安装前程序会提示您选择或配置一个TCP/IP端口", "The program will select a available port during instaling."}},
+    };
+    for (int englishFlag : {0, 1}) {
+        SCOPED_TRACE(englishFlag);
+        settings.englishFlag = englishFlag;
+        auto in = [englishFlag](const auto& pair) { return std::string(englishFlag ? pair.english : pair.chinese); };
         runWizardFromSettings([&](FakeDialog& d) {
+            for (const auto& text : texts) EXPECT_EQ(d.text(text.id), in(text)) << text.id;
             ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), 3);
-            for (int i = 0; i < 3; ++i)
-                EXPECT_EQ(d.listCell(IDC_PORT_LIST, i, 0), row.rows[static_cast<std::size_t>(i)]);
+            for (int row = 0; row < 3; ++row)
+                for (int column = 0; column < 2; ++column)
+                    EXPECT_EQ(d.listCell(IDC_PORT_LIST, row, column), in(cells[row][column])) << row << "," << column;
             EXPECT_EQ(d.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
             const auto& columns = d.listColumns(IDC_PORT_LIST);
             ASSERT_EQ(columns.size(), 2u);
-            EXPECT_EQ(columns[0].heading, row.column0);
+            EXPECT_EQ(columns[0].heading, in(headings[0]));
+            EXPECT_EQ(columns[1].heading, in(headings[1]));
             EXPECT_EQ(columns[0].width, 150);
             EXPECT_EQ(columns[1].width, 280);
             EXPECT_EQ(d.listExtendedStyle(IDC_PORT_LIST) & (ListExFullRowSelect | ListExGridLines | ListExTrackSelect),
                       ListExFullRowSelect | ListExGridLines);
             EXPECT_EQ(d.progressRange(IDC_PORT_PROGRESS), std::make_pair(0, 100));
             EXPECT_EQ(d.progressPosition(IDC_PORT_PROGRESS), 0);
-            EXPECT_EQ(d.text(IDC_PORT_INSTALL), row.install);
-            EXPECT_EQ(d.text(IDC_PORT_HINT), row.hint);
             EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
             d.click(IDC_PORT_CANCEL);
         });
@@ -342,47 +357,67 @@ TEST_F(PortPageTest, Wow64InstallsThe64BitProfile) {
 // What the settings page says after Install, by outcome, language and
 // Windows version.
 TEST_F(PortPageTest, ReportAfterInstallation) {
+    using Prepare = std::function<void(FakePlatform&)>;
+    struct Shown {
+        int templateId;
+        std::string text;
+        MessageIcon icon;
+    };
     struct Row {
         const char* name;
         int englishFlag;
         int osCode;
-        bool breakDriver;
-        bool printerExists;
-        std::optional<std::string> message;
-        MessageIcon icon;
+        Prepare prepare;
+        std::vector<Shown> shown;
+        bool asDefault = false;  // "Set As Default Printer" checked
     };
     const MessageIcon none = MessageIcon::None, exclamation = MessageIcon::Exclamation;
+    const int settings = IDD_PRINTER_SETTINGS;
+    const Prepare driverRefused = [](FakePlatform& m) { m.failAlways("addPrinterDriver", winerr::AccessDenied); };
     const Row rows[] = {
-        {"success, Chinese", 0, 8, false, false, "驱动安装完成", none},
-        {"success, English, Windows 2000", 1, 4, false, false, "Driver installation completed", none},
-        {"success, NT 4.0", 1, 3, false, false, "Driver installation completed", none},
-        {"success, Windows 8", 0, 9, false, false, "驱动安装完成", none},
-        {"success on an unrecognised version", 1, 0, false, false, std::nullopt, none},
-        {"success on Windows 98", 0, 2, false, false, std::nullopt, none},
-        {"failure, English, unrecognised version", 1, 0, true, false,
-         "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)", exclamation},
-        {"failure, Chinese", 0, 9, true, false, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）", exclamation},
-        {"existing printer", 1, 8, false, true,
-         "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.", none},
+        {"success, Chinese", 0, 8, {}, {{settings, "驱动安装完成", none}}},
+        {"success, English, Windows 2000", 1, 4, {}, {{settings, "Driver installation completed", none}}},
+        {"success, NT 4.0", 1, 3, {}, {{settings, "Driver installation completed", none}}},
+        {"success, Windows 8", 0, 9, {}, {{settings, "驱动安装完成", none}}},
+        {"success on an unrecognised version", 1, 0, {}, {}},
+        {"success on Windows 98", 0, 2, {}, {}},
+        {"failure, English, unrecognised version", 1, 0, driverRefused,
+         {{settings, "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)",
+           exclamation}}},
+        {"failure, Chinese", 0, 9, driverRefused,
+         {{settings, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）", exclamation}}},
+        {"existing printer", 1, 8,
+         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"}); },
+         {{settings, "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.", none}}},
+        {"the Device value refused: told at once on the port page, then in the report", 1, 8,
+         [](FakePlatform& m) {
+             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
+             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; },
+                        winerr::AccessDenied);
+         },
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+           "The printer \"RK-520P\" was installed, but these settings could not be made:\n"
+           "Could not make the printer the default printer: Device (error 5: Access is denied)",
+           exclamation}},
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FreshWizard wizard;
         FakePlatform& machine = wizard.machine;
         machine.setPorts({{"USB001", ""}});
-        if (row.breakDriver) machine.failAlways("addPrinterDriver", winerr::AccessDenied);
-        if (row.printerExists) machine.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
+        if (row.prepare) row.prepare(machine);
         wizard.state.englishFlag = row.englishFlag;
         wizard.state.osCode = row.osCode;
-        EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); }), PageOk);
-        const auto& pages = wizard.pages;
-        if (row.message) {
-            ASSERT_EQ(pages.messages().size(), 1u);
-            EXPECT_EQ(pages.messages()[0].text, *row.message);
-            EXPECT_EQ(pages.messages()[0].icon, row.icon);
-            EXPECT_EQ(pages.messages()[0].templateId, IDD_PRINTER_SETTINGS);
-        } else {
-            EXPECT_TRUE(pages.messages().empty());
+        EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); },
+                                         [&row](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, row.asDefault); }),
+                  PageOk);
+        const auto& shown = wizard.pages.messages();
+        ASSERT_EQ(shown.size(), row.shown.size());
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_EQ(shown[i].templateId, row.shown[i].templateId) << i;
+            EXPECT_EQ(shown[i].text, row.shown[i].text) << i;
+            EXPECT_EQ(shown[i].icon, row.shown[i].icon) << i;
         }
     }
 }

@@ -260,20 +260,20 @@ private:
         if (r.chance(30)) machine_.setMonitors({{"Local Port"}, {std::nullopt}, {"Standard TCP/IP Port"}});
 
         if (r.chance(60)) {
-            machine_.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Serial0", "COM1");
-            if (r.chance(50)) machine_.seedString(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\VCP0", "COM5");
-            if (r.chance(30)) machine_.seedDword(RegRoot::LocalMachine, SerialDeviceKey, "\\Device\\Odd", 3);
+            machine_.seedString(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+            if (r.chance(50)) machine_.seedString(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\VCP0", "COM5");
+            if (r.chance(30)) machine_.seedDword(RegRoot::LocalMachine, walk::kSerialDeviceKey, "\\Device\\Odd", 3);
         }
         if (r.chance(85)) machine_.createSamplePackage();
-        if (r.chance(80)) machine_.seedKey(RegRoot::CurrentUser, DefaultPrinterKey);
-        if (r.chance(80)) machine_.seedKey(RegRoot::LocalMachine, PortSettingsKey);
+        if (r.chance(80)) machine_.seedKey(RegRoot::CurrentUser, walk::kDeviceKey);
+        if (r.chance(80)) machine_.seedKey(RegRoot::LocalMachine, walk::kPortsKey);
         if (r.chance(50)) {
             const std::string printer = ModelCatalogue::rows()[static_cast<std::size_t>(r.below(7))].displayName;
-            machine_.seedKey(RegRoot::LocalMachine, PrintersKey + printer + "\\DsSpooler");
-            machine_.seedKey(RegRoot::LocalMachine, ControlSet001PrintersKey + printer);
-            machine_.seedKey(RegRoot::LocalMachine, CurrentControlSetPrintersKey + printer);
+            machine_.seedKey(RegRoot::LocalMachine, walk::kPrintersKey + printer + "\\DsSpooler");
+            machine_.seedKey(RegRoot::LocalMachine, walk::kControlSet001PrintersKey + printer);
+            machine_.seedKey(RegRoot::LocalMachine, walk::kCurrentControlSetPrintersKey + printer);
             if (r.chance(50))
-                machine_.seedDword(RegRoot::LocalMachine, HardwareProfilePrintersKey + printer, "PrinterOnLine", 1);
+                machine_.seedDword(RegRoot::LocalMachine, walk::kOnlineKey + printer, "PrinterOnLine", 1);
         }
         if (r.chance(15)) machine_.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
         seededPrinters_ = machine_.printers().size();

@@ -17,6 +17,17 @@
 
 namespace kelp::walk {
 
+// The registry keys the wizard touches, spelled out here rather than taken
+// from the product, so that a wrong character there fails a check.
+constexpr const char* kDeviceKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr const char* kSerialDeviceKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr const char* kPrintersKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
+constexpr const char* kControlSet001PrintersKey = "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
+constexpr const char* kCurrentControlSetPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+constexpr const char* kOnlineKey =
+    "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control\\Print\\Printers\\";
+
 // The port page's category labels, which are never port names.
 inline bool IsCategoryLabel(const std::string& text) {
     for (const char* label : {"COM", "USB", "网络端口", "Serial Port", "Ethernet Ports"})
@@ -32,10 +43,10 @@ inline bool KeyIs(const std::string& keyArg, const char* path) {
 // The value writes of the installation: the default printer and the COM
 // port's settings (regOpenKey args: root, path; regSetString args: key, ...).
 inline bool IsInstallKeyOpen(const PlatformCall& c) {
-    return c.op == "regOpenKey" && (c.args[1] == DefaultPrinterKey || c.args[1] == PortSettingsKey);
+    return c.op == "regOpenKey" && (c.args[1] == kDeviceKey || c.args[1] == kPortsKey);
 }
 inline bool IsInstallKeyWrite(const PlatformCall& c) {
-    return c.op == "regSetString" && (KeyIs(c.args[0], DefaultPrinterKey) || KeyIs(c.args[0], PortSettingsKey));
+    return c.op == "regSetString" && (KeyIs(c.args[0], kDeviceKey) || KeyIs(c.args[0], kPortsKey));
 }
 
 // The platform operations that only an installation may use.
@@ -78,8 +89,8 @@ inline std::vector<Pass> FindPasses(const std::vector<PlatformCall>& calls, std:
         for (std::size_t i = pass.begin; i < pass.end; ++i) {
             const PlatformCall& c = calls[i];
             const WinError e = c.result;
-            const bool device = (c.op == "regOpenKey" && c.args[1] == DefaultPrinterKey) ||
-                                (c.op == "regSetString" && KeyIs(c.args[0], DefaultPrinterKey));
+            const bool device = (c.op == "regOpenKey" && c.args[1] == kDeviceKey) ||
+                                (c.op == "regSetString" && KeyIs(c.args[0], kDeviceKey));
             if (c.op == "enumPrinters" && e == 0) listed = true;
             if (c.op == "addPrinter") {
                 added = true;
