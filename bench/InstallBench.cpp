@@ -126,6 +126,23 @@ public:
     std::string errorText(kelp::WinError error, int englishFlag) override {
         return inner_.errorText(error, englishFlag);
     }
+    kelp::WinError deletePrinter(const std::string& name) override { return inner_.deletePrinter(name); }
+    kelp::WinError deletePrinterDriver(const std::string& environment, const std::string& name, bool deleteUnusedFiles) override { return inner_.deletePrinterDriver(environment, name, deleteUnusedFiles); }
+    kelp::Result<std::vector<kelp::DriverInfo3>> enumPrinterDrivers(const std::string& environment) override { return inner_.enumPrinterDrivers(environment); }
+    kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
+    kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
+    kelp::WinError startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
+    kelp::WinError writePrinter(kelp::PrinterHandle printer, const std::string& bytes) override { return inner_.writePrinter(printer, bytes); }
+    kelp::WinError endRawDocument(kelp::PrinterHandle printer) override { return inner_.endRawDocument(printer); }
+    kelp::WinError appendFile(const std::string& path, const std::string& bytes) override { return inner_.appendFile(path, bytes); }
+    std::string tempDirectory() override { return inner_.tempDirectory(); }
+    std::string moduleDirectory() override { return inner_.moduleDirectory(); }
+    std::string localTime() override { return inner_.localTime(); }
+    std::string userName() override { return inner_.userName(); }
+    kelp::Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override { return inner_.acquireNamedMutex(name); }
+    void releaseNamedMutex(std::uintptr_t mutex) override { inner_.releaseNamedMutex(mutex); }
+    bool consoleWrite(const std::string& text) override { return inner_.consoleWrite(text); }
+    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override { inner_.messageBoxWithoutWindow(title, text); }
 
 private:
     kelp::Platform& inner_;

@@ -129,7 +129,8 @@ bool DriverInstaller::stageFiles(Pass& pass) {
     for (const auto& step : kCopySteps) {
         const std::string name =
             step.fileName ? step.fileName : (step.library ? pass.files.library : pass.files.description);
-        const std::string source = std::string(step.modelFile ? ModelFileFolder : pass.profile.commonFolder) + "\\" + name;
+        std::string source = std::string(step.modelFile ? ModelFileFolder : pass.profile.commonFolder) + "\\" + name;
+        if (!packageRoot_.empty()) source = packageRoot_ + "\\" + source;
         const std::string destination = pass.directory + "\\" + name;
         WinError error = winerr::FilenameExcedRange;
         if (Utf16Length(destination) <= MaxDriverPathLength) error = platform_.copyFile(source, destination, false);

@@ -106,6 +106,10 @@ public:
     // registry error, which the user sees when the write fails).
     DriverInstaller(Platform& platform, ProgressSink progress, MessageSink message);
 
+    // The driver package's folder, which the copies' sources are relative
+    // to; empty (the default) is the current directory.
+    void setPackageRoot(std::string root) { packageRoot_ = std::move(root); }
+
     // One pass: staging, then registration. port is the printer's port.
     InstallReport InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
                                 const std::string& port);
@@ -129,6 +133,7 @@ private:
     Platform& platform_;
     ProgressSink progress_;
     MessageSink message_;
+    std::string packageRoot_;
 };
 
 }  // namespace kelp

@@ -34,6 +34,7 @@ constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
 constexpr WinError InvalidEnvironment = 1805;
+constexpr WinError InstallAlreadyRunning = 1618;
 }  // namespace winerr
 
 template <class T>
@@ -164,6 +165,44 @@ public:
     // Simplified Chinese), otherwise in the system's; no line breaks at the
     // end. Empty when the system has no text for the code.
     virtual std::string errorText(WinError error, int englishFlag) = 0;
+
+    // ---- Removal, test printing and the command line's own needs ----------
+    // DeletePrinter on the printer of that name (opened with full access).
+    virtual WinError deletePrinter(const std::string& name) = 0;
+    // DeletePrinterDriverExW with DPD_DELETE_UNUSED_FILES when
+    // deleteUnusedFiles, else plain DeletePrinterDriverW (files stay).
+    virtual WinError deletePrinterDriver(const std::string& environment, const std::string& name,
+                                         bool deleteUnusedFiles) = 0;
+    // The drivers of an environment as DRIVER_INFO_3 records, the files as
+    // the spooler reports them (full paths).
+    virtual Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) = 0;
+    virtual WinError deleteFile(const std::string& path) = 0;
+    // A RAW job: openPrinter, startRawDocument (StartDocPrinter with the
+    // datatype "RAW", then StartPagePrinter), writePrinter, endRawDocument
+    // (EndPagePrinter, EndDocPrinter); closePrinter closes the handle.
+    virtual Result<PrinterHandle> openPrinter(const std::string& name) = 0;
+    virtual WinError startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
+    virtual WinError writePrinter(PrinterHandle printer, const std::string& bytes) = 0;
+    virtual WinError endRawDocument(PrinterHandle printer) = 0;
+    // Appends bytes to a file, creating it; the folder must exist.
+    virtual WinError appendFile(const std::string& path, const std::string& bytes) = 0;
+    // The user's temporary folder and the folder of Kelp.exe, without a
+    // trailing backslash; empty when the system does not tell.
+    virtual std::string tempDirectory() = 0;
+    virtual std::string moduleDirectory() = 0;
+    // Local time as "YYYY-MM-DD hh:mm:ss"; the account the process runs as.
+    virtual std::string localTime() = 0;
+    virtual std::string userName() = 0;
+    // A system-wide named mutex, taken without waiting: the handle, or
+    // InstallAlreadyRunning when another process holds it. One abandoned by
+    // a process that ended is taken.
+    virtual Result<std::uintptr_t> acquireNamedMutex(const std::string& name) = 0;
+    virtual void releaseNamedMutex(std::uintptr_t mutex) = 0;
+    // Writes text to the console of the process that started this one;
+    // false, and nothing written, when there is none.
+    virtual bool consoleWrite(const std::string& text) = 0;
+    // A message box with no owner window.
+    virtual void messageBoxWithoutWindow(const std::string& title, const std::string& text) = 0;
 };
 
 }  // namespace kelp

@@ -154,7 +154,9 @@ const std::set<std::string>& failableOps() {
         "printerDriverDirectory",         "addPrinterDriver", "addPrinter",   "closePrinter",
         "regOpenKey",    "regCreateKey",  "regSetString",   "regSetDword",    "regQueryValue",
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
-        "copyFile"};
+        "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
+        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "appendFile",
+        "acquireNamedMutex"};
     return ops;
 }
 
@@ -830,6 +832,207 @@ std::string FakePlatform::errorText(WinError error, int englishFlag) {
         if (text.error == error) return englishFlag == 1 ? text.english : text.chinese;
     }
     return {};
+}
+
+// ---- Removal, test printing, command line ----------------------------------
+
+std::string FakePlatform::fold_(const std::string& text) { return fold(text); }
+
+WinError FakePlatform::deletePrinter(const std::string& name) {
+    if (WinError e = begin("deletePrinter", {name})) return e;
+    const auto found = std::find_if(printers_.begin(), printers_.end(),
+                                    [&](const PrinterInfo2& p) { return sameName(p.printerName, name); });
+    if (found == printers_.end()) return finish(winerr::InvalidPrinterName);
+    printers_.erase(found);
+    return winerr::Success;
+}
+
+namespace {
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The base names of every file a driver record names, dependent files included.
+std::vector<std::string> driverFileNames(const DriverInfo3& d) {
+    std::vector<std::string> names;
+    for (const std::string* path : {&d.driverPath, &d.dataFile, &d.configFile, &d.helpFile}) {
+        if (!path->empty()) names.push_back(baseName(*path));
+    }
+    std::size_t start = 0;
+    while (start < d.dependentFiles.size()) {
+        const std::size_t end = d.dependentFiles.find('\0', start);
+        const std::string item = d.dependentFiles.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (item.empty()) break;
+        names.push_back(baseName(item));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
+WinError FakePlatform::deletePrinterDriver(const std::string& environment, const std::string& name,
+                                           bool deleteUnusedFiles) {
+    if (WinError e = begin("deletePrinterDriver", {environment, name, deleteUnusedFiles ? "true" : "false"})) return e;
+    const std::string env = fold(environment);
+    if (driverDirectories_.count(env) == 0) return finish(winerr::InvalidEnvironment);
+    if (deleteUnusedFiles && !deleteUnusedSupported_) return finish(winerr::InvalidParameter);
+    auto& list = drivers_[env];
+    const auto found =
+        std::find_if(list.begin(), list.end(), [&](const DriverInfo3& d) { return sameName(d.name, name); });
+    if (found == list.end()) return finish(winerr::UnknownPrinterDriver);
+    if (fold(printerEnvironment()) == env &&
+        std::any_of(printers_.begin(), printers_.end(), [&](const PrinterInfo2& p) { return sameName(p.driverName, name); }))
+        return finish(3001);  // ERROR_PRINTER_DRIVER_IN_USE
+    const DriverInfo3 removed = *found;
+    list.erase(found);
+    if (deleteUnusedFiles) {
+        std::set<std::string> used;
+        for (const auto& other : list) {
+            for (const auto& file : driverFileNames(other)) used.insert(fold(file));
+        }
+        for (const auto& file : driverFileNames(removed)) {
+            if (used.count(fold(file)) != 0) continue;
+            if (const auto resolved = resolve(driverDirectories_[env] + "\\" + file)) files_.erase(resolved->key);
+        }
+    }
+    return winerr::Success;
+}
+
+Result<std::vector<DriverInfo3>> FakePlatform::enumPrinterDrivers(const std::string& environment) {
+    if (WinError e = begin("enumPrinterDrivers", {environment})) return {{}, e};
+    if (driverDirectories_.count(fold(environment)) == 0) return {{}, finish(winerr::InvalidEnvironment)};
+    return {drivers(environment), winerr::Success};
+}
+
+WinError FakePlatform::deleteFile(const std::string& path) {
+    if (WinError e = begin("deleteFile", {path})) return e;
+    const auto resolved = resolve(path);
+    if (!resolved) return finish(winerr::PathNotFound);
+    if (files_.erase(resolved->key) == 0) return finish(missingFileError(*resolved));
+    return winerr::Success;
+}
+
+Result<PrinterHandle> FakePlatform::openPrinter(const std::string& name) {
+    if (WinError e = begin("openPrinter", {name})) return {0, e};
+    const auto printer = findPrinter(name);
+    if (!printer) return {0, finish(winerr::InvalidPrinterName)};
+    const PrinterHandle handle = nextPrinter_++;
+    openPrinters_[handle] = printer->printerName;
+    jobs_[handle] = std::nullopt;
+    return {handle, winerr::Success};
+}
+
+WinError FakePlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("startRawDocument", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                                documentName}))
+        return e;
+    const auto job = jobs_.find(printer);
+    if (job == jobs_.end() || open == openPrinters_.end() || job->second) return finish(winerr::InvalidHandle);
+    job->second = OpenJob{documentName, {}};
+    return winerr::Success;
+}
+
+WinError FakePlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("writePrinter", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                            std::to_string(bytes.size())}))
+        return e;
+    const auto job = jobs_.find(printer);
+    if (job == jobs_.end() || open == openPrinters_.end() || !job->second) return finish(winerr::InvalidHandle);
+    job->second->bytes += bytes;
+    return winerr::Success;
+}
+
+WinError FakePlatform::endRawDocument(PrinterHandle printer) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("endRawDocument", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second}))
+        return e;
+    const auto job = jobs_.find(printer);
+    if (job == jobs_.end() || open == openPrinters_.end() || !job->second) return finish(winerr::InvalidHandle);
+    rawJobs_.push_back({open->second, job->second->document, job->second->bytes});
+    if (const auto target = findPrinter(open->second); target && target->portName.find(":\\") != std::string::npos) {
+        const std::string before = fileContents(target->portName).value_or("");
+        writeFile(target->portName, before + job->second->bytes);
+    }
+    job->second.reset();
+    return winerr::Success;
+}
+
+WinError FakePlatform::appendFile(const std::string& path, const std::string& bytes) {
+    if (WinError e = begin("appendFile", {path, std::to_string(bytes.size())})) return e;
+    const auto resolved = resolve(path);
+    if (!resolved || resolved->parentKey.empty()) return finish(winerr::PathNotFound);
+    if (directories_.count(resolved->parentKey) == 0) return finish(winerr::PathNotFound);
+    if (directories_.count(resolved->key) != 0) return finish(winerr::AccessDenied);
+    auto& entry = files_[resolved->key];
+    if (entry.path.empty()) entry.path = resolved->full;
+    entry.contents += bytes;
+    return winerr::Success;
+}
+
+void FakePlatform::setTempDirectory(const std::string& folder) {
+    tempDirectory_ = folder;
+    makeDirectory(folder);
+}
+
+std::string FakePlatform::tempDirectory() {
+    begin("tempDirectory", {});
+    if (tempDirectory_.empty()) setTempDirectory("C:\\users\\kelp\\Temp");
+    return tempDirectory_;
+}
+
+std::string FakePlatform::moduleDirectory() {
+    begin("moduleDirectory", {});
+    return moduleDirectory_;
+}
+
+std::string FakePlatform::localTime() {
+    begin("localTime", {});
+    return localTime_;
+}
+
+std::string FakePlatform::userName() {
+    begin("userName", {});
+    return userName_;
+}
+
+Result<std::uintptr_t> FakePlatform::acquireNamedMutex(const std::string& name) {
+    if (WinError e = begin("acquireNamedMutex", {name})) return {0, e};
+    const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
+                                      [&](const auto& held) { return sameName(held.second, name); });
+    if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {0, finish(winerr::InstallAlreadyRunning)};
+    const std::uintptr_t handle = nextMutex_++;
+    heldMutexes_[handle] = name;
+    return {handle, winerr::Success};
+}
+
+void FakePlatform::releaseNamedMutex(std::uintptr_t mutex) {
+    const auto held = heldMutexes_.find(mutex);
+    begin("releaseNamedMutex", {held == heldMutexes_.end() ? "#" + std::to_string(mutex) : held->second});
+    if (held != heldMutexes_.end()) heldMutexes_.erase(held);
+}
+
+std::vector<std::string> FakePlatform::heldMutexes() const {
+    std::vector<std::string> names;
+    for (const auto& [handle, name] : heldMutexes_) names.push_back(name);
+    return names;
+}
+
+bool FakePlatform::consoleWrite(const std::string& text) {
+    begin("consoleWrite", {text});
+    if (!hasConsole_) return false;
+    consoleText_ += text;
+    return true;
+}
+
+void FakePlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
+    begin("messageBoxWithoutWindow", {title, text});
+    windowlessBoxes_.emplace_back(title, text);
 }
 
 }  // namespace kelp

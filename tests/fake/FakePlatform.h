@@ -111,6 +111,24 @@ public:
     // A pure query, not recorded: the texts of a few codes, as a Windows
     // with both languages gives them; empty for any other code.
     std::string errorText(WinError error, int englishFlag) override;
+    WinError deletePrinter(const std::string& name) override;
+    WinError deletePrinterDriver(const std::string& environment, const std::string& name,
+                                 bool deleteUnusedFiles) override;
+    Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
+    WinError deleteFile(const std::string& path) override;
+    Result<PrinterHandle> openPrinter(const std::string& name) override;
+    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
+    WinError endRawDocument(PrinterHandle printer) override;
+    WinError appendFile(const std::string& path, const std::string& bytes) override;
+    std::string tempDirectory() override;
+    std::string moduleDirectory() override;
+    std::string localTime() override;
+    std::string userName() override;
+    Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override;
+    void releaseNamedMutex(std::uintptr_t mutex) override;
+    bool consoleWrite(const std::string& text) override;
+    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }
@@ -258,6 +276,46 @@ public:
     // Everything written to the debugger output, concatenated.
     const std::string& debugText() const { return debugText_; }
 
+    // ---- Removal, test printing, command line -------------------------------
+    // Recorded args: deletePrinter name; deletePrinterDriver environment,
+    // name, "true"/"false"; enumPrinterDrivers environment; deleteFile path;
+    // openPrinter name; startRawDocument / writePrinter / endRawDocument the
+    // printer's name ("#<n>" for an unknown handle), plus the document name
+    // or the bytes' count; appendFile path, byte count; acquireNamedMutex
+    // name; releaseNamedMutex name; consoleWrite text;
+    // messageBoxWithoutWindow title, text; tempDirectory, moduleDirectory,
+    // localTime, userName: none.
+    //
+    // deletePrinterDriver refuses a driver a printer uses (3001,
+    // ERROR_PRINTER_DRIVER_IN_USE) and an unknown one (UnknownPrinterDriver).
+    // With deleteUnusedFiles it answers InvalidParameter, as Wine 8 does,
+    // unless told the system supports it; then it also deletes the driver's
+    // files (by base name, in the environment's driver directory and at the
+    // paths recorded) that no other driver of the environment names.
+    void setDeleteUnusedFilesSupported(bool supported) { deleteUnusedSupported_ = supported; }
+    // A finished RAW job: the printer, the document name and its bytes. A
+    // printer whose port is a file path (it holds ":\") also appends the
+    // bytes to that file when the job ends.
+    struct RawJob {
+        std::string printer;
+        std::string document;
+        std::string bytes;
+    };
+    const std::vector<RawJob>& rawJobs() const { return rawJobs_; }
+    void setTempDirectory(const std::string& folder);  // default C:\users\kelp\Temp, created
+    void setModuleDirectory(const std::string& folder) { moduleDirectory_ = folder; }  // default C:\Kelp
+    void setLocalTime(const std::string& time) { localTime_ = time; }  // default 2026-12-07 10:15:20
+    void setUserName(const std::string& name) { userName_ = name; }    // default kelp
+    // Another process holds the named mutex.
+    void holdMutexElsewhere(const std::string& name) { mutexesElsewhere_.insert(fold_(name)); }
+    // Names of mutexes this process holds now.
+    std::vector<std::string> heldMutexes() const;
+    // Whether the process was started from a console (default: yes).
+    void setConsole(bool present) { hasConsole_ = present; }
+    const std::string& consoleText() const { return consoleText_; }
+    // Title and text of each message box shown without a window.
+    const std::vector<std::pair<std::string, std::string>>& windowlessBoxes() const { return windowlessBoxes_; }
+
 private:
     struct RegNode;
     struct OpenKey {
@@ -339,6 +397,25 @@ private:
     std::optional<int> wow64_ = 0;
     std::uint64_t totalSleepMs_ = 0;
     std::string debugText_;
+
+    static std::string fold_(const std::string& text);
+    bool deleteUnusedSupported_ = false;
+    struct OpenJob {
+        std::string document;
+        std::string bytes;
+    };
+    std::map<PrinterHandle, std::optional<OpenJob>> jobs_;  // openPrinter handles
+    std::vector<RawJob> rawJobs_;
+    std::string tempDirectory_;
+    std::string moduleDirectory_ = "C:\\Kelp";
+    std::string localTime_ = "2026-12-07 10:15:20";
+    std::string userName_ = "kelp";
+    std::set<std::string> mutexesElsewhere_;
+    std::map<std::uintptr_t, std::string> heldMutexes_;
+    std::uintptr_t nextMutex_ = 0x900;
+    bool hasConsole_ = true;
+    std::string consoleText_;
+    std::vector<std::pair<std::string, std::string>> windowlessBoxes_;
 };
 
 }  // namespace kelp

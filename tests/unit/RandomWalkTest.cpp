@@ -164,6 +164,74 @@ public:
         m_.debugOutput(text);
     }
     std::string errorText(WinError error, int englishFlag) override { return m_.errorText(error, englishFlag); }
+    WinError deletePrinter(const std::string& name) override {
+        see("deletePrinter");
+        return m_.deletePrinter(name);
+    }
+    WinError deletePrinterDriver(const std::string& environment, const std::string& name, bool deleteUnusedFiles) override {
+        see("deletePrinterDriver");
+        return m_.deletePrinterDriver(environment, name, deleteUnusedFiles);
+    }
+    Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override {
+        see("enumPrinterDrivers");
+        return m_.enumPrinterDrivers(environment);
+    }
+    WinError deleteFile(const std::string& path) override {
+        see("deleteFile");
+        return m_.deleteFile(path);
+    }
+    Result<PrinterHandle> openPrinter(const std::string& name) override {
+        see("openPrinter");
+        return m_.openPrinter(name);
+    }
+    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override {
+        see("startRawDocument");
+        return m_.startRawDocument(printer, documentName);
+    }
+    WinError writePrinter(PrinterHandle printer, const std::string& bytes) override {
+        see("writePrinter");
+        return m_.writePrinter(printer, bytes);
+    }
+    WinError endRawDocument(PrinterHandle printer) override {
+        see("endRawDocument");
+        return m_.endRawDocument(printer);
+    }
+    WinError appendFile(const std::string& path, const std::string& bytes) override {
+        see("appendFile");
+        return m_.appendFile(path, bytes);
+    }
+    std::string tempDirectory() override {
+        see("tempDirectory");
+        return m_.tempDirectory();
+    }
+    std::string moduleDirectory() override {
+        see("moduleDirectory");
+        return m_.moduleDirectory();
+    }
+    std::string localTime() override {
+        see("localTime");
+        return m_.localTime();
+    }
+    std::string userName() override {
+        see("userName");
+        return m_.userName();
+    }
+    Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override {
+        see("acquireNamedMutex");
+        return m_.acquireNamedMutex(name);
+    }
+    void releaseNamedMutex(std::uintptr_t mutex) override {
+        see("releaseNamedMutex");
+        m_.releaseNamedMutex(mutex);
+    }
+    bool consoleWrite(const std::string& text) override {
+        see("consoleWrite");
+        return m_.consoleWrite(text);
+    }
+    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override {
+        see("messageBoxWithoutWindow");
+        m_.messageBoxWithoutWindow(title, text);
+    }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }

@@ -1,0 +1,158 @@
+#include "cli/CommandLine.h"
+
+#include <cctype>
+#include <set>
+
+#include "install/ModelCatalogue.h"
+
+namespace kelp {
+
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+struct Switch {
+    std::string name;  // lower case, without the leading '/' or '-'
+    std::optional<std::string> value;
+};
+
+std::optional<Switch> SplitSwitch(const std::string& argument) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
+    const std::size_t separator = argument.find_first_of(":=", 1);
+    Switch result;
+    result.name = Lower(argument.substr(1, separator == std::string::npos ? std::string::npos : separator - 1));
+    if (separator != std::string::npos) result.value = argument.substr(separator + 1);
+    return result;
+}
+
+struct SwitchRule {
+    const char* name;
+    bool takesValue;
+    // The actions that accept it (bit per CliAction).
+    unsigned actions;
+};
+
+constexpr unsigned Bit(CliAction action) { return 1u << static_cast<unsigned>(action); }
+constexpr unsigned kInstall = Bit(CliAction::Install);
+constexpr unsigned kChanging = Bit(CliAction::Install) | Bit(CliAction::Uninstall) | Bit(CliAction::TestPrint);
+
+constexpr SwitchRule kOptions[] = {
+    {"model", true, kChanging},
+    {"lang", true, kInstall},
+    {"port", true, kInstall},
+    {"default", false, kInstall},
+    {"log", true, kChanging | Bit(CliAction::List)},
+    {"quiet", false, kChanging},
+};
+
+struct ActionName {
+    const char* name;
+    CliAction action;
+};
+constexpr ActionName kActions[] = {
+    {"?", CliAction::Usage},
+    {"install", CliAction::Install},
+    {"uninstall", CliAction::Uninstall},
+    {"testprint", CliAction::TestPrint},
+    {"list", CliAction::List},
+};
+
+const char* ActionText(CliAction action) {
+    for (const auto& entry : kActions) {
+        if (entry.action == action) return entry.name;
+    }
+    return "?";
+}
+
+CliParse Refuse(CliParse parse, std::string reason) {
+    parse.command.reset();
+    parse.reason = std::move(reason);
+    return parse;
+}
+
+}  // namespace
+
+CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
+    CliParse parse;
+    // First the switches that say how to report, so a wrong line is still
+    // reported as asked.
+    for (const auto& argument : arguments) {
+        const auto item = SplitSwitch(argument);
+        if (!item) continue;
+        if (item->name == "quiet") parse.quiet = true;
+        if (item->name == "log" && item->value) parse.logPath = *item->value;
+        if (item->name == "lang" && item->value) {
+            const std::string lang = Lower(*item->value);
+            if (lang == "en") parse.englishFlag = 1;
+            if (lang == "zh") parse.englishFlag = 0;
+        }
+    }
+
+    std::optional<CliAction> action;
+    std::vector<Switch> options;
+    std::set<std::string> seen;
+    for (const auto& argument : arguments) {
+        const auto item = SplitSwitch(argument);
+        if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"");
+        if (!seen.insert(item->name).second) return Refuse(parse, "switch /" + item->name + " given twice");
+        bool isAction = false;
+        for (const auto& entry : kActions) {
+            if (item->name != entry.name) continue;
+            if (item->value) return Refuse(parse, "/" + item->name + " takes no value");
+            if (action) return Refuse(parse, "more than one action");
+            action = entry.action;
+            isAction = true;
+        }
+        if (!isAction) options.push_back(*item);
+    }
+    if (action == CliAction::Usage) {
+        CliCommand usage;
+        parse.command = usage;
+        return parse;
+    }
+    if (!action) return Refuse(parse, "no action: /install, /uninstall, /testprint or /list");
+
+    CliCommand command;
+    command.action = *action;
+    const unsigned bit = Bit(*action);
+    for (const auto& option : options) {
+        const SwitchRule* rule = nullptr;
+        for (const auto& entry : kOptions) {
+            if (option.name == entry.name) rule = &entry;
+        }
+        if (!rule) return Refuse(parse, "unknown switch /" + option.name);
+        if (!(rule->actions & bit))
+            return Refuse(parse, "/" + option.name + " does not go with /" + ActionText(*action));
+        if (rule->takesValue && (!option.value || option.value->empty()))
+            return Refuse(parse, "/" + option.name + " needs a value");
+        if (!rule->takesValue && option.value) return Refuse(parse, "/" + option.name + " takes no value");
+
+        const std::string& value = option.value ? *option.value : std::string();
+        if (option.name == "model") {
+            const auto rows = ModelCatalogue::rows();
+            for (std::size_t row = 0; row < rows.size(); ++row) {
+                if (Lower(rows[row].displayName) == Lower(value)) command.modelRow = static_cast<int>(row);
+            }
+            if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"");
+        } else if (option.name == "lang") {
+            if (!parse.englishFlag) return Refuse(parse, "/lang must be zh or en");
+            command.englishFlag = parse.englishFlag;
+        } else if (option.name == "port") {
+            if (Lower(value) != "auto") command.port = value;
+        } else if (option.name == "default") {
+            command.defaultPrinter = true;
+        } else if (option.name == "log") {
+            command.logPath = value;
+        } else if (option.name == "quiet") {
+            command.quiet = true;
+        }
+    }
+    if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing");
+    parse.command = command;
+    return parse;
+}
+
+}  // namespace kelp

@@ -1,0 +1,44 @@
+// The command line of an unattended run:
+//
+//   Kelp.exe /?
+//   Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]
+//   Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]
+//   Kelp.exe /testprint /model:<model> [/log:<file>] [/quiet]
+//   Kelp.exe /list      [/log:<file>]
+//
+// Switches are case-insensitive, start with '/' or '-', and take a value
+// after ':' or '='. The arguments arrive split as CommandLineToArgvW splits
+// them, quotes already removed. Parsing looks at nothing but the arguments.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelp {
+
+enum class CliAction { Usage, Install, Uninstall, TestPrint, List };
+
+struct CliCommand {
+    CliAction action = CliAction::Usage;
+    int modelRow = -1;                 // the catalogue row of /model
+    std::optional<int> englishFlag;    // /lang: 1 en, 0 zh; nothing when not given
+    std::optional<std::string> port;   // /port:<name>; nothing for auto
+    bool defaultPrinter = false;
+    bool quiet = false;
+    std::string logPath;               // empty: the default log
+};
+
+struct CliParse {
+    std::optional<CliCommand> command;  // nothing: the command line is wrong
+    std::string reason;                 // why, in English
+    // What could be read of the switches even when the line is wrong, so
+    // that the refusal is logged and shown as asked.
+    bool quiet = false;
+    std::string logPath;
+    std::optional<int> englishFlag;
+};
+
+CliParse ParseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace kelp

@@ -1,0 +1,428 @@
+#include "cli/CommandLineRun.h"
+
+#include <cctype>
+#include <set>
+
+#include "cli/CommandLine.h"
+#include "cli/TestReceipt.h"
+#include "install/AutomaticPort.h"
+#include "install/DriverInstaller.h"
+#include "install/ModelCatalogue.h"
+#include "install/PortInventory.h"
+#include "install/RunLog.h"
+
+namespace kelp {
+
+namespace {
+
+struct Bilingual {
+    const char* chinese;
+    const char* english;
+    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
+};
+
+constexpr Bilingual kUsage = {
+    "用法：\r\n"
+    "  Kelp.exe                          安装向导\r\n"
+    "  Kelp.exe /?                       本说明\r\n"
+    "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<型号> [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /list      [/log:<文件>]\r\n"
+    "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
+    "Usage:\r\n"
+    "  Kelp.exe                          the setup wizard\r\n"
+    "  Kelp.exe /?                       this text\r\n"
+    "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<model> [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /list      [/log:<file>]\r\n"
+    "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
+constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
+constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
+                                       "Another Kelp installation, removal or test receipt is running; nothing was changed."};
+constexpr Bilingual kInstalledOn = {"已安装打印机 %s，端口 %p。", "The printer %s is installed on %p."};
+constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
+constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
+constexpr Bilingual kRemoved = {"已删除打印机 %s 及其驱动。", "The printer %s and its driver were removed."};
+constexpr Bilingual kNotInstalled = {"%s 未安装，无需删除。", "%s is not installed: nothing to remove."};
+constexpr Bilingual kNoPrinter = {"打印机 %s 不存在。", "There is no printer %s."};
+constexpr Bilingual kReceiptSent = {"测试小票已发送到 %s（%p）。", "A test receipt was sent to %s (%p)."};
+constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
+constexpr Bilingual kLogIs = {"日志：", "Log: "};
+
+std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
+    std::string text;
+    for (const char* c = pattern; *c; ++c) {
+        if (c[0] == '%' && c[1] == 's') {
+            text += name;
+            ++c;
+        } else if (c[0] == '%' && c[1] == 'p') {
+            text += port;
+            ++c;
+        } else {
+            text += *c;
+        }
+    }
+    return text;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Every file a driver record names: the four paths and the dependent files.
+std::vector<std::string> DriverFiles(const DriverInfo3& driver) {
+    std::vector<std::string> files;
+    for (const std::string* path : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile}) {
+        if (!path->empty()) files.push_back(*path);
+    }
+    std::size_t start = 0;
+    while (start < driver.dependentFiles.size()) {
+        const std::size_t end = driver.dependentFiles.find('\0', start);
+        std::string item = driver.dependentFiles.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (item.empty()) break;
+        files.push_back(std::move(item));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return files;
+}
+
+// The kind of a port as the port classification sees it.
+const char* PortKind(const PortRecord& port) {
+    const auto starts = [&](const char* prefix) { return port.name.rfind(prefix, 0) == 0; };
+    if (starts("USB")) return "USB";
+    if (IsTcpIpPortDescription(port.description)) return "TCP/IP";
+    if (starts("LPT")) return "LPT";
+    if (starts("COM")) return "COM";
+    if (starts("FILE")) return "FILE";
+    return "other";
+}
+
+const char* ActionName(CliAction action) {
+    switch (action) {
+        case CliAction::Usage: return "usage";
+        case CliAction::Install: return "install";
+        case CliAction::Uninstall: return "uninstall";
+        case CliAction::TestPrint: return "testprint";
+        case CliAction::List: return "list";
+    }
+    return "?";
+}
+
+class CommandLineRun {
+public:
+    CommandLineRun(Platform& machine, RunLog& log, const CliCommand& command, int englishFlag)
+        : machine_(machine), platform_(machine, log, englishFlag), log_(log), command_(command),
+          englishFlag_(englishFlag) {}
+
+    int run();
+
+private:
+    int install(const ModelRow& model);
+    int uninstall(const ModelRow& model);
+    int testPrint(const ModelRow& model);
+    int list();
+    int failed();
+    bool forgetDefaultPrinter(const std::string& printerName);
+    bool deleteDriverFiles(const char* environment, const DriverInfo3& driver,
+                           const std::set<std::string>& usedElsewhere);
+    // A line for the log, and the console when the log echoes to it.
+    void say(const std::string& text);
+
+    Platform& machine_;
+    LoggingPlatform platform_;
+    RunLog& log_;
+    const CliCommand& command_;
+    int englishFlag_;
+    std::string namedPort_;  // the spooler's spelling of /port:<name>
+};
+
+void CommandLineRun::say(const std::string& text) { log_.line(text); }
+
+int CommandLineRun::failed() {
+    say(std::string(kFailed.in(englishFlag_)) + log_.path());
+    return exitcode::InstallFailure;
+}
+
+int CommandLineRun::run() {
+    if (command_.action == CliAction::List) return list();
+    const ModelRow* model = ModelCatalogue::row(command_.modelRow);
+    if (!model) return exitcode::InvalidCommandLine;  // the parser answers only known rows
+
+    // A port named on the command line must be one of the spooler's; it is
+    // looked for before anything is taken or changed.
+    if (command_.action == CliAction::Install && command_.port) {
+        const auto ports = platform_.enumPorts();
+        if (!ports.ok()) return failed();
+        for (const auto& record : ports.value) {
+            if (SameName(record.name, *command_.port)) namedPort_ = record.name;
+        }
+        if (namedPort_.empty()) {
+            say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
+            return exitcode::InvalidCommandLine;
+        }
+    }
+
+    const auto mutex = platform_.acquireNamedMutex(InstallationMutexName);
+    if (mutex.error == winerr::InstallAlreadyRunning) {
+        say(kAlreadyRunning.in(englishFlag_));
+        return exitcode::AlreadyRunning;
+    }
+    if (!mutex.ok()) return failed();
+    int code = exitcode::InstallFailure;
+    switch (command_.action) {
+        case CliAction::Install: code = install(*model); break;
+        case CliAction::Uninstall: code = uninstall(*model); break;
+        case CliAction::TestPrint: code = testPrint(*model); break;
+        default: break;
+    }
+    platform_.releaseNamedMutex(mutex.value);
+    return code;
+}
+
+// The wizard's installation pass for the command line's choices; the port
+// named on the command line must be one of the spooler's, else nothing is
+// done.
+int CommandLineRun::install(const ModelRow& model) {
+    const std::string name = model.displayName;
+    std::string port = namedPort_;
+    if (!command_.port) {
+        PortInventory inventory;
+        int row = inventory.classifyPorts(platform_);
+        if (row >= CategoryListRows) row = UsbCategoryRow;
+        port = ChooseAutomaticPort(platform_, inventory, row, name, true, [](int) {});
+        if (port.empty()) {
+            say(kNoAutomaticPort.in(englishFlag_));
+            return failed();
+        }
+    }
+
+    PrinterChoices choices;
+    choices.englishFlag = englishFlag_;
+    choices.modelRow = command_.modelRow;
+    choices.defaultPrinter = command_.defaultPrinter;
+    DriverInstaller installer(platform_, [](int) {}, [this](const std::string& text) { log_.line(text); });
+    installer.setPackageRoot(machine_.moduleDirectory());
+    const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
+    const std::string described = DescribeInstallReport(report, name, englishFlag_);
+    if (!described.empty()) say(described);
+    if (!report.succeeded()) return failed();
+    const auto printer = FindPrinter(platform_, name);
+    say(Fill(kInstalledOn.in(englishFlag_), name, printer ? printer->port : port));
+    return exitcode::Success;
+}
+
+// Removes the printer, then the driver, then the driver's files that no
+// other driver of the environment names. The spooler removes unused files
+// itself where it can (DPD_DELETE_UNUSED_FILES); where it refuses the option
+// (Wine answers 87) the driver is removed alone and its files afterwards.
+int CommandLineRun::uninstall(const ModelRow& model) {
+    const std::string name = model.displayName;
+    const char* environment = ProfileForThisMachine(platform_).environment;
+    const auto printers = platform_.enumPrinters();
+    const auto drivers = platform_.enumPrinterDrivers(environment);
+    if (!printers.ok() || !drivers.ok()) return failed();
+    std::optional<PrinterRecord> printer;
+    for (const auto& record : printers.value) {
+        if (SameName(record.name, name)) printer = record;
+    }
+    std::optional<DriverInfo3> driver;
+    std::set<std::string> usedElsewhere;
+    for (const auto& record : drivers.value) {
+        if (SameName(record.name, name)) {
+            driver = record;
+            continue;
+        }
+        for (const auto& file : DriverFiles(record)) usedElsewhere.insert(Lower(BaseName(file)));
+    }
+    if (!printer && !driver) {
+        say(Fill(kNotInstalled.in(englishFlag_), name));
+        return exitcode::Success;
+    }
+
+    if (printer) {
+        if (platform_.deletePrinter(printer->name) != winerr::Success) return failed();
+        if (!forgetDefaultPrinter(printer->name)) return failed();
+    }
+    if (driver) {
+        WinError error = platform_.deletePrinterDriver(environment, driver->name, true);
+        if (error == winerr::InvalidParameter) error = platform_.deletePrinterDriver(environment, driver->name, false);
+        if (error != winerr::Success) return failed();
+        if (!deleteDriverFiles(environment, *driver, usedElsewhere)) return failed();
+    }
+    say(Fill(kRemoved.in(englishFlag_), name));
+    return exitcode::Success;
+}
+
+// When the "Device" value names the removed printer, it names another
+// printer afterwards (the first the spooler lists), or nothing when none is
+// left, as Windows does when the default printer goes.
+bool CommandLineRun::forgetDefaultPrinter(const std::string& printerName) {
+    constexpr std::size_t kDeviceBytes = 1024;
+    const auto readKey = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::QueryValue);
+    if (!readKey.ok()) return true;  // no such value: nothing names the printer
+    const auto device = platform_.regQueryValue(readKey.value, "Device", kDeviceBytes);
+    platform_.regCloseKey(readKey.value);
+    if (!device.ok()) return true;
+    const std::string current = device.value.data.substr(0, device.value.data.find('\0'));
+    const std::string prefix = Lower(printerName) + ",";
+    if (Lower(current).rfind(prefix, 0) != 0) return true;
+
+    std::string replacement;
+    const auto printers = platform_.enumPrinters();
+    if (printers.ok() && !printers.value.empty())
+        replacement = printers.value.front().name + ",winspool," + printers.value.front().port;
+    const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::SetValue);
+    if (!key.ok()) return false;
+    const WinError error = platform_.regSetString(key.value, "Device", replacement);
+    platform_.regCloseKey(key.value);
+    return error == winerr::Success;
+}
+
+// Each of the driver's files that no other driver names goes, from where the
+// spooler says it is and from the driver directory the installation copied
+// it to. A file that is gone already is no failure.
+bool CommandLineRun::deleteDriverFiles(const char* environment, const DriverInfo3& driver,
+                                       const std::set<std::string>& usedElsewhere) {
+    const auto directory = platform_.printerDriverDirectory(environment);
+    std::vector<std::string> paths;
+    std::set<std::string> seen;
+    for (const auto& file : DriverFiles(driver)) {
+        const std::string base = BaseName(file);
+        if (usedElsewhere.count(Lower(base)) != 0) continue;
+        std::vector<std::string> candidates;
+        if (file.find(":\\") != std::string::npos || file.rfind("\\\\", 0) == 0) candidates.push_back(file);
+        if (directory.ok() && !directory.value.empty()) candidates.push_back(directory.value + "\\" + base);
+        for (auto& candidate : candidates) {
+            if (seen.insert(Lower(candidate)).second) paths.push_back(candidate);
+        }
+    }
+    bool deleted = true;
+    for (const auto& path : paths) {
+        const WinError error = platform_.deleteFile(path);
+        if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound) deleted = false;
+    }
+    return deleted;
+}
+
+// A RAW job through the spooler: open, start, write, end, close. The text is
+// in the edition of the installed driver (its description file's name ends
+// in "CN.GPD" for the Chinese one), else in the run's language.
+int CommandLineRun::testPrint(const ModelRow& model) {
+    const std::string name = model.displayName;
+    const auto printer = FindPrinter(platform_, name);
+    if (!printer) {
+        say(Fill(kNoPrinter.in(englishFlag_), name));
+        return failed();
+    }
+    int edition = englishFlag_;
+    const auto drivers = platform_.enumPrinterDrivers(ProfileForThisMachine(platform_).environment);
+    for (const auto& driver : drivers.value) {
+        if (!SameName(driver.name, name)) continue;
+        const std::string data = Lower(BaseName(driver.dataFile));
+        edition = data.size() > 6 && data.compare(data.size() - 6, 6, "cn.gpd") == 0 ? 0 : 1;
+    }
+    const std::string bytes = TestReceiptBytes(name, printer->port, machine_.localTime(), edition);
+
+    const auto handle = platform_.openPrinter(printer->name);
+    if (!handle.ok()) return failed();
+    bool printed = platform_.startRawDocument(handle.value, "Kelp test receipt") == winerr::Success;
+    if (printed) {
+        printed = platform_.writePrinter(handle.value, bytes) == winerr::Success;
+        // The document is ended even after a failed write, so the spooler
+        // does not keep a half job open.
+        printed = platform_.endRawDocument(handle.value) == winerr::Success && printed;
+    }
+    platform_.closePrinter(handle.value);
+    if (!printed) return failed();
+    say(Fill(kReceiptSent.in(englishFlag_), name, printer->port));
+    return exitcode::Success;
+}
+
+// Tab-separated lines: the models, the ports with their kind, and the
+// printers of this package's models with their ports.
+int CommandLineRun::list() {
+    std::string text;
+    for (const auto& model : ModelCatalogue::rows()) text += std::string("model\t") + model.displayName + "\r\n";
+    const auto ports = platform_.enumPorts();
+    for (const auto& port : ports.value) text += "port\t" + port.name + "\t" + PortKind(port) + "\r\n";
+    const auto printers = platform_.enumPrinters();
+    for (const auto& printer : printers.value) {
+        for (const auto& model : ModelCatalogue::rows()) {
+            if (SameName(printer.name, model.displayName)) text += "printer\t" + printer.name + "\t" + printer.port + "\r\n";
+        }
+    }
+    machine_.consoleWrite(text);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        log_.line(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (!ports.ok() || !printers.ok()) return failed();
+    return exitcode::Success;
+}
+
+}  // namespace
+
+std::string DefaultLogPath(Platform& platform) {
+    std::string folder = platform.tempDirectory();
+    if (folder.empty()) return {};
+    if (folder.back() != '\\') folder += '\\';
+    return folder + DefaultLogName;
+}
+
+int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments) {
+    const CliParse parse = ParseCommandLine(arguments);
+    int englishFlag = 0;
+    if (parse.englishFlag) {
+        englishFlag = *parse.englishFlag;
+    } else {
+        const auto codePage = platform.activeCodePage();
+        englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
+    }
+    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath);
+    std::string line = "Kelp 4.0 command line:";
+    for (const auto& argument : arguments) line += " " + argument;
+    log.line(line + " (user " + platform.userName() + ")");
+
+    // The steps go to the console too, unless quiet; /list prints its own lines.
+    const bool listing = parse.command && parse.command->action == CliAction::List;
+    if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
+
+    int code = exitcode::Success;
+    if (!parse.command) {
+        const std::string reason = std::string(kWrongCommandLine.in(englishFlag)) + parse.reason;
+        log.line(reason);
+        if (!parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
+        code = exitcode::InvalidCommandLine;
+    } else if (parse.command->action == CliAction::Usage) {
+        log.setEcho({});
+        if (!platform.consoleWrite(kUsage.in(englishFlag))) platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+    } else {
+        log.line(std::string("action ") + ActionName(parse.command->action) +
+                 (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
+                 " lang " + (englishFlag == 1 ? "en" : "zh") +
+                 (parse.command->action == CliAction::Install ? " port " + parse.command->port.value_or("auto") +
+                                                                     (parse.command->defaultPrinter ? " default" : "")
+                                                               : std::string()));
+        CommandLineRun run(platform, log, *parse.command, englishFlag);
+        code = run.run();
+    }
+    log.line("outcome " + std::to_string(code));
+    if (!parse.quiet && !listing && code != exitcode::Success)
+        platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
+    return code;
+}
+
+}  // namespace kelp

@@ -1,0 +1,245 @@
+#include "install/RunLog.h"
+
+namespace kelp {
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+const char* RootName(RegRoot root) {
+    switch (root) {
+        case RegRoot::CurrentUser: return "HKCU";
+        case RegRoot::LocalMachine: return "HKLM";
+        case RegRoot::CurrentConfig: return "HKCC";
+    }
+    return "?";
+}
+
+}  // namespace
+
+RunLog::RunLog(Platform& sink, std::string path) : sink_(sink), path_(std::move(path)) {
+    if (path_.empty()) writable_ = false;
+}
+
+void RunLog::line(const std::string& text) {
+    if (echo_) echo_(text + "\r\n");
+    if (!writable_) return;
+    if (sink_.appendFile(path_, sink_.localTime() + " " + text + "\r\n") != winerr::Success) writable_ = false;
+}
+
+LoggingPlatform::LoggingPlatform(Platform& inner, RunLog& log, int englishFlag)
+    : inner_(inner), log_(log), englishFlag_(englishFlag) {}
+
+WinError LoggingPlatform::step(const std::string& what, WinError error, bool change) {
+    if (!change && error == winerr::Success) return error;
+    std::string text = "step " + what + ": " + std::to_string(error);
+    if (error != winerr::Success) {
+        const std::string reason = inner_.errorText(error, englishFlag_);
+        if (!reason.empty()) text += " " + reason;
+    }
+    log_.line(text);
+    return error;
+}
+
+std::string LoggingPlatform::keyName(RegKey key) const {
+    const auto found = keys_.find(key);
+    return found == keys_.end() ? "key #" + std::to_string(key) : found->second;
+}
+
+Result<std::vector<PortRecord>> LoggingPlatform::enumPorts() {
+    auto result = inner_.enumPorts();
+    step("EnumPorts", result.error, false);
+    return result;
+}
+
+Result<std::vector<MonitorRecord>> LoggingPlatform::enumMonitors() {
+    auto result = inner_.enumMonitors();
+    step("EnumMonitors", result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::addPort(WindowHandle owner, const std::string& monitorName) {
+    return step("AddPort " + Quoted(monitorName), inner_.addPort(owner, monitorName));
+}
+
+WinError LoggingPlatform::configurePort(WindowHandle owner, const std::string& portName) {
+    return step("ConfigurePort " + Quoted(portName), inner_.configurePort(owner, portName));
+}
+
+Result<std::vector<PrinterRecord>> LoggingPlatform::enumPrinters() {
+    auto result = inner_.enumPrinters();
+    step("EnumPrinters", result.error, false);
+    return result;
+}
+
+Result<std::string> LoggingPlatform::printerDriverDirectory(const std::string& environment) {
+    auto result = inner_.printerDriverDirectory(environment);
+    step("GetPrinterDriverDirectory " + Quoted(environment) + (result.ok() ? " = " + Quoted(result.value) : ""),
+         result.error);
+    return result;
+}
+
+WinError LoggingPlatform::addPrinterDriver(const DriverInfo3& driver) {
+    return step("AddPrinterDriver " + Quoted(driver.name) + " " + Quoted(driver.environment) + " data file " +
+                    Quoted(driver.dataFile),
+                inner_.addPrinterDriver(driver));
+}
+
+Result<PrinterHandle> LoggingPlatform::addPrinter(const PrinterInfo2& printer) {
+    auto result = inner_.addPrinter(printer);
+    step("AddPrinter " + Quoted(printer.printerName) + " on port " + Quoted(printer.portName) + " driver " +
+             Quoted(printer.driverName),
+         result.error);
+    if (result.ok()) printers_[result.value] = printer.printerName;
+    return result;
+}
+
+WinError LoggingPlatform::closePrinter(PrinterHandle printer) {
+    const auto found = printers_.find(printer);
+    const std::string name = found == printers_.end() ? "#" + std::to_string(printer) : found->second;
+    const WinError error = inner_.closePrinter(printer);
+    if (found != printers_.end()) printers_.erase(found);
+    return step("ClosePrinter " + Quoted(name), error);
+}
+
+Result<RegKey> LoggingPlatform::regOpenKey(RegRoot root, const std::string& path, RegAccess access) {
+    auto result = inner_.regOpenKey(root, path, access);
+    const std::string name = std::string(RootName(root)) + "\\" + path;
+    step("RegOpenKeyEx " + Quoted(name), result.error, false);
+    if (result.ok()) keys_[result.value] = name;
+    return result;
+}
+
+Result<RegKey> LoggingPlatform::regCreateKey(RegRoot root, const std::string& path) {
+    auto result = inner_.regCreateKey(root, path);
+    const std::string name = std::string(RootName(root)) + "\\" + path;
+    step("RegCreateKeyEx " + Quoted(name), result.error);
+    if (result.ok()) keys_[result.value] = name;
+    return result;
+}
+
+WinError LoggingPlatform::regSetString(RegKey key, const std::string& name, const std::string& value) {
+    return step("RegSetValueEx " + Quoted(keyName(key)) + " " + Quoted(name) + " = " + Quoted(value),
+                inner_.regSetString(key, name, value));
+}
+
+WinError LoggingPlatform::regSetDword(RegKey key, const std::string& name, std::uint32_t value) {
+    return step("RegSetValueEx " + Quoted(keyName(key)) + " " + Quoted(name) + " = " + std::to_string(value),
+                inner_.regSetDword(key, name, value));
+}
+
+Result<RegValue> LoggingPlatform::regQueryValue(RegKey key, const std::string& name, std::size_t maxBytes) {
+    auto result = inner_.regQueryValue(key, name, maxBytes);
+    step("RegQueryValueEx " + Quoted(keyName(key)) + " " + Quoted(name), result.error, false);
+    return result;
+}
+
+// The end of the values is how every scan ends: not worth a line.
+Result<RegEnumEntry> LoggingPlatform::regEnumValue(RegKey key, std::uint32_t index, std::size_t maxNameBytes,
+                                                   std::size_t maxDataBytes) {
+    auto result = inner_.regEnumValue(key, index, maxNameBytes, maxDataBytes);
+    if (result.error != winerr::NoMoreItems)
+        step("RegEnumValue " + Quoted(keyName(key)) + " " + std::to_string(index), result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::regCloseKey(RegKey key) {
+    const WinError error = inner_.regCloseKey(key);
+    step("RegCloseKey " + Quoted(keyName(key)), error, false);
+    keys_.erase(key);
+    return error;
+}
+
+WinError LoggingPlatform::shellOpen(const std::string& path) {
+    return step("ShellExecute open " + Quoted(path), inner_.shellOpen(path));
+}
+
+Result<OsVersionInfo> LoggingPlatform::versionQuery(VersionRecordForm form) {
+    auto result = inner_.versionQuery(form);
+    step("GetVersionEx", result.error, false);
+    return result;
+}
+
+std::uint32_t LoggingPlatform::activeCodePage() { return inner_.activeCodePage(); }
+
+Result<std::string> LoggingPlatform::currentDirectory(std::size_t capacity) {
+    auto result = inner_.currentDirectory(capacity);
+    step("GetCurrentDirectory", result.error, false);
+    return result;
+}
+
+std::optional<int> LoggingPlatform::isWow64Process() { return inner_.isWow64Process(); }
+
+WinError LoggingPlatform::copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
+    return step("CopyFile " + Quoted(source) + " to " + Quoted(destination),
+                inner_.copyFile(source, destination, failIfExists));
+}
+
+void LoggingPlatform::sleep(std::uint32_t milliseconds) { inner_.sleep(milliseconds); }
+void LoggingPlatform::debugOutput(const std::string& text) { inner_.debugOutput(text); }
+std::string LoggingPlatform::errorText(WinError error, int englishFlag) { return inner_.errorText(error, englishFlag); }
+
+WinError LoggingPlatform::deletePrinter(const std::string& name) {
+    return step("DeletePrinter " + Quoted(name), inner_.deletePrinter(name));
+}
+
+WinError LoggingPlatform::deletePrinterDriver(const std::string& environment, const std::string& name,
+                                              bool deleteUnusedFiles) {
+    return step(std::string(deleteUnusedFiles ? "DeletePrinterDriverEx (unused files too) " : "DeletePrinterDriver ") +
+                    Quoted(name) + " " + Quoted(environment),
+                inner_.deletePrinterDriver(environment, name, deleteUnusedFiles));
+}
+
+Result<std::vector<DriverInfo3>> LoggingPlatform::enumPrinterDrivers(const std::string& environment) {
+    auto result = inner_.enumPrinterDrivers(environment);
+    step("EnumPrinterDrivers " + Quoted(environment), result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::deleteFile(const std::string& path) {
+    return step("DeleteFile " + Quoted(path), inner_.deleteFile(path));
+}
+
+Result<PrinterHandle> LoggingPlatform::openPrinter(const std::string& name) {
+    auto result = inner_.openPrinter(name);
+    step("OpenPrinter " + Quoted(name), result.error);
+    if (result.ok()) printers_[result.value] = name;
+    return result;
+}
+
+WinError LoggingPlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+    const auto found = printers_.find(printer);
+    return step("StartDocPrinter RAW " + Quoted(documentName) + " on " +
+                    Quoted(found == printers_.end() ? "#" + std::to_string(printer) : found->second),
+                inner_.startRawDocument(printer, documentName));
+}
+
+WinError LoggingPlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
+    return step("WritePrinter " + std::to_string(bytes.size()) + " bytes", inner_.writePrinter(printer, bytes));
+}
+
+WinError LoggingPlatform::endRawDocument(PrinterHandle printer) {
+    return step("EndDocPrinter", inner_.endRawDocument(printer));
+}
+
+WinError LoggingPlatform::appendFile(const std::string& path, const std::string& bytes) {
+    return inner_.appendFile(path, bytes);
+}
+std::string LoggingPlatform::tempDirectory() { return inner_.tempDirectory(); }
+std::string LoggingPlatform::moduleDirectory() { return inner_.moduleDirectory(); }
+std::string LoggingPlatform::localTime() { return inner_.localTime(); }
+std::string LoggingPlatform::userName() { return inner_.userName(); }
+
+Result<std::uintptr_t> LoggingPlatform::acquireNamedMutex(const std::string& name) {
+    auto result = inner_.acquireNamedMutex(name);
+    step("take mutex " + Quoted(name), result.error);
+    return result;
+}
+
+void LoggingPlatform::releaseNamedMutex(std::uintptr_t mutex) { inner_.releaseNamedMutex(mutex); }
+bool LoggingPlatform::consoleWrite(const std::string& text) { return inner_.consoleWrite(text); }
+void LoggingPlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
+    inner_.messageBoxWithoutWindow(title, text);
+}
+
+}  // namespace kelp

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "cli/CommandLine.h"
+#include "cli/CommandLineRun.h"
+#include "cli/TestReceipt.h"
+#include "fake/FakePlatform.h"
+
+namespace kelp {
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kDrivers = "C:\\windows\\system32\\spool\\drivers\\w32x86";
+constexpr const char* kLog = "C:\\logs\\kelp.log";
+
+// The calls that change the machine or start a job.
+const std::set<std::string> kChangingOps = {
+    "addPort",       "configurePort", "addPrinterDriver", "addPrinter",       "regCreateKey",
+    "regSetString",  "regSetDword",   "shellOpen",        "copyFile",         "deletePrinter",
+    "deletePrinterDriver", "deleteFile", "openPrinter",   "startRawDocument", "writePrinter",
+    "endRawDocument", "acquireNamedMutex"};
+
+// A 32-bit machine with a USB001 port; the package lies beside Kelp.exe in
+// C:\Pkg while the run starts in System32, as a startup script does.
+class CommandLineTest : public testing::Test {
+protected:
+    CommandLineTest() {
+        m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", "Virtual printer port for USB"}});
+        m.createSamplePackage("C:\\Pkg");
+        m.setModuleDirectory("C:\\Pkg");
+        m.setCurrentDirectory("C:\\windows\\system32");
+        m.makeDirectory("C:\\logs");
+        m.seedKey(RegRoot::CurrentUser, kWindowsKey);
+        m.setActiveCodePage(1252);
+    }
+    int run(Args args) { return RunCommandLine(m, args); }
+    std::string log() const { return m.fileContents(kLog).value_or(""); }
+    bool anyChange() const {
+        return std::any_of(m.calls().begin(), m.calls().end(), [](const PlatformCall& c) { return kChangingOps.count(c.op) != 0; });
+    }
+    FakePlatform m;
+};
+
+TEST(CommandLineParse, GoodLines) {
+    struct Case {
+        Args args;
+        CliAction action;
+        int modelRow;
+        std::optional<int> english;
+        std::optional<std::string> port;
+        bool defaultPrinter, quiet;
+        std::string log;
+    };
+    const Case cases[] = {
+        {{"-INSTALL", "/Model=rk-730p(new)", "/lang:EN", "/port:usb001", "/default", "/log:C:\\My Logs\\k.log", "/QUIET"},
+         CliAction::Install, 4, 1, "usb001", true, true, "C:\\My Logs\\k.log"},
+        {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, 0, std::nullopt, false, false, ""},
+        {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
+        {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
+        {{"/list", "/log=x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "x.log"},
+        {{"/?"}, CliAction::Usage, -1, std::nullopt, std::nullopt, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        const auto parse = ParseCommandLine(c.args);
+        ASSERT_TRUE(parse.command) << c.args[0] << ": " << parse.reason;
+        EXPECT_EQ(parse.command->action, c.action) << c.args[0];
+        EXPECT_EQ(parse.command->modelRow, c.modelRow) << c.args[0];
+        EXPECT_EQ(parse.command->englishFlag, c.english) << c.args[0];
+        EXPECT_EQ(parse.command->port, c.port) << c.args[0];
+        EXPECT_EQ(parse.command->defaultPrinter, c.defaultPrinter) << c.args[0];
+        EXPECT_EQ(parse.command->quiet, c.quiet) << c.args[0];
+        EXPECT_EQ(parse.command->logPath, c.log) << c.args[0];
+    }
+}
+
+// Each wrong line ends with 87, is logged with its reason and the usage is
+// shown, and nothing on the machine changes.
+TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
+    const Args lines[] = {
+        {"/frobnicate"},
+        {"install", "/model:RK-730P"},
+        {"/install"},
+        {"/install", "/model:"},
+        {"/install", "/model:RK-999"},
+        {"/install", "/model:RK-730P", "/lang:fr"},
+        {"/install", "/model:RK-730P", "/colour"},
+        {"/install", "/model:RK-730P", "/model:RK-520P"},
+        {"/install:now", "/model:RK-730P"},
+        {"/install", "/uninstall", "/model:RK-730P"},
+        {"/uninstall", "/model:RK-730P", "/default"},
+        {"/testprint", "/model:RK-730P", "/port:USB001"},
+        {"/list", "/quiet:yes"},
+        {"/install", "/model:RK-730P", "/port:LPT9:"},
+    };
+    for (const auto& line : lines) {
+        FakePlatform& machine = m;
+        machine.clearCalls();
+        const std::string consoleBefore = machine.consoleText();
+        Args args = line;
+        args.push_back(std::string("/log:") + kLog);
+        EXPECT_EQ(run(args), 87) << line[0] << " " << (line.size() > 1 ? line.back() : "");
+        EXPECT_FALSE(anyChange()) << line[0];
+        EXPECT_NE(machine.consoleText().find("Usage:"), std::string::npos) << line[0];
+        EXPECT_TRUE(machine.printers().empty());
+    }
+    EXPECT_NE(log().find("Wrong command line: unknown model \"RK-999\""), std::string::npos) << log();
+    EXPECT_NE(log().find("No such port: LPT9:"), std::string::npos);
+    EXPECT_NE(log().find("outcome 87"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
+    const Args args = {"/install", "/model:rk-730p", "/lang:en", "/default", "/quiet", std::string("/log:") + kLog};
+    ASSERT_EQ(run(args), 0) << log();
+    const auto printer = m.findPrinter("RK-730P");
+    ASSERT_TRUE(printer);
+    EXPECT_EQ(printer->portName, "USB001");
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,USB001");
+    EXPECT_EQ(m.fileContents(std::string(kDrivers) + "\\RK730P.GPD"),
+              "Kelp sample package file: Printer Driver\\x86\\RK730P.GPD\n");
+    EXPECT_EQ(m.consoleText(), "");  // quiet
+    EXPECT_TRUE(m.heldMutexes().empty());
+    for (const char* step : {"step take mutex \"Global\\Kelp.Installation\": 0",
+                             "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
+                             "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
+                             "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
+                             "step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0",
+                             "\"Device\" = \"RK-730P,winspool,USB001\": 0", "action install model RK-730P lang en port auto default",
+                             "2026-12-07 10:15:20 outcome 0"})
+        EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
+
+    // Again, asking for another port: the driver is updated, the printer stays.
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:", "/quiet"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    EXPECT_EQ(m.printers().size(), 1u);
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("already exists"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
+    m.failWhen("addPrinter", [](const Args&) { return true; }, 5);
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied"),
+              std::string::npos) << log();
+    EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
+    EXPECT_TRUE(m.heldMutexes().empty());
+}
+
+TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
+    m.holdMutexElsewhere("Global\\Kelp.Installation");
+    for (const char* action : {"/install", "/uninstall", "/testprint"}) {
+        m.clearCalls();
+        EXPECT_EQ(run({action, "/model:RK-730P", "/quiet"}), 1618) << action;
+        const auto ops = m.ops();
+        EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return kChangingOps.count(op); }), 1)
+            << action;  // the attempt on the mutex alone
+    }
+    EXPECT_TRUE(m.printers().empty());
+}
+
+// Removal keeps what other drivers use and what other models installed.
+TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
+    EXPECT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+    EXPECT_NE(log().find("RK-730P is not installed: nothing to remove."), std::string::npos) << log();
+
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
+    ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:LPT1:"}), 0);
+    ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
+    EXPECT_FALSE(m.findPrinter("RK-730P"));
+    EXPECT_TRUE(m.findPrinter("RK-730PN"));
+    EXPECT_FALSE(m.findDriver("Windows NT x86", "RK-730P"));
+    EXPECT_TRUE(m.findDriver("Windows NT x86", "RK-730PN"));
+    EXPECT_FALSE(m.fileExists(std::string(kDrivers) + "\\RK730PCN.GPD"));
+    for (const char* shared : {"RK730PCN.DLL", "uniDRV.DLL", "TTFSUB.GPD", "RK730PNCN.GPD"})
+        EXPECT_TRUE(m.fileExists(std::string(kDrivers) + "\\" + shared)) << shared;
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730PN,winspool,LPT1:");
+    // Wine refuses the unused-files option; the plain removal follows.
+    const auto removals = m.callsOf("deletePrinterDriver");
+    ASSERT_EQ(removals.size(), 2u);
+    EXPECT_EQ(removals[0].args, Args({"Windows NT x86", "RK-730P", "true"}));
+    EXPECT_EQ(removals[1].args, Args({"Windows NT x86", "RK-730P", "false"}));
+}
+
+TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
+    m.setPorts({{"C:\\receipt.prn", "Local Port"}});
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);
+    ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
+    EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", 1));
+    EXPECT_NE(m.consoleText().find("A test receipt was sent to RK-520P (C:\\receipt.prn)."), std::string::npos);
+
+    m.failNext("writePrinter", 1804);
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
+    EXPECT_EQ(m.openPrinterCount(), 0u);
+    EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
+}
+
+TEST_F(CommandLineTest, ListAndUsage) {
+    m.seedPrinter({"RK-730P", "USB001", "RK-730P", "WinPrint", "RAW"});
+    m.seedPrinter({"Office", "LPT1:", "Office", "WinPrint", "RAW"});
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_EQ(m.consoleText(),
+              "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
+              "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
+              "port\tUSB001\tUSB\r\nprinter\tRK-730P\tUSB001\r\n");
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_TRUE(m.windowlessBoxes().empty());
+    m.setConsole(false);
+    EXPECT_EQ(run({"/?"}), 0);
+    ASSERT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+}
+
+TEST(TestReceipt, BytesOfEachEdition) {
+    const std::string english =
+        "\x1b@Kelp test receipt\nModel: RK-730P\nPort: USB001\nTime: 2026-12-07 10:15:20\nKelp 4.0\n"
+        "This printer is installed and ready.\n\x1b\x64\x04\x1dVB";
+    EXPECT_EQ(TestReceiptBytes("RK-730P", "USB001", "2026-12-07 10:15:20", 1), english + std::string(1, '\0'));
+    const std::string chinese =
+        "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n"
+        "\xd0\xcd\xba\xc5\xa3\xbaMZ730P\n"
+        "\xb6\xcb\xbf\xda\xa3\xba" "COM1:\n"
+        "\xca\xb1\xbc\xe4\xa3\xba" "2026-01-02 03:04:05\nKelp 4.0\n"
+        "\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4\xca\xb9\xd3\xc3\xa1\xa3\n"
+        "\x1b\x64\x04\x1dVB";
+    EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", 0), chinese + std::string(1, '\0'));
+    EXPECT_EQ(ToReceiptGb18030("端口é"), "\xb6\xcb\xbf\xda?");
+}
+
+}  // namespace
+}  // namespace kelp
