@@ -16,6 +16,7 @@ struct InstallSettings {
     PortPage* portPage = nullptr;                 // the last port page
     std::string selectedPort;
     bool portSearchPending = true;
+    std::string logPath;  // the run's log; empty when there is none
 };
 
 }  // namespace kelp

@@ -190,9 +190,8 @@ int CommandLineRun::run() {
     return code;
 }
 
-// The wizard's installation pass for the command line's choices; the port
-// named on the command line must be one of the spooler's, else nothing is
-// done.
+// The wizard's installation pass for the command line's choices, on the
+// port named (checked in run) or the automatic path's port.
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
     std::string port = namedPort_;
@@ -374,13 +373,6 @@ int CommandLineRun::list() {
 }
 
 }  // namespace
-
-std::string DefaultLogPath(Platform& platform) {
-    std::string folder = platform.tempDirectory();
-    if (folder.empty()) return {};
-    if (folder.back() != '\\') folder += '\\';
-    return folder + DefaultLogName;
-}
 
 int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments) {
     const CliParse parse = ParseCommandLine(arguments);

@@ -16,15 +16,6 @@ constexpr int InstallFailure = 1603;        // ERROR_INSTALL_FAILURE
 constexpr int AlreadyRunning = 1618;        // ERROR_INSTALL_ALREADY_RUNNING
 }  // namespace exitcode
 
-// The mutex every installation, removal and test receipt holds, the
-// wizard's Install too.
-constexpr const char* InstallationMutexName = "Global\\Kelp.Installation";
-
-// The log's file name in the user's temporary folder, for a run that names
-// no log of its own.
-constexpr const char* DefaultLogName = "Kelp.log";
-std::string DefaultLogPath(Platform& platform);
-
 // arguments: the command line's arguments after the program's name. The
 // driver package is the folder of Kelp.exe.
 int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments);

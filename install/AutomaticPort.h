@@ -14,11 +14,17 @@ namespace kelp {
 // suggested row it does not have leaves the USB row selected.
 constexpr int CategoryListRows = 3;
 
-// The port for a printer of that name: the inventory's pick for the
-// category row; then, when adjustSpooler and the spooler has no printer of
-// that name yet (an existing printer keeps its port), the USB port on which
-// the spooler adjustment finds the printer online. Empty when the row's list
-// has no port (nothing is adjusted then).
+// For a printer the spooler does not have yet: the spooler adjustment over
+// the USB ports, and the port it finds the printer online on, else port. A
+// printer that exists keeps its port: the adjustment would move it behind
+// the spooler's back, so nothing is adjusted and port is answered.
+std::string AdjustPortForNewPrinter(Platform& platform, const std::string& printerName,
+                                    const std::vector<std::string>& usbPorts, const std::string& port,
+                                    const std::function<void(int)>& progress);
+
+// The inventory's pick for the category row, then, when adjustSpooler,
+// AdjustPortForNewPrinter. Empty when the row's list has no port (nothing
+// is adjusted then).
 std::string ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                 const std::string& printerName, bool adjustSpooler,
                                 const std::function<void(int)>& progress);

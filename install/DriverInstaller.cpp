@@ -320,6 +320,8 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
         text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
                         : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
     }
+    if (!report.succeeded() && !report.logPath.empty())
+        text += (english ? "\nThe log: " : "\n日志：") + report.logPath;
     return text;
 }
 

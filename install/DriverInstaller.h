@@ -84,6 +84,8 @@ struct InstallReport {
     // Driver and printer are in place (created now or found), whatever
     // failed in the settings after them.
     bool printerInstalled = false;
+    // The run's log, named at the end of a failure's message when known.
+    std::string logPath;
     bool succeeded() const { return failures.empty(); }
 };
 

@@ -17,6 +17,13 @@ const char* RootName(RegRoot root) {
 
 }  // namespace
 
+std::string DefaultLogPath(Platform& platform) {
+    std::string folder = platform.tempDirectory();
+    if (folder.empty()) return {};
+    if (folder.back() != '\\') folder += '\\';
+    return folder + DefaultLogName;
+}
+
 RunLog::RunLog(Platform& sink, std::string path) : sink_(sink), path_(std::move(path)) {
     if (path_.empty()) writable_ = false;
 }

@@ -15,6 +15,15 @@
 
 namespace kelp {
 
+// The mutex every installation, removal and test receipt holds while it
+// runs, the wizard's Install too.
+constexpr const char* InstallationMutexName = "Global\\Kelp.Installation";
+
+// The log's file name in the user's temporary folder, for a run that names
+// no log of its own; the path is empty when the system names no such folder.
+constexpr const char* DefaultLogName = "Kelp.log";
+std::string DefaultLogPath(Platform& platform);
+
 class RunLog {
 public:
     // sink writes the file (its appendFile and localTime are used, and

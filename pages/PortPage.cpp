@@ -1,6 +1,8 @@
 #include "pages/PortPage.h"
 
 #include "app/EnglishTexts.h"
+#include "install/AutomaticPort.h"
+#include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 #include "install/ModelCatalogue.h"
 #include "pages/PortListStyle.h"
@@ -45,6 +47,9 @@ constexpr CategoryRow kCategoryRows[] = {
      {"安装前程序会提示您选择或配置一个TCP/IP端口", "The program will select a available port during instaling."}},
 };
 
+constexpr BilingualText kBusyMessage = {
+    "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。",
+    "Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."};
 constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
 constexpr BilingualText kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
@@ -203,18 +208,21 @@ void PortPage::onInstall() {
     }
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
+    // One installation, removal or test receipt at a time, the command
+    // line's included; while another holds the mutex nothing is done.
+    const auto mutex = context_.platform.acquireNamedMutex(InstallationMutexName);
+    if (mutex.error == winerr::InstallAlreadyRunning) {
+        dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        return;
+    }
     if (context_.settings.portSearchPending) {
-        const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
-        // A printer that exists keeps its port: the adjustment would move it
-        // behind the spooler's back. For a new one, the port on which it is
-        // found online is the one it is created on.
-        if (model && !FindPrinter(context_.platform, model->displayName)) {
-            const auto onlinePort = AdjustSpoolerPorts(context_.platform, model->displayName, inventory_.usbPorts,
-                                                       [this](int position) { setProgress(position); });
-            if (onlinePort) chosenPort_ = *onlinePort;
-        }
+        if (const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow()))
+            chosenPort_ = AdjustPortForNewPrinter(context_.platform, model->displayName, inventory_.usbPorts, chosenPort_,
+                                                  [this](int position) { setProgress(position); });
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
+    installReport_->logPath = context_.settings.logPath;
+    if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
     end(PageOk);
 }
 

@@ -178,8 +178,8 @@ public:
     virtual Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) = 0;
     virtual WinError deleteFile(const std::string& path) = 0;
     // A RAW job: openPrinter, startRawDocument (StartDocPrinter with the
-    // datatype "RAW", then StartPagePrinter), writePrinter, endRawDocument
-    // (EndPagePrinter, EndDocPrinter); closePrinter closes the handle.
+    // datatype "RAW"), writePrinter, endRawDocument (EndDocPrinter);
+    // closePrinter closes the handle.
     virtual Result<PrinterHandle> openPrinter(const std::string& name) = 0;
     virtual WinError startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
     virtual WinError writePrinter(PrinterHandle printer, const std::string& bytes) = 0;

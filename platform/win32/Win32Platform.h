@@ -49,6 +49,32 @@ public:
     void sleep(std::uint32_t milliseconds) override;
     void debugOutput(const std::string& text) override;
     std::string errorText(WinError error, int englishFlag) override;
+
+    // Removal, test printing and the command line's needs
+    // (Win32PlatformRun.cpp).
+    WinError deletePrinter(const std::string& name) override;
+    WinError deletePrinterDriver(const std::string& environment, const std::string& name,
+                                 bool deleteUnusedFiles) override;
+    Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
+    WinError deleteFile(const std::string& path) override;
+    Result<PrinterHandle> openPrinter(const std::string& name) override;
+    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
+    WinError endRawDocument(PrinterHandle printer) override;
+    WinError appendFile(const std::string& path, const std::string& bytes) override;
+    std::string tempDirectory() override;
+    std::string moduleDirectory() override;
+    std::string localTime() override;
+    std::string userName() override;
+    // A mutex that exists but cannot be opened (created by another account
+    // with rights this one lacks) exists only while another run holds it,
+    // so it counts as held.
+    Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override;
+    void releaseNamedMutex(std::uintptr_t mutex) override;
+    // Standard output when the starter handed one over (a pipe or a file:
+    // UTF-8), else the parent's console, attached on first use (UTF-16).
+    bool consoleWrite(const std::string& text) override;
+    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
 };
 
 }  // namespace kelp::win32

@@ -11,6 +11,8 @@
 #include "app/AppContext.h"
 #include "app/InstallSettings.h"
 #include "app/InstallerApp.h"
+#include "install/RunLog.h"
+#include "platform/win32/CommandLineEntry.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Dialog.h"
@@ -49,15 +51,25 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     // Windows takes from the system folder whatever the search order says.
     if (!kelp::win32::restrictDllSearch())
         OutputDebugStringW(L"Kelp: SetDefaultDllDirectories unavailable; system DLLs loaded by full path\n");
+
+    // With arguments Kelp.exe runs one command-line action and no page.
+    if (const auto exitCode = kelp::win32::RunCommandLineFromProcess()) return *exitCode;
+
     if (!registerControlClasses()) OutputDebugStringW(L"Kelp: InitCommonControlsEx failed\n");
 
     // Page handlers' exceptions are caught by the dialog procedure; this
     // catches what escapes the sequence between pages, so that the process
     // ends with a report instead of std::terminate.
     try {
-        kelp::win32::Win32Platform platform;
+        kelp::win32::Win32Platform machine;
+        // The wizard's steps go to the same log as the command line's.
+        kelp::RunLog log(machine, kelp::DefaultLogPath(machine));
+        log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
+        const auto codePage = machine.activeCodePage();
+        kelp::LoggingPlatform platform(machine, log, codePage == 936 || codePage == 950 ? 0 : 1);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
+        settings.logPath = log.path();
         kelp::AppContext context{platform, host, settings};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows

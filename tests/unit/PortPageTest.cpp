@@ -422,5 +422,34 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
     }
 }
 
+// Install takes the command line's mutex: while another run holds it the
+// page says so and installs nothing; a failure's message ends with the log.
+TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
+    settings.englishFlag = 1;
+    settings.logPath = "C:\\users\\kelp\\Temp\\Kelp.log";
+    platform.setPorts({{"USB001", ""}});
+    platform.holdMutexElsewhere("Global\\Kelp.Installation");
+    runWizardFromSettings([](FakeDialog& d) {
+        d.click(IDC_PORT_INSTALL);
+        EXPECT_FALSE(d.ended());
+        d.click(IDC_PORT_CANCEL);
+    });
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{"Another Kelp installation, removal or test receipt is running; "
+                                                       "nothing was installed. Please try again later."});
+    EXPECT_TRUE(platform.callsOf("copyFile").empty());
+    EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
+
+    FreshWizard wizard;
+    wizard.state.englishFlag = 1;
+    wizard.state.logPath = "C:\\users\\kelp\\Temp\\Kelp.log";
+    wizard.machine.setPorts({{"USB001", ""}});
+    wizard.machine.failAlways("addPrinterDriver", winerr::AccessDenied);
+    wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+    ASSERT_EQ(wizard.pages.messages().size(), 1u);
+    const std::string& text = wizard.pages.messages()[0].text;
+    EXPECT_EQ(text.substr(text.rfind('\n')), "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log");
+    EXPECT_TRUE(wizard.machine.heldMutexes().empty());
+}
+
 }  // namespace
 }  // namespace kelp

@@ -1,0 +1,352 @@
+// Win32Platform: removal, RAW printing, the log file, the named mutex and
+// the console of the command line.
+
+#include "platform/win32/Win32Platform.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <exception>
+#include <type_traits>
+
+#include "platform/win32/SystemDlls.h"
+#include "platform/win32/Text.h"
+
+namespace kelp::win32 {
+
+namespace {
+
+WinError lastErrorOr(WinError fallback = ERROR_GEN_FAILURE) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? static_cast<WinError>(error) : fallback;
+}
+
+template <class F>
+auto guardedRun(F&& body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        using R = decltype(body());
+        if constexpr (std::is_same_v<R, WinError>) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        } else {
+            R result{};
+            result.error = ERROR_NOT_ENOUGH_MEMORY;
+            return result;
+        }
+    }
+}
+
+HANDLE printerOf(PrinterHandle printer) { return reinterpret_cast<HANDLE>(printer); }
+
+// The texts of a multi-sz, each as UTF-8 followed by its zero, closed by an
+// empty text, as DriverInfo3 keeps its dependent files.
+std::string multiSzText(const wchar_t* list) {
+    std::string out;
+    if (list) {
+        for (const wchar_t* item = list; *item; item += wcslen(item) + 1) {
+            out += narrow(item);
+            out.push_back('\0');
+        }
+    }
+    out.push_back('\0');
+    return out;
+}
+
+std::string withoutTrailingBackslash(std::wstring folder) {
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return narrow(folder);
+}
+
+struct ConsoleState {
+    bool probed = false;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    bool isConsole = false;
+};
+
+ConsoleState& console() {
+    static ConsoleState state;
+    if (state.probed) return state;
+    state.probed = true;
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output && output != INVALID_HANDLE_VALUE) {
+        const DWORD type = GetFileType(output);
+        if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+            state.handle = output;
+            return state;
+        }
+        DWORD mode = 0;
+        if (type == FILE_TYPE_CHAR && GetConsoleMode(output, &mode)) {
+            state.handle = output;
+            state.isConsole = true;
+            return state;
+        }
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return state;
+    const HANDLE attached = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (attached != INVALID_HANDLE_VALUE) {
+        state.handle = attached;
+        state.isConsole = true;
+    }
+    return state;
+}
+
+}  // namespace
+
+WinError Win32Platform::deletePrinter(const std::string& name) {
+    const auto& spool = winspool();
+    if (!spool.OpenPrinterW || !spool.DeletePrinter || !spool.ClosePrinter) return missingFunctionError(spool);
+    return guardedRun([&]() -> WinError {
+        std::wstring printerName = widen(name);
+        PRINTER_DEFAULTSW defaults{};
+        defaults.DesiredAccess = PRINTER_ALL_ACCESS;
+        HANDLE printer = nullptr;
+        if (!spool.OpenPrinterW(printerName.data(), &printer, &defaults)) return lastErrorOr();
+        WinError error = winerr::Success;
+        if (!spool.DeletePrinter(printer)) error = lastErrorOr();
+        spool.ClosePrinter(printer);
+        return error;
+    });
+}
+
+WinError Win32Platform::deletePrinterDriver(const std::string& environment, const std::string& name,
+                                            bool deleteUnusedFiles) {
+    const auto& spool = winspool();
+    if (!(deleteUnusedFiles ? spool.DeletePrinterDriverExW != nullptr : spool.DeletePrinterDriverW != nullptr))
+        return missingFunctionError(spool);
+    return guardedRun([&]() -> WinError {
+        std::wstring env = widen(environment);
+        std::wstring driver = widen(name);
+        const BOOL done = deleteUnusedFiles
+                              ? spool.DeletePrinterDriverExW(nullptr, env.data(), driver.data(), DPD_DELETE_UNUSED_FILES, 0)
+                              : spool.DeletePrinterDriverW(nullptr, env.data(), driver.data());
+        return done ? winerr::Success : lastErrorOr();
+    });
+}
+
+// The two-call size protocol, as for the other enumerations.
+Result<std::vector<DriverInfo3>> Win32Platform::enumPrinterDrivers(const std::string& environment) {
+    const auto& spool = winspool();
+    if (!spool.EnumPrinterDriversW) return {{}, missingFunctionError(spool)};
+    return guardedRun([&]() -> Result<std::vector<DriverInfo3>> {
+        Result<std::vector<DriverInfo3>> result;
+        std::wstring env = widen(environment);
+        std::vector<BYTE> buffer;
+        DWORD needed = 0, returned = 0;
+        for (int attempt = 0;; ++attempt) {
+            const DWORD size = static_cast<DWORD>(buffer.size());
+            if (spool.EnumPrinterDriversW(nullptr, env.data(), 3, size ? buffer.data() : nullptr, size, &needed, &returned))
+                break;
+            const WinError error = lastErrorOr();
+            if (error != ERROR_INSUFFICIENT_BUFFER || needed <= size || attempt >= 8) {
+                result.error = error;
+                return result;
+            }
+            buffer.assign(needed, 0);
+        }
+        if (returned > buffer.size() / sizeof(DRIVER_INFO_3W)) {
+            result.error = returned == 0 ? winerr::Success : ERROR_INVALID_DATA;
+            return result;
+        }
+        const auto* records = reinterpret_cast<const DRIVER_INFO_3W*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            const DRIVER_INFO_3W& r = records[i];
+            DriverInfo3 d;
+            d.version = r.cVersion;
+            d.name = narrow(r.pName);
+            d.environment = narrow(r.pEnvironment);
+            d.driverPath = narrow(r.pDriverPath);
+            d.dataFile = narrow(r.pDataFile);
+            d.configFile = narrow(r.pConfigFile);
+            d.helpFile = narrow(r.pHelpFile);
+            d.dependentFiles = multiSzText(r.pDependentFiles);
+            d.monitorName = narrow(r.pMonitorName);
+            d.defaultDataType = narrow(r.pDefaultDataType);
+            result.value.push_back(std::move(d));
+        }
+        return result;
+    });
+}
+
+WinError Win32Platform::deleteFile(const std::string& path) {
+    return guardedRun([&]() -> WinError {
+        const std::wstring file = widen(path);
+        return DeleteFileW(file.c_str()) ? winerr::Success : lastErrorOr();
+    });
+}
+
+Result<PrinterHandle> Win32Platform::openPrinter(const std::string& name) {
+    const auto& spool = winspool();
+    if (!spool.OpenPrinterW) return {0, missingFunctionError(spool)};
+    return guardedRun([&]() -> Result<PrinterHandle> {
+        std::wstring printerName = widen(name);
+        HANDLE printer = nullptr;
+        if (!spool.OpenPrinterW(printerName.data(), &printer, nullptr)) return {0, lastErrorOr()};
+        return {reinterpret_cast<PrinterHandle>(printer), winerr::Success};
+    });
+}
+
+// A RAW job needs no pages: the bytes go to the port as they are written.
+WinError Win32Platform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+    const auto& spool = winspool();
+    if (!spool.StartDocPrinterW) return missingFunctionError(spool);
+    return guardedRun([&]() -> WinError {
+        std::wstring document = widen(documentName);
+        std::wstring datatype = L"RAW";
+        DOC_INFO_1W info{};
+        info.pDocName = document.data();
+        info.pOutputFile = nullptr;
+        info.pDatatype = datatype.data();
+        if (spool.StartDocPrinterW(printerOf(printer), 1, reinterpret_cast<BYTE*>(&info)) == 0) return lastErrorOr();
+        return winerr::Success;
+    });
+}
+
+// WritePrinter may take fewer bytes than offered; the rest is offered again.
+WinError Win32Platform::writePrinter(PrinterHandle printer, const std::string& bytes) {
+    const auto& spool = winspool();
+    if (!spool.WritePrinter) return missingFunctionError(spool);
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
+        if (!spool.WritePrinter(printerOf(printer), const_cast<char*>(bytes.data() + offset), chunk, &written))
+            return lastErrorOr();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        offset += written;
+    }
+    return winerr::Success;
+}
+
+WinError Win32Platform::endRawDocument(PrinterHandle printer) {
+    const auto& spool = winspool();
+    if (!spool.EndDocPrinter) return missingFunctionError(spool);
+    if (!spool.EndDocPrinter(printerOf(printer))) return lastErrorOr();
+    return winerr::Success;
+}
+
+// Opened for appending and shared, so that two runs writing the same log at
+// once each add whole lines.
+WinError Win32Platform::appendFile(const std::string& path, const std::string& bytes) {
+    return guardedRun([&]() -> WinError {
+        const std::wstring file = widen(path);
+        const HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return lastErrorOr();
+        DWORD written = 0;
+        WinError error = winerr::Success;
+        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            error = lastErrorOr();
+        else if (written != bytes.size())
+            error = ERROR_WRITE_FAULT;
+        CloseHandle(handle);
+        return error;
+    });
+}
+
+std::string Win32Platform::tempDirectory() {
+    try {
+        wchar_t buffer[MAX_PATH + 2];
+        const DWORD length = GetTempPathW(static_cast<DWORD>(std::size(buffer)), buffer);
+        if (length == 0 || length >= std::size(buffer)) return {};
+        return withoutTrailingBackslash(std::wstring(buffer, length));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// GetModuleFileNameW cuts a long path and says so only by filling the
+// buffer: the buffer grows until the name fits.
+std::string Win32Platform::moduleDirectory() {
+    try {
+        std::wstring path(MAX_PATH, L'\0');
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) return {};
+            if (length < path.size()) {
+                path.resize(length);
+                const auto slash = path.find_last_of(L"\\/");
+                if (slash == std::wstring::npos) return {};
+                return withoutTrailingBackslash(path.substr(0, slash));
+            }
+            path.assign(path.size() * 2, L'\0');
+        }
+    } catch (const std::exception&) {
+    }
+    return {};
+}
+
+std::string Win32Platform::localTime() {
+    SYSTEMTIME time{};
+    GetLocalTime(&time);
+    char text[32];
+    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+              time.wSecond);
+    return text;
+}
+
+std::string Win32Platform::userName() {
+    try {
+        wchar_t buffer[257];
+        DWORD size = static_cast<DWORD>(std::size(buffer));
+        if (!GetUserNameW(buffer, &size)) return {};
+        return narrow(buffer);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+Result<std::uintptr_t> Win32Platform::acquireNamedMutex(const std::string& name) {
+    return guardedRun([&]() -> Result<std::uintptr_t> {
+        const std::wstring mutexName = widen(name);
+        const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
+        if (!mutex) {
+            const WinError error = lastErrorOr();
+            return {0, error == ERROR_ACCESS_DENIED ? winerr::InstallAlreadyRunning : error};
+        }
+        switch (WaitForSingleObject(mutex, 0)) {
+            case WAIT_OBJECT_0:
+            case WAIT_ABANDONED:  // its holder ended without releasing it
+                return {reinterpret_cast<std::uintptr_t>(mutex), winerr::Success};
+            case WAIT_TIMEOUT:
+                CloseHandle(mutex);
+                return {0, winerr::InstallAlreadyRunning};
+            default: {
+                const WinError error = lastErrorOr();
+                CloseHandle(mutex);
+                return {0, error};
+            }
+        }
+    });
+}
+
+void Win32Platform::releaseNamedMutex(std::uintptr_t mutex) {
+    if (!mutex) return;
+    ReleaseMutex(reinterpret_cast<HANDLE>(mutex));
+    CloseHandle(reinterpret_cast<HANDLE>(mutex));
+}
+
+bool Win32Platform::consoleWrite(const std::string& text) {
+    try {
+        ConsoleState& state = console();
+        if (state.handle == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        if (state.isConsole) {
+            const std::wstring wide = widen(text);
+            return WriteConsoleW(state.handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
+        }
+        return WriteFile(state.handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void Win32Platform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
+    try {
+        MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace kelp::win32
