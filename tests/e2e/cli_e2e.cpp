@@ -1,0 +1,175 @@
+// The command line under Wine, as an administrator runs it: Kelp.exe is
+// started with arguments from another folder (System32, as a startup script
+// is), this program waits for it and reads its whole exit code with
+// GetExitCodeProcess (wine itself passes on only the low 8 bits).
+//
+// CommandLine.*   a 32-bit prefix with the port USB001.
+// CommandLine64.* a 64-bit prefix: Wine refuses the printer on a "Windows
+//                 x64" driver, and the run must end 1603 naming that step.
+// The language of the run is the scenario's: /lang:zh under zh_CN, /lang:en
+// under en_US.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Flows.h"
+#include "Installation.h"
+#include "Machine.h"
+#include "WizardDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::wstring kLog = L"C:\\kelp-cli.log";
+const wchar_t kReceiptPort[] = L"C:\\receipt.prn";
+
+HANDLE startKelp(const std::wstring& arguments) {
+    const std::wstring program = Scenario::current().kelpPath();
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup,
+                        &info)) {
+        ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+// The process's exit code, or -1 when it did not end in time.
+long long waitForExit(HANDLE process) {
+    if (!process) return -1;
+    long long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process, 3 * kWait) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode))
+        code = exitCode;
+    else
+        TerminateProcess(process, 99);
+    CloseHandle(process);
+    return code;
+}
+
+long long runKelp(const std::wstring& arguments) { return waitForExit(startKelp(arguments)); }
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    const Scenario& scenario = Scenario::current();
+    const int language = scenario.chineseSystem() ? kChinese : kEnglish;
+    const std::wstring lang = language == kChinese ? L"/lang:zh" : L"/lang:en";
+    const Profile profile = profileFor(scenario);
+
+    void SetUp() override {
+        ASSERT_FALSE(scenario.packageRoot.empty()) << "KELP_E2E_PACKAGE is not set";
+        ASSERT_TRUE(resetMachine());
+        removeFile(kLog);
+    }
+    std::string log() const { return readFile(kLog); }
+    std::string printersAndDrivers() const {
+        std::string state;
+        for (const auto& p : spoolerPrinters().value_or(std::vector<PrinterEntry>{})) state += p.name + "@" + p.port + ";";
+        for (const auto& d : spoolerDrivers(profile.environment).value_or(std::vector<DriverEntry>{})) state += d.name + ";";
+        return state;
+    }
+};
+
+class CommandLine : public CommandLineTest {
+protected:
+    void SetUp() override {
+        if (scenario.win64()) GTEST_SKIP() << "needs a 32-bit prefix";
+        CommandLineTest::SetUp();
+    }
+};
+
+class CommandLine64 : public CommandLineTest {
+protected:
+    void SetUp() override {
+        if (!scenario.win64()) GTEST_SKIP() << "needs a 64-bit prefix";
+        CommandLineTest::SetUp();
+    }
+};
+
+}  // namespace
+
+// Install, install again, a test receipt to a file port, removal.
+TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
+    const Model& model = models()[2];  // RK-730P
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P " + lang + L" /default /quiet /log:" + kLog)) << log();
+    expectInstalled(model, "USB001", language, profile);
+    EXPECT_EQ("RK-730P,winspool,USB001", defaultPrinterValue().value_or("(none)"));
+    for (const char* step : {"take mutex \"Global\\Kelp.Installation\": 0", "GetPrinterDriverDirectory",
+                             "step CopyFile \"C:\\package\\Printer Driver\\x86\\", "step AddPrinterDriver \"RK-730P\"",
+                             "step AddPrinter \"RK-730P\" on port \"USB001\"", "\"Device\" = \"RK-730P,winspool,USB001\": 0",
+                             "step ClosePrinter", "outcome 0"})
+        EXPECT_NE(std::string::npos, log().find(step)) << step << "\n" << log();
+
+    EXPECT_EQ(0, runKelp(L"/install /model:rk-730p " + lang + L" /port:LPT1: /quiet /log:" + kLog)) << log();
+    expectPrinter(model, "USB001");
+
+    ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, kReceiptPort, L""));
+    removeFile(kReceiptPort);
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P " + lang + L" /port:C:\\receipt.prn /quiet")) << log();
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /quiet /log:" + kLog)) << log();
+    const std::string bytes = readFile(kReceiptPort);
+    const std::string head = language == kChinese
+                                 ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-520P\n"
+                                   "\xb6\xcb\xbf\xda\xa3\xba" "C:\\receipt.prn\n\xca\xb1\xbc\xe4\xa3\xba"
+                                 : "\x1b@Kelp test receipt\nModel: RK-520P\nPort: C:\\receipt.prn\nTime: ";
+    const std::string tail = language == kChinese
+                                 ? "\nKelp 4.0\n\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
+                                   "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
+                                 : "\nKelp 4.0\nThis printer is installed and ready.\n\x1b\x64\x04\x1dVB";
+    // The time between is "YYYY-MM-DD hh:mm:ss".
+    ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;
+    EXPECT_EQ(head, bytes.substr(0, head.size()));
+    EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
+
+    EXPECT_EQ(0, runKelp(L"/uninstall /model:RK-730P /quiet /log:" + kLog)) << log();
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_EQ(nullptr, findPrinter(*printers, "RK-730P"));
+    EXPECT_NE(nullptr, findPrinter(*printers, "RK-520P"));
+    EXPECT_EQ(nullptr, findDriver(spoolerDrivers(profile.environment).value(), "RK-730P"));
+    EXPECT_NE(0u, defaultPrinterValue().value_or("").rfind("RK-730P,", 0));
+    EXPECT_EQ(0, runKelp(L"/uninstall /model:RK-730P /quiet /log:" + kLog)) << log();
+}
+
+TEST_F(CommandLine, WrongLinesEnd87AndChangeNothing) {
+    const std::string before = printersAndDrivers();
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-999 " + lang + L" /quiet /log:" + kLog));
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /port:NOPORT9 /quiet /log:" + kLog));
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /lang:fr /quiet"));
+    EXPECT_EQ(before, printersAndDrivers());
+    EXPECT_NE(std::string::npos, log().find("unknown model \"RK-999\"")) << log();
+    EXPECT_NE(std::string::npos, log().find("NOPORT9")) << log();
+}
+
+// Two installations at once: one runs, the other waits for nothing and ends
+// 1618, or they run one after the other; never a failure, one printer.
+TEST_F(CommandLine, TwoInstallsAtOnce) {
+    const std::wstring line = L"/install /model:RK-730P " + lang + L" /quiet /log:" + kLog;
+    HANDLE first = startKelp(line);
+    HANDLE second = startKelp(line);
+    std::vector<long long> codes = {waitForExit(first), waitForExit(second)};
+    std::sort(codes.begin(), codes.end());
+    EXPECT_TRUE(codes == std::vector<long long>({0, 0}) || codes == std::vector<long long>({0, 1618}))
+        << codes[0] << " " << codes[1] << "\n" << log();
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    EXPECT_EQ(1, std::count_if(printers->begin(), printers->end(), [](const PrinterEntry& p) { return p.name == "RK-730P"; }));
+}
+
+TEST_F(CommandLine64, InstallEnds1603NamingTheRefusedStep) {
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-730P " + lang + L" /quiet /log:" + kLog)) << log();
+    EXPECT_NE(std::string::npos, log().find("step AddPrinterDriver \"RK-730P\" \"Windows x64\"")) << log();
+    EXPECT_NE(std::string::npos, log().find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 1797"))
+        << log();
+    EXPECT_NE(std::string::npos, log().find("outcome 1603"));
+}
