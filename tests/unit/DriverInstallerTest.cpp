@@ -245,7 +245,9 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
             return std::count_if(writes.begin(), writes.end(), [&](const PlatformCall& c) { return c.args[1] == name; });
         };
         EXPECT_EQ(writesOf("COM1:"), 1);
-        if (!row.printerInstalled) EXPECT_EQ(writesOf("Device"), 0);
+        if (!row.printerInstalled) {
+            EXPECT_EQ(writesOf("Device"), 0);
+        }
         EXPECT_EQ(fresh.callsOf("sleep").size(), 1u);
         EXPECT_EQ(report.printerInstalled, row.printerInstalled);
 

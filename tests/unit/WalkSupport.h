@@ -229,8 +229,9 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
         return;
     }
     const bool printerInstalled = text.rfind(english ? "The printer \"" : "打印机“", 0) == 0;
-    if (!printerInstalled)
+    if (!printerInstalled) {
         EXPECT_EQ(text.rfind(english ? "Driver installation failed:" : "驱动安装失败：", 0), 0u) << text;
+    }
     EXPECT_EQ(shown[0].icon, MessageIcon::Exclamation);
     for (const auto& f : pass.failures) {
         EXPECT_NE(text.find(english ? f.english : f.chinese), std::string::npos) << text;
