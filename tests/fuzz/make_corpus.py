@@ -83,6 +83,12 @@ SEEDS = {
     + port(text("FILE", ":"), LOCAL)
     + port(text("IP_10.0.0.6"), text("TCPIP", "\x00")),
 
+    # Only LPT and FILE ports, FILE first: the LPT row is suggested.
+    "lpt-and-file": header()
+    + port(text("FILE", ":"), LOCAL)
+    + port(text("LPT", "1:"), LOCAL)
+    + port(text("LPT", "2:"), text("TCPIP")),
+
     # More than 256 records; the USB port past the limit must not count.
     "over-256": header()
     + port_run(300, text("COM"), LOCAL)
