@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -45,6 +46,17 @@ void reportFatal(const char* reason) noexcept {
 }
 
 }  // namespace
+
+// The C++ runtime's own std::terminate handler writes the exception's
+// demangled type name to stderr, which a GUI program does not have, and
+// links the whole demangler for it (about 50 KB). wWinMain catches every
+// exception; terminate is reached only from one leaving a noexcept function,
+// and then the process ends at once. Defined here, the library's is not linked.
+#ifdef __GLIBCXX__
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
     // Before anything loads a DLL: Kelp.exe imports only known DLLs, which
