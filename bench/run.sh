@@ -2,10 +2,13 @@
 # bench/run.sh: builds Kelp.exe and the benchmark programs and measures, in
 # one run, under Wine (a prefix of its own, 32-bit, under Xvfb):
 #
-#   start-up      Kelp.exe from start to its first page shown, against a
-#                 minimal dialog program built the same way (bench_startup.exe
-#                 starts each in turn from the package root and polls for the
-#                 window every millisecond; medians)
+#   start-up      Kelp.exe from start to its first page shown, against two
+#                 dialog programs built the same way: the minimal one (no
+#                 manifest, user32 and kernel32 only) and the fair one (the
+#                 same dialog with Kelp's manifest, the common-controls
+#                 initialisation and Kelp's imported DLLs plus comctl32).
+#                 bench_startup.exe starts each in turn from the package root
+#                 and polls for the window every millisecond; medians
 #   installation  one installation pass of the engine without its 500 ms
 #                 pause, against the bare sequence of the same spooler, file
 #                 and registry calls (bench_install.exe; medians)
@@ -98,7 +101,8 @@ echo "   prefix ready after $((SECONDS - started)) s"
 drive_c=$prefix/drive_c
 mkdir -p "$drive_c/package" "$drive_c/bench"
 cp -a "$work/kelp/package/." "$drive_c/package/"
-cp "$work/tools/bench_startup.exe" "$work/tools/bench_install.exe" "$work/tools/minimal_dialog.exe" "$drive_c/bench/"
+cp "$work/tools/bench_startup.exe" "$work/tools/bench_install.exe" "$work/tools/minimal_dialog.exe" \
+  "$work/tools/fair_dialog.exe" "$drive_c/bench/"
 
 export WINEPREFIX=$prefix WINEARCH=win32
 export LANG=$locale LC_ALL=$locale
@@ -112,7 +116,8 @@ cd "$drive_c/package"
 echo "== start-up: $starts starts of each, from C:\\package"
 if ! wine 'C:\bench\bench_startup.exe' "$starts" \
   kelp 'C:\package\Kelp.exe' 'Vexo Receipt Printer Driver' \
-  minimal 'C:\bench\minimal_dialog.exe' 'Kelp bench minimal dialog' | tr -d '\r' >>"$results"; then
+  minimal 'C:\bench\minimal_dialog.exe' 'Kelp bench minimal dialog' \
+  fair 'C:\bench\fair_dialog.exe' 'Kelp bench minimal dialog' | tr -d '\r' >>"$results"; then
   echo "bench: the start-up measurement failed" >&2
   exit 1
 fi
@@ -137,13 +142,14 @@ stripped=$work/Kelp.stripped.exe
 i686-w64-mingw32-strip -o "$stripped" "$kelp_exe"
 kelp_size=$(stat -c %s "$stripped")
 minimal_size=$(stat -c %s "$work/tools/minimal_dialog.exe")
+fair_size=$(stat -c %s "$work/tools/fair_dialog.exe")
 imports=$(i686-w64-mingw32-objdump -p "$kelp_exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | paste -sd ' ')
 
-for key in startup:kelp startup:minimal install:kelp install:bare; do
+for key in startup:kelp startup:minimal startup:fair install:kelp install:bare; do
   [ -n "$(field "${key%%:*}" "${key#*:}" median_ms)" ] || { echo "bench: no $key figure in $results" >&2; exit 1; }
 done
 
-s_kelp=$(field startup kelp median_ms) s_min=$(field startup minimal median_ms)
+s_kelp=$(field startup kelp median_ms) s_min=$(field startup minimal median_ms) s_fair=$(field startup fair median_ms)
 i_kelp=$(field install kelp median_ms) i_bare=$(field install bare median_ms)
 cpu=$(sed -n 's/^model name\s*:\s*//p' /proc/cpuinfo | head -n1)
 mem=$(awk '/^MemTotal:/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
@@ -158,14 +164,17 @@ echo
 printf '%-44s %12s %12s %12s\n' "" "median" "min" "max"
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "start-up to first page, Kelp.exe" "$s_kelp" "$(field startup kelp min_ms)" "$(field startup kelp max_ms)" \
-  "start-up to dialog, minimal dialog program" "$s_min" "$(field startup minimal min_ms)" "$(field startup minimal max_ms)"
-printf '%-44s %12s\n' "  ratio Kelp / minimal ($starts starts each)" "$(ratio "$s_kelp" "$s_min")"
+  "start-up to dialog, minimal dialog program" "$s_min" "$(field startup minimal min_ms)" "$(field startup minimal max_ms)" \
+  "start-up to dialog, fair dialog program" "$s_fair" "$(field startup fair min_ms)" "$(field startup fair max_ms)"
+printf '%-44s %12s\n' "  ratio Kelp / minimal ($starts starts each)" "$(ratio "$s_kelp" "$s_min")" \
+  "  ratio Kelp / fair ($starts starts each)" "$(ratio "$s_kelp" "$s_fair")"
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "installation pass, Kelp engine (no pause)" "$i_kelp" "$(field install kelp min_ms)" "$(field install kelp max_ms)" \
   "installation pass, bare Win32 calls" "$i_bare" "$(field install bare min_ms)" "$(field install bare max_ms)"
 printf '%-44s %12s\n' "  ratio Kelp / bare ($passes passes each)" "$(ratio "$i_kelp" "$i_bare")"
 printf '%-44s %12s\n' "Kelp.exe stripped, bytes" "$kelp_size"
-printf '%-44s %12s\n' "minimal dialog program, bytes" "$minimal_size"
+printf '%-44s %12s\n' "minimal dialog program, bytes" "$minimal_size" \
+  "fair dialog program, bytes" "$fair_size"
 echo "Kelp.exe imports: $imports"
 echo "installation: model $(setup_field model), $(setup_field edition) edition, port $(setup_field port)," \
   "set as default printer; 8 files, $(setup_field copied_bytes) bytes, copied per pass ($files files);" \
