@@ -3,17 +3,29 @@
 # build/release/Kelp-<version>.zip, the version being the project version of
 # CMakeLists.txt. The archive holds, at its root:
 #
-#   Kelp.exe           the wizard, as checked by scripts/check-exe.sh
+#   Kelp.exe           the wizard, as checked by scripts/check-exe.sh, signed
+#                      with Authenticode when a certificate is given
 #   VENDOR-GUIDE.txt   docs/VENDOR-GUIDE.md with Windows line ends
+#   SHA256SUMS         the SHA-256 sums of both (sha256sum -c SHA256SUMS)
+#
+# and build/release/Kelp-<version>.zip.sha256 is the archive's own sum.
+#
+# Signing (scripts/sign-exe.sh): KELP_SIGN_PFX (certificate and key, PKCS#12)
+# and KELP_SIGN_PASSWORD; KELP_SIGN_TIMESTAMP, an RFC 3161 timestamp server,
+# when set; KELP_SIGN_CAFILE, the roots to verify against, when not the
+# system's. Without KELP_SIGN_PFX the archive holds an unsigned Kelp.exe and
+# the script says so.
 #
 # Needs the packages of scripts/setup-debian.sh (cmake, the mingw-w64 i686
-# compiler, zip, python3).
+# compiler, zip, python3, osslsigncode and openssl for signing).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
 missing=()
-for tool in cmake i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump file zip python3; do
+tools=(cmake i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump file zip python3 sha256sum)
+[ -n "${KELP_SIGN_PFX:-}" ] && tools+=(osslsigncode)
+for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -43,15 +55,25 @@ archive=$out/Kelp-$version.zip
 stage=$out/Kelp-$version
 rm -rf "$stage" "$archive"
 mkdir -p "$stage"
-cp "$exe" "$stage/Kelp.exe"
+if [ -n "${KELP_SIGN_PFX:-}" ]; then
+  echo "== signing Kelp.exe with $KELP_SIGN_PFX${KELP_SIGN_TIMESTAMP:+, timestamp from $KELP_SIGN_TIMESTAMP}"
+  bash scripts/sign-exe.sh "$exe" "$stage/Kelp.exe" || { echo "release: signing failed; nothing written" >&2; exit 1; }
+  signed="signed"
+else
+  echo "== Kelp.exe NOT signed (set KELP_SIGN_PFX and KELP_SIGN_PASSWORD to sign it)"
+  cp "$exe" "$stage/Kelp.exe"
+  signed="UNSIGNED"
+fi
 # UTF-8 with a byte order mark and CRLF line ends, so that Notepad on any
 # Windows shows it as written.
 { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' docs/VENDOR-GUIDE.md; } >"$stage/VENDOR-GUIDE.txt"
 
-(cd "$stage" && zip -X -q "$archive" Kelp.exe VENDOR-GUIDE.txt)
+(cd "$stage" && sha256sum Kelp.exe VENDOR-GUIDE.txt >SHA256SUMS && zip -X -q "$archive" Kelp.exe VENDOR-GUIDE.txt SHA256SUMS)
 # Tested with Python's zipfile (zip -T would need unzip, which setup does not install).
 python3 -m zipfile -t "$archive" >/dev/null || { echo "release: $archive does not test as a sound archive" >&2; exit 1; }
 rm -rf "$stage"
+(cd "$out" && sha256sum "$(basename "$archive")" >"$archive.sha256")
 
-echo "== $archive (Kelp $version)"
+echo "== $archive (Kelp $version, Kelp.exe $signed)"
 python3 -m zipfile -l "$archive"
+cat "$archive.sha256"
