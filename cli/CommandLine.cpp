@@ -67,9 +67,10 @@ const char* ActionText(CliAction action) {
     return "?";
 }
 
-CliParse Refuse(CliParse parse, std::string reason) {
+CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
     parse.command.reset();
-    parse.reason = std::move(reason);
+    parse.reason = std::move(english);
+    parse.reasonChinese = std::move(chinese);
     return parse;
 }
 
@@ -96,13 +97,13 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     std::set<std::string> seen;
     for (const auto& argument : arguments) {
         const auto item = SplitSwitch(argument);
-        if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"");
-        if (!seen.insert(item->name).second) return Refuse(parse, "switch /" + item->name + " given twice");
+        if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"", "多余的参数“" + argument + "”");
+        if (!seen.insert(item->name).second) return Refuse(parse, "switch /" + item->name + " given twice", "开关 /" + item->name + " 重复出现");
         bool isAction = false;
         for (const auto& entry : kActions) {
             if (item->name != entry.name) continue;
-            if (item->value) return Refuse(parse, "/" + item->name + " takes no value");
-            if (action) return Refuse(parse, "more than one action");
+            if (item->value) return Refuse(parse, "/" + item->name + " takes no value", "/" + item->name + " 不带值");
+            if (action) return Refuse(parse, "more than one action", "只能指定一个操作");
             action = entry.action;
             isAction = true;
         }
@@ -113,7 +114,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         parse.command = usage;
         return parse;
     }
-    if (!action) return Refuse(parse, "no action: /install, /uninstall, /testprint or /list");
+    if (!action) return Refuse(parse, "no action: /install, /uninstall, /testprint or /list", "缺少操作：/install、/uninstall、/testprint 或 /list");
 
     CliCommand command;
     command.action = *action;
@@ -123,12 +124,14 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const auto& entry : kOptions) {
             if (option.name == entry.name) rule = &entry;
         }
-        if (!rule) return Refuse(parse, "unknown switch /" + option.name);
+        if (!rule) return Refuse(parse, "unknown switch /" + option.name, "未知的开关 /" + option.name);
         if (!(rule->actions & bit))
-            return Refuse(parse, "/" + option.name + " does not go with /" + ActionText(*action));
+            return Refuse(parse, "/" + option.name + " does not go with /" + ActionText(*action),
+                          "/" + option.name + " 不能与 /" + ActionText(*action) + " 一起使用");
         if (rule->takesValue && (!option.value || option.value->empty()))
-            return Refuse(parse, "/" + option.name + " needs a value");
-        if (!rule->takesValue && option.value) return Refuse(parse, "/" + option.name + " takes no value");
+            return Refuse(parse, "/" + option.name + " needs a value", "/" + option.name + " 缺少值");
+        if (!rule->takesValue && option.value)
+            return Refuse(parse, "/" + option.name + " takes no value", "/" + option.name + " 不带值");
 
         const std::string& value = option.value ? *option.value : std::string();
         if (option.name == "model") {
@@ -136,9 +139,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 if (Lower(rows[row].displayName) == Lower(value)) command.modelRow = static_cast<int>(row);
             }
-            if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"");
+            if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"", "未知的型号“" + value + "”");
         } else if (option.name == "lang") {
-            if (!parse.englishFlag) return Refuse(parse, "/lang must be zh or en");
+            if (!parse.englishFlag) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
             command.englishFlag = parse.englishFlag;
         } else if (option.name == "port") {
             if (Lower(value) != "auto") command.port = value;
@@ -150,7 +153,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             command.quiet = true;
         }
     }
-    if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing");
+    if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing", "缺少 /model");
     parse.command = command;
     return parse;
 }

@@ -394,7 +394,8 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
 
     int code = exitcode::Success;
     if (!parse.command) {
-        const std::string reason = std::string(kWrongCommandLine.in(englishFlag)) + parse.reason;
+        const std::string reason =
+            std::string(kWrongCommandLine.in(englishFlag)) + (englishFlag == 1 ? parse.reason : parse.reasonChinese);
         log.line(reason);
         if (!parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
         code = exitcode::InvalidCommandLine;

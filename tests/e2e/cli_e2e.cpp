@@ -147,7 +147,8 @@ TEST_F(CommandLine, WrongLinesEnd87AndChangeNothing) {
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /port:NOPORT9 /quiet /log:" + kLog));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /lang:fr /quiet"));
     EXPECT_EQ(before, printersAndDrivers());
-    EXPECT_NE(std::string::npos, log().find("unknown model \"RK-999\"")) << log();
+    const std::string reason = language == kChinese ? "命令行错误：未知的型号“RK-999”" : "Wrong command line: unknown model \"RK-999\"";
+    EXPECT_NE(std::string::npos, log().find(reason)) << log();
     EXPECT_NE(std::string::npos, log().find("NOPORT9")) << log();
 }
 
@@ -172,4 +173,30 @@ TEST_F(CommandLine64, InstallEnds1603NamingTheRefusedStep) {
     EXPECT_NE(std::string::npos, log().find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 1797"))
         << log();
     EXPECT_NE(std::string::npos, log().find("outcome 1603"));
+}
+
+// While another run holds the mutex (this program, here) an install ends at
+// once with 1618 and changes nothing.
+TEST_F(CommandLine, HeldMutexEnds1618) {
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Global\\Kelp.Installation");
+    ASSERT_NE(nullptr, mutex);
+    const std::string before = printersAndDrivers();
+    EXPECT_EQ(1618, runKelp(L"/install /model:RK-730P " + lang + L" /quiet /log:" + kLog));
+    EXPECT_EQ(before, printersAndDrivers());
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_NE(std::string::npos, log().find("outcome 1618")) << log();
+}
+
+// The wizard's installation writes the same log, in the temporary folder.
+TEST_F(CommandLine, WizardLogsItsSteps) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_TRUE(length > 0 && length <= MAX_PATH);
+    const std::wstring path = std::wstring(temp, length) + L"Kelp.log";
+    removeFile(path);
+    ASSERT_TRUE(install({language, 2, false, "", ""}).finished);
+    const std::string text = readFile(path);
+    EXPECT_NE(std::string::npos, text.find("Kelp 4.0 wizard (user ")) << text;
+    EXPECT_NE(std::string::npos, text.find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0")) << text;
 }

@@ -173,7 +173,13 @@ TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
     const size_t newline = message.find('\n');
     ASSERT_NE(std::string::npos, newline) << message;
     EXPECT_EQ(first, message.substr(0, newline));
-    const std::string failure = message.substr(newline + 1);
+    // The last line names the run's log.
+    const size_t logLine = message.rfind('\n');
+    ASSERT_LT(newline, logLine) << message;
+    const std::string logText = message.substr(logLine + 1);
+    EXPECT_EQ(0u, logText.rfind(language == kChinese ? "日志：" : "The log: ", 0)) << logText;
+    EXPECT_EQ("\\Kelp.log", logText.substr(logText.size() - 9)) << logText;
+    const std::string failure = message.substr(newline + 1, logLine - newline - 1);
     EXPECT_EQ(0u, failure.rfind(step, 0)) << failure;
     const size_t error = failure.find(open);
     ASSERT_NE(std::string::npos, error) << failure;

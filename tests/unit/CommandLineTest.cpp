@@ -110,6 +110,10 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     EXPECT_NE(log().find("Wrong command line: unknown model \"RK-999\""), std::string::npos) << log();
     EXPECT_NE(log().find("No such port: LPT9:"), std::string::npos);
     EXPECT_NE(log().find("outcome 87"), std::string::npos);
+    // On a Chinese system the reason and the usage are Chinese.
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/install", "/model:RK-999"}), 87);
+    EXPECT_NE(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法："), std::string::npos) << m.consoleText();
 }
 
 TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
