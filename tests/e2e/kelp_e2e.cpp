@@ -574,6 +574,11 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     ASSERT_TRUE(click(system, 1009));
     const HWND settings = wizard.waitFor(Page::Settings);
     expectFits(settings, "settings");
+    ASSERT_TRUE(systemCommand(settings, 0x10));  // About, from the window menu
+    const HWND about = wizard.waitFor(Page::About);
+    expectFits(about, "about");
+    ASSERT_TRUE(click(about, IDOK));
+    ASSERT_TRUE(wizard.waitGone(about));
     const HWND port = openPortPage(wizard, settings);
     expectFits(port, "port");
     expectWidth(150, listColumnWidth(port, 1021, 0));
