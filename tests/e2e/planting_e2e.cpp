@@ -7,7 +7,8 @@
 //
 // planted.dll (tests/e2e/planted) is copied under each name of the table;
 // when loaded it writes "<its path>.loaded". The test walks every page, the
-// About box and the port monitor's dialog, then installs a printer.
+// About box and the port monitor's dialog, installs a printer through the
+// pages, then another through the command line.
 
 #include <windows.h>
 
@@ -50,6 +51,25 @@ std::wstring folderOfThisProgram() {
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
+// Kelp.exe with arguments, to its end; its exit code, or -1.
+long long runKelp(const Scenario& scenario, const std::wstring& arguments) {
+    const std::wstring program = scenario.kelpPath();
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        scenario.packageRoot.c_str(), &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    DWORD exitCode = 0;
+    const bool ended = WaitForSingleObject(info.hProcess, 3 * kWait) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(info.hProcess, &exitCode);
+    if (!ended) TerminateProcess(info.hProcess, 99);
+    CloseHandle(info.hProcess);
+    return ended ? static_cast<long long>(exitCode) : -1;
+}
+
 // Names of the "*.loaded" markers in the package folder.
 std::vector<std::string> markers(const std::wstring& package) {
     std::vector<std::string> found;
@@ -89,7 +109,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Planting, NoPlantedDllRunsOnAnyPageNorDuringAnInstallation) {
+TEST_F(Planting, NoPlantedDllRunsOnAnyPageNorDuringInstallations) {
     {
         Wizard wizard(scenario);
         ASSERT_TRUE(wizard.started()) << wizard.startError();
@@ -127,6 +147,10 @@ TEST_F(Planting, NoPlantedDllRunsOnAnyPageNorDuringAnInstallation) {
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(completionMessage(language), outcome.message);
     expectInstalled(models()[0], "USB001", language, profileFor(scenario));
+
+    const std::wstring lang = language == kChinese ? L"/lang:zh" : L"/lang:en";
+    EXPECT_EQ(0, runKelp(scenario, L"/install /model:RK-730P " + lang + L" /port:LPT1: /quiet"));
+    expectInstalled(models()[2], "LPT1:", language, profileFor(scenario));
 
     EXPECT_EQ(std::vector<std::string>{}, markers(scenario.packageRoot));
 }
