@@ -29,9 +29,10 @@ namespace {
 // Every DLL the wizard's process loads (WINEDEBUG=+loaddll, on every page
 // and during installations) that Windows would take from the program's
 // folder, with its DllOverrides value name. Left out: the known DLLs and
-// what they import, and version.dll, which Wine's own user32 imports
-// (Windows' does not), so that Wine loads it before any code of a program
-// runs.
+// what they import; version.dll, which Wine's own user32 imports (Windows'
+// does not), so that Wine loads it before any code of a program runs;
+// winprint.dll, which the spooler loads by its full path; and Wine's own
+// modules (winex11.drv, zlib1.dll, the 16-bit ones).
 struct PlantedDll {
     const wchar_t* file;
     const wchar_t* overrideName;
