@@ -24,7 +24,7 @@ sign() {
   [ -n "${KELP_SIGN_TIMESTAMP:-}" ] && args+=(-ts "$KELP_SIGN_TIMESTAMP")
   rm -f "$out"
   # The password through a pipe, not on a command line others can read.
-  printf '%s' "$KELP_SIGN_PASSWORD" | osslsigncode "${args[@]}" -readpass - -in "$in" -out "$out" >/dev/null ||
+  printf '%s' "$KELP_SIGN_PASSWORD" | osslsigncode "${args[@]}" -readpass /dev/stdin -in "$in" -out "$out" >/dev/null ||
     { echo "sign-exe: signing $in failed" >&2; return 1; }
   verify "$out"
 }
