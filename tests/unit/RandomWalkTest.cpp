@@ -264,7 +264,7 @@ const char* const kFailableOps[] = {
     "enumPorts",        "enumMonitors",  "addPort",      "configurePort", "enumPrinters", "printerDriverDirectory",
     "addPrinterDriver", "addPrinter",    "closePrinter", "regOpenKey",    "regCreateKey", "regSetString",
     "regSetDword",      "regQueryValue", "regEnumValue", "regCloseKey",   "shellOpen",    "versionQuery",
-    "currentDirectory", "copyFile"};
+    "currentDirectory", "copyFile",     "acquireNamedMutex"};
 
 struct Coverage {
     long steps = 0;
@@ -571,6 +571,7 @@ private:
         EXPECT_EQ(settings_.portPage, nullptr);
         EXPECT_TRUE(violations_.empty()) << testing::PrintToString(violations_);
         walk::ExpectMachineClean(machine_, seededPrinters_);
+        EXPECT_TRUE(machine_.heldMutexes().empty()) << "an installation kept the mutex";
         for (const auto& pass : walk::FindPasses(machine_.calls()))
             walk::ExpectPassDependencies(machine_.calls(), pass);
         for (const char* op : kFailableOps)
