@@ -320,12 +320,14 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
         std::optional<std::string> directory;  // nothing: the query fails
         std::string port;
         int modelRow;
-        InstallStep step;
+        std::optional<InstallStep> step;  // nothing: the pass succeeds
         WinError error;
         std::vector<std::string> notCalled;
     };
-    const std::string longDirectory = "C:\\" + std::string(252, 'd');   // 255 characters
-    const std::string nearlyFull = "C:\\" + std::string(243, 'd');      // copies fit, the record's paths do not
+    const std::string longDirectory = "C:\\" + std::string(252, 'd');     // 255 characters
+    const std::string longestDirectory = "C:\\" + std::string(251, 'd');  // 254 characters
+    const std::string nearlyFull = "C:\\" + std::string(243, 'd');        // RK730PNEWCN.GPD's copy would be 262
+    const std::string justFits = "C:\\" + std::string(240, 'd');          // RK730PNEWCN.GPD's copy is 259
     const Row rows[] = {
         {"empty port", kX86Directory, "", 0, InstallStep::Choices, winerr::InvalidParameter,
          {"printerDriverDirectory", "copyFile"}},
@@ -338,6 +340,9 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
          winerr::InvalidEnvironment, {"copyFile"}},
         {"destination path too long", nearlyFull, "USB001", 4, InstallStep::CopyFile, winerr::FilenameExcedRange,
          {"addPrinterDriver"}},
+        {"longest driver directory is taken, its copies do not fit", longestDirectory, "USB001", 0,
+         InstallStep::CopyFile, winerr::FilenameExcedRange, {"addPrinterDriver"}},
+        {"destination of 259 characters fits", justFits, "USB001", 4, std::nullopt, winerr::Success, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -350,8 +355,13 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
         PrinterChoices choices;
         choices.modelRow = row.modelRow;
         const InstallReport report = installer.InstallDriver(Profile32Bit, choices, row.port);
+        if (!row.step) {
+            EXPECT_TRUE(report.succeeded());
+            EXPECT_TRUE(fresh.fileExists(justFits + "\\RK730PNEWCN.GPD"));
+            continue;
+        }
         ASSERT_FALSE(report.succeeded());
-        EXPECT_EQ(report.failures.front().step, row.step);
+        EXPECT_EQ(report.failures.front().step, *row.step);
         EXPECT_EQ(report.failures.front().error, row.error);
         for (const auto& op : row.notCalled) EXPECT_TRUE(fresh.callsOf(op).empty()) << op;
         EXPECT_TRUE(fresh.printers().empty());
