@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/InstallSettings.h"
+#include "install/RunLog.h"
 #include "platform/Dialog.h"
 #include "platform/Platform.h"
 
@@ -11,6 +12,7 @@ struct AppContext {
     Platform& platform;
     DialogHost& host;
     InstallSettings& settings;
+    RunLog* log = nullptr;  // the run's log; none in a run that keeps no log
 };
 
 }  // namespace kelp

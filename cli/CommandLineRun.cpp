@@ -212,6 +212,7 @@ int CommandLineRun::install(const ModelRow& model) {
     choices.defaultPrinter = command_.defaultPrinter;
     DriverInstaller installer(platform_, [](int) {}, [this](const std::string& text) { log_.line(text); });
     installer.setPackageRoot(machine_.moduleDirectory());
+    installer.setLog(&log_);
     const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
     const std::string described = DescribeInstallReport(report, name, englishFlag_);
     if (!described.empty()) say(described);

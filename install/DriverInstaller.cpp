@@ -80,6 +80,37 @@ DriverInstaller::DriverInstaller(Platform& platform, ProgressSink progress, Mess
 
 InstallReport DriverInstaller::InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
                                              const std::string& port) {
+    if (log_) log_->line(DescribeInstallChoices(profile, choices, port));
+    InstallReport report = runPass(profile, choices, port);
+    if (log_) log_->line(DescribeInstallOutcome(report));
+    return report;
+}
+
+std::string DescribeInstallChoices(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                                   const std::string& port) {
+    const ModelRow* model = ModelCatalogue::row(choices.modelRow);
+    std::string text = "install ";
+    text += model ? model->displayName : "model " + std::to_string(choices.modelRow);
+    text += choices.englishFlag == 1 ? ", English edition" : ", Chinese edition";
+    text += ", port " + (port.empty() ? std::string("(none)") : port);
+    text += choices.defaultPrinter ? ", default printer" : ", not the default printer";
+    text += ", ";
+    text += profile.environment;
+    return text;
+}
+
+std::string DescribeInstallOutcome(const InstallReport& report) {
+    std::string text = "outcome: ";
+    if (report.succeeded())
+        text += report.printerExisted ? "installed; the printer existed, on " + report.existingPort : "installed";
+    else
+        text += std::string(report.printerInstalled ? "printer installed, " : "failed, ") +
+                std::to_string(report.failures.size()) + (report.failures.size() == 1 ? " step failed" : " steps failed");
+    return text;
+}
+
+InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                                       const std::string& port) {
     Pass pass(profile, choices, port);
     pass.model = ModelCatalogue::row(choices.modelRow);
     if (!pass.model) {

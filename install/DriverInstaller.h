@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "install/RunLog.h"
 #include "platform/Platform.h"
 
 namespace kelp {
@@ -99,6 +100,11 @@ std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& 
 // printer but failed in a later setting says so, not that it failed.
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);
 
+// The log's lines around a pass: the choices it was given, what came of it.
+std::string DescribeInstallChoices(const ArchitectureProfile& profile, const PrinterChoices& choices,
+                                   const std::string& port);
+std::string DescribeInstallOutcome(const InstallReport& report);
+
 class DriverInstaller {
 public:
     using ProgressSink = std::function<void(int position)>;
@@ -111,6 +117,9 @@ public:
     // The driver package's folder, which the copies' sources are relative
     // to; empty (the default) is the current directory.
     void setPackageRoot(std::string root) { packageRoot_ = std::move(root); }
+    // Where the pass writes its choices before and its outcome after the
+    // steps (which the logging platform writes); none by default.
+    void setLog(RunLog* log) { log_ = log; }
 
     // One pass: staging, then registration. port is the printer's port.
     InstallReport InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
@@ -123,6 +132,7 @@ public:
 
 private:
     struct Pass;
+    InstallReport runPass(const ArchitectureProfile& profile, const PrinterChoices& choices, const std::string& port);
     bool stageFiles(Pass& pass);
     bool registerDriver(Pass& pass);
     bool createPrinter(Pass& pass);
@@ -136,6 +146,7 @@ private:
     ProgressSink progress_;
     MessageSink message_;
     std::string packageRoot_;
+    RunLog* log_ = nullptr;
 };
 
 }  // namespace kelp

@@ -121,6 +121,7 @@ InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& prof
     DriverInstaller installer(
         context_.platform, [portPage](int position) { portPage->setProgress(position); },
         [portPage](const std::string& text) { portPage->dialog().messageBox(text, MessageIcon::Exclamation); });
+    installer.setLog(context_.log);
     return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
 }
 

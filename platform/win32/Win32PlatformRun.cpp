@@ -300,11 +300,22 @@ std::string Win32Platform::userName() {
 Result<std::uintptr_t> Win32Platform::acquireNamedMutex(const std::string& name) {
     return guardedRun([&]() -> Result<std::uintptr_t> {
         const std::wstring mutexName = widen(name);
-        const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
-        if (!mutex) {
-            const WinError error = lastErrorOr();
-            return {0, error == ERROR_ACCESS_DENIED ? winerr::InstallAlreadyRunning : error};
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
+        // Access denied has two causes: the mutex exists and its creator's
+        // security keeps this account out (a run as SYSTEM, say), or this
+        // account may not create objects in the global namespace (a
+        // standard user without SeCreateGlobalPrivilege). Opening it tells
+        // them apart; when it does not exist, no run holds it, and the
+        // session's own namespace still keeps this session's runs apart.
+        if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) {
+            mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, mutexName.c_str());
+            if (!mutex && GetLastError() != ERROR_FILE_NOT_FOUND) return {0, winerr::InstallAlreadyRunning};
+            if (!mutex && mutexName.rfind(L"Global\\", 0) == 0) {
+                const std::wstring local = L"Local\\" + mutexName.substr(7);
+                mutex = CreateMutexW(nullptr, FALSE, local.c_str());
+            }
         }
+        if (!mutex) return {0, lastErrorOr()};
         switch (WaitForSingleObject(mutex, 0)) {
             case WAIT_OBJECT_0:
             case WAIT_ABANDONED:  // its holder ended without releasing it

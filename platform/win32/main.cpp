@@ -82,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         settings.logPath = log.path();
-        kelp::AppContext context{platform, host, settings};
+        kelp::AppContext context{platform, host, settings, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows
     } catch (const std::exception& e) {

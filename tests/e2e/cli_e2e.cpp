@@ -199,4 +199,6 @@ TEST_F(CommandLine, WizardLogsItsSteps) {
     const std::string text = readFile(path);
     EXPECT_NE(std::string::npos, text.find("Kelp 4.0 wizard (user ")) << text;
     EXPECT_NE(std::string::npos, text.find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0")) << text;
+    EXPECT_NE(std::string::npos, text.find(" install RK-730P, ")) << text;
+    EXPECT_NE(std::string::npos, text.find(" outcome: installed\r\n")) << text;
 }

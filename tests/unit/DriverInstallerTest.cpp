@@ -314,6 +314,45 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
     }
 }
 
+// A pass with a log writes what it was asked for and what came of it, around
+// the steps; the wizard and the command line both give it the run's log.
+TEST_F(DriverInstallerTest, TheLogTellsTheChoicesAndTheOutcome) {
+    struct Row {
+        const char* name;
+        std::function<void(FakePlatform&)> breakIt;
+        const char* outcome;
+    };
+    const Row rows[] = {
+        {"installed", [](FakePlatform&) {}, "outcome: installed"},
+        {"the default printer refused", [](FakePlatform& p) { p.failAlways("regSetString", winerr::AccessDenied); },
+         "outcome: printer installed, 2 steps failed"},
+        {"no driver directory", [](FakePlatform& p) { p.failAlways("printerDriverDirectory", winerr::AccessDenied); },
+         "outcome: failed, 1 step failed"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        fresh.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        fresh.seedKey(RegRoot::LocalMachine, kPortsKey);
+        fresh.setTempDirectory("C:\\users\\kelp\\Temp");
+        row.breakIt(fresh);
+        RunLog log(fresh, "C:\\users\\kelp\\Temp\\Kelp.log");
+        DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
+        installer.setLog(&log);
+        PrinterChoices choices;
+        choices.englishFlag = 1;
+        choices.modelRow = 4;
+        choices.defaultPrinter = true;
+        choices.portIndex = 3;
+        installer.InstallDriver(Profile32Bit, choices, "USB002");
+        const std::string text = fresh.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+        EXPECT_NE(text.find("install RK-730P(NEW), English edition, port USB002, default printer, Windows NT x86\r\n"),
+                  std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(row.outcome) + "\r\n"), std::string::npos) << text;
+    }
+}
+
 TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
     struct Row {
         const char* name;
