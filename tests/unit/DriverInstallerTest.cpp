@@ -135,12 +135,29 @@ TEST_F(DriverInstallerTest, DefaultPrinterAndPortSettingsValues) {
     com2.modelRow = 4;
     PrinterChoices lpt3 = defaults;
     lpt3.portIndex = 2;
+    // A COM port row with list rows for baud, data bits, stop bits, parity, flow control.
+    const auto com = [](int port, int baud, int dataBits, int stopBits, int parity, int flow) {
+        PrinterChoices c;
+        c.portIndex = port;
+        c.baudIndex = baud;
+        c.dataBitsIndex = dataBits;
+        c.stopBitsIndex = stopBits;
+        c.parityIndex = parity;
+        c.flowControlIndex = flow;
+        return c;
+    };
+    using Setting = std::pair<std::string, std::string>;
     const Row rows[] = {
         {"no default, LPT1", defaults, std::nullopt, std::nullopt},
         {"default printer", asDefault, "RK-520P,winspool,USB001", std::nullopt},
-        {"COM1 at 9600 without flow control", com1, std::nullopt, std::pair<std::string, std::string>{"COM1:", "9600,N,8,1, "}},
-        {"COM2 with the defaults", com2, "RK-730P(NEW),winspool,USB001", std::pair<std::string, std::string>{"COM2:", "19200,N,8,1,p"}},
+        {"COM1 at 9600 without flow control", com1, std::nullopt, Setting{"COM1:", "9600,N,8,1, "}},
+        {"COM2 with the defaults", com2, "RK-730P(NEW),winspool,USB001", Setting{"COM2:", "19200,N,8,1,p"}},
         {"LPT3 writes no serial settings", lpt3, std::nullopt, std::nullopt},
+        {"COM3, 300, even, 5 bits, 2 stop bits", com(5, 0, 0, 2, 0, 0), std::nullopt, Setting{"COM3:", "300,E,5,2, "}},
+        {"COM4, 115200, odd, 7 bits, 1.5 stop bits, XON/XOFF", com(6, 8, 2, 1, 3, 1), std::nullopt,
+         Setting{"COM4:", "115200,O,7,1.5,x"}},
+        {"COM1, 1200, mark, 6 bits", com(3, 1, 1, 0, 1, 2), std::nullopt, Setting{"COM1:", "1200,M,6,1,p"}},
+        {"COM2, 57600, space", com(4, 7, 3, 0, 4, 1), std::nullopt, Setting{"COM2:", "57600,S,8,1,x"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
