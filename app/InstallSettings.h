@@ -16,7 +16,6 @@ struct InstallSettings {
     PortPage* portPage = nullptr;                 // the last port page
     std::string selectedPort;
     bool portSearchPending = true;
-    std::string logPath;  // the run's log; empty when there is none
 };
 
 }  // namespace kelp

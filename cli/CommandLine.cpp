@@ -110,6 +110,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         if (!isAction) options.push_back(*item);
     }
     if (action == CliAction::Usage) {
+        // "/? /quiet" must not show a box, nor "/? /bogus" end with 0.
+        if (!options.empty()) return Refuse(parse, "/? takes no other switch", "/? 不带其他开关");
         CliCommand usage;
         parse.command = usage;
         return parse;

@@ -195,7 +195,11 @@ int CommandLineRun::run() {
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
     std::string port = namedPort_;
-    if (!command_.port) {
+    // A printer that exists keeps its port: a second run needs no automatic
+    // choice (and must not fail where none could be made).
+    const auto existing = command_.port ? std::nullopt : FindPrinter(platform_, name);
+    if (existing) port = existing->port;
+    if (!command_.port && !existing) {
         PortInventory inventory;
         int row = inventory.classifyPorts(platform_);
         if (row >= CategoryListRows) row = UsbCategoryRow;
@@ -210,7 +214,9 @@ int CommandLineRun::install(const ModelRow& model) {
     choices.englishFlag = englishFlag_;
     choices.modelRow = command_.modelRow;
     choices.defaultPrinter = command_.defaultPrinter;
-    DriverInstaller installer(platform_, [](int) {}, [this](const std::string& text) { log_.line(text); });
+    // The report below names every failed step; the wizard's immediate
+    // registry message would only repeat it, in Chinese whatever the run's language.
+    DriverInstaller installer(platform_, [](int) {}, [](const std::string&) {});
     installer.setPackageRoot(machine_.moduleDirectory());
     installer.setLog(&log_);
     const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
@@ -255,10 +261,14 @@ int CommandLineRun::uninstall(const ModelRow& model) {
         if (!forgetDefaultPrinter(printer->name)) return failed();
     }
     if (driver) {
+        // Where the spooler takes the option it decides itself which files are
+        // unused (some may still be loaded); only where it refuses the option
+        // are the files deleted here.
         WinError error = platform_.deletePrinterDriver(environment, driver->name, true);
-        if (error == winerr::InvalidParameter) error = platform_.deletePrinterDriver(environment, driver->name, false);
+        const bool spoolerDeletedFiles = error != winerr::InvalidParameter;
+        if (!spoolerDeletedFiles) error = platform_.deletePrinterDriver(environment, driver->name, false);
         if (error != winerr::Success) return failed();
-        if (!deleteDriverFiles(environment, *driver, usedElsewhere)) return failed();
+        if (!spoolerDeletedFiles && !deleteDriverFiles(environment, *driver, usedElsewhere)) return failed();
     }
     say(Fill(kRemoved.in(englishFlag_), name));
     return exitcode::Success;
@@ -278,10 +288,15 @@ bool CommandLineRun::forgetDefaultPrinter(const std::string& printerName) {
     const std::string prefix = Lower(printerName) + ",";
     if (Lower(current).rfind(prefix, 0) != 0) return true;
 
+    // A printer still listed while its jobs finish is not a replacement, nor
+    // is a connection to another machine's printer (its port is no local one).
     std::string replacement;
     const auto printers = platform_.enumPrinters();
-    if (printers.ok() && !printers.value.empty())
-        replacement = printers.value.front().name + ",winspool," + printers.value.front().port;
+    for (const auto& other : printers.value) {
+        if (SameName(other.name, printerName) || other.name.rfind("\\\\", 0) == 0) continue;
+        replacement = other.name + ",winspool," + other.port;
+        break;
+    }
     const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::SetValue);
     if (!key.ok()) return false;
     const WinError error = platform_.regSetString(key.value, "Device", replacement);
@@ -398,7 +413,6 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         const std::string reason =
             std::string(kWrongCommandLine.in(englishFlag)) + (englishFlag == 1 ? parse.reason : parse.reasonChinese);
         log.line(reason);
-        if (!parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
@@ -413,6 +427,9 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         CommandLineRun run(platform, log, *parse.command, englishFlag);
         code = run.run();
     }
+    // A wrong command line, whether the parser or the machine found it out
+    // (a port that is not there), is answered with the usage.
+    if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
     log.line("outcome " + std::to_string(code));
     if (!parse.quiet && !listing && code != exitcode::Success)
         platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");

@@ -221,7 +221,8 @@ void PortPage::onInstall() {
                                                   [this](int position) { setProgress(position); });
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
-    installReport_->logPath = context_.settings.logPath;
+    // The message names the log only when the log could be written.
+    if (context_.log && context_.log->writable()) installReport_->logPath = context_.log->path();
     if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
     end(PageOk);
 }

@@ -18,7 +18,9 @@ std::optional<int> RunCommandLineFromProcess() {
     try {
         int count = 0;
         wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-        if (!argv) return std::nullopt;
+        // Without the arguments nobody can tell a deployment tool's run from a
+        // person's; a window that waits for nobody would be worse than failing.
+        if (!argv) return exitcode::InstallFailure;
         for (int i = 1; i < count; ++i) arguments.push_back(narrow(argv[i]));
         LocalFree(argv);
     } catch (const std::exception&) {

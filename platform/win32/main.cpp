@@ -81,7 +81,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         kelp::LoggingPlatform platform(machine, log, codePage == 936 || codePage == 950 ? 0 : 1);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
-        settings.logPath = log.path();
         kelp::AppContext context{platform, host, settings, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows

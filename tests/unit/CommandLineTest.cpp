@@ -95,6 +95,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {"/testprint", "/model:RK-730P", "/port:USB001"},
         {"/list", "/quiet:yes"},
         {"/install", "/model:RK-730P", "/port:LPT9:"},
+        {"/?", "/bogus"},
+        {"/?", "/quiet"},
     };
     for (const auto& line : lines) {
         FakePlatform& machine = m;
@@ -104,8 +106,12 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         args.push_back(std::string("/log:") + kLog);
         EXPECT_EQ(run(args), 87) << line[0] << " " << (line.size() > 1 ? line.back() : "");
         EXPECT_FALSE(anyChange()) << line[0];
-        EXPECT_NE(machine.consoleText().find("Usage:"), std::string::npos) << line[0];
+        // The usage answers every wrong line, on the console unless quiet.
+        const bool quiet = std::any_of(line.begin(), line.end(), [](const std::string& a) { return a.rfind("/quiet", 0) == 0; });
+        const std::string shown = machine.consoleText().substr(consoleBefore.size());
+        EXPECT_EQ(shown.find("Usage:") != std::string::npos, !quiet) << line[0] << " " << line.back() << ": " << shown;
         EXPECT_TRUE(machine.printers().empty());
+        EXPECT_TRUE(machine.windowlessBoxes().empty()) << line[0];
     }
     EXPECT_NE(log().find("Wrong command line: unknown model \"RK-999\""), std::string::npos) << log();
     EXPECT_NE(log().find("No such port: LPT9:"), std::string::npos);
@@ -141,6 +147,11 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("already exists"), std::string::npos);
+
+    // Again, automatically, where no port could be chosen now: not an error.
+    m.setPorts({{"FILE:", "Local Port"}});
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
 }
 
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
@@ -185,6 +196,15 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     ASSERT_EQ(removals.size(), 2u);
     EXPECT_EQ(removals[0].args, Args({"Windows NT x86", "RK-730P", "true"}));
     EXPECT_EQ(removals[1].args, Args({"Windows NT x86", "RK-730P", "false"}));
+
+    // Where the spooler takes the option, it alone decides which files go.
+    m.setDeleteUnusedFilesSupported(true);
+    m.clearCalls();
+    ASSERT_EQ(run({"/uninstall", "/model:RK-730PN"}), 0);
+    EXPECT_EQ(m.callsOf("deletePrinterDriver").size(), 1u);
+    EXPECT_TRUE(m.callsOf("deleteFile").empty());
+    EXPECT_FALSE(m.fileExists(std::string(kDrivers) + "\\RK730PNCN.GPD"));
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "");
 }
 
 TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {

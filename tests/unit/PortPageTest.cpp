@@ -426,7 +426,6 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
 // page says so and installs nothing; a failure's message ends with the log.
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
-    settings.logPath = "C:\\users\\kelp\\Temp\\Kelp.log";
     platform.setPorts({{"USB001", ""}});
     platform.holdMutexElsewhere("Global\\Kelp.Installation");
     runWizardFromSettings([](FakeDialog& d) {
@@ -439,16 +438,24 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     EXPECT_TRUE(platform.callsOf("copyFile").empty());
     EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
 
-    FreshWizard wizard;
-    wizard.state.englishFlag = 1;
-    wizard.state.logPath = "C:\\users\\kelp\\Temp\\Kelp.log";
-    wizard.machine.setPorts({{"USB001", ""}});
-    wizard.machine.failAlways("addPrinterDriver", winerr::AccessDenied);
-    wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
-    ASSERT_EQ(wizard.pages.messages().size(), 1u);
-    const std::string& text = wizard.pages.messages()[0].text;
-    EXPECT_EQ(text.substr(text.rfind('\n')), "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log");
-    EXPECT_TRUE(wizard.machine.heldMutexes().empty());
+    // A log that could not be written is not named.
+    for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
+        FreshWizard wizard;
+        wizard.state.englishFlag = 1;
+        wizard.machine.setTempDirectory("C:\\users\\kelp\\Temp");
+        RunLog log(wizard.machine, std::string(folder) + "\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.machine.setPorts({{"USB001", ""}});
+        wizard.machine.failAlways("addPrinterDriver", winerr::AccessDenied);
+        wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+        ASSERT_EQ(wizard.pages.messages().size(), 1u);
+        const std::string& text = wizard.pages.messages()[0].text;
+        EXPECT_EQ(text.substr(text.rfind('\n')), log.writable() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
+                                                               : "\nCould not install the printer driver RK-520P (error 5: Access is denied)")
+            << folder;
+        EXPECT_EQ(log.writable(), std::string(folder) != "C:\\gone");
+        EXPECT_TRUE(wizard.machine.heldMutexes().empty());
+    }
 }
 
 }  // namespace
