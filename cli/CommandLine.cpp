@@ -1,18 +1,13 @@
 #include "cli/CommandLine.h"
 
-#include <cctype>
 #include <set>
 
 #include "install/ModelCatalogue.h"
+#include "install/Names.h"
 
 namespace kelp {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 struct Switch {
     std::string name;  // lower case, without the leading '/' or '-'

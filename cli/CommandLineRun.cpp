@@ -1,6 +1,5 @@
 #include "cli/CommandLineRun.h"
 
-#include <cctype>
 #include <set>
 
 #include "cli/CommandLine.h"
@@ -8,6 +7,7 @@
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
+#include "install/Names.h"
 #include "install/PortInventory.h"
 #include "install/RunLog.h"
 
@@ -66,13 +66,6 @@ std::string Fill(const char* pattern, const std::string& name, const std::string
     }
     return text;
 }
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of("\\/");

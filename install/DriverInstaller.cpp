@@ -1,9 +1,9 @@
 #include "install/DriverInstaller.h"
 
-#include <cctype>
 #include <span>
 
 #include "install/ModelCatalogue.h"
+#include "install/Names.h"
 #include "install/SerialValueTables.h"
 #include "platform/TextLength.h"
 
@@ -26,15 +26,6 @@ constexpr CopyStep kCopySteps[] = {
     {false, "uniDRV.DLL", false, 0}, {false, "UNIDRV.HLP", false, 40}, {false, "UNIRES.DLL", false, 0},
     {false, "TTFSUB.GPD", false, 50}, {false, "STDNAMES.GPD", false, 0},
 };
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 const char* ValueAt(std::span<const SerialRow> rows, int index) {
     if (index < 0 || index >= static_cast<int>(rows.size())) return nullptr;
