@@ -43,6 +43,7 @@ private:
     bool forgetDefaultPrinter(const std::string& printerName);
     bool deleteDriverFiles(const char* environment, const DriverInfo3& driver,
                            const std::set<std::string>& usedElsewhere);
+    void note(const std::string& text);
 
     Platform& platform_;
     RunLog* log_;
@@ -122,28 +123,56 @@ bool Removal::forgetDefaultPrinter(const std::string& printerName) {
 
 // Each of the driver's files that no other driver names goes, from where the
 // spooler says it is and from the driver directory the installation copied
-// it to. A file that is gone already is no failure.
+// it to, but only from inside that directory: a record may name any path
+// ("..\..\x.dll" as well) and the run may be SYSTEM's. Windows says what a
+// path means (its full path); a file whose full path lies elsewhere is left
+// and the log says so. A file that is gone already is no failure.
 bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driver,
                                 const std::set<std::string>& usedElsewhere) {
     const auto directory = platform_.printerDriverDirectory(environment);
+    std::string inside;  // the directory's full path, ending in a backslash
+    if (directory.ok() && !directory.value.empty()) {
+        const auto full = platform_.fullPathName(directory.value);
+        if (full.ok() && !full.value.empty()) inside = Lower(full.value.back() == '\\' ? full.value : full.value + "\\");
+    }
+    if (inside.empty()) {
+        note("the driver's files are left: the driver directory is not known");
+        return false;
+    }
     std::vector<std::string> paths;
     std::set<std::string> seen;
+    bool deleted = true;
     for (const auto& file : DriverFiles(driver)) {
         const std::string base = BaseName(file);
         if (usedElsewhere.count(Lower(base)) != 0) continue;
         std::vector<std::string> candidates;
-        if (file.find(":\\") != std::string::npos || file.rfind("\\\\", 0) == 0) candidates.push_back(file);
-        if (directory.ok() && !directory.value.empty()) candidates.push_back(directory.value + "\\" + base);
-        for (auto& candidate : candidates) {
-            if (seen.insert(Lower(candidate)).second) paths.push_back(candidate);
+        const bool absolute = (file.size() > 2 && file[1] == ':' && (file[2] == '\\' || file[2] == '/')) ||
+                              file.rfind("\\\\", 0) == 0;
+        if (absolute) candidates.push_back(file);
+        candidates.push_back(directory.value + "\\" + base);
+        for (const auto& candidate : candidates) {
+            const auto full = platform_.fullPathName(candidate);
+            if (!full.ok()) {
+                deleted = false;
+                continue;
+            }
+            const std::string folded = Lower(full.value);
+            if (folded.size() <= inside.size() || folded.compare(0, inside.size(), inside) != 0) {
+                note("left \"" + candidate + "\": not in the driver directory \"" + directory.value + "\"");
+                continue;
+            }
+            if (seen.insert(folded).second) paths.push_back(full.value);
         }
     }
-    bool deleted = true;
     for (const auto& path : paths) {
         const WinError error = platform_.deleteFile(path);
         if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound) deleted = false;
     }
     return deleted;
+}
+
+void Removal::note(const std::string& text) {
+    if (log_) log_->line(text);
 }
 
 }  // namespace
