@@ -426,17 +426,24 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
 // page says so and installs nothing; a failure's message ends with the log.
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
-    platform.setPorts({{"USB001", ""}});
-    platform.holdMutexElsewhere("Global\\Kelp.Installation");
-    runWizardFromSettings([](FakeDialog& d) {
+    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
+    platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+    platform.failNext("acquireNamedMutex", 1618);
+    // After "try again later" the same click installs, once the other run is over.
+    runWizardFromSettings([this](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
         EXPECT_FALSE(d.ended());
-        d.click(IDC_PORT_CANCEL);
+        EXPECT_TRUE(platform.callsOf("copyFile").empty());
+        EXPECT_TRUE(platform.callsOf("enumPorts").empty());
+        EXPECT_TRUE(d.listRowSelected(IDC_PORT_LIST, 1));
+        d.click(IDC_PORT_INSTALL);
+        EXPECT_TRUE(d.ended());
     });
-    EXPECT_EQ(messageTexts(), std::vector<std::string>{"Another Kelp installation, removal or test receipt is running; "
-                                                       "nothing was installed. Please try again later."});
-    EXPECT_TRUE(platform.callsOf("copyFile").empty());
-    EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
+    EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
+                                                        "nothing was installed. Please try again later.",
+                                                        "Driver installation completed"}));
+    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
+    EXPECT_TRUE(platform.heldMutexes().empty());
 
     // A log that could not be written is not named.
     for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
