@@ -124,10 +124,9 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
     // printer: they are written whatever happened before.
     writePortSettings(pass);
     progress_(95);
-    if (pass.printer != 0) {
-        if (const WinError error = platform_.closePrinter(pass.printer))
-            fail(pass, InstallStep::ClosePrinter, pass.model->displayName, error);
-    }
+    // Closing the handle is no setting the user asked for: a failure is the
+    // log's (the logging platform writes every ClosePrinter), not the report's.
+    if (pass.printer != 0) platform_.closePrinter(pass.printer);
     platform_.sleep(PauseAfterInstallMs);
     progress_(100);
     return pass.report;
@@ -304,9 +303,16 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
 
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
     const bool english = englishFlag == 1;
+    // A printer that was there already is told once, with the settings that
+    // failed after it, if any.
+    const std::string existed =
+        english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was"
+                : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变";
     std::string text;
     if (!report.succeeded()) {
-        if (report.printerInstalled)
+        if (report.printerExisted)
+            text = existed + (english ? ", but these settings could not be made:" : "，但以下设置未能完成：");
+        else if (report.printerInstalled)
             text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
                            : "打印机“" + printerName + "”已安装，但以下设置未能完成：";
         else
@@ -329,7 +335,6 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::PortSettings:
                     text += english ? "Could not save the port settings of " : "无法保存端口设置：";
                     break;
-                case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
             }
             text += failure.subject;
             text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
@@ -337,11 +342,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
             text += english ? ")" : "）";
         }
     }
-    if (report.printerExisted) {
-        if (!text.empty()) text += "\n";
-        text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
-                        : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
-    }
+    if (report.printerExisted && report.succeeded()) text = existed + (english ? "." : "。");
     if (!report.succeeded() && !report.logPath.empty())
         text += (english ? "\nThe log: " : "\n日志：") + report.logPath;
     return text;

@@ -66,7 +66,6 @@ enum class InstallStep {
     AddPrinter,        // creating the printer
     DefaultPrinter,    // the "Device" value
     PortSettings,      // the COM port's serial-line settings
-    ClosePrinter,
 };
 
 struct InstallFailure {

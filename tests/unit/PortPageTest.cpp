@@ -400,6 +400,17 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
            "Could not make the printer the default printer: Device (error 5: Access is denied)",
            exclamation}},
          true},
+        {"an existing printer, the Device value refused: one message", 1, 8,
+         [](FakePlatform& m) {
+             m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
+             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
+             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+         },
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+           "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was, but these "
+           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is denied)",
+           exclamation}},
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
