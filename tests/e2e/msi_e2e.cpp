@@ -66,12 +66,12 @@ protected:
 
 }  // namespace
 
-// Each refused run ends with an error and leaves nothing: no file, no
+// Each refused run ends with 1603 and leaves nothing: no file, no
 // stored settings, no printer.
 TEST_F(Msi, RefusedInstallationsLeaveNothing) {
-    for (const std::wstring& properties : {L"", L"LANG=en", L"MODEL=RK-730P LANG=fr"}) {
+    for (const wchar_t* properties : {L"", L"LANG=en", L"MODEL=RK-730P LANG=fr"}) {
         SCOPED_TRACE(utf8(properties));
-        EXPECT_NE(0, msiexec(L"/i " + package("KELP_E2E_MSI") + L" " + properties)) << logs();
+        EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI") + L" " + properties)) << logs();
         EXPECT_FALSE(fileExists(kFolder + L"Kelp.exe"));
         EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kStore));
         EXPECT_FALSE(printerThere("RK-730P"));
@@ -95,8 +95,8 @@ TEST_F(Msi, InstallUpgradeAndRemove) {
     expectInstalled(model, "USB001", kEnglish, profile);
     EXPECT_NE(std::string::npos, readFile(kKelpLog).find("outcome 0")) << logs();
 
-    EXPECT_NE(0, msiexec(L"/i " + package("KELP_E2E_MSI") + L" MODEL=RK-730P")) << logs();
-    EXPECT_NE(0, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" MODEL=RK-520P")) << logs();
+    EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI") + L" MODEL=RK-730P")) << logs();
+    EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" MODEL=RK-520P")) << logs();
     EXPECT_FALSE(printerThere("RK-520P"));
     EXPECT_TRUE(printerThere("RK-730P"));
 
