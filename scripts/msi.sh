@@ -33,7 +33,7 @@ PRODUCT_NAME="Vexo Receipt Printer Driver"
 UPGRADE_CODE="3CC0CA4C-4C2F-4915-9CA1-293021315493"
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -ge 2 ] && [ $# -le 3 ] || { echo "usage: $0 <driver package folder> <output folder> [version]" >&2; exit 2; }
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then echo "usage: $0 <driver package folder> <output folder> [version]" >&2; exit 2; fi
 package=$1 out=$2
 version=${3:-$(sed -n 's/^project(Kelp VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")}
 [[ "$version" =~ ^[0-9]+\.[0-9]+(\.[0-9]+)?$ ]] || { echo "msi: version \"$version\" is not major.minor[.build]" >&2; exit 2; }
