@@ -249,4 +249,10 @@ void LoggingPlatform::messageBoxWithoutWindow(const std::string& title, const st
     inner_.messageBoxWithoutWindow(title, text);
 }
 
+Result<std::string> LoggingPlatform::fullPathName(const std::string& path) {
+    auto result = inner_.fullPathName(path);
+    step("GetFullPathName " + Quoted(path), result.error, false);
+    return result;
+}
+
 }  // namespace kelp

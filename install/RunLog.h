@@ -97,6 +97,7 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override;
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<std::string> fullPathName(const std::string& path) override;
 
 private:
     // "step <what>: <error>[ <text>]"; always for a change, only on failure

@@ -25,6 +25,7 @@ constexpr WinError NotEnoughMemory = 8;
 constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
+constexpr WinError InvalidName = 123;
 constexpr WinError BadPathname = 161;
 constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
@@ -203,6 +204,9 @@ public:
     virtual bool consoleWrite(const std::string& text) = 0;
     // A message box with no owner window.
     virtual void messageBoxWithoutWindow(const std::string& title, const std::string& text) = 0;
+    // GetFullPathNameW: what Windows takes path to mean, as an absolute path
+    // ("." and ".." resolved, '/' read as '\'); the file need not exist.
+    virtual Result<std::string> fullPathName(const std::string& path) = 0;
 };
 
 }  // namespace kelp

@@ -75,6 +75,7 @@ public:
     // UTF-8), else the parent's console, attached on first use (UTF-16).
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<std::string> fullPathName(const std::string& path) override;
 };
 
 }  // namespace kelp::win32

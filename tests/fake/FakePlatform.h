@@ -129,6 +129,9 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override;
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    // The file system's own resolution (as fullPath below); recorded with
+    // the path; an empty path answers InvalidName.
+    Result<std::string> fullPathName(const std::string& path) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }
