@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""msi_tables.py <Kelp-<version>.msi>: reads a built package back with msiinfo
-and checks what Windows Installer will run from it. Exit code 1 on any
-difference, each one printed."""
-import re, subprocess, sys
+"""msi_tables.py <Kelp-<version>.msi> <the same version built again> <the next version's MSI>:
+reads built packages back with msiinfo and checks what Windows Installer
+will run from the first. Exit code 1 on any difference, each one printed."""
+import subprocess, sys
 
 msi = sys.argv[1]
 def msiinfo(*args): return subprocess.run(["msiinfo", *args], check=True, capture_output=True, text=True).stdout
-def table(name): return [row.split("\t") for row in msiinfo("export", msi, name).splitlines()[3:]]
+def table(name, path=msi): return [row.split("\t") for row in msiinfo("export", path, name).splitlines()[3:]]
 
 INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] "/port:[PORT]" /quiet "/log:[KELPLOG]"'
 UNINSTALL = '/uninstall "/model:[MODEL]" /quiet "/log:[KELPLOG]"'
@@ -64,8 +64,9 @@ components = {row[0]: row[2] for row in table("Component")}
 kelp = [row for row in table("File") if row[0] == "KelpExe"]
 if not kelp or components.get(kelp[0][1]) != "INSTALLDIR":
     problems.append("Kelp.exe is not at the root of the installed folder: %s" % kelp)
-if not re.fullmatch(r"\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}", dict(table("Property"))["ProductCode"]):
-    problems.append("ProductCode is not a GUID")
+codes = [dict(table("Property", path)) for path in sys.argv[1:4]]
+if not codes[0]["ProductCode"] == codes[1]["ProductCode"] != codes[2]["ProductCode"] or codes[2]["UpgradeCode"] != codes[0]["UpgradeCode"]:
+    problems.append("ProductCode of one version built twice, and of the next: %s" % [c["ProductCode"] for c in codes])
 for unwanted in ("ScheduleReboot", "ForceReboot"):
     if unwanted in sequence: problems.append("InstallExecuteSequence has " + unwanted)
 if "Dialog" in msiinfo("tables", msi).split() or "Template: Intel;" not in msiinfo("suminfo", msi):
