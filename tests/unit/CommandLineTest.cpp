@@ -77,29 +77,40 @@ TEST(CommandLineParse, GoodLines) {
     }
 }
 
-// Each wrong line ends with 87, is logged with its reason and the usage is
-// shown, and nothing on the machine changes.
+// Each wrong line ends with 87, is logged with its own reason (the parser's,
+// or the machine's for a port that is not there) and the usage is shown,
+// and nothing on the machine changes.
 TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
-    const Args lines[] = {
-        {"/frobnicate"},
-        {"install", "/model:RK-730P"},
-        {"/install"},
-        {"/install", "/model:"},
-        {"/install", "/model:RK-999"},
-        {"/install", "/model:RK-730P", "/lang:fr"},
-        {"/install", "/model:RK-730P", "/colour"},
-        {"/install", "/model:RK-730P", "/model:RK-520P"},
-        {"/install:now", "/model:RK-730P"},
-        {"/install", "/uninstall", "/model:RK-730P"},
-        {"/uninstall", "/model:RK-730P", "/default"},
-        {"/testprint", "/model:RK-730P", "/port:USB001"},
-        {"/list", "/quiet:yes"},
-        {"/install", "/model:RK-730P", "/port:LPT9:"},
-        {"/?", "/bogus"},
-        {"/?", "/quiet"},
+    const struct {
+        Args line;
+        const char* reason;  // the parser's; empty: the parser takes the line
+    } rows[] = {
+        {{"/frobnicate"}, "no action: /install, /uninstall, /testprint or /list"},
+        {{"install", "/model:RK-730P"}, "unexpected argument \"install\""},
+        {{"/install"}, "/model is missing"},
+        {{"/testprint", "/quiet"}, "/model is missing"},
+        {{"/install", "/model:"}, "/model needs a value"},
+        {{"/install", "/model:RK-730P", "/port="}, "/port needs a value"},
+        {{"/install", "/model:RK-999"}, "unknown model \"RK-999\""},
+        {{"/install", "/model:RK-730P", "/lang:fr"}, "/lang must be zh or en"},
+        {{"/install", "/model:RK-730P", "/colour"}, "unknown switch /colour"},
+        {{"/install", "/model:RK-730P", "/model:RK-520P"}, "switch /model given twice"},
+        {{"/install:now", "/model:RK-730P"}, "/install takes no value"},
+        {{"/install", "/model:RK-730P", "/default:yes"}, "/default takes no value"},
+        {{"/install", "/uninstall", "/model:RK-730P"}, "more than one action"},
+        {{"/uninstall", "/model:RK-730P", "/default"}, "/default does not go with /uninstall"},
+        {{"/testprint", "/model:RK-730P", "/port:USB001"}, "/port does not go with /testprint"},
+        {{"/list", "/quiet:yes"}, "/quiet does not go with /list"},
+        {{"/install", "/model:RK-730P", "/port:LPT9:"}, ""},
+        {{"/?", "/bogus"}, "/? takes no other switch"},
+        {{"/?", "/quiet"}, "/? takes no other switch"},
     };
-    for (const auto& line : lines) {
+    for (const auto& [line, reason] : rows) {
+        const CliParse parse = ParseCommandLine(line);
+        EXPECT_EQ(parse.reason, reason) << line.back();
+        EXPECT_EQ(!parse.command, *reason != '\0') << line.back();
         FakePlatform& machine = m;
+        machine.writeFile(kLog, "");
         machine.clearCalls();
         const std::string consoleBefore = machine.consoleText();
         Args args = line;
@@ -112,14 +123,17 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(shown.find("Usage:") != std::string::npos, !quiet) << line[0] << " " << line.back() << ": " << shown;
         EXPECT_TRUE(machine.printers().empty());
         EXPECT_TRUE(machine.windowlessBoxes().empty()) << line[0];
+        EXPECT_NE(log().find(std::string("Wrong command line: ") + (*reason ? reason : "No such port: LPT9:") + "\r\n"),
+                  std::string::npos) << log();
+        EXPECT_NE(log().find("outcome 87"), std::string::npos);
     }
-    EXPECT_NE(log().find("Wrong command line: unknown model \"RK-999\""), std::string::npos) << log();
-    EXPECT_NE(log().find("No such port: LPT9:"), std::string::npos);
-    EXPECT_NE(log().find("outcome 87"), std::string::npos);
-    // On a Chinese system the reason and the usage are Chinese.
-    m.setActiveCodePage(936);
-    EXPECT_EQ(run({"/install", "/model:RK-999"}), 87);
-    EXPECT_NE(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法："), std::string::npos) << m.consoleText();
+    // On a Chinese system (simplified or traditional) the reason and the usage are Chinese.
+    for (std::uint32_t codePage : {936u, 950u}) {
+        m.setActiveCodePage(codePage);
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/install", "/model:RK-999"}), 87);
+        EXPECT_EQ(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法：", before), before) << codePage;
+    }
 }
 
 TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
@@ -138,7 +152,11 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                              "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
                              "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
                              "step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0",
-                             "\"Device\" = \"RK-730P,winspool,USB001\": 0", "action install model RK-730P lang en port auto default",
+                             "step RegSetValueEx \"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\" "
+                             "\"Device\" = \"RK-730P,winspool,USB001\": 0",
+                             "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
+                             "\"PrinterOnLine\" = 0: 0",
+                             "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
                              "2026-12-07 10:15:20 outcome 0"})
         EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
 
@@ -149,9 +167,15 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("already exists"), std::string::npos);
 
     // Again, automatically, where no port could be chosen now: not an error.
-    m.setPorts({{"FILE:", "Local Port"}});
+    // (Without a COM, LPT or USB port the wizard's USB row stays chosen and
+    // finds none; the network port is no automatic choice.)
+    m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    // A new printer on that machine has no port to take.
+    EXPECT_EQ(run({"/install", "/model:MZ730P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("There is no port to choose automatically."), std::string::npos);
+    EXPECT_FALSE(m.findDriver("Windows NT x86", "MZ730P"));
 }
 
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
@@ -159,6 +183,8 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied"),
               std::string::npos) << log();
+    EXPECT_NE(log().find("install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"),
+              std::string::npos);
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
 }
@@ -173,6 +199,11 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
             << action;  // the attempt on the mutex alone
     }
     EXPECT_TRUE(m.printers().empty());
+    // A mutex that cannot be had for another reason is a failed step.
+    m.failNext("acquireNamedMutex", 5);
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_TRUE(m.printers().empty());
+    EXPECT_TRUE(m.callsOf("copyFile").empty());
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -180,8 +211,12 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0);
     EXPECT_NE(log().find("RK-730P is not installed: nothing to remove."), std::string::npos) << log();
 
+    // A connection to another machine's printer and a local one come first.
+    m.seedPrinter({"\\\\server\\Kitchen", "Ne00:", "Kitchen", "WinPrint", "RAW"});
+    m.seedPrinter({"Office", "LPT2:", "Office", "WinPrint", "RAW"});
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
-    ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:LPT1:"}), 0);
+    ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
     EXPECT_FALSE(m.findPrinter("RK-730P"));
     EXPECT_TRUE(m.findPrinter("RK-730PN"));
@@ -190,14 +225,21 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_FALSE(m.fileExists(std::string(kDrivers) + "\\RK730PCN.GPD"));
     for (const char* shared : {"RK730PCN.DLL", "uniDRV.DLL", "TTFSUB.GPD", "RK730PNCN.GPD"})
         EXPECT_TRUE(m.fileExists(std::string(kDrivers) + "\\" + shared)) << shared;
-    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730PN,winspool,LPT1:");
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "Office,winspool,LPT2:");
     // Wine refuses the unused-files option; the plain removal follows.
     const auto removals = m.callsOf("deletePrinterDriver");
     ASSERT_EQ(removals.size(), 2u);
     EXPECT_EQ(removals[0].args, Args({"Windows NT x86", "RK-730P", "true"}));
     EXPECT_EQ(removals[1].args, Args({"Windows NT x86", "RK-730P", "false"}));
 
+    // A model whose name begins another's leaves the other's Device value.
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh"}), 0);
+    m.seedString(RegRoot::CurrentUser, kWindowsKey, "Device", "RK-730PN,winspool,LPT1:");
+    ASSERT_EQ(run({"/uninstall", "/model:RK-730P"}), 0);
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730PN,winspool,LPT1:");
+
     // Where the spooler takes the option, it alone decides which files go.
+    ASSERT_EQ(m.deletePrinter("Office"), 0u);
     m.setDeleteUnusedFilesSupported(true);
     m.clearCalls();
     ASSERT_EQ(run({"/uninstall", "/model:RK-730PN"}), 0);
@@ -205,6 +247,11 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_TRUE(m.callsOf("deleteFile").empty());
     EXPECT_FALSE(m.fileExists(std::string(kDrivers) + "\\RK730PNCN.GPD"));
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "");
+    // Without the user's printer key nothing names the printer.
+    ASSERT_EQ(run({"/install", "/model:RK-520P"}), 0);
+    m.failWhen("regOpenKey", [](const Args& a) { return a[0] == "HKCU"; }, 2);
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P"}), 0);
+    EXPECT_FALSE(m.findPrinter("RK-520P"));
 }
 
 // A driver record may name any path; only files inside the driver directory
@@ -252,8 +299,11 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_NE(m.consoleText().find("A test receipt was sent to RK-520P (C:\\receipt.prn)."), std::string::npos);
 
     m.failNext("writePrinter", 1804);
+    m.clearCalls();
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
+    EXPECT_NE(log().find("step ClosePrinter \"RK-520P\": 0"), std::string::npos);
+    EXPECT_EQ(m.callsOf("endRawDocument").size(), 1u);  // no half job left open
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
 }
@@ -266,6 +316,9 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
               "port\tUSB001\tUSB\r\nprinter\tRK-730P\tUSB001\r\n");
+    m.failNext("enumPorts", 5);
+    EXPECT_EQ(run({"/list"}), 1603);
+    EXPECT_NE(m.consoleText().rfind("model\tMZ730PN\r\nprinter\tRK-730P\tUSB001\r\n"), std::string::npos);
     EXPECT_EQ(run({"/?"}), 0);
     EXPECT_TRUE(m.windowlessBoxes().empty());
     m.setConsole(false);

@@ -455,6 +455,14 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
                                                         "Driver installation completed"}));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
+    // A mutex refused for another reason (a standard user's run) does not
+    // stop the installation, and nothing is released.
+    FreshWizard denied;
+    denied.machine.setPorts({{"USB001", ""}});
+    denied.machine.failNext("acquireNamedMutex", 5);
+    denied.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+    EXPECT_TRUE(denied.machine.findPrinter("RK-520P"));
+    EXPECT_TRUE(denied.machine.callsOf("releaseNamedMutex").empty());
 
     // A log that could not be written is not named.
     for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
