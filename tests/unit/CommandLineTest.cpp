@@ -160,11 +160,15 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                              "2026-12-07 10:15:20 outcome 0"})
         EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
 
-    // Again, asking for another port: the driver is updated, the printer stays.
-    EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:", "/quiet"}), 0);
+    // Again, asking for another port: the driver is updated, the printer
+    // stays; the console says so and, as nothing failed, names no log.
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
     EXPECT_EQ(m.printers().size(), 1u);
-    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("already exists"), std::string::npos);
+    const std::string shown = m.consoleText();
+    EXPECT_NE(shown.find("already exists"), std::string::npos);
+    const std::string end = "The printer RK-730P is installed on USB001.\r\noutcome 0\r\n";
+    EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
 
     // Again, automatically, where no port could be chosen now: not an error.
     // (Without a COM, LPT or USB port the wizard's USB row stays chosen and
@@ -254,6 +258,28 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_FALSE(m.findPrinter("RK-520P"));
 }
 
+// A removal step that fails ends the run with 1603; what follows it is not done.
+TEST_F(CommandLineTest, UninstallStopsAtTheFailedStep) {
+    const struct {
+        const char* op;
+        bool printerStays, deviceStays, driverStays;
+    } rows[] = {
+        {"enumPrinterDrivers", true, true, true}, {"deletePrinter", true, true, true}, {"regSetString", false, true, true},
+        {"deletePrinterDriver", false, false, true}, {"deleteFile", false, false, false},
+    };
+    for (const auto& row : rows) {
+        ASSERT_EQ(run({"/install", "/model:RK-520P", "/default", "/quiet"}), 0);
+        m.failAlways(row.op, 5);
+        EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 1603) << row.op;
+        EXPECT_EQ(m.findPrinter("RK-520P").has_value(), row.printerStays) << row.op;
+        EXPECT_EQ(m.findDriver("Windows NT x86", "RK-520P").has_value(), row.driverStays) << row.op;
+        EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device") == "RK-520P,winspool,USB001", row.deviceStays)
+            << row.op;
+        m.clearFailures();
+        EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0) << row.op;
+    }
+}
+
 // A driver record may name any path; only files inside the driver directory
 // are deleted, whatever the spelling, and each other entry is logged.
 TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
@@ -319,7 +345,10 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.failNext("enumPorts", 5);
     EXPECT_EQ(run({"/list"}), 1603);
     EXPECT_NE(m.consoleText().rfind("model\tMZ730PN\r\nprinter\tRK-730P\tUSB001\r\n"), std::string::npos);
+    const std::size_t before = m.consoleText().size();
     EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.consoleText().find("Usage:\r\n", before), before);  // the usage alone, no log lines
+    EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 27), "another Kelp run is busy.\r\n");
     EXPECT_TRUE(m.windowlessBoxes().empty());
     m.setConsole(false);
     EXPECT_EQ(run({"/?"}), 0);
