@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Flows.h"
 #include "Installation.h"
 #include "Machine.h"
@@ -64,7 +66,9 @@ TEST_F(PortCreation, NewLocalPortReceivesThePrinter) {
     EXPECT_EQ(language == kChinese ? "新端口..." : "New Port...", itemText(types, 1008));
     EXPECT_EQ(language == kChinese ? "关闭" : "Exit", itemText(types, 1009));
     EXPECT_EQ(language == kChinese ? "可用端口类型" : "Available Port Types", listHeading(types, 1021, 0));
-    EXPECT_EQ(340, listColumnWidth(types, 1021, 0));
+    RECT list{};  // the one column fills the list, 340 pixels at least
+    ASSERT_TRUE(GetClientRect(GetDlgItem(types, 1021), &list));
+    EXPECT_EQ(std::max<int>(340, list.right), listColumnWidth(types, 1021, 0));
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"Local Port"}}), listRows(types, 1021, 1));
     EXPECT_EQ(std::vector<int>{0}, listSelection(types, 1021));
 
