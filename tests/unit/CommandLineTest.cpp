@@ -133,6 +133,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         const std::size_t before = m.consoleText().size();
         EXPECT_EQ(run({"/install", "/model:RK-999"}), 87);
         EXPECT_EQ(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法：", before), before) << codePage;
+        EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:LPT9:"}), 87);
+        EXPECT_NE(m.consoleText().find("命令行错误：没有这个端口：LPT9:\r\n", before), std::string::npos) << codePage;
     }
 }
 
@@ -157,6 +159,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                              "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
                              "\"PrinterOnLine\" = 0: 0",
                              "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
+                             "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
                              "2026-12-07 10:15:20 outcome 0"})
         EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
 
@@ -167,6 +170,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.printers().size(), 1u);
     const std::string shown = m.consoleText();
     EXPECT_NE(shown.find("already exists"), std::string::npos);
+    EXPECT_NE(shown.find("outcome: installed; the printer existed, on USB001\r\n"), std::string::npos);
     const std::string end = "The printer RK-730P is installed on USB001.\r\noutcome 0\r\n";
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
 
@@ -191,6 +195,11 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
               std::string::npos);
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
+    // A setting that fails after the printer was made fails the run too.
+    m.clearFailures();
+    m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/default", "/quiet"}), 1603);
+    EXPECT_TRUE(m.findPrinter("RK-520P"));
 }
 
 TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
@@ -232,6 +241,8 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "Office,winspool,LPT2:");
     // Wine refuses the unused-files option; the plain removal follows.
     const auto removals = m.callsOf("deletePrinterDriver");
+    EXPECT_NE(log().find("step DeletePrinterDriverEx (unused files too) \"RK-730P\" \"Windows NT x86\": 87"), std::string::npos);
+    EXPECT_NE(log().find("step DeletePrinterDriver \"RK-730P\" \"Windows NT x86\": 0"), std::string::npos);
     ASSERT_EQ(removals.size(), 2u);
     EXPECT_EQ(removals[0].args, Args({"Windows NT x86", "RK-730P", "true"}));
     EXPECT_EQ(removals[1].args, Args({"Windows NT x86", "RK-730P", "false"}));
@@ -301,6 +312,8 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
         driver.dependentFiles += std::string(row.entry) + '\0';
         m.writeFile(row.file, "x");
     }
+    // Gone already, with its folder: no failure.
+    driver.dependentFiles += std::string("C:\\windows\\system32\\spool\\drivers\\w32x86\\gone\\gone.dll") + '\0';
     ASSERT_EQ(m.addPrinterDriver(driver), 0u);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
     for (const auto& row : rows) {
@@ -332,6 +345,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_EQ(m.callsOf("endRawDocument").size(), 1u);  // no half job left open
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0);  // no Device value: nothing names it
 }
 
 TEST_F(CommandLineTest, ListAndUsage) {
