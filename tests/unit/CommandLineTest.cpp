@@ -222,12 +222,14 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
 // Removal keeps what other drivers use and what other models installed.
 TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+    EXPECT_NE(log().find("action uninstall model RK-730P lang en\r\n"), std::string::npos) << log();
     EXPECT_NE(log().find("RK-730P is not installed: nothing to remove."), std::string::npos) << log();
 
     // A connection to another machine's printer and a local one come first.
     m.seedPrinter({"\\\\server\\Kitchen", "Ne00:", "Kitchen", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT2:", "Office", "WinPrint", "RAW"});
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
+    EXPECT_NE(m.consoleText().find("已安装打印机 RK-730P，端口 USB001。"), std::string::npos);
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
@@ -262,8 +264,9 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_TRUE(m.callsOf("deleteFile").empty());
     EXPECT_FALSE(m.fileExists(std::string(kDrivers) + "\\RK730PNCN.GPD"));
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "");
-    // Without the user's printer key nothing names the printer.
-    ASSERT_EQ(run({"/install", "/model:RK-520P"}), 0);
+    // Without the user's printer key nothing names the printer, listed
+    // here in other letters than the model's.
+    m.seedPrinter({"rk-520p", "USB001", "RK-520P", "WinPrint", "RAW"});
     m.failWhen("regOpenKey", [](const Args& a) { return a[0] == "HKCU"; }, 2);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P"}), 0);
     EXPECT_FALSE(m.findPrinter("RK-520P"));
@@ -336,6 +339,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
     EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", 1));
     EXPECT_NE(m.consoleText().find("A test receipt was sent to RK-520P (C:\\receipt.prn)."), std::string::npos);
+    EXPECT_EQ(m.rawJobs().at(0).document, "Kelp test receipt");
 
     m.failNext("writePrinter", 1804);
     m.clearCalls();
