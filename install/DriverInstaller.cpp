@@ -1,5 +1,6 @@
 #include "install/DriverInstaller.h"
 
+#include <algorithm>
 #include <span>
 
 #include "install/ModelCatalogue.h"
@@ -93,7 +94,10 @@ std::string DescribeInstallChoices(const ArchitectureProfile& profile, const Pri
 std::string DescribeInstallOutcome(const InstallReport& report) {
     std::string text = "outcome: ";
     if (report.succeeded())
-        text += report.printerExisted ? "installed; the printer existed, on " + report.existingPort : "installed";
+        text += !report.printerExisted    ? "installed"
+                : report.movedTo.empty() ? "installed; the printer existed, on " + report.existingPort
+                                         : "installed; the printer existed, moved from " + report.existingPort + " to " +
+                                               report.movedTo;
     else
         text += std::string(report.printerInstalled ? "printer installed, " : "failed, ") +
                 std::to_string(report.failures.size()) + (report.failures.size() == 1 ? " step failed" : " steps failed");
@@ -115,7 +119,7 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
     pass.files = ModelCatalogue::filesFor(*pass.model, choices.englishFlag);
     pass.printerPort = port;
 
-    pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass);
+    pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass) && readBack(pass);
     if (pass.report.printerInstalled) {
         writeDefaultPrinter(pass);
         progress_(90);
@@ -216,7 +220,13 @@ bool DriverInstaller::createPrinter(Pass& pass) {
         pass.report.existingPort = existing->port;
         pass.printerPort = existing->port;
         progress_(80);
-        return true;
+        // Another product's printer of the same name is not this model's to
+        // update or move.
+        if (!SameName(existing->driver, name)) {
+            fail(pass, InstallStep::ForeignDriver, existing->driver, winerr::Success);
+            return false;
+        }
+        return !moveExisting_ || SameName(existing->port, pass.port) || moveExistingPrinter(pass, *existing);
     }
     PrinterInfo2 info;
     info.printerName = name;
@@ -242,6 +252,49 @@ bool DriverInstaller::createPrinter(Pass& pass) {
         return false;
     }
     pass.printer = printer.value;
+    return true;
+}
+
+// SetPrinter with the new port; the user's default printer ("Device"),
+// when it names this printer, names the new port too.
+bool DriverInstaller::moveExistingPrinter(Pass& pass, const PrinterRecord& existing) {
+    if (const WinError error = platform_.setPrinterPort(existing.name, pass.port)) {
+        fail(pass, InstallStep::MovePrinter, pass.port, error);
+        return false;
+    }
+    pass.printerPort = pass.port;
+    pass.report.movedTo = pass.port;
+    if (pass.choices.defaultPrinter) return true;  // written with the new port afterwards
+    const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::QueryValue);
+    if (!key.ok()) return true;
+    const auto device = platform_.regQueryValue(key.value, "Device", 1024);
+    platform_.regCloseKey(key.value);
+    const std::string current = device.ok() ? device.value.data.substr(0, device.value.data.find('\0')) : "";
+    if (Lower(current).rfind(Lower(pass.model->displayName) + ",", 0) != 0) return true;
+    writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device",
+                std::string(pass.model->displayName) + ",winspool," + pass.port);
+    return true;
+}
+
+// The spooler's own view after the installation: the printer is there, on
+// the port the pass names, with the model's driver. Spoolers that take a
+// request and do something else (Wine takes a port that does not exist)
+// are caught here rather than reported as done.
+bool DriverInstaller::readBack(Pass& pass) {
+    const std::string name = pass.model->displayName;
+    const auto printer = FindPrinter(platform_, name);
+    if (!printer) {
+        fail(pass, InstallStep::ReadBack, name, winerr::Success);
+        return false;
+    }
+    if (!SameName(printer->port, pass.printerPort)) {
+        fail(pass, InstallStep::ReadBack, name + " on " + printer->port + ", not " + pass.printerPort, winerr::Success);
+        return false;
+    }
+    if (!SameName(printer->driver, name)) {
+        fail(pass, InstallStep::ForeignDriver, printer->driver, winerr::Success);
+        return false;
+    }
     return true;
 }
 
@@ -330,17 +383,38 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                     text += english ? "Could not save the port settings of " : "无法保存端口设置：";
                     break;
                 case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
+                case InstallStep::ForeignDriver:
+                    text += english ? "A printer of this name exists with another driver: "
+                                    : "已有同名打印机使用另一个驱动：";
+                    break;
+                case InstallStep::MovePrinter:
+                    text += english ? "Could not move the printer to the port " : "无法将打印机移到端口：";
+                    break;
+                case InstallStep::ReadBack:
+                    text += english ? "The spooler does not show the printer as installed: "
+                                    : "打印后台程序中的打印机与安装的不符：";
+                    break;
             }
             text += failure.subject;
+            // The checks of what the spooler shows have no Windows error.
+            if (failure.error == winerr::Success) continue;
             text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
             if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
             text += english ? ")" : "）";
         }
     }
-    if (report.printerExisted) {
+    const bool foreign = std::any_of(report.failures.begin(), report.failures.end(),
+                                     [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
+    if (report.printerExisted && !foreign) {
         if (!text.empty()) text += "\n";
-        text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
-                        : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
+        if (report.movedTo.empty())
+            text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
+                            : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
+        else
+            text += english ? "The printer \"" + printerName + "\" already existed: its driver was updated and it was moved from " +
+                                  report.existingPort + " to " + report.movedTo + "."
+                            : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
+                                  report.movedTo + "。";
     }
     if (!report.succeeded() && !report.logPath.empty())
         text += (english ? "\nThe log: " : "\n日志：") + report.logPath;

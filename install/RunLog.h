@@ -85,7 +85,7 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
     WinError appendFile(const std::string& path, const std::string& bytes) override;
@@ -97,6 +97,10 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override;
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
 
 private:
     // "step <what>: <error>[ <text>]"; always for a change, only on failure
