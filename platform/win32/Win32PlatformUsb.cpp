@@ -183,17 +183,21 @@ WinError Win32Platform::setPrinterPort(const std::string& name, const std::strin
     }
 }
 
+// A job id the spooler no longer knows: Windows answers 87; Wine's GetJobW
+// fails without setting an error at all, which is taken for the same.
 Result<JobRecord> Win32Platform::getJob(PrinterHandle printer, std::uint32_t jobId) {
     const auto& spool = winspool();
     if (!spool.GetJobW) return {{}, missingFunctionError(spool)};
     try {
         const HANDLE handle = reinterpret_cast<HANDLE>(printer);
         DWORD needed = 0;
+        SetLastError(ERROR_SUCCESS);
         if (!spool.GetJobW(handle, jobId, 1, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-            return {{}, lastErrorOr()};
+            return {{}, lastErrorOr(ERROR_INVALID_PARAMETER)};
         std::vector<BYTE> buffer(needed > sizeof(JOB_INFO_1W) ? needed : sizeof(JOB_INFO_1W));
+        SetLastError(ERROR_SUCCESS);
         if (!spool.GetJobW(handle, jobId, 1, buffer.data(), static_cast<DWORD>(buffer.size()), &needed))
-            return {{}, lastErrorOr()};
+            return {{}, lastErrorOr(ERROR_INVALID_PARAMETER)};
         const auto* info = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
         return {{info->Status, narrow(info->pStatus)}, winerr::Success};
     } catch (const std::exception&) {
