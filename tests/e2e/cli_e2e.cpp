@@ -221,6 +221,10 @@ TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
 
     ASSERT_TRUE(install({language, 0, false, "", ""}).finished);
     expectPrinter(models()[0], "USB002");
+    // Search Port marks the ports with a printer connected.
+    const char* connected = language == kChinese ? "本地端口（已连接）" : "Local Port (connected)";
+    ASSERT_TRUE(install({language, 1, false, "USB003", "usb", connected}).finished);
+    expectPrinter(models()[1], "USB003");
     ASSERT_EQ(0, runKelp(L"/install /model:RK-730P" + quiet)) << log();
     expectPrinter(models()[2], "USB002");
     ASSERT_EQ(0, runKelp(L"/list /log:" + kLog));
