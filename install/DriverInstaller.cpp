@@ -121,6 +121,7 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
 
     pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass) && readBack(pass);
     if (pass.report.printerInstalled) {
+        followDefaultPrinter(pass);
         writeDefaultPrinter(pass);
         progress_(90);
     }
@@ -216,17 +217,8 @@ bool DriverInstaller::registerDriver(Pass& pass) {
 bool DriverInstaller::createPrinter(Pass& pass) {
     const std::string name = pass.model->displayName;
     if (const auto existing = FindPrinter(platform_, name)) {
-        pass.report.printerExisted = true;
-        pass.report.existingPort = existing->port;
-        pass.printerPort = existing->port;
         progress_(80);
-        // Another product's printer of the same name is not this model's to
-        // update or move.
-        if (!SameName(existing->driver, name)) {
-            fail(pass, InstallStep::ForeignDriver, existing->driver, winerr::Success);
-            return false;
-        }
-        return !moveExisting_ || SameName(existing->port, pass.port) || moveExistingPrinter(pass, *existing);
+        return adoptExisting(pass, *existing);
     }
     PrinterInfo2 info;
     info.printerName = name;
@@ -241,10 +233,7 @@ bool DriverInstaller::createPrinter(Pass& pass) {
     // printer keeps its port, and Device must name that one.
     if (printer.error == winerr::PrinterAlreadyExists) {
         pass.report.printerExisted = true;
-        if (const auto existing = FindPrinter(platform_, name)) {
-            pass.report.existingPort = existing->port;
-            pass.printerPort = existing->port;
-        }
+        if (const auto existing = FindPrinter(platform_, name)) return adoptExisting(pass, *existing);
         return true;
     }
     if (!printer.ok() || printer.value == 0) {
@@ -255,8 +244,19 @@ bool DriverInstaller::createPrinter(Pass& pass) {
     return true;
 }
 
-// SetPrinter with the new port; the user's default printer ("Device"),
-// when it names this printer, names the new port too.
+// A printer of the model's name that is there already: its driver has just
+// been updated; it keeps its port, or moves to the pass's port when asked.
+// Another product's printer of the same name is not this model's to update
+// or move.
+bool DriverInstaller::adoptExisting(Pass& pass, const PrinterRecord& existing) {
+    pass.report.printerExisted = true;
+    pass.report.existingPort = existing.port;
+    pass.printerPort = existing.port;
+    if (!isModelsPrinter(pass, existing, nullptr)) return false;
+    return !moveExisting_ || SameName(existing.port, pass.port) || moveExistingPrinter(pass, existing);
+}
+
+// SetPrinter with the new port.
 bool DriverInstaller::moveExistingPrinter(Pass& pass, const PrinterRecord& existing) {
     if (const WinError error = platform_.setPrinterPort(existing.name, pass.port)) {
         fail(pass, InstallStep::MovePrinter, pass.port, error);
@@ -264,15 +264,34 @@ bool DriverInstaller::moveExistingPrinter(Pass& pass, const PrinterRecord& exist
     }
     pass.printerPort = pass.port;
     pass.report.movedTo = pass.port;
-    if (pass.choices.defaultPrinter) return true;  // written with the new port afterwards
+    return true;
+}
+
+// After a move the spooler confirmed: the user's default printer
+// ("Device"), when it names this printer, names its new port.
+void DriverInstaller::followDefaultPrinter(Pass& pass) {
+    if (pass.report.movedTo.empty() || pass.choices.defaultPrinter) return;  // else written afterwards
     const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::QueryValue);
-    if (!key.ok()) return true;
+    if (!key.ok()) return;
     const auto device = platform_.regQueryValue(key.value, "Device", 1024);
     platform_.regCloseKey(key.value);
     const std::string current = device.ok() ? device.value.data.substr(0, device.value.data.find('\0')) : "";
-    if (Lower(current).rfind(Lower(pass.model->displayName) + ",", 0) != 0) return true;
+    if (Lower(current).rfind(Lower(pass.model->displayName) + ",", 0) != 0) return;
     writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device",
-                std::string(pass.model->displayName) + ",winspool," + pass.port);
+                std::string(pass.model->displayName) + ",winspool," + pass.printerPort);
+}
+
+// The printer as the spooler shows it uses the model's driver and, when
+// port is given, is on that port.
+bool DriverInstaller::isModelsPrinter(Pass& pass, const PrinterRecord& printer, const std::string* port) {
+    if (!SameName(printer.driver, pass.model->displayName)) {
+        fail(pass, InstallStep::ForeignDriver, printer.driver, winerr::Success);
+        return false;
+    }
+    if (port && !SameName(printer.port, *port)) {
+        fail(pass, InstallStep::ReadBack, printer.name + " on " + printer.port + ", not " + *port, winerr::Success);
+        return false;
+    }
     return true;
 }
 
@@ -281,21 +300,12 @@ bool DriverInstaller::moveExistingPrinter(Pass& pass, const PrinterRecord& exist
 // request and do something else (Wine takes a port that does not exist)
 // are caught here rather than reported as done.
 bool DriverInstaller::readBack(Pass& pass) {
-    const std::string name = pass.model->displayName;
-    const auto printer = FindPrinter(platform_, name);
+    const auto printer = FindPrinter(platform_, pass.model->displayName);
     if (!printer) {
-        fail(pass, InstallStep::ReadBack, name, winerr::Success);
+        fail(pass, InstallStep::ReadBack, pass.model->displayName, winerr::Success);
         return false;
     }
-    if (!SameName(printer->port, pass.printerPort)) {
-        fail(pass, InstallStep::ReadBack, name + " on " + printer->port + ", not " + pass.printerPort, winerr::Success);
-        return false;
-    }
-    if (!SameName(printer->driver, name)) {
-        fail(pass, InstallStep::ForeignDriver, printer->driver, winerr::Success);
-        return false;
-    }
-    return true;
+    return isModelsPrinter(pass, *printer, &pass.printerPort);
 }
 
 void DriverInstaller::writeDefaultPrinter(Pass& pass) {

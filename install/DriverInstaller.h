@@ -144,8 +144,11 @@ private:
     bool stageFiles(Pass& pass);
     bool registerDriver(Pass& pass);
     bool createPrinter(Pass& pass);
+    bool adoptExisting(Pass& pass, const PrinterRecord& existing);
     bool moveExistingPrinter(Pass& pass, const PrinterRecord& existing);
+    bool isModelsPrinter(Pass& pass, const PrinterRecord& printer, const std::string* port);
     bool readBack(Pass& pass);
+    void followDefaultPrinter(Pass& pass);
     void writeDefaultPrinter(Pass& pass);
     void writePortSettings(Pass& pass);
     bool writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,

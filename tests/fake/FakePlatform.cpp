@@ -1053,7 +1053,7 @@ WinError FakePlatform::setPrinterPort(const std::string& name, const std::string
     if (WinError e = begin("setPrinterPort", {name, port})) return e;
     for (auto& printer : printers_) {
         if (!sameName(printer.printerName, name)) continue;
-        printer.portName = port;
+        if (!printerPortIgnored_) printer.portName = port;
         return winerr::Success;
     }
     return finish(winerr::InvalidPrinterName);

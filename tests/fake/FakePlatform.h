@@ -326,6 +326,8 @@ public:
     // answers job ids 1, 2, ... as a fresh spooler does.
     // The interfaces usbPrinterInterfaces answers (none by default).
     void setUsbPrinterInterfaces(std::vector<UsbPrinterInterface> list) { usbInterfaces_ = std::move(list); }
+    // setPrinterPort answers success and leaves the printer where it was.
+    void setPrinterPortIgnored(bool ignored) { printerPortIgnored_ = ignored; }
     // A printer's PRINTER_STATUS_* bits as enumPrinters reports them.
     void setPrinterStatus(const std::string& name, std::uint32_t status) { printerStatus_[fold_(name)] = status; }
     // By default a job leaves the queue when its document ends, and getJob
@@ -438,6 +440,7 @@ private:
     std::string consoleText_;
     std::vector<std::pair<std::string, std::string>> windowlessBoxes_;
     std::vector<UsbPrinterInterface> usbInterfaces_;
+    bool printerPortIgnored_ = false;
     std::map<std::string, std::uint32_t> printerStatus_;  // folded printer name
     std::vector<std::optional<std::uint32_t>> jobScript_;
     std::map<std::uint32_t, std::deque<std::optional<std::uint32_t>>> queuedJobs_;  // id -> states to come

@@ -233,6 +233,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
 
     m.failNext("writePrinter", 1804);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("step StartDocPrinter RAW \"Kelp test receipt\" on \"RK-520P\" job 2: 0\r\n"), std::string::npos);
     EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer

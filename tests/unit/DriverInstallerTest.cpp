@@ -350,6 +350,8 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         const char* port;    // after
         const char* deviceAfter;
         const char* english;
+        bool firstListingFails = false;
+        bool moveIgnored = false;
     };
     const Row rows[] = {
         {"moved, Device follows", "RK-520P", "RK-520P,winspool,USB001", 0, "COM2:", "RK-520P,winspool,COM2:",
@@ -360,6 +362,12 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
          "RK-520P,winspool,USB001", "Could not move the printer to the port COM2: (error 5"},
         {"another driver", "Generic / Text Only", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
          "A printer of this name exists with another driver: Generic / Text Only"},
+        {"moved, the first listing failing", "RK-520P", "RK-520P,winspool,USB001", 0, "COM2:", "RK-520P,winspool,COM2:",
+         "moved from USB001 to COM2:.", true},
+        {"another driver, the first listing failing", "Generic / Text Only", "", 0, "USB001", "",
+         "A printer of this name exists with another driver: Generic / Text Only", true},
+        {"the spooler says moved and is not", "RK-520P", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
+         "The spooler does not show the printer as installed: RK-520P on USB001, not COM2:", false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -368,6 +376,8 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         fresh.seedString(RegRoot::CurrentUser, kDeviceKey, "Device", row.device);
         fresh.seedPrinter({"RK-520P", "USB001", row.driver, "WinPrint", "RAW"});
         if (row.moveFails) fresh.failNext("setPrinterPort", row.moveFails);
+        if (row.firstListingFails) fresh.failNext("enumPrinters", winerr::AccessDenied);
+        fresh.setPrinterPortIgnored(row.moveIgnored);
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         installer.setMoveExistingPrinter(true);
         const InstallReport report = installer.InstallDriver(Profile32Bit, PrinterChoices{}, "COM2:");
