@@ -273,4 +273,10 @@ WinError LoggingPlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) 
     return step("SetJob " + std::to_string(jobId) + " delete", inner_.deleteJob(printer, jobId));
 }
 
+Result<std::string> LoggingPlatform::fullPathName(const std::string& path) {
+    auto result = inner_.fullPathName(path);
+    step("GetFullPathName " + Quoted(path), result.error, false);
+    return result;
+}
+
 }  // namespace kelp

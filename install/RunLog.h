@@ -101,6 +101,7 @@ public:
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
+    Result<std::string> fullPathName(const std::string& path) override;
 
 private:
     // "step <what>: <error>[ <text>]"; always for a change, only on failure

@@ -25,6 +25,7 @@ constexpr WinError NotEnoughMemory = 8;
 constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
+constexpr WinError InvalidName = 123;
 constexpr WinError BadPathname = 161;
 constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
@@ -235,6 +236,9 @@ public:
     virtual Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) = 0;
     // SetJob with JOB_CONTROL_DELETE.
     virtual WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) = 0;
+    // GetFullPathNameW: what Windows takes path to mean, as an absolute path
+    // ("." and ".." resolved, '/' read as '\'); the file need not exist.
+    virtual Result<std::string> fullPathName(const std::string& path) = 0;
 };
 
 }  // namespace kelp

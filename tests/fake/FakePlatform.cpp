@@ -156,7 +156,7 @@ const std::set<std::string>& failableOps() {
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
         "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "appendFile",
-        "acquireNamedMutex", "usbPrinterInterfaces", "setPrinterPort", "getJob", "deleteJob"};
+        "acquireNamedMutex", "fullPathName", "usbPrinterInterfaces", "setPrinterPort", "getJob", "deleteJob"};
     return ops;
 }
 
@@ -1083,6 +1083,13 @@ WinError FakePlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
     if (open == openPrinters_.end() || queuedJobs_.erase(jobId) == 0) return finish(winerr::InvalidParameter);
     deletedJobs_.push_back(jobId);
     return winerr::Success;
+}
+
+Result<std::string> FakePlatform::fullPathName(const std::string& path) {
+    if (WinError e = begin("fullPathName", {path})) return {{}, e};
+    const auto resolved = resolve(path);
+    if (!resolved) return {{}, finish(winerr::InvalidName)};
+    return {resolved->full, winerr::Success};
 }
 
 }  // namespace kelp

@@ -133,6 +133,9 @@ public:
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
+    // The file system's own resolution (as fullPath below); recorded with
+    // the path; an empty path answers InvalidName.
+    Result<std::string> fullPathName(const std::string& path) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }
