@@ -120,6 +120,7 @@ private:
     const CliCommand& command_;
     int englishFlag_;
     std::string namedPort_;  // the spooler's spelling of /port:<name>
+    std::vector<std::string> usbPorts_;  // the spooler's USB ports, when a port is named
 };
 
 void CommandLineRun::say(const std::string& text) { log_.line(text); }
@@ -141,6 +142,7 @@ int CommandLineRun::run() {
         if (!ports.ok()) return failed();
         for (const auto& record : ports.value) {
             if (SameName(record.name, *command_.port)) namedPort_ = record.name;
+            if (record.name.rfind("USB", 0) == 0) usbPorts_.push_back(record.name);
         }
         if (namedPort_.empty()) {
             say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
@@ -176,6 +178,7 @@ int CommandLineRun::install(const ModelRow& model) {
     const auto existing = command_.port ? std::nullopt : FindPrinter(platform_, name);
     if (existing) port = existing->port;
     std::optional<PortRule> rule;
+    if (command_.port) LogChosenPort(platform_, usbPorts_, port, "port named on the command line", &log_);
     if (!command_.port && !existing) {
         PortInventory inventory;
         int row = inventory.classifyPorts(platform_);

@@ -111,6 +111,42 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
     return {};
 }
 
+// Which of the spooler's USB ports have a printer connected now, and which
+// of those identify as the model; each port's state goes to log.
+static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& printerName,
+                 RunLog* log, std::vector<std::string>& connected, std::vector<std::string>& identified) {
+    const auto say = [log](const std::string& text) {
+        if (log) log->line(text);
+    };
+    if (usbPorts.empty()) return;
+    const auto interfaces = platform.usbPrinterInterfaces();
+    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + std::to_string(interfaces.error) + ")");
+    for (const auto& port : usbPorts) {
+        const UsbPortState state = StateOf(port, interfaces.value);
+        std::string line = "USB port " + port + ": ";
+        if (!state.known) {
+            say(line + "not known");
+            continue;
+        }
+        const std::string model = ParseDeviceId(state.shown->deviceId).model;
+        line += state.shown->connected ? "connected" : "not connected";
+        line += ", " + state.shown->instanceId;
+        if (!model.empty()) line += ", model " + model;
+        say(line);
+        if (!state.shown->connected) continue;
+        connected.push_back(port);
+        if (SameModel(model, printerName)) identified.push_back(port);
+    }
+}
+
+void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& port,
+                   const std::string& chosenBy, RunLog* log) {
+    if (!log) return;
+    std::vector<std::string> connected, identified;
+    LogUsbPorts(platform, usbPorts, {}, log, connected, identified);
+    log->line(chosenBy + ": " + port);
+}
+
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,
                                         const std::function<void(int)>& progress, RunLog* log) {
@@ -118,28 +154,8 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
         if (log) log->line(text);
     };
     AutomaticPortChoice choice;
-    // Which of the spooler's USB ports have a printer connected now.
     std::vector<std::string> connected, identified;
-    if (!inventory.usbPorts.empty()) {
-        const auto interfaces = platform.usbPrinterInterfaces();
-        if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + std::to_string(interfaces.error) + ")");
-        for (const auto& port : inventory.usbPorts) {
-            const UsbPortState state = StateOf(port, interfaces.value);
-            std::string line = "USB port " + port + ": ";
-            if (!state.known) {
-                say(line + "not known");
-                continue;
-            }
-            const std::string model = ParseDeviceId(state.shown->deviceId).model;
-            line += state.shown->connected ? "connected" : "not connected";
-            line += ", " + state.shown->instanceId;
-            if (!model.empty()) line += ", model " + model;
-            say(line);
-            if (!state.shown->connected) continue;
-            connected.push_back(port);
-            if (SameModel(model, printerName)) identified.push_back(port);
-        }
-    }
+    LogUsbPorts(platform, inventory.usbPorts, printerName, log, connected, identified);
     if (connected.size() == 1) {
         choice = {connected.front(), PortRule::OnlyConnected};
     } else if (!connected.empty()) {

@@ -74,4 +74,10 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
                                         const std::string& printerName, bool adjustSpooler,
                                         const std::function<void(int)>& progress, RunLog* log = nullptr);
 
+// A port a person chose (the port page's list, /port:<name>): the USB
+// ports' states, then who chose the port ("port named on the command line")
+// and the port, go to log.
+void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& port,
+                   const std::string& chosenBy, RunLog* log);
+
 }  // namespace kelp

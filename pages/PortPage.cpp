@@ -234,6 +234,13 @@ void PortPage::onInstall() {
                                                 model ? model->displayName : "", context_.settings.portSearchPending && model,
                                                 [this](int position) { setProgress(position); }, context_.log);
         if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
+    } else {
+        std::vector<std::string> usbPorts;
+        for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
+            std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);
+            if (name.rfind("USB", 0) == 0) usbPorts.push_back(std::move(name));
+        }
+        LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
     // The message names the log only when the log could be written.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
+#include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"
 
@@ -254,6 +255,8 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         const FakePlatform& machine = wizard.machine;
         const InstallSettings& state = wizard.state;
         const auto& pages = wizard.pages;
+        RunLog log(wizard.machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
         EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& port) {
             port.clickListRow(IDC_PORT_LIST, row);
             port.click(IDC_PORT_INSTALL);
@@ -281,6 +284,8 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         EXPECT_EQ(state.selectedPort, "LPT1:");
         EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
         EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" port chosen on the port page: LPT1:\r\n"),
+                  std::string::npos);
     }
 }
 
