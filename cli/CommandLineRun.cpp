@@ -43,6 +43,7 @@ constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试�
                                        "Another Kelp installation, removal or test receipt is running; nothing was changed."};
 constexpr Bilingual kInstalledOn = {"已安装打印机 %s，端口 %p。", "The printer %s is installed on %p."};
 constexpr Bilingual kInstalledOnBy = {"已安装打印机 %s，端口 %p（%r）。", "The printer %s is installed on %p (%r)."};
+constexpr Bilingual kNamedPort = {"命令行指定的端口", "the port named on the command line"};
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
 constexpr Bilingual kRemoved = {"已删除打印机 %s 及其驱动。", "The printer %s and its driver were removed."};
@@ -209,8 +210,11 @@ int CommandLineRun::install(const ModelRow& model) {
     if (!described.empty()) say(described);
     if (!report.succeeded()) return failed();
     const auto printer = FindPrinter(platform_, name);
-    std::string pattern = (rule ? kInstalledOnBy : kInstalledOn).in(englishFlag_);
-    if (rule) pattern.replace(pattern.find("%r"), 2, DescribePortRule(*rule, name, englishFlag_));
+    // The outcome names the port and why it is that one.
+    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_) : std::string();
+    if (command_.port) why = kNamedPort.in(englishFlag_);
+    std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
+    if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
     const std::string installedOn = Fill(pattern.c_str(), name, printer ? printer->port : port);
     say(installedOn);
     return exitcode::Success;

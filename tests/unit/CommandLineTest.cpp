@@ -155,7 +155,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
-    for (const char* line : {"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:"})
+    for (const char* line : {"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
+                             "installed on COM1: (the port named on the command line)."})
         EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(line), std::string::npos) << line;
 
     // Again, automatically, where no port could be chosen now: not an error.
