@@ -50,6 +50,7 @@ constexpr Bilingual kNoPrinter = {"打印机 %s 不存在。", "There is no prin
 constexpr Bilingual kReceiptSent = {"测试小票已发送到 %s（%p）。", "A test receipt was sent to %s (%p)."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
+constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
 
 std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
     std::string text;
@@ -143,7 +144,7 @@ private:
 void CommandLineRun::say(const std::string& text) { log_.line(text); }
 
 int CommandLineRun::failed() {
-    say(std::string(kFailed.in(englishFlag_)) + log_.path());
+    say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
     return exitcode::InstallFailure;
 }
 
@@ -166,7 +167,7 @@ int CommandLineRun::run() {
         }
     }
 
-    const auto mutex = platform_.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(platform_, &log_);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         say(kAlreadyRunning.in(englishFlag_));
         return exitcode::AlreadyRunning;
@@ -392,13 +393,14 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         const auto codePage = platform.activeCodePage();
         englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
     }
-    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath);
+    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath, englishFlag);
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + argument;
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list prints its own lines.
     const bool listing = parse.command && parse.command->action == CliAction::List;
+    if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;
@@ -424,7 +426,7 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
     // (a port that is not there), is answered with the usage.
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
     log.line("outcome " + std::to_string(code));
-    if (!parse.quiet && !listing && code != exitcode::Success)
+    if (!parse.quiet && !listing && code != exitcode::Success && log.written())
         platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
     return code;
 }

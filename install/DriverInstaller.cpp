@@ -332,7 +332,8 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
             }
             text += failure.subject;
-            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
+            text += failure.error == winerr::NoErrorCode ? (english ? " (no error code" : "（无错误代码")
+                                                          : (english ? " (error " : "（错误 ") + std::to_string(failure.error);
             if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
             text += english ? ")" : "）";
         }

@@ -210,7 +210,7 @@ void PortPage::onInstall() {
     if (!settingsPage) return;
     // One installation, removal or test receipt at a time, the command
     // line's included; while another holds the mutex nothing is done.
-    const auto mutex = context_.platform.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
@@ -221,8 +221,8 @@ void PortPage::onInstall() {
                                                   [this](int position) { setProgress(position); });
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
-    // The message names the log only when the log could be written.
-    if (context_.log && context_.log->writable()) installReport_->logPath = context_.log->path();
+    // The message names the log only when lines were written to it.
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
     if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
     end(PageOk);
 }

@@ -75,10 +75,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     try {
         kelp::win32::Win32Platform machine;
         // The wizard's steps go to the same log as the command line's.
-        kelp::RunLog log(machine, kelp::DefaultLogPath(machine));
-        log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
         const auto codePage = machine.activeCodePage();
-        kelp::LoggingPlatform platform(machine, log, codePage == 936 || codePage == 950 ? 0 : 1);
+        const int englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
+        kelp::RunLog log(machine, kelp::DefaultLogPath(machine), englishFlag);
+        log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
+        kelp::LoggingPlatform platform(machine, log, englishFlag);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         kelp::AppContext context{platform, host, settings, &log};

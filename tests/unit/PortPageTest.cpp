@@ -427,7 +427,7 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
     platform.setPorts({{"USB001", ""}});
-    platform.holdMutexElsewhere("Global\\Kelp.Installation");
+    platform.holdMutexElsewhere("private:Kelp\\Installation");
     runWizardFromSettings([](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
         EXPECT_FALSE(d.ended());
@@ -450,10 +450,10 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
         ASSERT_EQ(wizard.pages.messages().size(), 1u);
         const std::string& text = wizard.pages.messages()[0].text;
-        EXPECT_EQ(text.substr(text.rfind('\n')), log.writable() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
+        EXPECT_EQ(text.substr(text.rfind('\n')), log.written() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
                                                                : "\nCould not install the printer driver RK-520P (error 5: Access is denied)")
             << folder;
-        EXPECT_EQ(log.writable(), std::string(folder) != "C:\\gone");
+        EXPECT_EQ(log.written(), std::string(folder) != "C:\\gone");
         EXPECT_TRUE(wizard.machine.heldMutexes().empty());
     }
 }
