@@ -146,6 +146,11 @@ TEST_F(CommandLine, WrongLinesEnd87AndChangeNothing) {
     EXPECT_EQ(87, runKelp(L"/install /model:RK-999 " + lang + L" /quiet /log:" + kLog));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /port:NOPORT9 /quiet /log:" + kLog));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /lang:fr /quiet"));
+    // A log path without its drive, and a quoted one ending in a backslash,
+    // which arrives with the rest of the line in it.
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:kelp-relative.log /quiet"));
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:\"C:\\x\\\" /quiet"));
+    EXPECT_EQ("", readFile(L"C:\\windows\\system32\\kelp-relative.log"));
     EXPECT_EQ(before, printersAndDrivers());
     const std::string reason = language == kChinese ? "命令行错误：未知的型号“RK-999”" : "Wrong command line: unknown model \"RK-999\"";
     EXPECT_NE(std::string::npos, log().find(reason)) << log();
@@ -186,6 +191,40 @@ TEST_F(CommandLine, HeldMutexEnds1618) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     EXPECT_NE(std::string::npos, log().find("outcome 1618")) << log();
+    // Wine cannot make the private namespace: the global mutex is the lock.
+    EXPECT_NE(std::string::npos, log().find("no private namespace for the lock")) << log();
+}
+
+// A hard link planted at the default log's name is left alone: the file it
+// names keeps its bytes, and the run writes a new log beside it.
+TEST_F(CommandLine, HardLinkAtTheDefaultLogIsLeft) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_TRUE(length > 0 && length <= MAX_PATH);
+    const std::wstring folder(temp, length);
+    const std::wstring target = L"C:\\kelp-victim.txt";
+    const HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "victim\r\n", 8, &written, nullptr);
+    CloseHandle(file);
+    removeFile(folder + L"Kelp.log");
+    ASSERT_TRUE(CreateHardLinkW((folder + L"Kelp.log").c_str(), target.c_str(), nullptr)) << GetLastError();
+
+    EXPECT_EQ(0, runKelp(L"/list"));
+    EXPECT_EQ("victim\r\n", readFile(target));
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"Kelp-*.log").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    FindClose(search);
+    const std::string text = readFile(folder + found.cFileName);
+    EXPECT_NE(std::string::npos, text.find(language == kChinese ? "Kelp.log”：它有 2 个名称（硬链接）"
+                                                                : "Kelp.log\" was not written: it has 2 names (hard links)"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("outcome 0")) << text;
+    removeFile(folder + found.cFileName);
+    removeFile(folder + L"Kelp.log");
+    removeFile(target);
 }
 
 // The wizard's installation writes the same log, in the temporary folder.
