@@ -411,7 +411,13 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
-        if (!platform.consoleWrite(kUsage.in(englishFlag))) platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+        // Without a console a box shows it, unless nobody could see the box.
+        if (!platform.consoleWrite(kUsage.in(englishFlag))) {
+            if (platform.windowStationVisible())
+                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+            else
+                log.line(kUsage.in(englishFlag));
+        }
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +

@@ -35,6 +35,7 @@ constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
 constexpr WinError InvalidEnvironment = 1805;
+constexpr WinError InstallFailure = 1603;
 constexpr WinError InstallAlreadyRunning = 1618;
 // Not a Windows code: a call failed and left no error code to say why.
 constexpr WinError NoErrorCode = 0xFFFFFFFFu;

@@ -85,6 +85,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         kelp::AppContext context{platform, host, settings, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows
+        return app.exitCode();
     } catch (const std::exception& e) {
         reportFatal(e.what());
         return 1;

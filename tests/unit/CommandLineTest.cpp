@@ -307,6 +307,12 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(run({"/?"}), 0);
     ASSERT_EQ(m.windowlessBoxes().size(), 1u);
     EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+    // Where nobody could see a box, the usage goes to the log.
+    m.setWindowStationVisible(false);
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
+              std::string::npos);
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {
