@@ -94,6 +94,27 @@ TEST_F(InstallerAppTest, NoPageOnAnInvisibleWindowStation) {
               std::string::npos);
 }
 
+// The system's texts in the log follow the language the user picks, not the
+// code page's.
+TEST_F(InstallerAppTest, TheLogSpeaksTheChosenLanguage) {
+    FakePlatform machine;  // code page 936
+    machine.setTempDirectory("C:\\Temp");
+    machine.failNext("versionQuery", 5);
+    FakeDialogHost pages;
+    InstallSettings state;
+    RunLog log(machine, "C:\\Temp\\Kelp.log", 0);
+    LoggingPlatform logging(machine, log, 0);
+    AppContext app{logging, pages, state, &log};
+    pages.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) {
+        d.comboSetSelection(IDC_LANG_LIST, 1);
+        d.click(IDC_LANG_CONFIRM);
+    });
+    pages.onNextShow(IDD_SYSTEM, exitSystem);
+    InstallerApp(app).initInstance();
+    EXPECT_NE(machine.fileContents("C:\\Temp\\Kelp.log").value_or("").find("step GetVersionEx: 5 Access is denied"),
+              std::string::npos) << machine.fileContents("C:\\Temp\\Kelp.log").value_or("");
+}
+
 // Each pass makes a new system page, which detects the version again, and a
 // new printer settings page, which starts from its defaults. The language
 // chosen last holds for the pages after it.
