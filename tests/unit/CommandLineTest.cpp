@@ -173,6 +173,10 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/log:C:\\gone\\k.log"}), 1603);
     EXPECT_EQ(m.consoleText().find("gone"), std::string::npos) << m.consoleText();
     EXPECT_NE(m.consoleText().find("Failed.\r\n"), std::string::npos);
+    m.clearFailures();
+    m.failAlways("addPrinter", 0xFFFFFFFFu);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("driver \"RK-730P\": 无错误代码\r\n"), std::string::npos) << log();
 }
 
 // The lock is a mutex in a namespace only administrators can create: one of
