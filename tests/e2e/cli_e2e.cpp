@@ -27,13 +27,15 @@ namespace {
 const std::wstring kLog = L"C:\\kelp-cli.log";
 const wchar_t kReceiptPort[] = L"C:\\receipt.prn";
 
-HANDLE startKelp(const std::wstring& arguments) {
+// desktop: "station\\desktop" to start it on, else this program's.
+HANDLE startKelp(const std::wstring& arguments, std::wstring desktop = {}) {
     const std::wstring program = Scenario::current().kelpPath();
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    if (!desktop.empty()) startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup,
                         &info)) {
@@ -240,4 +242,25 @@ TEST_F(CommandLine, WizardLogsItsSteps) {
     EXPECT_NE(std::string::npos, text.find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0")) << text;
     EXPECT_NE(std::string::npos, text.find(" install RK-730P, ")) << text;
     EXPECT_NE(std::string::npos, text.find(" outcome: installed\r\n")) << text;
+}
+
+// On a window station of its own, which nobody sees (a service's, session
+// 0's), the wizard shows no page: it ends 1603 and its log says to use the
+// command line.
+TEST_F(CommandLine, NoPageOnAWindowStationNobodySees) {
+    const HWINSTA own = GetProcessWindowStation();
+    const HWINSTA hidden = CreateWindowStationW(L"KelpHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_TRUE(hidden) << GetLastError();
+    ASSERT_TRUE(SetProcessWindowStation(hidden)) << GetLastError();
+    const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    ASSERT_TRUE(desktop) << GetLastError();
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring path = std::wstring(temp, length) + L"Kelp.log";
+    removeFile(path);
+    EXPECT_EQ(1603, waitForExit(startKelp(L"", L"KelpHidden\\Default")));
+    EXPECT_NE(std::string::npos, readFile(path).find("no visible window station")) << readFile(path);
+    CloseDesktop(desktop);
+    CloseWindowStation(hidden);
 }
