@@ -130,6 +130,7 @@ public:
     kelp::WinError deletePrinterDriver(const std::string& environment, const std::string& name, bool deleteUnusedFiles) override { return inner_.deletePrinterDriver(environment, name, deleteUnusedFiles); }
     kelp::Result<std::vector<kelp::DriverInfo3>> enumPrinterDrivers(const std::string& environment) override { return inner_.enumPrinterDrivers(environment); }
     kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
+    kelp::Result<std::string> fullPathName(const std::string& path) override { return inner_.fullPathName(path); }
     kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
     kelp::WinError startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
     kelp::WinError writePrinter(kelp::PrinterHandle printer, const std::string& bytes) override { return inner_.writePrinter(printer, bytes); }

@@ -1,7 +1,5 @@
 #include "cli/CommandLineRun.h"
 
-#include <set>
-
 #include "cli/CommandLine.h"
 #include "cli/TestReceipt.h"
 #include "install/AutomaticPort.h"
@@ -9,6 +7,7 @@
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
+#include "install/Removal.h"
 #include "install/RunLog.h"
 
 namespace kelp {
@@ -73,24 +72,6 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Every file a driver record names: the four paths and the dependent files.
-std::vector<std::string> DriverFiles(const DriverInfo3& driver) {
-    std::vector<std::string> files;
-    for (const std::string* path : {&driver.driverPath, &driver.dataFile, &driver.configFile, &driver.helpFile}) {
-        if (!path->empty()) files.push_back(*path);
-    }
-    std::size_t start = 0;
-    while (start < driver.dependentFiles.size()) {
-        const std::size_t end = driver.dependentFiles.find('\0', start);
-        std::string item = driver.dependentFiles.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (item.empty()) break;
-        files.push_back(std::move(item));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return files;
-}
-
 // The kind of a port as the port classification sees it.
 const char* PortKind(const PortRecord& port) {
     const auto starts = [&](const char* prefix) { return port.name.rfind(prefix, 0) == 0; };
@@ -127,9 +108,6 @@ private:
     int testPrint(const ModelRow& model);
     int list();
     int failed();
-    bool forgetDefaultPrinter(const std::string& printerName);
-    bool deleteDriverFiles(const char* environment, const DriverInfo3& driver,
-                           const std::set<std::string>& usedElsewhere);
     // A line for the log, and the console when the log echoes to it.
     void say(const std::string& text);
 
@@ -222,106 +200,15 @@ int CommandLineRun::install(const ModelRow& model) {
     return exitcode::Success;
 }
 
-// Removes the printer, then the driver, then the driver's files that no
-// other driver of the environment names. The spooler removes unused files
-// itself where it can (DPD_DELETE_UNUSED_FILES); where it refuses the option
-// (Wine answers 87) the driver is removed alone and its files afterwards.
+// The engine removes; the command line says what came of it.
 int CommandLineRun::uninstall(const ModelRow& model) {
     const std::string name = model.displayName;
-    const char* environment = ProfileForThisMachine(platform_).environment;
-    const auto printers = platform_.enumPrinters();
-    const auto drivers = platform_.enumPrinterDrivers(environment);
-    if (!printers.ok() || !drivers.ok()) return failed();
-    std::optional<PrinterRecord> printer;
-    for (const auto& record : printers.value) {
-        if (SameName(record.name, name)) printer = record;
+    switch (RemovePrinterAndDriver(platform_, name, &log_)) {
+        case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(englishFlag_), name)); return exitcode::Success;
+        case RemovalOutcome::Removed: say(Fill(kRemoved.in(englishFlag_), name)); return exitcode::Success;
+        case RemovalOutcome::Failed: break;
     }
-    std::optional<DriverInfo3> driver;
-    std::set<std::string> usedElsewhere;
-    for (const auto& record : drivers.value) {
-        if (SameName(record.name, name)) {
-            driver = record;
-            continue;
-        }
-        for (const auto& file : DriverFiles(record)) usedElsewhere.insert(Lower(BaseName(file)));
-    }
-    if (!printer && !driver) {
-        say(Fill(kNotInstalled.in(englishFlag_), name));
-        return exitcode::Success;
-    }
-
-    if (printer) {
-        if (platform_.deletePrinter(printer->name) != winerr::Success) return failed();
-        if (!forgetDefaultPrinter(printer->name)) return failed();
-    }
-    if (driver) {
-        // Where the spooler takes the option it decides itself which files are
-        // unused (some may still be loaded); only where it refuses the option
-        // are the files deleted here.
-        WinError error = platform_.deletePrinterDriver(environment, driver->name, true);
-        const bool spoolerDeletedFiles = error != winerr::InvalidParameter;
-        if (!spoolerDeletedFiles) error = platform_.deletePrinterDriver(environment, driver->name, false);
-        if (error != winerr::Success) return failed();
-        if (!spoolerDeletedFiles && !deleteDriverFiles(environment, *driver, usedElsewhere)) return failed();
-    }
-    say(Fill(kRemoved.in(englishFlag_), name));
-    return exitcode::Success;
-}
-
-// When the "Device" value names the removed printer, it names another
-// printer afterwards (the first the spooler lists), or nothing when none is
-// left, as Windows does when the default printer goes.
-bool CommandLineRun::forgetDefaultPrinter(const std::string& printerName) {
-    constexpr std::size_t kDeviceBytes = 1024;
-    const auto readKey = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::QueryValue);
-    if (!readKey.ok()) return true;  // no such value: nothing names the printer
-    const auto device = platform_.regQueryValue(readKey.value, "Device", kDeviceBytes);
-    platform_.regCloseKey(readKey.value);
-    if (!device.ok()) return true;
-    const std::string current = device.value.data.substr(0, device.value.data.find('\0'));
-    const std::string prefix = Lower(printerName) + ",";
-    if (Lower(current).rfind(prefix, 0) != 0) return true;
-
-    // A printer still listed while its jobs finish is not a replacement, nor
-    // is a connection to another machine's printer (its port is no local one).
-    std::string replacement;
-    const auto printers = platform_.enumPrinters();
-    for (const auto& other : printers.value) {
-        if (SameName(other.name, printerName) || other.name.rfind("\\\\", 0) == 0) continue;
-        replacement = other.name + ",winspool," + other.port;
-        break;
-    }
-    const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::SetValue);
-    if (!key.ok()) return false;
-    const WinError error = platform_.regSetString(key.value, "Device", replacement);
-    platform_.regCloseKey(key.value);
-    return error == winerr::Success;
-}
-
-// Each of the driver's files that no other driver names goes, from where the
-// spooler says it is and from the driver directory the installation copied
-// it to. A file that is gone already is no failure.
-bool CommandLineRun::deleteDriverFiles(const char* environment, const DriverInfo3& driver,
-                                       const std::set<std::string>& usedElsewhere) {
-    const auto directory = platform_.printerDriverDirectory(environment);
-    std::vector<std::string> paths;
-    std::set<std::string> seen;
-    for (const auto& file : DriverFiles(driver)) {
-        const std::string base = BaseName(file);
-        if (usedElsewhere.count(Lower(base)) != 0) continue;
-        std::vector<std::string> candidates;
-        if (file.find(":\\") != std::string::npos || file.rfind("\\\\", 0) == 0) candidates.push_back(file);
-        if (directory.ok() && !directory.value.empty()) candidates.push_back(directory.value + "\\" + base);
-        for (auto& candidate : candidates) {
-            if (seen.insert(Lower(candidate)).second) paths.push_back(candidate);
-        }
-    }
-    bool deleted = true;
-    for (const auto& path : paths) {
-        const WinError error = platform_.deleteFile(path);
-        if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound) deleted = false;
-    }
-    return deleted;
+    return failed();
 }
 
 // A RAW job through the spooler: open, start, write, end, close. The text is

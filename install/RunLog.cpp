@@ -344,4 +344,10 @@ Result<std::uintptr_t> LoggingPlatform::acquirePrivateMutex(const std::string& n
 
 bool LoggingPlatform::windowStationVisible() { return inner_.windowStationVisible(); }
 
+Result<std::string> LoggingPlatform::fullPathName(const std::string& path) {
+    auto result = inner_.fullPathName(path);
+    step("GetFullPathName " + Quoted(path), result.error, false);
+    return result;
+}
+
 }  // namespace kelp

@@ -26,6 +26,7 @@ constexpr WinError SharingViolation = 32;
 constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
+constexpr WinError InvalidName = 123;
 constexpr WinError BadPathname = 161;
 constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
@@ -238,6 +239,9 @@ public:
     // Whether the process's window station is the visible one (WSF_VISIBLE);
     // true when the system cannot tell.
     virtual bool windowStationVisible() = 0;
+    // GetFullPathNameW: what Windows takes path to mean, as an absolute path
+    // ("." and ".." resolved, '/' read as '\'); the file need not exist.
+    virtual Result<std::string> fullPathName(const std::string& path) = 0;
 };
 
 }  // namespace kelp

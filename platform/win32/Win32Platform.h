@@ -81,6 +81,7 @@ public:
     std::uint32_t processId() override;
     Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override;
+    Result<std::string> fullPathName(const std::string& path) override;
 };
 
 }  // namespace kelp::win32

@@ -510,4 +510,20 @@ bool Win32Platform::windowStationVisible() {
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
+// The size protocol: a buffer too small is answered with the size needed,
+// its terminating zero included.
+Result<std::string> Win32Platform::fullPathName(const std::string& path) {
+    return guardedRun([&]() -> Result<std::string> {
+        const std::wstring given = widen(path);
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            const DWORD length = GetFullPathNameW(given.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+            if (length == 0) return {{}, lastErrorOr(ERROR_INVALID_NAME)};
+            if (length < buffer.size()) return {narrow(buffer.c_str()), winerr::Success};
+            buffer.assign(length, L'\0');
+        }
+        return {{}, ERROR_INSUFFICIENT_BUFFER};
+    });
+}
+
 }  // namespace kelp::win32

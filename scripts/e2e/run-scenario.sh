@@ -15,6 +15,7 @@
 #   KELP_E2E_TIMEOUT     seconds before the run is stopped  [240]
 #   KELP_E2E_KEEP=1      keep the scenario's prefix afterwards
 #   KELP_E2E_DPI         the screen's DPI Wine reports (LogPixels) [96]
+#   KELP_E2E_MSI_DIR     MSI packages to copy to C:\msi             [none]
 #
 # Screenshots: $KELP_BUILD_DIR/screenshots/<locale>-<arch>/<test>-<page>.png
 set -uo pipefail
@@ -70,6 +71,11 @@ cp -a "$template/." "$prefix/"
 mkdir -p "$prefix/drive_c/package" "$prefix/drive_c/shots"
 cp -a "$package/." "$prefix/drive_c/package/"
 find "$prefix/drive_c/package" -name '*.ran' -delete
+# The Windows Installer packages, for the scenarios that install them.
+if [ -n "${KELP_E2E_MSI_DIR:-}" ]; then
+  mkdir -p "$prefix/drive_c/msi"
+  cp -a "$KELP_E2E_MSI_DIR/." "$prefix/drive_c/msi/"
+fi
 
 export WINEPREFIX=$prefix WINEARCH=$arch
 export LANG=$locale LC_ALL=$locale

@@ -10,6 +10,7 @@
 // under en_US.
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
@@ -263,4 +264,42 @@ TEST_F(CommandLine, NoPageOnAWindowStationNobodySees) {
     EXPECT_NE(std::string::npos, readFile(path).find("no visible window station")) << readFile(path);
     CloseDesktop(desktop);
     CloseWindowStation(hidden);
+}
+
+// A driver record may name a file outside the driver directory. Wine's
+// spooler refuses to delete unused files, so Kelp deletes the record's files
+// itself: the ones inside the directory go, the planted victim stays.
+TEST_F(CommandLine, UninstallLeavesFilesOutsideTheDriverDirectory) {
+    const auto directory = driverDirectory(profile.environment);
+    ASSERT_TRUE(directory);
+    const std::wstring victim = *directory + L"\\..\\victim.dll", own = *directory + L"\\own.dll";
+    for (const auto& path : {victim, own}) {
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        CloseHandle(file);
+    }
+    std::wstring name = L"RK-520P", environment = profile.environment, driverPath = *directory + L"\\own.dll";
+    std::wstring dependent = std::wstring(L"..\\..\\victim.dll") + L'\0' + L"own.dll" + L'\0' + L'\0';
+    DRIVER_INFO_3W info{};
+    info.cVersion = 3;
+    info.pName = name.data();
+    info.pEnvironment = environment.data();
+    info.pDriverPath = info.pDataFile = info.pConfigFile = driverPath.data();
+    info.pDependentFiles = dependent.data();
+    ASSERT_TRUE(AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info))) << GetLastError();
+    // Wine's AddPrinterDriver keeps only the base names it is given; the
+    // entry is written into the record afterwards, as a spooler that keeps
+    // paths would hold it (Wine reports it as "w32x86\3\..\..\victim.dll").
+    const std::wstring record = L"System\\CurrentControlSet\\Control\\Print\\Environments\\" + environment +
+                                L"\\Drivers\\Version-3\\RK-520P";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, record.c_str(), 0, KEY_SET_VALUE, &key));
+    RegSetValueExW(key, L"Dependent Files", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(dependent.data()),
+                   static_cast<DWORD>(dependent.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    EXPECT_EQ(0, runKelp(L"/uninstall /model:RK-520P /quiet /log:" + kLog)) << log();
+    EXPECT_TRUE(fileExists(victim));
+    EXPECT_FALSE(fileExists(own));
+    EXPECT_NE(std::string::npos, log().find("..\\victim.dll\": not in the driver directory")) << log();
+    removeFile(victim);
 }

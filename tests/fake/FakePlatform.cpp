@@ -156,7 +156,7 @@ const std::set<std::string>& failableOps() {
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
         "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
-        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex"};
+        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName"};
     return ops;
 }
 
@@ -1075,6 +1075,13 @@ bool FakePlatform::consoleWrite(const std::string& text) {
 void FakePlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
     begin("messageBoxWithoutWindow", {title, text});
     windowlessBoxes_.emplace_back(title, text);
+}
+
+Result<std::string> FakePlatform::fullPathName(const std::string& path) {
+    if (WinError e = begin("fullPathName", {path})) return {{}, e};
+    const auto resolved = resolve(path);
+    if (!resolved) return {{}, finish(winerr::InvalidName)};
+    return {resolved->full, winerr::Success};
 }
 
 }  // namespace kelp

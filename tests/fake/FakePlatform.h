@@ -135,6 +135,9 @@ public:
     std::uint32_t processId() override { return 4242; }
     Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override { return windowStationVisible_; }
+    // The file system's own resolution (as fullPath below); recorded with
+    // the path; an empty path answers InvalidName.
+    Result<std::string> fullPathName(const std::string& path) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }

@@ -283,6 +283,43 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "");
 }
 
+// A driver record may name any path; only files inside the driver directory
+// are deleted, whatever the spelling, and each other entry is logged.
+TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
+    const struct {
+        const char* entry;  // as the record names it
+        const char* file;   // where that file lies
+        bool stays;
+    } rows[] = {
+        {"C:\\windows\\system32\\spool\\drivers\\w32x86\\..\\..\\..\\..\\..\\victim.dll", "C:\\victim.dll", true},
+        {"C:\\windows\\system32\\spool\\drivers\\w32x86old\\old.dll", "C:\\windows\\system32\\spool\\drivers\\w32x86old\\old.dll", true},
+        {"\\\\server\\share\\remote.dll", "\\\\server\\share\\remote.dll", true},
+        {"C:/Windows/System32/spool/DRIVERS/w32x86/3/./own.dll", "C:\\windows\\system32\\spool\\drivers\\w32x86\\3\\own.dll", false},
+        {"C:\\windows\\system32\\spool\\drivers\\w32x86\\..\\..\\..\\..\\..\\victim.dll", "C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll", false},
+    };
+    DriverInfo3 driver;
+    driver.name = "RK-520P";
+    driver.environment = "Windows NT x86";
+    for (const auto& row : rows) {
+        driver.dependentFiles += std::string(row.entry) + '\0';
+        m.writeFile(row.file, "x");
+    }
+    ASSERT_EQ(m.addPrinterDriver(driver), 0u);
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
+    for (const auto& row : rows) {
+        EXPECT_EQ(m.fileExists(row.file), row.stays) << row.entry;
+        if (row.stays) {
+            EXPECT_NE(log().find(std::string("left \"") + row.entry + "\": not in the driver directory"), std::string::npos) << row.entry;
+        }
+    }
+    // Where the driver directory is not known, no file is deleted.
+    ASSERT_EQ(m.addPrinterDriver(driver), 0u);
+    m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll", "x");
+    m.failNext("printerDriverDirectory", 5);
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_TRUE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll"));
+}
+
 TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     m.setPorts({{"C:\\receipt.prn", "Local Port"}});
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);

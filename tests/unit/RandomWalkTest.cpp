@@ -180,6 +180,10 @@ public:
         see("deleteFile");
         return m_.deleteFile(path);
     }
+    Result<std::string> fullPathName(const std::string& path) override {
+        see("fullPathName");
+        return m_.fullPathName(path);
+    }
     Result<PrinterHandle> openPrinter(const std::string& name) override {
         see("openPrinter");
         return m_.openPrinter(name);

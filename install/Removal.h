@@ -1,0 +1,26 @@
+// Takes a model's printer and driver off the machine: the printer, the
+// default printer's value that named it, the driver and the driver's files
+// that no other driver of the environment names. The engine operation
+// behind the command line's /uninstall, as DriverInstaller is behind
+// /install.
+#pragma once
+
+#include <string>
+
+#include "install/RunLog.h"
+#include "platform/Platform.h"
+
+namespace kelp {
+
+enum class RemovalOutcome {
+    NotInstalled,  // neither printer nor driver of that name: nothing changed
+    Removed,
+    Failed,  // a step failed; the platform's log names it
+};
+
+// name is the model's display name (printer and driver name). log takes the
+// engine's own lines (none when null); the steps themselves are the
+// platform's to log.
+RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& name, RunLog* log);
+
+}  // namespace kelp

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# msi.sh <driver package folder> <output folder> [version]
+#
+# Builds <output folder>/Kelp-<version>.msi, a per-machine, 32-bit Windows
+# Installer package of the driver package (Kelp.exe at its root) for Group
+# Policy, Intune and Configuration Manager. The version defaults to the
+# project version of CMakeLists.txt.
+#
+# What the package does:
+#   - installs the package's files under
+#     [ProgramFilesFolder]<vendor>\Kelp\Driver Package\ (short names made for
+#     the long ones);
+#   - keeps MODEL, LANG, PORT and KELPLOG under HKLM\Software\<vendor>\Kelp\
+#     <UpgradeCode> and reads them back (AppSearch), so that repair, upgrade
+#     and removal run with the values of the installation;
+#   - runs, deferred and as LocalSystem, Kelp.exe from the installed folder:
+#     /install on installation and repair, /uninstall on removal, each with a
+#     rollback action that undoes it, all between InstallInitialize and
+#     InstallFinalize at fixed sequence numbers;
+#   - refuses to start without a model (given or stored), with another model
+#     than the installed one, with a LANG other than zh or en, and over a
+#     newer version; removes an older version first (major upgrade).
+#
+# Needs wixl and msitools (msibuild) and python3 (scripts/setup-debian.sh).
+set -euo pipefail
+
+# The package's identity, set once per driver package by its vendor. Never
+# change the UpgradeCode of a package that has been shipped: it is how every
+# later version finds and replaces the earlier one. The ProductCode of each
+# version is derived from it and the version.
+VENDOR="Vexo"
+PRODUCT_NAME="Vexo Receipt Printer Driver"
+UPGRADE_CODE="3CC0CA4C-4C2F-4915-9CA1-293021315493"
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then echo "usage: $0 <driver package folder> <output folder> [version]" >&2; exit 2; fi
+package=$1 out=$2
+version=${3:-$(sed -n 's/^project(Kelp VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")}
+[[ "$version" =~ ^[0-9]+\.[0-9]+(\.[0-9]+)?$ ]] || { echo "msi: version \"$version\" is not major.minor[.build]" >&2; exit 2; }
+[ -f "$package/Kelp.exe" ] || { echo "msi: no Kelp.exe at the root of $package" >&2; exit 1; }
+for tool in wixl msibuild python3; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "msi: missing $tool; run scripts/setup-debian.sh first" >&2; exit 1; }
+done
+
+mkdir -p "$out"
+msi=$out/Kelp-$version.msi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 - "$package" "$version" "$VENDOR" "$PRODUCT_NAME" "$UPGRADE_CODE" >"$work/kelp.wxs" <<'PYTHON'
+import os, re, sys, uuid
+from xml.sax.saxutils import quoteattr
+
+package, version, vendor, product, upgrade = sys.argv[1:]
+upgrade = uuid.UUID(upgrade)
+def guid(name): return "{%s}" % str(uuid.uuid5(upgrade, name)).upper()
+
+# A name Windows Installer takes as it is; any other gets a short name too.
+SHORT = re.compile(r"^[A-Za-z0-9_^$~!#%&{}@`'()-]{1,8}(\.[A-Za-z0-9_^$~!#%&{}@`'()-]{1,3})?$")
+def name_attr(name, taken):
+    if SHORT.match(name):
+        taken.add(name.upper())
+        return quoteattr(name)
+    stem, dot, ext = name.rpartition(".") if "." in name else (name, "", "")
+    clean = lambda s: re.sub(r"[^A-Za-z0-9_]", "", s).upper()
+    for n in range(1, 100):
+        short = "%s~%d" % (clean(stem)[: 8 - len(str(n)) - 1], n) + ("." + clean(ext)[:3] if dot and clean(ext) else "")
+        if short not in taken:
+            taken.add(short)
+            return quoteattr(short + "|" + name)
+    sys.exit("msi: no short name left for " + name)
+
+components, folders = [], []
+def walk(folder, rel, indent):
+    lines, taken = [], set()
+    entries = sorted(os.listdir(folder))
+    for entry in entries:
+        path, relpath = os.path.join(folder, entry), os.path.join(rel, entry)
+        if os.path.isfile(path):
+            cid = "c%d" % len(components)
+            fid = "KelpExe" if relpath == "Kelp.exe" else "f%d" % len(components)
+            components.append(cid)
+            lines.append('%s<Component Id="%s" Guid="%s"><File Id="%s" Name=%s Source=%s KeyPath="yes"/></Component>'
+                         % (indent, cid, guid("file:" + relpath), fid, name_attr(entry, taken), quoteattr(relpath)))
+    for entry in entries:
+        path, relpath = os.path.join(folder, entry), os.path.join(rel, entry)
+        if os.path.isdir(path):
+            folders.append(relpath)
+            lines.append('%s<Directory Id="d%d" Name=%s>' % (indent, len(folders), name_attr(entry, taken)))
+            lines += walk(path, relpath, indent + "  ")
+            lines.append(indent + "</Directory>")
+    return lines
+
+files = "\n".join(walk(package, "", "              "))
+key = "Software\\%s\\Kelp\\{%s}" % (vendor, str(upgrade).upper())
+stored = [("MODEL", "Model"), ("LANG", "Lang"), ("PORT", "Port"), ("KELPLOG", "Log")]
+searches = "\n".join('    <Property Id="KelpStored%s"><RegistrySearch Id="Stored%s" Root="HKLM" Key=%s Name="%s" Type="raw"/></Property>'
+                     % (name, name, quoteattr(key), name) for _, name in stored)
+values = "\n".join('                <RegistryValue Root="HKLM" Key=%s Name="%s" Type="string" Value="[%s]"%s/>'
+                   % (quoteattr(key), name, prop, ' KeyPath="yes"' if name == "Model" else "") for prop, name in stored)
+
+install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] &quot;/port:[PORT]&quot; /quiet &quot;/log:[KELPLOG]&quot;'
+uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet &quot;/log:[KELPLOG]&quot;'
+installing, removing = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
+
+print(f"""<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{guid('product:' + version)}" Name={quoteattr(product)} Language="1033" Version="{version}"
+           Manufacturer={quoteattr(vendor)} UpgradeCode="{{{str(upgrade).upper()}}}">
+    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine" Manufacturer={quoteattr(vendor)}
+             Description={quoteattr(product + ' ' + version)}/>
+    <Media Id="1" Cabinet="kelp.cab" EmbedCab="yes"/>
+    <MajorUpgrade DowngradeErrorMessage="A newer version of [ProductName] is already installed; remove it first to install this one."/>
+    <Property Id="ARPNOMODIFY" Value="1"/>
+    <Property Id="REBOOT" Value="ReallySuppress"/>
+{searches}
+    <Condition Message="No printer model: give MODEL on the command line or in a transform, for example msiexec /i Kelp-{version}.msi MODEL=RK-730P (the model names are in the vendor guide).">MODEL OR KelpStoredModel OR REMOVE~="ALL"</Condition>
+    <Condition Message="This package has installed the printer model [KelpStoredModel]; remove it before installing MODEL=[MODEL].">NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel</Condition>
+    <Condition Message="LANG must be zh or en (the edition of the driver files), or left out.">NOT LANG OR LANG~="zh" OR LANG~="en"</Condition>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="VendorFolder" Name={quoteattr(vendor)}>
+          <Directory Id="KelpFolder" Name="Kelp">
+            <Directory Id="INSTALLDIR" Name="DRIVER~1|Driver Package">
+              <Component Id="Settings" Guid="{guid('settings')}">
+{values}
+              </Component>
+{files}
+            </Directory>
+          </Directory>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="DriverPackage" Level="1">
+      <ComponentRef Id="Settings"/>
+{chr(10).join('      <ComponentRef Id="%s"/>' % c for c in components)}
+    </Feature>
+    <CustomAction Id="KelpModelFromStore" Property="MODEL" Value="[KelpStoredModel]"/>
+    <CustomAction Id="KelpLangFromStore" Property="LANG" Value="[KelpStoredLang]"/>
+    <CustomAction Id="KelpPortFromStore" Property="PORT" Value="[KelpStoredPort]"/>
+    <CustomAction Id="KelpPortAuto" Property="PORT" Value="auto"/>
+    <CustomAction Id="KelpLogFromStore" Property="KELPLOG" Value="[KelpStoredLog]"/>
+    <CustomAction Id="KelpLogDefault" Property="KELPLOG" Value="[WindowsFolder]Temp\\Kelp.log"/>
+    <CustomAction Id="KelpLangSwitchSet" Property="KelpLangSwitch" Value="/lang:[LANG]"/>
+    <CustomAction Id="KelpUninstallRollback" FileKey="KelpExe" ExeCommand="{install}" Execute="rollback" Impersonate="no" Return="ignore"/>
+    <CustomAction Id="KelpUninstall" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="deferred" Impersonate="no" Return="check"/>
+    <CustomAction Id="KelpInstallRollback" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="rollback" Impersonate="no" Return="ignore"/>
+    <CustomAction Id="KelpInstall" FileKey="KelpExe" ExeCommand="{install}" Execute="deferred" Impersonate="no" Return="check"/>
+    <InstallExecuteSequence>
+      <Custom Action="KelpModelFromStore" Sequence="1010">NOT MODEL</Custom>
+      <Custom Action="KelpLangFromStore" Sequence="1011">NOT LANG</Custom>
+      <Custom Action="KelpPortFromStore" Sequence="1012">NOT PORT</Custom>
+      <Custom Action="KelpPortAuto" Sequence="1013">NOT PORT</Custom>
+      <Custom Action="KelpLogFromStore" Sequence="1014">NOT KELPLOG</Custom>
+      <Custom Action="KelpLogDefault" Sequence="1015">NOT KELPLOG</Custom>
+      <Custom Action="KelpLangSwitchSet" Sequence="1016">LANG</Custom>
+      <Custom Action="KelpUninstallRollback" Sequence="1700">{removing}</Custom>
+      <Custom Action="KelpUninstall" Sequence="1701">{removing}</Custom>
+      <Custom Action="KelpInstallRollback" Sequence="6010">{installing}</Custom>
+      <Custom Action="KelpInstall" Sequence="6011">{installing}</Custom>
+    </InstallExecuteSequence>
+  </Product>
+</Wix>""")
+PYTHON
+
+# wixl takes the files' paths relative to its current folder.
+(cd "$package" && wixl -a x86 -o "$work/kelp.msi" "$work/kelp.wxs")
+# wixl builds Execute="rollback" as an immediate action and writes only the
+# secure properties of the major upgrade: both are set here. A rollback
+# action is 3410 (exe from an installed file, deferred, rollback, as
+# LocalSystem, return code ignored).
+msibuild "$work/kelp.msi" -q "UPDATE CustomAction SET Type=3410 WHERE Action='KelpInstallRollback' OR Action='KelpUninstallRollback'"
+msibuild "$work/kelp.msi" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG' WHERE Property='SecureCustomProperties'"
+mv "$work/kelp.msi" "$msi"
+echo "msi: $msi ($PRODUCT_NAME $version)"
