@@ -58,9 +58,8 @@ std::string RunLog::refusal(const LogFile& file) {
     return {};
 }
 
-// The file asked for, when it is a plain file of this machine's trusted
-// accounts; else a new file beside it, made now, so that nobody can have
-// put anything at its name.
+// The file asked for, when it is a plain file of a trusted account; else a
+// new file beside it.
 void RunLog::open() {
     if (path_.empty()) return;
     const bool english = englishFlag_ == 1;
@@ -89,17 +88,17 @@ void RunLog::open() {
     const std::string beside = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
                                stamp + "-" + std::to_string(sink_.processId()) + ".log";
     notice_ = (english ? "The log \"" : "未写入日志“") + path_ + (english ? "\" was not written: " : "”：") + why;
-    auto fresh = sink_.openLogFile(beside, true);
-    if (fresh.ok() && refusal(fresh.value).empty()) {
-        file_ = fresh.value.handle;
-        writable_ = true;
-        path_ = beside;
-        notice_ += (english ? ". This run's log: " : "。本次运行的日志：") + beside;
-        line(notice_);
+    // Made now, or not at all: nothing anybody put at that name is opened.
+    const auto fresh = sink_.openLogFile(beside, true);
+    if (!fresh.ok()) {
+        notice_ += english ? ". This run keeps no log." : "。本次运行不保存日志。";
         return;
     }
-    if (fresh.ok()) sink_.closeLogFile(fresh.value.handle);
-    notice_ += english ? ". This run keeps no log." : "。本次运行不保存日志。";
+    file_ = fresh.value.handle;
+    writable_ = true;
+    path_ = beside;
+    notice_ += (english ? ". This run's log: " : "。本次运行的日志：") + beside;
+    line(notice_);
 }
 
 void RunLog::line(const std::string& text) {

@@ -139,8 +139,10 @@ struct WellKnownSid {
     PSID sid() { return made ? bytes : nullptr; }
 };
 
-// Owner SYSTEM, Administrators, or the account this process runs as. A file
-// system without owners (FAT) gives none: nobody else owns the file either.
+// Owner SYSTEM, Administrators, or the account this process runs as (an
+// administrator's own files on Windows XP, where the account and not the
+// group owns what it creates; under Wine every file). A file system without
+// owners (FAT) gives none: nobody else owns the file either.
 bool ownerIsTrusted(HANDLE file) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
