@@ -49,6 +49,7 @@ constexpr Bilingual kNoPrinter = {"打印机 %s 不存在。", "There is no prin
 constexpr Bilingual kReceiptSent = {"测试小票已发送到 %s（%p）。", "A test receipt was sent to %s (%p)."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
+constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
 
 std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
     std::string text;
@@ -121,7 +122,7 @@ private:
 void CommandLineRun::say(const std::string& text) { log_.line(text); }
 
 int CommandLineRun::failed() {
-    say(std::string(kFailed.in(englishFlag_)) + log_.path());
+    say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
     return exitcode::InstallFailure;
 }
 
@@ -144,7 +145,7 @@ int CommandLineRun::run() {
         }
     }
 
-    const auto mutex = platform_.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(platform_, &log_);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         say(kAlreadyRunning.in(englishFlag_));
         return exitcode::AlreadyRunning;
@@ -279,13 +280,14 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         const auto codePage = platform.activeCodePage();
         englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
     }
-    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath);
+    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath, englishFlag);
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + argument;
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list prints its own lines.
     const bool listing = parse.command && parse.command->action == CliAction::List;
+    if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;
@@ -296,7 +298,13 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
-        if (!platform.consoleWrite(kUsage.in(englishFlag))) platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+        // Without a console a box shows it, unless nobody could see the box.
+        if (!platform.consoleWrite(kUsage.in(englishFlag))) {
+            if (platform.windowStationVisible())
+                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+            else
+                log.line(kUsage.in(englishFlag));
+        }
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
@@ -311,7 +319,7 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
     // (a port that is not there), is answered with the usage.
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
     log.line("outcome " + std::to_string(code));
-    if (!parse.quiet && !listing && code != exitcode::Success)
+    if (!parse.quiet && !listing && code != exitcode::Success && log.written())
         platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
     return code;
 }

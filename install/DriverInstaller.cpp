@@ -337,7 +337,8 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                     break;
             }
             text += failure.subject;
-            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
+            text += failure.error == winerr::NoErrorCode ? (english ? " (no error code" : "（无错误代码")
+                                                          : (english ? " (error " : "（错误 ") + std::to_string(failure.error);
             if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
             text += english ? ")" : "）";
         }

@@ -202,7 +202,7 @@ void PortPage::onInstall() {
     // One installation, removal or test receipt at a time, the command
     // line's included. The mutex is taken before anything on the page
     // changes, so that after "try again later" the same click does the same.
-    const auto mutex = context_.platform.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
@@ -232,8 +232,8 @@ void PortPage::onInstall() {
                                                   [this](int position) { setProgress(position); });
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
-    // The message names the log only when the log could be written.
-    if (context_.log && context_.log->writable()) installReport_->logPath = context_.log->path();
+    // The message names the log only when lines were written to it.
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
     release();
     end(PageOk);
 }

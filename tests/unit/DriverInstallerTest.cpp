@@ -222,6 +222,9 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         {"printer creation", [](FakePlatform& p) { p.failAlways("addPrinter", winerr::InvalidParameter); },
          InstallStep::AddPrinter, winerr::InvalidParameter, {"closePrinter"}, false, false,
          "无法创建打印机：RK-520P（错误 87：参数错误）", "Could not create the printer RK-520P (error 87: 参数错误)"},
+        {"a call that gives no error code", [](FakePlatform& p) { p.failAlways("addPrinter", 0xFFFFFFFFu); },
+         InstallStep::AddPrinter, 0xFFFFFFFFu, {"closePrinter"}, false, false, "无法创建打印机：RK-520P（无错误代码）",
+         "Could not create the printer RK-520P (no error code)"},
         {"default printer key missing", [](FakePlatform& p) {
              p.failWhen("regOpenKey", [](const std::vector<std::string>& a) { return a[0] == "HKCU"; }, winerr::FileNotFound);
          },

@@ -439,7 +439,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
     platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
     platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
-    platform.failNext("acquireNamedMutex", 1618);
+    platform.failNext("acquirePrivateMutex", 1618);
     // After "try again later" the same click installs, once the other run is over.
     runWizardFromSettings([this](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
@@ -468,10 +468,10 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
         ASSERT_EQ(wizard.pages.messages().size(), 1u);
         const std::string& text = wizard.pages.messages()[0].text;
-        EXPECT_EQ(text.substr(text.rfind('\n')), log.writable() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
+        EXPECT_EQ(text.substr(text.rfind('\n')), log.written() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
                                                                : "\nCould not install the printer driver RK-520P (error 5: Access is denied)")
             << folder;
-        EXPECT_EQ(log.writable(), std::string(folder) != "C:\\gone");
+        EXPECT_EQ(log.written(), std::string(folder) != "C:\\gone");
         EXPECT_TRUE(wizard.machine.heldMutexes().empty());
     }
 }
