@@ -132,7 +132,11 @@ public:
     kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
     kelp::Result<std::string> fullPathName(const std::string& path) override { return inner_.fullPathName(path); }
     kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
-    kelp::WinError startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
+    kelp::Result<std::uint32_t> startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
+    kelp::Result<std::vector<kelp::UsbPrinterInterface>> usbPrinterInterfaces() override { return inner_.usbPrinterInterfaces(); }
+    kelp::WinError setPrinterPort(const std::string& name, const std::string& port) override { return inner_.setPrinterPort(name, port); }
+    kelp::Result<kelp::JobRecord> getJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.getJob(printer, jobId); }
+    kelp::WinError deleteJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.deleteJob(printer, jobId); }
     kelp::WinError writePrinter(kelp::PrinterHandle printer, const std::string& bytes) override { return inner_.writePrinter(printer, bytes); }
     kelp::WinError endRawDocument(kelp::PrinterHandle printer) override { return inner_.endRawDocument(printer); }
     std::string tempDirectory() override { return inner_.tempDirectory(); }

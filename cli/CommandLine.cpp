@@ -42,7 +42,10 @@ constexpr SwitchRule kOptions[] = {
     {"default", false, kInstall},
     {"log", true, kChanging | Bit(CliAction::List)},
     {"quiet", false, kChanging},
+    {"wait", true, Bit(CliAction::TestPrint)},
 };
+
+constexpr unsigned kMaxWaitSeconds = 3600;
 
 struct ActionName {
     const char* name;
@@ -162,6 +165,20 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             command.logPath = value;
         } else if (option.name == "quiet") {
             command.quiet = true;
+        } else if (option.name == "wait") {
+            // Whole seconds, digits only: no sign, no blank, no unit.
+            unsigned long seconds = 0;
+            for (char c : value) {
+                if (c < '0' || c > '9' || seconds > kMaxWaitSeconds) {
+                    seconds = kMaxWaitSeconds + 1;
+                    break;
+                }
+                seconds = seconds * 10 + static_cast<unsigned long>(c - '0');
+            }
+            if (seconds > kMaxWaitSeconds)
+                return Refuse(parse, "/wait must be a whole number of seconds from 0 to 3600",
+                              "/wait 必须是 0 到 3600 之间的整数秒数");
+            command.waitSeconds = static_cast<unsigned>(seconds);
         }
     }
     if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing", "缺少 /model");

@@ -292,11 +292,14 @@ Result<PrinterHandle> LoggingPlatform::openPrinter(const std::string& name) {
     return result;
 }
 
-WinError LoggingPlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+Result<std::uint32_t> LoggingPlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto found = printers_.find(printer);
-    return step("StartDocPrinter RAW " + Quoted(documentName) + " on " +
-                    Quoted(found == printers_.end() ? "#" + std::to_string(printer) : found->second),
-                inner_.startRawDocument(printer, documentName));
+    auto result = inner_.startRawDocument(printer, documentName);
+    step("StartDocPrinter RAW " + Quoted(documentName) + " on " +
+             Quoted(found == printers_.end() ? "#" + std::to_string(printer) : found->second) +
+             (result.ok() ? " job " + std::to_string(result.value) : ""),
+         result.error);
+    return result;
 }
 
 WinError LoggingPlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
@@ -342,6 +345,26 @@ Result<std::uintptr_t> LoggingPlatform::acquirePrivateMutex(const std::string& n
 }
 
 bool LoggingPlatform::windowStationVisible() { return inner_.windowStationVisible(); }
+Result<std::vector<UsbPrinterInterface>> LoggingPlatform::usbPrinterInterfaces() {
+    auto result = inner_.usbPrinterInterfaces();
+    step("list USB printer interfaces (SetupAPI)", result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::setPrinterPort(const std::string& name, const std::string& port) {
+    return step("SetPrinter " + Quoted(name) + " port " + Quoted(port), inner_.setPrinterPort(name, port));
+}
+
+// Polled while a job is followed: only a failure is worth a line.
+Result<JobRecord> LoggingPlatform::getJob(PrinterHandle printer, std::uint32_t jobId) {
+    auto result = inner_.getJob(printer, jobId);
+    step("GetJob " + std::to_string(jobId), result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
+    return step("SetJob " + std::to_string(jobId) + " delete", inner_.deleteJob(printer, jobId));
+}
 
 Result<std::string> LoggingPlatform::fullPathName(const std::string& path) {
     auto result = inner_.fullPathName(path);

@@ -50,6 +50,7 @@ constexpr CategoryRow kCategoryRows[] = {
 constexpr BilingualText kBusyMessage = {
     "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。",
     "Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."};
+constexpr BilingualText kConnectedSuffix = {"（已连接）", " (connected)"};
 constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
 constexpr BilingualText kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
@@ -132,9 +133,18 @@ void PortPage::onSearchPort() {
     dialog().listDeleteAll(IDC_PORT_LIST);
     const auto ports = EnumerateLocalPorts(context_.platform);
     applyListStyle();
+    // A USB port with a printer connected now says so after its description.
+    std::vector<UsbPrinterInterface> usb;
+    for (const auto& port : ports) {
+        if (port.name.rfind("USB", 0) != 0) continue;
+        usb = context_.platform.usbPrinterInterfaces().value;
+        break;
+    }
     for (const auto& port : ports) {
         context_.platform.debugOutput(port.name + "\n");
-        dialog().listAddRow(IDC_PORT_LIST, {port.name, port.description});
+        const bool connected = UsbPortConnected(port.name, usb).value_or(false);
+        dialog().listAddRow(IDC_PORT_LIST,
+                            {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.englishFlag) : "")});
     }
     context_.settings.portSearchPending = false;
     dialog().enable(IDC_PORT_INSTALL, true);
@@ -226,10 +236,15 @@ void PortPage::onInstall() {
         dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
     }
-    if (context_.settings.portSearchPending) {
-        if (const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow()))
-            chosenPort_ = AdjustPortForNewPrinter(context_.platform, model->displayName, inventory_.usbPorts, chosenPort_,
-                                                  [this](int position) { setProgress(position); });
+    // The automatic path's port: a connected USB printer's, else the
+    // classification's pick, with the spooler adjustment while no search
+    // was made.
+    if (automatic) {
+        const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
+        const auto choice = ChooseAutomaticPort(context_.platform, inventory_, selectedRow_,
+                                                model ? model->displayName : "", context_.settings.portSearchPending && model,
+                                                [this](int position) { setProgress(position); }, context_.log);
+        if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
     // The message names the log only when lines were written to it.

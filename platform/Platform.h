@@ -68,6 +68,24 @@ struct MonitorRecord {  // MONITOR_INFO_1
 struct PrinterRecord {  // PRINTER_INFO_2: the fields the wizard reads
     std::string name;
     std::string port;
+    std::string driver;
+    std::uint32_t status = 0;  // PRINTER_STATUS_* bits
+};
+
+// A device interface of the USB printing driver's class
+// (GUID_DEVINTERFACE_USBPRINT), as SetupAPI and the interface's registry
+// key describe it.
+struct UsbPrinterInterface {
+    std::string baseName;          // "Base Name": "USB" for printer ports
+    std::uint32_t portNumber = 0;  // "Port Number": 2 for USB002
+    std::string instanceId;        // the device's instance id
+    bool connected = false;        // listed with DIGCF_PRESENT
+    std::string deviceId;          // the printer's IEEE 1284 id; empty where not read
+};
+
+struct JobRecord {  // JOB_INFO_1: the fields the test receipt follows
+    std::uint32_t status = 0;  // JOB_STATUS_* bits
+    std::string statusText;    // the port monitor's own words, when it gives any
 };
 
 struct DriverInfo3 {  // DRIVER_INFO_3
@@ -198,7 +216,8 @@ public:
     // datatype "RAW"), writePrinter, endRawDocument (EndDocPrinter);
     // closePrinter closes the handle.
     virtual Result<PrinterHandle> openPrinter(const std::string& name) = 0;
-    virtual WinError startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
+    // Answers the job id the spooler gave the document.
+    virtual Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
     virtual WinError writePrinter(PrinterHandle printer, const std::string& bytes) = 0;
     virtual WinError endRawDocument(PrinterHandle printer) = 0;
     // The account's temporary folder (for SYSTEM the system's own, where the
@@ -239,6 +258,18 @@ public:
     // Whether the process's window station is the visible one (WSF_VISIBLE);
     // true when the system cannot tell.
     virtual bool windowStationVisible() = 0;
+    // ---- USB printer ports, moving a printer, following a job --------------
+    // The USB printing driver's interfaces, connected or not, each with its
+    // registry key's base name and port number, and, for a connected one,
+    // the IEEE 1284 id where the device answers it.
+    virtual Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() = 0;
+    // SetPrinter level 2 on the printer of that name with a new port.
+    virtual WinError setPrinterPort(const std::string& name, const std::string& port) = 0;
+    // GetJob level 1 for a job of an open printer; a job that has left the
+    // queue fails (87 on Windows, 6 under Wine).
+    virtual Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) = 0;
+    // SetJob with JOB_CONTROL_DELETE.
+    virtual WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) = 0;
     // GetFullPathNameW: what Windows takes path to mean, as an absolute path
     // ("." and ".." resolved, '/' read as '\'); the file need not exist.
     virtual Result<std::string> fullPathName(const std::string& path) = 0;

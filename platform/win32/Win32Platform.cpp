@@ -307,7 +307,9 @@ Result<std::vector<PrinterRecord>> Win32Platform::enumPrinters() {
                 return spool.EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, name.data(), 2, data,
                                            size, needed, returned);
             },
-            [](const PRINTER_INFO_2W& r) { return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName)}; });
+            [](const PRINTER_INFO_2W& r) {
+                return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName), narrow(r.pDriverName), r.Status};
+            });
     });
 }
 

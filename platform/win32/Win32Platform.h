@@ -58,7 +58,7 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
     std::string tempDirectory() override;
@@ -81,6 +81,13 @@ public:
     std::uint32_t processId() override;
     Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override;
+
+    // USB printer interfaces, moving a printer, following a job
+    // (Win32PlatformUsb.cpp).
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     Result<std::string> fullPathName(const std::string& path) override;
 };
 

@@ -259,18 +259,20 @@ Result<PrinterHandle> Win32Platform::openPrinter(const std::string& name) {
 }
 
 // A RAW job needs no pages: the bytes go to the port as they are written.
-WinError Win32Platform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+// StartDocPrinter answers the job's id, 0 when it fails.
+Result<std::uint32_t> Win32Platform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto& spool = winspool();
-    if (!spool.StartDocPrinterW) return missingFunctionError(spool);
-    return guardedRun([&]() -> WinError {
+    if (!spool.StartDocPrinterW) return {0, missingFunctionError(spool)};
+    return guardedRun([&]() -> Result<std::uint32_t> {
         std::wstring document = widen(documentName);
         std::wstring datatype = L"RAW";
         DOC_INFO_1W info{};
         info.pDocName = document.data();
         info.pOutputFile = nullptr;
         info.pDatatype = datatype.data();
-        if (spool.StartDocPrinterW(printerOf(printer), 1, reinterpret_cast<BYTE*>(&info)) == 0) return lastErrorOr();
-        return winerr::Success;
+        const DWORD job = spool.StartDocPrinterW(printerOf(printer), 1, reinterpret_cast<BYTE*>(&info));
+        if (job == 0) return {0, lastErrorOr()};
+        return {job, winerr::Success};
     });
 }
 

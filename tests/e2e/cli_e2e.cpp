@@ -113,13 +113,16 @@ TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
                              "step ClosePrinter", "outcome 0"})
         EXPECT_NE(std::string::npos, log().find(step)) << step << "\n" << log();
 
+    // Named, another port is the printer's port, and Device follows it.
     EXPECT_EQ(0, runKelp(L"/install /model:rk-730p " + lang + L" /port:LPT1: /quiet /log:" + kLog)) << log();
-    expectPrinter(model, "USB001");
+    expectPrinter(model, "LPT1:");
+    EXPECT_EQ("RK-730P,winspool,LPT1:", defaultPrinterValue().value_or("(none)"));
 
     ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, kReceiptPort, L""));
     removeFile(kReceiptPort);
     ASSERT_EQ(0, runKelp(L"/install /model:RK-520P " + lang + L" /port:C:\\receipt.prn /quiet")) << log();
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /quiet /log:" + kLog)) << log();
+    EXPECT_NE(std::string::npos, log().find("step GetJob 1: 87")) << log();  // followed until it left the queue
     const std::string bytes = readFile(kReceiptPort);
     const std::string head = language == kChinese
                                  ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-520P\n"
@@ -264,6 +267,56 @@ TEST_F(CommandLine, NoPageOnAWindowStationNobodySees) {
     EXPECT_NE(std::string::npos, readFile(path).find("no visible window station")) << readFile(path);
     CloseDesktop(desktop);
     CloseWindowStation(hidden);
+}
+
+// USB printer interfaces planted as Windows records them: USB001's printer
+// unplugged, USB002's and USB003's connected. The automatic choice takes a
+// connected printer's port, the wizard's USB row as the command line; a
+// named port moves the printer; a test receipt to a folder that is not
+// there ends 1603 naming the step.
+TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
+    const std::wstring quiet = L" " + lang + L" /quiet /log:" + kLog;
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
+    for (const wchar_t* port : {L"USB002", L"USB003"}) ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, port, L""));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"A1", 1, false));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"B2", 2, true));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"C3", 3, true));
+
+    ASSERT_TRUE(install({language, 0, false, "", ""}).finished);
+    expectPrinter(models()[0], "USB002");
+    // Search Port marks the ports with a printer connected.
+    const char* connected = language == kChinese ? "本地端口（已连接）" : "Local Port (connected)";
+    ASSERT_TRUE(install({language, 1, false, "USB003", "usb", connected}).finished);
+    expectPrinter(models()[1], "USB003");
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P" + quiet)) << log();
+    expectPrinter(models()[2], "USB002");
+    ASSERT_EQ(0, runKelp(L"/list /log:" + kLog));
+    for (const char* line : {"USB port USB001: not connected, USB\\VID_0483&PID_5743\\A1",
+                             "USB port USB002: connected, USB\\VID_0483&PID_5743\\B2",
+                             "automatic port USB002: the first of several connected USB printers",
+                             "port\tUSB001\tUSB\tnot connected", "port\tUSB003\tUSB\tconnected"})
+        EXPECT_NE(std::string::npos, log().find(line)) << line << "\n" << log();
+
+    ASSERT_TRUE(plantUsbPrinterInterface(L"B2", 2, false));
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730PN" + quiet)) << log();
+    expectPrinter(models()[3], "USB003");
+    EXPECT_NE(std::string::npos, log().find("automatic port USB003: the only USB port with a connected printer")) << log();
+    ASSERT_TRUE(plantUsbPrinterInterface(L"C3", 3, false));
+    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P" + quiet)) << log();
+    expectPrinter(models()[5], "USB001");
+
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /port:COM2:" + quiet)) << log();
+    expectPrinter(models()[2], "COM2:");
+    EXPECT_NE(std::string::npos, log().find("step SetPrinter \"RK-730P\" port \"COM2:\": 0")) << log();
+
+    const wchar_t missing[] = L"C:\\no-such-folder\\receipt.prn";
+    ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, missing, L""));
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /port:" + std::wstring(missing) + quiet)) << log();
+    EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5 /quiet /log:" + kLog)) << log();
+    EXPECT_NE(std::string::npos, log().find(language == kChinese ? "测试小票未能打印：EndDocPrinter 失败"
+                                                                 : "The test receipt was not printed: EndDocPrinter failed"))
+        << log();
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
 }
 
 // A driver record may name a file outside the driver directory. Wine's

@@ -156,7 +156,8 @@ const std::set<std::string>& failableOps() {
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
         "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
-        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName"};
+        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName", "usbPrinterInterfaces",
+        "setPrinterPort", "getJob", "deleteJob"};
     return ops;
 }
 
@@ -341,7 +342,11 @@ WinError FakePlatform::configurePort(WindowHandle owner, const std::string& port
 Result<std::vector<PrinterRecord>> FakePlatform::enumPrinters() {
     if (WinError e = begin("enumPrinters", {})) return {{}, e};
     std::vector<PrinterRecord> records;
-    for (const auto& printer : printers_) records.push_back({printer.printerName, printer.portName});
+    for (const auto& printer : printers_) {
+        const auto status = printerStatus_.find(fold(printer.printerName));
+        records.push_back({printer.printerName, printer.portName, printer.driverName,
+                           status == printerStatus_.end() ? 0u : status->second});
+    }
     return {records, winerr::Success};
 }
 
@@ -926,15 +931,16 @@ Result<PrinterHandle> FakePlatform::openPrinter(const std::string& name) {
     return {handle, winerr::Success};
 }
 
-WinError FakePlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+Result<std::uint32_t> FakePlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto open = openPrinters_.find(printer);
     if (WinError e = begin("startRawDocument", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
                                                 documentName}))
-        return e;
+        return {0, e};
     const auto job = jobs_.find(printer);
-    if (job == jobs_.end() || open == openPrinters_.end() || job->second) return finish(winerr::InvalidHandle);
+    if (job == jobs_.end() || open == openPrinters_.end() || job->second) return {0, finish(winerr::InvalidHandle)};
     job->second = OpenJob{documentName, {}};
-    return winerr::Success;
+    openJobIds_[printer] = nextJob_;
+    return {nextJob_++, winerr::Success};
 }
 
 WinError FakePlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
@@ -960,6 +966,10 @@ WinError FakePlatform::endRawDocument(PrinterHandle printer) {
         writeFile(target->portName, before + job->second->bytes);
     }
     job->second.reset();
+    if (!jobScript_.empty()) {
+        queuedJobs_[openJobIds_[printer]].assign(jobScript_.begin(), jobScript_.end());
+        jobScript_.clear();
+    }
     return winerr::Success;
 }
 
@@ -1075,6 +1085,47 @@ bool FakePlatform::consoleWrite(const std::string& text) {
 void FakePlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
     begin("messageBoxWithoutWindow", {title, text});
     windowlessBoxes_.emplace_back(title, text);
+}
+
+Result<std::vector<UsbPrinterInterface>> FakePlatform::usbPrinterInterfaces() {
+    if (WinError e = begin("usbPrinterInterfaces", {})) return {{}, e};
+    return {usbInterfaces_, winerr::Success};
+}
+
+WinError FakePlatform::setPrinterPort(const std::string& name, const std::string& port) {
+    if (WinError e = begin("setPrinterPort", {name, port})) return e;
+    for (auto& printer : printers_) {
+        if (!sameName(printer.printerName, name)) continue;
+        if (!printerPortIgnored_) printer.portName = port;
+        return winerr::Success;
+    }
+    return finish(winerr::InvalidPrinterName);
+}
+
+Result<JobRecord> FakePlatform::getJob(PrinterHandle printer, std::uint32_t jobId) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("getJob", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                      std::to_string(jobId)}))
+        return {{}, e};
+    const auto job = queuedJobs_.find(jobId);
+    if (open == openPrinters_.end() || job == queuedJobs_.end()) return {{}, finish(winerr::InvalidHandle)};
+    const auto state = job->second.front();
+    if (job->second.size() > 1) job->second.pop_front();
+    if (!state) {
+        queuedJobs_.erase(job);
+        return {{}, finish(winerr::InvalidParameter)};
+    }
+    return {{*state, {}}, winerr::Success};
+}
+
+WinError FakePlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("deleteJob", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                         std::to_string(jobId)}))
+        return e;
+    if (open == openPrinters_.end() || queuedJobs_.erase(jobId) == 0) return finish(winerr::InvalidParameter);
+    deletedJobs_.push_back(jobId);
+    return winerr::Success;
 }
 
 Result<std::string> FakePlatform::fullPathName(const std::string& path) {

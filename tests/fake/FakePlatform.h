@@ -117,7 +117,7 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
     std::string tempDirectory() override;
@@ -135,6 +135,10 @@ public:
     std::uint32_t processId() override { return 4242; }
     Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override { return windowStationVisible_; }
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     // The file system's own resolution (as fullPath below); recorded with
     // the path; an empty path answers InvalidName.
     Result<std::string> fullPathName(const std::string& path) override;
@@ -337,6 +341,25 @@ public:
     void setWindowStationVisible(bool visible) { windowStationVisible_ = visible; }  // default: yes
     // processId() answers 4242.
 
+    // ---- USB printer interfaces, printer ports, jobs ------------------------
+    // Recorded args: usbPrinterInterfaces none; setPrinterPort name, port;
+    // getJob / deleteJob the printer's name, the job id. startRawDocument
+    // answers job ids 1, 2, ... as a fresh spooler does.
+    // The interfaces usbPrinterInterfaces answers (none by default).
+    void setUsbPrinterInterfaces(std::vector<UsbPrinterInterface> list) { usbInterfaces_ = std::move(list); }
+    // setPrinterPort answers success and leaves the printer where it was.
+    void setPrinterPortIgnored(bool ignored) { printerPortIgnored_ = ignored; }
+    // A printer's PRINTER_STATUS_* bits as enumPrinters reports them.
+    void setPrinterStatus(const std::string& name, std::uint32_t status) { printerStatus_[fold_(name)] = status; }
+    // By default a job leaves the queue when its document ends, and getJob
+    // then answers InvalidHandle, as Wine does. Scripted, the next job stays
+    // queued: each getJob answers the next status (the last one repeats), a
+    // nothing meaning the job has left the queue (InvalidParameter, as
+    // Windows answers). deleteJob takes a queued job out of the queue.
+    void scriptJobStates(std::vector<std::optional<std::uint32_t>> states) { jobScript_ = std::move(states); }
+    // The ids of the jobs deleted through deleteJob.
+    const std::vector<std::uint32_t>& deletedJobs() const { return deletedJobs_; }
+
 private:
     struct RegNode;
     struct OpenKey {
@@ -444,6 +467,14 @@ private:
     std::uintptr_t nextLog_ = 0xA00;
     bool elevated_ = true;
     bool windowStationVisible_ = true;
+    std::vector<UsbPrinterInterface> usbInterfaces_;
+    bool printerPortIgnored_ = false;
+    std::map<std::string, std::uint32_t> printerStatus_;  // folded printer name
+    std::vector<std::optional<std::uint32_t>> jobScript_;
+    std::map<std::uint32_t, std::deque<std::optional<std::uint32_t>>> queuedJobs_;  // id -> states to come
+    std::map<PrinterHandle, std::uint32_t> openJobIds_;
+    std::uint32_t nextJob_ = 1;
+    std::vector<std::uint32_t> deletedJobs_;
 };
 
 }  // namespace kelp

@@ -100,6 +100,11 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {"/install", "/model:RK-730P", "/quiet", "/log:kelp.log"},
         {"/install", "/model:RK-730P", "/log:C:kelp.log"},
         {"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"},
+        {"/install", "/model:RK-730P", "/wait:5"},
+        {"/testprint", "/model:RK-730P", "/wait:3601"},
+        {"/testprint", "/model:RK-730P", "/wait:-1"},
+        {"/testprint", "/model:RK-730P", "/wait:1.5"},
+        {"/testprint", "/model:RK-730P", "/wait:00030s"},
     };
     for (const auto& line : lines) {
         FakePlatform& machine = m;
@@ -147,19 +152,30 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                              "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
                              "step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0",
                              "\"Device\" = \"RK-730P,winspool,USB001\": 0", "action install model RK-730P lang en port auto default",
+                             "USB port USB001: not known",
+                             "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
                              "2026-12-07 10:15:20 outcome 0"})
         EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
 
-    // Again, asking for another port: the driver is updated, the printer stays.
+    // Again, naming another port: the driver is updated, the printer moves
+    // there and the default printer follows it.
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:", "/quiet"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
-    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("already exists"), std::string::npos);
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("moved from USB001 to COM1:"),
+              std::string::npos);
 
     // Again, automatically, where no port could be chosen now: not an error.
     m.setPorts({{"FILE:", "Local Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+
+    // A printer of the model's name on another driver is not taken for it.
+    m.seedPrinter({"RK-520P", "FILE:", "Generic / Text Only", "WinPrint", "RAW"});
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:FILE:", "/lang:en"}), 1603);
+    EXPECT_NE(m.consoleText().find("A printer of this name exists with another driver: Generic / Text Only"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
@@ -325,23 +341,81 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);
     ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
     EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", 1));
-    EXPECT_NE(m.consoleText().find("A test receipt was sent to RK-520P (C:\\receipt.prn)."), std::string::npos);
+    EXPECT_NE(m.consoleText().find("The test receipt for RK-520P (C:\\receipt.prn) has left the print queue."),
+              std::string::npos);
 
     m.failNext("writePrinter", 1804);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("step StartDocPrinter RAW \"Kelp test receipt\" on \"RK-520P\" job 2: 0\r\n"), std::string::npos);
     EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
+
+    // The job followed in the queue: each getJob answers the next status
+    // (nothing: the job has gone), the last one repeats.
+    using States = std::vector<std::optional<std::uint32_t>>;
+    struct Case {
+        States states;
+        const char* wait;  // nullptr: the default
+        const char* failOp;
+        int code;
+        const char* said;
+        bool deleted;
+        std::uint64_t sleptMs;
+    };
+    const Case cases[] = {
+        {{}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
+        {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "has left the print queue", false, 1000},
+        {{0, 0x1080}, "/wait:5", nullptr, 0, "has left the print queue", false, 500},
+        {{0, 0x40}, "/wait:5", nullptr, 1603, "not printed: the printer is out of paper. The job was deleted.", true, 500},
+        {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
+        {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
+        {{0x208}, "/wait:5", nullptr, 1603, "not printed: the job is blocked.", true, 0},
+        {{0}, "/wait:2", nullptr, 1603,
+         "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
+        {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
+        {{0x40}, "/wait:0", nullptr, 0, "A test receipt was sent to RK-520P", false, 0},
+        {{0}, "/wait:1", "getJob", 1603, "not printed: GetJob failed (error 5).", false, 0},
+        {{0}, "/wait:1", "endRawDocument", 1603, "not printed: EndDocPrinter failed (error 5).", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        m.scriptJobStates(c.states);
+        if (c.failOp) m.failNext(c.failOp, winerr::AccessDenied);
+        const std::uint64_t slept = m.totalSleepMs();
+        const std::size_t deleted = m.deletedJobs().size();
+        const std::string before = m.consoleText();
+        Args args = {"/testprint", "/model:RK-520P"};
+        if (c.wait) args.push_back(c.wait);
+        EXPECT_EQ(run(args), c.code);
+        EXPECT_NE(m.consoleText().find(c.said, before.size()), std::string::npos) << m.consoleText().substr(before.size());
+        EXPECT_EQ(m.deletedJobs().size() - deleted, c.deleted ? 1u : 0u);
+        EXPECT_EQ(m.totalSleepMs() - slept, c.sleptMs);
+        EXPECT_EQ(m.openPrinterCount(), 0u);
+    }
+    // A paused printer says so when the time is up, in the run's language.
+    m.scriptJobStates({0});
+    m.setPrinterStatus("RK-520P", 1);
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+    EXPECT_NE(m.consoleText().find("测试小票未能打印：打印机已暂停。已删除该打印任务。"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, ListAndUsage) {
     m.seedPrinter({"RK-730P", "USB001", "RK-730P", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT1:", "Office", "WinPrint", "RAW"});
+    m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
+                {"USB003", ""}});
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_EQ(m.consoleText(),
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
-              "port\tUSB001\tUSB\r\nprinter\tRK-730P\tUSB001\r\n");
+              "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
+              "printer\tRK-730P\tUSB001\r\n");
+    m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
     EXPECT_EQ(run({"/?"}), 0);
     EXPECT_TRUE(m.windowlessBoxes().empty());
     m.setConsole(false);

@@ -163,10 +163,12 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
         bool createRefused;
         std::size_t passes;
         const char* port;
+        bool usb3Connected = false;
     };
     const Row rows[] = {
         {"Windows: every candidate reads back 0", false, 3, "USB001"},
         {"key refused: online after USB002", true, 2, "USB002"},
+        {"a printer connected on USB003 wins over the spooler's answer", true, 2, "USB003", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -176,6 +178,7 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
         machine.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
         machine.seedDword(RegRoot::LocalMachine, kOnlineKey + std::string("RK-730P"), "PrinterOnLine", 1);
         if (row.createRefused) machine.failAlways("regCreateKey", 1021);
+        if (row.usb3Connected) machine.setUsbPrinterInterfaces({{"USB", 3, "USB\\VID_0483&PID_5743\\C", true, ""}});
         machine.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
         wizard.runFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
                                [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
@@ -285,12 +288,19 @@ TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
     std::vector<PortRecord> ports;
     for (int i = 0; i < 300; ++i) ports.push_back({"USB" + std::to_string(1000 + i), "Virtual"});
     platform.setPorts(ports);
-    runWizardFromSettings([](FakeDialog& d) {
-        d.click(IDC_PORT_SEARCH);
-        EXPECT_EQ(d.listRowCount(IDC_PORT_LIST), 256);
-        EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 0), "USB1255");
-        d.click(IDC_PORT_CANCEL);
-    });
+    // A connected USB printer's port says so, in the page's language.
+    platform.setUsbPrinterInterfaces({{"USB", 1254, "USB\\A", true, ""}, {"USB", 1255, "USB\\B", false, ""}});
+    for (const char* connected : {"Virtual（已连接）", "Virtual (connected)"}) {
+        runWizardFromSettings([&](FakeDialog& d) {
+            d.click(IDC_PORT_SEARCH);
+            EXPECT_EQ(d.listRowCount(IDC_PORT_LIST), 256);
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 0), "USB1255");
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 254, 1), connected);
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 1), "Virtual");
+            d.click(IDC_PORT_CANCEL);
+        });
+        settings.englishFlag = 1;
+    }
 }
 
 // After a search, row 1 is the automatic choice whatever port it shows.

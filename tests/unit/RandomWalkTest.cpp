@@ -188,13 +188,29 @@ public:
         see("openPrinter");
         return m_.openPrinter(name);
     }
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override {
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override {
         see("startRawDocument");
         return m_.startRawDocument(printer, documentName);
     }
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override {
         see("writePrinter");
         return m_.writePrinter(printer, bytes);
+    }
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override {
+        see("usbPrinterInterfaces");
+        return m_.usbPrinterInterfaces();
+    }
+    WinError setPrinterPort(const std::string& name, const std::string& port) override {
+        see("setPrinterPort");
+        return m_.setPrinterPort(name, port);
+    }
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override {
+        see("getJob");
+        return m_.getJob(printer, jobId);
+    }
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override {
+        see("deleteJob");
+        return m_.deleteJob(printer, jobId);
     }
     WinError endRawDocument(PrinterHandle printer) override {
         see("endRawDocument");
