@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <cctype>
 #include <set>
 
 #include "install/ModelCatalogue.h"
@@ -65,6 +66,16 @@ const char* ActionText(CliAction action) {
     return "?";
 }
 
+// A log path must name its drive or server: a deployment tool's current
+// directory is anybody's guess (a startup script's is System32). A double
+// quote cannot be in a file name; it is what is left of a quoted value that
+// ended in a backslash ("C:\Logs\" /quiet arrives as one argument).
+bool UsableLogPath(const std::string& path) {
+    const auto slash = [&](std::size_t i) { return path.size() > i && (path[i] == '\\' || path[i] == '/'); };
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && slash(2);
+    return (drive || (slash(0) && slash(1))) && path.find('"') == std::string::npos;
+}
+
 CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
     parse.command.reset();
     parse.reason = std::move(english);
@@ -82,7 +93,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         const auto item = SplitSwitch(argument);
         if (!item) continue;
         if (item->name == "quiet") parse.quiet = true;
-        if (item->name == "log" && item->value) parse.logPath = *item->value;
+        if (item->name == "log" && item->value && UsableLogPath(*item->value)) parse.logPath = *item->value;
         if (item->name == "lang" && item->value) {
             const std::string lang = Lower(*item->value);
             if (lang == "en") parse.englishFlag = 1;
@@ -148,6 +159,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option.name == "default") {
             command.defaultPrinter = true;
         } else if (option.name == "log") {
+            if (!UsableLogPath(value))
+                return Refuse(parse, "/log needs a full path (C:\\...\\file.log) without quotes",
+                              "/log 需要完整路径（C:\\...\\file.log），不能带引号");
             command.logPath = value;
         } else if (option.name == "quiet") {
             command.quiet = true;

@@ -54,6 +54,7 @@ constexpr Bilingual kReceiptPrinted = {"测试小票已从 %s（%p）的打印�
                                        "The test receipt for %s (%p) has left the print queue."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
+constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
 
 std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
     std::string text;
@@ -127,7 +128,7 @@ private:
 void CommandLineRun::say(const std::string& text) { log_.line(text); }
 
 int CommandLineRun::failed() {
-    say(std::string(kFailed.in(englishFlag_)) + log_.path());
+    say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
     return exitcode::InstallFailure;
 }
 
@@ -151,7 +152,7 @@ int CommandLineRun::run() {
         }
     }
 
-    const auto mutex = platform_.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(platform_, &log_);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         say(kAlreadyRunning.in(englishFlag_));
         return exitcode::AlreadyRunning;
@@ -304,13 +305,14 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         const auto codePage = platform.activeCodePage();
         englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
     }
-    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath);
+    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath, englishFlag);
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + argument;
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list prints its own lines.
     const bool listing = parse.command && parse.command->action == CliAction::List;
+    if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;
@@ -321,7 +323,13 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
-        if (!platform.consoleWrite(kUsage.in(englishFlag))) platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+        // Without a console a box shows it, unless nobody could see the box.
+        if (!platform.consoleWrite(kUsage.in(englishFlag))) {
+            if (platform.windowStationVisible())
+                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+            else
+                log.line(kUsage.in(englishFlag));
+        }
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
@@ -336,7 +344,7 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
     // (a port that is not there), is answered with the usage.
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
     log.line("outcome " + std::to_string(code));
-    if (!parse.quiet && !listing && code != exitcode::Success)
+    if (!parse.quiet && !listing && code != exitcode::Success && log.written())
         platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
     return code;
 }

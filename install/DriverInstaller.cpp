@@ -129,10 +129,9 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
     // printer: they are written whatever happened before.
     writePortSettings(pass);
     progress_(95);
-    if (pass.printer != 0) {
-        if (const WinError error = platform_.closePrinter(pass.printer))
-            fail(pass, InstallStep::ClosePrinter, pass.model->displayName, error);
-    }
+    // Closing the handle is no setting the user asked for: a failure is the
+    // log's (the logging platform writes every ClosePrinter), not the report's.
+    if (pass.printer != 0) platform_.closePrinter(pass.printer);
     platform_.sleep(PauseAfterInstallMs);
     progress_(100);
     return pass.report;
@@ -367,9 +366,26 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
 
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
     const bool english = englishFlag == 1;
+    // A printer that was there already is told once, with the settings that
+    // failed after it, if any.
+    const std::string existed =
+        report.movedTo.empty()
+            ? (english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was"
+                       : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变")
+            : (english ? "The printer \"" + printerName + "\" already existed: its driver was updated and it was moved from " +
+                             report.existingPort + " to " + report.movedTo
+                       : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
+                             report.movedTo);
+    // A printer of the model's name on another driver is not this model's.
+    const bool existedHere =
+        report.printerExisted && std::none_of(report.failures.begin(), report.failures.end(), [](const InstallFailure& f) {
+            return f.step == InstallStep::ForeignDriver;
+        });
     std::string text;
     if (!report.succeeded()) {
-        if (report.printerInstalled)
+        if (existedHere)
+            text = existed + (english ? ", but these settings could not be made:" : "，但以下设置未能完成：");
+        else if (report.printerInstalled)
             text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
                            : "打印机“" + printerName + "”已安装，但以下设置未能完成：";
         else
@@ -392,7 +408,6 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::PortSettings:
                     text += english ? "Could not save the port settings of " : "无法保存端口设置：";
                     break;
-                case InstallStep::ClosePrinter: text += english ? "Could not close the printer " : "无法关闭打印机："; break;
                 case InstallStep::ForeignDriver:
                     text += english ? "A printer of this name exists with another driver: "
                                     : "已有同名打印机使用另一个驱动：";
@@ -408,24 +423,13 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
             text += failure.subject;
             // The checks of what the spooler shows have no Windows error.
             if (failure.error == winerr::Success) continue;
-            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
+            text += failure.error == winerr::NoErrorCode ? (english ? " (no error code" : "（无错误代码")
+                                                          : (english ? " (error " : "（错误 ") + std::to_string(failure.error);
             if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
             text += english ? ")" : "）";
         }
     }
-    const bool foreign = std::any_of(report.failures.begin(), report.failures.end(),
-                                     [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
-    if (report.printerExisted && !foreign) {
-        if (!text.empty()) text += "\n";
-        if (report.movedTo.empty())
-            text += english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was."
-                            : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变。";
-        else
-            text += english ? "The printer \"" + printerName + "\" already existed: its driver was updated and it was moved from " +
-                                  report.existingPort + " to " + report.movedTo + "."
-                            : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
-                                  report.movedTo + "。";
-    }
+    if (existedHere && report.succeeded()) text = existed + (english ? "." : "。");
     if (!report.succeeded() && !report.logPath.empty())
         text += (english ? "\nThe log: " : "\n日志：") + report.logPath;
     return text;

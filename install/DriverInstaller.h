@@ -66,7 +66,6 @@ enum class InstallStep {
     AddPrinter,        // creating the printer
     DefaultPrinter,    // the "Device" value
     PortSettings,      // the COM port's serial-line settings
-    ClosePrinter,
     ForeignDriver,     // a printer of the model's name on another driver
     MovePrinter,       // moving an existing printer to the named port
     ReadBack,          // the printer read back after the installation

@@ -207,22 +207,33 @@ void PortPage::onBack() {
 
 // Row 1, in either list mode, lets the wizard pick the port.
 void PortPage::onInstall() {
-    if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
-    const bool automatic = selectedRow_ == UsbCategoryRow;
-    if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) return;
-
-    // Never install on no port, nor on a category's label taken for a port.
-    if (chosenPort_.empty() || IsCategoryLabel(chosenPort_)) {
-        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
-        return;
-    }
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
     // One installation, removal or test receipt at a time, the command
-    // line's included; while another holds the mutex nothing is done.
-    const auto mutex = context_.platform.acquireNamedMutex(InstallationMutexName);
+    // line's included. The mutex is taken before anything on the page
+    // changes, so that after "try again later" the same click does the same.
+    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        return;
+    }
+    const auto release = [&] {
+        if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
+    };
+    if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
+    const bool automatic = selectedRow_ == UsbCategoryRow;
+    // No box is shown while the mutex is held: a box can stay open for long.
+    if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) {
+        release();
+        dialog().enable(IDC_PORT_INSTALL, false);
+        dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
+        return;
+    }
+
+    // Never install on no port, nor on a category's label taken for a port.
+    if (chosenPort_.empty() || IsCategoryLabel(chosenPort_)) {
+        release();
+        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
     }
     // The automatic path's port: a connected USB printer's, else the
@@ -243,9 +254,9 @@ void PortPage::onInstall() {
         LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
-    // The message names the log only when the log could be written.
-    if (context_.log && context_.log->writable()) installReport_->logPath = context_.log->path();
-    if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
+    // The message names the log only when lines were written to it.
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
+    release();
     end(PageOk);
 }
 
@@ -259,11 +270,7 @@ bool PortPage::chooseAutomaticPort() {
 
 // An explicit port needs a search first.
 bool PortPage::chooseExplicitPort() {
-    if (context_.settings.portSearchPending) {
-        dialog().enable(IDC_PORT_INSTALL, false);
-        dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
-        return false;
-    }
+    if (context_.settings.portSearchPending) return false;
     if (const int row = firstSelectedRow(); row >= 0) chosenPort_ = dialog().listCell(IDC_PORT_LIST, row, 0);
     return true;
 }

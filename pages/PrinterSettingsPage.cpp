@@ -3,6 +3,7 @@
 #include "app/EnglishTexts.h"
 #include "pages/AboutBox.h"
 #include "install/ModelCatalogue.h"
+#include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "install/SerialValueTables.h"
 #include "res/resource.h"
@@ -23,6 +24,9 @@ constexpr ControlText kEnglishTexts[] = {
 };
 
 constexpr BilingualText kCompletionMessage = {"驱动安装完成", "Driver installation completed"};
+constexpr BilingualText kPortPageFailedMessage = {
+    "端口页面无法打开，或因内部错误而关闭，安装未完成。",
+    "The port page could not be opened, or closed on an internal error: the installation was not completed."};
 
 struct SerialList {
     int id;
@@ -163,7 +167,18 @@ void PrinterSettingsPage::onPortChanged() { enableSerialLists(portIndex() >= Ser
 void PrinterSettingsPage::onNext() {
     portPage_ = std::make_unique<PortPage>(context_);
     context_.settings.portPage = portPage_.get();
-    if (context_.host.runModal(*portPage_) == PageCancel) return;  // Back or Cancel: stay
+    const int result = context_.host.runModal(*portPage_);
+    if (result == PageCancel) return;  // Back or Cancel: stay
+    // A window that could not be made, or a handler that failed: the user
+    // is told, and the wizard stays on this page.
+    if (result == PageFailed) {
+        std::string text = kPortPageFailedMessage.in(context_.settings.englishFlag);
+        if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
+        if (context_.log && context_.log->writable())
+            text += (context_.settings.englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+        dialog().messageBox(text, MessageIcon::Exclamation);
+        return;
+    }
     context_.settings.selectedPort = portPage_->chosenPort();
     if (const auto& report = portPage_->installReport()) reportInstallation(*report);
     end(PageOk);

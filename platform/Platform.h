@@ -22,6 +22,7 @@ constexpr WinError PathNotFound = 3;
 constexpr WinError AccessDenied = 5;
 constexpr WinError InvalidHandle = 6;
 constexpr WinError NotEnoughMemory = 8;
+constexpr WinError SharingViolation = 32;
 constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
@@ -35,7 +36,10 @@ constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
 constexpr WinError InvalidEnvironment = 1805;
+constexpr WinError InstallFailure = 1603;
 constexpr WinError InstallAlreadyRunning = 1618;
+// Not a Windows code: a call failed and left no error code to say why.
+constexpr WinError NoErrorCode = 0xFFFFFFFFu;
 }  // namespace winerr
 
 template <class T>
@@ -130,6 +134,18 @@ struct RegEnumEntry {
 // The two forms of the version record: OSVERSIONINFOEX and plain OSVERSIONINFO.
 enum class VersionRecordForm { Extended, Plain };
 
+// An open log file and what lies at its name: how many names (hard links)
+// the file has, whether the name is a reparse point (a symbolic link or a
+// junction, opened itself rather than followed), and whether the file is
+// owned by SYSTEM, the Administrators group or the account this process
+// runs as.
+struct LogFile {
+    std::uintptr_t handle = 0;
+    std::uint32_t links = 1;
+    bool reparsePoint = false;
+    bool trustedOwner = true;
+};
+
 struct OsVersionInfo {
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
@@ -204,9 +220,8 @@ public:
     virtual Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
     virtual WinError writePrinter(PrinterHandle printer, const std::string& bytes) = 0;
     virtual WinError endRawDocument(PrinterHandle printer) = 0;
-    // Appends bytes to a file, creating it; the folder must exist.
-    virtual WinError appendFile(const std::string& path, const std::string& bytes) = 0;
-    // The user's temporary folder and the folder of Kelp.exe, without a
+    // The account's temporary folder (for SYSTEM the system's own, where the
+    // system has one) and the folder of Kelp.exe, without a
     // trailing backslash; empty when the system does not tell.
     virtual std::string tempDirectory() = 0;
     virtual std::string moduleDirectory() = 0;
@@ -224,6 +239,25 @@ public:
     // A message box with no owner window.
     virtual void messageBoxWithoutWindow(const std::string& title, const std::string& text) = 0;
 
+    // ---- The run's log, the lock, the window station -----------------------
+    // Opens a file for appending, shared for reading only, without following
+    // a link at its name: with createNew only a file that does not exist yet
+    // (FileExists otherwise), else an existing one or a new one.
+    virtual Result<LogFile> openLogFile(const std::string& path, bool createNew) = 0;
+    virtual WinError writeLogFile(std::uintptr_t file, const std::string& bytes) = 0;
+    virtual void closeLogFile(std::uintptr_t file) = 0;
+    // Whether the process has administrator rights (elevated, or SYSTEM).
+    virtual bool runsElevated() = 0;
+    virtual std::uint32_t processId() = 0;
+    // A mutex in a private namespace whose boundary holds the Administrators
+    // group, taken without waiting, as acquireNamedMutex takes its mutex;
+    // releaseNamedMutex releases it. Fails (not with InstallAlreadyRunning)
+    // where the namespace cannot be made or opened.
+    virtual Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName,
+                                                       const std::string& mutexName) = 0;
+    // Whether the process's window station is the visible one (WSF_VISIBLE);
+    // true when the system cannot tell.
+    virtual bool windowStationVisible() = 0;
     // ---- USB printer ports, moving a printer, following a job --------------
     // The USB printing driver's interfaces, connected or not, each with its
     // registry key's base name and port number, and, for a connected one,

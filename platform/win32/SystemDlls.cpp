@@ -15,7 +15,9 @@ bool searchRestricted = false;
 // one, resolves delay-loaded imports with the search order of the process's
 // start, program folder first, whatever SetDefaultDllDirectories said.
 constexpr const wchar_t* kComctl32Dependencies[] = {L"uxtheme.dll", L"msimg32.dll", L"version.dll"};
-constexpr const wchar_t* kWinspoolDependencies[] = {L"compstui.dll", L"localui.dll", L"serialui.dll"};
+// version.dll: a spooler that runs in the process (Wine's) loads it, and the
+// command line loads no common controls before the spooler.
+constexpr const wchar_t* kWinspoolDependencies[] = {L"compstui.dll", L"localui.dll", L"serialui.dll", L"version.dll"};
 constexpr const wchar_t* kSetupapiDependencies[] = {L"cfgmgr32.dll", L"devobj.dll"};
 
 template <class Fn>

@@ -232,10 +232,36 @@ void Win32Dialog::listInsertColumn(int id, int column, const std::string& headin
     col.cx = width;
     col.pszText = wide.data();
     col.iSubItem = column;
-    send(id, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+    const LRESULT inserted = send(id, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
+    if (inserted < 0) return;
+    std::vector<int>& widths = columnWidths_[id];
+    widths.insert(widths.begin() + std::min(static_cast<size_t>(inserted), widths.size()), width);
+    // The column that was last gives its room back.
+    for (size_t other = 0; other + 1 < widths.size(); ++other)
+        send(id, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(other), MAKELPARAM(widths[other], 0));
+    fitLastColumn(id);
 }
 
-void Win32Dialog::listDeleteAll(int id) { send(id, LVM_DELETEALLITEMS); }
+// The last column takes the room the others leave in the list, so that its
+// texts are not cut while the list has space; the width the page gave stays
+// its least. The room is the client area, which shrinks when a vertical
+// scroll bar comes with the rows, so the fit is made again as rows change.
+void Win32Dialog::fitLastColumn(int id) {
+    const auto found = columnWidths_.find(id);
+    if (found == columnWidths_.end() || found->second.empty()) return;
+    const int last = static_cast<int>(found->second.size()) - 1;
+    RECT client{};
+    if (!GetClientRect(GetDlgItem(hwnd_, id), &client)) return;
+    int room = client.right - client.left;
+    for (int column = 0; column < last; ++column) room -= static_cast<int>(send(id, LVM_GETCOLUMNWIDTH, column));
+    const int width = std::max(found->second.back(), room);
+    if (send(id, LVM_GETCOLUMNWIDTH, last) != width) send(id, LVM_SETCOLUMNWIDTH, last, MAKELPARAM(width, 0));
+}
+
+void Win32Dialog::listDeleteAll(int id) {
+    send(id, LVM_DELETEALLITEMS);
+    fitLastColumn(id);
+}
 
 int Win32Dialog::listAddRow(int id, const std::vector<std::string>& cells) {
     std::wstring first = cells.empty() ? std::wstring() : win32::widen(cells.front());
@@ -253,6 +279,7 @@ int Win32Dialog::listAddRow(int id, const std::vector<std::string>& cells) {
         sub.pszText = cell.data();
         send(id, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
     }
+    fitLastColumn(id);
     return row;
 }
 

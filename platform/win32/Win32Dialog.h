@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,11 @@ public:
 
 private:
     LRESULT send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    void fitLastColumn(int id);
 
     HWND hwnd_;
     HINSTANCE instance_;
+    std::map<int, std::vector<int>> columnWidths_;  // per list: the widths the page gave
 };
 
 // Runs pages as modal dialog boxes from the templates of the module

@@ -16,8 +16,9 @@ namespace kelp::win32 {
 namespace {
 
 // A call that failed without setting a last-error code still has to be
-// reported as a failure; this is the code it is reported with.
-constexpr WinError kUnspecifiedFailure = ERROR_GEN_FAILURE;
+// reported as a failure, and not as some other code whose system text
+// would mislead.
+constexpr WinError kUnspecifiedFailure = winerr::NoErrorCode;
 
 // How often a size query is repeated when the data grew between asking for
 // the size and fetching it (a port or printer added meanwhile).

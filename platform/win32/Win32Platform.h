@@ -61,7 +61,6 @@ public:
     Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
-    WinError appendFile(const std::string& path, const std::string& bytes) override;
     std::string tempDirectory() override;
     std::string moduleDirectory() override;
     std::string localTime() override;
@@ -75,6 +74,13 @@ public:
     // UTF-8), else the parent's console, attached on first use (UTF-16).
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
+    void closeLogFile(std::uintptr_t file) override;
+    bool runsElevated() override;
+    std::uint32_t processId() override;
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    bool windowStationVisible() override;
 
     // USB printer interfaces, moving a printer, following a job
     // (Win32PlatformUsb.cpp).

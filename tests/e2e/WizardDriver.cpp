@@ -359,6 +359,17 @@ int listColumnWidth(HWND dialog, int id, int column) {
     return static_cast<int>(width);
 }
 
+int listTextWidth(HWND dialog, int id, const std::string& text) {
+    const HWND list = GetDlgItem(dialog, id);
+    const std::wstring wide = widen(text);
+    RemoteMemory memory(list, (wide.size() + 1) * sizeof(wchar_t));
+    LRESULT width = 0;
+    if (!list || !memory.write(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t)) ||
+        !send(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(memory.at(0)), width))
+        return 0;
+    return static_cast<int>(width);
+}
+
 int listFind(HWND dialog, int id, const std::string& text) {
     const int count = listRowCount(dialog, id);
     for (int row = 0; row < count; ++row)

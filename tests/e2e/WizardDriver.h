@@ -72,6 +72,7 @@ std::vector<std::vector<std::string>> listRows(HWND dialog, int id, int columns 
 std::vector<int> listSelection(HWND dialog, int id);  // rows in the selected state
 std::string listHeading(HWND dialog, int id, int column);
 int listColumnWidth(HWND dialog, int id, int column);  // LVM_GETCOLUMNWIDTH; 0 when it failed
+int listTextWidth(HWND dialog, int id, const std::string& text);  // LVM_GETSTRINGWIDTHW in the list's font
 // Row of the first row whose column 0 is text; -1 when there is none.
 int listFind(HWND dialog, int id, const std::string& text);
 // Selects one row as a click would: every other row loses the selection

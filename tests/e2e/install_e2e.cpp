@@ -248,6 +248,40 @@ TEST_F(Install, SearchReminderBeforeASearch) {
     EXPECT_TRUE(printers->empty());
 }
 
+// While another run holds the lock, Install says so and the page stays as it
+// was, so the same click installs once the other run is over. Without a USB
+// port the automatic choice moves the selection to the serial row; taken
+// before the lock, it turned the retry into the search reminder.
+TEST_F(Install, BusyRunThenRetryOnThePortPage) {
+    const std::wstring serialKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    ASSERT_TRUE(deleteRegistryValue(HKEY_LOCAL_MACHINE, kPortsKey, L"USB001"));
+    ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, serialKey, L"\\Device\\KelpSerial", L"COM1"));
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Global\\Kelp.Installation");
+    ASSERT_NE(nullptr, mutex);
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, language);
+    ASSERT_TRUE(settings);
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(click(port, 1022));
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "busy-" + std::string(languageTag(language))));
+    EXPECT_EQ(language == kChinese ? "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。"
+                                   : "Another Kelp installation, removal or test receipt is running; nothing was "
+                                     "installed. Please try again later.",
+              text);
+    EXPECT_EQ(std::vector<int>{1}, listSelection(port, 1021));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    ASSERT_TRUE(click(port, 1022));
+    ASSERT_TRUE(takeMessage(wizard, text));
+    EXPECT_EQ(completionMessage(language), text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    deleteRegistryValue(HKEY_LOCAL_MACHINE, serialKey, L"\\Device\\KelpSerial");
+    expectPrinter(models()[0], "COM1:");
+}
+
 // The 64-bit profile stages the common files of the x64 folder and the
 // model's files of the x86 folder into the x64 driver directory and
 // registers the driver for "Windows x64". Wine then cannot create the

@@ -582,7 +582,15 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     const HWND port = openPortPage(wizard, settings);
     expectFits(port, "port");
     expectWidth(150, listColumnWidth(port, 1021, 0));
-    expectWidth(280, listColumnWidth(port, 1021, 1));
+    // The last column takes the list's remaining width, its own the least;
+    // no row's text is cut (the list leaves 12 pixels around a cell's text).
+    RECT list{};
+    ASSERT_TRUE(GetClientRect(GetDlgItem(port, 1021), &list));
+    const int last = listColumnWidth(port, 1021, 1);
+    EXPECT_EQ(std::max<int>(list.right - listColumnWidth(port, 1021, 0), 280 * dpi / 96), last);
+    for (const auto& row : listRows(port, 1021))
+        for (int column : {0, 1})
+            EXPECT_LE(listTextWidth(port, 1021, row[column]) + 12, listColumnWidth(port, 1021, column)) << row[column];
 
     ASSERT_TRUE(click(port, 1009));  // on the USB category row: a message
     const HWND box = wizard.waitFor(Page::Message);
@@ -593,7 +601,8 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     ASSERT_TRUE(click(port, 1008));
     const HWND types = wizard.waitFor(Page::PortTypes);
     expectFits(types, "port-types");
-    expectWidth(340, listColumnWidth(types, 1021, 0));
+    ASSERT_TRUE(GetClientRect(GetDlgItem(types, 1021), &list));
+    EXPECT_EQ(std::max<int>(list.right, 340 * dpi / 96), listColumnWidth(types, 1021, 0));
     ASSERT_TRUE(click(types, 1009));
     ASSERT_TRUE(wizard.waitGone(types));
 

@@ -155,8 +155,9 @@ const std::set<std::string>& failableOps() {
         "regOpenKey",    "regCreateKey",  "regSetString",   "regSetDword",    "regQueryValue",
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
-        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "appendFile",
-        "acquireNamedMutex", "fullPathName", "usbPrinterInterfaces", "setPrinterPort", "getJob", "deleteJob"};
+        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
+        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName", "usbPrinterInterfaces",
+        "setPrinterPort", "getJob", "deleteJob"};
     return ops;
 }
 
@@ -972,16 +973,46 @@ WinError FakePlatform::endRawDocument(PrinterHandle printer) {
     return winerr::Success;
 }
 
-WinError FakePlatform::appendFile(const std::string& path, const std::string& bytes) {
-    if (WinError e = begin("appendFile", {path, std::to_string(bytes.size())})) return e;
+Result<LogFile> FakePlatform::openLogFile(const std::string& path, bool createNew) {
+    if (WinError e = begin("openLogFile", {path, createNew ? "new" : "existing"})) return {{}, e};
     const auto resolved = resolve(path);
-    if (!resolved || resolved->parentKey.empty()) return finish(winerr::PathNotFound);
-    if (directories_.count(resolved->parentKey) == 0) return finish(winerr::PathNotFound);
-    if (directories_.count(resolved->key) != 0) return finish(winerr::AccessDenied);
+    if (!resolved || resolved->parentKey.empty() || directories_.count(resolved->parentKey) == 0)
+        return {{}, finish(winerr::PathNotFound)};
+    if (directories_.count(resolved->key) != 0) return {{}, finish(winerr::AccessDenied)};
+    const auto found = files_.find(resolved->key);
+    if (found != files_.end() && createNew) return {{}, finish(winerr::FileExists)};
+    for (const auto& [handle, key] : openLogs_) {
+        if (key == resolved->key) return {{}, finish(winerr::SharingViolation)};
+    }
     auto& entry = files_[resolved->key];
     if (entry.path.empty()) entry.path = resolved->full;
-    entry.contents += bytes;
+    const std::uintptr_t handle = nextLog_++;
+    openLogs_[handle] = resolved->key;
+    return {{handle, entry.links, entry.reparsePoint, entry.trustedOwner}, winerr::Success};
+}
+
+WinError FakePlatform::writeLogFile(std::uintptr_t file, const std::string& bytes) {
+    const auto open = openLogs_.find(file);
+    const std::string name = open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path;
+    if (WinError e = begin("writeLogFile", {name, std::to_string(bytes.size())})) return e;
+    if (open == openLogs_.end()) return finish(winerr::InvalidHandle);
+    files_[open->second].contents += bytes;
     return winerr::Success;
+}
+
+void FakePlatform::closeLogFile(std::uintptr_t file) {
+    const auto open = openLogs_.find(file);
+    begin("closeLogFile", {open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path});
+    if (open != openLogs_.end()) openLogs_.erase(open);
+}
+
+void FakePlatform::setFileFacts(const std::string& path, std::uint32_t links, bool reparsePoint, bool trustedOwner) {
+    const auto resolved = resolve(path);
+    if (!resolved || files_.count(resolved->key) == 0) throw std::invalid_argument("FakePlatform: no file " + path);
+    auto& entry = files_[resolved->key];
+    entry.links = links;
+    entry.reparsePoint = reparsePoint;
+    entry.trustedOwner = trustedOwner;
 }
 
 void FakePlatform::setTempDirectory(const std::string& folder) {
@@ -1014,6 +1045,18 @@ Result<std::uintptr_t> FakePlatform::acquireNamedMutex(const std::string& name) 
     if (WinError e = begin("acquireNamedMutex", {name})) return {0, e};
     const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
                                       [&](const auto& held) { return sameName(held.second, name); });
+    if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {0, finish(winerr::InstallAlreadyRunning)};
+    const std::uintptr_t handle = nextMutex_++;
+    heldMutexes_[handle] = name;
+    return {handle, winerr::Success};
+}
+
+// Kept apart from the named mutexes: no global name reaches it.
+Result<std::uintptr_t> FakePlatform::acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) {
+    if (WinError e = begin("acquirePrivateMutex", {namespaceName, mutexName})) return {0, e};
+    const std::string name = "private:" + namespaceName + "\\" + mutexName;
+    const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
+                                      [&](const auto& held) { return held.second == name; });
     if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {0, finish(winerr::InstallAlreadyRunning)};
     const std::uintptr_t handle = nextMutex_++;
     heldMutexes_[handle] = name;

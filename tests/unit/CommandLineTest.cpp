@@ -22,7 +22,7 @@ const std::set<std::string> kChangingOps = {
     "addPort",       "configurePort", "addPrinterDriver", "addPrinter",       "regCreateKey",
     "regSetString",  "regSetDword",   "shellOpen",        "copyFile",         "deletePrinter",
     "deletePrinterDriver", "deleteFile", "openPrinter",   "startRawDocument", "writePrinter",
-    "endRawDocument", "acquireNamedMutex"};
+    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex"};
 
 // A 32-bit machine with a USB001 port; the package lies beside Kelp.exe in
 // C:\Pkg while the run starts in System32, as a startup script does.
@@ -61,7 +61,7 @@ TEST(CommandLineParse, GoodLines) {
         {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, 0, std::nullopt, false, false, ""},
         {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
         {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
-        {{"/list", "/log=x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "x.log"},
+        {{"/list", "/log=\\\\srv\\logs\\x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "\\\\srv\\logs\\x.log"},
         {{"/?"}, CliAction::Usage, -1, std::nullopt, std::nullopt, false, false, ""},
     };
     for (const auto& c : cases) {
@@ -97,6 +97,9 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {"/install", "/model:RK-730P", "/port:LPT9:"},
         {"/?", "/bogus"},
         {"/?", "/quiet"},
+        {"/install", "/model:RK-730P", "/quiet", "/log:kelp.log"},
+        {"/install", "/model:RK-730P", "/log:C:kelp.log"},
+        {"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"},
         {"/install", "/model:RK-730P", "/wait:5"},
         {"/testprint", "/model:RK-730P", "/wait:3601"},
         {"/testprint", "/model:RK-730P", "/wait:-1"},
@@ -108,7 +111,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         machine.clearCalls();
         const std::string consoleBefore = machine.consoleText();
         Args args = line;
-        args.push_back(std::string("/log:") + kLog);
+        if (line.back().rfind("/log:", 0) != 0) args.push_back(std::string("/log:") + kLog);
         EXPECT_EQ(run(args), 87) << line[0] << " " << (line.size() > 1 ? line.back() : "");
         EXPECT_FALSE(anyChange()) << line[0];
         // The usage answers every wrong line, on the console unless quiet.
@@ -121,6 +124,11 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     EXPECT_NE(log().find("Wrong command line: unknown model \"RK-999\""), std::string::npos) << log();
     EXPECT_NE(log().find("No such port: LPT9:"), std::string::npos);
     EXPECT_NE(log().find("outcome 87"), std::string::npos);
+    // A refused /log is not written; the refusal goes to the default log.
+    EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(
+                  "Wrong command line: /log needs a full path (C:\\...\\file.log) without quotes"),
+              std::string::npos);
     // On a Chinese system the reason and the usage are Chinese.
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/install", "/model:RK-999"}), 87);
@@ -138,7 +146,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
               "Kelp sample package file: Printer Driver\\x86\\RK730P.GPD\n");
     EXPECT_EQ(m.consoleText(), "");  // quiet
     EXPECT_TRUE(m.heldMutexes().empty());
-    for (const char* step : {"step take mutex \"Global\\Kelp.Installation\": 0",
+    for (const char* step : {"step take mutex \"Kelp\\Installation\" (private namespace): 0",
                              "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
                              "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
                              "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
@@ -178,18 +186,86 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
               std::string::npos) << log();
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
+    // A log that could not be written is not named.
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/log:C:\\gone\\k.log"}), 1603);
+    EXPECT_EQ(m.consoleText().find("gone"), std::string::npos) << m.consoleText();
+    EXPECT_NE(m.consoleText().find("Failed.\r\n"), std::string::npos);
+    m.clearFailures();
+    m.failAlways("addPrinter", 0xFFFFFFFFu);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("driver \"RK-730P\": 无错误代码\r\n"), std::string::npos) << log();
 }
 
-TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
+// The lock is a mutex in a namespace only administrators can create: one of
+// the old global name, which any account can create first, changes nothing.
+// Where the namespace cannot be made (Wine), the global mutex is the lock.
+TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
     m.holdMutexElsewhere("Global\\Kelp.Installation");
-    for (const char* action : {"/install", "/uninstall", "/testprint"}) {
-        m.clearCalls();
-        EXPECT_EQ(run({action, "/model:RK-730P", "/quiet"}), 1618) << action;
-        const auto ops = m.ops();
-        EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return kChangingOps.count(op); }), 1)
-            << action;  // the attempt on the mutex alone
+    EXPECT_EQ(run({"/uninstall", "/model:RK-730P", "/quiet"}), 0);
+    struct Case {
+        const char* held;
+        WinError namespaceError;
+        long attempts;  // on the lock
+    };
+    for (const Case c : {Case{"private:Kelp\\Installation", 0, 1}, Case{"Global\\Kelp.Installation", 120, 2}}) {
+        m.holdMutexElsewhere(c.held);
+        if (c.namespaceError) m.failAlways("acquirePrivateMutex", c.namespaceError);
+        for (const char* action : {"/install", "/uninstall", "/testprint"}) {
+            m.clearCalls();
+            EXPECT_EQ(run({action, "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 1618) << action;
+            const auto ops = m.ops();
+            EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return kChangingOps.count(op); }),
+                      c.attempts) << action << " " << c.held;
+        }
     }
+    EXPECT_NE(log().find("no private namespace for the lock (120): the mutex Global\\Kelp.Installation instead"),
+              std::string::npos) << log();
     EXPECT_TRUE(m.printers().empty());
+}
+
+// A log file someone may have put there is not written: the lines go to a
+// new file beside it, and the console says which.
+TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
+    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242.log";
+    struct Case {
+        std::uint32_t links;
+        bool reparsePoint, trustedOwner, elevated, openElsewhere, besideTaken;
+        const char* why;  // nothing: the log is written where asked
+    };
+    const Case cases[] = {
+        {1, false, true, true, false, false, nullptr},
+        {2, false, true, true, false, false, "it has 2 names (hard links)"},
+        {1, true, true, true, false, false, "it is a link"},
+        {1, false, false, true, false, false, "another account owns it"},
+        {1, false, false, false, false, false, nullptr},
+        {1, false, true, true, true, false, "another program has it open"},
+        {3, false, true, true, false, true, "it has 3 names (hard links)"},
+    };
+    for (const Case& c : cases) {
+        m.writeFile(kLog, "planted\r\n");
+        m.setFileFacts(kLog, c.links, c.reparsePoint, c.trustedOwner);
+        m.deleteFile(beside);
+        if (c.besideTaken) m.writeFile(beside, "taken");
+        m.setElevated(c.elevated);
+        const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
+        const std::string before = m.consoleText();
+        EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+        if (other) m.closeLogFile(other);
+        const std::string console = m.consoleText().substr(before.size());
+        EXPECT_EQ(m.openLogFileCount(), 0u);
+        if (!c.why) {
+            EXPECT_NE(log().find("planted\r\n2026-12-07 10:15:20 Kelp 4.0 command line"), std::string::npos) << log();
+            EXPECT_EQ(console.find("was not written"), std::string::npos) << console;
+            continue;
+        }
+        const std::string notice = std::string("The log \"C:\\logs\\kelp.log\" was not written: ") + c.why +
+                                   (c.besideTaken ? ". This run keeps no log." : ". This run's log: " + beside);
+        EXPECT_EQ(log(), "planted\r\n") << c.why;
+        EXPECT_EQ(console.rfind(notice + "\r\n", 0), 0u) << console;
+        const std::string written = m.fileContents(beside).value_or("");
+        EXPECT_EQ(written.rfind(c.besideTaken ? "taken" : "2026-12-07 10:15:20 " + notice + "\r\n", 0), 0u) << written;
+        EXPECT_EQ(written.find("outcome 0") != std::string::npos, !c.besideTaken) << written;
+    }
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -347,6 +423,12 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(run({"/?"}), 0);
     ASSERT_EQ(m.windowlessBoxes().size(), 1u);
     EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+    // Where nobody could see a box, the usage goes to the log.
+    m.setWindowStationVisible(false);
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
+              std::string::npos);
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {

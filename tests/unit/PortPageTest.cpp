@@ -415,6 +415,17 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
            "Could not make the printer the default printer: Device (error 5: Access is denied)",
            exclamation}},
          true},
+        {"an existing printer, the Device value refused: one message", 1, 8,
+         [](FakePlatform& m) {
+             m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
+             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
+             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+         },
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+           "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was, but these "
+           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is denied)",
+           exclamation}},
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -441,17 +452,24 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
 // page says so and installs nothing; a failure's message ends with the log.
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
-    platform.setPorts({{"USB001", ""}});
-    platform.holdMutexElsewhere("Global\\Kelp.Installation");
-    runWizardFromSettings([](FakeDialog& d) {
+    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
+    platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+    platform.failNext("acquirePrivateMutex", 1618);
+    // After "try again later" the same click installs, once the other run is over.
+    runWizardFromSettings([this](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
         EXPECT_FALSE(d.ended());
-        d.click(IDC_PORT_CANCEL);
+        EXPECT_TRUE(platform.callsOf("copyFile").empty());
+        EXPECT_TRUE(platform.callsOf("enumPorts").empty());
+        EXPECT_TRUE(d.listRowSelected(IDC_PORT_LIST, 1));
+        d.click(IDC_PORT_INSTALL);
+        EXPECT_TRUE(d.ended());
     });
-    EXPECT_EQ(messageTexts(), std::vector<std::string>{"Another Kelp installation, removal or test receipt is running; "
-                                                       "nothing was installed. Please try again later."});
-    EXPECT_TRUE(platform.callsOf("copyFile").empty());
-    EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
+    EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
+                                                        "nothing was installed. Please try again later.",
+                                                        "Driver installation completed"}));
+    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
+    EXPECT_TRUE(platform.heldMutexes().empty());
 
     // A log that could not be written is not named.
     for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
@@ -465,10 +483,10 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
         ASSERT_EQ(wizard.pages.messages().size(), 1u);
         const std::string& text = wizard.pages.messages()[0].text;
-        EXPECT_EQ(text.substr(text.rfind('\n')), log.writable() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
+        EXPECT_EQ(text.substr(text.rfind('\n')), log.written() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
                                                                : "\nCould not install the printer driver RK-520P (error 5: Access is denied)")
             << folder;
-        EXPECT_EQ(log.writable(), std::string(folder) != "C:\\gone");
+        EXPECT_EQ(log.written(), std::string(folder) != "C:\\gone");
         EXPECT_TRUE(wizard.machine.heldMutexes().empty());
     }
 }

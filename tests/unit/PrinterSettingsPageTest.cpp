@@ -187,12 +187,18 @@ TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
         host.onNextShow(IDD_PORT, [&](FakeDialog& port) { port.click(IDC_PORT_BACK); });
         d.click(IDC_SET_NEXT);
         EXPECT_TRUE(settings.portSearchPending) << "Back asks for a new search";
+        // A port page that cannot open is told of, and this page stays.
+        host.failTemplate(IDD_PORT);
+        d.click(IDC_SET_NEXT);
+        EXPECT_FALSE(d.ended());
         EXPECT_EQ(page.modelRow(), 2);
         EXPECT_TRUE(page.defaultPrinter());
         d.click(IDC_SET_EXIT);
     });
     EXPECT_EQ(host.runModal(page), PageOk);
-    EXPECT_TRUE(host.messages().empty());
+    ASSERT_EQ(host.messages().size(), 1u);
+    EXPECT_EQ(host.messages()[0].text, "端口页面无法打开，或因内部错误而关闭，安装未完成。");
+    EXPECT_EQ(host.messages()[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(settings.selectedPort.empty());
 }
 

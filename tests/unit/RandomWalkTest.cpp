@@ -216,10 +216,6 @@ public:
         see("endRawDocument");
         return m_.endRawDocument(printer);
     }
-    WinError appendFile(const std::string& path, const std::string& bytes) override {
-        see("appendFile");
-        return m_.appendFile(path, bytes);
-    }
     std::string tempDirectory() override {
         see("tempDirectory");
         return m_.tempDirectory();
@@ -252,6 +248,16 @@ public:
         see("messageBoxWithoutWindow");
         m_.messageBoxWithoutWindow(title, text);
     }
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override { return m_.openLogFile(path, createNew); }
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override { return m_.writeLogFile(file, bytes); }
+    void closeLogFile(std::uintptr_t file) override { m_.closeLogFile(file); }
+    bool runsElevated() override { return m_.runsElevated(); }
+    std::uint32_t processId() override { return m_.processId(); }
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& ns, const std::string& name) override {
+        see("acquirePrivateMutex");
+        return m_.acquirePrivateMutex(ns, name);
+    }
+    bool windowStationVisible() override { return m_.windowStationVisible(); }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }

@@ -107,8 +107,6 @@ inline std::vector<Pass> FindPasses(const std::vector<PlatformCall>& calls, std:
                 pass.failures.push_back({"无法安装打印机驱动：", "Could not install the printer driver ", e});
             else if (c.op == "addPrinter" && e != winerr::PrinterAlreadyExists)
                 pass.failures.push_back({"无法创建打印机：", "Could not create the printer ", e});
-            else if (c.op == "closePrinter")
-                pass.failures.push_back({"无法关闭打印机：", "Could not close the printer ", e});
             else if (IsInstallKeyOpen(c) || IsInstallKeyWrite(c)) {
                 if (device)
                     pass.failures.push_back(
