@@ -15,6 +15,15 @@ InstallerApp::~InstallerApp() = default;
 // The language page lives for the whole sequence; the system and printer
 // settings pages are made anew for each pass.
 bool InstallerApp::initInstance() {
+    // A service's or a deployment tool's session 0 has a window station no
+    // one sees: a page there would wait for a click that never comes.
+    if (!context_.platform.windowStationVisible()) {
+        if (context_.log)
+            context_.log->line("no visible window station: the wizard shows no page here; "
+                               "use the command line (Kelp.exe /? lists it)");
+        exitCode_ = static_cast<int>(winerr::InstallFailure);
+        return false;
+    }
     DialogHost& host = context_.host;
     LanguagePage language(context_);
     int result = host.runModal(language);

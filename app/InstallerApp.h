@@ -21,9 +21,12 @@ public:
     // Runs the page sequence until it ends. Returns false, as the process
     // is to end without a message loop of its own.
     bool initInstance();
+    // The process's exit code: 0, or 1603 when no page could be shown.
+    int exitCode() const { return exitCode_; }
 
 private:
     AppContext& context_;
+    int exitCode_ = 0;
 };
 
 }  // namespace kelp

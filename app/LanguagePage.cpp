@@ -59,6 +59,8 @@ void LanguagePage::storeSelectedLanguage() {
         case EnglishRow: context_.settings.englishFlag = 1; break;
         default: break;  // no selection: the language stays as it was
     }
+    // The system's error texts in the log follow the user's language.
+    if (context_.log) context_.log->setEnglishFlag(context_.settings.englishFlag);
 }
 
 void LanguagePage::onConfirm() {

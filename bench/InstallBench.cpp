@@ -132,10 +132,13 @@ public:
     kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
     kelp::Result<std::string> fullPathName(const std::string& path) override { return inner_.fullPathName(path); }
     kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
-    kelp::WinError startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
+    kelp::Result<std::uint32_t> startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
+    kelp::Result<std::vector<kelp::UsbPrinterInterface>> usbPrinterInterfaces() override { return inner_.usbPrinterInterfaces(); }
+    kelp::WinError setPrinterPort(const std::string& name, const std::string& port) override { return inner_.setPrinterPort(name, port); }
+    kelp::Result<kelp::JobRecord> getJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.getJob(printer, jobId); }
+    kelp::WinError deleteJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.deleteJob(printer, jobId); }
     kelp::WinError writePrinter(kelp::PrinterHandle printer, const std::string& bytes) override { return inner_.writePrinter(printer, bytes); }
     kelp::WinError endRawDocument(kelp::PrinterHandle printer) override { return inner_.endRawDocument(printer); }
-    kelp::WinError appendFile(const std::string& path, const std::string& bytes) override { return inner_.appendFile(path, bytes); }
     std::string tempDirectory() override { return inner_.tempDirectory(); }
     std::string moduleDirectory() override { return inner_.moduleDirectory(); }
     std::string localTime() override { return inner_.localTime(); }
@@ -144,6 +147,13 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override { inner_.releaseNamedMutex(mutex); }
     bool consoleWrite(const std::string& text) override { return inner_.consoleWrite(text); }
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override { inner_.messageBoxWithoutWindow(title, text); }
+    kelp::Result<kelp::LogFile> openLogFile(const std::string& path, bool createNew) override { return inner_.openLogFile(path, createNew); }
+    kelp::WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override { return inner_.writeLogFile(file, bytes); }
+    void closeLogFile(std::uintptr_t file) override { inner_.closeLogFile(file); }
+    bool runsElevated() override { return inner_.runsElevated(); }
+    std::uint32_t processId() override { return inner_.processId(); }
+    kelp::Result<std::uintptr_t> acquirePrivateMutex(const std::string& ns, const std::string& name) override { return inner_.acquirePrivateMutex(ns, name); }
+    bool windowStationVisible() override { return inner_.windowStationVisible(); }
 
 private:
     kelp::Platform& inner_;

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <cctype>
 #include <set>
 
 #include "install/ModelCatalogue.h"
@@ -41,7 +42,10 @@ constexpr SwitchRule kOptions[] = {
     {"default", false, kInstall},
     {"log", true, kChanging | Bit(CliAction::List)},
     {"quiet", false, kChanging},
+    {"wait", true, Bit(CliAction::TestPrint)},
 };
+
+constexpr unsigned kMaxWaitSeconds = 3600;
 
 struct ActionName {
     const char* name;
@@ -62,6 +66,16 @@ const char* ActionText(CliAction action) {
     return "?";
 }
 
+// A log path must name its drive or server: a deployment tool's current
+// directory is anybody's guess (a startup script's is System32). A double
+// quote cannot be in a file name; it is what is left of a quoted value that
+// ended in a backslash ("C:\Logs\" /quiet arrives as one argument).
+bool UsableLogPath(const std::string& path) {
+    const auto slash = [&](std::size_t i) { return path.size() > i && (path[i] == '\\' || path[i] == '/'); };
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && slash(2);
+    return (drive || (slash(0) && slash(1))) && path.find('"') == std::string::npos;
+}
+
 CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
     parse.command.reset();
     parse.reason = std::move(english);
@@ -79,7 +93,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         const auto item = SplitSwitch(argument);
         if (!item) continue;
         if (item->name == "quiet") parse.quiet = true;
-        if (item->name == "log" && item->value) parse.logPath = *item->value;
+        if (item->name == "log" && item->value && UsableLogPath(*item->value)) parse.logPath = *item->value;
         if (item->name == "lang" && item->value) {
             const std::string lang = Lower(*item->value);
             if (lang == "en") parse.englishFlag = 1;
@@ -145,9 +159,26 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option.name == "default") {
             command.defaultPrinter = true;
         } else if (option.name == "log") {
+            if (!UsableLogPath(value))
+                return Refuse(parse, "/log needs a full path (C:\\...\\file.log) without quotes",
+                              "/log 需要完整路径（C:\\...\\file.log），不能带引号");
             command.logPath = value;
         } else if (option.name == "quiet") {
             command.quiet = true;
+        } else if (option.name == "wait") {
+            // Whole seconds, digits only: no sign, no blank, no unit.
+            unsigned long seconds = 0;
+            for (char c : value) {
+                if (c < '0' || c > '9' || seconds > kMaxWaitSeconds) {
+                    seconds = kMaxWaitSeconds + 1;
+                    break;
+                }
+                seconds = seconds * 10 + static_cast<unsigned long>(c - '0');
+            }
+            if (seconds > kMaxWaitSeconds)
+                return Refuse(parse, "/wait must be a whole number of seconds from 0 to 3600",
+                              "/wait 必须是 0 到 3600 之间的整数秒数");
+            command.waitSeconds = static_cast<unsigned>(seconds);
         }
     }
     if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing", "缺少 /model");

@@ -3,7 +3,7 @@
 //   Kelp.exe /?
 //   Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]
 //   Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]
-//   Kelp.exe /testprint /model:<model> [/log:<file>] [/quiet]
+//   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]
 //   Kelp.exe /list      [/log:<file>]
 //
 // Switches are case-insensitive, start with '/' or '-', and take a value
@@ -27,6 +27,7 @@ struct CliCommand {
     bool defaultPrinter = false;
     bool quiet = false;
     std::string logPath;               // empty: the default log
+    unsigned waitSeconds = 30;         // /wait: how long a test receipt is followed; 0 not at all
 };
 
 struct CliParse {

@@ -7,6 +7,7 @@
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
+#include "install/PrintJob.h"
 #include "install/Removal.h"
 #include "install/RunLog.h"
 
@@ -26,7 +27,7 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /?                       本说明\r\n"
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<型号> [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
@@ -34,21 +35,26 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /?                       this text\r\n"
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<model> [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
 constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
                                        "Another Kelp installation, removal or test receipt is running; nothing was changed."};
 constexpr Bilingual kInstalledOn = {"已安装打印机 %s，端口 %p。", "The printer %s is installed on %p."};
+constexpr Bilingual kInstalledOnBy = {"已安装打印机 %s，端口 %p（%r）。", "The printer %s is installed on %p (%r)."};
+constexpr Bilingual kNamedPort = {"命令行指定的端口", "the port named on the command line"};
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
 constexpr Bilingual kRemoved = {"已删除打印机 %s 及其驱动。", "The printer %s and its driver were removed."};
 constexpr Bilingual kNotInstalled = {"%s 未安装，无需删除。", "%s is not installed: nothing to remove."};
 constexpr Bilingual kNoPrinter = {"打印机 %s 不存在。", "There is no printer %s."};
 constexpr Bilingual kReceiptSent = {"测试小票已发送到 %s（%p）。", "A test receipt was sent to %s (%p)."};
+constexpr Bilingual kReceiptPrinted = {"测试小票已从 %s（%p）的打印队列中打印出去。",
+                                       "The test receipt for %s (%p) has left the print queue."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
+constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
 
 std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
     std::string text;
@@ -116,12 +122,13 @@ private:
     const CliCommand& command_;
     int englishFlag_;
     std::string namedPort_;  // the spooler's spelling of /port:<name>
+    std::vector<std::string> usbPorts_;  // the spooler's USB ports, when a port is named
 };
 
 void CommandLineRun::say(const std::string& text) { log_.line(text); }
 
 int CommandLineRun::failed() {
-    say(std::string(kFailed.in(englishFlag_)) + log_.path());
+    say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
     return exitcode::InstallFailure;
 }
 
@@ -137,6 +144,7 @@ int CommandLineRun::run() {
         if (!ports.ok()) return failed();
         for (const auto& record : ports.value) {
             if (SameName(record.name, *command_.port)) namedPort_ = record.name;
+            if (record.name.rfind("USB", 0) == 0) usbPorts_.push_back(record.name);
         }
         if (namedPort_.empty()) {
             say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
@@ -144,7 +152,7 @@ int CommandLineRun::run() {
         }
     }
 
-    const auto mutex = platform_.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(platform_, &log_);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         say(kAlreadyRunning.in(englishFlag_));
         return exitcode::AlreadyRunning;
@@ -162,7 +170,8 @@ int CommandLineRun::run() {
 }
 
 // The wizard's installation pass for the command line's choices, on the
-// port named (checked in run) or the automatic path's port.
+// port named (checked in run; an existing printer is moved there) or the
+// automatic path's port.
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
     std::string port = namedPort_;
@@ -170,11 +179,15 @@ int CommandLineRun::install(const ModelRow& model) {
     // choice (and must not fail where none could be made).
     const auto existing = command_.port ? std::nullopt : FindPrinter(platform_, name);
     if (existing) port = existing->port;
+    std::optional<PortRule> rule;
+    if (command_.port) LogChosenPort(platform_, usbPorts_, port, "port named on the command line", &log_);
     if (!command_.port && !existing) {
         PortInventory inventory;
         int row = inventory.classifyPorts(platform_);
         if (row >= CategoryListRows) row = UsbCategoryRow;
-        port = ChooseAutomaticPort(platform_, inventory, row, name, true, [](int) {});
+        const auto choice = ChooseAutomaticPort(platform_, inventory, row, name, true, [](int) {}, &log_);
+        port = choice.port;
+        rule = choice.rule;
         if (port.empty()) {
             say(kNoAutomaticPort.in(englishFlag_));
             return failed();
@@ -190,12 +203,21 @@ int CommandLineRun::install(const ModelRow& model) {
     DriverInstaller installer(platform_, [](int) {}, [](const std::string&) {});
     installer.setPackageRoot(machine_.moduleDirectory());
     installer.setLog(&log_);
+    // The port an administrator names is the printer's port, an existing
+    // printer's too.
+    installer.setMoveExistingPrinter(command_.port.has_value());
     const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
     const std::string described = DescribeInstallReport(report, name, englishFlag_);
     if (!described.empty()) say(described);
     if (!report.succeeded()) return failed();
     const auto printer = FindPrinter(platform_, name);
-    say(Fill(kInstalledOn.in(englishFlag_), name, printer ? printer->port : port));
+    // The outcome names the port and why it is that one.
+    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_) : std::string();
+    if (command_.port) why = kNamedPort.in(englishFlag_);
+    std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
+    if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
+    const std::string installedOn = Fill(pattern.c_str(), name, printer ? printer->port : port);
+    say(installedOn);
     return exitcode::Success;
 }
 
@@ -210,7 +232,7 @@ int CommandLineRun::uninstall(const ModelRow& model) {
     return failed();
 }
 
-// A RAW job through the spooler: open, start, write, end, close. The text is
+// A RAW job through the spooler, followed in the queue for /wait seconds. The text is
 // in the edition of the installed driver (its description file's name ends
 // in "CN.GPD" for the Chinese one), else in the run's language.
 int CommandLineRun::testPrint(const ModelRow& model) {
@@ -229,18 +251,12 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     }
     const std::string bytes = TestReceiptBytes(name, printer->port, machine_.localTime(), edition);
 
-    const auto handle = platform_.openPrinter(printer->name);
-    if (!handle.ok()) return failed();
-    bool printed = platform_.startRawDocument(handle.value, "Kelp test receipt") == winerr::Success;
-    if (printed) {
-        printed = platform_.writePrinter(handle.value, bytes) == winerr::Success;
-        // The document is ended even after a failed write, so the spooler
-        // does not keep a half job open.
-        printed = platform_.endRawDocument(handle.value) == winerr::Success && printed;
+    const PrintJobReport job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, command_.waitSeconds);
+    if (!job.succeeded()) {
+        say(DescribePrintJobReport(job, command_.waitSeconds, englishFlag_));
+        return failed();
     }
-    platform_.closePrinter(handle.value);
-    if (!printed) return failed();
-    say(Fill(kReceiptSent.in(englishFlag_), name, printer->port));
+    say(Fill((command_.waitSeconds > 0 ? kReceiptPrinted : kReceiptSent).in(englishFlag_), name, printer->port));
     return exitcode::Success;
 }
 
@@ -250,7 +266,17 @@ int CommandLineRun::list() {
     std::string text;
     for (const auto& model : ModelCatalogue::rows()) text += std::string("model\t") + model.displayName + "\r\n";
     const auto ports = platform_.enumPorts();
-    for (const auto& port : ports.value) text += "port\t" + port.name + "\t" + PortKind(port) + "\r\n";
+    // A USB port's fourth column: whether a printer is connected to it now.
+    std::optional<Result<std::vector<UsbPrinterInterface>>> usb;
+    for (const auto& port : ports.value) {
+        text += "port\t" + port.name + "\t" + PortKind(port);
+        if (std::string(PortKind(port)) == "USB") {
+            if (!usb) usb = platform_.usbPrinterInterfaces();
+            const auto connected = usb->ok() ? UsbPortConnected(port.name, usb->value) : std::nullopt;
+            text += connected ? (*connected ? "\tconnected" : "\tnot connected") : "\tunknown";
+        }
+        text += "\r\n";
+    }
     const auto printers = platform_.enumPrinters();
     for (const auto& printer : printers.value) {
         for (const auto& model : ModelCatalogue::rows()) {
@@ -279,13 +305,14 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         const auto codePage = platform.activeCodePage();
         englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
     }
-    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath);
+    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath, englishFlag);
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + argument;
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list prints its own lines.
     const bool listing = parse.command && parse.command->action == CliAction::List;
+    if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;
@@ -296,7 +323,13 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
-        if (!platform.consoleWrite(kUsage.in(englishFlag))) platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+        // Without a console a box shows it, unless nobody could see the box.
+        if (!platform.consoleWrite(kUsage.in(englishFlag))) {
+            if (platform.windowStationVisible())
+                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+            else
+                log.line(kUsage.in(englishFlag));
+        }
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
@@ -311,7 +344,7 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
     // (a port that is not there), is answered with the usage.
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
     log.line("outcome " + std::to_string(code));
-    if (!parse.quiet && !listing && code != exitcode::Success)
+    if (!parse.quiet && !listing && code != exitcode::Success && log.written())
         platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
     return code;
 }

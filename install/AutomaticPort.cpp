@@ -1,9 +1,48 @@
 #include "install/AutomaticPort.h"
 
+#include <cstdio>
+
 #include "install/DriverInstaller.h"
+#include "install/Names.h"
+#include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 
 namespace kelp {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string ModelKey(const std::string& name) {
+    std::string key;
+    for (char c : Lower(name)) {
+        if (c != ' ' && c != '-' && c != '(' && c != ')' && c != '[' && c != ']') key += c;
+    }
+    return key;
+}
+
+// What the interfaces say about one spooler port: connected when any of its
+// interfaces is (a port number can be listed twice, an old device and a new one).
+struct UsbPortState {
+    bool known = false;
+    const UsbPrinterInterface* shown = nullptr;  // the connected one, else the first
+};
+
+UsbPortState StateOf(const std::string& port, const std::vector<UsbPrinterInterface>& interfaces) {
+    UsbPortState state;
+    for (const auto& usb : interfaces) {
+        if (!SameName(UsbPortName(usb), port)) continue;
+        state.known = true;
+        if (!state.shown || (usb.connected && !state.shown->connected)) state.shown = &usb;
+    }
+    return state;
+}
+
+}  // namespace
 
 std::string AdjustPortForNewPrinter(Platform& platform, const std::string& printerName,
                                     const std::vector<std::string>& usbPorts, const std::string& port,
@@ -13,13 +52,127 @@ std::string AdjustPortForNewPrinter(Platform& platform, const std::string& print
     return online ? *online : port;
 }
 
-std::string ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
-                                const std::string& printerName, bool adjustSpooler,
-                                const std::function<void(int)>& progress) {
-    const auto picked = inventory.pickAutomaticPort(row);
-    if (!picked) return {};
-    if (!adjustSpooler) return *picked;
-    return AdjustPortForNewPrinter(platform, printerName, inventory.usbPorts, *picked, progress);
+DeviceIdFields ParseDeviceId(const std::string& id) {
+    DeviceIdFields fields;
+    std::size_t start = 0;
+    while (start < id.size()) {
+        std::size_t end = id.find(';', start);
+        if (end == std::string::npos) end = id.size();
+        const std::string field = id.substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = field.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string key = Lower(Trimmed(field.substr(0, colon)));
+        const std::string value = Trimmed(field.substr(colon + 1));
+        if (key == "mfg" || key == "manufacturer") fields.manufacturer = value;
+        else if (key == "mdl" || key == "model") fields.model = value;
+        else if (key == "cmd" || key == "command set") fields.commandSet = value;
+        else if (key == "cls" || key == "class") fields.deviceClass = value;
+        else if (key == "des" || key == "description") fields.description = value;
+    }
+    return fields;
+}
+
+bool SameModel(const std::string& deviceModel, const std::string& modelName) {
+    const std::string key = ModelKey(deviceModel);
+    return !key.empty() && key == ModelKey(modelName);
+}
+
+std::string UsbPortName(const UsbPrinterInterface& usb) {
+    if (!SameName(usb.baseName, "USB")) return {};
+    char number[16];
+    std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(usb.portNumber));
+    return std::string("USB") + number;
+}
+
+std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<UsbPrinterInterface>& interfaces) {
+    const UsbPortState state = StateOf(port, interfaces);
+    if (!state.known) return std::nullopt;
+    return state.shown->connected;
+}
+
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag) {
+    const bool english = englishFlag == 1;
+    switch (rule) {
+        case PortRule::OnlyConnected:
+            return english ? "the only USB port with a connected printer" : "唯一连接了打印机的 USB 端口";
+        case PortRule::IdentifiesAsModel:
+            return english ? "the connected printer that identifies as " + modelName
+                           : "已连接且型号为 " + modelName + " 的打印机";
+        case PortRule::FirstConnected:
+            return english ? "the first of several connected USB printers" : "多台已连接 USB 打印机中的第一台";
+        case PortRule::Classification:
+            return english ? "no USB printer is connected: the first port of its kind"
+                           : "没有已连接的 USB 打印机：同类端口中的第一个";
+        case PortRule::SpoolerOnline:
+            return english ? "no USB printer is connected: the port the spooler reported the printer online on"
+                           : "没有已连接的 USB 打印机：打印后台程序报告打印机联机的端口";
+    }
+    return {};
+}
+
+// Which of the spooler's USB ports have a printer connected now, and which
+// of those identify as the model; each port's state goes to log.
+static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& printerName,
+                 RunLog* log, std::vector<std::string>& connected, std::vector<std::string>& identified) {
+    const auto say = [log](const std::string& text) {
+        if (log) log->line(text);
+    };
+    if (usbPorts.empty()) return;
+    const auto interfaces = platform.usbPrinterInterfaces();
+    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + std::to_string(interfaces.error) + ")");
+    for (const auto& port : usbPorts) {
+        const UsbPortState state = StateOf(port, interfaces.value);
+        std::string line = "USB port " + port + ": ";
+        if (!state.known) {
+            say(line + "not known");
+            continue;
+        }
+        const std::string model = ParseDeviceId(state.shown->deviceId).model;
+        line += state.shown->connected ? "connected" : "not connected";
+        line += ", " + state.shown->instanceId;
+        if (!model.empty()) line += ", model " + model;
+        say(line);
+        if (!state.shown->connected) continue;
+        connected.push_back(port);
+        if (SameModel(model, printerName)) identified.push_back(port);
+    }
+}
+
+void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& port,
+                   const std::string& chosenBy, RunLog* log) {
+    if (!log) return;
+    std::vector<std::string> connected, identified;
+    LogUsbPorts(platform, usbPorts, {}, log, connected, identified);
+    log->line(chosenBy + ": " + port);
+}
+
+AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
+                                        const std::string& printerName, bool adjustSpooler,
+                                        const std::function<void(int)>& progress, RunLog* log) {
+    const auto say = [log](const std::string& text) {
+        if (log) log->line(text);
+    };
+    AutomaticPortChoice choice;
+    std::vector<std::string> connected, identified;
+    LogUsbPorts(platform, inventory.usbPorts, printerName, log, connected, identified);
+    if (connected.size() == 1) {
+        choice = {connected.front(), PortRule::OnlyConnected};
+    } else if (!connected.empty()) {
+        choice = identified.size() == 1 ? AutomaticPortChoice{identified.front(), PortRule::IdentifiesAsModel}
+                                        : AutomaticPortChoice{connected.front(), PortRule::FirstConnected};
+    } else if (const auto picked = inventory.pickAutomaticPort(row)) {
+        choice.port = *picked;
+    }
+    // The spooler adjustment runs as it always has; its answer counts only
+    // where no connected printer told the port.
+    if (adjustSpooler && !choice.port.empty()) {
+        const std::string adjusted = AdjustPortForNewPrinter(platform, printerName, inventory.usbPorts, choice.port, progress);
+        if (connected.empty() && adjusted != choice.port) choice = {adjusted, PortRule::SpoolerOnline};
+    }
+    if (!choice.port.empty())
+        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1));
+    return choice;
 }
 
 }  // namespace kelp

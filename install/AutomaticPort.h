@@ -3,12 +3,16 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "install/PortInventory.h"
 #include "platform/Platform.h"
 
 namespace kelp {
+
+class RunLog;
 
 // The port page's category list has the serial, USB and network rows; a
 // suggested row it does not have leaves the USB row selected.
@@ -22,11 +26,58 @@ std::string AdjustPortForNewPrinter(Platform& platform, const std::string& print
                                     const std::vector<std::string>& usbPorts, const std::string& port,
                                     const std::function<void(int)>& progress);
 
-// The inventory's pick for the category row, then, when adjustSpooler,
-// AdjustPortForNewPrinter. Empty when the row's list has no port (nothing
-// is adjusted then).
-std::string ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
-                                const std::string& printerName, bool adjustSpooler,
-                                const std::function<void(int)>& progress);
+// The fields of an IEEE 1284 device id ("MFG:Acme;MDL:RK-730P;CMD:ESC/POS;"),
+// keys compared ignoring case, short or long form; a missing field is empty.
+struct DeviceIdFields {
+    std::string manufacturer;  // MFG, MANUFACTURER
+    std::string model;         // MDL, MODEL
+    std::string commandSet;    // CMD, COMMAND SET
+    std::string deviceClass;   // CLS, CLASS
+    std::string description;   // DES, DESCRIPTION
+};
+DeviceIdFields ParseDeviceId(const std::string& id);
+
+// A device's model and a catalogue name name the same printer: compared
+// ignoring case, spaces, hyphens and brackets ("rk 730p (new)" is "RK-730P(NEW)").
+bool SameModel(const std::string& deviceModel, const std::string& modelName);
+
+// "USB002" for the base name "USB" and the number 2; empty for any other
+// base name (other drivers of the class write "TS" or "DOT4").
+std::string UsbPortName(const UsbPrinterInterface& usb);
+
+// Whether a printer is connected on that USB port now: nothing when no
+// interface names the port.
+std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<UsbPrinterInterface>& interfaces);
+
+// Why the automatic path took its port.
+enum class PortRule {
+    OnlyConnected,      // the one USB port with a connected printer
+    IdentifiesAsModel,  // of several connected, the one whose printer names the model
+    FirstConnected,     // of several connected, none or more than one names the model
+    Classification,     // none connected (or not known): the suggested kind's first port
+    SpoolerOnline,      // none connected: the spooler reported the printer online there
+};
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag);
+
+struct AutomaticPortChoice {
+    std::string port;  // empty: the suggested kind has no port
+    PortRule rule = PortRule::Classification;
+};
+
+// The port for a printer of that name: over the inventory's USB ports, in
+// the spooler's order, the connected one (by the rules above); else the
+// inventory's pick for the category row. When adjustSpooler, the spooler
+// adjustment (AdjustPortForNewPrinter) runs as well, and its port counts
+// when no USB port is connected. The USB ports' states and the rule go to
+// log, when given.
+AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
+                                        const std::string& printerName, bool adjustSpooler,
+                                        const std::function<void(int)>& progress, RunLog* log = nullptr);
+
+// A port a person chose (the port page's list, /port:<name>): the USB
+// ports' states, then who chose the port ("port named on the command line")
+// and the port, go to log.
+void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& port,
+                   const std::string& chosenBy, RunLog* log);
 
 }  // namespace kelp

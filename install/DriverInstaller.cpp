@@ -1,5 +1,6 @@
 #include "install/DriverInstaller.h"
 
+#include <algorithm>
 #include <span>
 
 #include "install/ModelCatalogue.h"
@@ -93,7 +94,10 @@ std::string DescribeInstallChoices(const ArchitectureProfile& profile, const Pri
 std::string DescribeInstallOutcome(const InstallReport& report) {
     std::string text = "outcome: ";
     if (report.succeeded())
-        text += report.printerExisted ? "installed; the printer existed, on " + report.existingPort : "installed";
+        text += !report.printerExisted    ? "installed"
+                : report.movedTo.empty() ? "installed; the printer existed, on " + report.existingPort
+                                         : "installed; the printer existed, moved from " + report.existingPort + " to " +
+                                               report.movedTo;
     else
         text += std::string(report.printerInstalled ? "printer installed, " : "failed, ") +
                 std::to_string(report.failures.size()) + (report.failures.size() == 1 ? " step failed" : " steps failed");
@@ -115,8 +119,9 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
     pass.files = ModelCatalogue::filesFor(*pass.model, choices.englishFlag);
     pass.printerPort = port;
 
-    pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass);
+    pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass) && readBack(pass);
     if (pass.report.printerInstalled) {
+        followDefaultPrinter(pass);
         writeDefaultPrinter(pass);
         progress_(90);
     }
@@ -211,11 +216,8 @@ bool DriverInstaller::registerDriver(Pass& pass) {
 bool DriverInstaller::createPrinter(Pass& pass) {
     const std::string name = pass.model->displayName;
     if (const auto existing = FindPrinter(platform_, name)) {
-        pass.report.printerExisted = true;
-        pass.report.existingPort = existing->port;
-        pass.printerPort = existing->port;
         progress_(80);
-        return true;
+        return adoptExisting(pass, *existing);
     }
     PrinterInfo2 info;
     info.printerName = name;
@@ -230,10 +232,7 @@ bool DriverInstaller::createPrinter(Pass& pass) {
     // printer keeps its port, and Device must name that one.
     if (printer.error == winerr::PrinterAlreadyExists) {
         pass.report.printerExisted = true;
-        if (const auto existing = FindPrinter(platform_, name)) {
-            pass.report.existingPort = existing->port;
-            pass.printerPort = existing->port;
-        }
+        if (const auto existing = FindPrinter(platform_, name)) return adoptExisting(pass, *existing);
         return true;
     }
     if (!printer.ok() || printer.value == 0) {
@@ -242,6 +241,70 @@ bool DriverInstaller::createPrinter(Pass& pass) {
     }
     pass.printer = printer.value;
     return true;
+}
+
+// A printer of the model's name that is there already: its driver has just
+// been updated; it keeps its port, or moves to the pass's port when asked.
+// Another product's printer of the same name is not this model's to update
+// or move.
+bool DriverInstaller::adoptExisting(Pass& pass, const PrinterRecord& existing) {
+    pass.report.printerExisted = true;
+    pass.report.existingPort = existing.port;
+    pass.printerPort = existing.port;
+    if (!isModelsPrinter(pass, existing, nullptr)) return false;
+    return !moveExisting_ || SameName(existing.port, pass.port) || moveExistingPrinter(pass, existing);
+}
+
+// SetPrinter with the new port.
+bool DriverInstaller::moveExistingPrinter(Pass& pass, const PrinterRecord& existing) {
+    if (const WinError error = platform_.setPrinterPort(existing.name, pass.port)) {
+        fail(pass, InstallStep::MovePrinter, pass.port, error);
+        return false;
+    }
+    pass.printerPort = pass.port;
+    pass.report.movedTo = pass.port;
+    return true;
+}
+
+// After a move the spooler confirmed: the user's default printer
+// ("Device"), when it names this printer, names its new port.
+void DriverInstaller::followDefaultPrinter(Pass& pass) {
+    if (pass.report.movedTo.empty() || pass.choices.defaultPrinter) return;  // else written afterwards
+    const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::QueryValue);
+    if (!key.ok()) return;
+    const auto device = platform_.regQueryValue(key.value, "Device", 1024);
+    platform_.regCloseKey(key.value);
+    const std::string current = device.ok() ? device.value.data.substr(0, device.value.data.find('\0')) : "";
+    if (Lower(current).rfind(Lower(pass.model->displayName) + ",", 0) != 0) return;
+    writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device",
+                std::string(pass.model->displayName) + ",winspool," + pass.printerPort);
+}
+
+// The printer as the spooler shows it uses the model's driver and, when
+// port is given, is on that port.
+bool DriverInstaller::isModelsPrinter(Pass& pass, const PrinterRecord& printer, const std::string* port) {
+    if (!SameName(printer.driver, pass.model->displayName)) {
+        fail(pass, InstallStep::ForeignDriver, printer.driver, winerr::Success);
+        return false;
+    }
+    if (port && !SameName(printer.port, *port)) {
+        fail(pass, InstallStep::ReadBack, printer.name + " on " + printer.port + ", not " + *port, winerr::Success);
+        return false;
+    }
+    return true;
+}
+
+// The spooler's own view after the installation: the printer is there, on
+// the port the pass names, with the model's driver. Spoolers that take a
+// request and do something else (Wine takes a port that does not exist)
+// are caught here rather than reported as done.
+bool DriverInstaller::readBack(Pass& pass) {
+    const auto printer = FindPrinter(platform_, pass.model->displayName);
+    if (!printer) {
+        fail(pass, InstallStep::ReadBack, pass.model->displayName, winerr::Success);
+        return false;
+    }
+    return isModelsPrinter(pass, *printer, &pass.printerPort);
 }
 
 void DriverInstaller::writeDefaultPrinter(Pass& pass) {
@@ -306,11 +369,21 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
     // A printer that was there already is told once, with the settings that
     // failed after it, if any.
     const std::string existed =
-        english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was"
-                : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变";
+        report.movedTo.empty()
+            ? (english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was"
+                       : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变")
+            : (english ? "The printer \"" + printerName + "\" already existed: its driver was updated and it was moved from " +
+                             report.existingPort + " to " + report.movedTo
+                       : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
+                             report.movedTo);
+    // A printer of the model's name on another driver is not this model's.
+    const bool existedHere =
+        report.printerExisted && std::none_of(report.failures.begin(), report.failures.end(), [](const InstallFailure& f) {
+            return f.step == InstallStep::ForeignDriver;
+        });
     std::string text;
     if (!report.succeeded()) {
-        if (report.printerExisted)
+        if (existedHere)
             text = existed + (english ? ", but these settings could not be made:" : "，但以下设置未能完成：");
         else if (report.printerInstalled)
             text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
@@ -335,14 +408,28 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::PortSettings:
                     text += english ? "Could not save the port settings of " : "无法保存端口设置：";
                     break;
+                case InstallStep::ForeignDriver:
+                    text += english ? "A printer of this name exists with another driver: "
+                                    : "已有同名打印机使用另一个驱动：";
+                    break;
+                case InstallStep::MovePrinter:
+                    text += english ? "Could not move the printer to the port " : "无法将打印机移到端口：";
+                    break;
+                case InstallStep::ReadBack:
+                    text += english ? "The spooler does not show the printer as installed: "
+                                    : "打印后台程序中的打印机与安装的不符：";
+                    break;
             }
             text += failure.subject;
-            text += (english ? " (error " : "（错误 ") + std::to_string(failure.error);
+            // The checks of what the spooler shows have no Windows error.
+            if (failure.error == winerr::Success) continue;
+            text += failure.error == winerr::NoErrorCode ? (english ? " (no error code" : "（无错误代码")
+                                                          : (english ? " (error " : "（错误 ") + std::to_string(failure.error);
             if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
             text += english ? ")" : "）";
         }
     }
-    if (report.printerExisted && report.succeeded()) text = existed + (english ? "." : "。");
+    if (existedHere && report.succeeded()) text = existed + (english ? "." : "。");
     if (!report.succeeded() && !report.logPath.empty())
         text += (english ? "\nThe log: " : "\n日志：") + report.logPath;
     return text;

@@ -66,6 +66,9 @@ enum class InstallStep {
     AddPrinter,        // creating the printer
     DefaultPrinter,    // the "Device" value
     PortSettings,      // the COM port's serial-line settings
+    ForeignDriver,     // a printer of the model's name on another driver
+    MovePrinter,       // moving an existing printer to the named port
+    ReadBack,          // the printer read back after the installation
 };
 
 struct InstallFailure {
@@ -81,6 +84,8 @@ struct InstallReport {
     // it was.
     bool printerExisted = false;
     std::string existingPort;
+    // The existing printer was moved from existingPort to movedTo.
+    std::string movedTo;
     // Driver and printer are in place (created now or found), whatever
     // failed in the settings after them.
     bool printerInstalled = false;
@@ -119,6 +124,9 @@ public:
     // Where the pass writes its choices before and its outcome after the
     // steps (which the logging platform writes); none by default.
     void setLog(RunLog* log) { log_ = log; }
+    // A printer of the model's name that exists on another port is moved to
+    // the pass's port (an administrator named it), instead of keeping its own.
+    void setMoveExistingPrinter(bool move) { moveExisting_ = move; }
 
     // One pass: staging, then registration. port is the printer's port.
     InstallReport InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
@@ -135,6 +143,11 @@ private:
     bool stageFiles(Pass& pass);
     bool registerDriver(Pass& pass);
     bool createPrinter(Pass& pass);
+    bool adoptExisting(Pass& pass, const PrinterRecord& existing);
+    bool moveExistingPrinter(Pass& pass, const PrinterRecord& existing);
+    bool isModelsPrinter(Pass& pass, const PrinterRecord& printer, const std::string* port);
+    bool readBack(Pass& pass);
+    void followDefaultPrinter(Pass& pass);
     void writeDefaultPrinter(Pass& pass);
     void writePortSettings(Pass& pass);
     bool writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,
@@ -146,6 +159,7 @@ private:
     MessageSink message_;
     std::string packageRoot_;
     RunLog* log_ = nullptr;
+    bool moveExisting_ = false;
 };
 
 }  // namespace kelp

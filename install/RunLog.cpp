@@ -24,24 +24,102 @@ std::string DefaultLogPath(Platform& platform) {
     return folder + DefaultLogName;
 }
 
-RunLog::RunLog(Platform& sink, std::string path) : sink_(sink), path_(std::move(path)) {
-    if (path_.empty()) writable_ = false;
+std::string ErrorNumber(WinError error, int englishFlag) {
+    if (error == winerr::NoErrorCode) return englishFlag == 1 ? "no error code" : "无错误代码";
+    return std::to_string(error);
+}
+
+Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log) {
+    auto lock = platform.acquirePrivateMutex("Kelp", "Installation");
+    if (lock.ok() || lock.error == winerr::InstallAlreadyRunning) return lock;
+    if (log)
+        log->line("no private namespace for the lock (" + ErrorNumber(lock.error, 1) + "): the mutex " +
+                  InstallationMutexName + " instead");
+    return platform.acquireNamedMutex(InstallationMutexName);
+}
+
+RunLog::RunLog(Platform& sink, std::string path, int englishFlag)
+    : sink_(sink), path_(std::move(path)), englishFlag_(englishFlag) {
+    open();
+}
+
+RunLog::~RunLog() {
+    if (file_) sink_.closeLogFile(file_);
+}
+
+std::string RunLog::refusal(const LogFile& file) {
+    const bool english = englishFlag_ == 1;
+    if (file.reparsePoint) return english ? "it is a link" : "它是一个链接";
+    if (file.links > 1)
+        return english ? "it has " + std::to_string(file.links) + " names (hard links)"
+                       : "它有 " + std::to_string(file.links) + " 个名称（硬链接）";
+    if (!file.trustedOwner && sink_.runsElevated())
+        return english ? "another account owns it" : "它属于其他帐户";
+    return {};
+}
+
+// The file asked for, when it is a plain file of a trusted account; else a
+// new file beside it.
+void RunLog::open() {
+    if (path_.empty()) return;
+    const bool english = englishFlag_ == 1;
+    auto file = sink_.openLogFile(path_, false);
+    std::string why;
+    if (file.ok()) {
+        why = refusal(file.value);
+        if (why.empty()) {
+            file_ = file.value.handle;
+            writable_ = true;
+            return;
+        }
+        sink_.closeLogFile(file.value.handle);
+    } else if (file.error == winerr::SharingViolation) {
+        why = english ? "another program has it open" : "另一个程序正在使用它";
+    } else {
+        return;  // no such folder, no rights: no log, as for an empty path
+    }
+
+    std::string stamp;
+    for (const char c : sink_.localTime()) {
+        if (c == ' ') stamp += '-';
+        else if (c != '-' && c != ':') stamp += c;
+    }
+    const std::size_t slash = path_.find_last_of("\\/");
+    const std::string beside = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
+                               stamp + "-" + std::to_string(sink_.processId()) + ".log";
+    notice_ = (english ? "The log \"" : "未写入日志“") + path_ + (english ? "\" was not written: " : "”：") + why;
+    // Made now, or not at all: nothing anybody put at that name is opened.
+    const auto fresh = sink_.openLogFile(beside, true);
+    if (!fresh.ok()) {
+        notice_ += english ? ". This run keeps no log." : "。本次运行不保存日志。";
+        return;
+    }
+    file_ = fresh.value.handle;
+    writable_ = true;
+    path_ = beside;
+    notice_ += (english ? ". This run's log: " : "。本次运行的日志：") + beside;
+    line(notice_);
 }
 
 void RunLog::line(const std::string& text) {
     if (echo_) echo_(text + "\r\n");
     if (!writable_) return;
-    if (sink_.appendFile(path_, sink_.localTime() + " " + text + "\r\n") != winerr::Success) writable_ = false;
+    if (sink_.writeLogFile(file_, sink_.localTime() + " " + text + "\r\n") != winerr::Success) {
+        writable_ = false;
+        return;
+    }
+    written_ = true;
 }
 
-LoggingPlatform::LoggingPlatform(Platform& inner, RunLog& log, int englishFlag)
-    : inner_(inner), log_(log), englishFlag_(englishFlag) {}
+LoggingPlatform::LoggingPlatform(Platform& inner, RunLog& log, int englishFlag) : inner_(inner), log_(log) {
+    log_.setEnglishFlag(englishFlag);
+}
 
 WinError LoggingPlatform::step(const std::string& what, WinError error, bool change) {
     if (!change && error == winerr::Success) return error;
-    std::string text = "step " + what + ": " + std::to_string(error);
+    std::string text = "step " + what + ": " + ErrorNumber(error, log_.englishFlag());
     if (error != winerr::Success) {
-        const std::string reason = inner_.errorText(error, englishFlag_);
+        const std::string reason = inner_.errorText(error, log_.englishFlag());
         if (!reason.empty()) text += " " + reason;
     }
     log_.line(text);
@@ -214,11 +292,14 @@ Result<PrinterHandle> LoggingPlatform::openPrinter(const std::string& name) {
     return result;
 }
 
-WinError LoggingPlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+Result<std::uint32_t> LoggingPlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto found = printers_.find(printer);
-    return step("StartDocPrinter RAW " + Quoted(documentName) + " on " +
-                    Quoted(found == printers_.end() ? "#" + std::to_string(printer) : found->second),
-                inner_.startRawDocument(printer, documentName));
+    auto result = inner_.startRawDocument(printer, documentName);
+    step("StartDocPrinter RAW " + Quoted(documentName) + " on " +
+             Quoted(found == printers_.end() ? "#" + std::to_string(printer) : found->second) +
+             (result.ok() ? " job " + std::to_string(result.value) : ""),
+         result.error);
+    return result;
 }
 
 WinError LoggingPlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
@@ -229,9 +310,6 @@ WinError LoggingPlatform::endRawDocument(PrinterHandle printer) {
     return step("EndDocPrinter", inner_.endRawDocument(printer));
 }
 
-WinError LoggingPlatform::appendFile(const std::string& path, const std::string& bytes) {
-    return inner_.appendFile(path, bytes);
-}
 std::string LoggingPlatform::tempDirectory() { return inner_.tempDirectory(); }
 std::string LoggingPlatform::moduleDirectory() { return inner_.moduleDirectory(); }
 std::string LoggingPlatform::localTime() { return inner_.localTime(); }
@@ -247,6 +325,45 @@ void LoggingPlatform::releaseNamedMutex(std::uintptr_t mutex) { inner_.releaseNa
 bool LoggingPlatform::consoleWrite(const std::string& text) { return inner_.consoleWrite(text); }
 void LoggingPlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
     inner_.messageBoxWithoutWindow(title, text);
+}
+
+Result<LogFile> LoggingPlatform::openLogFile(const std::string& path, bool createNew) {
+    return inner_.openLogFile(path, createNew);
+}
+WinError LoggingPlatform::writeLogFile(std::uintptr_t file, const std::string& bytes) {
+    return inner_.writeLogFile(file, bytes);
+}
+void LoggingPlatform::closeLogFile(std::uintptr_t file) { inner_.closeLogFile(file); }
+bool LoggingPlatform::runsElevated() { return inner_.runsElevated(); }
+std::uint32_t LoggingPlatform::processId() { return inner_.processId(); }
+
+Result<std::uintptr_t> LoggingPlatform::acquirePrivateMutex(const std::string& namespaceName,
+                                                            const std::string& mutexName) {
+    auto result = inner_.acquirePrivateMutex(namespaceName, mutexName);
+    step("take mutex " + Quoted(namespaceName + "\\" + mutexName) + " (private namespace)", result.error);
+    return result;
+}
+
+bool LoggingPlatform::windowStationVisible() { return inner_.windowStationVisible(); }
+Result<std::vector<UsbPrinterInterface>> LoggingPlatform::usbPrinterInterfaces() {
+    auto result = inner_.usbPrinterInterfaces();
+    step("list USB printer interfaces (SetupAPI)", result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::setPrinterPort(const std::string& name, const std::string& port) {
+    return step("SetPrinter " + Quoted(name) + " port " + Quoted(port), inner_.setPrinterPort(name, port));
+}
+
+// Polled while a job is followed: only a failure is worth a line.
+Result<JobRecord> LoggingPlatform::getJob(PrinterHandle printer, std::uint32_t jobId) {
+    auto result = inner_.getJob(printer, jobId);
+    step("GetJob " + std::to_string(jobId), result.error, false);
+    return result;
+}
+
+WinError LoggingPlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
+    return step("SetJob " + std::to_string(jobId) + " delete", inner_.deleteJob(printer, jobId));
 }
 
 Result<std::string> LoggingPlatform::fullPathName(const std::string& path) {

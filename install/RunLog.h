@@ -19,20 +19,47 @@ namespace kelp {
 // runs, the wizard's Install too.
 constexpr const char* InstallationMutexName = "Global\\Kelp.Installation";
 
-// The log's file name in the user's temporary folder, for a run that names
-// no log of its own; the path is empty when the system names no such folder.
+// The log's file name in the system's temporary folder for this account
+// (for SYSTEM one that standard users cannot write), for a run that names no
+// log of its own; the path is empty when the system names no such folder.
 constexpr const char* DefaultLogName = "Kelp.log";
 std::string DefaultLogPath(Platform& platform);
 
+// "no error code" for a call that failed without one, else the number.
+std::string ErrorNumber(WinError error, int englishFlag);
+
+// Takes the installation lock: the mutex in Kelp's private namespace, or,
+// where no such namespace can be made (Windows before Vista, Wine, a run
+// without administrator rights), InstallationMutexName, saying so in the log.
+class RunLog;
+Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log);
+
 class RunLog {
 public:
-    // sink writes the file (its appendFile and localTime are used, and
-    // nothing else); an empty path keeps no log.
-    RunLog(Platform& sink, std::string path);
+    // Opens the log once: sink's openLogFile, writeLogFile, closeLogFile,
+    // runsElevated, processId and localTime are used, and nothing else. An
+    // empty path keeps no log. A file at path with more than one name, a
+    // link at path, or, in a run with administrator rights, a file another
+    // account owns is not written: the lines go to a new file beside it
+    // (Kelp-<date>-<time>-<process id>.log), which notice() names.
+    // englishFlag is the language of the notice and of the system's texts.
+    RunLog(Platform& sink, std::string path, int englishFlag = 1);
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
 
+    // The file the lines go to.
     const std::string& path() const { return path_; }
-    // False once a write has failed; nothing more is attempted then.
+    // False when no file is open or a write has failed; nothing more is
+    // attempted then.
     bool writable() const { return writable_; }
+    // Whether a line has reached the file.
+    bool written() const { return written_; }
+    // Why the file asked for was not written and where the lines go
+    // instead; empty when they go where asked.
+    const std::string& notice() const { return notice_; }
+    int englishFlag() const { return englishFlag_; }
+    void setEnglishFlag(int englishFlag) { englishFlag_ = englishFlag; }
     // Each line also goes to echo, when set (the command line's console).
     void setEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
 
@@ -40,18 +67,27 @@ public:
     void line(const std::string& text);
 
 private:
+    void open();
+    // Why an opened file must not be written; empty when it may.
+    std::string refusal(const LogFile& file);
+
     Platform& sink_;
     std::string path_;
-    bool writable_ = true;
+    int englishFlag_;
+    std::uintptr_t file_ = 0;
+    bool writable_ = false;
+    bool written_ = false;
+    std::string notice_;
     std::function<void(const std::string&)> echo_;
 };
 
 class LoggingPlatform final : public Platform {
 public:
-    // englishFlag chooses the language of the system's error texts.
+    // englishFlag chooses the language of the system's error texts; it is
+    // the log's (RunLog::setEnglishFlag changes it for both).
     LoggingPlatform(Platform& inner, RunLog& log, int englishFlag);
 
-    void setEnglishFlag(int englishFlag) { englishFlag_ = englishFlag; }
+    void setEnglishFlag(int englishFlag) { log_.setEnglishFlag(englishFlag); }
 
     Result<std::vector<PortRecord>> enumPorts() override;
     Result<std::vector<MonitorRecord>> enumMonitors() override;
@@ -85,10 +121,9 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
-    WinError appendFile(const std::string& path, const std::string& bytes) override;
     std::string tempDirectory() override;
     std::string moduleDirectory() override;
     std::string localTime() override;
@@ -97,6 +132,17 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override;
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
+    void closeLogFile(std::uintptr_t file) override;
+    bool runsElevated() override;
+    std::uint32_t processId() override;
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    bool windowStationVisible() override;
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     Result<std::string> fullPathName(const std::string& path) override;
 
 private:
@@ -107,7 +153,6 @@ private:
 
     Platform& inner_;
     RunLog& log_;
-    int englishFlag_;
     std::map<RegKey, std::string> keys_;  // open keys: "HKLM\path"
     std::map<PrinterHandle, std::string> printers_;
 };

@@ -50,6 +50,7 @@ constexpr CategoryRow kCategoryRows[] = {
 constexpr BilingualText kBusyMessage = {
     "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。",
     "Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."};
+constexpr BilingualText kConnectedSuffix = {"（已连接）", " (connected)"};
 constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
 constexpr BilingualText kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
@@ -132,9 +133,18 @@ void PortPage::onSearchPort() {
     dialog().listDeleteAll(IDC_PORT_LIST);
     const auto ports = EnumerateLocalPorts(context_.platform);
     applyListStyle();
+    // A USB port with a printer connected now says so after its description.
+    std::vector<UsbPrinterInterface> usb;
+    for (const auto& port : ports) {
+        if (port.name.rfind("USB", 0) != 0) continue;
+        usb = context_.platform.usbPrinterInterfaces().value;
+        break;
+    }
     for (const auto& port : ports) {
         context_.platform.debugOutput(port.name + "\n");
-        dialog().listAddRow(IDC_PORT_LIST, {port.name, port.description});
+        const bool connected = UsbPortConnected(port.name, usb).value_or(false);
+        dialog().listAddRow(IDC_PORT_LIST,
+                            {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.englishFlag) : "")});
     }
     context_.settings.portSearchPending = false;
     dialog().enable(IDC_PORT_INSTALL, true);
@@ -202,7 +212,7 @@ void PortPage::onInstall() {
     // One installation, removal or test receipt at a time, the command
     // line's included. The mutex is taken before anything on the page
     // changes, so that after "try again later" the same click does the same.
-    const auto mutex = context_.platform.acquireNamedMutex(InstallationMutexName);
+    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
     if (mutex.error == winerr::InstallAlreadyRunning) {
         dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
@@ -226,14 +236,26 @@ void PortPage::onInstall() {
         dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
         return;
     }
-    if (context_.settings.portSearchPending) {
-        if (const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow()))
-            chosenPort_ = AdjustPortForNewPrinter(context_.platform, model->displayName, inventory_.usbPorts, chosenPort_,
-                                                  [this](int position) { setProgress(position); });
+    // The automatic path's port: a connected USB printer's, else the
+    // classification's pick, with the spooler adjustment while no search
+    // was made.
+    if (automatic) {
+        const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
+        const auto choice = ChooseAutomaticPort(context_.platform, inventory_, selectedRow_,
+                                                model ? model->displayName : "", context_.settings.portSearchPending && model,
+                                                [this](int position) { setProgress(position); }, context_.log);
+        if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
+    } else {
+        std::vector<std::string> usbPorts;
+        for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
+            std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);
+            if (name.rfind("USB", 0) == 0) usbPorts.push_back(std::move(name));
+        }
+        LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
     }
     installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
-    // The message names the log only when the log could be written.
-    if (context_.log && context_.log->writable()) installReport_->logPath = context_.log->path();
+    // The message names the log only when lines were written to it.
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
     release();
     end(PageOk);
 }

@@ -22,6 +22,7 @@ constexpr WinError PathNotFound = 3;
 constexpr WinError AccessDenied = 5;
 constexpr WinError InvalidHandle = 6;
 constexpr WinError NotEnoughMemory = 8;
+constexpr WinError SharingViolation = 32;
 constexpr WinError FileExists = 80;
 constexpr WinError InvalidParameter = 87;
 constexpr WinError InsufficientBuffer = 122;
@@ -35,7 +36,10 @@ constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
 constexpr WinError InvalidEnvironment = 1805;
+constexpr WinError InstallFailure = 1603;
 constexpr WinError InstallAlreadyRunning = 1618;
+// Not a Windows code: a call failed and left no error code to say why.
+constexpr WinError NoErrorCode = 0xFFFFFFFFu;
 }  // namespace winerr
 
 template <class T>
@@ -64,6 +68,24 @@ struct MonitorRecord {  // MONITOR_INFO_1
 struct PrinterRecord {  // PRINTER_INFO_2: the fields the wizard reads
     std::string name;
     std::string port;
+    std::string driver;
+    std::uint32_t status = 0;  // PRINTER_STATUS_* bits
+};
+
+// A device interface of the USB printing driver's class
+// (GUID_DEVINTERFACE_USBPRINT), as SetupAPI and the interface's registry
+// key describe it.
+struct UsbPrinterInterface {
+    std::string baseName;          // "Base Name": "USB" for printer ports
+    std::uint32_t portNumber = 0;  // "Port Number": 2 for USB002
+    std::string instanceId;        // the device's instance id
+    bool connected = false;        // listed with DIGCF_PRESENT
+    std::string deviceId;          // the printer's IEEE 1284 id; empty where not read
+};
+
+struct JobRecord {  // JOB_INFO_1: the fields the test receipt follows
+    std::uint32_t status = 0;  // JOB_STATUS_* bits
+    std::string statusText;    // the port monitor's own words, when it gives any
 };
 
 struct DriverInfo3 {  // DRIVER_INFO_3
@@ -111,6 +133,18 @@ struct RegEnumEntry {
 
 // The two forms of the version record: OSVERSIONINFOEX and plain OSVERSIONINFO.
 enum class VersionRecordForm { Extended, Plain };
+
+// An open log file and what lies at its name: how many names (hard links)
+// the file has, whether the name is a reparse point (a symbolic link or a
+// junction, opened itself rather than followed), and whether the file is
+// owned by SYSTEM, the Administrators group or the account this process
+// runs as.
+struct LogFile {
+    std::uintptr_t handle = 0;
+    std::uint32_t links = 1;
+    bool reparsePoint = false;
+    bool trustedOwner = true;
+};
 
 struct OsVersionInfo {
     std::uint32_t major = 0;
@@ -182,12 +216,12 @@ public:
     // datatype "RAW"), writePrinter, endRawDocument (EndDocPrinter);
     // closePrinter closes the handle.
     virtual Result<PrinterHandle> openPrinter(const std::string& name) = 0;
-    virtual WinError startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
+    // Answers the job id the spooler gave the document.
+    virtual Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) = 0;
     virtual WinError writePrinter(PrinterHandle printer, const std::string& bytes) = 0;
     virtual WinError endRawDocument(PrinterHandle printer) = 0;
-    // Appends bytes to a file, creating it; the folder must exist.
-    virtual WinError appendFile(const std::string& path, const std::string& bytes) = 0;
-    // The user's temporary folder and the folder of Kelp.exe, without a
+    // The account's temporary folder (for SYSTEM the system's own, where the
+    // system has one) and the folder of Kelp.exe, without a
     // trailing backslash; empty when the system does not tell.
     virtual std::string tempDirectory() = 0;
     virtual std::string moduleDirectory() = 0;
@@ -204,6 +238,38 @@ public:
     virtual bool consoleWrite(const std::string& text) = 0;
     // A message box with no owner window.
     virtual void messageBoxWithoutWindow(const std::string& title, const std::string& text) = 0;
+
+    // ---- The run's log, the lock, the window station -----------------------
+    // Opens a file for appending, shared for reading only, without following
+    // a link at its name: with createNew only a file that does not exist yet
+    // (FileExists otherwise), else an existing one or a new one.
+    virtual Result<LogFile> openLogFile(const std::string& path, bool createNew) = 0;
+    virtual WinError writeLogFile(std::uintptr_t file, const std::string& bytes) = 0;
+    virtual void closeLogFile(std::uintptr_t file) = 0;
+    // Whether the process has administrator rights (elevated, or SYSTEM).
+    virtual bool runsElevated() = 0;
+    virtual std::uint32_t processId() = 0;
+    // A mutex in a private namespace whose boundary holds the Administrators
+    // group, taken without waiting, as acquireNamedMutex takes its mutex;
+    // releaseNamedMutex releases it. Fails (not with InstallAlreadyRunning)
+    // where the namespace cannot be made or opened.
+    virtual Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName,
+                                                       const std::string& mutexName) = 0;
+    // Whether the process's window station is the visible one (WSF_VISIBLE);
+    // true when the system cannot tell.
+    virtual bool windowStationVisible() = 0;
+    // ---- USB printer ports, moving a printer, following a job --------------
+    // The USB printing driver's interfaces, connected or not, each with its
+    // registry key's base name and port number, and, for a connected one,
+    // the IEEE 1284 id where the device answers it.
+    virtual Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() = 0;
+    // SetPrinter level 2 on the printer of that name with a new port.
+    virtual WinError setPrinterPort(const std::string& name, const std::string& port) = 0;
+    // GetJob level 1 for a job of an open printer; a job that has left the
+    // queue fails (87 on Windows, 6 under Wine).
+    virtual Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) = 0;
+    // SetJob with JOB_CONTROL_DELETE.
+    virtual WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) = 0;
     // GetFullPathNameW: what Windows takes path to mean, as an absolute path
     // ("." and ".." resolved, '/' read as '\'); the file need not exist.
     virtual Result<std::string> fullPathName(const std::string& path) = 0;

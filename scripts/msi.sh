@@ -10,6 +10,9 @@
 #   - installs the package's files under
 #     [ProgramFilesFolder]<vendor>\Kelp\Driver Package\ (short names made for
 #     the long ones);
+#   - without KELPLOG, leaves the log to Kelp.exe, which writes it in the
+#     system's temporary folder that standard users cannot write (for
+#     LocalSystem C:\Windows\SystemTemp where Windows has it);
 #   - keeps MODEL, LANG, PORT and KELPLOG under HKLM\Software\<vendor>\Kelp\
 #     <UpgradeCode> and reads them back (AppSearch), so that repair, upgrade
 #     and removal run with the values of the installation;
@@ -99,8 +102,8 @@ searches = "\n".join('    <Property Id="KelpStored%s"><RegistrySearch Id="Stored
 values = "\n".join('                <RegistryValue Root="HKLM" Key=%s Name="%s" Type="string" Value="[%s]"%s/>'
                    % (quoteattr(key), name, prop, ' KeyPath="yes"' if name == "Model" else "") for prop, name in stored)
 
-install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] &quot;/port:[PORT]&quot; /quiet &quot;/log:[KELPLOG]&quot;'
-uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet &quot;/log:[KELPLOG]&quot;'
+install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] &quot;/port:[PORT]&quot; /quiet [KelpLogSwitch]'
+uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet [KelpLogSwitch]'
 installing, removing = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 
 print(f"""<?xml version="1.0" encoding="utf-8"?>
@@ -140,7 +143,7 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <CustomAction Id="KelpPortFromStore" Property="PORT" Value="[KelpStoredPort]"/>
     <CustomAction Id="KelpPortAuto" Property="PORT" Value="auto"/>
     <CustomAction Id="KelpLogFromStore" Property="KELPLOG" Value="[KelpStoredLog]"/>
-    <CustomAction Id="KelpLogDefault" Property="KELPLOG" Value="[WindowsFolder]Temp\\Kelp.log"/>
+    <CustomAction Id="KelpLogSwitchSet" Property="KelpLogSwitch" Value="&quot;/log:[KELPLOG]&quot;"/>
     <CustomAction Id="KelpLangSwitchSet" Property="KelpLangSwitch" Value="/lang:[LANG]"/>
     <CustomAction Id="KelpUninstallRollback" FileKey="KelpExe" ExeCommand="{install}" Execute="rollback" Impersonate="no" Return="ignore"/>
     <CustomAction Id="KelpUninstall" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="deferred" Impersonate="no" Return="check"/>
@@ -152,7 +155,7 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
       <Custom Action="KelpPortFromStore" Sequence="1012">NOT PORT</Custom>
       <Custom Action="KelpPortAuto" Sequence="1013">NOT PORT</Custom>
       <Custom Action="KelpLogFromStore" Sequence="1014">NOT KELPLOG</Custom>
-      <Custom Action="KelpLogDefault" Sequence="1015">NOT KELPLOG</Custom>
+      <Custom Action="KelpLogSwitchSet" Sequence="1015">KELPLOG</Custom>
       <Custom Action="KelpLangSwitchSet" Sequence="1016">LANG</Custom>
       <Custom Action="KelpUninstallRollback" Sequence="1700">{removing}</Custom>
       <Custom Action="KelpUninstall" Sequence="1701">{removing}</Custom>

@@ -15,7 +15,10 @@ bool searchRestricted = false;
 // one, resolves delay-loaded imports with the search order of the process's
 // start, program folder first, whatever SetDefaultDllDirectories said.
 constexpr const wchar_t* kComctl32Dependencies[] = {L"uxtheme.dll", L"msimg32.dll", L"version.dll"};
-constexpr const wchar_t* kWinspoolDependencies[] = {L"compstui.dll", L"localui.dll", L"serialui.dll"};
+// version.dll: a spooler that runs in the process (Wine's) loads it, and the
+// command line loads no common controls before the spooler.
+constexpr const wchar_t* kWinspoolDependencies[] = {L"compstui.dll", L"localui.dll", L"serialui.dll", L"version.dll"};
+constexpr const wchar_t* kSetupapiDependencies[] = {L"cfgmgr32.dll", L"devobj.dll"};
 
 template <class Fn>
 Fn procedure(HMODULE module, const char* name) {
@@ -104,6 +107,20 @@ const Comctl32Functions& comctl32() {
         table.loadError = module ? ERROR_SUCCESS : GetLastError();
         if (module) {
             KELP_COMCTL32_FUNCTIONS(KELP_RESOLVE_FUNCTION)
+        }
+    }
+    return table;
+}
+
+const SetupapiFunctions& setupapi() {
+    static SetupapiFunctions table;
+    static bool loaded = false;
+    if (!loaded) {
+        loaded = true;
+        loadDependencies(kSetupapiDependencies);
+        const HMODULE module = loadSystemDll(L"setupapi.dll", table.loadError);
+        if (module) {
+            KELP_SETUPAPI_FUNCTIONS(KELP_RESOLVE_FUNCTION)
         }
     }
     return table;

@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <winspool.h>
+#include <setupapi.h>
 
 namespace kelp::win32 {
 
@@ -49,9 +50,21 @@ HMODULE loadSystemDll(const wchar_t* name, DWORD& error);
     X(DeletePrinterDriverExW)      \
     X(StartDocPrinterW)            \
     X(WritePrinter)                \
-    X(EndDocPrinter)
+    X(EndDocPrinter)               \
+    X(GetPrinterW)                 \
+    X(SetPrinterW)                 \
+    X(GetJobW)                     \
+    X(SetJobW)
 
 #define KELP_COMCTL32_FUNCTIONS(X) X(InitCommonControlsEx)
+
+#define KELP_SETUPAPI_FUNCTIONS(X)        \
+    X(SetupDiGetClassDevsW)               \
+    X(SetupDiEnumDeviceInterfaces)        \
+    X(SetupDiGetDeviceInterfaceDetailW)   \
+    X(SetupDiGetDeviceInstanceIdW)        \
+    X(SetupDiOpenDeviceInterfaceRegKey)   \
+    X(SetupDiDestroyDeviceInfoList)
 
 #define KELP_DLL_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
 
@@ -62,6 +75,11 @@ struct WinspoolFunctions {
 
 struct Comctl32Functions {
     KELP_COMCTL32_FUNCTIONS(KELP_DLL_FUNCTION_POINTER)
+    DWORD loadError = ERROR_SUCCESS;
+};
+
+struct SetupapiFunctions {
+    KELP_SETUPAPI_FUNCTIONS(KELP_DLL_FUNCTION_POINTER)
     DWORD loadError = ERROR_SUCCESS;
 };
 
@@ -78,6 +96,10 @@ const WinspoolFunctions& winspool();
 // the manifest's activation context (in place from the process's start)
 // gives version 6 from WinSxS, never a file in the program's folder.
 const Comctl32Functions& comctl32();
+
+// The device installation functions, setupapi.dll loaded on first use
+// (only the USB printer ports need it).
+const SetupapiFunctions& setupapi();
 
 // The error to report for a table's function that is null: the DLL's load
 // error, or ERROR_PROC_NOT_FOUND when only the function is missing.

@@ -16,8 +16,9 @@ namespace kelp::win32 {
 namespace {
 
 // A call that failed without setting a last-error code still has to be
-// reported as a failure; this is the code it is reported with.
-constexpr WinError kUnspecifiedFailure = ERROR_GEN_FAILURE;
+// reported as a failure, and not as some other code whose system text
+// would mislead.
+constexpr WinError kUnspecifiedFailure = winerr::NoErrorCode;
 
 // How often a size query is repeated when the data grew between asking for
 // the size and fetching it (a port or printer added meanwhile).
@@ -306,7 +307,9 @@ Result<std::vector<PrinterRecord>> Win32Platform::enumPrinters() {
                 return spool.EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, name.data(), 2, data,
                                            size, needed, returned);
             },
-            [](const PRINTER_INFO_2W& r) { return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName)}; });
+            [](const PRINTER_INFO_2W& r) {
+                return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName), narrow(r.pDriverName), r.Status};
+            });
     });
 }
 

@@ -58,10 +58,9 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
-    WinError appendFile(const std::string& path, const std::string& bytes) override;
     std::string tempDirectory() override;
     std::string moduleDirectory() override;
     std::string localTime() override;
@@ -75,6 +74,20 @@ public:
     // UTF-8), else the parent's console, attached on first use (UTF-16).
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
+    void closeLogFile(std::uintptr_t file) override;
+    bool runsElevated() override;
+    std::uint32_t processId() override;
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    bool windowStationVisible() override;
+
+    // USB printer interfaces, moving a printer, following a job
+    // (Win32PlatformUsb.cpp).
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     Result<std::string> fullPathName(const std::string& path) override;
 };
 

@@ -4,9 +4,11 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <type_traits>
 
 #include "platform/win32/SystemDlls.h"
@@ -16,7 +18,7 @@ namespace kelp::win32 {
 
 namespace {
 
-WinError lastErrorOr(WinError fallback = ERROR_GEN_FAILURE) {
+WinError lastErrorOr(WinError fallback = winerr::NoErrorCode) {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? static_cast<WinError>(error) : fallback;
 }
@@ -90,6 +92,75 @@ ConsoleState& console() {
         state.isConsole = true;
     }
     return state;
+}
+
+// Takes an opened mutex without waiting; closes it unless taken.
+Result<std::uintptr_t> takeMutex(HANDLE mutex) {
+    switch (WaitForSingleObject(mutex, 0)) {
+        case WAIT_OBJECT_0:
+        case WAIT_ABANDONED:  // its holder ended without releasing it
+            return {reinterpret_cast<std::uintptr_t>(mutex), winerr::Success};
+        case WAIT_TIMEOUT:
+            CloseHandle(mutex);
+            return {0, winerr::InstallAlreadyRunning};
+        default: {
+            const WinError error = lastErrorOr();
+            CloseHandle(mutex);
+            return {0, error};
+        }
+    }
+}
+
+// The private namespace each taken private mutex lives in, closed with it.
+std::map<std::uintptr_t, HANDLE>& privateNamespaces() {
+    static std::map<std::uintptr_t, HANDLE> namespaces;
+    return namespaces;
+}
+
+template <class Fn>
+Fn kernelFunction(const char* name) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name))) : nullptr;
+}
+
+void closePrivateNamespace(HANDLE space) {
+    using CloseFn = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+    if (const auto close = kernelFunction<CloseFn>("ClosePrivateNamespace")) close(space, 0);
+}
+
+// A well-known SID in a buffer of its own.
+struct WellKnownSid {
+    BYTE bytes[SECURITY_MAX_SID_SIZE];
+    bool made;
+    explicit WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+        DWORD size = sizeof(bytes);
+        made = CreateWellKnownSid(type, nullptr, bytes, &size) != FALSE;
+    }
+    PSID sid() { return made ? bytes : nullptr; }
+};
+
+// Owner SYSTEM, Administrators, or the account this process runs as (an
+// administrator's own files on Windows XP, where the account and not the
+// group owns what it creates; under Wine every file). A file system without
+// owners (FAT) gives none: nobody else owns the file either.
+bool ownerIsTrusted(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = owner == nullptr || IsWellKnownSid(owner, WinLocalSystemSid) ||
+                   IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    HANDLE token = nullptr;
+    if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenUser, user, sizeof(user), &size))
+            trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user)->User.Sid) != FALSE;
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return trusted;
 }
 
 }  // namespace
@@ -188,18 +259,20 @@ Result<PrinterHandle> Win32Platform::openPrinter(const std::string& name) {
 }
 
 // A RAW job needs no pages: the bytes go to the port as they are written.
-WinError Win32Platform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+// StartDocPrinter answers the job's id, 0 when it fails.
+Result<std::uint32_t> Win32Platform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto& spool = winspool();
-    if (!spool.StartDocPrinterW) return missingFunctionError(spool);
-    return guardedRun([&]() -> WinError {
+    if (!spool.StartDocPrinterW) return {0, missingFunctionError(spool)};
+    return guardedRun([&]() -> Result<std::uint32_t> {
         std::wstring document = widen(documentName);
         std::wstring datatype = L"RAW";
         DOC_INFO_1W info{};
         info.pDocName = document.data();
         info.pOutputFile = nullptr;
         info.pDatatype = datatype.data();
-        if (spool.StartDocPrinterW(printerOf(printer), 1, reinterpret_cast<BYTE*>(&info)) == 0) return lastErrorOr();
-        return winerr::Success;
+        const DWORD job = spool.StartDocPrinterW(printerOf(printer), 1, reinterpret_cast<BYTE*>(&info));
+        if (job == 0) return {0, lastErrorOr()};
+        return {job, winerr::Success};
     });
 }
 
@@ -226,29 +299,17 @@ WinError Win32Platform::endRawDocument(PrinterHandle printer) {
     return winerr::Success;
 }
 
-// Opened for appending and shared, so that two runs writing the same log at
-// once each add whole lines.
-WinError Win32Platform::appendFile(const std::string& path, const std::string& bytes) {
-    return guardedRun([&]() -> WinError {
-        const std::wstring file = widen(path);
-        const HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return lastErrorOr();
-        DWORD written = 0;
-        WinError error = winerr::Success;
-        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            error = lastErrorOr();
-        else if (written != bytes.size())
-            error = ERROR_WRITE_FAULT;
-        CloseHandle(handle);
-        return error;
-    });
-}
-
+// GetTempPath2W (Windows 11, and 10 since its 2022 updates) gives SYSTEM
+// C:\Windows\SystemTemp, which standard users cannot write, and every other
+// account what GetTempPathW gives.
 std::string Win32Platform::tempDirectory() {
     try {
+        using GetTempPath2WFn = DWORD(WINAPI*)(DWORD, LPWSTR);
+        const auto getTempPath2 = reinterpret_cast<GetTempPath2WFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
         wchar_t buffer[MAX_PATH + 2];
-        const DWORD length = GetTempPathW(static_cast<DWORD>(std::size(buffer)), buffer);
+        const DWORD size = static_cast<DWORD>(std::size(buffer));
+        const DWORD length = getTempPath2 ? getTempPath2(size, buffer) : GetTempPathW(size, buffer);
         if (length == 0 || length >= std::size(buffer)) return {};
         return withoutTrailingBackslash(std::wstring(buffer, length));
     } catch (const std::exception&) {
@@ -316,19 +377,7 @@ Result<std::uintptr_t> Win32Platform::acquireNamedMutex(const std::string& name)
             }
         }
         if (!mutex) return {0, lastErrorOr()};
-        switch (WaitForSingleObject(mutex, 0)) {
-            case WAIT_OBJECT_0:
-            case WAIT_ABANDONED:  // its holder ended without releasing it
-                return {reinterpret_cast<std::uintptr_t>(mutex), winerr::Success};
-            case WAIT_TIMEOUT:
-                CloseHandle(mutex);
-                return {0, winerr::InstallAlreadyRunning};
-            default: {
-                const WinError error = lastErrorOr();
-                CloseHandle(mutex);
-                return {0, error};
-            }
-        }
+        return takeMutex(mutex);
     });
 }
 
@@ -336,6 +385,11 @@ void Win32Platform::releaseNamedMutex(std::uintptr_t mutex) {
     if (!mutex) return;
     ReleaseMutex(reinterpret_cast<HANDLE>(mutex));
     CloseHandle(reinterpret_cast<HANDLE>(mutex));
+    const auto found = privateNamespaces().find(mutex);
+    if (found != privateNamespaces().end()) {
+        closePrivateNamespace(found->second);
+        privateNamespaces().erase(found);
+    }
 }
 
 bool Win32Platform::consoleWrite(const std::string& text) {
@@ -358,6 +412,106 @@ void Win32Platform::messageBoxWithoutWindow(const std::string& title, const std:
         MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
     } catch (const std::exception&) {
     }
+}
+
+// A symbolic link or junction at the name is opened itself, never followed
+// (FILE_FLAG_OPEN_REPARSE_POINT), so that it can be told and left alone; a
+// hard link cannot be told from the name, only from the file's link count.
+// FILE_APPEND_DATA alone writes at the end whatever another program does.
+Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createNew) {
+    return guardedRun([&]() -> Result<LogFile> {
+        const std::wstring name = widen(path);
+        const HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                        FILE_SHARE_READ, nullptr, createNew ? CREATE_NEW : OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return {{}, lastErrorOr()};
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(file, &info)) {
+            const WinError error = lastErrorOr();
+            CloseHandle(file);
+            return {{}, error};
+        }
+        LogFile log;
+        log.handle = reinterpret_cast<std::uintptr_t>(file);
+        log.links = info.nNumberOfLinks;
+        log.reparsePoint = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        log.trustedOwner = ownerIsTrusted(file);
+        return {log, winerr::Success};
+    });
+}
+
+WinError Win32Platform::writeLogFile(std::uintptr_t file, const std::string& bytes) {
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return lastErrorOr();
+    return written == bytes.size() ? winerr::Success : static_cast<WinError>(ERROR_WRITE_FAULT);
+}
+
+void Win32Platform::closeLogFile(std::uintptr_t file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+// Under UAC an administrator's token holds the Administrators group only
+// once elevated; SYSTEM's always does.
+bool Win32Platform::runsElevated() {
+    WellKnownSid administrators(WinBuiltinAdministratorsSid);
+    BOOL member = FALSE;
+    return administrators.made && CheckTokenMembership(nullptr, administrators.sid(), &member) && member;
+}
+
+std::uint32_t Win32Platform::processId() { return GetCurrentProcessId(); }
+
+// Only a process holding the Administrators group can create the namespace,
+// so no other account can make the mutex first and keep every run out. The
+// functions are looked up at run time: Windows before Vista lacks them, and
+// Wine's CreateBoundaryDescriptorW is a stub that fails, which is looked at
+// before AddSIDToBoundaryDescriptor (not implemented there) can be called.
+// The namespace is closed with the mutex (releaseNamedMutex).
+Result<std::uintptr_t> Win32Platform::acquirePrivateMutex(const std::string& namespaceName,
+                                                          const std::string& mutexName) {
+    using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+    using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+    using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
+    using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    const auto createBoundary = kernelFunction<CreateBoundaryFn>("CreateBoundaryDescriptorW");
+    const auto addSid = kernelFunction<AddSidFn>("AddSIDToBoundaryDescriptor");
+    const auto deleteBoundary = kernelFunction<DeleteBoundaryFn>("DeleteBoundaryDescriptor");
+    const auto createNamespace = kernelFunction<CreateNamespaceFn>("CreatePrivateNamespaceW");
+    const auto openNamespace = kernelFunction<OpenNamespaceFn>("OpenPrivateNamespaceW");
+    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace ||
+        !kernelFunction<void (*)()>("ClosePrivateNamespace"))
+        return {0, ERROR_PROC_NOT_FOUND};
+    return guardedRun([&]() -> Result<std::uintptr_t> {
+        const std::wstring prefix = widen(namespaceName);
+        HANDLE boundary = createBoundary(prefix.c_str(), 0);
+        if (!boundary) return {0, lastErrorOr()};
+        WellKnownSid administrators(WinBuiltinAdministratorsSid);
+        if (!administrators.made || !addSid(&boundary, administrators.sid())) {
+            const WinError error = lastErrorOr();
+            deleteBoundary(boundary);
+            return {0, error};
+        }
+        HANDLE space = createNamespace(nullptr, boundary, prefix.c_str());
+        if (!space && GetLastError() == ERROR_ALREADY_EXISTS) space = openNamespace(boundary, prefix.c_str());
+        const WinError spaceError = space ? winerr::Success : lastErrorOr();
+        deleteBoundary(boundary);
+        if (!space) return {0, spaceError};
+        const std::wstring name = prefix + L"\\" + widen(mutexName);
+        const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+        Result<std::uintptr_t> taken = mutex ? takeMutex(mutex) : Result<std::uintptr_t>{0, lastErrorOr()};
+        if (taken.ok())
+            privateNamespaces()[taken.value] = space;
+        else
+            closePrivateNamespace(space);
+        return taken;
+    });
+}
+
+bool Win32Platform::windowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    const HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 // The size protocol: a buffer too small is answered with the size needed,

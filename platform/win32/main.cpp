@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "app/AppContext.h"
@@ -56,6 +57,41 @@ void reportFatal(const char* reason) noexcept {
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The library's throw helpers (a string too long, an index out of range, an
+// allocation that failed) build the standard exceptions, whose messages are
+// copy-on-write strings: with them come that whole string type and
+// std::random_device (about 45 KB). Kelp catches only std::exception and
+// reads nothing but what(), which these keep. Defined here, the library's
+// are not linked.
+namespace {
+class LibraryError final : public std::exception {
+public:
+    explicit LibraryError(const char* what) : what_(what ? what : "library error") {}
+    const char* what() const noexcept override { return what_; }
+
+private:
+    const char* what_;
+};
+}  // namespace
+
+namespace std {
+void __throw_bad_alloc() { throw std::bad_alloc(); }
+void __throw_bad_array_new_length() { throw std::bad_alloc(); }
+void __throw_bad_cast() { throw LibraryError("bad cast"); }
+void __throw_bad_typeid() { throw LibraryError("bad typeid"); }
+void __throw_bad_exception() { throw LibraryError("bad exception"); }
+void __throw_logic_error(const char* what) { throw LibraryError(what); }
+void __throw_domain_error(const char* what) { throw LibraryError(what); }
+void __throw_invalid_argument(const char* what) { throw LibraryError(what); }
+void __throw_length_error(const char* what) { throw LibraryError(what); }
+void __throw_out_of_range(const char* what) { throw LibraryError(what); }
+void __throw_out_of_range_fmt(const char* format, ...) { throw LibraryError(format); }
+void __throw_runtime_error(const char* what) { throw LibraryError(what); }
+void __throw_range_error(const char* what) { throw LibraryError(what); }
+void __throw_overflow_error(const char* what) { throw LibraryError(what); }
+void __throw_underflow_error(const char* what) { throw LibraryError(what); }
+}  // namespace std
 #endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
@@ -75,15 +111,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     try {
         kelp::win32::Win32Platform machine;
         // The wizard's steps go to the same log as the command line's.
-        kelp::RunLog log(machine, kelp::DefaultLogPath(machine));
-        log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
         const auto codePage = machine.activeCodePage();
-        kelp::LoggingPlatform platform(machine, log, codePage == 936 || codePage == 950 ? 0 : 1);
+        const int englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
+        kelp::RunLog log(machine, kelp::DefaultLogPath(machine), englishFlag);
+        log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
+        kelp::LoggingPlatform platform(machine, log, englishFlag);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         kelp::AppContext context{platform, host, settings, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows
+        return app.exitCode();
     } catch (const std::exception& e) {
         reportFatal(e.what());
         return 1;

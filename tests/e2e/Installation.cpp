@@ -1,5 +1,6 @@
 #include "Installation.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -163,6 +164,11 @@ InstallOutcome install(const InstallRun& run) {
             return outcome;
         }
         EXPECT_TRUE(listSelection(port, 1021).empty()) << "no row is selected after Search Port";
+        if (!run.portDescription.empty()) {
+            EXPECT_EQ(run.portDescription, listRows(port, 1021).at(row).at(1));
+            SendMessageW(GetDlgItem(port, 1021), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+            if (!run.shots.empty()) shot(port, run.shots + "-port-described-" + tag);
+        }
         if (!run.shots.empty()) shot(port, run.shots + "-port-searched-" + tag);
         // Row 1 would be the automatic choice, whatever port it shows.
         EXPECT_NE(1, row) << run.port << " is in row 1";

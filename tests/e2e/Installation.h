@@ -59,6 +59,8 @@ struct InstallRun {
     std::string port;
     // Prefix of the screenshot names; empty: no screenshots.
     std::string shots;
+    // When set, the description Search Port shows for that port.
+    std::string portDescription;
 };
 
 struct InstallOutcome {

@@ -224,4 +224,40 @@ bool deleteRegistryTree(HKEY root, const std::wstring& key) {
     return last == ERROR_SUCCESS || last == ERROR_FILE_NOT_FOUND;
 }
 
+bool writeRegistryDword(HKEY root, const std::wstring& key, const std::wstring& value, DWORD data) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExW(opened, value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                   sizeof(data)) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return ok;
+}
+
+namespace {
+const std::wstring kUsbPrintClass = L"{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+const std::wstring kInterfaceClassKey = L"System\\CurrentControlSet\\Control\\DeviceClasses\\" + kUsbPrintClass;
+const std::wstring kPlantedDevice = L"USB\\VID_0483&PID_5743";
+}  // namespace
+
+bool plantUsbPrinterInterface(const std::wstring& serial, DWORD portNumber, bool connected) {
+    const std::wstring key = kInterfaceClassKey + L"\\##?#USB#VID_0483&PID_5743#" + serial + L"#" + kUsbPrintClass;
+    const std::wstring instance = kPlantedDevice + L"\\" + serial;
+    return writeRegistryText(HKEY_LOCAL_MACHINE, key, L"DeviceInstance", instance) &&
+           writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#", L"SymbolicLink",
+                             L"\\\\?\\USB#VID_0483&PID_5743#" + serial + L"#" + kUsbPrintClass) &&
+           writeRegistryDword(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Port Number", portNumber) &&
+           writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Base Name", L"USB") &&
+           writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Port Description",
+                             L"Virtual printer port for USB") &&
+           writeRegistryDword(HKEY_LOCAL_MACHINE, key + L"\\#\\Control", L"Linked", connected ? 1 : 0) &&
+           writeRegistryText(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Enum\\" + instance, L"ClassGUID",
+                             L"{36fc9e60-c465-11cf-8056-444553540000}");
+}
+
+bool removeUsbPrinterInterfaces() {
+    return deleteRegistryTree(HKEY_LOCAL_MACHINE, kInterfaceClassKey) &&
+           deleteRegistryTree(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Enum\\" + kPlantedDevice);
+}
+
 }  // namespace e2e

@@ -61,6 +61,17 @@ bool createRegistryKey(HKEY root, const std::wstring& key);
 // Deletes the key and everything below it.
 bool deleteRegistryTree(HKEY root, const std::wstring& key);
 
+bool writeRegistryDword(HKEY root, const std::wstring& key, const std::wstring& value, DWORD data);
+
+// A printer interface of the USB printing driver's class, as Windows
+// records it and Wine's SetupAPI lists it: the interface key with its
+// instance and link, the port number and base name "USB" in its device
+// parameters, connected when its Control key has Linked = 1, and the
+// device's Enum key with a class. Planting it again changes its state.
+bool plantUsbPrinterInterface(const std::wstring& serial, DWORD portNumber, bool connected);
+// Removes every planted interface and its device.
+bool removeUsbPrinterInterfaces();
+
 // Where Windows keeps the user's default printer ("Device") and the ports
 // of the local port monitor.
 inline constexpr wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";

@@ -28,13 +28,15 @@ namespace {
 const std::wstring kLog = L"C:\\kelp-cli.log";
 const wchar_t kReceiptPort[] = L"C:\\receipt.prn";
 
-HANDLE startKelp(const std::wstring& arguments) {
+// desktop: "station\\desktop" to start it on, else this program's.
+HANDLE startKelp(const std::wstring& arguments, std::wstring desktop = {}) {
     const std::wstring program = Scenario::current().kelpPath();
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    if (!desktop.empty()) startup.lpDesktop = desktop.data();
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup,
                         &info)) {
@@ -111,13 +113,16 @@ TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
                              "step ClosePrinter", "outcome 0"})
         EXPECT_NE(std::string::npos, log().find(step)) << step << "\n" << log();
 
+    // Named, another port is the printer's port, and Device follows it.
     EXPECT_EQ(0, runKelp(L"/install /model:rk-730p " + lang + L" /port:LPT1: /quiet /log:" + kLog)) << log();
-    expectPrinter(model, "USB001");
+    expectPrinter(model, "LPT1:");
+    EXPECT_EQ("RK-730P,winspool,LPT1:", defaultPrinterValue().value_or("(none)"));
 
     ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, kReceiptPort, L""));
     removeFile(kReceiptPort);
     ASSERT_EQ(0, runKelp(L"/install /model:RK-520P " + lang + L" /port:C:\\receipt.prn /quiet")) << log();
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /quiet /log:" + kLog)) << log();
+    EXPECT_NE(std::string::npos, log().find("step GetJob 1: 87")) << log();  // followed until it left the queue
     const std::string bytes = readFile(kReceiptPort);
     const std::string head = language == kChinese
                                  ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-520P\n"
@@ -147,6 +152,11 @@ TEST_F(CommandLine, WrongLinesEnd87AndChangeNothing) {
     EXPECT_EQ(87, runKelp(L"/install /model:RK-999 " + lang + L" /quiet /log:" + kLog));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /port:NOPORT9 /quiet /log:" + kLog));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /lang:fr /quiet"));
+    // A log path without its drive, and a quoted one ending in a backslash,
+    // which arrives with the rest of the line in it.
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:kelp-relative.log /quiet"));
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:\"C:\\x\\\" /quiet"));
+    EXPECT_EQ("", readFile(L"C:\\windows\\system32\\kelp-relative.log"));
     EXPECT_EQ(before, printersAndDrivers());
     const std::string reason = language == kChinese ? "命令行错误：未知的型号“RK-999”" : "Wrong command line: unknown model \"RK-999\"";
     EXPECT_NE(std::string::npos, log().find(reason)) << log();
@@ -187,6 +197,40 @@ TEST_F(CommandLine, HeldMutexEnds1618) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     EXPECT_NE(std::string::npos, log().find("outcome 1618")) << log();
+    // Wine cannot make the private namespace: the global mutex is the lock.
+    EXPECT_NE(std::string::npos, log().find("no private namespace for the lock")) << log();
+}
+
+// A hard link planted at the default log's name is left alone: the file it
+// names keeps its bytes, and the run writes a new log beside it.
+TEST_F(CommandLine, HardLinkAtTheDefaultLogIsLeft) {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_TRUE(length > 0 && length <= MAX_PATH);
+    const std::wstring folder(temp, length);
+    const std::wstring target = L"C:\\kelp-victim.txt";
+    const HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "victim\r\n", 8, &written, nullptr);
+    CloseHandle(file);
+    removeFile(folder + L"Kelp.log");
+    ASSERT_TRUE(CreateHardLinkW((folder + L"Kelp.log").c_str(), target.c_str(), nullptr)) << GetLastError();
+
+    EXPECT_EQ(0, runKelp(L"/list"));
+    EXPECT_EQ("victim\r\n", readFile(target));
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"Kelp-*.log").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    FindClose(search);
+    const std::string text = readFile(folder + found.cFileName);
+    EXPECT_NE(std::string::npos, text.find(language == kChinese ? "Kelp.log”：它有 2 个名称（硬链接）"
+                                                                : "Kelp.log\" was not written: it has 2 names (hard links)"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("outcome 0")) << text;
+    removeFile(folder + found.cFileName);
+    removeFile(folder + L"Kelp.log");
+    removeFile(target);
 }
 
 // The wizard's installation writes the same log, in the temporary folder.
@@ -202,6 +246,77 @@ TEST_F(CommandLine, WizardLogsItsSteps) {
     EXPECT_NE(std::string::npos, text.find("step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0")) << text;
     EXPECT_NE(std::string::npos, text.find(" install RK-730P, ")) << text;
     EXPECT_NE(std::string::npos, text.find(" outcome: installed\r\n")) << text;
+}
+
+// On a window station of its own, which nobody sees (a service's, session
+// 0's), the wizard shows no page: it ends 1603 and its log says to use the
+// command line.
+TEST_F(CommandLine, NoPageOnAWindowStationNobodySees) {
+    const HWINSTA own = GetProcessWindowStation();
+    const HWINSTA hidden = CreateWindowStationW(L"KelpHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_TRUE(hidden) << GetLastError();
+    ASSERT_TRUE(SetProcessWindowStation(hidden)) << GetLastError();
+    const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    ASSERT_TRUE(desktop) << GetLastError();
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring path = std::wstring(temp, length) + L"Kelp.log";
+    removeFile(path);
+    EXPECT_EQ(1603, waitForExit(startKelp(L"", L"KelpHidden\\Default")));
+    EXPECT_NE(std::string::npos, readFile(path).find("no visible window station")) << readFile(path);
+    CloseDesktop(desktop);
+    CloseWindowStation(hidden);
+}
+
+// USB printer interfaces planted as Windows records them: USB001's printer
+// unplugged, USB002's and USB003's connected. The automatic choice takes a
+// connected printer's port, the wizard's USB row as the command line; a
+// named port moves the printer; a test receipt to a folder that is not
+// there ends 1603 naming the step.
+TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
+    const std::wstring quiet = L" " + lang + L" /quiet /log:" + kLog;
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
+    for (const wchar_t* port : {L"USB002", L"USB003"}) ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, port, L""));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"A1", 1, false));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"B2", 2, true));
+    ASSERT_TRUE(plantUsbPrinterInterface(L"C3", 3, true));
+
+    ASSERT_TRUE(install({language, 0, false, "", ""}).finished);
+    expectPrinter(models()[0], "USB002");
+    // Search Port marks the ports with a printer connected.
+    const char* connected = language == kChinese ? "本地端口（已连接）" : "Local Port (connected)";
+    ASSERT_TRUE(install({language, 1, false, "USB003", "usb", connected}).finished);
+    expectPrinter(models()[1], "USB003");
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P" + quiet)) << log();
+    expectPrinter(models()[2], "USB002");
+    ASSERT_EQ(0, runKelp(L"/list /log:" + kLog));
+    for (const char* line : {"USB port USB001: not connected, USB\\VID_0483&PID_5743\\A1",
+                             "USB port USB002: connected, USB\\VID_0483&PID_5743\\B2",
+                             "automatic port USB002: the first of several connected USB printers",
+                             "port\tUSB001\tUSB\tnot connected", "port\tUSB003\tUSB\tconnected"})
+        EXPECT_NE(std::string::npos, log().find(line)) << line << "\n" << log();
+
+    ASSERT_TRUE(plantUsbPrinterInterface(L"B2", 2, false));
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730PN" + quiet)) << log();
+    expectPrinter(models()[3], "USB003");
+    EXPECT_NE(std::string::npos, log().find("automatic port USB003: the only USB port with a connected printer")) << log();
+    ASSERT_TRUE(plantUsbPrinterInterface(L"C3", 3, false));
+    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P" + quiet)) << log();
+    expectPrinter(models()[5], "USB001");
+
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /port:COM2:" + quiet)) << log();
+    expectPrinter(models()[2], "COM2:");
+    EXPECT_NE(std::string::npos, log().find("step SetPrinter \"RK-730P\" port \"COM2:\": 0")) << log();
+
+    const wchar_t missing[] = L"C:\\no-such-folder\\receipt.prn";
+    ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, missing, L""));
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /port:" + std::wstring(missing) + quiet)) << log();
+    EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5 /quiet /log:" + kLog)) << log();
+    EXPECT_NE(std::string::npos, log().find(language == kChinese ? "测试小票未能打印：EndDocPrinter 失败"
+                                                                 : "The test receipt was not printed: EndDocPrinter failed"))
+        << log();
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
 }
 
 // A driver record may name a file outside the driver directory. Wine's

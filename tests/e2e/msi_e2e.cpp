@@ -20,8 +20,17 @@ namespace {
 
 const std::wstring kFolder = L"C:\\Program Files\\Vexo\\Kelp\\Driver Package\\";
 const std::wstring kStore = L"Software\\Vexo\\Kelp\\{3CC0CA4C-4C2F-4915-9CA1-293021315493}";
-const std::wstring kKelpLog = L"C:\\windows\\temp\\Kelp.log";
+const std::wstring kGivenLog = L"C:\\Kelp-msi.log";
 const std::wstring kMsiexecLog = L"C:\\msiexec.log";
+
+// Without KELPLOG, Kelp.exe keeps its log in its temporary folder: Wine has
+// no GetTempPath2W, so the one GetTempPathW names.
+std::wstring defaultKelpLog() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp, length) + L"Kelp.log";
+}
+const std::wstring kKelpLog = defaultKelpLog();
 
 std::wstring package(const char* variable) {
     const char* name = std::getenv(variable);
@@ -56,8 +65,11 @@ protected:
         if (Scenario::current().win64()) GTEST_SKIP() << "needs a 32-bit prefix";
         ASSERT_TRUE(resetMachine());
         removeFile(kKelpLog);
+        removeFile(kGivenLog);
     }
-    std::string logs() const { return "Kelp's log:\n" + readFile(kKelpLog) + "\nmsiexec's log:\n" + readFile(kMsiexecLog); }
+    std::string logs() const {
+        return "Kelp's log:\n" + readFile(kKelpLog) + readFile(kGivenLog) + "\nmsiexec's log:\n" + readFile(kMsiexecLog);
+    }
     bool printerThere(const char* name) const {
         const auto printers = spoolerPrinters();
         return printers && findPrinter(*printers, name);
@@ -94,21 +106,22 @@ TEST_F(Msi, InstallUpgradeAndRemove) {
     EXPECT_EQ("RK-730P", readRegistryText(HKEY_LOCAL_MACHINE, kStore, L"Model").value_or("(none)"));
     EXPECT_EQ("auto", readRegistryText(HKEY_LOCAL_MACHINE, kStore, L"Port").value_or("(none)"));
 
+    // The upgrade names a log of its own; the removal uses the stored one.
     removeFile(kKelpLog);
-    ASSERT_EQ(0, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT"))) << logs();
+    ASSERT_EQ(0, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" KELPLOG=" + kGivenLog)) << logs();
     expectInstalled(model, "USB001", kEnglish, profile);
-    EXPECT_NE(std::string::npos, readFile(kKelpLog).find("outcome 0")) << logs();
+    EXPECT_NE(std::string::npos, readFile(kGivenLog).find("outcome 0")) << logs();
 
     EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI") + L" MODEL=RK-730P")) << logs();
     EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" MODEL=RK-520P")) << logs();
     EXPECT_FALSE(printerThere("RK-520P"));
     EXPECT_TRUE(printerThere("RK-730P"));
 
-    removeFile(kKelpLog);
+    removeFile(kGivenLog);
     ASSERT_EQ(0, msiexec(L"/x " + package("KELP_E2E_MSI_NEXT"))) << logs();
     EXPECT_FALSE(printerThere("RK-730P"));
     EXPECT_EQ(nullptr, findDriver(spoolerDrivers(profile.environment).value(), "RK-730P"));
     EXPECT_FALSE(fileExists(kFolder + L"Kelp.exe"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kStore));
-    EXPECT_NE(std::string::npos, readFile(kKelpLog).find("outcome 0")) << logs();
+    EXPECT_NE(std::string::npos, readFile(kGivenLog).find("outcome 0")) << logs();
 }

@@ -41,6 +41,7 @@ const std::vector<PlantedDll> kPlanted = {
     {L"winspool.drv", L"winspool.drv"}, {L"compstui.dll", L"compstui"}, {L"comctl32.dll", L"comctl32"},
     {L"uxtheme.dll", L"uxtheme"},       {L"msimg32.dll", L"msimg32"},   {L"localui.dll", L"localui"},
     {L"serialui.dll", L"serialui"},     {L"spoolss.dll", L"spoolss"},   {L"localspl.dll", L"localspl"},
+    {L"setupapi.dll", L"setupapi"},     {L"cfgmgr32.dll", L"cfgmgr32"},
 };
 
 const wchar_t kOverridesKey[] = L"Software\\Wine\\AppDefaults\\Kelp.exe\\DllOverrides";

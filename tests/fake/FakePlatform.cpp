@@ -155,8 +155,9 @@ const std::set<std::string>& failableOps() {
         "regOpenKey",    "regCreateKey",  "regSetString",   "regSetDword",    "regQueryValue",
         "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
-        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "appendFile",
-        "acquireNamedMutex", "fullPathName"};
+        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
+        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName", "usbPrinterInterfaces",
+        "setPrinterPort", "getJob", "deleteJob"};
     return ops;
 }
 
@@ -341,7 +342,11 @@ WinError FakePlatform::configurePort(WindowHandle owner, const std::string& port
 Result<std::vector<PrinterRecord>> FakePlatform::enumPrinters() {
     if (WinError e = begin("enumPrinters", {})) return {{}, e};
     std::vector<PrinterRecord> records;
-    for (const auto& printer : printers_) records.push_back({printer.printerName, printer.portName});
+    for (const auto& printer : printers_) {
+        const auto status = printerStatus_.find(fold(printer.printerName));
+        records.push_back({printer.printerName, printer.portName, printer.driverName,
+                           status == printerStatus_.end() ? 0u : status->second});
+    }
     return {records, winerr::Success};
 }
 
@@ -926,15 +931,16 @@ Result<PrinterHandle> FakePlatform::openPrinter(const std::string& name) {
     return {handle, winerr::Success};
 }
 
-WinError FakePlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
+Result<std::uint32_t> FakePlatform::startRawDocument(PrinterHandle printer, const std::string& documentName) {
     const auto open = openPrinters_.find(printer);
     if (WinError e = begin("startRawDocument", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
                                                 documentName}))
-        return e;
+        return {0, e};
     const auto job = jobs_.find(printer);
-    if (job == jobs_.end() || open == openPrinters_.end() || job->second) return finish(winerr::InvalidHandle);
+    if (job == jobs_.end() || open == openPrinters_.end() || job->second) return {0, finish(winerr::InvalidHandle)};
     job->second = OpenJob{documentName, {}};
-    return winerr::Success;
+    openJobIds_[printer] = nextJob_;
+    return {nextJob_++, winerr::Success};
 }
 
 WinError FakePlatform::writePrinter(PrinterHandle printer, const std::string& bytes) {
@@ -960,19 +966,53 @@ WinError FakePlatform::endRawDocument(PrinterHandle printer) {
         writeFile(target->portName, before + job->second->bytes);
     }
     job->second.reset();
+    if (!jobScript_.empty()) {
+        queuedJobs_[openJobIds_[printer]].assign(jobScript_.begin(), jobScript_.end());
+        jobScript_.clear();
+    }
     return winerr::Success;
 }
 
-WinError FakePlatform::appendFile(const std::string& path, const std::string& bytes) {
-    if (WinError e = begin("appendFile", {path, std::to_string(bytes.size())})) return e;
+Result<LogFile> FakePlatform::openLogFile(const std::string& path, bool createNew) {
+    if (WinError e = begin("openLogFile", {path, createNew ? "new" : "existing"})) return {{}, e};
     const auto resolved = resolve(path);
-    if (!resolved || resolved->parentKey.empty()) return finish(winerr::PathNotFound);
-    if (directories_.count(resolved->parentKey) == 0) return finish(winerr::PathNotFound);
-    if (directories_.count(resolved->key) != 0) return finish(winerr::AccessDenied);
+    if (!resolved || resolved->parentKey.empty() || directories_.count(resolved->parentKey) == 0)
+        return {{}, finish(winerr::PathNotFound)};
+    if (directories_.count(resolved->key) != 0) return {{}, finish(winerr::AccessDenied)};
+    const auto found = files_.find(resolved->key);
+    if (found != files_.end() && createNew) return {{}, finish(winerr::FileExists)};
+    for (const auto& [handle, key] : openLogs_) {
+        if (key == resolved->key) return {{}, finish(winerr::SharingViolation)};
+    }
     auto& entry = files_[resolved->key];
     if (entry.path.empty()) entry.path = resolved->full;
-    entry.contents += bytes;
+    const std::uintptr_t handle = nextLog_++;
+    openLogs_[handle] = resolved->key;
+    return {{handle, entry.links, entry.reparsePoint, entry.trustedOwner}, winerr::Success};
+}
+
+WinError FakePlatform::writeLogFile(std::uintptr_t file, const std::string& bytes) {
+    const auto open = openLogs_.find(file);
+    const std::string name = open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path;
+    if (WinError e = begin("writeLogFile", {name, std::to_string(bytes.size())})) return e;
+    if (open == openLogs_.end()) return finish(winerr::InvalidHandle);
+    files_[open->second].contents += bytes;
     return winerr::Success;
+}
+
+void FakePlatform::closeLogFile(std::uintptr_t file) {
+    const auto open = openLogs_.find(file);
+    begin("closeLogFile", {open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path});
+    if (open != openLogs_.end()) openLogs_.erase(open);
+}
+
+void FakePlatform::setFileFacts(const std::string& path, std::uint32_t links, bool reparsePoint, bool trustedOwner) {
+    const auto resolved = resolve(path);
+    if (!resolved || files_.count(resolved->key) == 0) throw std::invalid_argument("FakePlatform: no file " + path);
+    auto& entry = files_[resolved->key];
+    entry.links = links;
+    entry.reparsePoint = reparsePoint;
+    entry.trustedOwner = trustedOwner;
 }
 
 void FakePlatform::setTempDirectory(const std::string& folder) {
@@ -1011,6 +1051,18 @@ Result<std::uintptr_t> FakePlatform::acquireNamedMutex(const std::string& name) 
     return {handle, winerr::Success};
 }
 
+// Kept apart from the named mutexes: no global name reaches it.
+Result<std::uintptr_t> FakePlatform::acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) {
+    if (WinError e = begin("acquirePrivateMutex", {namespaceName, mutexName})) return {0, e};
+    const std::string name = "private:" + namespaceName + "\\" + mutexName;
+    const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
+                                      [&](const auto& held) { return held.second == name; });
+    if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {0, finish(winerr::InstallAlreadyRunning)};
+    const std::uintptr_t handle = nextMutex_++;
+    heldMutexes_[handle] = name;
+    return {handle, winerr::Success};
+}
+
 void FakePlatform::releaseNamedMutex(std::uintptr_t mutex) {
     const auto held = heldMutexes_.find(mutex);
     begin("releaseNamedMutex", {held == heldMutexes_.end() ? "#" + std::to_string(mutex) : held->second});
@@ -1033,6 +1085,47 @@ bool FakePlatform::consoleWrite(const std::string& text) {
 void FakePlatform::messageBoxWithoutWindow(const std::string& title, const std::string& text) {
     begin("messageBoxWithoutWindow", {title, text});
     windowlessBoxes_.emplace_back(title, text);
+}
+
+Result<std::vector<UsbPrinterInterface>> FakePlatform::usbPrinterInterfaces() {
+    if (WinError e = begin("usbPrinterInterfaces", {})) return {{}, e};
+    return {usbInterfaces_, winerr::Success};
+}
+
+WinError FakePlatform::setPrinterPort(const std::string& name, const std::string& port) {
+    if (WinError e = begin("setPrinterPort", {name, port})) return e;
+    for (auto& printer : printers_) {
+        if (!sameName(printer.printerName, name)) continue;
+        if (!printerPortIgnored_) printer.portName = port;
+        return winerr::Success;
+    }
+    return finish(winerr::InvalidPrinterName);
+}
+
+Result<JobRecord> FakePlatform::getJob(PrinterHandle printer, std::uint32_t jobId) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("getJob", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                      std::to_string(jobId)}))
+        return {{}, e};
+    const auto job = queuedJobs_.find(jobId);
+    if (open == openPrinters_.end() || job == queuedJobs_.end()) return {{}, finish(winerr::InvalidHandle)};
+    const auto state = job->second.front();
+    if (job->second.size() > 1) job->second.pop_front();
+    if (!state) {
+        queuedJobs_.erase(job);
+        return {{}, finish(winerr::InvalidParameter)};
+    }
+    return {{*state, {}}, winerr::Success};
+}
+
+WinError FakePlatform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
+    const auto open = openPrinters_.find(printer);
+    if (WinError e = begin("deleteJob", {open == openPrinters_.end() ? "#" + std::to_string(printer) : open->second,
+                                         std::to_string(jobId)}))
+        return e;
+    if (open == openPrinters_.end() || queuedJobs_.erase(jobId) == 0) return finish(winerr::InvalidParameter);
+    deletedJobs_.push_back(jobId);
+    return winerr::Success;
 }
 
 Result<std::string> FakePlatform::fullPathName(const std::string& path) {

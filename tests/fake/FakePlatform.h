@@ -117,10 +117,9 @@ public:
     Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override;
     WinError deleteFile(const std::string& path) override;
     Result<PrinterHandle> openPrinter(const std::string& name) override;
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override;
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override;
     WinError writePrinter(PrinterHandle printer, const std::string& bytes) override;
     WinError endRawDocument(PrinterHandle printer) override;
-    WinError appendFile(const std::string& path, const std::string& bytes) override;
     std::string tempDirectory() override;
     std::string moduleDirectory() override;
     std::string localTime() override;
@@ -129,6 +128,17 @@ public:
     void releaseNamedMutex(std::uintptr_t mutex) override;
     bool consoleWrite(const std::string& text) override;
     void messageBoxWithoutWindow(const std::string& title, const std::string& text) override;
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
+    void closeLogFile(std::uintptr_t file) override;
+    bool runsElevated() override { return elevated_; }
+    std::uint32_t processId() override { return 4242; }
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    bool windowStationVisible() override { return windowStationVisible_; }
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    WinError setPrinterPort(const std::string& name, const std::string& port) override;
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     // The file system's own resolution (as fullPath below); recorded with
     // the path; an empty path answers InvalidName.
     Result<std::string> fullPathName(const std::string& path) override;
@@ -284,8 +294,10 @@ public:
     // name, "true"/"false"; enumPrinterDrivers environment; deleteFile path;
     // openPrinter name; startRawDocument / writePrinter / endRawDocument the
     // printer's name ("#<n>" for an unknown handle), plus the document name
-    // or the bytes' count; appendFile path, byte count; acquireNamedMutex
-    // name; releaseNamedMutex name; consoleWrite text;
+    // or the bytes' count; acquireNamedMutex name; acquirePrivateMutex
+    // namespace, name; openLogFile path, "new"/"existing"; writeLogFile and
+    // closeLogFile path (writeLogFile also the byte count); releaseNamedMutex
+    // name; consoleWrite text;
     // messageBoxWithoutWindow title, text; tempDirectory, moduleDirectory,
     // localTime, userName: none.
     //
@@ -309,7 +321,8 @@ public:
     void setModuleDirectory(const std::string& folder) { moduleDirectory_ = folder; }  // default C:\Kelp
     void setLocalTime(const std::string& time) { localTime_ = time; }  // default 2026-12-07 10:15:20
     void setUserName(const std::string& name) { userName_ = name; }    // default kelp
-    // Another process holds the named mutex.
+    // Another process holds the named mutex; "private:Kelp\\Installation" is
+    // the mutex acquirePrivateMutex("Kelp", "Installation") takes.
     void holdMutexElsewhere(const std::string& name) { mutexesElsewhere_.insert(fold_(name)); }
     // Names of mutexes this process holds now.
     std::vector<std::string> heldMutexes() const;
@@ -318,6 +331,34 @@ public:
     const std::string& consoleText() const { return consoleText_; }
     // Title and text of each message box shown without a window.
     const std::vector<std::pair<std::string, std::string>>& windowlessBoxes() const { return windowlessBoxes_; }
+    // What openLogFile finds at an existing file's name (default: one name,
+    // no link, a trusted owner). A file open for the log refuses a second
+    // opening with SharingViolation. A hard link's other name is not kept:
+    // a test looks at the contents at the name it planted.
+    void setFileFacts(const std::string& path, std::uint32_t links, bool reparsePoint, bool trustedOwner);
+    std::size_t openLogFileCount() const { return openLogs_.size(); }
+    void setElevated(bool elevated) { elevated_ = elevated; }  // default: yes
+    void setWindowStationVisible(bool visible) { windowStationVisible_ = visible; }  // default: yes
+    // processId() answers 4242.
+
+    // ---- USB printer interfaces, printer ports, jobs ------------------------
+    // Recorded args: usbPrinterInterfaces none; setPrinterPort name, port;
+    // getJob / deleteJob the printer's name, the job id. startRawDocument
+    // answers job ids 1, 2, ... as a fresh spooler does.
+    // The interfaces usbPrinterInterfaces answers (none by default).
+    void setUsbPrinterInterfaces(std::vector<UsbPrinterInterface> list) { usbInterfaces_ = std::move(list); }
+    // setPrinterPort answers success and leaves the printer where it was.
+    void setPrinterPortIgnored(bool ignored) { printerPortIgnored_ = ignored; }
+    // A printer's PRINTER_STATUS_* bits as enumPrinters reports them.
+    void setPrinterStatus(const std::string& name, std::uint32_t status) { printerStatus_[fold_(name)] = status; }
+    // By default a job leaves the queue when its document ends, and getJob
+    // then answers InvalidHandle, as Wine does. Scripted, the next job stays
+    // queued: each getJob answers the next status (the last one repeats), a
+    // nothing meaning the job has left the queue (InvalidParameter, as
+    // Windows answers). deleteJob takes a queued job out of the queue.
+    void scriptJobStates(std::vector<std::optional<std::uint32_t>> states) { jobScript_ = std::move(states); }
+    // The ids of the jobs deleted through deleteJob.
+    const std::vector<std::uint32_t>& deletedJobs() const { return deletedJobs_; }
 
 private:
     struct RegNode;
@@ -339,6 +380,9 @@ private:
     struct FileEntry {
         std::string path;  // full path as first written
         std::string contents;
+        std::uint32_t links = 1;
+        bool reparsePoint = false;
+        bool trustedOwner = true;
     };
     struct ResolvedPath {
         std::string full;  // "C:\Kelp\Printer Driver"
@@ -419,6 +463,18 @@ private:
     bool hasConsole_ = true;
     std::string consoleText_;
     std::vector<std::pair<std::string, std::string>> windowlessBoxes_;
+    std::map<std::uintptr_t, std::string> openLogs_;  // handle -> folded path
+    std::uintptr_t nextLog_ = 0xA00;
+    bool elevated_ = true;
+    bool windowStationVisible_ = true;
+    std::vector<UsbPrinterInterface> usbInterfaces_;
+    bool printerPortIgnored_ = false;
+    std::map<std::string, std::uint32_t> printerStatus_;  // folded printer name
+    std::vector<std::optional<std::uint32_t>> jobScript_;
+    std::map<std::uint32_t, std::deque<std::optional<std::uint32_t>>> queuedJobs_;  // id -> states to come
+    std::map<PrinterHandle, std::uint32_t> openJobIds_;
+    std::uint32_t nextJob_ = 1;
+    std::vector<std::uint32_t> deletedJobs_;
 };
 
 }  // namespace kelp

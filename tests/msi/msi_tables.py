@@ -8,8 +8,8 @@ msi = sys.argv[1]
 def msiinfo(*args): return subprocess.run(["msiinfo", *args], check=True, capture_output=True, text=True).stdout
 def table(name, path=msi): return [row.split("\t") for row in msiinfo("export", path, name).splitlines()[3:]]
 
-INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] "/port:[PORT]" /quiet "/log:[KELPLOG]"'
-UNINSTALL = '/uninstall "/model:[MODEL]" /quiet "/log:[KELPLOG]"'
+INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] "/port:[PORT]" /quiet [KelpLogSwitch]'
+UNINSTALL = '/uninstall "/model:[MODEL]" /quiet [KelpLogSwitch]'
 INSTALLING, REMOVING = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 # action: type, source, target, condition, and the actions it must come after and before
 ACTIONS = {
@@ -17,8 +17,8 @@ ACTIONS = {
     "KelpLangFromStore": (2099, "LANG", "[KelpStoredLang]", "NOT LANG", "AppSearch", "KelpLangSwitchSet"),
     "KelpPortFromStore": (2099, "PORT", "[KelpStoredPort]", "NOT PORT", "AppSearch", "KelpPortAuto"),
     "KelpPortAuto": (2099, "PORT", "auto", "NOT PORT", "AppSearch", "InstallInitialize"),
-    "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "NOT KELPLOG", "AppSearch", "KelpLogDefault"),
-    "KelpLogDefault": (2099, "KELPLOG", "[WindowsFolder]Temp\\Kelp.log", "NOT KELPLOG", "AppSearch", "InstallInitialize"),
+    "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "NOT KELPLOG", "AppSearch", "KelpLogSwitchSet"),
+    "KelpLogSwitchSet": (2099, "KelpLogSwitch", '"/log:[KELPLOG]"', "KELPLOG", "AppSearch", "InstallInitialize"),
     "KelpLangSwitchSet": (2099, "KelpLangSwitch", "/lang:[LANG]", "LANG", "AppSearch", "InstallInitialize"),
     # 3090: exe from an installed file, deferred, as LocalSystem, return code checked; 3410 its rollback.
     "KelpUninstallRollback": (3410, "KelpExe", INSTALL, REMOVING, "InstallInitialize", "KelpUninstall"),

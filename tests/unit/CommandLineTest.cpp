@@ -22,7 +22,7 @@ const std::set<std::string> kChangingOps = {
     "addPort",       "configurePort", "addPrinterDriver", "addPrinter",       "regCreateKey",
     "regSetString",  "regSetDword",   "shellOpen",        "copyFile",         "deletePrinter",
     "deletePrinterDriver", "deleteFile", "openPrinter",   "startRawDocument", "writePrinter",
-    "endRawDocument", "acquireNamedMutex"};
+    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex"};
 
 // A 32-bit machine with a USB001 port; the package lies beside Kelp.exe in
 // C:\Pkg while the run starts in System32, as a startup script does.
@@ -61,7 +61,7 @@ TEST(CommandLineParse, GoodLines) {
         {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, 0, std::nullopt, false, false, ""},
         {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
         {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
-        {{"/list", "/log=x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "x.log"},
+        {{"/list", "/log=\\\\srv\\logs\\x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "\\\\srv\\logs\\x.log"},
         {{"/?"}, CliAction::Usage, -1, std::nullopt, std::nullopt, false, false, ""},
     };
     for (const auto& c : cases) {
@@ -81,6 +81,8 @@ TEST(CommandLineParse, GoodLines) {
 // or the machine's for a port that is not there) and the usage is shown,
 // and nothing on the machine changes.
 TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
+    const char* kFullPath = "/log needs a full path (C:\\...\\file.log) without quotes";
+    const char* kWholeSeconds = "/wait must be a whole number of seconds from 0 to 3600";
     const struct {
         Args line;
         const char* reason;  // the parser's; empty: the parser takes the line
@@ -104,17 +106,27 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/install", "/model:RK-730P", "/port:LPT9:"}, ""},
         {{"/?", "/bogus"}, "/? takes no other switch"},
         {{"/?", "/quiet"}, "/? takes no other switch"},
+        {{"/install", "/model:RK-730P", "/quiet", "/log:kelp.log"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/log:C:kelp.log"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/wait:5"}, "/wait does not go with /install"},
+        {{"/testprint", "/model:RK-730P", "/wait:3601"}, kWholeSeconds},
+        {{"/testprint", "/model:RK-730P", "/wait:-1"}, kWholeSeconds},
+        {{"/testprint", "/model:RK-730P", "/wait:1.5"}, kWholeSeconds},
+        {{"/testprint", "/model:RK-730P", "/wait:00030s"}, kWholeSeconds},
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
         EXPECT_EQ(parse.reason, reason) << line.back();
         EXPECT_EQ(!parse.command, *reason != '\0') << line.back();
         FakePlatform& machine = m;
-        machine.writeFile(kLog, "");
+        // A refused /log leaves the refusal to the default log.
+        const std::string logFile = line.back().rfind("/log:", 0) == 0 ? "C:\\users\\kelp\\Temp\\Kelp.log" : kLog;
+        machine.writeFile(logFile, "");
         machine.clearCalls();
         const std::string consoleBefore = machine.consoleText();
         Args args = line;
-        args.push_back(std::string("/log:") + kLog);
+        if (line.back().rfind("/log:", 0) != 0) args.push_back(std::string("/log:") + kLog);
         EXPECT_EQ(run(args), 87) << line[0] << " " << (line.size() > 1 ? line.back() : "");
         EXPECT_FALSE(anyChange()) << line[0];
         // The usage answers every wrong line, on the console unless quiet.
@@ -123,9 +135,10 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(shown.find("Usage:") != std::string::npos, !quiet) << line[0] << " " << line.back() << ": " << shown;
         EXPECT_TRUE(machine.printers().empty());
         EXPECT_TRUE(machine.windowlessBoxes().empty()) << line[0];
-        EXPECT_NE(log().find(std::string("Wrong command line: ") + (*reason ? reason : "No such port: LPT9:") + "\r\n"),
-                  std::string::npos) << log();
-        EXPECT_NE(log().find("outcome 87"), std::string::npos);
+        const std::string written = machine.fileContents(logFile).value_or("");
+        EXPECT_NE(written.find(std::string("Wrong command line: ") + (*reason ? reason : "No such port: LPT9:") + "\r\n"),
+                  std::string::npos) << written;
+        EXPECT_NE(written.find("outcome 87"), std::string::npos);
     }
     // On a Chinese system (simplified or traditional) the reason and the usage are Chinese.
     for (std::uint32_t codePage : {936u, 950u}) {
@@ -136,6 +149,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:LPT9:"}), 87);
         EXPECT_NE(m.consoleText().find("命令行错误：没有这个端口：LPT9:\r\n", before), std::string::npos) << codePage;
     }
+    // A refused /log is not written; the refusal went to the default log.
+    EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
 }
 
 TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
@@ -149,7 +164,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
               "Kelp sample package file: Printer Driver\\x86\\RK730P.GPD\n");
     EXPECT_EQ(m.consoleText(), "");  // quiet
     EXPECT_TRUE(m.heldMutexes().empty());
-    for (const char* step : {"step take mutex \"Global\\Kelp.Installation\": 0",
+    for (const char* step : {"step take mutex \"Kelp\\Installation\" (private namespace): 0",
                              "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
                              "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
                              "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
@@ -160,18 +175,23 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                              "\"PrinterOnLine\" = 0: 0",
                              "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
                              "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
+                             "USB port USB001: not known",
+                             "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
                              "2026-12-07 10:15:20 outcome 0"})
         EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
 
-    // Again, asking for another port: the driver is updated, the printer
-    // stays; the console says so and, as nothing failed, names no log.
+    // Again, naming another port: the driver is updated, the printer moves
+    // there and the default printer follows it; the console says so and, as
+    // nothing failed, names no log.
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
+    EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
+    for (const char* line : {"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
+                             "installed on COM1: (the port named on the command line)."})
+        EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(line), std::string::npos) << line;
     const std::string shown = m.consoleText();
-    EXPECT_NE(shown.find("already exists"), std::string::npos);
-    EXPECT_NE(shown.find("outcome: installed; the printer existed, on USB001\r\n"), std::string::npos);
-    const std::string end = "The printer RK-730P is installed on USB001.\r\noutcome 0\r\n";
+    const std::string end = "The printer RK-730P is installed on COM1: (the port named on the command line).\r\noutcome 0\r\n";
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
 
     // Again, automatically, where no port could be chosen now: not an error.
@@ -179,11 +199,17 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // finds none; the network port is no automatic choice.)
     m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "USB001");
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
     // A new printer on that machine has no port to take.
     EXPECT_EQ(run({"/install", "/model:MZ730P", "/lang:en", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("There is no port to choose automatically."), std::string::npos);
     EXPECT_FALSE(m.findDriver("Windows NT x86", "MZ730P"));
+
+    // A printer of the model's name on another driver is not taken for it.
+    m.seedPrinter({"RK-520P", "FILE:", "Generic / Text Only", "WinPrint", "RAW"});
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:FILE:", "/lang:en"}), 1603);
+    EXPECT_NE(m.consoleText().find("A printer of this name exists with another driver: Generic / Text Only"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
@@ -195,6 +221,14 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
               std::string::npos);
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
+    // A log that could not be written is not named.
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/log:C:\\gone\\k.log"}), 1603);
+    EXPECT_EQ(m.consoleText().find("gone"), std::string::npos) << m.consoleText();
+    EXPECT_NE(m.consoleText().find("Failed.\r\n"), std::string::npos);
+    m.clearFailures();
+    m.failAlways("addPrinter", 0xFFFFFFFFu);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("driver \"RK-730P\": 无错误代码\r\n"), std::string::npos) << log();
     // A setting that fails after the printer was made fails the run too.
     m.clearFailures();
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
@@ -202,21 +236,81 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     EXPECT_TRUE(m.findPrinter("RK-520P"));
 }
 
-TEST_F(CommandLineTest, AnotherRunHoldingTheMutexEnds1618) {
+// The lock is a mutex in a namespace only administrators can create: one of
+// the old global name, which any account can create first, changes nothing.
+// Where the namespace cannot be made (Wine), the global mutex is the lock.
+TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
     m.holdMutexElsewhere("Global\\Kelp.Installation");
-    for (const char* action : {"/install", "/uninstall", "/testprint"}) {
-        m.clearCalls();
-        EXPECT_EQ(run({action, "/model:RK-730P", "/quiet"}), 1618) << action;
-        const auto ops = m.ops();
-        EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return kChangingOps.count(op); }), 1)
-            << action;  // the attempt on the mutex alone
+    EXPECT_EQ(run({"/uninstall", "/model:RK-730P", "/quiet"}), 0);
+    struct Case {
+        const char* held;
+        WinError namespaceError;
+        long attempts;  // on the lock
+    };
+    for (const Case c : {Case{"private:Kelp\\Installation", 0, 1}, Case{"Global\\Kelp.Installation", 120, 2}}) {
+        m.holdMutexElsewhere(c.held);
+        if (c.namespaceError) m.failAlways("acquirePrivateMutex", c.namespaceError);
+        for (const char* action : {"/install", "/uninstall", "/testprint"}) {
+            m.clearCalls();
+            EXPECT_EQ(run({action, "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 1618) << action;
+            const auto ops = m.ops();
+            EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](const std::string& op) { return kChangingOps.count(op); }),
+                      c.attempts) << action << " " << c.held;
+        }
     }
+    EXPECT_NE(log().find("no private namespace for the lock (120): the mutex Global\\Kelp.Installation instead"),
+              std::string::npos) << log();
     EXPECT_TRUE(m.printers().empty());
     // A mutex that cannot be had for another reason is a failed step.
     m.failNext("acquireNamedMutex", 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 1603);
     EXPECT_TRUE(m.printers().empty());
     EXPECT_TRUE(m.callsOf("copyFile").empty());
+}
+
+// A log file someone may have put there is not written: the lines go to a
+// new file beside it, and the console says which.
+TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
+    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242.log";
+    struct Case {
+        std::uint32_t links;
+        bool reparsePoint, trustedOwner, elevated, openElsewhere, besideTaken;
+        const char* why;  // nothing: the log is written where asked
+    };
+    const Case cases[] = {
+        {1, false, true, true, false, false, nullptr},
+        {2, false, true, true, false, false, "it has 2 names (hard links)"},
+        {1, true, true, true, false, false, "it is a link"},
+        {1, false, false, true, false, false, "another account owns it"},
+        {1, false, false, false, false, false, nullptr},
+        {1, false, true, true, true, false, "another program has it open"},
+        {3, false, true, true, false, true, "it has 3 names (hard links)"},
+    };
+    for (const Case& c : cases) {
+        m.writeFile(kLog, "planted\r\n");
+        m.setFileFacts(kLog, c.links, c.reparsePoint, c.trustedOwner);
+        m.deleteFile(beside);
+        if (c.besideTaken) m.writeFile(beside, "taken");
+        m.setElevated(c.elevated);
+        const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
+        const std::string before = m.consoleText();
+        EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+        if (other) m.closeLogFile(other);
+        const std::string console = m.consoleText().substr(before.size());
+        EXPECT_EQ(m.openLogFileCount(), 0u);
+        if (!c.why) {
+            EXPECT_NE(log().find("planted\r\n2026-12-07 10:15:20 Kelp 4.0 command line"), std::string::npos) << log();
+            EXPECT_EQ(console.find("was not written"), std::string::npos) << console;
+            continue;
+        }
+        const std::string notice = std::string("The log \"C:\\logs\\kelp.log\" was not written: ") + c.why +
+                                   (c.besideTaken ? ". This run keeps no log." : ". This run's log: " + beside);
+        EXPECT_EQ(log(), "planted\r\n") << c.why;
+        EXPECT_EQ(console.rfind(notice + "\r\n", 0), 0u) << console;
+        const std::string written = m.fileContents(beside).value_or("");
+        EXPECT_EQ(written.rfind(c.besideTaken ? "taken" : "2026-12-07 10:15:20 " + notice + "\r\n", 0), 0u) << written;
+        EXPECT_EQ(written.find("outcome 0") != std::string::npos, !c.besideTaken) << written;
+    }
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -229,7 +323,7 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     m.seedPrinter({"\\\\server\\Kitchen", "Ne00:", "Kitchen", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT2:", "Office", "WinPrint", "RAW"});
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
-    EXPECT_NE(m.consoleText().find("已安装打印机 RK-730P，端口 USB001。"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("已安装打印机 RK-730P，端口 USB001（"), std::string::npos);
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
@@ -338,28 +432,85 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);
     ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
     EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", 1));
-    EXPECT_NE(m.consoleText().find("A test receipt was sent to RK-520P (C:\\receipt.prn)."), std::string::npos);
-    EXPECT_EQ(m.rawJobs().at(0).document, "Kelp test receipt");
+    EXPECT_NE(m.consoleText().find("The test receipt for RK-520P (C:\\receipt.prn) has left the print queue."),
+              std::string::npos);
 
     m.failNext("writePrinter", 1804);
     m.clearCalls();
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("step StartDocPrinter RAW \"Kelp test receipt\" on \"RK-520P\" job 2: 0\r\n"), std::string::npos);
     EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
     EXPECT_NE(log().find("step ClosePrinter \"RK-520P\": 0"), std::string::npos);
     EXPECT_EQ(m.callsOf("endRawDocument").size(), 1u);  // no half job left open
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
+
+    // The job followed in the queue: each getJob answers the next status
+    // (nothing: the job has gone), the last one repeats.
+    using States = std::vector<std::optional<std::uint32_t>>;
+    struct Case {
+        States states;
+        const char* wait;  // nullptr: the default
+        const char* failOp;
+        int code;
+        const char* said;
+        bool deleted;
+        std::uint64_t sleptMs;
+    };
+    const Case cases[] = {
+        {{}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
+        {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "has left the print queue", false, 1000},
+        {{0, 0x1080}, "/wait:5", nullptr, 0, "has left the print queue", false, 500},
+        {{0, 0x40}, "/wait:5", nullptr, 1603, "not printed: the printer is out of paper. The job was deleted.", true, 500},
+        {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
+        {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
+        {{0x208}, "/wait:5", nullptr, 1603, "not printed: the job is blocked.", true, 0},
+        {{0}, "/wait:2", nullptr, 1603,
+         "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
+        {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
+        {{0x40}, "/wait:0", nullptr, 0, "A test receipt was sent to RK-520P", false, 0},
+        {{0}, "/wait:1", "getJob", 1603, "not printed: GetJob failed (error 5).", false, 0},
+        {{0}, "/wait:1", "endRawDocument", 1603, "not printed: EndDocPrinter failed (error 5).", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        m.scriptJobStates(c.states);
+        if (c.failOp) m.failNext(c.failOp, winerr::AccessDenied);
+        const std::uint64_t slept = m.totalSleepMs();
+        const std::size_t deleted = m.deletedJobs().size();
+        const std::string before = m.consoleText();
+        Args args = {"/testprint", "/model:RK-520P"};
+        if (c.wait) args.push_back(c.wait);
+        EXPECT_EQ(run(args), c.code);
+        EXPECT_NE(m.consoleText().find(c.said, before.size()), std::string::npos) << m.consoleText().substr(before.size());
+        EXPECT_EQ(m.deletedJobs().size() - deleted, c.deleted ? 1u : 0u);
+        EXPECT_EQ(m.totalSleepMs() - slept, c.sleptMs);
+        EXPECT_EQ(m.openPrinterCount(), 0u);
+    }
+    // A paused printer says so when the time is up, in the run's language.
+    m.scriptJobStates({0});
+    m.setPrinterStatus("RK-520P", 1);
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+    EXPECT_NE(m.consoleText().find("测试小票未能打印：打印机已暂停。已删除该打印任务。"), std::string::npos);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0);  // no Device value: nothing names it
 }
 
 TEST_F(CommandLineTest, ListAndUsage) {
     m.seedPrinter({"RK-730P", "USB001", "RK-730P", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT1:", "Office", "WinPrint", "RAW"});
+    m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
+                {"USB003", ""}});
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_EQ(m.consoleText(),
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
-              "port\tUSB001\tUSB\r\nprinter\tRK-730P\tUSB001\r\n");
+              "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
+              "printer\tRK-730P\tUSB001\r\n");
+    m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
     m.failNext("enumPorts", 5);
     EXPECT_EQ(run({"/list"}), 1603);
     EXPECT_NE(m.consoleText().rfind("model\tMZ730PN\r\nprinter\tRK-730P\tUSB001\r\n"), std::string::npos);
@@ -372,6 +523,12 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(run({"/?"}), 0);
     ASSERT_EQ(m.windowlessBoxes().size(), 1u);
     EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+    // Where nobody could see a box, the usage goes to the log.
+    m.setWindowStationVisible(false);
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
+              std::string::npos);
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {

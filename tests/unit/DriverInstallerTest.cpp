@@ -92,6 +92,7 @@ TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
                                      dependents, "", "RAW"}});
                 expected.push_back({"enumPrinters", {}});
                 expected.push_back({"addPrinter", {model.displayName, "USB001", model.displayName, "WinPrint", "RAW"}});
+                expected.push_back({"enumPrinters", {}});  // read back
                 expected.push_back({"closePrinter", {model.displayName}});
                 expected.push_back({"sleep", {"500"}});
                 EXPECT_EQ(fresh.calls(), expected);
@@ -222,6 +223,9 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         {"printer creation", [](FakePlatform& p) { p.failAlways("addPrinter", winerr::InvalidParameter); },
          InstallStep::AddPrinter, winerr::InvalidParameter, {"closePrinter"}, false, false,
          "无法创建打印机：RK-520P（错误 87：参数错误）", "Could not create the printer RK-520P (error 87: 参数错误)"},
+        {"a call that gives no error code", [](FakePlatform& p) { p.failAlways("addPrinter", 0xFFFFFFFFu); },
+         InstallStep::AddPrinter, 0xFFFFFFFFu, {"closePrinter"}, false, false, "无法创建打印机：RK-520P（无错误代码）",
+         "Could not create the printer RK-520P (no error code)"},
         {"default printer key missing", [](FakePlatform& p) {
              p.failWhen("regOpenKey", [](const std::vector<std::string>& a) { return a[0] == "HKCU"; }, winerr::FileNotFound);
          },
@@ -298,7 +302,8 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
     const Row rows[] = {
         {"listed by the spooler", 0, 0, "RK-520P,winspool,USB001"},
         {"refused by the spooler, then looked up", 1, 1, "RK-520P,winspool,USB001"},
-        {"refused by the spooler, never listed", 1000, 1, "RK-520P,winspool,USB002"},
+        // Nothing confirms the printer: not reported as installed.
+        {"refused by the spooler, never listed", 1000, 1, nullptr},
         {"listed in other letter case: the same printer", 0, 0, "RK-520P,winspool,USB001", "rk-520p"},
         {"refused, looked up in other letter case", 1, 1, "RK-520P,winspool,USB001", "Rk-520P"},
     };
@@ -315,21 +320,77 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         fresh.clearCalls();
         choices.defaultPrinter = true;
         const InstallReport second = installer.InstallDriver(Profile32Bit, choices, "USB002");
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"),
+                  row.device ? std::optional<std::string>(row.device) : std::nullopt);
+        if (!row.device) {
+            ASSERT_EQ(second.failures.size(), 1u);
+            EXPECT_EQ(second.failures[0].step, InstallStep::ReadBack);
+            continue;
+        }
         EXPECT_TRUE(second.succeeded());
         EXPECT_TRUE(second.printerExisted);
         EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
         EXPECT_EQ(fresh.printers().size(), 1u);
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
         EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
-        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.device);
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 1),
                   "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.");
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
     }
     // Said once, with the setting that failed.
-    InstallReport failed{{{InstallStep::DefaultPrinter, "Device", 5, "拒绝访问"}}, true, "USB001", true};
+    InstallReport failed{{{InstallStep::DefaultPrinter, "Device", 5, "拒绝访问"}}, true, "USB001", "", true};
     EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
               "打印机“RK-520P”已存在：已更新其驱动，端口保持不变，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
+}
+
+// A named port moves a printer that exists (the command line's choice); a
+// printer of the name on another driver is no one's to update or move.
+TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
+    struct Row {
+        const char* name;
+        const char* driver;
+        const char* device;  // before
+        WinError moveFails;
+        const char* port;    // after
+        const char* deviceAfter;
+        const char* english;
+        bool firstListingFails = false;
+        bool moveIgnored = false;
+    };
+    const Row rows[] = {
+        {"moved, Device follows", "RK-520P", "RK-520P,winspool,USB001", 0, "COM2:", "RK-520P,winspool,COM2:",
+         "The printer \"RK-520P\" already existed: its driver was updated and it was moved from USB001 to COM2:."},
+        {"moved, Device names another printer", "rk-520p", "Office,winspool,LPT1:", 0, "COM2:", "Office,winspool,LPT1:",
+         "moved from USB001 to COM2:."},
+        {"the spooler refuses the move", "RK-520P", "RK-520P,winspool,USB001", winerr::AccessDenied, "USB001",
+         "RK-520P,winspool,USB001", "Could not move the printer to the port COM2: (error 5"},
+        {"another driver", "Generic / Text Only", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
+         "A printer of this name exists with another driver: Generic / Text Only"},
+        {"moved, the first listing failing", "RK-520P", "RK-520P,winspool,USB001", 0, "COM2:", "RK-520P,winspool,COM2:",
+         "moved from USB001 to COM2:.", true},
+        {"another driver, the first listing failing", "Generic / Text Only", "", 0, "USB001", "",
+         "A printer of this name exists with another driver: Generic / Text Only", true},
+        {"the spooler says moved and is not", "RK-520P", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
+         "The spooler does not show the printer as installed: RK-520P on USB001, not COM2:", false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fresh;
+        fresh.createSamplePackage();
+        fresh.seedString(RegRoot::CurrentUser, kDeviceKey, "Device", row.device);
+        fresh.seedPrinter({"RK-520P", "USB001", row.driver, "WinPrint", "RAW"});
+        if (row.moveFails) fresh.failNext("setPrinterPort", row.moveFails);
+        if (row.firstListingFails) fresh.failNext("enumPrinters", winerr::AccessDenied);
+        fresh.setPrinterPortIgnored(row.moveIgnored);
+        DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
+        installer.setMoveExistingPrinter(true);
+        const InstallReport report = installer.InstallDriver(Profile32Bit, PrinterChoices{}, "COM2:");
+        EXPECT_EQ(report.succeeded(), std::string(row.port) == "COM2:");
+        EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, row.port);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.deviceAfter);
+        EXPECT_NE(DescribeInstallReport(report, "RK-520P", 1).find(row.english), std::string::npos)
+            << DescribeInstallReport(report, "RK-520P", 1);
+    }
 }
 
 // A pass with a log writes what it was asked for and what came of it, around

@@ -65,6 +65,7 @@ TEST_F(InstallerAppTest, PageSequenceTransitions) {
         for (const auto& step : row.steps) pages.onNextShow(step.templateId, step.script);
         InstallerApp installer(app);
         EXPECT_FALSE(installer.initInstance());
+        EXPECT_EQ(installer.exitCode(), 0);
         EXPECT_EQ(pages.shownTemplates(), row.shownTemplates);
         EXPECT_EQ(pages.problems(), "") << "every page ended by its script, none shown without one";
         EXPECT_TRUE(pages.messages().empty());
@@ -73,6 +74,45 @@ TEST_F(InstallerAppTest, PageSequenceTransitions) {
         EXPECT_TRUE(machine.callsOf("copyFile").empty());
         EXPECT_TRUE(machine.callsOf("addPrinter").empty());
     }
+}
+
+// On a window station nobody sees (session 0) no page is shown: the run
+// ends 1603 and the log says to use the command line.
+TEST_F(InstallerAppTest, NoPageOnAnInvisibleWindowStation) {
+    FakePlatform machine;
+    machine.setWindowStationVisible(false);
+    machine.setTempDirectory("C:\\Temp");
+    FakeDialogHost pages;
+    InstallSettings state;
+    RunLog log(machine, "C:\\Temp\\Kelp.log");
+    AppContext app{machine, pages, state, &log};
+    InstallerApp installer(app);
+    EXPECT_FALSE(installer.initInstance());
+    EXPECT_EQ(installer.exitCode(), 1603);
+    EXPECT_TRUE(pages.shownTemplates().empty());
+    EXPECT_NE(machine.fileContents("C:\\Temp\\Kelp.log").value_or("").find("use the command line (Kelp.exe /?"),
+              std::string::npos);
+}
+
+// The system's texts in the log follow the language the user picks, not the
+// code page's.
+TEST_F(InstallerAppTest, TheLogSpeaksTheChosenLanguage) {
+    FakePlatform machine;  // code page 936
+    machine.setTempDirectory("C:\\Temp");
+    machine.failNext("versionQuery", 5);
+    FakeDialogHost pages;
+    InstallSettings state;
+    RunLog log(machine, "C:\\Temp\\Kelp.log", 0);
+    LoggingPlatform logging(machine, log, 0);
+    AppContext app{logging, pages, state, &log};
+    pages.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) {
+        d.comboSetSelection(IDC_LANG_LIST, 1);
+        d.click(IDC_LANG_CONFIRM);
+    });
+    pages.onNextShow(IDD_SYSTEM, exitSystem);
+    InstallerApp(app).initInstance();
+    EXPECT_NE(machine.fileContents("C:\\Temp\\Kelp.log").value_or("").find("step GetVersionEx: 5 Access is denied"),
+              std::string::npos) << machine.fileContents("C:\\Temp\\Kelp.log").value_or("");
 }
 
 // Each pass makes a new system page, which detects the version again, and a

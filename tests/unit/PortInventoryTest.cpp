@@ -4,7 +4,9 @@
 #include <set>
 
 #include "fake/FakePlatform.h"
+#include "install/AutomaticPort.h"
 #include "install/PortInventory.h"
+#include "install/RunLog.h"
 
 namespace kelp {
 namespace {
@@ -118,6 +120,106 @@ TEST(PortInventoryTest, PickAutomaticPortByRow) {
     const std::pair<int, std::optional<std::string>> rows[] = {
         {0, "COM3:"}, {1, "USB002"}, {2, "LPT1:"}, {3, "IP_1"}, {-1, std::nullopt}, {4, std::nullopt}};
     for (const auto& [row, port] : rows) EXPECT_EQ(inventory.pickAutomaticPort(row), port) << row;
+}
+
+// The automatic choice among USB printers: spooler ports USB001-USB003
+// unless a row says otherwise, each interface as SetupAPI lists it.
+TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
+    const std::vector<PortRecord> usb3 = {{"COM1:", "Local Port"}, {"USB001", ""}, {"USB002", ""}, {"USB003", ""}};
+    const UsbPrinterInterface off1{"USB", 1, "USB\\VID_0483&PID_5743\\A1", false, ""};
+    const UsbPrinterInterface on2{"USB", 2, "USB\\VID_0483&PID_5743\\B2", true, "MFG:Vexo;CMD:ESC/POS;MDL:Label 40;"};
+    const UsbPrinterInterface on3{"USB", 3, "USB\\VID_0483&PID_5743\\C3", true, "mfg:Vexo;model: rk 730p ;CLS:PRINTER;"};
+    const UsbPrinterInterface on3Other{"USB", 3, "USB\\VID_0483&PID_5743\\C3", true, "MDL:RK-520P;"};
+    struct Case {
+        const char* name;
+        std::vector<PortRecord> ports;
+        std::vector<UsbPrinterInterface> interfaces;
+        std::string port;
+        PortRule rule;
+        const char* logged;
+        WinError listFails = winerr::Success;
+        bool onlineOnSecondCandidate = false;
+    };
+    const Case cases[] = {
+        {"one connected", usb3, {off1, on2, {"USB", 3, "USB\\X\\C3", false, ""}}, "USB002", PortRule::OnlyConnected,
+         "USB port USB002: connected, USB\\VID_0483&PID_5743\\B2, model Label 40"},
+        {"several, one is the model", usb3, {off1, on2, on3}, "USB003", PortRule::IdentifiesAsModel,
+         "automatic port USB003: the connected printer that identifies as RK-730P"},
+        {"several, none is the model", usb3, {on2, on3Other}, "USB002", PortRule::FirstConnected,
+         "USB port USB001: not known"},
+        {"several, two are the model", usb3, {on3, {"USB", 2, "USB\\Y", true, "MDL:RK-730P"}}, "USB002",
+         PortRule::FirstConnected, "automatic port USB002: the first of several connected USB printers"},
+        {"none connected", usb3, {off1}, "USB001", PortRule::Classification,
+         "USB port USB001: not connected, USB\\VID_0483&PID_5743\\A1"},
+        {"one port number twice, the new device connected", usb3, {off1, {"USB", 1, "USB\\NEW", true, ""}}, "USB001",
+         PortRule::OnlyConnected, "USB port USB001: connected, USB\\NEW"},
+        {"a connected interface without a spooler port", usb3, {off1, {"USB", 7, "USB\\Z", true, ""}}, "USB001",
+         PortRule::Classification, "USB port USB003: not known"},
+        {"another base name", usb3, {{"DOT4", 2, "USB\\D", true, ""}}, "USB001", PortRule::Classification,
+         "USB port USB002: not known"},
+        {"the list cannot be read", usb3, {on2}, "USB001", PortRule::Classification,
+         "USB printer interfaces could not be read (error 5)", winerr::AccessDenied},
+        {"no USB port: the LPT kind as before", {{"LPT1:", ""}}, {on2}, "LPT1:", PortRule::Classification, ""},
+        {"none connected, the spooler finds it online", usb3, {off1}, "USB002", PortRule::SpoolerOnline,
+         "automatic port USB002: no USB printer is connected: the port the spooler reported", winerr::Success, true},
+        {"connected beats the spooler's answer", usb3, {on3}, "USB003", PortRule::OnlyConnected, "", winerr::Success,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform platform;
+        platform.setPorts(c.ports);
+        platform.setUsbPrinterInterfaces(c.interfaces);
+        if (c.listFails) platform.failAlways("usbPrinterInterfaces", c.listFails);
+        if (c.onlineOnSecondCandidate) {
+            // Windows 10, where the online check counts; the 0 the adjustment
+            // writes is refused, so the value seeded here is read back.
+            platform.setVersion({10, 0, 2});
+            platform.failAlways("regCreateKey", winerr::AccessDenied);
+            platform.seedDword(RegRoot::LocalMachine,
+                               "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control"
+                               "\\Print\\Printers\\RK-730P",
+                               "PrinterOnLine", 1);
+            platform.failNext("regQueryValue", winerr::FileNotFound);
+        }
+        platform.makeDirectory("C:\\logs");
+        RunLog log(platform, "C:\\logs\\kelp.log");
+        PortInventory inventory;
+        const int row = inventory.classifyPorts(platform);
+        const auto choice = ChooseAutomaticPort(platform, inventory, row, "RK-730P", true, [](int) {}, &log);
+        EXPECT_EQ(choice.port, c.port);
+        EXPECT_EQ(choice.rule, c.rule);
+        const std::string text = platform.fileContents("C:\\logs\\kelp.log").value_or("");
+        EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+    }
+}
+
+TEST(PortInventoryTest, DeviceIdFields) {
+    struct Case {
+        std::string id;
+        DeviceIdFields fields;
+    };
+    const Case cases[] = {
+        {"MFG:EPSON;CMD:ESCPL2,BDC,D4;MDL:TM-T88V;CLS:PRINTER;DES:EPSON TM-T88V;",
+         {"EPSON", "TM-T88V", "ESCPL2,BDC,D4", "PRINTER", "EPSON TM-T88V"}},
+        {"MANUFACTURER:Vexo;COMMAND SET:ESC/POS;MODEL:RK-730P(NEW);CLASS:PRINTER;DESCRIPTION:Receipt: 80 mm",
+         {"Vexo", "RK-730P(NEW)", "ESC/POS", "PRINTER", "Receipt: 80 mm"}},
+        {" mfg : Acme ; mdl:  RK 520P ;;junk;SN:1234;", {"Acme", "RK 520P", "", "", ""}},
+        {"", {}},
+        {"MDL", {}},
+    };
+    for (const auto& c : cases) {
+        const DeviceIdFields got = ParseDeviceId(c.id);
+        EXPECT_EQ(got.manufacturer, c.fields.manufacturer) << c.id;
+        EXPECT_EQ(got.model, c.fields.model) << c.id;
+        EXPECT_EQ(got.commandSet, c.fields.commandSet) << c.id;
+        EXPECT_EQ(got.deviceClass, c.fields.deviceClass) << c.id;
+        EXPECT_EQ(got.description, c.fields.description) << c.id;
+    }
+    const std::tuple<const char*, const char*, bool> models[] = {
+        {"rk 730p (new)", "RK-730P(NEW)", true}, {"RK-730P", "RK-730PN", false}, {"", "RK-730P", false},
+        {"[MZ730P]", "mz730p", true}};
+    for (const auto& [device, model, same] : models) EXPECT_EQ(SameModel(device, model), same) << device;
 }
 
 // Random port lists against the rules, stated as tables: a port's kind is

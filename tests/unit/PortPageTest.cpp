@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
+#include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"
 
@@ -163,10 +164,12 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
         bool createRefused;
         std::size_t passes;
         const char* port;
+        bool usb3Connected = false;
     };
     const Row rows[] = {
         {"Windows: every candidate reads back 0", false, 3, "USB001"},
         {"key refused: online after USB002", true, 2, "USB002"},
+        {"a printer connected on USB003 wins over the spooler's answer", true, 2, "USB003", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -176,6 +179,7 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
         machine.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
         machine.seedDword(RegRoot::LocalMachine, kOnlineKey + std::string("RK-730P"), "PrinterOnLine", 1);
         if (row.createRefused) machine.failAlways("regCreateKey", 1021);
+        if (row.usb3Connected) machine.setUsbPrinterInterfaces({{"USB", 3, "USB\\VID_0483&PID_5743\\C", true, ""}});
         machine.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
         wizard.runFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
                                [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
@@ -251,6 +255,8 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         const FakePlatform& machine = wizard.machine;
         const InstallSettings& state = wizard.state;
         const auto& pages = wizard.pages;
+        RunLog log(wizard.machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
         EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& port) {
             port.clickListRow(IDC_PORT_LIST, row);
             port.click(IDC_PORT_INSTALL);
@@ -278,6 +284,8 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         EXPECT_EQ(state.selectedPort, "LPT1:");
         EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
         EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" port chosen on the port page: LPT1:\r\n"),
+                  std::string::npos);
     }
 }
 
@@ -285,12 +293,19 @@ TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
     std::vector<PortRecord> ports;
     for (int i = 0; i < 300; ++i) ports.push_back({"USB" + std::to_string(1000 + i), "Virtual"});
     platform.setPorts(ports);
-    runWizardFromSettings([](FakeDialog& d) {
-        d.click(IDC_PORT_SEARCH);
-        EXPECT_EQ(d.listRowCount(IDC_PORT_LIST), 256);
-        EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 0), "USB1255");
-        d.click(IDC_PORT_CANCEL);
-    });
+    // A connected USB printer's port says so, in the page's language.
+    platform.setUsbPrinterInterfaces({{"USB", 1254, "USB\\A", true, ""}, {"USB", 1255, "USB\\B", false, ""}});
+    for (const char* connected : {"Virtual（已连接）", "Virtual (connected)"}) {
+        runWizardFromSettings([&](FakeDialog& d) {
+            d.click(IDC_PORT_SEARCH);
+            EXPECT_EQ(d.listRowCount(IDC_PORT_LIST), 256);
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 0), "USB1255");
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 254, 1), connected);
+            EXPECT_EQ(d.listCell(IDC_PORT_LIST, 255, 1), "Virtual");
+            d.click(IDC_PORT_CANCEL);
+        });
+        settings.englishFlag = 1;
+    }
 }
 
 // After a search, row 1 is the automatic choice whatever port it shows.
@@ -439,7 +454,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
     platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
     platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
-    platform.failNext("acquireNamedMutex", 1618);
+    platform.failNext("acquirePrivateMutex", 1618);
     // After "try again later" the same click installs, once the other run is over.
     runWizardFromSettings([this](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
@@ -459,6 +474,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     // stop the installation, and nothing is released.
     FreshWizard denied;
     denied.machine.setPorts({{"USB001", ""}});
+    denied.machine.failNext("acquirePrivateMutex", 120);
     denied.machine.failNext("acquireNamedMutex", 5);
     denied.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
     EXPECT_TRUE(denied.machine.findPrinter("RK-520P"));
@@ -476,10 +492,10 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
         ASSERT_EQ(wizard.pages.messages().size(), 1u);
         const std::string& text = wizard.pages.messages()[0].text;
-        EXPECT_EQ(text.substr(text.rfind('\n')), log.writable() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
+        EXPECT_EQ(text.substr(text.rfind('\n')), log.written() ? "\nThe log: C:\\users\\kelp\\Temp\\Kelp.log"
                                                                : "\nCould not install the printer driver RK-520P (error 5: Access is denied)")
             << folder;
-        EXPECT_EQ(log.writable(), std::string(folder) != "C:\\gone");
+        EXPECT_EQ(log.written(), std::string(folder) != "C:\\gone");
         EXPECT_TRUE(wizard.machine.heldMutexes().empty());
     }
 }

@@ -188,7 +188,7 @@ public:
         see("openPrinter");
         return m_.openPrinter(name);
     }
-    WinError startRawDocument(PrinterHandle printer, const std::string& documentName) override {
+    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override {
         see("startRawDocument");
         return m_.startRawDocument(printer, documentName);
     }
@@ -196,13 +196,25 @@ public:
         see("writePrinter");
         return m_.writePrinter(printer, bytes);
     }
+    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override {
+        see("usbPrinterInterfaces");
+        return m_.usbPrinterInterfaces();
+    }
+    WinError setPrinterPort(const std::string& name, const std::string& port) override {
+        see("setPrinterPort");
+        return m_.setPrinterPort(name, port);
+    }
+    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override {
+        see("getJob");
+        return m_.getJob(printer, jobId);
+    }
+    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override {
+        see("deleteJob");
+        return m_.deleteJob(printer, jobId);
+    }
     WinError endRawDocument(PrinterHandle printer) override {
         see("endRawDocument");
         return m_.endRawDocument(printer);
-    }
-    WinError appendFile(const std::string& path, const std::string& bytes) override {
-        see("appendFile");
-        return m_.appendFile(path, bytes);
     }
     std::string tempDirectory() override {
         see("tempDirectory");
@@ -236,6 +248,16 @@ public:
         see("messageBoxWithoutWindow");
         m_.messageBoxWithoutWindow(title, text);
     }
+    Result<LogFile> openLogFile(const std::string& path, bool createNew) override { return m_.openLogFile(path, createNew); }
+    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override { return m_.writeLogFile(file, bytes); }
+    void closeLogFile(std::uintptr_t file) override { m_.closeLogFile(file); }
+    bool runsElevated() override { return m_.runsElevated(); }
+    std::uint32_t processId() override { return m_.processId(); }
+    Result<std::uintptr_t> acquirePrivateMutex(const std::string& ns, const std::string& name) override {
+        see("acquirePrivateMutex");
+        return m_.acquirePrivateMutex(ns, name);
+    }
+    bool windowStationVisible() override { return m_.windowStationVisible(); }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
