@@ -159,7 +159,15 @@ TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
     const Model& model = models()[2];
     ASSERT_TRUE(deleteRegistryTree(HKEY_CURRENT_USER, kWindowsKey));
     const auto outcome = install({language, 2, true, "", "nokey"});
+    // Again: the printer exists, and one message says so with the setting.
+    const auto again = install({language, 2, true, "", "nokey-again"});
     EXPECT_TRUE(createRegistryKey(HKEY_CURRENT_USER, kWindowsKey));
+    EXPECT_EQ(0u, again.message.rfind(language == kChinese
+                                          ? "打印机“RK-730P”已存在：已更新其驱动，端口保持不变，但以下设置未能完成：\n无法设置默认打印机："
+                                          : "The printer \"RK-730P\" already exists: its driver was updated and its port left "
+                                            "as it was, but these settings could not be made:\nCould not make the printer "
+                                            "the default printer: ",
+                                      0)) << again.message;
     ASSERT_TRUE(outcome.finished);
     const std::string first = language == kChinese
                                   ? "打印机“RK-730P”已安装，但以下设置未能完成："
