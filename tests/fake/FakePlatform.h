@@ -298,8 +298,8 @@ public:
     // namespace, name; openLogFile path, "new"/"existing"; writeLogFile and
     // closeLogFile path (writeLogFile also the byte count); releaseNamedMutex
     // name; consoleWrite text;
-    // messageBoxWithoutWindow title, text; tempDirectory, moduleDirectory,
-    // localTime, userName: none.
+    // messageBoxWithoutWindow title, text; fullPathName path;
+    // tempDirectory, moduleDirectory, localTime, userName: none.
     //
     // deletePrinterDriver refuses a driver a printer uses (3001,
     // ERROR_PRINTER_DRIVER_IN_USE) and an unknown one (UnknownPrinterDriver).
