@@ -338,7 +338,9 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
     }
     // Said once, with the setting that failed.
-    InstallReport failed{{{InstallStep::DefaultPrinter, "Device", 5, "拒绝访问"}}, true, "USB001", "", true};
+    InstallReport failed;
+    failed.failures = {{InstallStep::DefaultPrinter, "Device", 5, "拒绝访问"}};
+    failed.printerExisted = failed.printerInstalled = true;
     EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
               "打印机“RK-520P”已存在：已更新其驱动，端口保持不变，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
 }
