@@ -44,6 +44,7 @@ constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试�
 constexpr Bilingual kInstalledOn = {"已安装打印机 %s，端口 %p。", "The printer %s is installed on %p."};
 constexpr Bilingual kInstalledOnBy = {"已安装打印机 %s，端口 %p（%r）。", "The printer %s is installed on %p (%r)."};
 constexpr Bilingual kNamedPort = {"命令行指定的端口", "the port named on the command line"};
+constexpr Bilingual kExistingPort = {"打印机已在此端口上", "the printer was there already"};
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
 constexpr Bilingual kRemoved = {"已删除打印机 %s 及其驱动。", "The printer %s and its driver were removed."};
@@ -178,7 +179,14 @@ int CommandLineRun::install(const ModelRow& model) {
     // A printer that exists keeps its port: a second run needs no automatic
     // choice (and must not fail where none could be made).
     const auto existing = command_.port ? std::nullopt : FindPrinter(platform_, name);
-    if (existing) port = existing->port;
+    if (existing) {
+        port = existing->port;
+        std::vector<std::string> usbPorts;
+        if (const auto ports = platform_.enumPorts(); ports.ok())
+            for (const auto& record : ports.value)
+                if (record.name.rfind("USB", 0) == 0) usbPorts.push_back(record.name);
+        LogChosenPort(platform_, usbPorts, port, "the existing printer's port", &log_);
+    }
     std::optional<PortRule> rule;
     if (command_.port) LogChosenPort(platform_, usbPorts_, port, "port named on the command line", &log_);
     if (!command_.port && !existing) {
@@ -214,6 +222,7 @@ int CommandLineRun::install(const ModelRow& model) {
     // The outcome names the port and why it is that one.
     std::string why = rule ? DescribePortRule(*rule, name, englishFlag_) : std::string();
     if (command_.port) why = kNamedPort.in(englishFlag_);
+    if (existing) why = kExistingPort.in(englishFlag_);
     std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
     if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
     const std::string installedOn = Fill(pattern.c_str(), name, printer ? printer->port : port);

@@ -120,7 +120,7 @@ static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbP
     };
     if (usbPorts.empty()) return;
     const auto interfaces = platform.usbPrinterInterfaces();
-    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + std::to_string(interfaces.error) + ")");
+    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + ErrorNumber(interfaces.error, 1) + ")");
     for (const auto& port : usbPorts) {
         const UsbPortState state = StateOf(port, interfaces.value);
         std::string line = "USB port " + port + ": ";

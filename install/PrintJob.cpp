@@ -1,6 +1,7 @@
 #include "install/PrintJob.h"
 
 #include "install/DriverInstaller.h"
+#include "install/RunLog.h"
 
 namespace kelp {
 
@@ -14,6 +15,7 @@ struct StatusProblem {
 constexpr StatusProblem kJobProblems[] = {
     {0x2, JobProblem::PrinterError},      {0x20, JobProblem::Offline},  {0x40, JobProblem::PaperOut},
     {0x400, JobProblem::UserIntervention}, {0x200, JobProblem::Blocked}, {0x1, JobProblem::JobPaused},
+    {0x4, JobProblem::Cancelled},          {0x100, JobProblem::Cancelled},
 };
 // JOB_STATUS_PRINTED and JOB_STATUS_COMPLETE: a spooler that keeps printed
 // documents lists the job on after it has printed.
@@ -36,6 +38,7 @@ Bilingual ProblemText(JobProblem problem) {
         case JobProblem::UserIntervention: return {"打印机需要人工处理", "the printer needs attention"};
         case JobProblem::Blocked: return {"打印任务被阻塞", "the job is blocked"};
         case JobProblem::PrinterPaused: return {"打印机已暂停", "the printer is paused"};
+        case JobProblem::Cancelled: return {"打印任务在打印前被删除", "the job was deleted before it printed"};
         default: return {"", ""};
     }
 }
@@ -99,8 +102,12 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
     }
     if (report.succeeded() && waitSeconds > 0) {
         FollowJob(platform, handle.value, printerName, waitSeconds, report);
-        if (report.problem != JobProblem::None && report.problem != JobProblem::SpoolerStep)
+        const bool stuck = report.problem != JobProblem::None && report.problem != JobProblem::SpoolerStep &&
+                           report.problem != JobProblem::Cancelled;
+        if (stuck) {
             report.deleted = platform.deleteJob(handle.value, report.jobId) == winerr::Success;
+            report.deleteFailed = !report.deleted;
+        }
     }
     platform.closePrinter(handle.value);
     return report;
@@ -113,13 +120,15 @@ std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t w
         case JobProblem::SpoolerStep:
             return (english ? "The test receipt was not printed: " + report.failedStep + " failed (error "
                             : "测试小票未能打印：" + report.failedStep + " 失败（错误 ") +
-                   std::to_string(report.error) + (english ? ")." : "）。");
+                   ErrorNumber(report.error, englishFlag) + (english ? ")." : "）。");
         case JobProblem::StillQueued: {
             const std::string seconds = std::to_string(waitSeconds);
             std::string text = english ? "The test receipt is still in the queue after " + seconds +
                                              " s: is the printer on and connected?"
                                        : "测试小票在 " + seconds + " 秒后仍在打印队列中：打印机是否已开机并连接？";
             if (report.deleted) text += english ? " The job was deleted." : "已删除该打印任务。";
+            if (report.deleteFailed)
+                text += english ? " The job could not be deleted: it is still in the queue." : "无法删除该打印任务：它仍在打印队列中。";
             return text;
         }
         default: {
@@ -127,6 +136,8 @@ std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t w
             std::string text = english ? std::string("The test receipt was not printed: ") + problem.english + "."
                                        : std::string("测试小票未能打印：") + problem.chinese + "。";
             if (report.deleted) text += english ? " The job was deleted." : "已删除该打印任务。";
+            if (report.deleteFailed)
+                text += english ? " The job could not be deleted: it is still in the queue." : "无法删除该打印任务：它仍在打印队列中。";
             return text;
         }
     }

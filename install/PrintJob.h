@@ -23,6 +23,7 @@ enum class JobProblem {
     PaperOut,          // JOB_STATUS_PAPEROUT, or the printer out of paper when the time was up
     UserIntervention,  // JOB_STATUS_USER_INTERVENTION
     Blocked,           // JOB_STATUS_BLOCKED_DEVQ
+    Cancelled,         // JOB_STATUS_DELETING or JOB_STATUS_DELETED: someone deleted it
     PrinterPaused,     // still queued when the time was up, the printer paused
     StillQueued,       // still queued when the time was up
 };
@@ -33,6 +34,7 @@ struct PrintJobReport {
     WinError error = winerr::Success;
     std::uint32_t jobId = 0;
     bool deleted = false;  // a stuck job was taken out of the queue
+    bool deleteFailed = false;  // a stuck job that could not be deleted: it is still queued
     bool succeeded() const { return problem == JobProblem::None; }
 };
 

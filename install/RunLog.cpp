@@ -75,8 +75,13 @@ void RunLog::open() {
         sink_.closeLogFile(file.value.handle);
     } else if (file.error == winerr::SharingViolation) {
         why = english ? "another program has it open" : "另一个程序正在使用它";
+    } else if (file.error == winerr::PathNotFound || file.error == winerr::FileNotFound) {
+        return;  // no such folder: no log, as for an empty path
     } else {
-        return;  // no such folder, no rights: no log, as for an empty path
+        // A file this account may not open (a user may make one that
+        // denies it) is never a reason to keep no log.
+        why = (english ? "it cannot be opened (error " : "无法打开它（错误 ") + ErrorNumber(file.error, englishFlag_) +
+              (english ? ")" : "）");
     }
 
     std::string stamp;
@@ -85,11 +90,17 @@ void RunLog::open() {
         else if (c != '-' && c != ':') stamp += c;
     }
     const std::size_t slash = path_.find_last_of("\\/");
-    const std::string beside = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
-                               stamp + "-" + std::to_string(sink_.processId()) + ".log";
+    const std::string stem = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
+                             stamp + "-" + std::to_string(sink_.processId());
     notice_ = (english ? "The log \"" : "未写入日志“") + path_ + (english ? "\" was not written: " : "”：") + why;
     // Made now, or not at all: nothing anybody put at that name is opened.
-    const auto fresh = sink_.openLogFile(beside, true);
+    // The name can be guessed, so a name already taken gives way to the next.
+    std::string beside = stem + ".log";
+    auto fresh = sink_.openLogFile(beside, true);
+    for (int attempt = 1; attempt < 10 && fresh.error == winerr::FileExists; ++attempt) {
+        beside = stem + "-" + std::to_string(attempt) + ".log";
+        fresh = sink_.openLogFile(beside, true);
+    }
     if (!fresh.ok()) {
         notice_ += english ? ". This run keeps no log." : "。本次运行不保存日志。";
         return;

@@ -174,7 +174,7 @@ void PrinterSettingsPage::onNext() {
     if (result == PageFailed) {
         std::string text = kPortPageFailedMessage.in(context_.settings.englishFlag);
         if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
-        if (context_.log && context_.log->writable())
+        if (context_.log && context_.log->written())
             text += (context_.settings.englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
         dialog().messageBox(text, MessageIcon::Exclamation);
         return;

@@ -29,7 +29,7 @@ constexpr DWORD k1284BufferBytes = 4094;
 // its terminating zero.
 constexpr DWORD kMaxDeviceIdChars = 201;
 
-WinError lastErrorOr(WinError fallback = ERROR_GEN_FAILURE) {
+WinError lastErrorOr(WinError fallback = winerr::NoErrorCode) {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? static_cast<WinError>(error) : fallback;
 }

@@ -237,15 +237,15 @@ bool writeRegistryDword(HKEY root, const std::wstring& key, const std::wstring& 
 namespace {
 const std::wstring kUsbPrintClass = L"{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 const std::wstring kInterfaceClassKey = L"System\\CurrentControlSet\\Control\\DeviceClasses\\" + kUsbPrintClass;
-const std::wstring kPlantedDevice = L"USB\\VID_0483&PID_5743";
+const std::wstring kPlantedDevice = L"USB\\VID_5A5A&PID_0730";
 }  // namespace
 
 bool plantUsbPrinterInterface(const std::wstring& serial, DWORD portNumber, bool connected) {
-    const std::wstring key = kInterfaceClassKey + L"\\##?#USB#VID_0483&PID_5743#" + serial + L"#" + kUsbPrintClass;
+    const std::wstring key = kInterfaceClassKey + L"\\##?#USB#VID_5A5A&PID_0730#" + serial + L"#" + kUsbPrintClass;
     const std::wstring instance = kPlantedDevice + L"\\" + serial;
     return writeRegistryText(HKEY_LOCAL_MACHINE, key, L"DeviceInstance", instance) &&
            writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#", L"SymbolicLink",
-                             L"\\\\?\\USB#VID_0483&PID_5743#" + serial + L"#" + kUsbPrintClass) &&
+                             L"\\\\?\\USB#VID_5A5A&PID_0730#" + serial + L"#" + kUsbPrintClass) &&
            writeRegistryDword(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Port Number", portNumber) &&
            writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Base Name", L"USB") &&
            writeRegistryText(HKEY_LOCAL_MACHINE, key + L"\\#\\Device Parameters", L"Port Description",

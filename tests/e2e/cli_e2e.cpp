@@ -291,8 +291,8 @@ TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
     ASSERT_EQ(0, runKelp(L"/install /model:RK-730P" + quiet)) << log();
     expectPrinter(models()[2], "USB002");
     ASSERT_EQ(0, runKelp(L"/list /log:" + kLog));
-    for (const char* line : {"USB port USB001: not connected, USB\\VID_0483&PID_5743\\A1",
-                             "USB port USB002: connected, USB\\VID_0483&PID_5743\\B2",
+    for (const char* line : {"USB port USB001: not connected, USB\\VID_5A5A&PID_0730\\A1",
+                             "USB port USB002: connected, USB\\VID_5A5A&PID_0730\\B2",
                              "automatic port USB002: the first of several connected USB printers",
                              "port\tUSB001\tUSB\tnot connected", "port\tUSB003\tUSB\tconnected"})
         EXPECT_NE(std::string::npos, log().find(line)) << line << "\n" << log();

@@ -200,6 +200,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+    for (const char* line : {"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."})
+        EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(line), std::string::npos) << line;
     // A new printer on that machine has no port to take.
     EXPECT_EQ(run({"/install", "/model:MZ730P", "/lang:en", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("There is no port to choose automatically."), std::string::npos);
@@ -272,10 +274,12 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
 // new file beside it, and the console says which.
 TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
     const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242.log";
+    const std::string next = "C:\\logs\\Kelp-20261207-101520-4242-1.log";
     struct Case {
         std::uint32_t links;
         bool reparsePoint, trustedOwner, elevated, openElsewhere, besideTaken;
         const char* why;  // nothing: the log is written where asked
+        WinError openFails = 0;
     };
     const Case cases[] = {
         {1, false, true, true, false, false, nullptr},
@@ -285,12 +289,15 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         {1, false, false, false, false, false, nullptr},
         {1, false, true, true, true, false, "another program has it open"},
         {3, false, true, true, false, true, "it has 3 names (hard links)"},
+        {1, false, true, true, false, false, "it cannot be opened (error 5)", winerr::AccessDenied},
     };
     for (const Case& c : cases) {
         m.writeFile(kLog, "planted\r\n");
         m.setFileFacts(kLog, c.links, c.reparsePoint, c.trustedOwner);
         m.deleteFile(beside);
+        m.deleteFile(next);
         if (c.besideTaken) m.writeFile(beside, "taken");
+        if (c.openFails) m.failNext("openLogFile", c.openFails);
         m.setElevated(c.elevated);
         const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
         const std::string before = m.consoleText();
@@ -303,13 +310,16 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
             EXPECT_EQ(console.find("was not written"), std::string::npos) << console;
             continue;
         }
-        const std::string notice = std::string("The log \"C:\\logs\\kelp.log\" was not written: ") + c.why +
-                                   (c.besideTaken ? ". This run keeps no log." : ". This run's log: " + beside);
+        // A name taken beside it gives way to the next one.
+        const std::string& used = c.besideTaken ? next : beside;
+        const std::string notice =
+            std::string("The log \"C:\\logs\\kelp.log\" was not written: ") + c.why + ". This run's log: " + used;
         EXPECT_EQ(log(), "planted\r\n") << c.why;
         EXPECT_EQ(console.rfind(notice + "\r\n", 0), 0u) << console;
-        const std::string written = m.fileContents(beside).value_or("");
-        EXPECT_EQ(written.rfind(c.besideTaken ? "taken" : "2026-12-07 10:15:20 " + notice + "\r\n", 0), 0u) << written;
-        EXPECT_EQ(written.find("outcome 0") != std::string::npos, !c.besideTaken) << written;
+        const std::string written = m.fileContents(used).value_or("");
+        EXPECT_EQ(written.rfind("2026-12-07 10:15:20 " + notice + "\r\n", 0), 0u) << written;
+        EXPECT_NE(written.find("outcome 0"), std::string::npos) << written;
+        if (c.besideTaken) EXPECT_EQ(m.fileContents(beside), "taken");
     }
 }
 
@@ -469,6 +479,9 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
          "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
         {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
         {{0x40}, "/wait:0", nullptr, 0, "A test receipt was sent to RK-520P", false, 0},
+        {{0, 0x104}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.", false, 500},
+        {{0x40}, "/wait:5", "deleteJob", 1603, "out of paper. The job could not be deleted: it is still in the queue.",
+         false, 0},
         {{0}, "/wait:1", "getJob", 1603, "not printed: GetJob failed (error 5).", false, 0},
         {{0}, "/wait:1", "endRawDocument", 1603, "not printed: EndDocPrinter failed (error 5).", false, 0},
     };

@@ -126,10 +126,10 @@ TEST(PortInventoryTest, PickAutomaticPortByRow) {
 // unless a row says otherwise, each interface as SetupAPI lists it.
 TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
     const std::vector<PortRecord> usb3 = {{"COM1:", "Local Port"}, {"USB001", ""}, {"USB002", ""}, {"USB003", ""}};
-    const UsbPrinterInterface off1{"USB", 1, "USB\\VID_0483&PID_5743\\A1", false, ""};
-    const UsbPrinterInterface on2{"USB", 2, "USB\\VID_0483&PID_5743\\B2", true, "MFG:Vexo;CMD:ESC/POS;MDL:Label 40;"};
-    const UsbPrinterInterface on3{"USB", 3, "USB\\VID_0483&PID_5743\\C3", true, "mfg:Vexo;model: rk 730p ;CLS:PRINTER;"};
-    const UsbPrinterInterface on3Other{"USB", 3, "USB\\VID_0483&PID_5743\\C3", true, "MDL:RK-520P;"};
+    const UsbPrinterInterface off1{"USB", 1, "USB\\VID_5A5A&PID_0730\\A1", false, ""};
+    const UsbPrinterInterface on2{"USB", 2, "USB\\VID_5A5A&PID_0730\\B2", true, "MFG:Vexo;CMD:ESC/POS;MDL:Label 40;"};
+    const UsbPrinterInterface on3{"USB", 3, "USB\\VID_5A5A&PID_0730\\C3", true, "mfg:Vexo;model: rk 730p ;CLS:PRINTER;"};
+    const UsbPrinterInterface on3Other{"USB", 3, "USB\\VID_5A5A&PID_0730\\C3", true, "MDL:RK-520P;"};
     struct Case {
         const char* name;
         std::vector<PortRecord> ports;
@@ -142,7 +142,7 @@ TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
     };
     const Case cases[] = {
         {"one connected", usb3, {off1, on2, {"USB", 3, "USB\\X\\C3", false, ""}}, "USB002", PortRule::OnlyConnected,
-         "USB port USB002: connected, USB\\VID_0483&PID_5743\\B2, model Label 40"},
+         "USB port USB002: connected, USB\\VID_5A5A&PID_0730\\B2, model Label 40"},
         {"several, one is the model", usb3, {off1, on2, on3}, "USB003", PortRule::IdentifiesAsModel,
          "automatic port USB003: the connected printer that identifies as RK-730P"},
         {"several, none is the model", usb3, {on2, on3Other}, "USB002", PortRule::FirstConnected,
@@ -150,7 +150,7 @@ TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
         {"several, two are the model", usb3, {on3, {"USB", 2, "USB\\Y", true, "MDL:RK-730P"}}, "USB002",
          PortRule::FirstConnected, "automatic port USB002: the first of several connected USB printers"},
         {"none connected", usb3, {off1}, "USB001", PortRule::Classification,
-         "USB port USB001: not connected, USB\\VID_0483&PID_5743\\A1"},
+         "USB port USB001: not connected, USB\\VID_5A5A&PID_0730\\A1"},
         {"one port number twice, the new device connected", usb3, {off1, {"USB", 1, "USB\\NEW", true, ""}}, "USB001",
          PortRule::OnlyConnected, "USB port USB001: connected, USB\\NEW"},
         {"a connected interface without a spooler port", usb3, {off1, {"USB", 7, "USB\\Z", true, ""}}, "USB001",
@@ -200,8 +200,8 @@ TEST(PortInventoryTest, DeviceIdFields) {
         DeviceIdFields fields;
     };
     const Case cases[] = {
-        {"MFG:EPSON;CMD:ESCPL2,BDC,D4;MDL:TM-T88V;CLS:PRINTER;DES:EPSON TM-T88V;",
-         {"EPSON", "TM-T88V", "ESCPL2,BDC,D4", "PRINTER", "EPSON TM-T88V"}},
+        {"MFG:KELPTEST;CMD:ESCPOS,BDC,D4;MDL:KT-80V;CLS:PRINTER;DES:KELPTEST KT-80V;",
+         {"KELPTEST", "KT-80V", "ESCPOS,BDC,D4", "PRINTER", "KELPTEST KT-80V"}},
         {"MANUFACTURER:Vexo;COMMAND SET:ESC/POS;MODEL:RK-730P(NEW);CLASS:PRINTER;DESCRIPTION:Receipt: 80 mm",
          {"Vexo", "RK-730P(NEW)", "ESC/POS", "PRINTER", "Receipt: 80 mm"}},
         {" mfg : Acme ; mdl:  RK 520P ;;junk;SN:1234;", {"Acme", "RK 520P", "", "", ""}},

@@ -179,7 +179,7 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
         machine.setPorts({{"USB001", ""}, {"USB002", ""}, {"USB003", ""}});
         machine.seedDword(RegRoot::LocalMachine, kOnlineKey + std::string("RK-730P"), "PrinterOnLine", 1);
         if (row.createRefused) machine.failAlways("regCreateKey", 1021);
-        if (row.usb3Connected) machine.setUsbPrinterInterfaces({{"USB", 3, "USB\\VID_0483&PID_5743\\C", true, ""}});
+        if (row.usb3Connected) machine.setUsbPrinterInterfaces({{"USB", 3, "USB\\VID_5A5A&PID_0730\\C", true, ""}});
         machine.failNext("regQueryValue", winerr::FileNotFound);  // not yet online after USB001
         wizard.runFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); },
                                [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
