@@ -1,7 +1,5 @@
 #include "install/AutomaticPort.h"
 
-#include <cstdio>
-
 #include "install/DriverInstaller.h"
 #include "install/Names.h"
 #include "install/RunLog.h"
@@ -80,9 +78,11 @@ bool SameModel(const std::string& deviceModel, const std::string& modelName) {
 
 std::string UsbPortName(const UsbPrinterInterface& usb) {
     if (!SameName(usb.baseName, "USB")) return {};
-    char number[16];
-    std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(usb.portNumber));
-    return std::string("USB") + number;
+    // Three digits at least, as the USB printing driver names its ports
+    // (no printf here: the C runtime's formatter adds some 26 KB to Kelp.exe).
+    std::string number = std::to_string(usb.portNumber);
+    if (number.size() < 3) number.insert(0, 3 - number.size(), '0');
+    return "USB" + number;
 }
 
 std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<UsbPrinterInterface>& interfaces) {
