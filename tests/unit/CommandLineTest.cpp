@@ -461,6 +461,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         {{}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
         {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "has left the print queue", false, 1000},
         {{0, 0x1080}, "/wait:5", nullptr, 0, "has left the print queue", false, 500},
+        {{0, 0x1000}, "/wait:3600", nullptr, 0, "has left the print queue", false, 500},  // kept after printing
         {{0, 0x40}, "/wait:5", nullptr, 1603, "not printed: the printer is out of paper. The job was deleted.", true, 500},
         {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
         {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
