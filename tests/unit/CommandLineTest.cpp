@@ -108,6 +108,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/?", "/quiet"}, "/? takes no other switch"},
         {{"/install", "/model:RK-730P", "/quiet", "/log:kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:C:kelp.log"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/log:\\logs\\kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"}, kFullPath},
         {{"/install", "/model:RK-730P", "/wait:5"}, "/wait does not go with /install"},
         {{"/testprint", "/model:RK-730P", "/wait:3601"}, kWholeSeconds},
@@ -337,6 +338,7 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
+    EXPECT_NE(log().find("The printer RK-730P and its driver were removed.\r\n"), std::string::npos) << log();
     EXPECT_FALSE(m.findPrinter("RK-730P"));
     EXPECT_TRUE(m.findPrinter("RK-730PN"));
     EXPECT_FALSE(m.findDriver("Windows NT x86", "RK-730P"));
@@ -469,8 +471,10 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     };
     const Case cases[] = {
         {{}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
+        {{}, "/wait:1", nullptr, 0, "has left the print queue", false, 0},
         {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "has left the print queue", false, 1000},
         {{0, 0x1080}, "/wait:5", nullptr, 0, "has left the print queue", false, 500},
+        {{0, 0x1000}, "/wait:3600", nullptr, 0, "has left the print queue", false, 500},  // kept after printing
         {{0, 0x40}, "/wait:5", nullptr, 1603, "not printed: the printer is out of paper. The job was deleted.", true, 500},
         {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
         {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
@@ -506,6 +510,10 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
     EXPECT_NE(m.consoleText().find("测试小票未能打印：打印机已暂停。已删除该打印任务。"), std::string::npos);
+    m.scriptJobStates({0});
+    m.setPrinterStatus("RK-520P", 0);
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+    EXPECT_NE(m.consoleText().find("测试小票在 1 秒后仍在打印队列中：打印机是否已开机并连接？已删除该打印任务。"), std::string::npos);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0);  // no Device value: nothing names it
 }
 

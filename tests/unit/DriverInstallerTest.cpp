@@ -343,6 +343,10 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
     failed.printerExisted = failed.printerInstalled = true;
     EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
               "打印机“RK-520P”已存在：已更新其驱动，端口保持不变，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
+    failed.existingPort = "USB001";
+    failed.movedTo = "COM2:";
+    EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
+              "打印机“RK-520P”已存在：已更新其驱动，并从 USB001 移到 COM2:，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
 }
 
 // A named port moves a printer that exists (the command line's choice); a
@@ -364,6 +368,8 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
          "The printer \"RK-520P\" already existed: its driver was updated and it was moved from USB001 to COM2:."},
         {"moved, Device names another printer", "rk-520p", "Office,winspool,LPT1:", 0, "COM2:", "Office,winspool,LPT1:",
          "moved from USB001 to COM2:."},
+        {"moved, Device names a printer whose name begins alike", "RK-520P", "RK-520PW,winspool,LPT1:", 0, "COM2:",
+         "RK-520PW,winspool,LPT1:", "moved from USB001 to COM2:."},
         {"the spooler refuses the move", "RK-520P", "RK-520P,winspool,USB001", winerr::AccessDenied, "USB001",
          "RK-520P,winspool,USB001", "Could not move the printer to the port COM2: (error 5"},
         {"another driver", "Generic / Text Only", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
