@@ -77,6 +77,14 @@ void FollowJob(Platform& platform, PrinterHandle printer, const std::string& pri
     }
 }
 
+// What became of a stuck job: deleted, or still in the queue.
+std::string DeletionText(const PrintJobReport& report, bool english) {
+    if (report.deleted) return english ? " The job was deleted." : "已删除该打印任务。";
+    if (report.deleteFailed)
+        return english ? " The job could not be deleted: it is still in the queue." : "无法删除该打印任务：它仍在打印队列中。";
+    return {};
+}
+
 }  // namespace
 
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
@@ -126,19 +134,13 @@ std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t w
             std::string text = english ? "The test receipt is still in the queue after " + seconds +
                                              " s: is the printer on and connected?"
                                        : "测试小票在 " + seconds + " 秒后仍在打印队列中：打印机是否已开机并连接？";
-            if (report.deleted) text += english ? " The job was deleted." : "已删除该打印任务。";
-            if (report.deleteFailed)
-                text += english ? " The job could not be deleted: it is still in the queue." : "无法删除该打印任务：它仍在打印队列中。";
-            return text;
+            return text + DeletionText(report, english);
         }
         default: {
             const Bilingual problem = ProblemText(report.problem);
             std::string text = english ? std::string("The test receipt was not printed: ") + problem.english + "."
                                        : std::string("测试小票未能打印：") + problem.chinese + "。";
-            if (report.deleted) text += english ? " The job was deleted." : "已删除该打印任务。";
-            if (report.deleteFailed)
-                text += english ? " The job could not be deleted: it is still in the queue." : "无法删除该打印任务：它仍在打印队列中。";
-            return text;
+            return text + DeletionText(report, english);
         }
     }
 }
