@@ -9,35 +9,14 @@
 #include <algorithm>
 #include <exception>
 #include <map>
-#include <type_traits>
 
+#include "platform/win32/Calls.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 
 namespace kelp::win32 {
 
 namespace {
-
-WinError lastErrorOr(WinError fallback = winerr::NoErrorCode) {
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? static_cast<WinError>(error) : fallback;
-}
-
-template <class F>
-auto guardedRun(F&& body) -> decltype(body()) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        using R = decltype(body());
-        if constexpr (std::is_same_v<R, WinError>) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        } else {
-            R result{};
-            result.error = ERROR_NOT_ENOUGH_MEMORY;
-            return result;
-        }
-    }
-}
 
 HANDLE printerOf(PrinterHandle printer) { return reinterpret_cast<HANDLE>(printer); }
 
@@ -168,17 +147,8 @@ bool ownerIsTrusted(HANDLE file) {
 WinError Win32Platform::deletePrinter(const std::string& name) {
     const auto& spool = winspool();
     if (!spool.OpenPrinterW || !spool.DeletePrinter || !spool.ClosePrinter) return missingFunctionError(spool);
-    return guardedRun([&]() -> WinError {
-        std::wstring printerName = widen(name);
-        PRINTER_DEFAULTSW defaults{};
-        defaults.DesiredAccess = PRINTER_ALL_ACCESS;
-        HANDLE printer = nullptr;
-        if (!spool.OpenPrinterW(printerName.data(), &printer, &defaults)) return lastErrorOr();
-        WinError error = winerr::Success;
-        if (!spool.DeletePrinter(printer)) error = lastErrorOr();
-        spool.ClosePrinter(printer);
-        return error;
-    });
+    return changePrinter(spool, name,
+                         [&](HANDLE printer) { return spool.DeletePrinter(printer) ? winerr::Success : lastErrorOr(); });
 }
 
 WinError Win32Platform::deletePrinterDriver(const std::string& environment, const std::string& name,

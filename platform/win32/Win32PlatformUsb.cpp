@@ -8,10 +8,10 @@
 #include <usbprint.h>
 
 #include <cstddef>
-#include <exception>
 #include <memory>
 #include <vector>
 
+#include "platform/win32/Calls.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 
@@ -28,11 +28,6 @@ constexpr DWORD k1284BufferBytes = 4094;
 // A device instance id is at most 200 characters (MAX_DEVICE_ID_LEN), and
 // its terminating zero.
 constexpr DWORD kMaxDeviceIdChars = 201;
-
-WinError lastErrorOr(WinError fallback = winerr::NoErrorCode) {
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? static_cast<WinError>(error) : fallback;
-}
 
 struct DeviceList {
     const SetupapiFunctions& api;
@@ -129,7 +124,7 @@ Result<std::vector<UsbPrinterInterface>> Win32Platform::usbPrinterInterfaces() {
     if (!api.SetupDiGetClassDevsW || !api.SetupDiEnumDeviceInterfaces || !api.SetupDiGetDeviceInterfaceDetailW ||
         !api.SetupDiGetDeviceInstanceIdW || !api.SetupDiOpenDeviceInterfaceRegKey || !api.SetupDiDestroyDeviceInfoList)
         return {{}, missingFunctionError(api)};
-    try {
+    return guardedRun([&]() -> Result<std::vector<UsbPrinterInterface>> {
         std::vector<Listed> all, present;
         if (const WinError error = listInterfaces(api, 0, true, all)) return {{}, error};
         if (const WinError error = listInterfaces(api, DIGCF_PRESENT, false, present)) return {{}, error};
@@ -144,9 +139,7 @@ Result<std::vector<UsbPrinterInterface>> Win32Platform::usbPrinterInterfaces() {
             out.push_back(std::move(entry.usb));
         }
         return {std::move(out), winerr::Success};
-    } catch (const std::exception&) {
-        return {{}, ERROR_NOT_ENOUGH_MEMORY};
-    }
+    });
 }
 
 // GetPrinter level 2, the new port in its record, SetPrinter level 2: the
@@ -155,32 +148,19 @@ WinError Win32Platform::setPrinterPort(const std::string& name, const std::strin
     const auto& spool = winspool();
     if (!spool.OpenPrinterW || !spool.GetPrinterW || !spool.SetPrinterW || !spool.ClosePrinter)
         return missingFunctionError(spool);
-    try {
-        std::wstring printerName = widen(name);
+    return changePrinter(spool, name, [&](HANDLE printer) -> WinError {
         std::wstring portName = widen(port);
-        PRINTER_DEFAULTSW defaults{};
-        defaults.DesiredAccess = PRINTER_ALL_ACCESS;
-        HANDLE printer = nullptr;
-        if (!spool.OpenPrinterW(printerName.data(), &printer, &defaults)) return lastErrorOr();
-        WinError error = winerr::Success;
         DWORD needed = 0;
         spool.GetPrinterW(printer, 2, nullptr, 0, &needed);
         std::vector<BYTE> buffer(needed ? needed : 1);
-        if (!needed || !spool.GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
-            error = lastErrorOr();
-        } else {
-            auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-            info->pPortName = portName.data();
-            // The security descriptor is not changed; passing it back would
-            // need rights a port move does not.
-            info->pSecurityDescriptor = nullptr;
-            if (!spool.SetPrinterW(printer, 2, buffer.data(), 0)) error = lastErrorOr();
-        }
-        spool.ClosePrinter(printer);
-        return error;
-    } catch (const std::exception&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        if (!needed || !spool.GetPrinterW(printer, 2, buffer.data(), needed, &needed)) return lastErrorOr();
+        auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+        info->pPortName = portName.data();
+        // The security descriptor is not changed; passing it back would
+        // need rights a port move does not.
+        info->pSecurityDescriptor = nullptr;
+        return spool.SetPrinterW(printer, 2, buffer.data(), 0) ? winerr::Success : lastErrorOr();
+    });
 }
 
 // A job id the spooler no longer knows: Windows answers 87; Wine's GetJobW
@@ -188,7 +168,7 @@ WinError Win32Platform::setPrinterPort(const std::string& name, const std::strin
 Result<JobRecord> Win32Platform::getJob(PrinterHandle printer, std::uint32_t jobId) {
     const auto& spool = winspool();
     if (!spool.GetJobW) return {{}, missingFunctionError(spool)};
-    try {
+    return guardedRun([&]() -> Result<JobRecord> {
         const HANDLE handle = reinterpret_cast<HANDLE>(printer);
         DWORD needed = 0;
         SetLastError(ERROR_SUCCESS);
@@ -200,9 +180,7 @@ Result<JobRecord> Win32Platform::getJob(PrinterHandle printer, std::uint32_t job
             return {{}, lastErrorOr(ERROR_INVALID_PARAMETER)};
         const auto* info = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
         return {{info->Status, narrow(info->pStatus)}, winerr::Success};
-    } catch (const std::exception&) {
-        return {{}, ERROR_NOT_ENOUGH_MEMORY};
-    }
+    });
 }
 
 WinError Win32Platform::deleteJob(PrinterHandle printer, std::uint32_t jobId) {
