@@ -39,6 +39,11 @@ protected:
     }
     int run(Args args) { return RunCommandLine(m, args); }
     std::string log() const { return m.fileContents(kLog).value_or(""); }
+    // Each of lines is in the log file.
+    void expectLogged(std::initializer_list<std::string> lines, const std::string& file = kLog) const {
+        const std::string text = m.fileContents(file).value_or("");
+        for (const auto& line : lines) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
     bool anyChange() const {
         return std::any_of(m.calls().begin(), m.calls().end(), [](const PlatformCall& c) { return kChangingOps.count(c.op) != 0; });
     }
@@ -165,21 +170,20 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
               "Kelp sample package file: Printer Driver\\x86\\RK730P.GPD\n");
     EXPECT_EQ(m.consoleText(), "");  // quiet
     EXPECT_TRUE(m.heldMutexes().empty());
-    for (const char* step : {"step take mutex \"Kelp\\Installation\" (private namespace): 0",
-                             "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
-                             "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
-                             "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
-                             "step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0",
-                             "step RegSetValueEx \"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\" "
-                             "\"Device\" = \"RK-730P,winspool,USB001\": 0",
-                             "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
-                             "\"PrinterOnLine\" = 0: 0",
-                             "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
-                             "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
-                             "USB port USB001: not known",
-                             "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
-                             "2026-12-07 10:15:20 outcome 0"})
-        EXPECT_NE(log().find(step), std::string::npos) << step << "\n" << log();
+    expectLogged({"step take mutex \"Kelp\\Installation\" (private namespace): 0",
+                  "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
+                  "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
+                  "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
+                  "step AddPrinter \"RK-730P\" on port \"USB001\" driver \"RK-730P\": 0",
+                  "step RegSetValueEx \"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\" "
+                  "\"Device\" = \"RK-730P,winspool,USB001\": 0",
+                  "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
+                  "\"PrinterOnLine\" = 0: 0",
+                  "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
+                  "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
+                  "USB port USB001: not known",
+                  "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
+                  "2026-12-07 10:15:20 outcome 0"});
 
     // Again, naming another port: the driver is updated, the printer moves
     // there and the default printer follows it; the console says so and, as
@@ -188,9 +192,9 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
-    for (const char* line : {"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
-                             "installed on COM1: (the port named on the command line)."})
-        EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(line), std::string::npos) << line;
+    expectLogged({"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
+                  "installed on COM1: (the port named on the command line)."},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
     const std::string shown = m.consoleText();
     const std::string end = "The printer RK-730P is installed on COM1: (the port named on the command line).\r\noutcome 0\r\n";
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
@@ -201,8 +205,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
-    for (const char* line : {"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."})
-        EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find(line), std::string::npos) << line;
+    expectLogged({"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
     // A new printer on that machine has no port to take.
     EXPECT_EQ(run({"/install", "/model:MZ730P", "/lang:en", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("There is no port to choose automatically."), std::string::npos);
@@ -218,10 +222,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failWhen("addPrinter", [](const Args&) { return true; }, 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
-    EXPECT_NE(log().find("step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied"),
-              std::string::npos) << log();
-    EXPECT_NE(log().find("install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"),
-              std::string::npos);
+    expectLogged({"step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied",
+                  "install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"});
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
     // A log that could not be written is not named.
@@ -327,8 +329,7 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
 // Removal keeps what other drivers use and what other models installed.
 TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0);
-    EXPECT_NE(log().find("action uninstall model RK-730P lang en\r\n"), std::string::npos) << log();
-    EXPECT_NE(log().find("RK-730P is not installed: nothing to remove."), std::string::npos) << log();
+    expectLogged({"action uninstall model RK-730P lang en\r\n", "RK-730P is not installed: nothing to remove."});
 
     // A connection to another machine's printer and a local one come first.
     m.seedPrinter({"\\\\server\\Kitchen", "Ne00:", "Kitchen", "WinPrint", "RAW"});
@@ -338,7 +339,9 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
     EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
-    EXPECT_NE(log().find("The printer RK-730P and its driver were removed.\r\n"), std::string::npos) << log();
+    expectLogged({"The printer RK-730P and its driver were removed.\r\n",
+                  "step DeletePrinterDriverEx (unused files too) \"RK-730P\" \"Windows NT x86\": 87",
+                  "step DeletePrinterDriver \"RK-730P\" \"Windows NT x86\": 0"});
     EXPECT_FALSE(m.findPrinter("RK-730P"));
     EXPECT_TRUE(m.findPrinter("RK-730PN"));
     EXPECT_FALSE(m.findDriver("Windows NT x86", "RK-730P"));
@@ -349,8 +352,6 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "Office,winspool,LPT2:");
     // Wine refuses the unused-files option; the plain removal follows.
     const auto removals = m.callsOf("deletePrinterDriver");
-    EXPECT_NE(log().find("step DeletePrinterDriverEx (unused files too) \"RK-730P\" \"Windows NT x86\": 87"), std::string::npos);
-    EXPECT_NE(log().find("step DeletePrinterDriver \"RK-730P\" \"Windows NT x86\": 0"), std::string::npos);
     ASSERT_EQ(removals.size(), 2u);
     EXPECT_EQ(removals[0].args, Args({"Windows NT x86", "RK-730P", "true"}));
     EXPECT_EQ(removals[1].args, Args({"Windows NT x86", "RK-730P", "false"}));
@@ -450,9 +451,8 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     m.failNext("writePrinter", 1804);
     m.clearCalls();
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 1603);
-    EXPECT_NE(log().find("step StartDocPrinter RAW \"Kelp test receipt\" on \"RK-520P\" job 2: 0\r\n"), std::string::npos);
-    EXPECT_NE(log().find("step WritePrinter"), std::string::npos);
-    EXPECT_NE(log().find("step ClosePrinter \"RK-520P\": 0"), std::string::npos);
+    expectLogged({"step StartDocPrinter RAW \"Kelp test receipt\" on \"RK-520P\" job 2: 0\r\n", "step WritePrinter",
+                  "step ClosePrinter \"RK-520P\": 0"});
     EXPECT_EQ(m.callsOf("endRawDocument").size(), 1u);  // no half job left open
     EXPECT_EQ(m.openPrinterCount(), 0u);
     EXPECT_EQ(run({"/testprint", "/model:MZ730P", "/quiet"}), 1603);  // no such printer
