@@ -6,6 +6,32 @@
 
 namespace e2e {
 
+HANDLE startProgram(const std::wstring& program, const std::wstring& arguments, std::wstring desktop) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!desktop.empty()) startup.lpDesktop = desktop.data();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+long long waitForExit(HANDLE process, DWORD timeoutMs) {
+    if (!process) return -1;
+    long long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode))
+        code = exitCode;
+    else
+        TerminateProcess(process, 99);
+    CloseHandle(process);
+    return code;
+}
+
 namespace {
 
 std::string text(const wchar_t* value) { return value ? utf8(value) : std::string(); }

@@ -36,6 +36,15 @@ struct DriverEntry {
     std::string defaultDataType;
 };
 
+// Starts "program" arguments with the system folder as its current
+// directory, as deployment tools do, on desktop ("station\\desktop") when
+// given; null when it could not start (GetLastError is kept).
+HANDLE startProgram(const std::wstring& program, const std::wstring& arguments, std::wstring desktop = {});
+// The process's whole exit code (wine itself passes on only its low 8
+// bits), its handle closed; -1 when it did not start, or did not end within
+// timeoutMs and was ended.
+long long waitForExit(HANDLE process, DWORD timeoutMs);
+
 // Each answers nullopt when the spooler call fails (GetLastError is kept).
 std::optional<std::vector<PortEntry>> spoolerPorts();
 std::optional<std::vector<PrinterEntry>> spoolerPrinters();

@@ -30,37 +30,12 @@ const wchar_t kReceiptPort[] = L"C:\\receipt.prn";
 
 // desktop: "station\\desktop" to start it on, else this program's.
 HANDLE startKelp(const std::wstring& arguments, std::wstring desktop = {}) {
-    const std::wstring program = Scenario::current().kelpPath();
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    if (!desktop.empty()) startup.lpDesktop = desktop.data();
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup,
-                        &info)) {
-        ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-        return nullptr;
-    }
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    const HANDLE process = startProgram(Scenario::current().kelpPath(), arguments, std::move(desktop));
+    if (!process) ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+    return process;
 }
 
-// The process's exit code, or -1 when it did not end in time.
-long long waitForExit(HANDLE process) {
-    if (!process) return -1;
-    long long code = -1;
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(process, 3 * kWait) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode))
-        code = exitCode;
-    else
-        TerminateProcess(process, 99);
-    CloseHandle(process);
-    return code;
-}
-
-long long runKelp(const std::wstring& arguments) { return waitForExit(startKelp(arguments)); }
+long long runKelp(const std::wstring& arguments) { return waitForExit(startKelp(arguments), 3 * kWait); }
 
 class CommandLineTest : public ::testing::Test {
 protected:
@@ -169,7 +144,7 @@ TEST_F(CommandLine, TwoInstallsAtOnce) {
     const std::wstring line = L"/install /model:RK-730P " + lang + L" /quiet /log:" + kLog;
     HANDLE first = startKelp(line);
     HANDLE second = startKelp(line);
-    std::vector<long long> codes = {waitForExit(first), waitForExit(second)};
+    std::vector<long long> codes = {waitForExit(first, 3 * kWait), waitForExit(second, 3 * kWait)};
     std::sort(codes.begin(), codes.end());
     EXPECT_TRUE(codes == std::vector<long long>({0, 0}) || codes == std::vector<long long>({0, 1618}))
         << codes[0] << " " << codes[1] << "\n" << log();
@@ -263,7 +238,7 @@ TEST_F(CommandLine, NoPageOnAWindowStationNobodySees) {
     const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     const std::wstring path = std::wstring(temp, length) + L"Kelp.log";
     removeFile(path);
-    EXPECT_EQ(1603, waitForExit(startKelp(L"", L"KelpHidden\\Default")));
+    EXPECT_EQ(1603, waitForExit(startKelp(L"", L"KelpHidden\\Default"), 3 * kWait));
     EXPECT_NE(std::string::npos, readFile(path).find("no visible window station")) << readFile(path);
     CloseDesktop(desktop);
     CloseWindowStation(hidden);

@@ -42,18 +42,8 @@ long long msiexec(const std::wstring& arguments) {
     removeFile(kMsiexecLog);
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = std::wstring(system) + L"\\msiexec.exe " + arguments + L" /qn /l*v " + kMsiexecLog;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup, &info))
-        return -1;
-    CloseHandle(info.hThread);
-    DWORD code = 0;
-    const bool ended = WaitForSingleObject(info.hProcess, 6 * kWait) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code);
-    if (!ended) TerminateProcess(info.hProcess, 99);
-    CloseHandle(info.hProcess);
-    return ended ? static_cast<long long>(code) : -1;
+    return waitForExit(startProgram(std::wstring(system) + L"\\msiexec.exe", arguments + L" /qn /l*v " + kMsiexecLog),
+                       6 * kWait);
 }
 
 class Msi : public ::testing::Test {
