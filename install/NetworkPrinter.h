@@ -1,0 +1,122 @@
+// Network receipt printers: the address a person or a command gives, the
+// Standard TCP/IP port that points at it (reused or made), the printer's
+// real-time status (the probe), and the search over a range of addresses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Network.h"
+#include "platform/Platform.h"
+
+namespace kelp {
+
+class RunLog;
+
+constexpr std::uint16_t RawTcpPort = 9100;
+// The longest host name or address the TCP/IP monitor's port record holds.
+constexpr std::size_t MaxHostLength = 48;
+
+// "192.168.1.50", "kitchen-printer.local" or either with ":<tcp port>".
+struct NetworkAddress {
+    std::string host;
+    std::uint16_t tcpPort = RawTcpPort;
+};
+
+// Why an address text is refused.
+enum class AddressProblem {
+    None,
+    Empty,
+    TooLong,          // a host of more than MaxHostLength characters
+    BadCharacter,     // a blank or anything but letters, digits, '-' and '.'
+    OctetOver255,     // a dotted address with a number over 255
+    TcpPortZero,
+    TcpPortOver65535,
+    TcpPortNotNumber,
+    Ipv6,             // an IPv6 address: a host name is asked for instead
+};
+
+struct AddressParse {
+    NetworkAddress address;  // meaningful when problem is None
+    AddressProblem problem = AddressProblem::None;
+    bool ok() const { return problem == AddressProblem::None; }
+};
+
+AddressParse ParseNetworkAddress(const std::string& text);
+// The reason, in the language of englishFlag (1 English, else Chinese).
+std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
+// "192.168.1.50:9100"
+std::string FormatAddress(const NetworkAddress& address);
+
+// What the printer's answer to the real-time status requests means.
+enum class PrinterState {
+    Ready,
+    PaperNearEnd,
+    PaperOut,
+    CoverOpen,
+    Offline,
+    Error,     // cutter, unrecoverable or recoverable error
+    NoStatus,  // connects but gives no status: reachable, state unknown
+    Refused,   // nothing listens there
+    NoAnswer,  // no answer before the deadline (off, unplugged, wrong address)
+};
+
+// The state in a few words, in the language of englishFlag.
+std::string DescribePrinterState(PrinterState state, int englishFlag);
+// Whether a test receipt must not be sent in that state.
+bool StateStopsPrinting(PrinterState state);
+
+// Connects (3 s deadline), asks the four status requests (DLE EOT 1..4, a
+// 1 s deadline for each answer) and says what the answers mean. Nothing else
+// is sent.
+PrinterState ProbePrinter(Network& network, const NetworkAddress& address);
+
+// ---- Finding printers ------------------------------------------------------
+struct Ipv4Range {
+    Ipv4 first = 0;
+    Ipv4 last = 0;
+};
+constexpr std::size_t MaxScanAddresses = 1024;
+
+// "a.b.c.d" in host byte order, or nothing.
+std::optional<Ipv4> ParseIpv4(const std::string& text);
+std::string FormatIpv4(Ipv4 address);
+// The networks of the adapters that are up, not loopback: for each, at most
+// the 254 addresses around the adapter's address (its own /24 at most).
+std::vector<Ipv4Range> AdapterScanRanges(Network& network);
+
+struct FoundPrinter {
+    Ipv4 address = 0;
+    PrinterState state = PrinterState::NoStatus;
+};
+
+// Connects to TCP 9100 on every address of the ranges (1 s deadline, at
+// most the network's half-open limit at a time) and probes each that
+// accepts. progress(done, total) is called as connects end; when it answers
+// false the search stops and answers what it found so far.
+std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
+                                       const std::function<bool(std::size_t done, std::size_t total)>& progress);
+
+// ---- The port --------------------------------------------------------------
+struct TcpIpPort {
+    std::string name;   // empty when none could be had
+    bool made = false;  // this run made it (and deletes it when a later step fails)
+    WinError error = winerr::Success;
+    // Why there is no port, in the language of the run; empty on success.
+    std::string failure;
+    bool ok() const { return !name.empty(); }
+};
+
+// An existing Standard TCP/IP port aimed at the address is reused, whatever
+// its name; else IP_<host> (or IP_<host>_<tcp port>), with _2, _3, ... where
+// the name is taken by a port aimed elsewhere, made through the monitor's
+// XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
+// outcome goes to log.
+TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);
+// Deletes the port when this run made it (a later step failed).
+void UndoTcpIpPort(Platform& platform, const TcpIpPort& port, RunLog* log);
+
+}  // namespace kelp
