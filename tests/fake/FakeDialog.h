@@ -94,6 +94,14 @@ public:
     WindowHandle windowHandle() const override;
     int dpi() const override;
     void end(int result) override;
+    // Runs the next action queued with whenPumped, if any (one per pump).
+    void pumpMessages() override;
+
+    // ---- What the user does while a handler pumps messages: each action
+    // runs at one later pump, in order (a click on Cancel in the middle of a
+    // search). Actions left when the page ends are dropped.
+    void whenPumped(std::function<void(FakeDialog&)> action) { pumpActions_.push_back(std::move(action)); }
+    int pumpCount() const { return pumps_; }
 
     // ---- The window's life; FakeDialogHost::runModal drives these.
     void open(Page& page);     // attaches the page to this window
@@ -206,6 +214,8 @@ private:
     std::optional<std::size_t> focus_;
     std::vector<SystemMenuItem> systemMenu_;
     std::vector<MessageBoxRecord> messages_;
+    std::deque<std::function<void(FakeDialog&)>> pumpActions_;
+    int pumps_ = 0;
 };
 
 class FakeDialogHost : public DialogHost {
