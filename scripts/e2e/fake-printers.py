@@ -12,7 +12,8 @@ States: ready, near-end, paper-out, cover-open, offline, error, and silent
 (accepts connections, never answers: an older printer without status).
 
 Run it only inside a network namespace of the test's own (unshare -n): the
-addresses must be loopback addresses (127.0.0.0/8), nothing else is taken.
+addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
+set, addresses of that network (an adapter of the namespace's own).
 """
 import ipaddress
 import os
@@ -82,7 +83,10 @@ class Connection:
 def parse(spec):
     where, _, state = spec.partition("=")
     address, _, port = where.rpartition(":")
-    if state not in STATES or not ipaddress.ip_address(address).is_loopback or not 0 < int(port) < 65536:
+    lan = os.environ.get("KELP_E2E_LAN")
+    own = ipaddress.ip_address(address).is_loopback or (
+        lan and os.environ.get("KELP_E2E_IN_NETNS") and ipaddress.ip_address(address) in ipaddress.ip_interface(lan).network)
+    if state not in STATES or not own or not 0 < int(port) < 65536:
         raise SystemExit(f"bad printer {spec!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>")
     return address, int(port), state
 

@@ -23,6 +23,11 @@
 #                        in C:\printers; the scenario then runs in a network
 #                        namespace of its own, where only its loopback
 #                        addresses exist                                [none]
+#   KELP_E2E_LAN         with KELP_E2E_PRINTERS: "<address>/<prefix>", an
+#                        Ethernet adapter of the namespace's own with that
+#                        address (a veth pair whose other end has none);
+#                        the printers on its network get their addresses
+#                        on it, every other address there goes unanswered [none]
 #
 # Screenshots: $KELP_BUILD_DIR/screenshots/<locale>-<arch>/<test>-<page>.png
 set -uo pipefail
@@ -43,6 +48,17 @@ if [ -n "${KELP_E2E_PRINTERS:-}" ] && [ -z "${KELP_E2E_IN_NETNS:-}" ]; then
 fi
 if [ -n "${KELP_E2E_IN_NETNS:-}" ]; then
   ip link set lo up || { echo "could not bring up the namespace's loopback interface" >&2; exit 2; }
+  # An adapter that is up and not loopback, for the wizard's search of the
+  # adapters' networks; it exists only in this namespace.
+  if [ -n "${KELP_E2E_LAN:-}" ]; then
+    { ip link add kelp0 type veth peer name kelp1 && ip addr add "$KELP_E2E_LAN" dev kelp0 &&
+      ip link set kelp1 up && ip link set kelp0 up; } ||
+      { echo "could not make the adapter $KELP_E2E_LAN" >&2; exit 2; }
+    for printer in $KELP_E2E_PRINTERS; do
+      address=${printer%%:*}
+      case $address in 127.*) ;; *) ip addr add "$address/32" dev kelp0 || exit 2 ;; esac
+    done
+  fi
 fi
 
 locale=$1 arch=$2 winver=$3 filter=$4
