@@ -6,6 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 
 namespace kelp {
@@ -22,7 +23,7 @@ const std::set<std::string> kChangingOps = {
     "addPort",       "configurePort", "addPrinterDriver", "addPrinter",       "regCreateKey",
     "regSetString",  "regSetDword",   "shellOpen",        "copyFile",         "deletePrinter",
     "deletePrinterDriver", "deleteFile", "openPrinter",   "startRawDocument", "writePrinter",
-    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex"};
+    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex", "addTcpIpPort", "deleteTcpIpPort"};
 
 // A 32-bit machine with a USB001 port; the package lies beside Kelp.exe in
 // C:\Pkg while the run starts in System32, as a startup script does.
@@ -37,7 +38,7 @@ protected:
         m.seedKey(RegRoot::CurrentUser, kWindowsKey);
         m.setActiveCodePage(1252);
     }
-    int run(Args args) { return RunCommandLine(m, args); }
+    int run(Args args) { return RunCommandLine(m, net, args); }
     std::string log() const { return m.fileContents(kLog).value_or(""); }
     // Each of lines is in the log file.
     void expectLogged(std::initializer_list<std::string> lines, const std::string& file = kLog) const {
@@ -48,6 +49,7 @@ protected:
         return std::any_of(m.calls().begin(), m.calls().end(), [](const PlatformCall& c) { return kChangingOps.count(c.op) != 0; });
     }
     FakePlatform m;
+    FakeNetwork net;
 };
 
 TEST(CommandLineParse, GoodLines) {
@@ -92,7 +94,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         Args line;
         const char* reason;  // the parser's; empty: the parser takes the line
     } rows[] = {
-        {{"/frobnicate"}, "no action: /install, /uninstall, /testprint or /list"},
+        {{"/frobnicate"}, "no action: /install, /uninstall, /testprint, /list or /find"},
         {{"install", "/model:RK-730P"}, "unexpected argument \"install\""},
         {{"/install"}, "/model is missing"},
         {{"/testprint", "/quiet"}, "/model is missing"},
@@ -120,6 +122,15 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/testprint", "/model:RK-730P", "/wait:-1"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:1.5"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:00030s"}, kWholeSeconds},
+        {{"/install", "/model:RK-730P", "/host:10.0.0.256"}, "/host: No number of an IPv4 address is over 255."},
+        {{"/install", "/model:RK-730P", "/host:fe80::1"}, "/host: IPv6 addresses are not supported: use the printer's host name."},
+        {{"/install", "/model:RK-730P", "/host:10.0.0.5", "/port:USB001"}, "/host and /port do not go together"},
+        {{"/testprint", "/model:RK-730P", "/host:10.0.0.5"}, "/host does not go with /testprint"},
+        {{"/find:10.0.0.9-10.0.0.1"}, "the first address of /find comes after the last"},
+        {{"/find:10.0.0.0-10.0.4.0"}, "/find searches at most 1024 addresses"},
+        {{"/find:10.0.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
+        {{"/find:10.0.0.1-10.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
+        {{"/find", "/quiet"}, "/quiet does not go with /find"},
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
