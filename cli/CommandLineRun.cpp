@@ -261,7 +261,7 @@ int CommandLineRun::install(const ModelRow& model) {
     }
     const auto printer = FindPrinter(platform_, name);
     // The outcome names the port and why it is that one.
-    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_) : std::string();
+    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_, port) : std::string();
     if (command_.port) why = kNamedPort.in(englishFlag_);
     if (existing) why = kExistingPort.in(englishFlag_);
     if (command_.host) {

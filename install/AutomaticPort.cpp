@@ -91,8 +91,9 @@ std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<
     return state.shown->connected;
 }
 
-std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag) {
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag, const std::string& port) {
     const bool english = englishFlag == 1;
+    const auto kind = [&port](const char* prefix) { return port.rfind(prefix, 0) == 0; };
     switch (rule) {
         case PortRule::OnlyConnected:
             return english ? "the only USB port with a connected printer" : "唯一连接了打印机的 USB 端口";
@@ -102,6 +103,14 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
         case PortRule::FirstConnected:
             return english ? "the first of several connected USB printers" : "多台已连接 USB 打印机中的第一台";
         case PortRule::Classification:
+            if (kind("USB"))
+                return english ? "no connected USB printer was found: the first USB port"
+                               : "未找到已连接的 USB 打印机：第一个 USB 端口";
+            if (kind("COM"))
+                return english ? "no USB port: the first serial port" : "没有 USB 端口：第一个串行端口";
+            if (kind("LPT"))
+                return english ? "no USB or serial port: the first parallel port"
+                               : "没有 USB 端口和串行端口：第一个并行端口";
             return english ? "no USB printer is connected: the first port of its kind"
                            : "没有已连接的 USB 打印机：同类端口中的第一个";
         case PortRule::SpoolerOnline:
@@ -109,6 +118,21 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
                            : "没有已连接的 USB 打印机：打印后台程序报告打印机联机的端口";
     }
     return {};
+}
+
+std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
+                                const std::string& modelName, int englishFlag) {
+    const bool english = englishFlag == 1;
+    std::string why;
+    if (!report.movedTo.empty())
+        why = (english ? "moved from " : "从 ") + report.existingPort + (english ? "" : " 移来");
+    else if (report.printerExisted)
+        why = english ? "the printer's own port, kept" : "打印机原有的端口，保持不变";
+    else if (rule)
+        why = DescribePortRule(*rule, modelName, englishFlag, report.port);
+    std::string line = (english ? "Port: " : "端口：") + report.port;
+    if (!why.empty()) line += english ? " (" + why + ")" : "（" + why + "）";
+    return line;
 }
 
 // Which of the spooler's USB ports have a printer connected now, and which
@@ -171,7 +195,7 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
         if (connected.empty() && adjusted != choice.port) choice = {adjusted, PortRule::SpoolerOnline};
     }
     if (!choice.port.empty())
-        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1));
+        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1, choice.port));
     return choice;
 }
 

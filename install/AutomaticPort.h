@@ -13,6 +13,7 @@
 namespace kelp {
 
 class RunLog;
+struct InstallReport;
 
 // The port page's category list has the serial, USB and network rows; a
 // suggested row it does not have leaves the USB row selected.
@@ -57,7 +58,16 @@ enum class PortRule {
     Classification,     // none connected (or not known): the suggested kind's first port
     SpoolerOnline,      // none connected: the spooler reported the printer online there
 };
-std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag);
+// Why the rule took port, in the language of englishFlag (the kind of port
+// tells the classification's reason).
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag,
+                             const std::string& port = {});
+
+// The line after an installation that names the printer's port
+// ("Port: USB002"), with why: kept or moved for a printer that existed,
+// the rule for the automatic choice; nothing more for a port a person chose.
+std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
+                                const std::string& modelName, int englishFlag);
 
 struct AutomaticPortChoice {
     std::string port;  // empty: the suggested kind has no port

@@ -146,6 +146,7 @@ void PortPage::onSearchPort() {
         dialog().listAddRow(IDC_PORT_LIST,
                             {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.englishFlag) : "")});
     }
+    portMode_ = true;
     context_.settings.portSearchPending = false;
     dialog().enable(IDC_PORT_INSTALL, true);
 }
@@ -165,6 +166,7 @@ void PortPage::onCreatePort() {
 // Selects the LPT1 row, else the COM1 row, else the FILE row, taking the
 // last of each kind; a match in row 0 counts as none.
 void PortPage::refillAfterCreatePort() {
+    portMode_ = true;
     dialog().listDeleteAll(IDC_PORT_LIST);
     const auto ports = EnumerateLocalPorts(context_.platform);
     applyListStyle();
@@ -205,7 +207,8 @@ void PortPage::onBack() {
     context_.settings.portSearchPending = true;
 }
 
-// Row 1, in either list mode, lets the wizard pick the port.
+// The USB row of the category list lets the wizard pick the port; in the
+// port list every row, the second too, is the port it shows.
 void PortPage::onInstall() {
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
@@ -221,7 +224,7 @@ void PortPage::onInstall() {
         if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
     };
     if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
-    const bool automatic = selectedRow_ == UsbCategoryRow;
+    const bool automatic = !portMode_ && selectedRow_ == UsbCategoryRow;
     // No box is shown while the mutex is held: a box can stay open for long.
     if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) {
         release();
@@ -245,7 +248,9 @@ void PortPage::onInstall() {
                                                 model ? model->displayName : "", context_.settings.portSearchPending && model,
                                                 [this](int position) { setProgress(position); }, context_.log);
         if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
+        portRule_ = choice.rule;
     } else {
+        portRule_.reset();
         std::vector<std::string> usbPorts;
         for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
             std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/AppContext.h"
+#include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/PortInventory.h"
 #include "platform/Dialog.h"
@@ -28,6 +29,9 @@ public:
     void setProgress(int position);
 
     const std::string& chosenPort() const { return chosenPort_; }
+    // Why the automatic choice took chosenPort; nothing for a port the
+    // person chose in the list.
+    std::optional<PortRule> portRule() const { return portRule_; }
     const PortInventory& inventory() const { return inventory_; }
     // What the installation did; nothing until Install ran it.
     const std::optional<InstallReport>& installReport() const { return installReport_; }
@@ -55,6 +59,10 @@ private:
     std::string chosenPort_;
     std::string automaticPort_;
     int selectedRow_ = -1;
+    // The list shows the machine's ports (after Search Port or Create Port),
+    // not the three categories.
+    bool portMode_ = false;
+    std::optional<PortRule> portRule_;
     PortInventory inventory_;
     std::optional<InstallReport> installReport_;
 };

@@ -1,7 +1,10 @@
 #include "pages/PrinterSettingsPage.h"
 
+#include <algorithm>
+
 #include "app/EnglishTexts.h"
 #include "pages/AboutBox.h"
+#include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
@@ -184,19 +187,28 @@ void PrinterSettingsPage::onNext() {
     end(PageOk);
 }
 
-// A plain success is announced on the Windows versions that always had the
-// message; a failure, or a printer that was there already, is told whatever
-// the version.
+// What the installation did, then the port the printer is on and why; the
+// same lines go to the log. A plain success is announced on the Windows
+// versions that always had the message; a failure, or a printer that was
+// there already, is told whatever the version. A failure ends with the log.
 void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
     const int englishFlag = context_.settings.englishFlag;
-    if (report.succeeded() && !report.printerExisted) {
-        const int osCode = context_.settings.osCode;
-        if (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage) return;
-        dialog().messageBox(kCompletionMessage.in(englishFlag), MessageIcon::None);
-        return;
-    }
     const ModelRow* model = ModelCatalogue::row(modelRow());
-    const std::string text = DescribeInstallReport(report, model ? model->displayName : "", englishFlag);
+    const std::string name = model ? model->displayName : "";
+    const bool plainSuccess = report.succeeded() && !report.printerExisted;
+    std::vector<std::string> lines;
+    lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
+    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, portPage_->portRule(), name, englishFlag));
+    std::string text;
+    for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
+    for (std::size_t start = 0, end = 0; context_.log && start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        context_.log->line(text.substr(start, end - start));
+    }
+    const int osCode = context_.settings.osCode;
+    if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
+    if (!report.succeeded() && !report.logPath.empty())
+        text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + report.logPath;
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 

@@ -193,7 +193,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                   "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
                   "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
                   "USB port USB001: not known",
-                  "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
+                  "The printer RK-730P is installed on USB001 (no connected USB printer was found: the first USB port).",
                   "2026-12-07 10:15:20 outcome 0"});
 
     // Again, naming another port: the driver is updated, the printer moves
@@ -226,7 +226,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // A printer of the model's name on another driver is not taken for it.
     m.seedPrinter({"RK-520P", "FILE:", "Generic / Text Only", "WinPrint", "RAW"});
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:FILE:", "/lang:en"}), 1603);
-    EXPECT_NE(m.consoleText().find("A printer of this name exists with another driver: Generic / Text Only"),
+    EXPECT_NE(m.consoleText().find("a printer of this name exists and uses the driver \"Generic / Text Only\"."),
               std::string::npos);
 }
 

@@ -141,7 +141,7 @@ TEST_F(PortPageTest, AutomaticPathOnTheUsbRow) {
     EXPECT_EQ(settings.selectedPort, "USB001");
     ASSERT_TRUE(platform.findPrinter("RK-520P"));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB001");
-    EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成"});
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成\n端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）"});
     // The adjustment ran before the staging, over both USB ports (Windows 7).
     const auto ops = platform.ops();
     const auto firstCreate = std::find(ops.begin(), ops.end(), "regCreateKey");
@@ -202,7 +202,7 @@ TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
                                      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\RK-520P", "Port"));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "LPT1:");
     ASSERT_EQ(host.messages().size(), 1u);
-    EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
+    EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：LPT1:（打印机原有的端口，保持不变）");
 }
 
 TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
@@ -277,14 +277,15 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         ASSERT_EQ(pages.messages().size(), 2u);
         EXPECT_EQ(pages.messages()[0].text, "Please click \"Search Port...\",then select port!");
         EXPECT_EQ(pages.messages()[0].icon, MessageIcon::Exclamation);
-        EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
+        EXPECT_EQ(pages.messages()[1].text, "驱动安装完成\n端口：LPT1:");
         EXPECT_EQ(pages.messages()[1].icon, MessageIcon::None);
         ASSERT_TRUE(machine.findPrinter("RK-520P"));
         EXPECT_EQ(machine.findPrinter("RK-520P")->portName, "LPT1:");
         EXPECT_EQ(state.selectedPort, "LPT1:");
         EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
         EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
-        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" port chosen on the port page: LPT1:\r\n"),
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(
+                      " port chosen on the port page: LPT1:\r\n"),
                   std::string::npos);
     }
 }
@@ -308,16 +309,51 @@ TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
     }
 }
 
-// After a search, row 1 is the automatic choice whatever port it shows.
-TEST_F(PortPageTest, RowOneAfterASearchTakesTheAutomaticPath) {
-    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB003", "Virtual"}});
-    runWizardFromSettings([](FakeDialog& d) {
-        d.click(IDC_PORT_SEARCH);
-        d.clickListRow(IDC_PORT_LIST, 1);
-        d.click(IDC_PORT_INSTALL);
-    });
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB003");
-    EXPECT_TRUE(platform.callsOf("regCreateKey").empty()) << "the search cleared the pending flag";
+// In the port list (after Search Port or Create Port) every row is the port
+// it shows, row 1 too; only the category list's USB row lets the wizard
+// choose, here the port of the printer connected on USB002.
+TEST_F(PortPageTest, EveryRowOfThePortListIsItsPort) {
+    enum Mode { Category, Searched, Created };
+    struct Row {
+        Mode mode;
+        int row;
+        const char* port;
+        const char* message;
+    };
+    const Row rows[] = {
+        {Searched, 0, "COM1:", "驱动安装完成\n端口：COM1:"},
+        {Searched, 1, "COM2:", "Driver installation completed\nPort: COM2:"},
+        {Searched, 2, "LPT1:", "驱动安装完成\n端口：LPT1:"},
+        {Searched, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Created, 1, "COM2:", "驱动安装完成\n端口：COM2:"},
+        {Created, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Category, 1, "USB002", "驱动安装完成\n端口：USB002（唯一连接了打印机的 USB 端口）"},
+        {Category, 1, "USB002", "Driver installation completed\nPort: USB002 (the only USB port with a connected printer)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        machine.setPorts({{"COM1:", "Local Port"}, {"COM2:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB002", "Virtual"}});
+        machine.setUsbPrinterInterfaces({{"USB", 2, "USB\\VID_5A5A&PID_0730\\B2", true, ""}});
+        wizard.state.englishFlag = std::string(row.message).rfind("Driver", 0) == 0;
+        EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& d) {
+            if (row.mode == Searched) d.click(IDC_PORT_SEARCH);
+            if (row.mode == Created) {
+                wizard.pages.onNextShow(IDD_PORT_TYPES, [](FakeDialog& types) { types.click(IDC_TYPES_EXIT); });
+                d.click(IDC_PORT_CREATE);
+            }
+            ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), row.mode == Category ? 3 : 4);
+            d.clickListRow(IDC_PORT_LIST, row.row);
+            d.click(IDC_PORT_INSTALL);
+        }),
+                  PageOk);
+        ASSERT_TRUE(machine.findPrinter("RK-520P"));
+        EXPECT_EQ(machine.findPrinter("RK-520P")->portName, row.port);
+        EXPECT_EQ(wizard.state.selectedPort, row.port);
+        ASSERT_EQ(wizard.pages.messages().size(), 1u);
+        EXPECT_EQ(wizard.pages.messages()[0].text, row.message);
+    }
 }
 
 // A category's label is no port: Cancel after a search leaves the flag
@@ -369,8 +405,8 @@ TEST_F(PortPageTest, Wow64InstallsThe64BitProfile) {
     EXPECT_TRUE(platform.findDriver("Windows x64", "RK-520P"));
 }
 
-// What the settings page says after Install, by outcome, language and
-// Windows version.
+// What the settings page says after Install, by outcome, language, Windows
+// version and the way the port was chosen; its lines go to the log as well.
 TEST_F(PortPageTest, ReportAfterInstallation) {
     using Prepare = std::function<void(FakePlatform&)>;
     struct Shown {
@@ -385,58 +421,114 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
         Prepare prepare;
         std::vector<Shown> shown;
         bool asDefault = false;  // "Set As Default Printer" checked
+        const char* pick = nullptr;  // the port chosen after Search Port; else the USB row
     };
     const MessageIcon none = MessageIcon::None, exclamation = MessageIcon::Exclamation;
     const int settings = IDD_PRINTER_SETTINGS;
     const Prepare driverRefused = [](FakePlatform& m) { m.failAlways("addPrinterDriver", winerr::AccessDenied); };
+    const Prepare existing = [](FakePlatform& m) { m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"}); };
+    const Prepare serialOnly = [](FakePlatform& m) {
+        m.setPorts({{"COM1:", "Local Port"}, {"COM2:", "Local Port"}, {"LPT1:", "Local Port"}});
+        m.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial1", "COM2");
+    };
+    const Prepare deviceRefused = [](FakePlatform& m) {
+        m.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; },
+                   winerr::AccessDenied);
+    };
     const Row rows[] = {
-        {"success, Chinese", 0, 8, {}, {{settings, "驱动安装完成", none}}},
-        {"success, English, Windows 2000", 1, 4, {}, {{settings, "Driver installation completed", none}}},
-        {"success, NT 4.0", 1, 3, {}, {{settings, "Driver installation completed", none}}},
-        {"success, Windows 8", 0, 9, {}, {{settings, "驱动安装完成", none}}},
+        {"success, Chinese", 0, 8, {}, {{settings, "驱动安装完成\n端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）", none}}},
+        {"success, English, Windows 2000", 1, 4, {},
+         {{settings, "Driver installation completed\nPort: USB001 (no connected USB printer was found: the first USB port)",
+           none}}},
+        {"the connected printer, NT 4.0", 1, 3,
+         [](FakePlatform& m) { m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_5A5A&PID_0730\\A", true, ""}}); },
+         {{settings, "Driver installation completed\nPort: USB001 (the only USB port with a connected printer)", none}}},
+        {"no USB port, Windows 8", 0, 9, serialOnly, {{settings, "驱动安装完成\n端口：COM2:（没有 USB 端口：第一个串行端口）", none}}},
+        {"no USB port, English", 1, 9, serialOnly,
+         {{settings, "Driver installation completed\nPort: COM2: (no USB port: the first serial port)", none}}},
+        {"LPT only", 1, 8, [](FakePlatform& m) { m.setPorts({{"LPT2:", "Local Port"}}); },
+         {{settings, "Driver installation completed\nPort: LPT2: (no USB or serial port: the first parallel port)", none}}},
+        {"LPT only, Chinese", 0, 8, [](FakePlatform& m) { m.setPorts({{"LPT2:", "Local Port"}}); },
+         {{settings, "驱动安装完成\n端口：LPT2:（没有 USB 端口和串行端口：第一个并行端口）", none}}},
+        {"chosen in the list", 0, 8, serialOnly, {{settings, "驱动安装完成\n端口：LPT1:", none}}, false, "LPT1:"},
         {"success on an unrecognised version", 1, 0, {}, {}},
         {"success on Windows 98", 0, 2, {}, {}},
         {"failure, English, unrecognised version", 1, 0, driverRefused,
-         {{settings, "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)",
+         {{settings,
+           "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)\n"
+           "The log: C:\\Kelp.log",
            exclamation}}},
         {"failure, Chinese", 0, 9, driverRefused,
-         {{settings, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）", exclamation}}},
-        {"existing printer", 1, 8,
-         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"}); },
-         {{settings, "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.", none}}},
-        {"the Device value refused: told at once on the port page, then in the report", 1, 8,
-         [](FakePlatform& m) {
-             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
-             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; },
-                        winerr::AccessDenied);
+         {{settings, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）\n日志：C:\\Kelp.log", exclamation}}},
+        {"existing printer", 1, 8, existing,
+         {{settings,
+           "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
+           "Port: USB009 (the printer's own port, kept)",
+           none}}},
+        {"existing printer, Chinese, another port chosen", 0, 8,
+         [&](FakePlatform& m) {
+             existing(m);
+             serialOnly(m);
          },
-         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+         {{settings, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：USB009（打印机原有的端口，保持不变）", none}},
+         false, "COM1:"},
+        {"the Device value refused: told at once on the port page, then in the report", 1, 8, deviceRefused,
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
+          {settings,
            "The printer \"RK-520P\" was installed, but these settings could not be made:\n"
-           "Could not make the printer the default printer: Device (error 5: Access is denied)",
+           "Could not make the printer the default printer: Device (error 5: Access is denied)\n"
+           "Port: USB001 (no connected USB printer was found: the first USB port)\nThe log: C:\\Kelp.log",
            exclamation}},
          true},
         {"an existing printer, the Device value refused: one message", 1, 8,
-         [](FakePlatform& m) {
-             m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
-             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
-             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+         [&](FakePlatform& m) {
+             existing(m);
+             deviceRefused(m);
          },
-         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
+          {settings,
            "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was, but these "
-           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is denied)",
+           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is "
+           "denied)\nPort: USB009 (the printer's own port, kept)\nThe log: C:\\Kelp.log",
            exclamation}},
          true},
+        {"a printer of the name on another driver", 1, 8,
+         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "LPT1:", "Generic / Text Only", "WinPrint", "RAW"}); },
+         {{settings,
+           "The printer \"RK-520P\" could not be installed: a printer of this name exists and uses the driver "
+           "\"Generic / Text Only\".\nThe driver RK-520P itself is registered.\nRemove the printer \"RK-520P\" in "
+           "Windows' printer settings, or run Kelp.exe /uninstall /model:RK-520P, then install again.\n"
+           "The log: C:\\Kelp.log",
+           exclamation}}},
+        {"a printer of the name on another driver, Chinese", 0, 8,
+         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "LPT1:", "Generic / Text Only", "WinPrint", "RAW"}); },
+         {{settings,
+           "无法安装打印机“RK-520P”：已有同名打印机，使用驱动“Generic / Text Only”。\n驱动 RK-520P 本身已注册。\n"
+           "请在 Windows 的打印机设置中删除打印机“RK-520P”，或运行 Kelp.exe /uninstall /model:RK-520P，然后重新安装。\n"
+           "日志：C:\\Kelp.log",
+           exclamation}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FreshWizard wizard;
         FakePlatform& machine = wizard.machine;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
         machine.setPorts({{"USB001", ""}});
         if (row.prepare) row.prepare(machine);
         wizard.state.englishFlag = row.englishFlag;
         wizard.state.osCode = row.osCode;
-        EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); },
-                                         [&row](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, row.asDefault); }),
+        EXPECT_EQ(wizard.runFromSettings(
+                      [&row](FakeDialog& port) {
+                          if (row.pick) {
+                              port.click(IDC_PORT_SEARCH);
+                              for (int i = 0; i < port.listRowCount(IDC_PORT_LIST); ++i)
+                                  if (port.listCell(IDC_PORT_LIST, i, 0) == row.pick) port.clickListRow(IDC_PORT_LIST, i);
+                          }
+                          port.click(IDC_PORT_INSTALL);
+                      },
+                      [&row](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, row.asDefault); }),
                   PageOk);
         const auto& shown = wizard.pages.messages();
         ASSERT_EQ(shown.size(), row.shown.size());
@@ -444,6 +536,15 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
             EXPECT_EQ(shown[i].templateId, row.shown[i].templateId) << i;
             EXPECT_EQ(shown[i].text, row.shown[i].text) << i;
             EXPECT_EQ(shown[i].icon, row.shown[i].icon) << i;
+        }
+        // Each line of the report, but the one naming the log, is a line of the log.
+        if (row.shown.empty()) continue;
+        const std::string text = row.shown.back().text, logged = machine.fileContents("C:\\Kelp.log").value_or("");
+        for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+            end = std::min(text.find('\n', start), text.size());
+            const std::string line = text.substr(start, end - start);
+            if (line.rfind("The log: ", 0) == 0 || line.rfind("日志：", 0) == 0) continue;
+            EXPECT_NE(logged.find(" " + line + "\r\n"), std::string::npos) << line;
         }
     }
 }
@@ -467,7 +568,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     });
     EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
                                                         "nothing was installed. Please try again later.",
-                                                        "Driver installation completed"}));
+                                                        "Driver installation completed\nPort: COM1: (no USB port: the first serial port)"}));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
     // A mutex refused for another reason (a standard user's run) does not

@@ -585,7 +585,8 @@ private:
         const walk::Pass& pass = passes.front();
         if (!pass.failures.empty()) ++coverage_.failedInstalls;
         walk::ExpectPassDependencies(machine_.calls(), pass);
-        walk::ExpectReport(pass, shown, settings_.englishFlag, settings_.osCode);
+        const auto printer = machine_.findPrinter(d.comboText(IDC_SET_MODEL, d.comboSelection(IDC_SET_MODEL)));
+        walk::ExpectReport(pass, shown, settings_.englishFlag, settings_.osCode, printer ? printer->portName : "");
         int registryErrors = 0;
         for (const auto& m : host_.lastDialog(IDD_PORT).messages())
             if (m.text == "错误：无法设置有关的注册表信息") ++registryErrors;
