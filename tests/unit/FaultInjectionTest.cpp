@@ -148,7 +148,8 @@ struct WizardRun {
             d.click(IDC_SET_NEXT);
             if (!d.ended()) d.click(IDC_SET_EXIT);
         });
-        AppContext context{machine, host, settings};
+        FakeNetwork network;
+        AppContext context{machine, host, settings, network};
         InstallerApp app(context);
         try {
             app.initInstance();

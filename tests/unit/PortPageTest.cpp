@@ -23,7 +23,8 @@ struct FreshWizard {
     FakePlatform machine;
     FakeDialogHost pages;
     InstallSettings state;
-    AppContext app{machine, pages, state};
+    FakeNetwork net;
+    AppContext app{machine, pages, state, net};
 
     FreshWizard() {
         machine.createSamplePackage();

@@ -326,7 +326,8 @@ public:
         WatchedPlatform watched(
             machine_, [this](const std::string& op, const std::vector<std::string>& args) { watch(op, args); });
         WalkingHost walkingHost(host_, [this](FakeDialog& d) { walkDialog(d); });
-        AppContext context{watched, walkingHost, settings_};
+        FakeNetwork network;
+        AppContext context{watched, walkingHost, settings_, network};
         InstallerApp app(context);
         try {
             EXPECT_FALSE(app.initInstance());

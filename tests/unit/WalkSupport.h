@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fake/FakeDialog.h"
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "install/DriverInstaller.h"
 
