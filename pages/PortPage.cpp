@@ -5,6 +5,7 @@
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 #include "install/ModelCatalogue.h"
+#include "pages/NetworkDialog.h"
 #include "pages/PortListStyle.h"
 #include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
@@ -55,6 +56,7 @@ constexpr const char* kSearchReminder = "Please click \"Search Port...\",then se
 constexpr BilingualText kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
     "Please click \"Search Port...\", then select the port to configure."};
+constexpr BilingualText kNothingInstalled = {"未安装打印机。", "Nothing was installed."};
 constexpr BilingualText kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
@@ -212,6 +214,10 @@ void PortPage::onBack() {
 void PortPage::onInstall() {
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
+    if (networkRowChosen()) {
+        installOnNetwork(*settingsPage);
+        return;
+    }
     // One installation, removal or test receipt at a time, the command
     // line's included. The mutex is taken before anything on the page
     // changes, so that after "try again later" the same click does the same.
@@ -263,6 +269,58 @@ void PortPage::onInstall() {
     if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
     release();
     end(PageOk);
+}
+
+// The network row of the category list, selected now or at the last Install.
+bool PortPage::networkRowChosen() const {
+    const int row = firstSelectedRow();
+    return !portMode_ && (row >= 0 ? row : selectedRow_) == NetworkCategoryRow;
+}
+
+// The network printer dialog gives the address; the TCP/IP port aimed at it
+// is reused or made and the installation runs on it. Without such a port
+// (no Standard TCP/IP Port monitor) nothing is installed and the page stays.
+void PortPage::installOnNetwork(PrinterSettingsPage& settingsPage) {
+    selectedRow_ = NetworkCategoryRow;
+    NetworkDialog networkDialog(context_);
+    if (context_.host.runModal(networkDialog) != PageOk) return;
+    const int englishFlag = context_.settings.englishFlag;
+    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
+    if (mutex.error == winerr::InstallAlreadyRunning) {
+        dialog().messageBox(kBusyMessage.in(englishFlag), MessageIcon::Exclamation);
+        return;
+    }
+    const NetworkAddress& address = networkDialog.address();
+    const TcpIpPort port = PrepareTcpIpPort(context_.platform, address, englishFlag, context_.log);
+    if (port.ok()) installOnTcpIpPort(settingsPage, port, address);
+    if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
+    if (port.ok()) {
+        end(PageOk);
+        return;
+    }
+    std::string text = port.failure + "\n" + kNothingInstalled.in(englishFlag);
+    if (context_.log && context_.log->written()) text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+    dialog().messageBox(text, MessageIcon::Exclamation);
+}
+
+// The printer is asked how it is before the installation, which does not
+// need it switched on. A port this run made goes again when the printer did
+// not end up on it (a failed installation, or a printer of the name kept on
+// its own port).
+void PortPage::installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port,
+                                  const NetworkAddress& address) {
+    const PrinterState state = ProbePrinter(context_.network, address);
+    if (context_.log) context_.log->line("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
+    chosenPort_ = port.name;
+    portRule_.reset();
+    installReport_ = settingsPage.InstallDriver(ProfileForThisMachine(context_.platform));
+    const bool onPort =
+        installReport_->printerInstalled && (!installReport_->printerExisted || !installReport_->movedTo.empty());
+    if (onPort)
+        printerState_ = state;
+    else
+        UndoTcpIpPort(context_.platform, port, context_.log);
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
 }
 
 bool PortPage::chooseAutomaticPort() {

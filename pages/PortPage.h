@@ -9,10 +9,13 @@
 #include "app/AppContext.h"
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
+#include "install/NetworkPrinter.h"
 #include "install/PortInventory.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
+
+class PrinterSettingsPage;
 
 class PortPage : public Page {
 public:
@@ -36,6 +39,9 @@ public:
     // What the installation did; nothing until Install ran it.
     const std::optional<InstallReport>& installReport() const { return installReport_; }
     bool installationFinished() const { return installReport_.has_value(); }
+    // How the network printer answered, when the installation put the
+    // printer on its TCP/IP port from the network row.
+    const std::optional<PrinterState>& printerState() const { return printerState_; }
 
     // The category rows' labels in both languages, which are no port names.
     static bool IsCategoryLabel(const std::string& text);
@@ -54,6 +60,9 @@ private:
     void onInstall();
     bool chooseAutomaticPort();
     bool chooseExplicitPort();
+    bool networkRowChosen() const;
+    void installOnNetwork(PrinterSettingsPage& settingsPage);
+    void installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port, const NetworkAddress& address);
 
     AppContext& context_;
     std::string chosenPort_;
@@ -65,6 +74,7 @@ private:
     std::optional<PortRule> portRule_;
     PortInventory inventory_;
     std::optional<InstallReport> installReport_;
+    std::optional<PrinterState> printerState_;
 };
 
 }  // namespace kelp

@@ -6,6 +6,7 @@
 #include "pages/AboutBox.h"
 #include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
+#include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "install/SerialValueTables.h"
@@ -49,6 +50,20 @@ constexpr SerialList kSerialLists[] = {
 // The lists that only a COM port uses.
 constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_STOP_BITS, IDC_SET_PARITY,
                                        IDC_SET_FLOW};
+
+// A network printer's answer, the completion message's last line; a printer
+// that cannot print now will once it is put right.
+std::string printerStateLine(PrinterState state, int englishFlag) {
+    const bool english = englishFlag == 1;
+    std::string line = (english ? "Printer: " : "打印机：") + DescribePrinterState(state, englishFlag);
+    const char* later = nullptr;
+    if (state == PrinterState::NoAnswer || state == PrinterState::Refused)
+        later = english ? "it will print once it is on and connected" : "开机并连接后即可打印";
+    else if (StateStopsPrinting(state))
+        later = english ? "it will print once that is put right" : "排除后即可打印";
+    if (later) line += (english ? ": " : "，") + std::string(later);
+    return line;
+}
 
 // osCode values for which the completion message is shown.
 constexpr int kFirstOsCodeWithMessage = 3;
@@ -199,6 +214,7 @@ void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
     std::vector<std::string> lines;
     lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
     if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, portPage_->portRule(), name, englishFlag));
+    if (const auto& state = portPage_->printerState()) lines.push_back(printerStateLine(*state, englishFlag));
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
     for (std::size_t start = 0, end = 0; context_.log && start < text.size(); start = end + 1) {
