@@ -39,7 +39,7 @@ class Printer:
     def __init__(self, directory, address, port, state):
         base = os.path.join(directory, f"{address}_{port}")
         self.answers = STATES[state]
-        self.record = open(base + ".prn", "wb", buffering=0)
+        self.record = open(base + ".prn", "ab", buffering=0)
         self.requests = open(base + ".req", "w", buffering=1)
         self.listener = socket.create_server((address, port), reuse_port=False)
         self.listener.setblocking(False)
