@@ -71,7 +71,8 @@ class NetworkTest : public ::testing::Test {
 protected:
     const Scenario& scenario = Scenario::current();
     const int language = scenario.chineseSystem() ? kChinese : kEnglish;
-    const std::wstring quiet = std::wstring(language == kChinese ? L" /lang:zh" : L" /lang:en") + L" /quiet /log:" + kLog;
+    const std::wstring quiet = L" /quiet /log:" + kLog;
+    const std::wstring lang = std::wstring(language == kChinese ? L" /lang:zh" : L" /lang:en") + quiet;
 
     void SetUp() override {
         if (scenario.win64()) GTEST_SKIP() << "needs a 32-bit prefix";
@@ -81,6 +82,10 @@ protected:
     }
     std::string log() const { return readFile(kLog); }
     bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
+    // The line in the run's language.
+    bool said(const std::string& english, const std::string& chinese) const {
+        return logHas((language == kChinese ? chinese : english) + "\r\n");
+    }
 };
 
 class Network : public NetworkTest {};
@@ -94,20 +99,26 @@ class NetworkWithoutMonitor : public NetworkTest {};
 // for its status and sends nothing else; the test receipt asks again, then
 // arrives whole.
 TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
-    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + quiet)) << log();
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
     expectPrinter(models()[2], "IP_127.0.1.10");
     EXPECT_EQ("127.0.1.10:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.10"));
     EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
     EXPECT_EQ("", received(L"127.0.1.10_9100"));
+    EXPECT_TRUE(said("The printer RK-730P is installed on IP_127.0.1.10 (127.0.1.10:9100, port made; the printer: ready).",
+                     "已安装打印机 RK-730P，端口 IP_127.0.1.10（127.0.1.10:9100，新建的端口；打印机：就绪）。"))
+        << log();
 
-    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10:9100" + quiet)) << log();
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10:9100" + lang)) << log();
     expectPrinter(models()[2], "IP_127.0.1.10");
     EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
     // Another model on the same address takes the same port.
-    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:127.0.1.10" + quiet)) << log();
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:127.0.1.10" + lang)) << log();
     expectPrinter(models()[0], "IP_127.0.1.10");
     EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
+    EXPECT_TRUE(said("The printer RK-520P is installed on IP_127.0.1.10 (127.0.1.10:9100, port reused; the printer: ready).",
+                     "已安装打印机 RK-520P，端口 IP_127.0.1.10（127.0.1.10:9100，已有的端口；打印机：就绪）。"))
+        << log();
 
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
     const std::string bytes = received(L"127.0.1.10_9100");
@@ -129,17 +140,34 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
 // listens: each installs (shops install before they unpack), none gets a
 // receipt. A TCP port of its own makes a port of its own.
 TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
-    const std::pair<const wchar_t*, const char*> printers[] = {
-        {L"127.0.1.11", "IP_127.0.1.11"}, {L"127.0.1.12", "IP_127.0.1.12"}, {L"127.0.1.13", "IP_127.0.1.13"}};
-    for (const auto& [address, port] : printers) {
-        SCOPED_TRACE(port);
-        ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:" + std::wstring(address) + quiet)) << log();
+    struct Row {
+        const wchar_t* address;
+        const char* port;
+        const char* english;  // the printer's state
+        const char* chinese;
+    };
+    const Row rows[] = {
+        {L"127.0.1.11", "IP_127.0.1.11", "paper out", "缺纸"},
+        {L"127.0.1.12", "IP_127.0.1.12", "cover open", "上盖打开"},
+        {L"127.0.1.13", "IP_127.0.1.13", "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.port);
+        const std::string address = utf8(row.address), port = row.port;
+        ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:" + std::wstring(row.address) + lang)) << log();
         expectPrinter(models()[0], port);
+        EXPECT_TRUE(said("The printer RK-520P is installed on " + port + " (" + address + ":9100, port made; the printer: " +
+                             row.english + ").",
+                         "已安装打印机 RK-520P，端口 " + port + "（" + address + ":9100，新建的端口；打印机：" + row.chinese + "）。"))
+            << log();
         EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5" + quiet)) << log();
-        EXPECT_EQ("", received(std::wstring(address) + L"_9100"));
+        EXPECT_TRUE(said("The printer RK-520P (" + port + ") cannot print now: " + row.english + ". The test receipt was not sent.",
+                         "打印机 RK-520P（" + port + "）现在不能打印：" + row.chinese + "。测试小票未发送。"))
+            << log();
+        EXPECT_EQ("", received(std::wstring(row.address) + L"_9100"));
     }
 
-    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P /host:127.0.1.13:9101" + quiet)) << log();
+    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P /host:127.0.1.13:9101" + lang)) << log();
     expectPrinter(models()[5], "IP_127.0.1.13_9101");
     EXPECT_EQ("127.0.1.13:9101 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.13_9101"));
     EXPECT_EQ("127.0.1.13:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.13"));
@@ -148,30 +176,48 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
 // Refused before anything changes: no printer, no port.
 TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
     const std::string before = requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100");
-    const wchar_t* lines[] = {
-        L"/install /model:RK-730P /host:",
-        L"/install /model:RK-730P /host:127.0.1.256",
-        L"/install /model:RK-730P /host:127.0.1.10:0",
-        L"/install /model:RK-730P /host:127.0.1.10:65536",
-        L"/install /model:RK-730P /host:127.0.1.10:x",
-        L"/install /model:RK-730P /host:printer_1",
-        L"/install /model:RK-730P /host:fe80::1",
-        L"/install /model:RK-730P /host:h123456789012345678901234567890123456789012345678",
-        L"/install /model:RK-730P /host:127.0.1.10 /port:USB001",
-        L"/testprint /model:RK-730P /host:127.0.1.10",
-        L"/find:127.0.2.20-127.0.2.1",
-        L"/find:127.0.4.0-127.0.8.0",
-        L"/find:127.0.2.1",
+    struct Row {
+        const wchar_t* line;
+        const char* english;  // the reason, after "Wrong command line: "
+        const char* chinese;  // after "命令行错误："
     };
-    for (const wchar_t* line : lines) {
-        SCOPED_TRACE(utf8(line));
-        EXPECT_EQ(87, runKelp(std::wstring(line) + L" /log:" + kLog)) << log();
+    const Row rows[] = {
+        {L"/install /model:RK-730P /host: /quiet", "/host needs a value", "/host 缺少值"},
+        {L"/install /model:RK-730P /host:127.0.1.256 /quiet", "/host: No number of an IPv4 address is over 255.",
+         "/host：IPv4 地址的每个数字都不能大于 255。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:0 /quiet", "/host: The TCP port cannot be 0.", "/host：TCP 端口不能为 0。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:65536 /quiet", "/host: The TCP port cannot be over 65535.",
+         "/host：TCP 端口不能大于 65535。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:x /quiet", "/host: The TCP port after the colon must be a number.",
+         "/host：冒号后的 TCP 端口必须是数字。"},
+        {L"/install /model:RK-730P /host:printer_1 /quiet",
+         "/host: An address holds only letters, digits, '-' and '.', no blank or other character.",
+         "/host：地址中只能有字母、数字、“-”和“.”，不能有空格或其他字符。"},
+        {L"/install /model:RK-730P /host:fe80::1 /quiet", "/host: IPv6 addresses are not supported: use the printer's host name.",
+         "/host：不支持 IPv6 地址，请使用打印机的主机名。"},
+        {L"/install /model:RK-730P /host:h123456789012345678901234567890123456789012345678 /quiet",
+         "/host: The address is too long: a host name has at most 48 characters.", "/host：地址太长：主机名最多 48 个字符。"},
+        {L"/install /model:RK-730P /host:127.0.1.10 /port:USB001 /quiet", "/host and /port do not go together",
+         "/host 不能与 /port 一起使用"},
+        {L"/testprint /model:RK-730P /host:127.0.1.10 /quiet", "/host does not go with /testprint", "/host 不能与 /testprint 一起使用"},
+        {L"/find:127.0.2.20-127.0.2.1", "the first address of /find comes after the last", "/find 的起始地址在结束地址之后"},
+        {L"/find:127.0.4.0-127.0.8.0", "/find searches at most 1024 addresses", "/find 最多搜索 1024 个地址"},
+        {L"/find:127.0.2.1", "/find takes a range of IPv4 addresses: /find:<first address>-<last address>",
+         "/find 需要 IPv4 地址范围：/find:<起始地址>-<结束地址>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.line));
+        removeFile(kLog);
+        EXPECT_EQ(87, runKelp(std::wstring(row.line) + L" /log:" + kLog)) << log();
+        EXPECT_TRUE(logHas(language == kChinese ? std::string("命令行错误：") + row.chinese + "\r\n"
+                                                : std::string("Wrong command line: ") + row.english + "\r\n"))
+            << log();
         EXPECT_EQ("(no printer)", portOf("RK-730P"));
         EXPECT_EQ("", portsWith("127.0."));
     }
     EXPECT_EQ(before, requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100"));
     // 48 characters are a host name the port's record holds.
-    EXPECT_EQ(0, runKelp(L"/install /model:RK-730P /host:h12345678901234567890123456789012345678901234567" + quiet))
+    EXPECT_EQ(0, runKelp(L"/install /model:RK-730P /host:h12345678901234567890123456789012345678901234567" + lang))
         << log();
     EXPECT_EQ("IP_h12345678901234567890123456789012345678901234567", portOf("RK-730P"));
 }
@@ -216,7 +262,11 @@ TEST_F(NetworkMsi, HostPropertyInstallsOnTheAddressesPort) {
 
 // Without the monitor nothing is made, and no other monitor is asked to.
 TEST_F(NetworkWithoutMonitor, InstallEnds1603AndMakesNothing) {
-    EXPECT_EQ(1603, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + quiet)) << log();
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    EXPECT_TRUE(logHas(language == kChinese
+                           ? "此系统没有“Standard TCP/IP Port”端口监视器，无法为 127.0.1.10:9100 创建端口。"
+                           : "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 127.0.1.10:9100."))
+        << log();
     EXPECT_EQ("(no printer)", portOf("RK-730P"));
     EXPECT_EQ("", portsWith("127.0.1.10"));
     EXPECT_FALSE(readRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, L"IP_127.0.1.10"));
