@@ -260,7 +260,8 @@ TEST(PortInventoryTest, RandomPortListsKeepEveryRule) {
         Names lists[3];
         std::set<Kind> present;
         for (std::size_t i = 0; i < seen; ++i) {
-            const auto& [name, description] = ports[i];
+            const auto& name = ports[i].name;
+            const auto& description = ports[i].description;
             EXPECT_EQ(inventory.allPorts[i], name);
             Kind kind = Other;
             for (const auto& [prefix, k] : kinds)

@@ -258,6 +258,18 @@ public:
         return m_.acquirePrivateMutex(ns, name);
     }
     bool windowStationVisible() override { return m_.windowStationVisible(); }
+    WinError addTcpIpPort(const TcpIpPortConfig& port) override {
+        see("addTcpIpPort");
+        return m_.addTcpIpPort(port);
+    }
+    WinError deleteTcpIpPort(const std::string& portName) override {
+        see("deleteTcpIpPort");
+        return m_.deleteTcpIpPort(portName);
+    }
+    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override {
+        see("tcpIpPortConfig");
+        return m_.tcpIpPortConfig(portName);
+    }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
