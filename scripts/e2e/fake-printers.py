@@ -8,8 +8,10 @@ it receives is appended to <record dir>/<address>_<tcp port>.prn, and each
 status request it answers adds a line "n" to <address>_<tcp port>.req. Both
 files exist, empty, once <record dir>/ready exists.
 
-States: ready, near-end, paper-out, cover-open, offline, error, and silent
-(accepts connections, never answers: an older printer without status).
+States: ready, near-end, paper-out, cover-open, offline, error, silent
+(accepts connections, never answers: an older printer without status), and
+no-answer (no connection is ever accepted: its queue is kept full, so a
+connect's SYN goes unanswered, as with a host that is off; no files).
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -33,14 +35,23 @@ STATES = {
     "offline": {1: OFFLINE, 2: OK, 3: OK, 4: OK},
     "error": {1: OFFLINE, 2: OK | 0x40, 3: OK | 0x08, 4: OK},
     "silent": {},
+    "no-answer": None,
 }
 
 
 class Printer:
     def __init__(self, directory, address, port, state):
-        base = os.path.join(directory, f"{address}_{port}")
         self.answers = STATES[state]
-        self.record = open(base + ".prn", "wb", buffering=0)
+        if self.answers is None:
+            # A backlog of 0 holds one connection; the next SYNs are dropped.
+            self.listener = socket.create_server((address, port), backlog=0)
+            self.fillers = [socket.socket() for _ in range(3)]
+            for filler in self.fillers:
+                filler.setblocking(False)
+                filler.connect_ex((address, port))
+            return
+        base = os.path.join(directory, f"{address}_{port}")
+        self.record = open(base + ".prn", "ab", buffering=0)
         self.requests = open(base + ".req", "w", buffering=1)
         self.listener = socket.create_server((address, port), reuse_port=False)
         self.listener.setblocking(False)
@@ -98,7 +109,7 @@ def main():
     os.makedirs(directory, exist_ok=True)
     printers = [Printer(directory, *parse(spec)) for spec in sys.argv[2:]]
     selector = selectors.DefaultSelector()
-    for printer in printers:
+    for printer in (p for p in printers if p.answers is not None):
         selector.register(printer.listener, selectors.EVENT_READ, printer)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     open(os.path.join(directory, "ready"), "w").close()

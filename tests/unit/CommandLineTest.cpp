@@ -534,12 +534,25 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
                 {"USB003", ""}});
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
+    // A TCP/IP port's fifth column: where it points, as its monitor says.
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.5";
+    kitchen.tcpPort = 9101;
+    m.seedTcpIpPort(kitchen);
+    m.setPorts([&] {
+        auto ports = m.ports();
+        ports.push_back({"IP_10.0.0.9", "标准 TCP/IP 端口"});
+        return ports;
+    }());
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_EQ(m.consoleText(),
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
               "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
+              "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
+    EXPECT_TRUE(net.batches().empty());
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
@@ -577,6 +590,150 @@ TEST(TestReceipt, BytesOfEachEdition) {
         "\x1b\x64\x04\x1dVB";
     EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", 0), chinese + std::string(1, '\0'));
     EXPECT_EQ(ToReceiptGb18030("端口é"), "\xb6\xcb\xbf\xda?");
+}
+
+// ---- Network printers --------------------------------------------------------
+
+constexpr Ipv4 kPrinterIp = 0x0A000005;  // 10.0.0.5
+
+TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
+    m.installTcpIpMonitor();
+    net.setPrinter(kPrinterIp, "\x12\x12\x12\x12");
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:010.0.0.5", "/lang:en", std::string("/log:") + kLog}), 0) << log();
+    ASSERT_TRUE(m.findPrinter("RK-730P"));
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
+    const auto port = m.findTcpIpPort("IP_10.0.0.5");
+    ASSERT_TRUE(port);
+    EXPECT_EQ(port->host, "10.0.0.5");
+    EXPECT_EQ(port->tcpPort, 9100u);
+    expectLogged({"action install model RK-730P lang en host 10.0.0.5:9100\r\n",
+                  "step XcvData AddPort \"IP_10.0.0.5\" 10.0.0.5:9100 RAW SNMP off (monitor \"Standard TCP/IP Port\"): 0\r\n",
+                  "network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n", "printer at 10.0.0.5:9100: ready\r\n",
+                  "The printer RK-730P is installed on IP_10.0.0.5 (10.0.0.5:9100, port made; the printer: ready).\r\n"});
+
+    // Again, out of paper now: the same port, and the answer is only told.
+    net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9100", "/lang:zh", "/quiet"}), 0);
+    EXPECT_EQ(m.callsOf("addTcpIpPort").size(), 1u);
+    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸）。\r\n"},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
+
+    // Another TCP port, the printer switched off: the printer moves to a
+    // port of its own; it will print once it is switched on.
+    net.setHost(kPrinterIp, {ConnectOutcome::TimedOut});
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9101", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5_9101");
+    EXPECT_EQ(m.printers().size(), 1u);
+    ASSERT_TRUE(m.findTcpIpPort("IP_10.0.0.5_9101"));
+    EXPECT_EQ(m.findTcpIpPort("IP_10.0.0.5_9101")->tcpPort, 9101u);
+    EXPECT_NE(m.consoleText().find("The printer RK-730P is installed on IP_10.0.0.5_9101 (10.0.0.5:9101, port made; the "
+                                   "printer: no answer (it will print once it is on and connected)).\r\noutcome 0\r\n"),
+              std::string::npos) << m.consoleText();
+}
+
+TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) {
+    // No TCP/IP monitor (Wine): nothing is made, nothing is asked on the network.
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_TRUE(m.printers().empty());
+    EXPECT_TRUE(m.callsOf("copyFile").empty());
+    EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
+    EXPECT_TRUE(m.callsOf("addPort").empty());
+    EXPECT_TRUE(net.batches().empty());
+    EXPECT_TRUE(m.heldMutexes().empty());
+    expectLogged({"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.5:9100.\r\n",
+                  "outcome 1603"});
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5"}), 1603);
+    EXPECT_NE(m.consoleText().find("此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.5:9100 创建端口。\r\n"),
+              std::string::npos);
+
+    // A later step fails: the port made goes again; a port found stays.
+    m.installTcpIpMonitor();
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.6";
+    m.seedTcpIpPort(kitchen);
+    m.failAlways("addPrinter", 5);
+    for (const char* host : {"/host:10.0.0.5", "/host:10.0.0.6"}) {
+        EXPECT_EQ(run({"/install", "/model:RK-730P", host, "/lang:en", std::string("/log:") + kLog}), 1603) << host;
+        EXPECT_TRUE(m.printers().empty());
+    }
+    EXPECT_FALSE(m.findTcpIpPort("IP_10.0.0.5"));
+    EXPECT_TRUE(m.findTcpIpPort("Kitchen"));
+    EXPECT_EQ(m.callsOf("deleteTcpIpPort").size(), 1u);
+    expectLogged({"network port IP_10.0.0.5 deleted again (a later step failed)\r\n"});
+    // A setting that fails after the printer was made on the port keeps it.
+    m.clearFailures();
+    m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/default", "/quiet"}), 1603);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
+    EXPECT_TRUE(m.findTcpIpPort("IP_10.0.0.5"));
+}
+
+// A receipt goes to a network printer only when its answer allows it.
+TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.5";
+    m.seedTcpIpPort(kitchen);
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:Kitchen", "/quiet"}), 0);
+    EXPECT_TRUE(net.batches().empty());
+    const struct {
+        FakeNetwork::Host host;
+        int code;
+        const char* why;  // the state that stopped it
+    } rows[] = {
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, 0, nullptr},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, 0, nullptr},
+        {{ConnectOutcome::Connected, ""}, 0, nullptr},
+        {{ConnectOutcome::Connected, "\x1A\x32\x12\x72"}, 1603, "paper out"},
+        {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, 1603, "cover open"},
+        {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, 1603, "offline"},
+        {{ConnectOutcome::Connected, "\x1A\x52\x52\x12"}, 1603, "cutter or other error"},
+        {{ConnectOutcome::Refused}, 1603, "nothing listens there (connection refused)"},
+        {{ConnectOutcome::TimedOut}, 1603, "no answer"},
+    };
+    for (const auto& row : rows) {
+        net.setHost(kPrinterIp, row.host);
+        const std::size_t jobs = m.rawJobs().size();
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), row.code) << row.code;
+        EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
+        const std::string shown = m.consoleText().substr(before);
+        EXPECT_NE(shown.find(row.why ? std::string("The printer RK-730P (Kitchen) cannot print now: ") + row.why +
+                                           ". The test receipt was not sent.\r\n"
+                                     : "A test receipt was sent to RK-730P (Kitchen).\r\n"),
+                  std::string::npos) << shown;
+    }
+    EXPECT_EQ(net.batches().back().tcpPort, 9100);
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
+    EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
+    net.setPrinter(0x0A00000A, "\x12\x12\x12\x12");
+    net.setRefusing(0x0A00000B);
+    net.setPrinter(0x0A000014, "\x12\x12\x12\x72");
+    EXPECT_EQ(run({"/find:10.0.0.1-10.0.0.254", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.10:9100\tready\r\nprinter\t10.0.0.20:9100\tpaper out\r\n");
+    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\r\n",
+                  "searched 254 addresses\r\n", "outcome 0"});
+    EXPECT_FALSE(anyChange());
+    // The largest range; none found is no failure.
+    EXPECT_EQ(run({"/find:10.0.4.0-10.0.7.255"}), 0);
+    EXPECT_EQ(net.batches().back().addresses.size(), 1024u);
+    // Without a range: the adapters' networks.
+    net.setAdapters({{{0xC0A80507, 24}}, 0});
+    EXPECT_EQ(run({"/find"}), 0);
+    EXPECT_EQ(net.batches().back().addresses.size(), 253u);
+    EXPECT_EQ(net.batches().back().addresses.front(), 0xC0A80501u);
+    net.setAdapters({{}, 5});
+    const std::size_t batches = net.batches().size();
+    EXPECT_EQ(run({"/find", "/log:C:\\logs\\find.log"}), 1603);
+    EXPECT_EQ(net.batches().size(), batches);
+    EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),
+              std::string::npos);
 }
 
 }  // namespace
