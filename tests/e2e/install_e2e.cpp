@@ -58,19 +58,24 @@ TEST_F(Install, AutomaticUsbPortAsDefaultPrinter) {
     const Model& model = models()[0];
     const auto outcome = install({language, 0, true, "", "usb"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
+    EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520P,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
 
 // A port chosen from the list after Search Port, without the default-printer
-// box: the printer is on that port and the default printer is not touched.
+// box: the printer is on that port, the second row's too, although a USB
+// printer is connected elsewhere; the message names the port, and the
+// default printer is not touched.
 TEST_F(Install, ExplicitPortFromSearch) {
     const Model& model = models()[4];
-    const auto outcome = install({language, 4, false, "LPT1:", "lpt"});
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
+    ASSERT_TRUE(plantUsbPrinterInterface(L"A1", 1, true));
+    const auto outcome = install({language, 4, false, "COM2:", "row1", "", 1});
+    EXPECT_TRUE(removeUsbPrinterInterfaces());
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
-    expectInstalled(model, "LPT1:", language, profile);
+    EXPECT_EQ(completionMessage(language, "COM2:"), outcome.message);
+    expectInstalled(model, "COM2:", language, profile);
     EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
 }
 
@@ -82,7 +87,7 @@ TEST_F(Install, EditionFollowsTheChosenLanguage) {
     const Model& model = models()[3];
     const auto outcome = install({chosen, 3, true, "", ""});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(chosen), outcome.message);
+    EXPECT_EQ(completionMessage(chosen, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(model, "USB001", chosen, profile);
     EXPECT_EQ("RK-730PN,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
@@ -100,7 +105,7 @@ TEST_F(Install, EveryModel) {
         const std::string port = automatic ? "USB001" : "LPT2:";
         const auto outcome = install({language, row, makeDefault, automatic ? "" : port, ""});
         ASSERT_TRUE(outcome.finished);
-        EXPECT_EQ(completionMessage(language), outcome.message);
+        EXPECT_EQ(completionMessage(language, port, automatic ? PortWhy::FirstUsb : PortWhy::Chosen), outcome.message);
         expectInstalled(model, port, language, profile);
         if (makeDefault) expectedDefault = model.name + ",winspool," + port;
         EXPECT_EQ(expectedDefault, defaultPrinterValue());
@@ -118,7 +123,7 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
     const Model& model = models()[1];
     auto outcome = install({language, 1, false, "", ""});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
+    EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectPrinter(model, "USB001");
 
     const auto directory = driverDirectory(profile.environment);
@@ -128,7 +133,7 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
 
     outcome = install({language, 1, true, "LPT1:", "again"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    EXPECT_EQ(existingPrinterMessage(language, model.name, "USB001"), outcome.message);
     expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520PW,winspool,USB001", defaultPrinterValue().value_or("<none>"));
     const auto printers = spoolerPrinters();
@@ -148,7 +153,7 @@ TEST_F(Install, AutomaticRunKeepsTheExistingPrintersPort) {
 
     outcome = install({language, 0, false, "", "automatic-again"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    EXPECT_EQ(existingPrinterMessage(language, model.name, "LPT1:"), outcome.message);
     expectPrinter(model, "LPT1:");
 }
 
@@ -187,7 +192,13 @@ TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
     const std::string logText = message.substr(logLine + 1);
     EXPECT_EQ(0u, logText.rfind(language == kChinese ? "日志：" : "The log: ", 0)) << logText;
     EXPECT_EQ("\\Kelp.log", logText.substr(logText.size() - 9)) << logText;
-    const std::string failure = message.substr(newline + 1, logLine - newline - 1);
+    // Then the port line, then the log.
+    const size_t portLine = message.find('\n', newline + 1);
+    ASSERT_LT(portLine, logLine) << message;
+    EXPECT_EQ(language == kChinese ? "端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）"
+                                   : "Port: USB001 (no connected USB printer was found: the first USB port)",
+              message.substr(portLine + 1, logLine - portLine - 1));
+    const std::string failure = message.substr(newline + 1, portLine - newline - 1);
     EXPECT_EQ(0u, failure.rfind(step, 0)) << failure;
     const size_t error = failure.find(open);
     ASSERT_NE(std::string::npos, error) << failure;
@@ -284,7 +295,7 @@ TEST_F(Install, BusyRunThenRetryOnThePortPage) {
     CloseHandle(mutex);
     ASSERT_TRUE(click(port, 1022));
     ASSERT_TRUE(takeMessage(wizard, text));
-    EXPECT_EQ(completionMessage(language), text);
+    EXPECT_EQ(completionMessage(language, "COM1:", PortWhy::FirstSerial), text);
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     deleteRegistryValue(HKEY_LOCAL_MACHINE, serialKey, L"\\Device\\KelpSerial");
     expectPrinter(models()[0], "COM1:");
@@ -302,7 +313,8 @@ TEST_F(Install64, DriverRegisteredAndFailedPrinterReported) {
     const std::string failed = language == kChinese ? "无法创建打印机：" : "Could not create the printer ";
     EXPECT_EQ(0u, outcome.message.rfind(failurePrefix(language), 0)) << outcome.message;
     EXPECT_NE(std::string::npos, outcome.message.find(failed + model.name)) << outcome.message;
-    EXPECT_EQ(std::string::npos, outcome.message.find(completionMessage(language))) << outcome.message;
+    EXPECT_EQ(std::string::npos, outcome.message.find(language == kChinese ? "驱动安装完成" : "Driver installation completed"))
+        << outcome.message;
 
     expectDriver(model, language, profile);
     expectStagedFiles(model, language, profile);
