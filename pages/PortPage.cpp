@@ -268,6 +268,12 @@ void PortPage::onInstall() {
         const auto choice = ChooseAutomaticPort(context_.platform, inventory_, selectedRow_,
                                                 model ? model->displayName : "", context_.settings.portSearchPending && model,
                                                 [this](int position) { setProgress(position); }, context_.log);
+        // A device that says it is another printer is no port for this one.
+        if (choice.port.empty() && !choice.passedOver.empty()) {
+            lock.release();
+            dialog().messageBox(kNoPortMessage.in(englishFlag), MessageIcon::Exclamation);
+            return;
+        }
         if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
         portRule_ = choice.rule;
     } else {

@@ -210,12 +210,15 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         const char* name;
         std::vector<PortRecord> ports;
         std::optional<std::string> installedOn;  // nothing: refused, the page stays open
+        std::vector<UsbPrinterInterface> usb = {};
     };
     const Row rows[] = {
         {"COM ports from the serial devices", {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}}, "COM1:"},
         {"LPT only: the network row takes the LPT list", {{"LPT1:", "Local Port"}}, "LPT1:"},
         {"file ports only: no port to pick", {{"FILE:", "Local Port"}}, std::nullopt},
         {"no ports", {}, std::nullopt},
+        {"the one USB port's printer is another model", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
+         {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -223,6 +226,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         FakePlatform& machine = wizard.machine;
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+        machine.setUsbPrinterInterfaces(row.usb);
         wizard.runFromSettings([&](FakeDialog& port) {
             port.click(IDC_PORT_INSTALL);
             if (!row.installedOn) {
