@@ -10,6 +10,7 @@
 //             the wizard must report as the failure it is.
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,37 @@ TEST_F(Install, AutomaticRunKeepsTheExistingPrintersPort) {
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(existingPrinterMessage(language, model.name, "LPT1:"), outcome.message);
     expectPrinter(model, "LPT1:");
+
+    // A printer of the next model's name on this model's driver is not taken
+    // for it: the message names both, says what to do and that the driver
+    // is registered; the log is named last.
+    std::wstring name = L"RK-520PW", port = L"LPT2:", driver = L"RK-520P", processor = L"WinPrint", raw = L"RAW";
+    PRINTER_INFO_2W info{};
+    info.pPrinterName = name.data();
+    info.pPortName = port.data();
+    info.pDriverName = driver.data();
+    info.pPrintProcessor = processor.data();
+    info.pDatatype = raw.data();
+    const HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    ASSERT_NE(nullptr, printer) << GetLastError();
+    ClosePrinter(printer);
+    outcome = install({language, 1, false, "", "foreign"});
+    ASSERT_TRUE(outcome.finished);
+    const std::string told =
+        language == kChinese
+            ? "无法安装打印机“RK-520PW”：已有同名打印机，使用驱动“RK-520P”。\n驱动 RK-520PW 本身已注册。\n"
+              "请在 Windows 的打印机设置中删除打印机“RK-520PW”，或运行 Kelp.exe /uninstall /model:RK-520PW，然后重新安装。\n日志："
+            : "The printer \"RK-520PW\" could not be installed: a printer of this name exists and uses the driver "
+              "\"RK-520P\".\nThe driver RK-520PW itself is registered.\nRemove the printer \"RK-520PW\" in Windows' "
+              "printer settings, or run Kelp.exe /uninstall /model:RK-520PW, then install again.\nThe log: ";
+    EXPECT_EQ(told, outcome.message.substr(0, told.size()));
+    expectDriver(models()[1], language, profile);
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    const PrinterEntry* kept = findPrinter(*printers, "RK-520PW");
+    ASSERT_NE(nullptr, kept);
+    EXPECT_EQ("RK-520P", kept->driver);
+    EXPECT_EQ("LPT2:", kept->port);
 }
 
 // Without the current user's Windows key the default printer cannot be
