@@ -81,9 +81,10 @@ struct AutomaticPortChoice {
 // The port for a printer of that name: over the inventory's USB ports, in
 // the spooler's order, the connected one (by the rules above, the ports
 // passed over left out); else the inventory's pick for the category row,
-// for the USB row its first USB port that is not passed over. When adjustSpooler, the spooler
-// adjustment (AdjustPortForNewPrinter) runs as well, and its port counts
-// when no USB port is connected. The USB ports' states and the rule go to
+// for the USB row its first USB port that is not passed over. When
+// adjustSpooler, the spooler adjustment (AdjustPortForNewPrinter) runs as
+// well, over the ports not passed over, and its port counts when no USB port
+// is connected. The USB ports' states and the rule go to
 // log, when given.
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,
