@@ -230,11 +230,15 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
     std::vector<std::string> usbPorts;
     for (const auto& port : inventory.usbPorts)
         if (std::find(passedOver.begin(), passedOver.end(), port) == passedOver.end()) usbPorts.push_back(port);
+    const auto take = [&choice](const std::string& port, PortRule rule) {
+        choice.port = port;
+        choice.rule = rule;
+    };
     if (connected.size() == 1) {
-        choice = {connected.front(), PortRule::OnlyConnected};
+        take(connected.front(), PortRule::OnlyConnected);
     } else if (!connected.empty()) {
-        choice = identified.size() == 1 ? AutomaticPortChoice{identified.front(), PortRule::IdentifiesAsModel}
-                                        : AutomaticPortChoice{connected.front(), PortRule::FirstConnected};
+        if (identified.size() == 1) take(identified.front(), PortRule::IdentifiesAsModel);
+        else take(connected.front(), PortRule::FirstConnected);
     } else if (row == UsbCategoryRow) {
         if (!usbPorts.empty()) choice.port = usbPorts.front();
     } else if (const auto picked = inventory.pickAutomaticPort(row)) {
@@ -245,7 +249,7 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
     // where no connected printer told the port.
     if (adjustSpooler && !choice.port.empty()) {
         const std::string adjusted = AdjustPortForNewPrinter(platform, printerName, usbPorts, choice.port, progress);
-        if (connected.empty() && adjusted != choice.port) choice = {adjusted, PortRule::SpoolerOnline};
+        if (connected.empty() && adjusted != choice.port) take(adjusted, PortRule::SpoolerOnline);
     }
     if (!choice.port.empty())
         say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1, choice.port));
