@@ -45,6 +45,47 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
     "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
+// The same for a message box, whose proportional font aligns no columns and
+// which wraps long lines: short lines (40 columns at most, a Chinese
+// character counting two), the switches continued on indented lines.
+constexpr Bilingual kUsageBox = {
+    "用法：\r\n"
+    "Kelp.exe（无参数）：安装向导\r\n"
+    "Kelp.exe /?：本说明\r\n"
+    "\r\n"
+    "Kelp.exe /install /model:<型号>\r\n"
+    "    [/lang:zh|en] [/port:auto|<端口>]\r\n"
+    "    [/default] [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /uninstall /model:<型号>\r\n"
+    "    [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /testprint /model:<型号>\r\n"
+    "    [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /list [/log:<文件>]\r\n"
+    "\r\n"
+    "退出码：\r\n"
+    "0 完成\r\n"
+    "87 命令行错误\r\n"
+    "1603 某一步失败（见日志）\r\n"
+    "1618 另一个 Kelp 正在运行",
+    "Usage:\r\n"
+    "Kelp.exe without arguments: the wizard\r\n"
+    "Kelp.exe /?: this text\r\n"
+    "\r\n"
+    "Kelp.exe /install /model:<model>\r\n"
+    "    [/lang:zh|en] [/port:auto|<port>]\r\n"
+    "    [/default] [/log:<file>] [/quiet]\r\n"
+    "Kelp.exe /uninstall /model:<model>\r\n"
+    "    [/log:<file>] [/quiet]\r\n"
+    "Kelp.exe /testprint /model:<model>\r\n"
+    "    [/wait:<seconds>] [/log:<file>]\r\n"
+    "    [/quiet]\r\n"
+    "Kelp.exe /list [/log:<file>]\r\n"
+    "\r\n"
+    "Exit codes:\r\n"
+    "0 done\r\n"
+    "87 wrong command line\r\n"
+    "1603 a step failed (see the log)\r\n"
+    "1618 another Kelp run is busy"};
 constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
 constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
                                        "Another Kelp installation, removal or test receipt is running; nothing was changed."};
@@ -448,7 +489,7 @@ int RunCommandLine(Platform& platform, Network& network, const std::vector<std::
         // Without a console a box shows it, unless nobody could see the box.
         if (!platform.consoleWrite(kUsage.in(englishFlag))) {
             if (platform.windowStationVisible())
-                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+                platform.messageBoxWithoutWindow("Kelp", kUsageBox.in(englishFlag));
             else
                 log.line(kUsage.in(englishFlag));
         }

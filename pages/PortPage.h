@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/AppContext.h"
 #include "install/AutomaticPort.h"
@@ -62,7 +63,8 @@ private:
     bool chooseExplicitPort();
     bool networkRowChosen() const;
     void installOnNetwork(PrinterSettingsPage& settingsPage);
-    void installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port, const NetworkAddress& address);
+    void installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port, const NetworkAddress& address,
+                            std::vector<std::string>& messages);
 
     AppContext& context_;
     std::string chosenPort_;

@@ -137,12 +137,12 @@ PrinterChoices PrinterSettingsPage::choices() const {
     return c;
 }
 
-InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile) {
+InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile,
+                                               DriverInstaller::MessageSink message) {
     PortPage* portPage = context_.settings.portPage;
     context_.settings.selectedPort = portPage->chosenPort();
     DriverInstaller installer(
-        context_.platform, [portPage](int position) { portPage->setProgress(position); },
-        [portPage](const std::string& text) { portPage->dialog().messageBox(text, MessageIcon::Exclamation); });
+        context_.platform, [portPage](int position) { portPage->setProgress(position); }, std::move(message));
     installer.setLog(context_.log);
     return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
 }

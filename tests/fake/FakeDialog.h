@@ -258,13 +258,19 @@ public:
     const FakeDialog& lastDialog(int templateId) const;
     // Every message box of every dialog, in the order shown.
     const std::vector<MessageBoxRecord>& messages() const { return messages_; }
+    // Called for each message box while it is open, to look at what else
+    // holds then (the machine's state).
+    void onMessageBox(std::function<void(const MessageBoxRecord&)> observer) { boxObserver_ = std::move(observer); }
     std::size_t pendingScripts() const { return scripts_.size(); }
     // Script problems and scripts never used, one per line; empty when none.
     std::string problems() const;
 
 private:
     friend class FakeDialog;
-    void recordMessageBox(const MessageBoxRecord& record) { messages_.push_back(record); }
+    void recordMessageBox(const MessageBoxRecord& record) {
+        messages_.push_back(record);
+        if (boxObserver_) boxObserver_(record);
+    }
     void problem(const std::string& what);
     void runScript(FakeDialog& dialog, std::size_t showing);
 
@@ -281,6 +287,7 @@ private:
     std::vector<std::unique_ptr<FakeDialog>> dialogs_;
     std::vector<MessageBoxRecord> messages_;
     std::vector<std::string> problems_;
+    std::function<void(const MessageBoxRecord&)> boxObserver_;
     std::set<int> failing_;
     WindowHandle nextHandle_ = 0x10010;
     int dpi_ = 96;

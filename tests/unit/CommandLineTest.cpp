@@ -564,14 +564,42 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(m.consoleText().find("Usage:\r\n", before), before);  // the usage alone, no log lines
     EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 27), "another Kelp run is busy.\r\n");
     EXPECT_TRUE(m.windowlessBoxes().empty());
+    // Without a console a box shows it in lines that a box does not wrap.
     m.setConsole(false);
+    m.setActiveCodePage(936);
     EXPECT_EQ(run({"/?"}), 0);
-    ASSERT_EQ(m.windowlessBoxes().size(), 1u);
-    EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+    m.setActiveCodePage(1252);
+    EXPECT_EQ(run({"/?"}), 0);
+    ASSERT_EQ(m.windowlessBoxes().size(), 2u);
+    const std::string boxes[] = {
+        "用法：\r\nKelp.exe（无参数）：安装向导\r\nKelp.exe /?：本说明\r\n\r\n"
+        "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
+        "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
+        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/log:<文件>] [/quiet]\r\nKelp.exe /list [/log:<文件>]\r\n"
+        "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
+        "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
+        "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
+        "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
+        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/log:<file>]\r\n    [/quiet]\r\n"
+        "Kelp.exe /list [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
+        "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
+    for (int i = 0; i < 2; ++i) {
+        const auto& [title, text] = m.windowlessBoxes()[static_cast<std::size_t>(i)];
+        EXPECT_EQ(title, "Kelp");
+        EXPECT_EQ(text, boxes[i]);
+        // At most 40 columns a line: a character of three UTF-8 bytes (Chinese) takes two.
+        for (std::size_t start = 0, end = 0; start < text.size(); start = end + 2) {
+            end = std::min(text.find("\r\n", start), text.size());
+            std::size_t columns = 0;
+            for (std::size_t b = start; b < end; ++b)
+                columns += (static_cast<unsigned char>(text[b]) & 0xC0) == 0x80 ? 0 : (static_cast<unsigned char>(text[b]) >= 0xE0 ? 2 : 1);
+            EXPECT_LE(columns, 40u) << text.substr(start, end - start);
+        }
+    }
     // Where nobody could see a box, the usage goes to the log.
     m.setWindowStationVisible(false);
     EXPECT_EQ(run({"/?"}), 0);
-    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_EQ(m.windowlessBoxes().size(), 2u);
     EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
               std::string::npos);
 }

@@ -211,12 +211,15 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         const char* name;
         std::vector<PortRecord> ports;
         std::optional<std::string> installedOn;  // nothing: refused, the page stays open
+        std::vector<UsbPrinterInterface> usb = {};
     };
     const Row rows[] = {
         {"COM ports from the serial devices", {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}}, "COM1:"},
         {"LPT only: the network row takes the LPT list", {{"LPT1:", "Local Port"}}, "LPT1:"},
         {"file ports only: no port to pick", {{"FILE:", "Local Port"}}, std::nullopt},
         {"no ports", {}, std::nullopt},
+        {"the one USB port's printer is another model", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
+         {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -224,6 +227,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         FakePlatform& machine = wizard.machine;
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+        machine.setUsbPrinterInterfaces(row.usb);
         wizard.runFromSettings([&](FakeDialog& port) {
             port.click(IDC_PORT_INSTALL);
             if (!row.installedOn) {
@@ -662,8 +666,15 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
 
 // Install takes the command line's mutex: while another run holds it the
 // page says so and installs nothing; a failure's message ends with the log.
+// No box waits for a click while the mutex is held, and an exception in the
+// installation gives it back.
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
+    int boxes = 0;
+    host.onMessageBox([&](const MessageBoxRecord& box) {
+        ++boxes;
+        EXPECT_EQ(platform.heldMutexes(), std::vector<std::string>{}) << box.text;
+    });
     platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
     platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
     platform.failNext("acquirePrivateMutex", 1618);
@@ -682,6 +693,46 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
                                                         "Driver installation completed\nPort: COM1: (no USB port: the first serial port)"}));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
+    EXPECT_EQ(boxes, 2);
+
+    // The reminder, the registry's refusal and the report: none while held.
+    FreshWizard boxed;
+    boxed.machine.seedKey(RegRoot::CurrentUser, kDeviceKey);
+    boxed.machine.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+    std::vector<std::string> whileHeld;
+    boxed.pages.onMessageBox([&](const MessageBoxRecord& box) {
+        whileHeld.push_back(boxed.machine.heldMutexes().empty() ? "" : box.text);
+    });
+    boxed.runFromSettings(
+        [](FakeDialog& port) {
+            port.clickListRow(IDC_PORT_LIST, 0);
+            port.click(IDC_PORT_INSTALL);
+            port.click(IDC_PORT_SEARCH);
+            port.clickListRow(IDC_PORT_LIST, 5);
+            port.click(IDC_PORT_INSTALL);
+        },
+        [](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, true); });
+    EXPECT_EQ(whileHeld, std::vector<std::string>(3, ""));
+    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 2u);
+
+    // An exception in the installation leaves the handler without the mutex.
+    struct Throwing : FakePlatform {
+        WinError copyFile(const std::string&, const std::string&, bool) override { throw std::runtime_error("copy"); }
+    } thrower;
+    thrower.createSamplePackage();
+    thrower.setPorts({{"USB001", ""}});
+    FakeDialogHost pages;
+    InstallSettings state;
+    FakeNetwork net;
+    AppContext app{thrower, pages, state, net};
+    PrinterSettingsPage page(app);
+    pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        pages.onNextShow(IDD_PORT, [](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+        d.click(IDC_SET_NEXT);
+    });
+    EXPECT_THROW(pages.runModal(page), std::runtime_error);
+    EXPECT_EQ(thrower.callsOf("acquirePrivateMutex").size(), 1u);
+    EXPECT_TRUE(thrower.heldMutexes().empty());
     // A mutex refused for another reason (a standard user's run) does not
     // stop the installation, and nothing is released.
     FreshWizard denied;
