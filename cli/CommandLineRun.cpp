@@ -205,10 +205,7 @@ int CommandLineRun::install(const ModelRow& model) {
     TcpIpPort networkPort;
     if (command_.host) {
         networkPort = PrepareTcpIpPort(platform_, *command_.host, englishFlag_, &log_);
-        if (!networkPort.ok()) {
-            say(networkPort.failure);
-            return failed();
-        }
+        if (!networkPort.ok()) return failed();  // the engine logged why
         port = networkPort.name;
     }
     const bool portNamed = command_.port || command_.host;
