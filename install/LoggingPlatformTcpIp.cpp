@@ -10,7 +10,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 constexpr const char* kMonitor = " (monitor \"Standard TCP/IP Port\")";
 
 std::string Aim(const TcpIpPortConfig& port) {
-    std::string text = port.host + ":" + std::to_string(port.tcpPort);
+    std::string text = port.host + ":" + std::to_string(static_cast<int>(port.tcpPort));
     text += port.raw ? " RAW" : " LPR";
     text += port.snmp ? " SNMP on" : " SNMP off";
     return text;

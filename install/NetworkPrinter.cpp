@@ -166,7 +166,7 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
 }
 
 std::string FormatAddress(const NetworkAddress& address) {
-    return address.host + ":" + std::to_string(address.tcpPort);
+    return address.host + ":" + std::to_string(int{address.tcpPort});
 }
 
 // ---- The printer's answer ----------------------------------------------------
@@ -342,7 +342,7 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         return port;
     }
     // IP_<host>[_<tcp port>], then _2, _3, ... past names that are taken.
-    const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(address.tcpPort));
+    const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(int{address.tcpPort}));
     std::string name;
     for (int suffix = 1; suffix <= 99 && name.empty(); ++suffix) {
         const std::string candidate = suffix == 1 ? base : base + "_" + std::to_string(suffix);
