@@ -406,16 +406,17 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
     const auto monitor = [](FakePlatform& m) { m.installTcpIpMonitor(); };
     const Case cases[] = {
         {"no monitor", 0, {}, false, false, nullptr, 0,
-         {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。"}},
+         {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。\n日志：C:\\Kelp.log"}},
         {"no monitor", 1, {}, false, false, nullptr, 0,
-         {"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.7:9100.\nNothing was installed."}},
+         {"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.7:9100.\nNothing was installed."
+          "\nThe log: C:\\Kelp.log"}},
         {"the printer could not be added", 1,
          [](FakePlatform& m) {
              m.installTcpIpMonitor();
              m.failAlways("addPrinter", winerr::AccessDenied);
          },
          false, true, nullptr, 1,
-         {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)"}},
+         {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)\nThe log: C:\\Kelp.log"}},
         {"a printer of the name kept on its port", 1,
          [](FakePlatform& m) {
              m.installTcpIpMonitor();
@@ -429,7 +430,7 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
              m.seedTcpIpPort({"Kitchen", "10.0.0.7", 9100, true, false});
              m.failAlways("addPrinter", winerr::AccessDenied);
          },
-         false, true, "Kitchen", 0, {"驱动安装失败：\n无法创建打印机：RK-520P（错误 5：拒绝访问）"}},
+         false, true, "Kitchen", 0, {"驱动安装失败：\n无法创建打印机：RK-520P（错误 5：拒绝访问）\n日志：C:\\Kelp.log"}},
         {"busy", 1,
          [](FakePlatform& m) {
              m.installTcpIpMonitor();
@@ -446,6 +447,8 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         wizard.state.englishFlag = c.englishFlag;
         if (c.machineSetup) c.machineSetup(machine);
         wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
         wizard.runFromSettings([&](FakeDialog& d) {
             wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
                 network.setText(IDC_NET_ADDRESS, "10.0.0.7");
@@ -454,6 +457,12 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
             d.clickListRow(IDC_PORT_LIST, 2);
             d.click(IDC_PORT_INSTALL);
             EXPECT_EQ(d.ended(), c.installed);
+            if (c.cancel) {
+                // With no row selected, Install takes the row of the last Install.
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
+                d.clickListRow(IDC_PORT_LIST, -1);
+                d.click(IDC_PORT_INSTALL);
+            }
             if (!d.ended()) d.click(IDC_PORT_CANCEL);
         });
         if (c.portLeft)
@@ -463,6 +472,9 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
         // The printer is asked only when the installation runs.
         EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed);
+        EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
+                      std::string::npos,
+                  c.installed);
         std::vector<std::string> texts;
         for (const auto& m : wizard.pages.messages()) texts.push_back(m.text);
         EXPECT_EQ(texts, c.messages);
