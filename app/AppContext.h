@@ -4,6 +4,7 @@
 #include "app/InstallSettings.h"
 #include "install/RunLog.h"
 #include "platform/Dialog.h"
+#include "platform/Network.h"
 #include "platform/Platform.h"
 
 namespace kelp {
@@ -12,6 +13,7 @@ struct AppContext {
     Platform& platform;
     DialogHost& host;
     InstallSettings& settings;
+    Network& network;       // the network printer's search and status requests
     RunLog* log = nullptr;  // the run's log; none in a run that keeps no log
 };
 

@@ -131,6 +131,11 @@ public:
     kelp::Result<std::vector<kelp::DriverInfo3>> enumPrinterDrivers(const std::string& environment) override { return inner_.enumPrinterDrivers(environment); }
     kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
     kelp::Result<std::string> fullPathName(const std::string& path) override { return inner_.fullPathName(path); }
+    kelp::WinError addTcpIpPort(const kelp::TcpIpPortConfig& port) override { return inner_.addTcpIpPort(port); }
+    kelp::WinError deleteTcpIpPort(const std::string& name) override { return inner_.deleteTcpIpPort(name); }
+    kelp::Result<kelp::TcpIpPortConfig> tcpIpPortConfig(const std::string& name) override {
+        return inner_.tcpIpPortConfig(name);
+    }
     kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
     kelp::Result<std::uint32_t> startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
     kelp::Result<std::vector<kelp::UsbPrinterInterface>> usbPrinterInterfaces() override { return inner_.usbPrinterInterfaces(); }

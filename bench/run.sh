@@ -12,6 +12,12 @@
 #   installation  one installation pass of the engine without its 500 ms
 #                 pause, against the bare sequence of the same spooler, file
 #                 and registry calls (bench_install.exe; medians)
+#   network       in a network namespace of its own with fake printers
+#                 (scripts/e2e/fake-printers.py): the probe of a ready
+#                 printer on loopback, and the search of 254 addresses with a
+#                 1 s deadline where two printers answer and no other
+#                 address does, in the engine and as Kelp.exe /find
+#                 (bench_network.exe; medians)
 #   size          Kelp.exe stripped, and the DLLs it imports
 #
 # A benchmark, not a test: it prints the figures and has no thresholds. It
@@ -21,6 +27,8 @@
 #   KELP_BENCH_DIR      work folder (builds, prefix)    [<repo>/build/bench]
 #   KELP_BENCH_STARTS   counted starts per program      [30]
 #   KELP_BENCH_PASSES   counted passes per variant      [40]
+#   KELP_BENCH_PROBES   counted probes                  [40]
+#   KELP_BENCH_SEARCHES counted searches of each kind   [5]
 #   KELP_BENCH_FILE_KB  replace every driver file of the package by a
 #                       stand-in of this many KiB [unset: the package's files]
 #   KELP_BENCH_LOCALE   LANG and LC_ALL of the run      [en_US.UTF-8]
@@ -35,6 +43,8 @@ work=${KELP_BENCH_DIR:-$repo/build/bench}
 starts=${KELP_BENCH_STARTS:-30}
 passes=${KELP_BENCH_PASSES:-40}
 file_kb=${KELP_BENCH_FILE_KB:-0}
+probes=${KELP_BENCH_PROBES:-40}
+searches=${KELP_BENCH_SEARCHES:-5}
 locale=${KELP_BENCH_LOCALE:-en_US.UTF-8}
 toolchain=$repo/cmake/mingw-i686.cmake
 jobs=$(nproc)
@@ -101,7 +111,7 @@ echo "   prefix ready after $((SECONDS - started)) s"
 drive_c=$prefix/drive_c
 mkdir -p "$drive_c/package" "$drive_c/bench"
 cp -a "$work/kelp/package/." "$drive_c/package/"
-cp "$work/tools/bench_startup.exe" "$work/tools/bench_install.exe" "$work/tools/minimal_dialog.exe" \
+cp "$work/tools/bench_startup.exe" "$work/tools/bench_install.exe" "$work/tools/bench_network.exe" "$work/tools/minimal_dialog.exe" \
   "$work/tools/fair_dialog.exe" "$drive_c/bench/"
 
 export WINEPREFIX=$prefix WINEARCH=win32
@@ -129,6 +139,27 @@ if ! wine 'C:\bench\bench_install.exe' "$passes" "$file_kb" | tr -d '\r' >>"$res
 fi
 cd "$repo"
 
+# The printers listen on 127.x addresses of a network namespace made for this
+# part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers and 252
+# addresses that never answer a connect.
+echo "== network: $probes probes, $searches searches of each kind, in a network namespace of its own"
+printers="127.0.1.10:9100=ready"
+for i in $(seq 1 254); do
+  case $i in 20|200) state=ready ;; *) state=no-answer ;; esac
+  printers+=" 127.0.2.$i:9100=$state"
+done
+if ! unshare --net -- bash -c '
+  ip link set lo up || exit 1
+  python3 "$1" "$2" $3 & fake=$!
+  for _ in $(seq 1 100); do [ -e "$2/ready" ] && break; sleep 0.1; done
+  wine "C:\bench\bench_network.exe" "$4" "$5" "C:\package\Kelp.exe"; rc=$?
+  kill $fake; wait $fake 2>/dev/null
+  exit $rc' - "$repo/scripts/e2e/fake-printers.py" "$work/printers" "$printers" "$probes" "$searches" |
+  tr -d '\r' >>"$results"; then
+  echo "bench: the network measurement failed" >&2
+  exit 1
+fi
+
 # field <leading word> <label> <key>: one value from the results.
 field() {
   awk -v w="$1" -v l="label=$2" -v k="$3=" \
@@ -145,7 +176,8 @@ minimal_size=$(stat -c %s "$work/tools/minimal_dialog.exe")
 fair_size=$(stat -c %s "$work/tools/fair_dialog.exe")
 imports=$(i686-w64-mingw32-objdump -p "$kelp_exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | paste -sd ' ')
 
-for key in startup:kelp startup:minimal startup:fair install:kelp install:bare; do
+for key in startup:kelp startup:minimal startup:fair install:kelp install:bare network:probe network:find \
+  network:find_refused network:find_exe; do
   [ -n "$(field "${key%%:*}" "${key#*:}" median_ms)" ] || { echo "bench: no $key figure in $results" >&2; exit 1; }
 done
 
@@ -172,6 +204,15 @@ printf '%-44s %9s ms %9s ms %9s ms\n' \
   "installation pass, Kelp engine (no pause)" "$i_kelp" "$(field install kelp min_ms)" "$(field install kelp max_ms)" \
   "installation pass, bare Win32 calls" "$i_bare" "$(field install bare min_ms)" "$(field install bare max_ms)"
 printf '%-44s %12s\n' "  ratio Kelp / bare ($passes passes each)" "$(ratio "$i_kelp" "$i_bare")"
+printf '%-44s %9s ms %9s ms %9s ms\n' \
+  "probe of a ready printer on loopback" "$(field network probe median_ms)" "$(field network probe min_ms)" \
+  "$(field network probe max_ms)" \
+  "search, 254 addresses, 2 printers, 1 s" "$(field network find median_ms)" "$(field network find min_ms)" \
+  "$(field network find max_ms)" \
+  "  the same, Kelp.exe /find start to exit" "$(field network find_exe median_ms)" \
+  "$(field network find_exe min_ms)" "$(field network find_exe max_ms)" \
+  "search, 254 addresses, all refused" "$(field network find_refused median_ms)" \
+  "$(field network find_refused min_ms)" "$(field network find_refused max_ms)"
 printf '%-44s %12s\n' "Kelp.exe stripped, bytes" "$kelp_size"
 printf '%-44s %12s\n' "minimal dialog program, bytes" "$minimal_size" \
   "fair dialog program, bytes" "$fair_size"

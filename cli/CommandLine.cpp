@@ -40,9 +40,10 @@ constexpr SwitchRule kOptions[] = {
     {"lang", true, kInstall},
     {"port", true, kInstall},
     {"default", false, kInstall},
-    {"log", true, kChanging | Bit(CliAction::List)},
+    {"log", true, kChanging | Bit(CliAction::List) | Bit(CliAction::Find)},
     {"quiet", false, kChanging},
     {"wait", true, Bit(CliAction::TestPrint)},
+    {"host", true, kInstall},
 };
 
 constexpr unsigned kMaxWaitSeconds = 3600;
@@ -57,6 +58,7 @@ constexpr ActionName kActions[] = {
     {"uninstall", CliAction::Uninstall},
     {"testprint", CliAction::TestPrint},
     {"list", CliAction::List},
+    {"find", CliAction::Find},
 };
 
 const char* ActionText(CliAction action) {
@@ -83,6 +85,30 @@ CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
     return parse;
 }
 
+// "<first>-<last>", IPv4 addresses, the first not after the last, at most
+// MaxScanAddresses of them; the reason in both languages otherwise.
+std::optional<Ipv4Range> FindRange(const std::string& value, std::string& english, std::string& chinese) {
+    const std::size_t dash = value.find('-');
+    const auto first = dash == std::string::npos ? std::nullopt : ParseIpv4(value.substr(0, dash));
+    const auto last = dash == std::string::npos ? std::nullopt : ParseIpv4(value.substr(dash + 1));
+    if (!first || !last) {
+        english = "/find takes a range of IPv4 addresses: /find:<first address>-<last address>";
+        chinese = "/find 需要 IPv4 地址范围：/find:<起始地址>-<结束地址>";
+        return std::nullopt;
+    }
+    const Ipv4Range range{*first, *last};
+    if (range.first > range.last) {
+        english = "the first address of /find comes after the last";
+        chinese = "/find 的起始地址在结束地址之后";
+    } else if (range.last - range.first >= MaxScanAddresses) {
+        english = "/find searches at most 1024 addresses";
+        chinese = "/find 最多搜索 1024 个地址";
+    } else {
+        return range;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -102,6 +128,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     }
 
     std::optional<CliAction> action;
+    std::optional<std::string> findValue;
     std::vector<Switch> options;
     std::set<std::string> seen;
     for (const auto& argument : arguments) {
@@ -111,9 +138,11 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         bool isAction = false;
         for (const auto& entry : kActions) {
             if (item->name != entry.name) continue;
-            if (item->value) return Refuse(parse, "/" + item->name + " takes no value", "/" + item->name + " 不带值");
+            if (item->value && entry.action != CliAction::Find)
+                return Refuse(parse, "/" + item->name + " takes no value", "/" + item->name + " 不带值");
             if (action) return Refuse(parse, "more than one action", "只能指定一个操作");
             action = entry.action;
+            findValue = item->value;
             isAction = true;
         }
         if (!isAction) options.push_back(*item);
@@ -125,10 +154,17 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         parse.command = usage;
         return parse;
     }
-    if (!action) return Refuse(parse, "no action: /install, /uninstall, /testprint or /list", "缺少操作：/install、/uninstall、/testprint 或 /list");
+    if (!action)
+        return Refuse(parse, "no action: /install, /uninstall, /testprint, /list or /find",
+                      "缺少操作：/install、/uninstall、/testprint、/list 或 /find");
 
     CliCommand command;
     command.action = *action;
+    if (findValue) {
+        std::string english, chinese;
+        command.findRange = FindRange(*findValue, english, chinese);
+        if (!command.findRange) return Refuse(parse, english, chinese);
+    }
     const unsigned bit = Bit(*action);
     for (const auto& option : options) {
         const SwitchRule* rule = nullptr;
@@ -179,8 +215,16 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
                 return Refuse(parse, "/wait must be a whole number of seconds from 0 to 3600",
                               "/wait 必须是 0 到 3600 之间的整数秒数");
             command.waitSeconds = static_cast<unsigned>(seconds);
+        } else if (option.name == "host") {
+            const AddressParse address = ParseNetworkAddress(value);
+            if (!address.ok())
+                return Refuse(parse, "/host: " + DescribeAddressProblem(address.problem, 1),
+                              "/host：" + DescribeAddressProblem(address.problem, 0));
+            command.host = address.address;
         }
     }
+    if (command.host && command.port)
+        return Refuse(parse, "/host and /port do not go together", "/host 不能与 /port 一起使用");
     if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing", "缺少 /model");
     parse.command = command;
     return parse;

@@ -2,9 +2,11 @@
 //
 //   Kelp.exe /?
 //   Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]
+//   Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]
 //   Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]
 //   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]
 //   Kelp.exe /list      [/log:<file>]
+//   Kelp.exe /find[:<first address>-<last address>] [/log:<file>]
 //
 // Switches are case-insensitive, start with '/' or '-', and take a value
 // after ':' or '='. The arguments arrive split as CommandLineToArgvW splits
@@ -15,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "install/NetworkPrinter.h"
+
 namespace kelp {
 
-enum class CliAction { Usage, Install, Uninstall, TestPrint, List };
+enum class CliAction { Usage, Install, Uninstall, TestPrint, List, Find };
 
 struct CliCommand {
     CliAction action = CliAction::Usage;
@@ -28,6 +32,8 @@ struct CliCommand {
     bool quiet = false;
     std::string logPath;               // empty: the default log
     unsigned waitSeconds = 30;         // /wait: how long a test receipt is followed; 0 not at all
+    std::optional<NetworkAddress> host;    // /host: the network printer's address
+    std::optional<Ipv4Range> findRange;    // /find:<first>-<last>; nothing: the adapters' networks
 };
 
 struct CliParse {

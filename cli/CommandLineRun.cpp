@@ -5,6 +5,7 @@
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
+#include "install/NetworkPrinter.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
 #include "install/PrintJob.h"
@@ -26,18 +27,65 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe                          安装向导\r\n"
     "  Kelp.exe /?                       本说明\r\n"
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
+    "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
+    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
     "  Kelp.exe                          the setup wizard\r\n"
     "  Kelp.exe /?                       this text\r\n"
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
+    "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
+    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
+// The same for a message box, whose proportional font aligns no columns and
+// which wraps long lines: short lines (40 columns at most, a Chinese
+// character counting two), the switches continued on indented lines.
+constexpr Bilingual kUsageBox = {
+    "用法：\r\n"
+    "Kelp.exe（无参数）：安装向导\r\n"
+    "Kelp.exe /?：本说明\r\n"
+    "\r\n"
+    "Kelp.exe /install /model:<型号>\r\n"
+    "    [/lang:zh|en] [/port:auto|<端口>]\r\n"
+    "    [/default] [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /uninstall /model:<型号>\r\n"
+    "    [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /testprint /model:<型号>\r\n"
+    "    [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
+    "Kelp.exe /list [/log:<文件>]\r\n"
+    "\r\n"
+    "退出码：\r\n"
+    "0 完成\r\n"
+    "87 命令行错误\r\n"
+    "1603 某一步失败（见日志）\r\n"
+    "1618 另一个 Kelp 正在运行",
+    "Usage:\r\n"
+    "Kelp.exe without arguments: the wizard\r\n"
+    "Kelp.exe /?: this text\r\n"
+    "\r\n"
+    "Kelp.exe /install /model:<model>\r\n"
+    "    [/lang:zh|en] [/port:auto|<port>]\r\n"
+    "    [/default] [/log:<file>] [/quiet]\r\n"
+    "Kelp.exe /uninstall /model:<model>\r\n"
+    "    [/log:<file>] [/quiet]\r\n"
+    "Kelp.exe /testprint /model:<model>\r\n"
+    "    [/wait:<seconds>] [/log:<file>]\r\n"
+    "    [/quiet]\r\n"
+    "Kelp.exe /list [/log:<file>]\r\n"
+    "\r\n"
+    "Exit codes:\r\n"
+    "0 done\r\n"
+    "87 wrong command line\r\n"
+    "1603 a step failed (see the log)\r\n"
+    "1618 another Kelp run is busy"};
 constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
 constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
                                        "Another Kelp installation, removal or test receipt is running; nothing was changed."};
@@ -56,8 +104,16 @@ constexpr Bilingual kReceiptPrinted = {"测试小票已从 %s（%p）的打印�
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
 constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
+constexpr Bilingual kNetworkPort = {"%a，%m的端口；打印机：%t", "%a, port %m; the printer: %t"};
+constexpr Bilingual kPortMade = {"新建", "made"};
+constexpr Bilingual kPortReused = {"已有", "reused"};
+constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
+constexpr Bilingual kNotSent = {"打印机 %s（%p）现在不能打印：%t。测试小票未发送。",
+                                "The printer %s (%p) cannot print now: %t. The test receipt was not sent."};
+constexpr Bilingual kNoAdapters = {"无法读取本机的网络适配器（错误 %t）。", "The computer's network adapters cannot be read (error %t)."};
 
-std::string Fill(const char* pattern, const std::string& name, const std::string& port = {}) {
+std::string Fill(const char* pattern, const std::string& name, const std::string& port = {},
+                 const std::string& extra = {}) {
     std::string text;
     for (const char* c = pattern; *c; ++c) {
         if (c[0] == '%' && c[1] == 's') {
@@ -65,6 +121,9 @@ std::string Fill(const char* pattern, const std::string& name, const std::string
             ++c;
         } else if (c[0] == '%' && c[1] == 'p') {
             text += port;
+            ++c;
+        } else if (c[0] == '%' && c[1] == 't') {
+            text += extra;
             ++c;
         } else {
             text += *c;
@@ -82,7 +141,7 @@ std::string BaseName(const std::string& path) {
 const char* PortKind(const PortRecord& port) {
     const auto starts = [&](const char* prefix) { return port.name.rfind(prefix, 0) == 0; };
     if (starts("USB")) return "USB";
-    if (IsTcpIpPortDescription(port.description)) return "TCP/IP";
+    if (IsTcpIpPort(port)) return "TCP/IP";
     if (starts("LPT")) return "LPT";
     if (starts("COM")) return "COM";
     if (starts("FILE")) return "FILE";
@@ -96,14 +155,15 @@ const char* ActionName(CliAction action) {
         case CliAction::Uninstall: return "uninstall";
         case CliAction::TestPrint: return "testprint";
         case CliAction::List: return "list";
+        case CliAction::Find: return "find";
     }
     return "?";
 }
 
 class CommandLineRun {
 public:
-    CommandLineRun(Platform& machine, RunLog& log, const CliCommand& command, int englishFlag)
-        : machine_(machine), platform_(machine, log, englishFlag), log_(log), command_(command),
+    CommandLineRun(Platform& machine, Network& network, RunLog& log, const CliCommand& command, int englishFlag)
+        : machine_(machine), platform_(machine, log, englishFlag), network_(network), log_(log), command_(command),
           englishFlag_(englishFlag) {}
 
     int run();
@@ -113,12 +173,16 @@ private:
     int uninstall(const ModelRow& model);
     int testPrint(const ModelRow& model);
     int list();
+    int find();
+    // The probe of a network printer, in the log.
+    PrinterState probe(const NetworkAddress& address);
     int failed();
     // A line for the log, and the console when the log echoes to it.
     void say(const std::string& text);
 
     Platform& machine_;
     LoggingPlatform platform_;
+    Network& network_;
     RunLog& log_;
     const CliCommand& command_;
     int englishFlag_;
@@ -135,6 +199,7 @@ int CommandLineRun::failed() {
 
 int CommandLineRun::run() {
     if (command_.action == CliAction::List) return list();
+    if (command_.action == CliAction::Find) return find();
     const ModelRow* model = ModelCatalogue::row(command_.modelRow);
     if (!model) return exitcode::InvalidCommandLine;  // the parser answers only known rows
 
@@ -176,9 +241,18 @@ int CommandLineRun::run() {
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
     std::string port = namedPort_;
+    // A network printer's port is reused or made first; nothing else is
+    // done when there can be none.
+    TcpIpPort networkPort;
+    if (command_.host) {
+        networkPort = PrepareTcpIpPort(platform_, *command_.host, englishFlag_, &log_);
+        if (!networkPort.ok()) return failed();  // the engine logged why
+        port = networkPort.name;
+    }
+    const bool portNamed = command_.port || command_.host;
     // A printer that exists keeps its port: a second run needs no automatic
     // choice (and must not fail where none could be made).
-    const auto existing = command_.port ? std::nullopt : FindPrinter(platform_, name);
+    const auto existing = portNamed ? std::nullopt : FindPrinter(platform_, name);
     if (existing) {
         port = existing->port;
         std::vector<std::string> usbPorts;
@@ -189,7 +263,7 @@ int CommandLineRun::install(const ModelRow& model) {
     }
     std::optional<PortRule> rule;
     if (command_.port) LogChosenPort(platform_, usbPorts_, port, "port named on the command line", &log_);
-    if (!command_.port && !existing) {
+    if (!portNamed && !existing) {
         PortInventory inventory;
         int row = inventory.classifyPorts(platform_);
         if (row >= CategoryListRows) row = UsbCategoryRow;
@@ -213,16 +287,32 @@ int CommandLineRun::install(const ModelRow& model) {
     installer.setLog(&log_);
     // The port an administrator names is the printer's port, an existing
     // printer's too.
-    installer.setMoveExistingPrinter(command_.port.has_value());
+    installer.setMoveExistingPrinter(portNamed);
     const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
     const std::string described = DescribeInstallReport(report, name, englishFlag_);
     if (!described.empty()) say(described);
-    if (!report.succeeded()) return failed();
+    if (!report.succeeded()) {
+        // A port made for this run goes again, unless the printer is on it.
+        const auto printer = networkPort.made ? FindPrinter(platform_, name) : std::nullopt;
+        if (!printer || !SameName(printer->port, networkPort.name)) UndoTcpIpPort(platform_, networkPort, &log_);
+        return failed();
+    }
     const auto printer = FindPrinter(platform_, name);
     // The outcome names the port and why it is that one.
-    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_) : std::string();
+    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_, port) : std::string();
     if (command_.port) why = kNamedPort.in(englishFlag_);
     if (existing) why = kExistingPort.in(englishFlag_);
+    if (command_.host) {
+        // Shops install before the printer is unpacked: its answer is told,
+        // it does not decide.
+        const PrinterState state = probe(*command_.host);
+        why = kNetworkPort.in(englishFlag_);
+        why.replace(why.find("%a"), 2, FormatAddress(*command_.host));
+        why.replace(why.find("%m"), 2, (networkPort.made ? kPortMade : kPortReused).in(englishFlag_));
+        why.replace(why.find("%t"), 2,
+                    DescribePrinterState(state, englishFlag_) +
+                        (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(englishFlag_) : ""));
+    }
     std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
     if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
     const std::string installedOn = Fill(pattern.c_str(), name, printer ? printer->port : port);
@@ -260,6 +350,20 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     }
     const std::string bytes = TestReceiptBytes(name, printer->port, machine_.localTime(), edition);
 
+    // A network printer is asked first: a receipt is not sent to one that
+    // cannot print it.
+    const auto ports = platform_.enumPorts();
+    for (const auto& record : ports.value) {
+        if (!SameName(record.name, printer->port) || !IsTcpIpPort(record)) continue;
+        const auto config = platform_.tcpIpPortConfig(record.name);
+        if (!config.ok()) break;
+        const PrinterState state = probe({config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)});
+        if (StateStopsPrinting(state)) {
+            say(Fill(kNotSent.in(englishFlag_), name, printer->port, DescribePrinterState(state, englishFlag_)));
+            return failed();
+        }
+    }
+
     const PrintJobReport job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, command_.waitSeconds);
     if (!job.succeeded()) {
         say(DescribePrintJobReport(job, command_.waitSeconds, englishFlag_));
@@ -283,6 +387,10 @@ int CommandLineRun::list() {
             if (!usb) usb = platform_.usbPrinterInterfaces();
             const auto connected = usb->ok() ? UsbPortConnected(port.name, usb->value) : std::nullopt;
             text += connected ? (*connected ? "\tconnected" : "\tnot connected") : "\tunknown";
+        } else if (std::string(PortKind(port)) == "TCP/IP") {
+            // The fifth column: where the port points.
+            const auto config = platform_.tcpIpPortConfig(port.name);
+            text += "\t\t" + (config.ok() ? config.value.host + ":" + std::to_string(static_cast<int>(config.value.tcpPort)) : "unknown");
         }
         text += "\r\n";
     }
@@ -303,9 +411,51 @@ int CommandLineRun::list() {
     return exitcode::Success;
 }
 
+PrinterState CommandLineRun::probe(const NetworkAddress& address) {
+    const PrinterState state = ProbePrinter(network_, address);
+    log_.line("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
+    return state;
+}
+
+// One line per printer that accepts a connection on TCP 9100: the address
+// and what its status says, in English for scripts, as /list's columns.
+int CommandLineRun::find() {
+    std::vector<Ipv4Range> ranges;
+    if (command_.findRange) {
+        ranges = {*command_.findRange};
+    } else {
+        WinError error = winerr::Success;
+        ranges = AdapterScanRanges(network_, &error);
+        if (error != winerr::Success) {
+            say(Fill(kNoAdapters.in(englishFlag_), {}, {}, ErrorNumber(error, englishFlag_)));
+            return failed();
+        }
+    }
+    std::size_t count = 0;
+    for (const auto& range : ranges) {
+        count += range.last - range.first + 1;
+        log_.line("search " + FormatIpv4(range.first) + "-" + FormatIpv4(range.last) + " on TCP " +
+                  std::to_string(int{RawTcpPort}));
+    }
+    if (ranges.empty()) log_.line("no network adapter is up: nothing to search");
+    std::string text;
+    for (const auto& printer : FindPrinters(network_, ranges, {}))
+        text += "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
+                DescribePrinterState(printer.state, 1) + "\r\n";
+    machine_.consoleWrite(text);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        log_.line(text.substr(start, end - start));
+        start = end + 2;
+    }
+    log_.line("searched " + std::to_string(static_cast<int>(count)) + " addresses");
+    return exitcode::Success;
+}
+
 }  // namespace
 
-int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments) {
+int RunCommandLine(Platform& platform, Network& network, const std::vector<std::string>& arguments) {
     const CliParse parse = ParseCommandLine(arguments);
     int englishFlag = 0;
     if (parse.englishFlag) {
@@ -320,7 +470,8 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list prints its own lines.
-    const bool listing = parse.command && parse.command->action == CliAction::List;
+    const bool listing =
+        parse.command && (parse.command->action == CliAction::List || parse.command->action == CliAction::Find);
     if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
@@ -335,7 +486,7 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         // Without a console a box shows it, unless nobody could see the box.
         if (!platform.consoleWrite(kUsage.in(englishFlag))) {
             if (platform.windowStationVisible())
-                platform.messageBoxWithoutWindow("Kelp", kUsage.in(englishFlag));
+                platform.messageBoxWithoutWindow("Kelp", kUsageBox.in(englishFlag));
             else
                 log.line(kUsage.in(englishFlag));
         }
@@ -343,10 +494,12 @@ int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
                  " lang " + (englishFlag == 1 ? "en" : "zh") +
-                 (parse.command->action == CliAction::Install ? " port " + parse.command->port.value_or("auto") +
-                                                                     (parse.command->defaultPrinter ? " default" : "")
-                                                               : std::string()));
-        CommandLineRun run(platform, log, *parse.command, englishFlag);
+                 (parse.command->action == CliAction::Install
+                      ? (parse.command->host ? " host " + FormatAddress(*parse.command->host)
+                                             : " port " + parse.command->port.value_or("auto")) +
+                            (parse.command->defaultPrinter ? " default" : "")
+                      : std::string()));
+        CommandLineRun run(platform, network, log, *parse.command, englishFlag);
         code = run.run();
     }
     // A wrong command line, whether the parser or the machine found it out

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Network.h"
 #include "platform/Platform.h"
 
 namespace kelp {
@@ -17,7 +18,9 @@ constexpr int AlreadyRunning = 1618;        // ERROR_INSTALL_ALREADY_RUNNING
 }  // namespace exitcode
 
 // arguments: the command line's arguments after the program's name. The
-// driver package is the folder of Kelp.exe.
-int RunCommandLine(Platform& platform, const std::vector<std::string>& arguments);
+// driver package is the folder of Kelp.exe. network is used only by the
+// actions that reach a network printer (/install /host, /testprint on a
+// TCP/IP port, /find).
+int RunCommandLine(Platform& platform, Network& network, const std::vector<std::string>& arguments);
 
 }  // namespace kelp

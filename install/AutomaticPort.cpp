@@ -1,6 +1,9 @@
 #include "install/AutomaticPort.h"
 
+#include <algorithm>
+
 #include "install/DriverInstaller.h"
+#include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
@@ -38,6 +41,41 @@ UsbPortState StateOf(const std::string& port, const std::vector<UsbPrinterInterf
         if (!state.shown || (usb.connected && !state.shown->connected)) state.shown = &usb;
     }
     return state;
+}
+
+// A command set's language of page printers, not of receipt printers.
+bool IsPageLanguage(const std::string& token) {
+    for (const char* prefix : {"PCL", "POSTSCRIPT", "PWG"})
+        if (token.rfind(prefix, 0) == 0) return true;
+    for (const char* name : {"PS", "PJL", "PDF", "XPS", "URF"})
+        if (token == name) return true;
+    return false;
+}
+
+// Why a connected device is not the printer being installed, from its 1284
+// id: it names another model of the catalogue, or page printers' languages
+// and not ESC/POS; empty when nothing says so.
+std::string PassOverReason(const DeviceIdFields& id, const std::string& printerName) {
+    if (!id.model.empty() && !SameModel(id.model, printerName)) {
+        for (const auto& row : ModelCatalogue::rows())
+            if (SameModel(id.model, row.displayName))
+                return "its printer identifies as " + std::string(row.displayName) + ", another model of this package";
+    }
+    bool escPos = false;
+    std::string languages;
+    std::size_t start = 0;
+    while (start <= id.commandSet.size()) {
+        std::size_t end = id.commandSet.find(',', start);
+        if (end == std::string::npos) end = id.commandSet.size();
+        std::string token = Trimmed(id.commandSet.substr(start, end - start));
+        std::transform(token.begin(), token.end(), token.begin(),
+                       [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+        if (token == "ESC/POS" || token == "ESCPOS") escPos = true;
+        else if (IsPageLanguage(token)) languages += (languages.empty() ? "" : ", ") + token;
+        start = end + 1;
+    }
+    if (escPos || languages.empty()) return {};
+    return "its command set names a page printer's languages (" + languages + "), not ESC/POS";
 }
 
 }  // namespace
@@ -91,8 +129,9 @@ std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<
     return state.shown->connected;
 }
 
-std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag) {
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag, const std::string& port) {
     const bool english = englishFlag == 1;
+    const auto kind = [&port](const char* prefix) { return port.rfind(prefix, 0) == 0; };
     switch (rule) {
         case PortRule::OnlyConnected:
             return english ? "the only USB port with a connected printer" : "唯一连接了打印机的 USB 端口";
@@ -102,6 +141,14 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
         case PortRule::FirstConnected:
             return english ? "the first of several connected USB printers" : "多台已连接 USB 打印机中的第一台";
         case PortRule::Classification:
+            if (kind("USB"))
+                return english ? "no connected USB printer was found: the first USB port"
+                               : "未找到已连接的 USB 打印机：第一个 USB 端口";
+            if (kind("COM"))
+                return english ? "no USB port: the first serial port" : "没有 USB 端口：第一个串行端口";
+            if (kind("LPT"))
+                return english ? "no USB or serial port: the first parallel port"
+                               : "没有 USB 端口和串行端口：第一个并行端口";
             return english ? "no USB printer is connected: the first port of its kind"
                            : "没有已连接的 USB 打印机：同类端口中的第一个";
         case PortRule::SpoolerOnline:
@@ -111,10 +158,28 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
     return {};
 }
 
+std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
+                                const std::string& modelName, int englishFlag) {
+    const bool english = englishFlag == 1;
+    std::string why;
+    if (!report.movedTo.empty())
+        why = (english ? "moved from " : "从 ") + report.existingPort + (english ? "" : " 移来");
+    else if (report.printerExisted)
+        why = english ? "the printer's own port, kept" : "打印机原有的端口，保持不变";
+    else if (rule)
+        why = DescribePortRule(*rule, modelName, englishFlag, report.port);
+    std::string line = (english ? "Port: " : "端口：") + report.port;
+    if (!why.empty()) line += english ? " (" + why + ")" : "（" + why + "）";
+    return line;
+}
+
 // Which of the spooler's USB ports have a printer connected now, and which
-// of those identify as the model; each port's state goes to log.
+// of those identify as the model; each port's state goes to log. With
+// passedOver, a connected device that says it is another printer is put
+// there instead, and the log says why.
 static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbPorts, const std::string& printerName,
-                 RunLog* log, std::vector<std::string>& connected, std::vector<std::string>& identified) {
+                        RunLog* log, std::vector<std::string>& connected, std::vector<std::string>& identified,
+                        std::vector<std::string>* passedOver = nullptr) {
     const auto say = [log](const std::string& text) {
         if (log) log->line(text);
     };
@@ -134,6 +199,12 @@ static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbP
         if (!model.empty()) line += ", model " + model;
         say(line);
         if (!state.shown->connected) continue;
+        if (const std::string why = passedOver ? PassOverReason(ParseDeviceId(state.shown->deviceId), printerName) : "";
+            !why.empty()) {
+            say("USB port " + port + " passed over: " + why);
+            passedOver->push_back(port);
+            continue;
+        }
         connected.push_back(port);
         if (SameModel(model, printerName)) identified.push_back(port);
     }
@@ -154,24 +225,34 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
         if (log) log->line(text);
     };
     AutomaticPortChoice choice;
-    std::vector<std::string> connected, identified;
-    LogUsbPorts(platform, inventory.usbPorts, printerName, log, connected, identified);
+    std::vector<std::string> connected, identified, passedOver;
+    LogUsbPorts(platform, inventory.usbPorts, printerName, log, connected, identified, &passedOver);
+    std::vector<std::string> usbPorts;
+    for (const auto& port : inventory.usbPorts)
+        if (std::find(passedOver.begin(), passedOver.end(), port) == passedOver.end()) usbPorts.push_back(port);
+    const auto take = [&choice](const std::string& port, PortRule rule) {
+        choice.port = port;
+        choice.rule = rule;
+    };
     if (connected.size() == 1) {
-        choice = {connected.front(), PortRule::OnlyConnected};
+        take(connected.front(), PortRule::OnlyConnected);
     } else if (!connected.empty()) {
-        choice = identified.size() == 1 ? AutomaticPortChoice{identified.front(), PortRule::IdentifiesAsModel}
-                                        : AutomaticPortChoice{connected.front(), PortRule::FirstConnected};
+        if (identified.size() == 1) take(identified.front(), PortRule::IdentifiesAsModel);
+        else take(connected.front(), PortRule::FirstConnected);
+    } else if (row == UsbCategoryRow) {
+        if (!usbPorts.empty()) choice.port = usbPorts.front();
     } else if (const auto picked = inventory.pickAutomaticPort(row)) {
         choice.port = *picked;
     }
+    choice.passedOver = passedOver;
     // The spooler adjustment runs as it always has; its answer counts only
     // where no connected printer told the port.
     if (adjustSpooler && !choice.port.empty()) {
-        const std::string adjusted = AdjustPortForNewPrinter(platform, printerName, inventory.usbPorts, choice.port, progress);
-        if (connected.empty() && adjusted != choice.port) choice = {adjusted, PortRule::SpoolerOnline};
+        const std::string adjusted = AdjustPortForNewPrinter(platform, printerName, usbPorts, choice.port, progress);
+        if (connected.empty() && adjusted != choice.port) take(adjusted, PortRule::SpoolerOnline);
     }
     if (!choice.port.empty())
-        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1));
+        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1, choice.port));
     return choice;
 }
 

@@ -13,6 +13,7 @@
 namespace kelp {
 
 class RunLog;
+struct InstallReport;
 
 // The port page's category list has the serial, USB and network rows; a
 // suggested row it does not have leaves the USB row selected.
@@ -57,18 +58,33 @@ enum class PortRule {
     Classification,     // none connected (or not known): the suggested kind's first port
     SpoolerOnline,      // none connected: the spooler reported the printer online there
 };
-std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag);
+// Why the rule took port, in the language of englishFlag (the kind of port
+// tells the classification's reason).
+std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag,
+                             const std::string& port = {});
+
+// The line after an installation that names the printer's port
+// ("Port: USB002"), with why: kept or moved for a printer that existed,
+// the rule for the automatic choice; nothing more for a port a person chose.
+std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
+                                const std::string& modelName, int englishFlag);
 
 struct AutomaticPortChoice {
     std::string port;  // empty: the suggested kind has no port
     PortRule rule = PortRule::Classification;
+    // USB ports whose connected device says it is another printer: another
+    // model of the catalogue, or a page printer (its command set names PCL,
+    // PostScript, PJL and the like, and not ESC/POS). Never chosen.
+    std::vector<std::string> passedOver;
 };
 
 // The port for a printer of that name: over the inventory's USB ports, in
-// the spooler's order, the connected one (by the rules above); else the
-// inventory's pick for the category row. When adjustSpooler, the spooler
-// adjustment (AdjustPortForNewPrinter) runs as well, and its port counts
-// when no USB port is connected. The USB ports' states and the rule go to
+// the spooler's order, the connected one (by the rules above, the ports
+// passed over left out); else the inventory's pick for the category row,
+// for the USB row its first USB port that is not passed over. When
+// adjustSpooler, the spooler adjustment (AdjustPortForNewPrinter) runs as
+// well, over the ports not passed over, and its port counts when no USB port
+// is connected. The USB ports' states and the rule go to
 // log, when given.
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,

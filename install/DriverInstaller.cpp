@@ -121,6 +121,7 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
 
     pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass) && readBack(pass);
     if (pass.report.printerInstalled) {
+        pass.report.port = pass.printerPort;
         followDefaultPrinter(pass);
         writeDefaultPrinter(pass);
         progress_(90);
@@ -364,6 +365,20 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
         {step, std::move(subject), error, platform_.errorText(error, pass.choices.englishFlag)});
 }
 
+// A printer of the model's name on another driver: the driver was
+// registered before the printer was looked at; the person can remove that
+// printer and run the installation again.
+static std::string ForeignDriverText(const std::string& printerName, const std::string& driver, bool english) {
+    const std::string uninstall = "Kelp.exe /uninstall /model:" + printerName;
+    return english ? "The printer \"" + printerName + "\" could not be installed: a printer of this name exists and uses "
+                         "the driver \"" + driver + "\".\nThe driver " + printerName + " itself is registered.\n"
+                         "Remove the printer \"" + printerName + "\" in Windows' printer settings, or run " + uninstall +
+                         ", then install again."
+                   : "无法安装打印机“" + printerName + "”：已有同名打印机，使用驱动“" + driver + "”。\n驱动 " +
+                         printerName + " 本身已注册。\n请在 Windows 的打印机设置中删除打印机“" + printerName +
+                         "”，或运行 " + uninstall + "，然后重新安装。";
+}
+
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
     const bool english = englishFlag == 1;
     // A printer that was there already is told once, with the settings that
@@ -377,13 +392,14 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                        : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
                              report.movedTo);
     // A printer of the model's name on another driver is not this model's.
-    const bool existedHere =
-        report.printerExisted && std::none_of(report.failures.begin(), report.failures.end(), [](const InstallFailure& f) {
-            return f.step == InstallStep::ForeignDriver;
-        });
+    const auto foreign = std::find_if(report.failures.begin(), report.failures.end(),
+                                      [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
+    const bool existedHere = report.printerExisted && foreign == report.failures.end();
     std::string text;
     if (!report.succeeded()) {
-        if (existedHere)
+        if (foreign != report.failures.end())
+            text = ForeignDriverText(printerName, foreign->subject, english);
+        else if (existedHere)
             text = existed + (english ? ", but these settings could not be made:" : "，但以下设置未能完成：");
         else if (report.printerInstalled)
             text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
@@ -391,6 +407,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
         else
             text = english ? "Driver installation failed:" : "驱动安装失败：";
         for (const auto& failure : report.failures) {
+            if (failure.step == InstallStep::ForeignDriver) continue;  // said above
             text += "\n";
             switch (failure.step) {
                 case InstallStep::Choices: text += english ? "Invalid choice: " : "无效的选择："; break;
@@ -408,10 +425,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
                 case InstallStep::PortSettings:
                     text += english ? "Could not save the port settings of " : "无法保存端口设置：";
                     break;
-                case InstallStep::ForeignDriver:
-                    text += english ? "A printer of this name exists with another driver: "
-                                    : "已有同名打印机使用另一个驱动：";
-                    break;
+                case InstallStep::ForeignDriver: break;
                 case InstallStep::MovePrinter:
                     text += english ? "Could not move the printer to the port " : "无法将打印机移到端口：";
                     break;
@@ -430,8 +444,6 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
         }
     }
     if (existedHere && report.succeeded()) text = existed + (english ? "." : "。");
-    if (!report.succeeded() && !report.logPath.empty())
-        text += (english ? "\nThe log: " : "\n日志：") + report.logPath;
     return text;
 }
 

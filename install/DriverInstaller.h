@@ -89,6 +89,8 @@ struct InstallReport {
     // Driver and printer are in place (created now or found), whatever
     // failed in the settings after them.
     bool printerInstalled = false;
+    // The port the printer is on when printerInstalled.
+    std::string port;
     // The run's log, named at the end of a failure's message when known.
     std::string logPath;
     bool succeeded() const { return failures.empty(); }
@@ -101,7 +103,9 @@ std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& 
 
 // The message that tells the user what an installation did, in the language
 // of englishFlag; empty for a plain success. A pass that installed the
-// printer but failed in a later setting says so, not that it failed.
+// printer but failed in a later setting says so, not that it failed. A
+// printer of the name on another driver is named with that driver and what
+// to do about it.
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);
 
 // The log's lines around a pass: the choices it was given, what came of it.

@@ -37,6 +37,7 @@ enum class AddressProblem {
     TcpPortOver65535,
     TcpPortNotNumber,
     Ipv6,             // an IPv6 address: a host name is asked for instead
+    NotAnAddress,     // numbers and dots that are no IPv4 address, or a name with an empty or hyphen-edged label
 };
 
 struct AddressParse {
@@ -45,6 +46,8 @@ struct AddressParse {
     bool ok() const { return problem == AddressProblem::None; }
 };
 
+// A dotted address comes back in its plain decimal form ("010.0.0.7" is
+// 10.0.0.7, never octal); a host name as given.
 AddressParse ParseNetworkAddress(const std::string& text);
 // The reason, in the language of englishFlag (1 English, else Chinese).
 std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
@@ -71,8 +74,14 @@ bool StateStopsPrinting(PrinterState state);
 
 // Connects (3 s deadline), asks the four status requests (DLE EOT 1..4, a
 // 1 s deadline for each answer) and says what the answers mean. Nothing else
-// is sent.
+// is sent, and nothing after the first request unless its answer is a
+// printer's. A host name that cannot be resolved answers NoAnswer.
 PrinterState ProbePrinter(Network& network, const NetworkAddress& address);
+// The same on a connection already open (the caller closes it).
+PrinterState ProbeConnected(Network& network, SocketHandle socket);
+constexpr std::uint32_t ProbeConnectMs = 3000;
+constexpr std::uint32_t StatusAnswerMs = 1000;
+constexpr std::uint32_t ScanConnectMs = 1000;
 
 // ---- Finding printers ------------------------------------------------------
 struct Ipv4Range {
@@ -85,8 +94,10 @@ constexpr std::size_t MaxScanAddresses = 1024;
 std::optional<Ipv4> ParseIpv4(const std::string& text);
 std::string FormatIpv4(Ipv4 address);
 // The networks of the adapters that are up, not loopback: for each, at most
-// the 254 addresses around the adapter's address (its own /24 at most).
-std::vector<Ipv4Range> AdapterScanRanges(Network& network);
+// the 254 addresses around the adapter's address (its own /24 at most), the
+// adapter's own address left out. error, when given, receives the adapters
+// query's error.
+std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error = nullptr);
 
 struct FoundPrinter {
     Ipv4 address = 0;
@@ -95,8 +106,9 @@ struct FoundPrinter {
 
 // Connects to TCP 9100 on every address of the ranges (1 s deadline, at
 // most the network's half-open limit at a time) and probes each that
-// accepts. progress(done, total) is called as connects end; when it answers
-// false the search stops and answers what it found so far.
+// accepts (addresses given twice are tried once). progress(done, total) is
+// called as connects end and after each probe; when it answers false the
+// search stops, closes what it opened and answers the printers probed so far.
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress);
 
@@ -116,6 +128,8 @@ struct TcpIpPort {
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
 // outcome goes to log.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);
+// Whether a port is one of the Standard TCP/IP Port monitor's.
+bool IsTcpIpPort(const PortRecord& port);
 // Deletes the port when this run made it (a later step failed).
 void UndoTcpIpPort(Platform& platform, const TcpIpPort& port, RunLog* log);
 

@@ -144,6 +144,10 @@ public:
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     Result<std::string> fullPathName(const std::string& path) override;
+    // The TCP/IP monitor's calls (LoggingPlatformTcpIp.cpp).
+    WinError addTcpIpPort(const TcpIpPortConfig& port) override;
+    WinError deleteTcpIpPort(const std::string& portName) override;
+    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override;
 
 private:
     // "step <what>: <error>[ <text>]"; always for a change, only on failure

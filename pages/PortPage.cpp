@@ -5,6 +5,7 @@
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 #include "install/ModelCatalogue.h"
+#include "pages/NetworkDialog.h"
 #include "pages/PortListStyle.h"
 #include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
@@ -55,9 +56,33 @@ constexpr const char* kSearchReminder = "Please click \"Search Port...\",then se
 constexpr BilingualText kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
     "Please click \"Search Port...\", then select the port to configure."};
+constexpr BilingualText kNothingInstalled = {"未安装打印机。", "Nothing was installed."};
 constexpr BilingualText kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
+
+// The installation lock for one click of Install. Taken when made; given
+// back by release() or when the handler is left, by a return or an
+// exception. A lock that could not be taken for another reason than a run
+// holding it (a standard user's run) lets the installation go on.
+class ScopedInstallationLock {
+public:
+    ScopedInstallationLock(Platform& platform, RunLog* log)
+        : platform_(platform), mutex_(AcquireInstallationLock(platform, log)) {}
+    ~ScopedInstallationLock() { release(); }
+    ScopedInstallationLock(const ScopedInstallationLock&) = delete;
+    ScopedInstallationLock& operator=(const ScopedInstallationLock&) = delete;
+
+    bool heldElsewhere() const { return mutex_.error == winerr::InstallAlreadyRunning; }
+    void release() {
+        if (mutex_.ok() && mutex_.value != 0) platform_.releaseNamedMutex(mutex_.value);
+        mutex_.value = 0;
+    }
+
+private:
+    Platform& platform_;
+    Result<std::uintptr_t> mutex_;
+};
 
 }  // namespace
 
@@ -146,6 +171,7 @@ void PortPage::onSearchPort() {
         dialog().listAddRow(IDC_PORT_LIST,
                             {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.englishFlag) : "")});
     }
+    portMode_ = true;
     context_.settings.portSearchPending = false;
     dialog().enable(IDC_PORT_INSTALL, true);
 }
@@ -165,6 +191,7 @@ void PortPage::onCreatePort() {
 // Selects the LPT1 row, else the COM1 row, else the FILE row, taking the
 // last of each kind; a match in row 0 counts as none.
 void PortPage::refillAfterCreatePort() {
+    portMode_ = true;
     dialog().listDeleteAll(IDC_PORT_LIST);
     const auto ports = EnumerateLocalPorts(context_.platform);
     applyListStyle();
@@ -205,26 +232,29 @@ void PortPage::onBack() {
     context_.settings.portSearchPending = true;
 }
 
-// Row 1, in either list mode, lets the wizard pick the port.
+// The USB row of the category list lets the wizard pick the port; in the
+// port list every row, the second too, is the port it shows.
 void PortPage::onInstall() {
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
-    // One installation, removal or test receipt at a time, the command
-    // line's included. The mutex is taken before anything on the page
-    // changes, so that after "try again later" the same click does the same.
-    const auto mutex = AcquireInstallationLock(context_.platform, context_.log);
-    if (mutex.error == winerr::InstallAlreadyRunning) {
-        dialog().messageBox(kBusyMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+    if (networkRowChosen()) {
+        installOnNetwork(*settingsPage);
         return;
     }
-    const auto release = [&] {
-        if (mutex.ok()) context_.platform.releaseNamedMutex(mutex.value);
-    };
+    const int englishFlag = context_.settings.englishFlag;
+    // One installation, removal or test receipt at a time, the command
+    // line's included. The lock is taken before anything on the page
+    // changes, so that after "try again later" the same click does the same,
+    // and given back before any box waits for a click.
+    ScopedInstallationLock lock(context_.platform, context_.log);
+    if (lock.heldElsewhere()) {
+        dialog().messageBox(kBusyMessage.in(englishFlag), MessageIcon::Exclamation);
+        return;
+    }
     if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
-    const bool automatic = selectedRow_ == UsbCategoryRow;
-    // No box is shown while the mutex is held: a box can stay open for long.
+    const bool automatic = !portMode_ && selectedRow_ == UsbCategoryRow;
     if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) {
-        release();
+        lock.release();
         dialog().enable(IDC_PORT_INSTALL, false);
         dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
         return;
@@ -232,8 +262,8 @@ void PortPage::onInstall() {
 
     // Never install on no port, nor on a category's label taken for a port.
     if (chosenPort_.empty() || IsCategoryLabel(chosenPort_)) {
-        release();
-        dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        lock.release();
+        dialog().messageBox(kNoPortMessage.in(englishFlag), MessageIcon::Exclamation);
         return;
     }
     // The automatic path's port: a connected USB printer's, else the
@@ -244,8 +274,16 @@ void PortPage::onInstall() {
         const auto choice = ChooseAutomaticPort(context_.platform, inventory_, selectedRow_,
                                                 model ? model->displayName : "", context_.settings.portSearchPending && model,
                                                 [this](int position) { setProgress(position); }, context_.log);
+        // A device that says it is another printer is no port for this one.
+        if (choice.port.empty() && !choice.passedOver.empty()) {
+            lock.release();
+            dialog().messageBox(kNoPortMessage.in(englishFlag), MessageIcon::Exclamation);
+            return;
+        }
         if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
+        portRule_ = choice.rule;
     } else {
+        portRule_.reset();
         std::vector<std::string> usbPorts;
         for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
             std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);
@@ -253,11 +291,70 @@ void PortPage::onInstall() {
         }
         LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
     }
-    installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform));
+    // What the user must see from the pass is shown once the lock is back.
+    std::vector<std::string> messages;
+    installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform),
+                                                 [&messages](const std::string& text) { messages.push_back(text); });
     // The message names the log only when lines were written to it.
     if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
-    release();
+    lock.release();
+    for (const auto& text : messages) dialog().messageBox(text, MessageIcon::Exclamation);
     end(PageOk);
+}
+
+// The network row of the category list, selected now or at the last Install.
+bool PortPage::networkRowChosen() const {
+    const int row = firstSelectedRow();
+    return !portMode_ && (row >= 0 ? row : selectedRow_) == NetworkCategoryRow;
+}
+
+// The network printer dialog gives the address; the TCP/IP port aimed at it
+// is reused or made and the installation runs on it. Without such a port
+// (no Standard TCP/IP Port monitor) nothing is installed and the page stays.
+void PortPage::installOnNetwork(PrinterSettingsPage& settingsPage) {
+    selectedRow_ = NetworkCategoryRow;
+    NetworkDialog networkDialog(context_);
+    if (context_.host.runModal(networkDialog) != PageOk) return;
+    const int englishFlag = context_.settings.englishFlag;
+    ScopedInstallationLock lock(context_.platform, context_.log);
+    if (lock.heldElsewhere()) {
+        dialog().messageBox(kBusyMessage.in(englishFlag), MessageIcon::Exclamation);
+        return;
+    }
+    const NetworkAddress& address = networkDialog.address();
+    const TcpIpPort port = PrepareTcpIpPort(context_.platform, address, englishFlag, context_.log);
+    std::vector<std::string> messages;  // shown once the lock is back
+    if (port.ok()) installOnTcpIpPort(settingsPage, port, address, messages);
+    lock.release();
+    for (const auto& text : messages) dialog().messageBox(text, MessageIcon::Exclamation);
+    if (port.ok()) {
+        end(PageOk);
+        return;
+    }
+    std::string text = port.failure + "\n" + kNothingInstalled.in(englishFlag);
+    if (context_.log && context_.log->written()) text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+    dialog().messageBox(text, MessageIcon::Exclamation);
+}
+
+// The printer is asked how it is before the installation, which does not
+// need it switched on. A port this run made goes again when the printer did
+// not end up on it (a failed installation, or a printer of the name kept on
+// its own port).
+void PortPage::installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port,
+                                  const NetworkAddress& address, std::vector<std::string>& messages) {
+    const PrinterState state = ProbePrinter(context_.network, address);
+    if (context_.log) context_.log->line("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
+    chosenPort_ = port.name;
+    portRule_.reset();
+    installReport_ = settingsPage.InstallDriver(ProfileForThisMachine(context_.platform),
+                                                [&messages](const std::string& text) { messages.push_back(text); });
+    const bool onPort =
+        installReport_->printerInstalled && (!installReport_->printerExisted || !installReport_->movedTo.empty());
+    if (onPort)
+        printerState_ = state;
+    else
+        UndoTcpIpPort(context_.platform, port, context_.log);
+    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
 }
 
 bool PortPage::chooseAutomaticPort() {

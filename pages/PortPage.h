@@ -5,13 +5,18 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/AppContext.h"
+#include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
+#include "install/NetworkPrinter.h"
 #include "install/PortInventory.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
+
+class PrinterSettingsPage;
 
 class PortPage : public Page {
 public:
@@ -28,10 +33,16 @@ public:
     void setProgress(int position);
 
     const std::string& chosenPort() const { return chosenPort_; }
+    // Why the automatic choice took chosenPort; nothing for a port the
+    // person chose in the list.
+    std::optional<PortRule> portRule() const { return portRule_; }
     const PortInventory& inventory() const { return inventory_; }
     // What the installation did; nothing until Install ran it.
     const std::optional<InstallReport>& installReport() const { return installReport_; }
     bool installationFinished() const { return installReport_.has_value(); }
+    // How the network printer answered, when the installation put the
+    // printer on its TCP/IP port from the network row.
+    const std::optional<PrinterState>& printerState() const { return printerState_; }
 
     // The category rows' labels in both languages, which are no port names.
     static bool IsCategoryLabel(const std::string& text);
@@ -50,13 +61,22 @@ private:
     void onInstall();
     bool chooseAutomaticPort();
     bool chooseExplicitPort();
+    bool networkRowChosen() const;
+    void installOnNetwork(PrinterSettingsPage& settingsPage);
+    void installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port, const NetworkAddress& address,
+                            std::vector<std::string>& messages);
 
     AppContext& context_;
     std::string chosenPort_;
     std::string automaticPort_;
     int selectedRow_ = -1;
+    // The list shows the machine's ports (after Search Port or Create Port),
+    // not the three categories.
+    bool portMode_ = false;
+    std::optional<PortRule> portRule_;
     PortInventory inventory_;
     std::optional<InstallReport> installReport_;
+    std::optional<PrinterState> printerState_;
 };
 
 }  // namespace kelp

@@ -1,8 +1,12 @@
 #include "pages/PrinterSettingsPage.h"
 
+#include <algorithm>
+
 #include "app/EnglishTexts.h"
 #include "pages/AboutBox.h"
+#include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
+#include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "install/SerialValueTables.h"
@@ -46,6 +50,20 @@ constexpr SerialList kSerialLists[] = {
 // The lists that only a COM port uses.
 constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_STOP_BITS, IDC_SET_PARITY,
                                        IDC_SET_FLOW};
+
+// A network printer's answer, the completion message's last line; a printer
+// that cannot print now will once it is put right.
+std::string printerStateLine(PrinterState state, int englishFlag) {
+    const bool english = englishFlag == 1;
+    std::string line = (english ? "Printer: " : "打印机：") + DescribePrinterState(state, englishFlag);
+    const char* later = nullptr;
+    if (state == PrinterState::NoAnswer || state == PrinterState::Refused)
+        later = english ? "it will print once it is on and connected" : "开机并连接后即可打印";
+    else if (StateStopsPrinting(state))
+        later = english ? "it will print once that is put right" : "排除后即可打印";
+    if (later) line += (english ? ": " : "，") + std::string(later);
+    return line;
+}
 
 // osCode values for which the completion message is shown.
 constexpr int kFirstOsCodeWithMessage = 3;
@@ -119,12 +137,12 @@ PrinterChoices PrinterSettingsPage::choices() const {
     return c;
 }
 
-InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile) {
+InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile,
+                                               DriverInstaller::MessageSink message) {
     PortPage* portPage = context_.settings.portPage;
     context_.settings.selectedPort = portPage->chosenPort();
     DriverInstaller installer(
-        context_.platform, [portPage](int position) { portPage->setProgress(position); },
-        [portPage](const std::string& text) { portPage->dialog().messageBox(text, MessageIcon::Exclamation); });
+        context_.platform, [portPage](int position) { portPage->setProgress(position); }, std::move(message));
     installer.setLog(context_.log);
     return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
 }
@@ -184,19 +202,29 @@ void PrinterSettingsPage::onNext() {
     end(PageOk);
 }
 
-// A plain success is announced on the Windows versions that always had the
-// message; a failure, or a printer that was there already, is told whatever
-// the version.
+// What the installation did, then the port the printer is on and why; the
+// same lines go to the log. A plain success is announced on the Windows
+// versions that always had the message; a failure, or a printer that was
+// there already, is told whatever the version. A failure ends with the log.
 void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
     const int englishFlag = context_.settings.englishFlag;
-    if (report.succeeded() && !report.printerExisted) {
-        const int osCode = context_.settings.osCode;
-        if (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage) return;
-        dialog().messageBox(kCompletionMessage.in(englishFlag), MessageIcon::None);
-        return;
-    }
     const ModelRow* model = ModelCatalogue::row(modelRow());
-    const std::string text = DescribeInstallReport(report, model ? model->displayName : "", englishFlag);
+    const std::string name = model ? model->displayName : "";
+    const bool plainSuccess = report.succeeded() && !report.printerExisted;
+    std::vector<std::string> lines;
+    lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
+    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, portPage_->portRule(), name, englishFlag));
+    if (const auto& state = portPage_->printerState()) lines.push_back(printerStateLine(*state, englishFlag));
+    std::string text;
+    for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
+    for (std::size_t start = 0, end = 0; context_.log && start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        context_.log->line(text.substr(start, end - start));
+    }
+    const int osCode = context_.settings.osCode;
+    if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
+    if (!report.succeeded() && !report.logPath.empty())
+        text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + report.logPath;
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 

@@ -36,8 +36,9 @@ public:
     PrinterChoices choices() const;
 
     // The installation, run by the port page's Install on the port it chose;
-    // it moves that page's progress bar.
-    InstallReport InstallDriver(const ArchitectureProfile& profile);
+    // it moves that page's progress bar and hands the texts the user must
+    // see (a registry write refused) to message.
+    InstallReport InstallDriver(const ArchitectureProfile& profile, DriverInstaller::MessageSink message);
 
 private:
     void showEnglishTexts();

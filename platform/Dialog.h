@@ -20,6 +20,7 @@ constexpr unsigned ListExFullRowSelect = 0x00000020;
 constexpr int ButtonClicked = 0;         // BN_CLICKED
 constexpr int ComboSelectionChange = 1;  // CBN_SELCHANGE
 constexpr int NotifyClick = -2;          // NM_CLICK
+constexpr int ListItemChanged = -101;    // LVN_ITEMCHANGED: a row's state changed (keys, clicks, the program)
 
 // Dialog command identifiers: Enter gives IdOk, Esc and the close box IdCancel.
 constexpr int IdOk = 1;
@@ -86,6 +87,11 @@ public:
     virtual int dpi() const = 0;
     // Ends the modal run with result; handlers after this see a closing window.
     virtual void end(int result) = 0;
+    // Handles the input and repaints waiting for the program's windows, then
+    // returns: a long operation inside a handler calls it now and then so
+    // that its window stays alive and a click on Cancel reaches the page
+    // (whose handlers may run from inside this call).
+    virtual void pumpMessages() = 0;
 };
 
 // A modal page: its template id and one handler per message kind.

@@ -48,16 +48,19 @@ public:
     // fails when the name is not known or the socket library is missing.
     virtual Result<std::vector<Ipv4>> resolve(const std::string& host) = 0;
     // Connects to each address on tcpPort, at most maxAtOnce connects under
-    // way at a time, each given timeoutMs from its start: never the
-    // system's own SYN retries. Answers one attempt per address, in the
-    // order given. stop is asked between connects; when it answers true,
-    // the attempts not yet made are answered Failed with Cancelled.
+    // way at a time (a sliding window: the next starts as soon as one ends),
+    // each given timeoutMs from its own start: never the system's own SYN
+    // retries. Answers one attempt per address, in the order given.
+    // keepGoing(finished) is called each time a connect ends, finished
+    // counting them; when it answers false no connect is started any more,
+    // those under way are abandoned, and every attempt not finished is
+    // answered Failed with Cancelled (1223). An empty keepGoing never stops.
     virtual std::vector<ConnectAttempt> connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
                                                    std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                                   const std::function<bool()>& stop) = 0;
+                                                   const std::function<bool(std::size_t finished)>& keepGoing) = 0;
     virtual WinError send(SocketHandle socket, const std::string& bytes) = 0;
     // At most maxBytes, waiting at most timeoutMs; an empty value with
-    // success when the peer closed, TimedOut (1460) when nothing came.
+    // success when the peer closed, winerr::Timeout (1460) when nothing came.
     virtual Result<std::string> receive(SocketHandle socket, std::size_t maxBytes, std::uint32_t timeoutMs) = 0;
     virtual void close(SocketHandle socket) = 0;
     // The IPv4 addresses of the adapters that are up, loopback left out.

@@ -32,6 +32,8 @@ constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
 constexpr WinError NoMoreItems = 259;
 constexpr WinError Cancelled = 1223;
+constexpr WinError Timeout = 1460;
+constexpr WinError UnknownPort = 1796;
 constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
@@ -56,9 +58,25 @@ using PrinterHandle = std::uintptr_t;
 // An open registry key; 0 means none.
 using RegKey = std::uintptr_t;
 
-struct PortRecord {  // PORT_INFO_2: name and description
+struct PortRecord {  // PORT_INFO_2: name, description and monitor
     std::string name;
     std::string description;  // empty when the spooler gives none
+    std::string monitor = {};  // the port monitor's name; empty when the spooler gives none
+};
+
+// The port monitor of network printers' ports, by the name EnumMonitors
+// gives it and OpenPrinter's ",XcvMonitor <name>" takes, whatever the
+// system's language.
+constexpr const char* TcpIpMonitorName = "Standard TCP/IP Port";
+
+// The fields of a Standard TCP/IP port's record (PORT_DATA_1) that Kelp
+// writes and reads.
+struct TcpIpPortConfig {
+    std::string portName;
+    std::string host;               // a dotted IPv4 address or a host name
+    std::uint32_t tcpPort = 9100;
+    bool raw = true;                // the RAW protocol, else LPR
+    bool snmp = false;
 };
 
 struct MonitorRecord {  // MONITOR_INFO_1
@@ -273,6 +291,16 @@ public:
     // GetFullPathNameW: what Windows takes path to mean, as an absolute path
     // ("." and ".." resolved, '/' read as '\'); the file need not exist.
     virtual Result<std::string> fullPathName(const std::string& path) = 0;
+
+    // ---- The Standard TCP/IP Port monitor (XcvData) -------------------------
+    // "AddPort" through ",XcvMonitor Standard TCP/IP Port": the monitor's own
+    // status, or OpenPrinter's error where there is no such monitor. Never
+    // handed to another monitor.
+    virtual WinError addTcpIpPort(const TcpIpPortConfig& port) = 0;
+    // "DeletePort" through the same monitor.
+    virtual WinError deleteTcpIpPort(const std::string& portName) = 0;
+    // "GetConfigInfo" on ",XcvPort <portName>": where the port points.
+    virtual Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) = 0;
 };
 
 }  // namespace kelp

@@ -9,6 +9,7 @@
 #define IDD_PORT_TYPES 138
 #define IDD_PORT 139
 #define IDD_LANGUAGE 141
+#define IDD_NETWORK 142
 
 // Icon, strings, menu commands
 #define IDR_MAINFRAME 128
@@ -79,6 +80,14 @@
 #define IDC_TYPES_LIST 1021
 #define IDC_TYPES_NEW 1008
 #define IDC_TYPES_EXIT 1009
+
+// Network printer dialog (142); OK and Cancel are IDOK and IDCANCEL
+#define IDC_NET_ADDRESS_LABEL 1033
+#define IDC_NET_ADDRESS 1034
+#define IDC_NET_FIND 1035
+#define IDC_NET_LIST 1036
+#define IDC_NET_PROGRESS 1037
+#define IDC_NET_STATUS 1038
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -2,10 +2,13 @@
 # docs-screenshots.sh
 #
 # Refreshes the pictures of README.md in docs/screenshots/: the language,
-# system, printer settings and port pages and the completion message, in
-# Chinese and in English, as the end-to-end harness takes them under Wine at
-# 96 DPI (a 32-bit prefix, Windows 7). Builds the win32 preset first; needs
-# what scripts/setup-debian.sh installs. Takes about a minute.
+# system, printer settings and port pages, the completion message and the
+# network printer dialog with the printers Find found, in Chinese and in
+# English, as the end-to-end harness takes them under Wine at 96 DPI (a
+# 32-bit prefix, Windows 7; the network scenario with the tests' port monitor
+# and fake printers in a network namespace of its own, as root). Builds the
+# win32 preset first; needs what scripts/setup-debian.sh installs. Takes
+# about two minutes.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
@@ -29,6 +32,7 @@ pictures() {
   echo "$lang-settings Kelp.PagesFitTheScreensDpi-96-$lang-settings"
   echo "$lang-port Kelp.PagesFitTheScreensDpi-96-$lang-port"
   echo "$lang-completed Install.AutomaticUsbPortAsDefaultPrinter-usb-message-$lang"
+  echo "$lang-network NetworkWizard.FindPickAndInstallOnTheFoundPrinter-found"
 }
 
 mkdir -p "$out"
@@ -41,6 +45,11 @@ for locale in zh_CN en_US; do
     bash scripts/e2e/run-scenario.sh "$locale.UTF-8" win32 win7 \
     'Kelp.PagesFitTheScreensDpi:Install.AutomaticUsbPortAsDefaultPrinter' >"$work/$locale.log" 2>&1 ||
     { cat "$work/$locale.log" >&2; echo "the $locale scenario failed" >&2; exit 1; }
+  KELP_BUILD_DIR=$build KELP_E2E_TEMPLATE=$work/template KELP_E2E_DPI=96 \
+    KELP_E2E_TCPMON=$build/tests/e2e/kelptcpmon.dll KELP_E2E_LAN=10.77.0.1/24 \
+    KELP_E2E_PRINTERS="10.77.0.10:9100=ready 10.77.0.20:9100=paper-out" \
+    bash scripts/e2e/run-scenario.sh "$locale.UTF-8" win32 win7 'NetworkWizard.*' >"$work/$locale-network.log" 2>&1 ||
+    { cat "$work/$locale-network.log" >&2; echo "the $locale network scenario failed" >&2; exit 1; }
   while read -r name shot; do
     # A page has under a hundred colours (a message box with its icon a few
     # hundred): a 256-colour palette keeps the pages exact.

@@ -28,7 +28,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
 missing=()
-tools=(cmake i686-w64-mingw32-g++-posix i686-w64-mingw32-objdump file zip python3 sha256sum wixl msibuild)
+tools=(cmake i686-w64-mingw32-g++-posix i686-w64-mingw32-g++-win32 i686-w64-mingw32-objdump file zip python3 sha256sum wixl msibuild)
 [ -n "${KELP_SIGN_PFX:-}" ] && tools+=(osslsigncode)
 for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")

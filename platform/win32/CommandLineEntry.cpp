@@ -9,6 +9,7 @@
 
 #include "cli/CommandLineRun.h"
 #include "platform/win32/Text.h"
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace kelp::win32 {
@@ -29,7 +30,8 @@ std::optional<int> RunCommandLineFromProcess() {
     if (arguments.empty()) return std::nullopt;
     try {
         Win32Platform platform;
-        return RunCommandLine(platform, arguments);
+        Win32Network network;
+        return RunCommandLine(platform, network, arguments);
     } catch (...) {
         OutputDebugStringW(L"Kelp: the command line stopped on an exception\n");
         return exitcode::InstallFailure;

@@ -54,7 +54,8 @@ HMODULE loadSystemDll(const wchar_t* name, DWORD& error);
     X(GetPrinterW)                 \
     X(SetPrinterW)                 \
     X(GetJobW)                     \
-    X(SetJobW)
+    X(SetJobW)                     \
+    X(XcvDataW)
 
 #define KELP_COMCTL32_FUNCTIONS(X) X(InitCommonControlsEx)
 

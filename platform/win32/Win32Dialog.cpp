@@ -376,6 +376,24 @@ int Win32Dialog::dpi() const {
 
 void Win32Dialog::end(int result) { EndDialog(hwnd_, result); }
 
+// What the modal loop does with each message, for the ones waiting now:
+// IsDialogMessageW gives the dialog its keys (Esc becomes IDCANCEL, Tab
+// moves the focus), the rest are dispatched. Input to the windows this one
+// disables (its owners) never arrives. A WM_QUIT is put back for the loop
+// that owns it.
+void Win32Dialog::pumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (IsDialogMessageW(hwnd_, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 namespace win32 {

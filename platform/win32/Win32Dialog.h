@@ -56,6 +56,7 @@ public:
     WindowHandle windowHandle() const override;
     int dpi() const override;
     void end(int result) override;
+    void pumpMessages() override;
 
     HWND hwnd() const { return hwnd_; }
 

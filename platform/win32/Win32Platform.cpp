@@ -256,7 +256,7 @@ Result<std::vector<PortRecord>> Win32Platform::enumPorts() {
             [&spool](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
                 return spool.EnumPortsW(nullptr, 2, data, size, needed, returned);
             },
-            [](const PORT_INFO_2W& r) { return PortRecord{narrow(r.pPortName), narrow(r.pDescription)}; });
+            [](const PORT_INFO_2W& r) { return PortRecord{narrow(r.pPortName), narrow(r.pDescription), narrow(r.pMonitorName)}; });
     });
 }
 

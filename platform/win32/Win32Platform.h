@@ -89,6 +89,11 @@ public:
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
     Result<std::string> fullPathName(const std::string& path) override;
+
+    // The Standard TCP/IP Port monitor's XcvData (Win32PlatformTcpIp.cpp).
+    WinError addTcpIpPort(const TcpIpPortConfig& port) override;
+    WinError deleteTcpIpPort(const std::string& portName) override;
+    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override;
 };
 
 }  // namespace kelp::win32

@@ -18,6 +18,7 @@
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Dialog.h"
+#include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {
@@ -118,7 +119,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         kelp::LoggingPlatform platform(machine, log, englishFlag);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
-        kelp::AppContext context{platform, host, settings, &log};
+        kelp::win32::Win32Network network;
+        kelp::AppContext context{platform, host, settings, network, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows
         return app.exitCode();

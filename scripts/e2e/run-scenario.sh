@@ -16,6 +16,18 @@
 #   KELP_E2E_KEEP=1      keep the scenario's prefix afterwards
 #   KELP_E2E_DPI         the screen's DPI Wine reports (LogPixels) [96]
 #   KELP_E2E_MSI_DIR     MSI packages to copy to C:\msi             [none]
+#   KELP_E2E_TCPMON      a port monitor DLL to register as "Standard TCP/IP
+#                        Port" (32-bit prefixes only)                  [none]
+#   KELP_E2E_PRINTERS    fake network printers, "<address>:<tcp port>=<state>
+#                        ..." (scripts/e2e/fake-printers.py), their records
+#                        in C:\printers; the scenario then runs in a network
+#                        namespace of its own, where only its loopback
+#                        addresses exist                                [none]
+#   KELP_E2E_LAN         with KELP_E2E_PRINTERS: "<address>/<prefix>", an
+#                        Ethernet adapter of the namespace's own with that
+#                        address (a veth pair whose other end has none);
+#                        the printers on its network get their addresses
+#                        on it, every other address there goes unanswered [none]
 #
 # Screenshots: $KELP_BUILD_DIR/screenshots/<locale>-<arch>/<test>-<page>.png
 set -uo pipefail
@@ -28,6 +40,27 @@ if [ $# -lt 4 ]; then
   echo "usage: $0 <locale> <win32|win64> <winver> <gtest-filter> [kelp_e2e.exe arguments...]" >&2
   exit 2
 fi
+# Fake printers listen on 127.x addresses that only a network namespace of
+# the scenario's own has: the script starts again inside one (as root, as
+# CI runs it), with its loopback interface up and nothing else.
+if [ -n "${KELP_E2E_PRINTERS:-}" ] && [ -z "${KELP_E2E_IN_NETNS:-}" ]; then
+  KELP_E2E_IN_NETNS=1 exec unshare --net -- bash "$0" "$@"
+fi
+if [ -n "${KELP_E2E_IN_NETNS:-}" ]; then
+  ip link set lo up || { echo "could not bring up the namespace's loopback interface" >&2; exit 2; }
+  # An adapter that is up and not loopback, for the wizard's search of the
+  # adapters' networks; it exists only in this namespace.
+  if [ -n "${KELP_E2E_LAN:-}" ]; then
+    { ip link add kelp0 type veth peer name kelp1 && ip addr add "$KELP_E2E_LAN" dev kelp0 &&
+      ip link set kelp1 up && ip link set kelp0 up; } ||
+      { echo "could not make the adapter $KELP_E2E_LAN" >&2; exit 2; }
+    for printer in $KELP_E2E_PRINTERS; do
+      address=${printer%%:*}
+      case $address in 127.*) ;; *) ip addr add "$address/32" dev kelp0 || exit 2 ;; esac
+    done
+  fi
+fi
+
 locale=$1 arch=$2 winver=$3 filter=$4
 shift 4
 build=${KELP_BUILD_DIR:-$repo/build/win32}
@@ -46,9 +79,14 @@ start=$SECONDS
 mkdir -p "$build/e2e/prefixes" "$shots"
 prefix=$(mktemp -d "$build/e2e/prefixes/${locale%%.*}-$arch-$winver.XXXXXX")
 XVFB_PID=
+PRINTERS_PID=
 
 # shellcheck disable=SC2317  # called by the EXIT trap
 cleanup() {
+  if [ -n "$PRINTERS_PID" ]; then
+    kill "$PRINTERS_PID" 2>/dev/null
+    wait "$PRINTERS_PID" 2>/dev/null
+  fi
   if [ -n "${WINEPREFIX:-}" ]; then
     # The wineserver ends once its last process has; a leftover gets killed.
     timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
@@ -77,6 +115,18 @@ if [ -n "${KELP_E2E_MSI_DIR:-}" ]; then
   cp -a "$KELP_E2E_MSI_DIR/." "$prefix/drive_c/msi/"
 fi
 
+if [ -n "${KELP_E2E_PRINTERS:-}" ]; then
+  # shellcheck disable=SC2086  # one word per printer
+  python3 "$here/fake-printers.py" "$prefix/drive_c/printers" $KELP_E2E_PRINTERS &
+  PRINTERS_PID=$!
+  for _ in $(seq 1 100); do
+    [ -e "$prefix/drive_c/printers/ready" ] && break
+    kill -0 "$PRINTERS_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -e "$prefix/drive_c/printers/ready" ] || { echo "the fake printers did not start" >&2; exit 1; }
+fi
+
 export WINEPREFIX=$prefix WINEARCH=$arch
 export LANG=$locale LC_ALL=$locale
 unset LANGUAGE
@@ -88,6 +138,14 @@ start_xvfb || exit 1
 if [ "$winver" != default ]; then
   timeout 60 wine reg add 'HKCU\Software\Wine' /v Version /d "$winver" /f >/dev/null 2>&1 ||
     { echo "could not set Windows version $winver" >&2; exit 1; }
+fi
+
+if [ -n "${KELP_E2E_TCPMON:-}" ]; then
+  [ "$arch" = win32 ] || { echo "KELP_E2E_TCPMON needs a 32-bit prefix" >&2; exit 2; }
+  cp "$KELP_E2E_TCPMON" "$prefix/drive_c/windows/system32/kelptcpmon.dll" &&
+    timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
+      /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1 ||
+    { echo "could not register the port monitor $KELP_E2E_TCPMON" >&2; exit 1; }
 fi
 
 if [ "$dpi" != 96 ]; then

@@ -39,9 +39,12 @@ struct Profile {
 };
 Profile profileFor(const Scenario& scenario);
 
-// Messages of the wizard.
-std::string completionMessage(int languageRow);
-std::string existingPrinterMessage(int languageRow, const std::string& printer);
+// Messages of the wizard. After a success the second line names the port
+// the printer is on and, for the automatic choice, why it is that one.
+enum class PortWhy { Chosen, FirstUsb, FirstSerial, Connected };
+std::string completionMessage(int languageRow, const std::string& port, PortWhy why = PortWhy::Chosen);
+// A printer that was there already keeps its port.
+std::string existingPrinterMessage(int languageRow, const std::string& printer, const std::string& port);
 std::string failurePrefix(int languageRow);
 
 // Puts the machine back to a state without any of the wizard's printers,
@@ -61,6 +64,8 @@ struct InstallRun {
     std::string shots;
     // When set, the description Search Port shows for that port.
     std::string portDescription;
+    // When set, the row of the port list that shows port.
+    int portRow = -1;
 };
 
 struct InstallOutcome {

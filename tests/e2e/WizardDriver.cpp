@@ -136,6 +136,7 @@ const char* pageName(Page page) {
     case Page::Settings: return "settings";
     case Page::Port: return "port";
     case Page::PortTypes: return "port types";
+    case Page::Network: return "network";
     case Page::About: return "about";
     case Page::Message: return "message";
     case Page::Other: break;
@@ -152,6 +153,7 @@ Page classify(HWND window) {
     if (title != kCaption) return Page::Other;
     if (has(1021) && has(1025)) return Page::Port;
     if (has(1021) && has(1008) && has(1009)) return Page::PortTypes;
+    if (has(1034) && has(1035) && has(1036)) return Page::Network;
     if (has(1011) && has(1013) && has(1031) && has(1032)) return Page::Settings;
     if (has(1020) && has(1009) && has(1028)) return Page::System;
     if (has(1011) && has(1010) && has(1012) && has(1028) && !has(1009)) return Page::Language;

@@ -46,7 +46,7 @@ std::wstring widen(const std::string& text);
 // Which of the wizard's dialogs a top-level window is, told apart by the
 // caption and by control ids only that template has. Message is a message
 // box of the wizard (captioned with the program's name, "Kelp").
-enum class Page { Other, Language, System, Settings, Port, PortTypes, About, Message };
+enum class Page { Other, Language, System, Settings, Port, PortTypes, Network, About, Message };
 const char* pageName(Page page);
 Page classify(HWND window);
 

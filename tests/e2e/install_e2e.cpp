@@ -10,6 +10,7 @@
 //             the wizard must report as the failure it is.
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
@@ -58,19 +59,24 @@ TEST_F(Install, AutomaticUsbPortAsDefaultPrinter) {
     const Model& model = models()[0];
     const auto outcome = install({language, 0, true, "", "usb"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
+    EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520P,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
 
 // A port chosen from the list after Search Port, without the default-printer
-// box: the printer is on that port and the default printer is not touched.
+// box: the printer is on that port, the second row's too, although a USB
+// printer is connected elsewhere; the message names the port, and the
+// default printer is not touched.
 TEST_F(Install, ExplicitPortFromSearch) {
     const Model& model = models()[4];
-    const auto outcome = install({language, 4, false, "LPT1:", "lpt"});
+    ASSERT_TRUE(removeUsbPrinterInterfaces());
+    ASSERT_TRUE(plantUsbPrinterInterface(L"A1", 1, true));
+    const auto outcome = install({language, 4, false, "COM2:", "row1", "", 1});
+    EXPECT_TRUE(removeUsbPrinterInterfaces());
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
-    expectInstalled(model, "LPT1:", language, profile);
+    EXPECT_EQ(completionMessage(language, "COM2:"), outcome.message);
+    expectInstalled(model, "COM2:", language, profile);
     EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
 }
 
@@ -82,7 +88,7 @@ TEST_F(Install, EditionFollowsTheChosenLanguage) {
     const Model& model = models()[3];
     const auto outcome = install({chosen, 3, true, "", ""});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(chosen), outcome.message);
+    EXPECT_EQ(completionMessage(chosen, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(model, "USB001", chosen, profile);
     EXPECT_EQ("RK-730PN,winspool,USB001", defaultPrinterValue().value_or("<none>"));
 }
@@ -100,7 +106,7 @@ TEST_F(Install, EveryModel) {
         const std::string port = automatic ? "USB001" : "LPT2:";
         const auto outcome = install({language, row, makeDefault, automatic ? "" : port, ""});
         ASSERT_TRUE(outcome.finished);
-        EXPECT_EQ(completionMessage(language), outcome.message);
+        EXPECT_EQ(completionMessage(language, port, automatic ? PortWhy::FirstUsb : PortWhy::Chosen), outcome.message);
         expectInstalled(model, port, language, profile);
         if (makeDefault) expectedDefault = model.name + ",winspool," + port;
         EXPECT_EQ(expectedDefault, defaultPrinterValue());
@@ -118,7 +124,7 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
     const Model& model = models()[1];
     auto outcome = install({language, 1, false, "", ""});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
+    EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectPrinter(model, "USB001");
 
     const auto directory = driverDirectory(profile.environment);
@@ -128,7 +134,7 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
 
     outcome = install({language, 1, true, "LPT1:", "again"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    EXPECT_EQ(existingPrinterMessage(language, model.name, "USB001"), outcome.message);
     expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520PW,winspool,USB001", defaultPrinterValue().value_or("<none>"));
     const auto printers = spoolerPrinters();
@@ -148,8 +154,39 @@ TEST_F(Install, AutomaticRunKeepsTheExistingPrintersPort) {
 
     outcome = install({language, 0, false, "", "automatic-again"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(existingPrinterMessage(language, model.name), outcome.message);
+    EXPECT_EQ(existingPrinterMessage(language, model.name, "LPT1:"), outcome.message);
     expectPrinter(model, "LPT1:");
+
+    // A printer of the next model's name on this model's driver is not taken
+    // for it: the message names both, says what to do and that the driver
+    // is registered; the log is named last.
+    std::wstring name = L"RK-520PW", port = L"LPT2:", driver = L"RK-520P", processor = L"WinPrint", raw = L"RAW";
+    PRINTER_INFO_2W info{};
+    info.pPrinterName = name.data();
+    info.pPortName = port.data();
+    info.pDriverName = driver.data();
+    info.pPrintProcessor = processor.data();
+    info.pDatatype = raw.data();
+    const HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    ASSERT_NE(nullptr, printer) << GetLastError();
+    ClosePrinter(printer);
+    outcome = install({language, 1, false, "", "foreign"});
+    ASSERT_TRUE(outcome.finished);
+    const std::string told =
+        language == kChinese
+            ? "无法安装打印机“RK-520PW”：已有同名打印机，使用驱动“RK-520P”。\n驱动 RK-520PW 本身已注册。\n"
+              "请在 Windows 的打印机设置中删除打印机“RK-520PW”，或运行 Kelp.exe /uninstall /model:RK-520PW，然后重新安装。\n日志："
+            : "The printer \"RK-520PW\" could not be installed: a printer of this name exists and uses the driver "
+              "\"RK-520P\".\nThe driver RK-520PW itself is registered.\nRemove the printer \"RK-520PW\" in Windows' "
+              "printer settings, or run Kelp.exe /uninstall /model:RK-520PW, then install again.\nThe log: ";
+    EXPECT_EQ(told, outcome.message.substr(0, told.size()));
+    expectDriver(models()[1], language, profile);
+    const auto printers = spoolerPrinters();
+    ASSERT_TRUE(printers);
+    const PrinterEntry* kept = findPrinter(*printers, "RK-520PW");
+    ASSERT_NE(nullptr, kept);
+    EXPECT_EQ("RK-520P", kept->driver);
+    EXPECT_EQ("LPT2:", kept->port);
 }
 
 // Without the current user's Windows key the default printer cannot be
@@ -187,7 +224,13 @@ TEST_F(Install, MissingDefaultPrinterKeyIsReported) {
     const std::string logText = message.substr(logLine + 1);
     EXPECT_EQ(0u, logText.rfind(language == kChinese ? "日志：" : "The log: ", 0)) << logText;
     EXPECT_EQ("\\Kelp.log", logText.substr(logText.size() - 9)) << logText;
-    const std::string failure = message.substr(newline + 1, logLine - newline - 1);
+    // Then the port line, then the log.
+    const size_t portLine = message.find('\n', newline + 1);
+    ASSERT_LT(portLine, logLine) << message;
+    EXPECT_EQ(language == kChinese ? "端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）"
+                                   : "Port: USB001 (no connected USB printer was found: the first USB port)",
+              message.substr(portLine + 1, logLine - portLine - 1));
+    const std::string failure = message.substr(newline + 1, portLine - newline - 1);
     EXPECT_EQ(0u, failure.rfind(step, 0)) << failure;
     const size_t error = failure.find(open);
     ASSERT_NE(std::string::npos, error) << failure;
@@ -284,7 +327,7 @@ TEST_F(Install, BusyRunThenRetryOnThePortPage) {
     CloseHandle(mutex);
     ASSERT_TRUE(click(port, 1022));
     ASSERT_TRUE(takeMessage(wizard, text));
-    EXPECT_EQ(completionMessage(language), text);
+    EXPECT_EQ(completionMessage(language, "COM1:", PortWhy::FirstSerial), text);
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     deleteRegistryValue(HKEY_LOCAL_MACHINE, serialKey, L"\\Device\\KelpSerial");
     expectPrinter(models()[0], "COM1:");
@@ -302,7 +345,8 @@ TEST_F(Install64, DriverRegisteredAndFailedPrinterReported) {
     const std::string failed = language == kChinese ? "无法创建打印机：" : "Could not create the printer ";
     EXPECT_EQ(0u, outcome.message.rfind(failurePrefix(language), 0)) << outcome.message;
     EXPECT_NE(std::string::npos, outcome.message.find(failed + model.name)) << outcome.message;
-    EXPECT_EQ(std::string::npos, outcome.message.find(completionMessage(language))) << outcome.message;
+    EXPECT_EQ(std::string::npos, outcome.message.find(language == kChinese ? "驱动安装完成" : "Driver installation completed"))
+        << outcome.message;
 
     expectDriver(model, language, profile);
     expectStagedFiles(model, language, profile);

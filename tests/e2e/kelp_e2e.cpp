@@ -579,7 +579,7 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     expectFits(about, "about");
     ASSERT_TRUE(click(about, IDOK));
     ASSERT_TRUE(wizard.waitGone(about));
-    const HWND port = openPortPage(wizard, settings);
+    HWND port = openPortPage(wizard, settings);
     expectFits(port, "port");
     expectWidth(150, listColumnWidth(port, 1021, 0));
     // The last column takes the list's remaining width, its own the least;
@@ -605,6 +605,40 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     EXPECT_EQ(std::max<int>(list.right, 340 * dpi / 96), listColumnWidth(types, 1021, 0));
     ASSERT_TRUE(click(types, 1009));
     ASSERT_TRUE(wizard.waitGone(types));
+
+    // The network row in category mode (Back and Next again): the network
+    // printer dialog. This prefix has no TCP/IP monitor: OK with an address
+    // tells so, installs nothing, and the port page stays.
+    ASSERT_TRUE(click(port, 1010));
+    ASSERT_TRUE(wizard.waitGone(port));
+    const HWND categories = openPortPage(wizard, settings);
+    ASSERT_TRUE(categories);
+    ASSERT_TRUE(selectListRow(categories, 1021, 2));
+    ASSERT_TRUE(click(categories, 1022));
+    const HWND network = wizard.waitFor(Page::Network);
+    expectFits(network, "network");
+    expectWidth(120, listColumnWidth(network, 1036, 0));
+    ASSERT_TRUE(GetClientRect(GetDlgItem(network, 1036), &list));
+    EXPECT_EQ(std::max<int>(list.right - listColumnWidth(network, 1036, 0), 220 * dpi / 96),
+              listColumnWidth(network, 1036, 1));
+    EXPECT_EQ(1034, focusedId(network));
+    ASSERT_TRUE(setText(GetDlgItem(network, 1034), "127.0.0.1"));
+    ASSERT_TRUE(click(network, IDOK));
+    ASSERT_TRUE(wizard.waitGone(network));
+    const HWND refusal = wizard.waitFor(Page::Message);
+    expectFits(refusal, "no-tcpip-monitor");
+    const std::string refused = messageText(refusal);
+    const std::string logLine = refused.substr(std::min(refused.size(), refused.rfind('\n') + 1));
+    EXPECT_EQ(defaultLanguageRow() == kChinese
+                  ? "此系统没有“Standard TCP/IP Port”端口监视器，无法为 127.0.0.1:9100 创建端口。\n未安装打印机。\n" + logLine
+                  : "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 127.0.0.1:9100.\n"
+                    "Nothing was installed.\n" + logLine,
+              refused);
+    EXPECT_EQ(0u, logLine.rfind(defaultLanguageRow() == kChinese ? "日志：" : "The log: ", 0)) << logLine;
+    ASSERT_TRUE(click(refusal, IDOK));
+    ASSERT_TRUE(wizard.waitGone(refusal));
+    EXPECT_TRUE(IsWindowVisible(categories));
+    port = categories;
 
     ASSERT_TRUE(click(port, 1023));
     ASSERT_TRUE(wizard.waitGone(port));

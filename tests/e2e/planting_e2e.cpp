@@ -147,7 +147,7 @@ TEST_F(Planting, NoPlantedDllRunsOnAnyPageNorDuringInstallations) {
 
     const auto outcome = install({language, 0, true, "", "planted"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(completionMessage(language), outcome.message);
+    EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(models()[0], "USB001", language, profileFor(scenario));
 
     const std::wstring lang = language == kChinese ? L"/lang:zh" : L"/lang:en";

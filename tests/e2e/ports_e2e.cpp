@@ -110,7 +110,7 @@ TEST_F(PortCreation, NewLocalPortReceivesThePrinter) {
     ASSERT_TRUE(click(port, 1022));
     std::string message;
     ASSERT_TRUE(takeMessage(wizard, message, "message-" + tag));
-    EXPECT_EQ(completionMessage(language), message);
+    EXPECT_EQ(completionMessage(language, "USB002"), message);
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     expectPrinter(model, "USB002");
     expectDriver(model, language, profileFor(scenario));

@@ -269,6 +269,14 @@ void FakeDialog::end(int result) {
     ++endCount_;
 }
 
+void FakeDialog::pumpMessages() {
+    ++pumps_;
+    if (pumpActions_.empty() || !page_ || ended_) return;
+    const auto action = std::move(pumpActions_.front());
+    pumpActions_.pop_front();
+    action(*this);
+}
+
 // ---- the window's life
 
 void FakeDialog::open(Page& page) {

@@ -94,6 +94,14 @@ public:
     WindowHandle windowHandle() const override;
     int dpi() const override;
     void end(int result) override;
+    // Runs the next action queued with whenPumped, if any (one per pump).
+    void pumpMessages() override;
+
+    // ---- What the user does while a handler pumps messages: each action
+    // runs at one later pump, in order (a click on Cancel in the middle of a
+    // search). Actions left when the page ends are dropped.
+    void whenPumped(std::function<void(FakeDialog&)> action) { pumpActions_.push_back(std::move(action)); }
+    int pumpCount() const { return pumps_; }
 
     // ---- The window's life; FakeDialogHost::runModal drives these.
     void open(Page& page);     // attaches the page to this window
@@ -206,6 +214,8 @@ private:
     std::optional<std::size_t> focus_;
     std::vector<SystemMenuItem> systemMenu_;
     std::vector<MessageBoxRecord> messages_;
+    std::deque<std::function<void(FakeDialog&)>> pumpActions_;
+    int pumps_ = 0;
 };
 
 class FakeDialogHost : public DialogHost {
@@ -248,13 +258,19 @@ public:
     const FakeDialog& lastDialog(int templateId) const;
     // Every message box of every dialog, in the order shown.
     const std::vector<MessageBoxRecord>& messages() const { return messages_; }
+    // Called for each message box while it is open, to look at what else
+    // holds then (the machine's state).
+    void onMessageBox(std::function<void(const MessageBoxRecord&)> observer) { boxObserver_ = std::move(observer); }
     std::size_t pendingScripts() const { return scripts_.size(); }
     // Script problems and scripts never used, one per line; empty when none.
     std::string problems() const;
 
 private:
     friend class FakeDialog;
-    void recordMessageBox(const MessageBoxRecord& record) { messages_.push_back(record); }
+    void recordMessageBox(const MessageBoxRecord& record) {
+        messages_.push_back(record);
+        if (boxObserver_) boxObserver_(record);
+    }
     void problem(const std::string& what);
     void runScript(FakeDialog& dialog, std::size_t showing);
 
@@ -271,6 +287,7 @@ private:
     std::vector<std::unique_ptr<FakeDialog>> dialogs_;
     std::vector<MessageBoxRecord> messages_;
     std::vector<std::string> problems_;
+    std::function<void(const MessageBoxRecord&)> boxObserver_;
     std::set<int> failing_;
     WindowHandle nextHandle_ = 0x10010;
     int dpi_ = 96;

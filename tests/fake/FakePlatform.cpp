@@ -157,7 +157,7 @@ const std::set<std::string>& failableOps() {
         "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
         "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
         "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName", "usbPrinterInterfaces",
-        "setPrinterPort", "getJob", "deleteJob"};
+        "setPrinterPort", "getJob", "deleteJob", "addTcpIpPort", "deleteTcpIpPort", "tcpIpPortConfig"};
     return ops;
 }
 
@@ -1133,6 +1133,55 @@ Result<std::string> FakePlatform::fullPathName(const std::string& path) {
     const auto resolved = resolve(path);
     if (!resolved) return {{}, finish(winerr::InvalidName)};
     return {resolved->full, winerr::Success};
+}
+
+void FakePlatform::installTcpIpMonitor() {
+    if (tcpIpMonitor_) return;
+    tcpIpMonitor_ = true;
+    monitors_.push_back({std::string(TcpIpMonitorName)});
+}
+
+void FakePlatform::seedTcpIpPort(const TcpIpPortConfig& port) {
+    installTcpIpMonitor();
+    tcpIpPorts_[fold(port.portName)] = port;
+    ports_.push_back({port.portName, TcpIpMonitorName, TcpIpMonitorName});
+}
+
+std::optional<TcpIpPortConfig> FakePlatform::findTcpIpPort(const std::string& name) const {
+    const auto found = tcpIpPorts_.find(fold(name));
+    if (found == tcpIpPorts_.end()) return std::nullopt;
+    return found->second;
+}
+
+WinError FakePlatform::addTcpIpPort(const TcpIpPortConfig& port) {
+    if (WinError e = begin("addTcpIpPort", {port.portName, port.host, std::to_string(port.tcpPort),
+                                            port.raw ? "RAW" : "LPR", port.snmp ? "SNMP on" : "SNMP off"}))
+        return e;
+    if (!tcpIpMonitor_) return finish(winerr::UnknownPort);
+    if (port.portName.empty() || port.host.empty()) return finish(winerr::InvalidParameter);
+    for (const auto& existing : ports_)
+        if (sameName(existing.name, port.portName)) return finish(183);  // ERROR_ALREADY_EXISTS
+    tcpIpPorts_[fold(port.portName)] = port;
+    ports_.push_back({port.portName, TcpIpMonitorName, TcpIpMonitorName});
+    return winerr::Success;
+}
+
+WinError FakePlatform::deleteTcpIpPort(const std::string& portName) {
+    if (WinError e = begin("deleteTcpIpPort", {portName})) return e;
+    if (!tcpIpMonitor_ || tcpIpPorts_.erase(fold(portName)) == 0) return finish(winerr::UnknownPort);
+    ports_.erase(std::remove_if(ports_.begin(), ports_.end(),
+                                [&](const PortRecord& p) { return sameName(p.name, portName); }),
+                 ports_.end());
+    return winerr::Success;
+}
+
+Result<TcpIpPortConfig> FakePlatform::tcpIpPortConfig(const std::string& portName) {
+    if (WinError e = begin("tcpIpPortConfig", {portName})) return {{}, e};
+    const auto found = tcpIpPorts_.find(fold(portName));
+    if (found != tcpIpPorts_.end()) return {found->second, winerr::Success};
+    for (const auto& existing : ports_)
+        if (sameName(existing.name, portName)) return {{}, finish(winerr::InvalidParameter)};
+    return {{}, finish(winerr::InvalidPrinterName)};
 }
 
 }  // namespace kelp

@@ -142,6 +142,9 @@ public:
     // The file system's own resolution (as fullPath below); recorded with
     // the path; an empty path answers InvalidName.
     Result<std::string> fullPathName(const std::string& path) override;
+    WinError addTcpIpPort(const TcpIpPortConfig& port) override;
+    WinError deleteTcpIpPort(const std::string& portName) override;
+    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }
@@ -360,6 +363,24 @@ public:
     // The ids of the jobs deleted through deleteJob.
     const std::vector<std::uint32_t>& deletedJobs() const { return deletedJobs_; }
 
+    // ---- The Standard TCP/IP Port monitor ----------------------------------
+    // Absent by default, as under Wine: addTcpIpPort and deleteTcpIpPort
+    // then answer UnknownPort (1796, OpenPrinter's answer for the monitor's
+    // name), and tcpIpPortConfig answers InvalidParameter for any port.
+    // installTcpIpMonitor adds the monitor "Standard TCP/IP Port" to the
+    // monitors. Its addTcpIpPort appends the port (description and monitor
+    // "Standard TCP/IP Port") and refuses a name any port has with
+    // AlreadyExists (183); deleteTcpIpPort removes one of its ports (another
+    // name: UnknownPort); tcpIpPortConfig answers its ports' records,
+    // InvalidParameter for another monitor's port, InvalidPrinterName for no
+    // port of that name. Recorded args: addTcpIpPort name, host, TCP port,
+    // "RAW"/"LPR", "SNMP on"/"SNMP off"; deleteTcpIpPort and tcpIpPortConfig
+    // the port name.
+    void installTcpIpMonitor();
+    // A port the monitor has already (the monitor is installed with it).
+    void seedTcpIpPort(const TcpIpPortConfig& port);
+    std::optional<TcpIpPortConfig> findTcpIpPort(const std::string& name) const;
+
 private:
     struct RegNode;
     struct OpenKey {
@@ -475,6 +496,8 @@ private:
     std::map<PrinterHandle, std::uint32_t> openJobIds_;
     std::uint32_t nextJob_ = 1;
     std::vector<std::uint32_t> deletedJobs_;
+    bool tcpIpMonitor_ = false;
+    std::map<std::string, TcpIpPortConfig> tcpIpPorts_;  // folded port name
 };
 
 }  // namespace kelp

@@ -6,6 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 
 namespace kelp {
@@ -22,7 +23,7 @@ const std::set<std::string> kChangingOps = {
     "addPort",       "configurePort", "addPrinterDriver", "addPrinter",       "regCreateKey",
     "regSetString",  "regSetDword",   "shellOpen",        "copyFile",         "deletePrinter",
     "deletePrinterDriver", "deleteFile", "openPrinter",   "startRawDocument", "writePrinter",
-    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex"};
+    "endRawDocument", "acquireNamedMutex", "acquirePrivateMutex", "addTcpIpPort", "deleteTcpIpPort"};
 
 // A 32-bit machine with a USB001 port; the package lies beside Kelp.exe in
 // C:\Pkg while the run starts in System32, as a startup script does.
@@ -37,7 +38,7 @@ protected:
         m.seedKey(RegRoot::CurrentUser, kWindowsKey);
         m.setActiveCodePage(1252);
     }
-    int run(Args args) { return RunCommandLine(m, args); }
+    int run(Args args) { return RunCommandLine(m, net, args); }
     std::string log() const { return m.fileContents(kLog).value_or(""); }
     // Each of lines is in the log file.
     void expectLogged(std::initializer_list<std::string> lines, const std::string& file = kLog) const {
@@ -48,6 +49,7 @@ protected:
         return std::any_of(m.calls().begin(), m.calls().end(), [](const PlatformCall& c) { return kChangingOps.count(c.op) != 0; });
     }
     FakePlatform m;
+    FakeNetwork net;
 };
 
 TEST(CommandLineParse, GoodLines) {
@@ -92,7 +94,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         Args line;
         const char* reason;  // the parser's; empty: the parser takes the line
     } rows[] = {
-        {{"/frobnicate"}, "no action: /install, /uninstall, /testprint or /list"},
+        {{"/frobnicate"}, "no action: /install, /uninstall, /testprint, /list or /find"},
         {{"install", "/model:RK-730P"}, "unexpected argument \"install\""},
         {{"/install"}, "/model is missing"},
         {{"/testprint", "/quiet"}, "/model is missing"},
@@ -120,6 +122,15 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/testprint", "/model:RK-730P", "/wait:-1"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:1.5"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:00030s"}, kWholeSeconds},
+        {{"/install", "/model:RK-730P", "/host:10.0.0.256"}, "/host: No number of an IPv4 address is over 255."},
+        {{"/install", "/model:RK-730P", "/host:fe80::1"}, "/host: IPv6 addresses are not supported: use the printer's host name."},
+        {{"/install", "/model:RK-730P", "/host:10.0.0.5", "/port:USB001"}, "/host and /port do not go together"},
+        {{"/testprint", "/model:RK-730P", "/host:10.0.0.5"}, "/host does not go with /testprint"},
+        {{"/find:10.0.0.9-10.0.0.1"}, "the first address of /find comes after the last"},
+        {{"/find:10.0.0.0-10.0.4.0"}, "/find searches at most 1024 addresses"},
+        {{"/find:10.0.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
+        {{"/find:10.0.0.1-10.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
+        {{"/find", "/quiet"}, "/quiet does not go with /find"},
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
@@ -182,7 +193,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                   "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
                   "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
                   "USB port USB001: not known",
-                  "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
+                  "The printer RK-730P is installed on USB001 (no connected USB printer was found: the first USB port).",
                   "2026-12-07 10:15:20 outcome 0"});
 
     // Again, naming another port: the driver is updated, the printer moves
@@ -215,7 +226,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // A printer of the model's name on another driver is not taken for it.
     m.seedPrinter({"RK-520P", "FILE:", "Generic / Text Only", "WinPrint", "RAW"});
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:FILE:", "/lang:en"}), 1603);
-    EXPECT_NE(m.consoleText().find("A printer of this name exists with another driver: Generic / Text Only"),
+    EXPECT_NE(m.consoleText().find("a printer of this name exists and uses the driver \"Generic / Text Only\"."),
               std::string::npos);
 }
 
@@ -523,12 +534,29 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
                 {"USB003", ""}});
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
+    // A TCP/IP port's fifth column: where it points, as its monitor says.
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.5";
+    kitchen.tcpPort = 9101;
+    m.seedTcpIpPort(kitchen);
+    m.setPorts([&] {
+        auto ports = m.ports();
+        ports.push_back({"IP_10.0.0.9", "标准 TCP/IP 端口"});
+        return ports;
+    }());
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_EQ(m.consoleText(),
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
               "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
+              "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
+    EXPECT_TRUE(net.batches().empty());
+    m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
+    EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
+    EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
+    expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n"});
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
@@ -540,14 +568,42 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(m.consoleText().find("Usage:\r\n", before), before);  // the usage alone, no log lines
     EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 27), "another Kelp run is busy.\r\n");
     EXPECT_TRUE(m.windowlessBoxes().empty());
+    // Without a console a box shows it in lines that a box does not wrap.
     m.setConsole(false);
+    m.setActiveCodePage(936);
     EXPECT_EQ(run({"/?"}), 0);
-    ASSERT_EQ(m.windowlessBoxes().size(), 1u);
-    EXPECT_NE(m.windowlessBoxes()[0].second.find("/install   /model:<model>"), std::string::npos);
+    m.setActiveCodePage(1252);
+    EXPECT_EQ(run({"/?"}), 0);
+    ASSERT_EQ(m.windowlessBoxes().size(), 2u);
+    const std::string boxes[] = {
+        "用法：\r\nKelp.exe（无参数）：安装向导\r\nKelp.exe /?：本说明\r\n\r\n"
+        "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
+        "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
+        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/log:<文件>] [/quiet]\r\nKelp.exe /list [/log:<文件>]\r\n"
+        "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
+        "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
+        "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
+        "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
+        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/log:<file>]\r\n    [/quiet]\r\n"
+        "Kelp.exe /list [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
+        "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
+    for (int i = 0; i < 2; ++i) {
+        const auto& [title, text] = m.windowlessBoxes()[static_cast<std::size_t>(i)];
+        EXPECT_EQ(title, "Kelp");
+        EXPECT_EQ(text, boxes[i]);
+        // At most 40 columns a line: a character of three UTF-8 bytes (Chinese) takes two.
+        for (std::size_t start = 0, end = 0; start < text.size(); start = end + 2) {
+            end = std::min(text.find("\r\n", start), text.size());
+            std::size_t columns = 0;
+            for (std::size_t b = start; b < end; ++b)
+                columns += (static_cast<unsigned char>(text[b]) & 0xC0) == 0x80 ? 0 : (static_cast<unsigned char>(text[b]) >= 0xE0 ? 2 : 1);
+            EXPECT_LE(columns, 40u) << text.substr(start, end - start);
+        }
+    }
     // Where nobody could see a box, the usage goes to the log.
     m.setWindowStationVisible(false);
     EXPECT_EQ(run({"/?"}), 0);
-    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+    EXPECT_EQ(m.windowlessBoxes().size(), 2u);
     EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
               std::string::npos);
 }
@@ -566,6 +622,151 @@ TEST(TestReceipt, BytesOfEachEdition) {
         "\x1b\x64\x04\x1dVB";
     EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", 0), chinese + std::string(1, '\0'));
     EXPECT_EQ(ToReceiptGb18030("端口é"), "\xb6\xcb\xbf\xda?");
+}
+
+// ---- Network printers --------------------------------------------------------
+
+constexpr Ipv4 kPrinterIp = 0x0A000005;  // 10.0.0.5
+
+TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
+    m.installTcpIpMonitor();
+    net.setPrinter(kPrinterIp, "\x12\x12\x12\x12");
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:010.0.0.5", "/lang:en", std::string("/log:") + kLog}), 0) << log();
+    ASSERT_TRUE(m.findPrinter("RK-730P"));
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
+    const auto port = m.findTcpIpPort("IP_10.0.0.5");
+    ASSERT_TRUE(port);
+    EXPECT_EQ(port->host, "10.0.0.5");
+    EXPECT_EQ(port->tcpPort, 9100u);
+    expectLogged({"action install model RK-730P lang en host 10.0.0.5:9100\r\n",
+                  "step XcvData AddPort \"IP_10.0.0.5\" 10.0.0.5:9100 RAW SNMP off (monitor \"Standard TCP/IP Port\"): 0\r\n",
+                  "network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n", "printer at 10.0.0.5:9100: ready\r\n",
+                  "The printer RK-730P is installed on IP_10.0.0.5 (10.0.0.5:9100, port made; the printer: ready).\r\n"});
+
+    // Again, out of paper now: the same port, and the answer is only told.
+    net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9100", "/lang:zh", "/quiet"}), 0);
+    EXPECT_EQ(m.callsOf("addTcpIpPort").size(), 1u);
+    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸）。\r\n"},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
+
+    // Another TCP port, the printer switched off: the printer moves to a
+    // port of its own; it will print once it is switched on.
+    net.setHost(kPrinterIp, {ConnectOutcome::TimedOut});
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9101", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5_9101");
+    EXPECT_EQ(m.printers().size(), 1u);
+    ASSERT_TRUE(m.findTcpIpPort("IP_10.0.0.5_9101"));
+    EXPECT_EQ(m.findTcpIpPort("IP_10.0.0.5_9101")->tcpPort, 9101u);
+    EXPECT_NE(m.consoleText().find("The printer RK-730P is installed on IP_10.0.0.5_9101 (10.0.0.5:9101, port made; the "
+                                   "printer: no answer (it will print once it is on and connected)).\r\noutcome 0\r\n"),
+              std::string::npos) << m.consoleText();
+}
+
+TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) {
+    // No TCP/IP monitor (Wine): nothing is made, nothing is asked on the network.
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_TRUE(m.printers().empty());
+    EXPECT_TRUE(m.callsOf("copyFile").empty());
+    EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
+    EXPECT_TRUE(m.callsOf("addPort").empty());
+    EXPECT_TRUE(net.batches().empty());
+    EXPECT_TRUE(m.heldMutexes().empty());
+    expectLogged({"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.5:9100.\r\n",
+                  "outcome 1603"});
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5"}), 1603);
+    EXPECT_NE(m.consoleText().find("此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.5:9100 创建端口。\r\n"),
+              std::string::npos);
+
+    // A later step fails: the port made goes again; a port found stays.
+    m.installTcpIpMonitor();
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.6";
+    m.seedTcpIpPort(kitchen);
+    m.failAlways("addPrinter", 5);
+    for (const char* host : {"/host:10.0.0.5", "/host:10.0.0.6"}) {
+        EXPECT_EQ(run({"/install", "/model:RK-730P", host, "/lang:en", std::string("/log:") + kLog}), 1603) << host;
+        EXPECT_TRUE(m.printers().empty());
+    }
+    EXPECT_FALSE(m.findTcpIpPort("IP_10.0.0.5"));
+    EXPECT_TRUE(m.findTcpIpPort("Kitchen"));
+    EXPECT_EQ(m.callsOf("deleteTcpIpPort").size(), 1u);
+    expectLogged({"network port IP_10.0.0.5 deleted again (a later step failed)\r\n",
+                  "step XcvData DeletePort \"IP_10.0.0.5\" (monitor \"Standard TCP/IP Port\"): 0\r\n"});
+    // A setting that fails after the printer was made on the port keeps it.
+    m.clearFailures();
+    m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/default", "/quiet"}), 1603);
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
+    EXPECT_TRUE(m.findTcpIpPort("IP_10.0.0.5"));
+}
+
+// A receipt goes to a network printer only when its answer allows it.
+TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.5";
+    m.seedTcpIpPort(kitchen);
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:Kitchen", "/quiet"}), 0);
+    EXPECT_TRUE(net.batches().empty());
+    const struct {
+        FakeNetwork::Host host;
+        int code;
+        const char* why;  // the state that stopped it
+    } rows[] = {
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, 0, nullptr},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, 0, nullptr},
+        {{ConnectOutcome::Connected, ""}, 0, nullptr},
+        {{ConnectOutcome::Connected, "\x1A\x32\x12\x72"}, 1603, "paper out"},
+        {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, 1603, "cover open"},
+        {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, 1603, "offline"},
+        {{ConnectOutcome::Connected, "\x1A\x52\x52\x12"}, 1603, "cutter or other error"},
+        {{ConnectOutcome::Refused}, 1603, "nothing listens there (connection refused)"},
+        {{ConnectOutcome::TimedOut}, 1603, "no answer"},
+    };
+    for (const auto& row : rows) {
+        net.setHost(kPrinterIp, row.host);
+        const std::size_t jobs = m.rawJobs().size();
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), row.code) << row.code;
+        EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
+        const std::string shown = m.consoleText().substr(before);
+        EXPECT_NE(shown.find(row.why ? std::string("The printer RK-730P (Kitchen) cannot print now: ") + row.why +
+                                           ". The test receipt was not sent.\r\n"
+                                     : "A test receipt was sent to RK-730P (Kitchen).\r\n"),
+                  std::string::npos) << shown;
+    }
+    EXPECT_EQ(net.batches().back().tcpPort, 9100);
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
+    EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
+    net.setPrinter(0x0A00000A, "\x12\x12\x12\x12");
+    net.setRefusing(0x0A00000B);
+    net.setPrinter(0x0A000014, "\x12\x12\x12\x72");
+    EXPECT_EQ(run({"/find:10.0.0.1-10.0.0.254", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.10:9100\tready\r\nprinter\t10.0.0.20:9100\tpaper out\r\n");
+    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\r\n",
+                  "searched 254 addresses\r\n", "outcome 0"});
+    EXPECT_FALSE(anyChange());
+    // The largest range; none found is no failure.
+    EXPECT_EQ(run({"/find:10.0.4.0-10.0.7.255"}), 0);
+    EXPECT_EQ(net.batches().back().addresses.size(), 1024u);
+    // Without a range: the adapters' networks.
+    net.setAdapters({{{0xC0A80507, 24}}, 0});
+    EXPECT_EQ(run({"/find"}), 0);
+    EXPECT_EQ(net.batches().back().addresses.size(), 253u);
+    EXPECT_EQ(net.batches().back().addresses.front(), 0xC0A80501u);
+    net.setAdapters({{}, 5});
+    const std::size_t batches = net.batches().size();
+    EXPECT_EQ(run({"/find", "/log:C:\\logs\\find.log"}), 1603);
+    EXPECT_EQ(net.batches().size(), batches);
+    EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake/FakePlatform.h"
+#include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
 
@@ -347,6 +348,10 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
     failed.movedTo = "COM2:";
     EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
               "打印机“RK-520P”已存在：已更新其驱动，并从 USB001 移到 COM2:，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
+    // The port line after it: moved, in both languages.
+    failed.port = "COM2:";
+    EXPECT_EQ(DescribePrinterPort(failed, PortRule::OnlyConnected, "RK-520P", 0), "端口：COM2:（从 USB001 移来）");
+    EXPECT_EQ(DescribePrinterPort(failed, std::nullopt, "RK-520P", 1), "Port: COM2: (moved from USB001)");
 }
 
 // A named port moves a printer that exists (the command line's choice); a
@@ -373,11 +378,11 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         {"the spooler refuses the move", "RK-520P", "RK-520P,winspool,USB001", winerr::AccessDenied, "USB001",
          "RK-520P,winspool,USB001", "Could not move the printer to the port COM2: (error 5"},
         {"another driver", "Generic / Text Only", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
-         "A printer of this name exists with another driver: Generic / Text Only"},
+         "a printer of this name exists and uses the driver \"Generic / Text Only\"."},
         {"moved, the first listing failing", "RK-520P", "RK-520P,winspool,USB001", 0, "COM2:", "RK-520P,winspool,COM2:",
          "moved from USB001 to COM2:.", true},
         {"another driver, the first listing failing", "Generic / Text Only", "", 0, "USB001", "",
-         "A printer of this name exists with another driver: Generic / Text Only", true},
+         "a printer of this name exists and uses the driver \"Generic / Text Only\".", true},
         {"the spooler says moved and is not", "RK-520P", "RK-520P,winspool,USB001", 0, "USB001", "RK-520P,winspool,USB001",
          "The spooler does not show the printer as installed: RK-520P on USB001, not COM2:", false, true},
     };

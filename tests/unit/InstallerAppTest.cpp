@@ -61,7 +61,8 @@ TEST_F(InstallerAppTest, PageSequenceTransitions) {
         FakePlatform machine;
         FakeDialogHost pages;
         InstallSettings state;
-        AppContext app{machine, pages, state};
+        FakeNetwork net;
+        AppContext app{machine, pages, state, net};
         for (const auto& step : row.steps) pages.onNextShow(step.templateId, step.script);
         InstallerApp installer(app);
         EXPECT_FALSE(installer.initInstance());
@@ -85,7 +86,8 @@ TEST_F(InstallerAppTest, NoPageOnAnInvisibleWindowStation) {
     FakeDialogHost pages;
     InstallSettings state;
     RunLog log(machine, "C:\\Temp\\Kelp.log");
-    AppContext app{machine, pages, state, &log};
+    FakeNetwork net;
+    AppContext app{machine, pages, state, net, &log};
     InstallerApp installer(app);
     EXPECT_FALSE(installer.initInstance());
     EXPECT_EQ(installer.exitCode(), 1603);
@@ -104,7 +106,8 @@ TEST_F(InstallerAppTest, TheLogSpeaksTheChosenLanguage) {
     InstallSettings state;
     RunLog log(machine, "C:\\Temp\\Kelp.log", 0);
     LoggingPlatform logging(machine, log, 0);
-    AppContext app{logging, pages, state, &log};
+    FakeNetwork net;
+    AppContext app{logging, pages, state, net, &log};
     pages.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) {
         d.comboSetSelection(IDC_LANG_LIST, 1);
         d.click(IDC_LANG_CONFIRM);
@@ -167,7 +170,8 @@ TEST_F(InstallerAppTest, APageThatCannotBeCreatedEndsTheSequence) {
         FakePlatform machine;
         FakeDialogHost pages(resources);
         InstallSettings state;
-        AppContext app{machine, pages, state};
+        FakeNetwork net;
+        AppContext app{machine, pages, state, net};
         if (missing != IDD_LANGUAGE) pages.onNextShow(IDD_LANGUAGE, confirm);
         if (missing == IDD_PRINTER_SETTINGS) pages.onNextShow(IDD_SYSTEM, goOn);
         InstallerApp installer(app);

@@ -130,6 +130,8 @@ TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
     const UsbPrinterInterface on2{"USB", 2, "USB\\VID_5A5A&PID_0730\\B2", true, "MFG:Vexo;CMD:ESC/POS;MDL:Label 40;"};
     const UsbPrinterInterface on3{"USB", 3, "USB\\VID_5A5A&PID_0730\\C3", true, "mfg:Vexo;model: rk 730p ;CLS:PRINTER;"};
     const UsbPrinterInterface on3Other{"USB", 3, "USB\\VID_5A5A&PID_0730\\C3", true, "MDL:RK-520P;"};
+    const UsbPrinterInterface pageOn2{"USB", 2, "USB\\VID_03F0&PID_1D17\\L2", true,
+                                      "MFG:Acme;CMD:PJL,pclxl, PostScript,UNKNOWN;MDL:Laser 9;"};
     struct Case {
         const char* name;
         std::vector<PortRecord> ports;
@@ -139,14 +141,25 @@ TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
         const char* logged;
         WinError listFails = winerr::Success;
         bool onlineOnSecondCandidate = false;
+        std::vector<std::string> passedOver = {};
     };
     const Case cases[] = {
         {"one connected", usb3, {off1, on2, {"USB", 3, "USB\\X\\C3", false, ""}}, "USB002", PortRule::OnlyConnected,
          "USB port USB002: connected, USB\\VID_5A5A&PID_0730\\B2, model Label 40"},
         {"several, one is the model", usb3, {off1, on2, on3}, "USB003", PortRule::IdentifiesAsModel,
          "automatic port USB003: the connected printer that identifies as RK-730P"},
-        {"several, none is the model", usb3, {on2, on3Other}, "USB002", PortRule::FirstConnected,
-         "USB port USB001: not known"},
+        {"another model of the package is passed over", usb3, {on2, on3Other}, "USB002", PortRule::OnlyConnected,
+         "USB port USB003 passed over: its printer identifies as RK-520P, another model of this package",
+         winerr::Success, false, {"USB003"}},
+        {"several, none is the model", usb3, {on2, {"USB", 3, "USB\\Q", true, "MDL:TM-88;CMD:escpos, pjl"}}, "USB002",
+         PortRule::FirstConnected, "USB port USB001: not known"},
+        {"a page printer is passed over, the first other USB port taken", usb3, {off1, pageOn2}, "USB001",
+         PortRule::Classification,
+         "USB port USB002 passed over: its command set names a page printer's languages (PJL, PCLXL, POSTSCRIPT), "
+         "not ESC/POS", winerr::Success, false, {"USB002"}},
+        {"the only USB port has a page printer: no port", {{"USB001", ""}}, {{"USB", 1, "USB\\P", true, "CMD:PS"}}, "",
+         PortRule::Classification, "USB port USB001 passed over: its command set names a page printer's languages (PS)",
+         winerr::Success, false, {"USB001"}},
         {"several, two are the model", usb3, {on3, {"USB", 2, "USB\\Y", true, "MDL:RK-730P"}}, "USB002",
          PortRule::FirstConnected, "automatic port USB002: the first of several connected USB printers"},
         {"none connected", usb3, {off1}, "USB001", PortRule::Classification,
@@ -189,6 +202,10 @@ TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
         const auto choice = ChooseAutomaticPort(platform, inventory, row, "RK-730P", true, [](int) {}, &log);
         EXPECT_EQ(choice.port, c.port);
         EXPECT_EQ(choice.rule, c.rule);
+        // A passed-over port is never a candidate of the spooler adjustment.
+        EXPECT_EQ(choice.passedOver, c.passedOver);
+        for (const auto& call : platform.callsOf("regSetString"))
+            for (const auto& port : c.passedOver) EXPECT_NE(call.args[2], port) << call;
         const std::string text = platform.fileContents("C:\\logs\\kelp.log").value_or("");
         EXPECT_NE(text.find(c.logged), std::string::npos) << text;
     }
@@ -260,7 +277,8 @@ TEST(PortInventoryTest, RandomPortListsKeepEveryRule) {
         Names lists[3];
         std::set<Kind> present;
         for (std::size_t i = 0; i < seen; ++i) {
-            const auto& [name, description] = ports[i];
+            const auto& name = ports[i].name;
+            const auto& description = ports[i].description;
             EXPECT_EQ(inventory.allPorts[i], name);
             Kind kind = Other;
             for (const auto& [prefix, k] : kinds)

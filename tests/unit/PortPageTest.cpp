@@ -23,7 +23,8 @@ struct FreshWizard {
     FakePlatform machine;
     FakeDialogHost pages;
     InstallSettings state;
-    AppContext app{machine, pages, state};
+    FakeNetwork net;
+    AppContext app{machine, pages, state, net};
 
     FreshWizard() {
         machine.createSamplePackage();
@@ -141,7 +142,7 @@ TEST_F(PortPageTest, AutomaticPathOnTheUsbRow) {
     EXPECT_EQ(settings.selectedPort, "USB001");
     ASSERT_TRUE(platform.findPrinter("RK-520P"));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB001");
-    EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成"});
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成\n端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）"});
     // The adjustment ran before the staging, over both USB ports (Windows 7).
     const auto ops = platform.ops();
     const auto firstCreate = std::find(ops.begin(), ops.end(), "regCreateKey");
@@ -202,7 +203,7 @@ TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
                                      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\RK-520P", "Port"));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "LPT1:");
     ASSERT_EQ(host.messages().size(), 1u);
-    EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
+    EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：LPT1:（打印机原有的端口，保持不变）");
 }
 
 TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
@@ -210,12 +211,15 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         const char* name;
         std::vector<PortRecord> ports;
         std::optional<std::string> installedOn;  // nothing: refused, the page stays open
+        std::vector<UsbPrinterInterface> usb = {};
     };
     const Row rows[] = {
         {"COM ports from the serial devices", {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}}, "COM1:"},
         {"LPT only: the network row takes the LPT list", {{"LPT1:", "Local Port"}}, "LPT1:"},
         {"file ports only: no port to pick", {{"FILE:", "Local Port"}}, std::nullopt},
         {"no ports", {}, std::nullopt},
+        {"the one USB port's printer is another model", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
+         {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -223,6 +227,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         FakePlatform& machine = wizard.machine;
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
+        machine.setUsbPrinterInterfaces(row.usb);
         wizard.runFromSettings([&](FakeDialog& port) {
             port.click(IDC_PORT_INSTALL);
             if (!row.installedOn) {
@@ -246,11 +251,11 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
     }
 }
 
-// Another row before any search: the reminder, Install disabled until Search
-// Port; then the port chosen in the list.
+// The serial row before any search: the reminder, Install disabled until
+// Search Port; then the port chosen in the list.
 TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
-    for (int row : {0, 2}) {
-        SCOPED_TRACE(row);
+    {
+        const int row = 0;
         FreshWizard wizard;
         const FakePlatform& machine = wizard.machine;
         const InstallSettings& state = wizard.state;
@@ -277,14 +282,15 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         ASSERT_EQ(pages.messages().size(), 2u);
         EXPECT_EQ(pages.messages()[0].text, "Please click \"Search Port...\",then select port!");
         EXPECT_EQ(pages.messages()[0].icon, MessageIcon::Exclamation);
-        EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
+        EXPECT_EQ(pages.messages()[1].text, "驱动安装完成\n端口：LPT1:");
         EXPECT_EQ(pages.messages()[1].icon, MessageIcon::None);
         ASSERT_TRUE(machine.findPrinter("RK-520P"));
         EXPECT_EQ(machine.findPrinter("RK-520P")->portName, "LPT1:");
         EXPECT_EQ(state.selectedPort, "LPT1:");
         EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
         EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
-        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" port chosen on the port page: LPT1:\r\n"),
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(
+                      " port chosen on the port page: LPT1:\r\n"),
                   std::string::npos);
     }
 }
@@ -308,16 +314,171 @@ TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
     }
 }
 
-// After a search, row 1 is the automatic choice whatever port it shows.
-TEST_F(PortPageTest, RowOneAfterASearchTakesTheAutomaticPath) {
-    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB003", "Virtual"}});
-    runWizardFromSettings([](FakeDialog& d) {
-        d.click(IDC_PORT_SEARCH);
-        d.clickListRow(IDC_PORT_LIST, 1);
-        d.click(IDC_PORT_INSTALL);
-    });
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB003");
-    EXPECT_TRUE(platform.callsOf("regCreateKey").empty()) << "the search cleared the pending flag";
+// In the port list (after Search Port or Create Port) every row is the port
+// it shows, row 1 too; only the category list's USB row lets the wizard
+// choose, here the port of the printer connected on USB002. The category
+// list's network row installs on the TCP/IP port made for the address typed
+// in the network printer dialog, and the message gives the printer's answer.
+TEST_F(PortPageTest, EveryRowOfThePortListIsItsPort) {
+    enum Mode { Category, Searched, Created, Network };
+    struct Row {
+        Mode mode;
+        int row;
+        const char* port;
+        const char* message;
+        const char* address = nullptr;  // typed in the network printer dialog
+    };
+    const Row rows[] = {
+        {Searched, 0, "COM1:", "驱动安装完成\n端口：COM1:"},
+        {Searched, 1, "COM2:", "Driver installation completed\nPort: COM2:"},
+        {Searched, 2, "LPT1:", "驱动安装完成\n端口：LPT1:"},
+        {Searched, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Created, 1, "COM2:", "驱动安装完成\n端口：COM2:"},
+        {Created, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Category, 1, "USB002", "驱动安装完成\n端口：USB002（唯一连接了打印机的 USB 端口）"},
+        {Category, 1, "USB002", "Driver installation completed\nPort: USB002 (the only USB port with a connected printer)"},
+        {Network, 2, "IP_10.0.0.7", "驱动安装完成\n端口：IP_10.0.0.7\n打印机：就绪", "10.0.0.7"},
+        {Network, 2, "IP_10.0.0.9", "Driver installation completed\nPort: IP_10.0.0.9\nPrinter: paper out: it will print once that is put right", "10.0.0.9"},
+        {Network, 2, "IP_10.0.0.9", "驱动安装完成\n端口：IP_10.0.0.9\n打印机：缺纸，排除后即可打印", "10.0.0.9:9100"},
+        {Network, 2, "IP_10.0.0.8_9101", "驱动安装完成\n端口：IP_10.0.0.8_9101\n打印机：无应答，开机并连接后即可打印", "10.0.0.8:9101"},
+        {Network, 2, "IP_10.0.0.6",
+         "Driver installation completed\nPort: IP_10.0.0.6\nPrinter: nothing listens there (connection refused): it will print once it is on and connected",
+         "10.0.0.6"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        machine.setPorts({{"COM1:", "Local Port"}, {"COM2:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB002", "Virtual"}});
+        machine.setUsbPrinterInterfaces({{"USB", 2, "USB\\VID_5A5A&PID_0730\\B2", true, ""}});
+        machine.installTcpIpMonitor();
+        wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        wizard.net.setPrinter(0x0A000009, "\x1A\x32\x12\x72");
+        wizard.net.setRefusing(0x0A000006);
+        wizard.state.englishFlag = std::string(row.message).rfind("Driver", 0) == 0;
+        EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& d) {
+            if (row.mode == Searched) d.click(IDC_PORT_SEARCH);
+            if (row.mode == Network)
+                wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
+                    network.setText(IDC_NET_ADDRESS, row.address);
+                    network.pressEnter();
+                });
+            if (row.mode == Created) {
+                wizard.pages.onNextShow(IDD_PORT_TYPES, [](FakeDialog& types) { types.click(IDC_TYPES_EXIT); });
+                d.click(IDC_PORT_CREATE);
+            }
+            ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), row.mode == Category || row.mode == Network ? 3 : 4);
+            d.clickListRow(IDC_PORT_LIST, row.row);
+            d.click(IDC_PORT_INSTALL);
+        }),
+                  PageOk);
+        ASSERT_TRUE(machine.findPrinter("RK-520P"));
+        EXPECT_EQ(machine.findPrinter("RK-520P")->portName, row.port);
+        EXPECT_EQ(wizard.state.selectedPort, row.port);
+        ASSERT_EQ(wizard.pages.messages().size(), 1u);
+        EXPECT_EQ(wizard.pages.messages()[0].text, row.message);
+        if (row.mode != Network) continue;
+        const auto port = machine.findTcpIpPort(row.port);
+        ASSERT_TRUE(port);
+        const std::string typed = row.address;
+        EXPECT_EQ(port->host + ":" + std::to_string(port->tcpPort),
+                  typed.find(':') == std::string::npos ? typed + ":9100" : typed);
+    }
+}
+
+// The network row where the printer does not end up on the address's port:
+// without the TCP/IP monitor nothing is made and nothing installed; a port
+// this run made goes again when the installation fails or a printer of the
+// name keeps its own port; a reused one stays. Cancel in the dialog and a
+// busy installation change nothing. The page stays open but after an
+// installation.
+TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
+    struct Case {
+        const char* name;
+        int englishFlag;
+        std::function<void(FakePlatform&)> machineSetup;
+        bool cancel;
+        bool installed;                   // the port page ended after an installation
+        const char* portLeft;             // the TCP/IP port afterwards, or none
+        std::size_t portsDeleted;
+        std::vector<std::string> messages;
+    };
+    const auto monitor = [](FakePlatform& m) { m.installTcpIpMonitor(); };
+    const Case cases[] = {
+        {"no monitor", 0, {}, false, false, nullptr, 0,
+         {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。\n日志：C:\\Kelp.log"}},
+        {"no monitor", 1, {}, false, false, nullptr, 0,
+         {"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.7:9100.\nNothing was installed."
+          "\nThe log: C:\\Kelp.log"}},
+        {"the printer could not be added", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.failAlways("addPrinter", winerr::AccessDenied);
+         },
+         false, true, nullptr, 1,
+         {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)\nThe log: C:\\Kelp.log"}},
+        {"a printer of the name kept on its port", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.seedPrinter({"RK-520P", "USB001", "RK-520P", "winprint", "RAW"});
+         },
+         false, true, nullptr, 1,
+         {"The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
+          "Port: USB001 (the printer's own port, kept)"}},
+        {"a reused port", 0,
+         [](FakePlatform& m) {
+             m.seedTcpIpPort({"Kitchen", "10.0.0.7", 9100, true, false});
+             m.failAlways("addPrinter", winerr::AccessDenied);
+         },
+         false, true, "Kitchen", 0, {"驱动安装失败：\n无法创建打印机：RK-520P（错误 5：拒绝访问）\n日志：C:\\Kelp.log"}},
+        {"busy", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.failNext("acquirePrivateMutex", 1618);
+         },
+         false, false, nullptr, 0,
+         {"Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."}},
+        {"cancelled", 0, monitor, true, false, nullptr, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.englishFlag ? " en" : " zh"));
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        wizard.state.englishFlag = c.englishFlag;
+        if (c.machineSetup) c.machineSetup(machine);
+        wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.runFromSettings([&](FakeDialog& d) {
+            wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
+                network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                network.click(c.cancel ? IdCancel : IdOk);
+            });
+            d.clickListRow(IDC_PORT_LIST, 2);
+            d.click(IDC_PORT_INSTALL);
+            EXPECT_EQ(d.ended(), c.installed);
+            if (c.cancel) {
+                // With no row selected, Install takes the row of the last Install.
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
+                d.clickListRow(IDC_PORT_LIST, -1);
+                d.click(IDC_PORT_INSTALL);
+            }
+            if (!d.ended()) d.click(IDC_PORT_CANCEL);
+        });
+        if (c.portLeft)
+            EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
+        EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
+        EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
+        if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
+        // The printer is asked only when the installation runs.
+        EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed);
+        EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
+                      std::string::npos,
+                  c.installed);
+        std::vector<std::string> texts;
+        for (const auto& m : wizard.pages.messages()) texts.push_back(m.text);
+        EXPECT_EQ(texts, c.messages);
+    }
 }
 
 // A category's label is no port: Cancel after a search leaves the flag
@@ -332,10 +493,12 @@ TEST_F(PortPageTest, NeverInstallsOnACategoryLabel) {
                 port.click(IDC_PORT_CANCEL);
             });
             d.click(IDC_SET_NEXT);
-            host.onNextShow(IDD_PORT, [](FakeDialog& port) {
+            host.onNextShow(IDD_PORT, [this](FakeDialog& port) {
                 port.clickListRow(IDC_PORT_LIST, 0);
                 port.click(IDC_PORT_INSTALL);
                 EXPECT_FALSE(port.ended());
+                // The network row asks for the address instead.
+                host.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
                 port.clickListRow(IDC_PORT_LIST, 2);
                 port.click(IDC_PORT_INSTALL);
                 EXPECT_FALSE(port.ended());
@@ -349,7 +512,7 @@ TEST_F(PortPageTest, NeverInstallsOnACategoryLabel) {
         host.runModal(page);
         EXPECT_TRUE(platform.printers().empty());
         EXPECT_TRUE(platform.callsOf("copyFile").empty());
-        ASSERT_EQ(host.messages().size(), englishFlag ? 4u : 2u);
+        ASSERT_EQ(host.messages().size(), englishFlag ? 2u : 1u);
         EXPECT_EQ(host.messages().back().icon, MessageIcon::Exclamation);
         EXPECT_EQ(
             host.messages().back().text,
@@ -369,8 +532,8 @@ TEST_F(PortPageTest, Wow64InstallsThe64BitProfile) {
     EXPECT_TRUE(platform.findDriver("Windows x64", "RK-520P"));
 }
 
-// What the settings page says after Install, by outcome, language and
-// Windows version.
+// What the settings page says after Install, by outcome, language, Windows
+// version and the way the port was chosen; its lines go to the log as well.
 TEST_F(PortPageTest, ReportAfterInstallation) {
     using Prepare = std::function<void(FakePlatform&)>;
     struct Shown {
@@ -385,58 +548,114 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
         Prepare prepare;
         std::vector<Shown> shown;
         bool asDefault = false;  // "Set As Default Printer" checked
+        const char* pick = nullptr;  // the port chosen after Search Port; else the USB row
     };
     const MessageIcon none = MessageIcon::None, exclamation = MessageIcon::Exclamation;
     const int settings = IDD_PRINTER_SETTINGS;
     const Prepare driverRefused = [](FakePlatform& m) { m.failAlways("addPrinterDriver", winerr::AccessDenied); };
+    const Prepare existing = [](FakePlatform& m) { m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"}); };
+    const Prepare serialOnly = [](FakePlatform& m) {
+        m.setPorts({{"COM1:", "Local Port"}, {"COM2:", "Local Port"}, {"LPT1:", "Local Port"}});
+        m.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial1", "COM2");
+    };
+    const Prepare deviceRefused = [](FakePlatform& m) {
+        m.seedKey(RegRoot::CurrentUser, kDeviceKey);
+        m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; },
+                   winerr::AccessDenied);
+    };
     const Row rows[] = {
-        {"success, Chinese", 0, 8, {}, {{settings, "驱动安装完成", none}}},
-        {"success, English, Windows 2000", 1, 4, {}, {{settings, "Driver installation completed", none}}},
-        {"success, NT 4.0", 1, 3, {}, {{settings, "Driver installation completed", none}}},
-        {"success, Windows 8", 0, 9, {}, {{settings, "驱动安装完成", none}}},
+        {"success, Chinese", 0, 8, {}, {{settings, "驱动安装完成\n端口：USB001（未找到已连接的 USB 打印机：第一个 USB 端口）", none}}},
+        {"success, English, Windows 2000", 1, 4, {},
+         {{settings, "Driver installation completed\nPort: USB001 (no connected USB printer was found: the first USB port)",
+           none}}},
+        {"the connected printer, NT 4.0", 1, 3,
+         [](FakePlatform& m) { m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_5A5A&PID_0730\\A", true, ""}}); },
+         {{settings, "Driver installation completed\nPort: USB001 (the only USB port with a connected printer)", none}}},
+        {"no USB port, Windows 8", 0, 9, serialOnly, {{settings, "驱动安装完成\n端口：COM2:（没有 USB 端口：第一个串行端口）", none}}},
+        {"no USB port, English", 1, 9, serialOnly,
+         {{settings, "Driver installation completed\nPort: COM2: (no USB port: the first serial port)", none}}},
+        {"LPT only", 1, 8, [](FakePlatform& m) { m.setPorts({{"LPT2:", "Local Port"}}); },
+         {{settings, "Driver installation completed\nPort: LPT2: (no USB or serial port: the first parallel port)", none}}},
+        {"LPT only, Chinese", 0, 8, [](FakePlatform& m) { m.setPorts({{"LPT2:", "Local Port"}}); },
+         {{settings, "驱动安装完成\n端口：LPT2:（没有 USB 端口和串行端口：第一个并行端口）", none}}},
+        {"chosen in the list", 0, 8, serialOnly, {{settings, "驱动安装完成\n端口：LPT1:", none}}, false, "LPT1:"},
         {"success on an unrecognised version", 1, 0, {}, {}},
         {"success on Windows 98", 0, 2, {}, {}},
         {"failure, English, unrecognised version", 1, 0, driverRefused,
-         {{settings, "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)",
+         {{settings,
+           "Driver installation failed:\nCould not install the printer driver RK-520P (error 5: Access is denied)\n"
+           "The log: C:\\Kelp.log",
            exclamation}}},
         {"failure, Chinese", 0, 9, driverRefused,
-         {{settings, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）", exclamation}}},
-        {"existing printer", 1, 8,
-         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"}); },
-         {{settings, "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.", none}}},
-        {"the Device value refused: told at once on the port page, then in the report", 1, 8,
-         [](FakePlatform& m) {
-             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
-             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; },
-                        winerr::AccessDenied);
+         {{settings, "驱动安装失败：\n无法安装打印机驱动：RK-520P（错误 5：拒绝访问）\n日志：C:\\Kelp.log", exclamation}}},
+        {"existing printer", 1, 8, existing,
+         {{settings,
+           "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
+           "Port: USB009 (the printer's own port, kept)",
+           none}}},
+        {"existing printer, Chinese, another port chosen", 0, 8,
+         [&](FakePlatform& m) {
+             existing(m);
+             serialOnly(m);
          },
-         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+         {{settings, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：USB009（打印机原有的端口，保持不变）", none}},
+         false, "COM1:"},
+        {"the Device value refused: told at once on the port page, then in the report", 1, 8, deviceRefused,
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
+          {settings,
            "The printer \"RK-520P\" was installed, but these settings could not be made:\n"
-           "Could not make the printer the default printer: Device (error 5: Access is denied)",
+           "Could not make the printer the default printer: Device (error 5: Access is denied)\n"
+           "Port: USB001 (no connected USB printer was found: the first USB port)\nThe log: C:\\Kelp.log",
            exclamation}},
          true},
         {"an existing printer, the Device value refused: one message", 1, 8,
-         [](FakePlatform& m) {
-             m.seedPrinter({"RK-520P", "USB009", "RK-520P", "WinPrint", "RAW"});
-             m.seedKey(RegRoot::CurrentUser, kDeviceKey);
-             m.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+         [&](FakePlatform& m) {
+             existing(m);
+             deviceRefused(m);
          },
-         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation}, {settings,
+         {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
+          {settings,
            "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was, but these "
-           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is denied)",
+           "settings could not be made:\nCould not make the printer the default printer: Device (error 5: Access is "
+           "denied)\nPort: USB009 (the printer's own port, kept)\nThe log: C:\\Kelp.log",
            exclamation}},
          true},
+        {"a printer of the name on another driver", 1, 8,
+         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "LPT1:", "Generic / Text Only", "WinPrint", "RAW"}); },
+         {{settings,
+           "The printer \"RK-520P\" could not be installed: a printer of this name exists and uses the driver "
+           "\"Generic / Text Only\".\nThe driver RK-520P itself is registered.\nRemove the printer \"RK-520P\" in "
+           "Windows' printer settings, or run Kelp.exe /uninstall /model:RK-520P, then install again.\n"
+           "The log: C:\\Kelp.log",
+           exclamation}}},
+        {"a printer of the name on another driver, Chinese", 0, 8,
+         [](FakePlatform& m) { m.seedPrinter({"RK-520P", "LPT1:", "Generic / Text Only", "WinPrint", "RAW"}); },
+         {{settings,
+           "无法安装打印机“RK-520P”：已有同名打印机，使用驱动“Generic / Text Only”。\n驱动 RK-520P 本身已注册。\n"
+           "请在 Windows 的打印机设置中删除打印机“RK-520P”，或运行 Kelp.exe /uninstall /model:RK-520P，然后重新安装。\n"
+           "日志：C:\\Kelp.log",
+           exclamation}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FreshWizard wizard;
         FakePlatform& machine = wizard.machine;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
         machine.setPorts({{"USB001", ""}});
         if (row.prepare) row.prepare(machine);
         wizard.state.englishFlag = row.englishFlag;
         wizard.state.osCode = row.osCode;
-        EXPECT_EQ(wizard.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); },
-                                         [&row](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, row.asDefault); }),
+        EXPECT_EQ(wizard.runFromSettings(
+                      [&row](FakeDialog& port) {
+                          if (row.pick) {
+                              port.click(IDC_PORT_SEARCH);
+                              for (int i = 0; i < port.listRowCount(IDC_PORT_LIST); ++i)
+                                  if (port.listCell(IDC_PORT_LIST, i, 0) == row.pick) port.clickListRow(IDC_PORT_LIST, i);
+                          }
+                          port.click(IDC_PORT_INSTALL);
+                      },
+                      [&row](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, row.asDefault); }),
                   PageOk);
         const auto& shown = wizard.pages.messages();
         ASSERT_EQ(shown.size(), row.shown.size());
@@ -445,13 +664,29 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
             EXPECT_EQ(shown[i].text, row.shown[i].text) << i;
             EXPECT_EQ(shown[i].icon, row.shown[i].icon) << i;
         }
+        // Each line of the report, but the one naming the log, is a line of the log.
+        if (row.shown.empty()) continue;
+        const std::string text = row.shown.back().text, logged = machine.fileContents("C:\\Kelp.log").value_or("");
+        for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+            end = std::min(text.find('\n', start), text.size());
+            const std::string line = text.substr(start, end - start);
+            if (line.rfind("The log: ", 0) == 0 || line.rfind("日志：", 0) == 0) continue;
+            EXPECT_NE(logged.find(" " + line + "\r\n"), std::string::npos) << line;
+        }
     }
 }
 
 // Install takes the command line's mutex: while another run holds it the
 // page says so and installs nothing; a failure's message ends with the log.
+// No box waits for a click while the mutex is held, and an exception in the
+// installation gives it back.
 TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
+    int boxes = 0;
+    host.onMessageBox([&](const MessageBoxRecord& box) {
+        ++boxes;
+        EXPECT_EQ(platform.heldMutexes(), std::vector<std::string>{}) << box.text;
+    });
     platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
     platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
     platform.failNext("acquirePrivateMutex", 1618);
@@ -467,9 +702,49 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     });
     EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
                                                         "nothing was installed. Please try again later.",
-                                                        "Driver installation completed"}));
+                                                        "Driver installation completed\nPort: COM1: (no USB port: the first serial port)"}));
     EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
+    EXPECT_EQ(boxes, 2);
+
+    // The reminder, the registry's refusal and the report: none while held.
+    FreshWizard boxed;
+    boxed.machine.seedKey(RegRoot::CurrentUser, kDeviceKey);
+    boxed.machine.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
+    std::vector<std::string> whileHeld;
+    boxed.pages.onMessageBox([&](const MessageBoxRecord& box) {
+        whileHeld.push_back(boxed.machine.heldMutexes().empty() ? "" : box.text);
+    });
+    boxed.runFromSettings(
+        [](FakeDialog& port) {
+            port.clickListRow(IDC_PORT_LIST, 0);
+            port.click(IDC_PORT_INSTALL);
+            port.click(IDC_PORT_SEARCH);
+            port.clickListRow(IDC_PORT_LIST, 5);
+            port.click(IDC_PORT_INSTALL);
+        },
+        [](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, true); });
+    EXPECT_EQ(whileHeld, std::vector<std::string>(3, ""));
+    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 2u);
+
+    // An exception in the installation leaves the handler without the mutex.
+    struct Throwing : FakePlatform {
+        WinError copyFile(const std::string&, const std::string&, bool) override { throw std::runtime_error("copy"); }
+    } thrower;
+    thrower.createSamplePackage();
+    thrower.setPorts({{"USB001", ""}});
+    FakeDialogHost pages;
+    InstallSettings state;
+    FakeNetwork net;
+    AppContext app{thrower, pages, state, net};
+    PrinterSettingsPage page(app);
+    pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+        pages.onNextShow(IDD_PORT, [](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
+        d.click(IDC_SET_NEXT);
+    });
+    EXPECT_THROW(pages.runModal(page), std::runtime_error);
+    EXPECT_EQ(thrower.callsOf("acquirePrivateMutex").size(), 1u);
+    EXPECT_TRUE(thrower.heldMutexes().empty());
     // A mutex refused for another reason (a standard user's run) does not
     // stop the installation, and nothing is released.
     FreshWizard denied;

@@ -258,6 +258,18 @@ public:
         return m_.acquirePrivateMutex(ns, name);
     }
     bool windowStationVisible() override { return m_.windowStationVisible(); }
+    WinError addTcpIpPort(const TcpIpPortConfig& port) override {
+        see("addTcpIpPort");
+        return m_.addTcpIpPort(port);
+    }
+    WinError deleteTcpIpPort(const std::string& portName) override {
+        see("deleteTcpIpPort");
+        return m_.deleteTcpIpPort(portName);
+    }
+    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override {
+        see("tcpIpPortConfig");
+        return m_.tcpIpPortConfig(portName);
+    }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
@@ -314,7 +326,8 @@ public:
         WatchedPlatform watched(
             machine_, [this](const std::string& op, const std::vector<std::string>& args) { watch(op, args); });
         WalkingHost walkingHost(host_, [this](FakeDialog& d) { walkDialog(d); });
-        AppContext context{watched, walkingHost, settings_};
+        FakeNetwork network;
+        AppContext context{watched, walkingHost, settings_, network};
         InstallerApp app(context);
         try {
             EXPECT_FALSE(app.initInstance());
@@ -573,7 +586,8 @@ private:
         const walk::Pass& pass = passes.front();
         if (!pass.failures.empty()) ++coverage_.failedInstalls;
         walk::ExpectPassDependencies(machine_.calls(), pass);
-        walk::ExpectReport(pass, shown, settings_.englishFlag, settings_.osCode);
+        const auto printer = machine_.findPrinter(d.comboText(IDC_SET_MODEL, d.comboSelection(IDC_SET_MODEL)));
+        walk::ExpectReport(pass, shown, settings_.englishFlag, settings_.osCode, printer ? printer->portName : "");
         int registryErrors = 0;
         for (const auto& m : host_.lastDialog(IDD_PORT).messages())
             if (m.text == "错误：无法设置有关的注册表信息") ++registryErrors;

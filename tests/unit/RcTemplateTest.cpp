@@ -134,6 +134,17 @@ const std::vector<DialogRow>& expectedDialogs() {
              {IDC_TYPES_NEW, K::PushButton, "新端口...", 121, 108, 50, 14},
              {IDC_TYPES_EXIT, K::PushButton, "关闭", 179, 108, 53, 14},
          }},
+        {IDD_NETWORK, kTitle, 254, 186, 0,
+         {
+             {IDC_NET_ADDRESS_LABEL, K::Static, "打印机的IP地址或主机名（可在后面加“:端口”，默认为9100）：", 7, 7, 240, 17},
+             {IDC_NET_ADDRESS, K::Edit, "", 7, 26, 180, 14},
+             {IDC_NET_FIND, K::PushButton, "查找(&F)", 194, 26, 53, 14},
+             {IDC_NET_LIST, K::ListView, "", 7, 46, 240, 78},
+             {IDC_NET_PROGRESS, K::Progress, "", 7, 129, 240, 9},
+             {IDC_NET_STATUS, K::Static, "点击“查找”在本机所在的网络中查找打印机，或直接输入地址。", 7, 141, 240, 18},
+             {1, K::DefPushButton, "确定", 136, 165, 53, 14},
+             {2, K::PushButton, "取消", 194, 165, 53, 14},
+         }},
     };
     return dialogs;
 }
@@ -172,10 +183,11 @@ TEST(RcTemplateTest, EveryTemplateHoldsItsControlsInOrder) {
             if (c.id != IDC_STATIC) {
                 EXPECT_TRUE(ids.insert(c.id).second) << "id used twice";
             }
-            // Only the About box has a default push button: on the pages Enter
-            // gives the dialog's OK command.
+            // Only the About box and the network dialog (whose OK is the
+            // address field's Enter) have a default push button: on the
+            // pages Enter gives the dialog's OK command.
             if (c.kind == K::DefPushButton) {
-                EXPECT_EQ(want.id, IDD_ABOUTBOX);
+                EXPECT_TRUE(want.id == IDD_ABOUTBOX || (want.id == IDD_NETWORK && c.id == 1));
             }
         }
     }
@@ -196,7 +208,7 @@ TEST(RcTemplateTest, ControlStylesThatMatter) {
                 case K::ListView:
                     EXPECT_EQ(c.style & rcstyle::LvsTypeMask, rcstyle::LvsReport);
                     EXPECT_TRUE(c.has(rcstyle::LvsSingleSel | rcstyle::Border | rcstyle::TabStop));
-                    EXPECT_EQ(c.has(rcstyle::LvsShowSelAlways), d.id == IDD_PORT);
+                    EXPECT_EQ(c.has(rcstyle::LvsShowSelAlways), d.id == IDD_PORT || d.id == IDD_NETWORK);
                     break;
                 case K::Progress: EXPECT_TRUE(c.has(rcstyle::Border)); break;
                 case K::Trackbar: EXPECT_TRUE(c.has(rcstyle::TbsNoTicks)); break;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fake/FakeDialog.h"
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "install/DriverInstaller.h"
 
@@ -212,8 +213,10 @@ constexpr const char* kCompletedChinese = "驱动安装完成";
 constexpr const char* kCompletedEnglish = "Driver installation completed";
 
 // What the printer settings page shows after an installation pass: the
-// messages it showed from the end of the pass on.
-inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& shown, int englishFlag, int osCode) {
+// messages it showed from the end of the pass on. port: where the model's
+// printer is afterwards, which a second line names after a success.
+inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& shown, int englishFlag, int osCode,
+                         const std::string& port) {
     const bool english = englishFlag == 1;
     std::vector<std::string> texts;
     for (const auto& m : shown) texts.push_back(m.text);
@@ -221,7 +224,10 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
     if (pass.failures.empty() && !pass.printerExisted) {
         if (osCode >= 3 && osCode <= 9) {
             ASSERT_EQ(texts.size(), 1u);
-            EXPECT_EQ(texts[0], english ? kCompletedEnglish : kCompletedChinese);
+            const std::string head = std::string(english ? kCompletedEnglish : kCompletedChinese) +
+                                     (english ? "\nPort: " : "\n端口：") + port;
+            EXPECT_EQ(texts[0].substr(0, head.size()), head);
+            EXPECT_EQ(texts[0].find('\n', head.size()), std::string::npos) << texts[0];
         } else {
             EXPECT_TRUE(texts.empty()) << "no completion message on osCode " << osCode;
         }
@@ -233,6 +239,7 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
     EXPECT_NE(text, kCompletedEnglish);
     if (pass.failures.empty()) {
         EXPECT_NE(text.find(english ? "already exists" : "已存在"), std::string::npos) << text;
+        EXPECT_NE(text.find((english ? ".\nPort: " : "。\n端口：") + port), std::string::npos) << text;
         return;
     }
     const bool printerInstalled = text.rfind(english ? "The printer \"" : "打印机“", 0) == 0;

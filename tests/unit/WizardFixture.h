@@ -6,6 +6,7 @@
 
 #include "app/AppContext.h"
 #include "fake/FakeDialog.h"
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "res/resource.h"
 
@@ -19,7 +20,8 @@ protected:
     FakePlatform platform;
     FakeDialogHost host;
     InstallSettings settings;
-    AppContext context{platform, host, settings};
+    FakeNetwork network;
+    AppContext context{platform, host, settings, network};
 };
 
 }  // namespace kelp

@@ -1,0 +1,108 @@
+// bench_network.exe [probes] [searches] [Kelp.exe]
+//
+// Times the network side of Kelp's engine over Win32Network, inside the
+// network namespace bench/run.sh makes, where fake printers listen
+// (scripts/e2e/fake-printers.py):
+//
+//   probe         ProbePrinter on the ready printer at 127.0.1.10:9100: the
+//                 connect and the four status requests and answers
+//   find          FindPrinters over 127.0.2.1-127.0.2.254 (the command
+//                 line's /find with a range): two ready printers there,
+//                 127.0.2.20 and 127.0.2.200; every other address takes no
+//                 connection (its SYN goes unanswered, as a host that is
+//                 off), so the 1 s deadline bounds the search
+//   find_refused  the same over 127.0.3.1-127.0.3.254, where every connect
+//                 is refused at once
+//   find_exe      Kelp.exe /find:127.0.2.1-127.0.2.254, start to exit (with
+//                 the process's own start and its log), when a Kelp.exe is given
+//
+// One of each comes first and is not counted. Prints "network" lines (see
+// BenchSupport.h); exit code 1 when a probe does not answer "ready" or a
+// search does not find exactly its two printers.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "install/NetworkPrinter.h"
+#include "platform/win32/Win32Network.h"
+
+namespace {
+
+constexpr const char* kProgram = "bench_network";
+
+bool findsTheTwoPrinters(const std::vector<kelp::FoundPrinter>& found) {
+    return found.size() == 2 && kelp::FormatIpv4(found[0].address) == "127.0.2.20" &&
+           kelp::FormatIpv4(found[1].address) == "127.0.2.200";
+}
+
+// Start to exit of a command line; negative when it did not run or ended
+// with another code than 0.
+double runMs(const std::wstring& commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring line = commandLine;
+    bench::Stopwatch watch;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, 60000);
+    const double ms = watch.elapsedMs();
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0 ? ms : -1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int probes = bench::positiveArgument(argc > 1 ? argv[1] : nullptr, 20);
+    const int searches = bench::positiveArgument(argc > 2 ? argv[2] : nullptr, 5);
+    const std::wstring kelpExe = argc > 3 ? argv[3] : L"";
+    kelp::win32::Win32Network network;
+    const kelp::NetworkAddress printer{"127.0.1.10", 9100};
+    const std::vector<kelp::Ipv4Range> answering = {{*kelp::ParseIpv4("127.0.2.1"), *kelp::ParseIpv4("127.0.2.254")}};
+    const std::vector<kelp::Ipv4Range> refusing = {{*kelp::ParseIpv4("127.0.3.1"), *kelp::ParseIpv4("127.0.3.254")}};
+    bool ok = true;
+
+    std::vector<double> probe, find, refused, exe;
+    for (int i = 0; i <= probes; ++i) {
+        bench::Stopwatch watch;
+        const kelp::PrinterState state = kelp::ProbePrinter(network, printer);
+        if (i > 0) probe.push_back(watch.elapsedMs());
+        if (state != kelp::PrinterState::Ready) {
+            bench::complain(kProgram, "the probe of 127.0.1.10:9100 answered " + kelp::DescribePrinterState(state, 1));
+            ok = false;
+        }
+    }
+    for (int i = 0; i <= searches; ++i) {
+        bench::Stopwatch watch;
+        const auto found = kelp::FindPrinters(network, answering, {});
+        if (i > 0) find.push_back(watch.elapsedMs());
+        watch.start();
+        const auto none = kelp::FindPrinters(network, refusing, {});
+        if (i > 0) refused.push_back(watch.elapsedMs());
+        if (!findsTheTwoPrinters(found) || !none.empty()) {
+            bench::complain(kProgram, "a search found " + std::to_string(found.size()) + " and " +
+                                          std::to_string(none.size()) + " printers, not 2 and 0");
+            ok = false;
+        }
+        if (kelpExe.empty()) continue;
+        const double ms = runMs(L"\"" + kelpExe + L"\" /find:127.0.2.1-127.0.2.254 /log:C:\\bench\\find.log");
+        if (ms < 0) {
+            bench::complain(kProgram, "Kelp.exe /find failed");
+            ok = false;
+        } else if (i > 0) {
+            exe.push_back(ms);
+        }
+    }
+    bench::report("network", "probe", probe);
+    bench::report("network", "find", find);
+    bench::report("network", "find_refused", refused);
+    if (!exe.empty()) bench::report("network", "find_exe", exe);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,274 @@
+// Network receipt printers from the command line and the MSI, under Wine.
+// The scenario runs in a network namespace of its own, where fake printers
+// (scripts/e2e/fake-printers.py) listen on loopback addresses:
+//   127.0.1.10:9100 ready        127.0.1.11:9100 paper out
+//   127.0.1.12:9100 cover open   127.0.1.15:9100 ready (the MSI's)
+//   127.0.2.20:9100 ready        127.0.2.200:9100 paper out
+//   127.0.2.30:9101 ready (in the searched range, on another TCP port)
+// Nothing listens anywhere else. Each printer's C:\printers\<address>_<tcp
+// port>.prn holds the bytes it received apart from the status requests,
+// its .req one line per status request ("1" to "4").
+//
+// Network.*               kelptcpmon.dll is the "Standard TCP/IP Port" monitor.
+// NetworkMsi.*            the same, with the MSI packages in C:\msi.
+// NetworkWithoutMonitor.* no such monitor, as Wine has it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Installation.h"
+#include "Machine.h"
+#include "WizardDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::wstring kLog = L"C:\\kelp-network.log";
+const std::wstring kMonitorPorts = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
+
+long long runKelp(const std::wstring& arguments) {
+    const HANDLE process = startProgram(Scenario::current().kelpPath(), arguments);
+    if (!process) ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+    return waitForExit(process, 3 * kWait);
+}
+
+std::string received(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".prn"); }
+std::string requests(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".req"); }
+
+// Where the monitor's port points, as the monitor keeps it:
+// "<host>:<tcp port> protocol <n> snmp <n>", or "(no port)".
+std::string monitorPort(const std::wstring& name) {
+    const std::wstring key = kMonitorPorts + L"\\" + name;
+    const auto host = readRegistryText(HKEY_LOCAL_MACHINE, key, L"Host");
+    if (!host) return "(no port)";
+    auto number = [&](const wchar_t* value) {
+        DWORD data = 0, size = sizeof data;
+        const LONG e = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size);
+        return e == ERROR_SUCCESS ? std::to_string(data) : "?";
+    };
+    return *host + ":" + number(L"TcpPort") + " protocol " + number(L"Protocol") + " snmp " + number(L"Snmp");
+}
+
+// The spooler's ports whose name has text in it, one line each.
+std::string portsWith(const std::string& text) {
+    std::string found;
+    for (const auto& port : spoolerPorts().value_or(std::vector<PortEntry>{}))
+        if (port.name.find(text) != std::string::npos) found += port.name + " (" + port.description + ")\n";
+    return found;
+}
+
+std::string portOf(const char* printer) {
+    const auto printers = spoolerPrinters();
+    const PrinterEntry* entry = printers ? findPrinter(*printers, printer) : nullptr;
+    return entry ? entry->port : "(no printer)";
+}
+
+class NetworkTest : public ::testing::Test {
+protected:
+    const Scenario& scenario = Scenario::current();
+    const int language = scenario.chineseSystem() ? kChinese : kEnglish;
+    const std::wstring quiet = L" /quiet /log:" + kLog;
+    const std::wstring lang = std::wstring(language == kChinese ? L" /lang:zh" : L" /lang:en") + quiet;
+
+    void SetUp() override {
+        if (scenario.win64()) GTEST_SKIP() << "needs a 32-bit prefix";
+        ASSERT_TRUE(resetMachine());
+        ASSERT_TRUE(deleteRegistryTree(HKEY_LOCAL_MACHINE, kMonitorPorts));
+        removeFile(kLog);
+    }
+    std::string log() const { return readFile(kLog); }
+    bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
+    // The line in the run's language.
+    bool said(const std::string& english, const std::string& chinese) const {
+        return logHas((language == kChinese ? chinese : english) + "\r\n");
+    }
+};
+
+class Network : public NetworkTest {};
+class NetworkMsi : public NetworkTest {};
+class NetworkWithoutMonitor : public NetworkTest {};
+
+}  // namespace
+
+// The port is made once and reused: by the same address written otherwise,
+// and by an address's port whatever its name. Installing asks the printer
+// for its status and sends nothing else; the test receipt asks again, then
+// arrives whole.
+TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    expectPrinter(models()[2], "IP_127.0.1.10");
+    EXPECT_EQ("127.0.1.10:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.10"));
+    EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
+    EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
+    EXPECT_EQ("", received(L"127.0.1.10_9100"));
+    EXPECT_TRUE(said("The printer RK-730P is installed on IP_127.0.1.10 (127.0.1.10:9100, port made; the printer: ready).",
+                     "已安装打印机 RK-730P，端口 IP_127.0.1.10（127.0.1.10:9100，新建的端口；打印机：就绪）。"))
+        << log();
+
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10:9100" + lang)) << log();
+    expectPrinter(models()[2], "IP_127.0.1.10");
+    EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
+    // Another model on the same address takes the same port.
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:127.0.1.10" + lang)) << log();
+    expectPrinter(models()[0], "IP_127.0.1.10");
+    EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
+    EXPECT_TRUE(said("The printer RK-520P is installed on IP_127.0.1.10 (127.0.1.10:9100, port reused; the printer: ready).",
+                     "已安装打印机 RK-520P，端口 IP_127.0.1.10（127.0.1.10:9100，已有的端口；打印机：就绪）。"))
+        << log();
+
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
+    const std::string bytes = received(L"127.0.1.10_9100");
+    const std::string head = language == kChinese
+                                 ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-730P\n"
+                                   "\xb6\xcb\xbf\xda\xa3\xbaIP_127.0.1.10\n\xca\xb1\xbc\xe4\xa3\xba"
+                                 : "\x1b@Kelp test receipt\nModel: RK-730P\nPort: IP_127.0.1.10\nTime: ";
+    const std::string tail = language == kChinese
+                                 ? "\nKelp 4.0\n\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
+                                   "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
+                                 : "\nKelp 4.0\nThis printer is installed and ready.\n\x1b\x64\x04\x1dVB";
+    ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;  // the time: "YYYY-MM-DD hh:mm:ss"
+    EXPECT_EQ(head, bytes.substr(0, head.size()));
+    EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
+    EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
+}
+
+// A printer out of paper, one with its cover open, an address where nothing
+// listens: each installs (shops install before they unpack), none gets a
+// receipt. A TCP port of its own makes a port of its own.
+TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
+    struct Row {
+        const wchar_t* address;
+        const char* port;
+        const char* english;  // the printer's state
+        const char* chinese;
+    };
+    const Row rows[] = {
+        {L"127.0.1.11", "IP_127.0.1.11", "paper out", "缺纸"},
+        {L"127.0.1.12", "IP_127.0.1.12", "cover open", "上盖打开"},
+        {L"127.0.1.13", "IP_127.0.1.13", "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.port);
+        const std::string address = utf8(row.address), port = row.port;
+        ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:" + std::wstring(row.address) + lang)) << log();
+        expectPrinter(models()[0], port);
+        EXPECT_TRUE(said("The printer RK-520P is installed on " + port + " (" + address + ":9100, port made; the printer: " +
+                             row.english + ").",
+                         "已安装打印机 RK-520P，端口 " + port + "（" + address + ":9100，新建的端口；打印机：" + row.chinese + "）。"))
+            << log();
+        EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5" + quiet)) << log();
+        EXPECT_TRUE(said("The printer RK-520P (" + port + ") cannot print now: " + row.english + ". The test receipt was not sent.",
+                         "打印机 RK-520P（" + port + "）现在不能打印：" + row.chinese + "。测试小票未发送。"))
+            << log();
+        EXPECT_EQ("", received(std::wstring(row.address) + L"_9100"));
+    }
+
+    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P /host:127.0.1.13:9101" + lang)) << log();
+    expectPrinter(models()[5], "IP_127.0.1.13_9101");
+    EXPECT_EQ("127.0.1.13:9101 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.13_9101"));
+    EXPECT_EQ("127.0.1.13:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.13"));
+}
+
+// Refused before anything changes: no printer, no port.
+TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
+    const std::string before = requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100");
+    struct Row {
+        const wchar_t* line;
+        const char* english;  // the reason, after "Wrong command line: "
+        const char* chinese;  // after "命令行错误："
+    };
+    const Row rows[] = {
+        {L"/install /model:RK-730P /host: /quiet", "/host needs a value", "/host 缺少值"},
+        {L"/install /model:RK-730P /host:127.0.1.256 /quiet", "/host: No number of an IPv4 address is over 255.",
+         "/host：IPv4 地址的每个数字都不能大于 255。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:0 /quiet", "/host: The TCP port cannot be 0.", "/host：TCP 端口不能为 0。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:65536 /quiet", "/host: The TCP port cannot be over 65535.",
+         "/host：TCP 端口不能大于 65535。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:x /quiet", "/host: The TCP port after the colon must be a number.",
+         "/host：冒号后的 TCP 端口必须是数字。"},
+        {L"/install /model:RK-730P /host:printer_1 /quiet",
+         "/host: An address holds only letters, digits, '-' and '.', no blank or other character.",
+         "/host：地址中只能有字母、数字、“-”和“.”，不能有空格或其他字符。"},
+        {L"/install /model:RK-730P /host:fe80::1 /quiet", "/host: IPv6 addresses are not supported: use the printer's host name.",
+         "/host：不支持 IPv6 地址，请使用打印机的主机名。"},
+        {L"/install /model:RK-730P /host:h123456789012345678901234567890123456789012345678 /quiet",
+         "/host: The address is too long: a host name has at most 48 characters.", "/host：地址太长：主机名最多 48 个字符。"},
+        {L"/install /model:RK-730P /host:127.0.1.10 /port:USB001 /quiet", "/host and /port do not go together",
+         "/host 不能与 /port 一起使用"},
+        {L"/testprint /model:RK-730P /host:127.0.1.10 /quiet", "/host does not go with /testprint", "/host 不能与 /testprint 一起使用"},
+        {L"/find:127.0.2.20-127.0.2.1", "the first address of /find comes after the last", "/find 的起始地址在结束地址之后"},
+        {L"/find:127.0.4.0-127.0.8.0", "/find searches at most 1024 addresses", "/find 最多搜索 1024 个地址"},
+        {L"/find:127.0.2.1", "/find takes a range of IPv4 addresses: /find:<first address>-<last address>",
+         "/find 需要 IPv4 地址范围：/find:<起始地址>-<结束地址>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(utf8(row.line));
+        removeFile(kLog);
+        EXPECT_EQ(87, runKelp(std::wstring(row.line) + L" /log:" + kLog)) << log();
+        EXPECT_TRUE(logHas(language == kChinese ? std::string("命令行错误：") + row.chinese + "\r\n"
+                                                : std::string("Wrong command line: ") + row.english + "\r\n"))
+            << log();
+        EXPECT_EQ("(no printer)", portOf("RK-730P"));
+        EXPECT_EQ("", portsWith("127.0."));
+    }
+    EXPECT_EQ(before, requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100"));
+    // 48 characters are a host name the port's record holds.
+    EXPECT_EQ(0, runKelp(L"/install /model:RK-730P /host:h12345678901234567890123456789012345678901234567" + lang))
+        << log();
+    EXPECT_EQ("IP_h12345678901234567890123456789012345678901234567", portOf("RK-730P"));
+}
+
+// The range's two printers on TCP 9100, nothing else; both asked for their
+// status only.
+TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
+    ASSERT_EQ(0, runKelp(L"/find:127.0.2.1-127.0.2.254 /log:" + kLog)) << log();
+    const std::string text = log();
+    EXPECT_NE(std::string::npos, text.find("printer\t127.0.2.20:9100\tready\r\n")) << text;
+    EXPECT_NE(std::string::npos, text.find("printer\t127.0.2.200:9100\tpaper out\r\n")) << text;
+    size_t lines = 0;
+    for (size_t at = text.find("printer\t"); at != std::string::npos; at = text.find("printer\t", at + 1)) ++lines;
+    EXPECT_EQ(2u, lines) << text;
+    EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.2.20_9100"));
+    EXPECT_EQ("", received(L"127.0.2.20_9100") + received(L"127.0.2.200_9100") + requests(L"127.0.2.30_9101"));
+    // 1024 addresses are searched, 1025 refused (above).
+    removeFile(kLog);
+    ASSERT_EQ(0, runKelp(L"/find:127.0.4.0-127.0.7.255 /log:" + kLog)) << log();
+    EXPECT_EQ(std::string::npos, log().find("printer\t")) << log();
+}
+
+TEST_F(NetworkMsi, HostPropertyInstallsOnTheAddressesPort) {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring msiexec = std::wstring(system) + L"\\msiexec.exe";
+    const char* name = std::getenv("KELP_E2E_MSI");
+    ASSERT_TRUE(name);
+    const std::wstring package = L"C:\\msi\\" + widen(name);
+    EXPECT_EQ(1603, waitForExit(startProgram(msiexec, L"/i " + package + L" /qn MODEL=RK-730P HOST=127.0.1.15 PORT=USB001"),
+                                6 * kWait));
+    EXPECT_EQ("(no printer)", portOf("RK-730P"));
+    ASSERT_EQ(0, waitForExit(startProgram(msiexec, L"/i " + package + L" /qn MODEL=RK-730P HOST=127.0.1.15"), 6 * kWait));
+    expectPrinter(models()[2], "IP_127.0.1.15");
+    EXPECT_EQ("127.0.1.15:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.15"));
+    EXPECT_EQ("127.0.1.15", readRegistryText(HKEY_LOCAL_MACHINE,
+                                             L"Software\\Vexo\\Kelp\\{3CC0CA4C-4C2F-4915-9CA1-293021315493}", L"Host")
+                                .value_or("(none)"));
+    ASSERT_EQ(0, waitForExit(startProgram(msiexec, L"/x " + package + L" /qn"), 6 * kWait));
+    EXPECT_EQ("(no printer)", portOf("RK-730P"));
+}
+
+// Without the monitor nothing is made, and no other monitor is asked to.
+TEST_F(NetworkWithoutMonitor, InstallEnds1603AndMakesNothing) {
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    EXPECT_TRUE(logHas(language == kChinese
+                           ? "此系统没有“Standard TCP/IP Port”端口监视器，无法为 127.0.1.10:9100 创建端口。"
+                           : "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 127.0.1.10:9100."))
+        << log();
+    EXPECT_EQ("(no printer)", portOf("RK-730P"));
+    EXPECT_EQ("", portsWith("127.0.1.10"));
+    EXPECT_FALSE(readRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, L"IP_127.0.1.10"));
+    EXPECT_EQ("", received(L"127.0.1.10_9100"));
+}

@@ -1,0 +1,103 @@
+// The wizard's network row under Wine, in the language of the locale: the
+// network printer dialog, a bad address, Find over the adapters' networks
+// and an installation on the found printer's TCP/IP port. The scenario runs
+// in a network namespace of its own (run-scenario.sh) with the tests' port
+// monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and two fake
+// printers on its network: 10.77.0.10 ready, 10.77.0.20 out of paper.
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Flows.h"
+#include "Installation.h"
+#include "Machine.h"
+#include "WizardDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+class NetworkWizard : public ::testing::Test {
+protected:
+    const Scenario& scenario = Scenario::current();
+    const int language = defaultLanguageRow();
+    bool chinese() const { return language == kChinese; }
+
+    void SetUp() override {
+        if (scenario.win64()) GTEST_SKIP() << "the tests' port monitor is 32-bit";
+        ASSERT_FALSE(scenario.packageRoot.empty()) << "KELP_E2E_PACKAGE is not set";
+        ASSERT_TRUE(resetMachine());
+    }
+};
+
+// The ports of the spooler whose monitor is the one named.
+std::vector<std::string> portsOfMonitor(const std::wstring& monitor) {
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    std::vector<std::string> names;
+    if (!EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count)) return {"<EnumPortsW failed>"};
+    const auto* ports = reinterpret_cast<const PORT_INFO_2W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (ports[i].pMonitorName && monitor == ports[i].pMonitorName) names.push_back(utf8(ports[i].pPortName));
+    return names;
+}
+
+}  // namespace
+
+// Install on the network row opens the dialog; a bad address is told and
+// the dialog stays; Find lists the two printers with their state; picking
+// the ready one fills the field, OK installs on IP_10.77.0.10 and the
+// completion message names the port and the printer's answer.
+TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
+    const Model& model = models()[3];
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, language);
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(chooseModel(settings, 3, model.name));
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(selectListRow(port, 1021, 2));
+    ASSERT_TRUE(click(port, 1022));
+    const HWND network = wizard.waitFor(Page::Network);
+    ASSERT_TRUE(network) << wizard.describe();
+    shot(network, "network");
+
+    ASSERT_TRUE(setText(GetDlgItem(network, 1034), "10.77.0.300"));
+    ASSERT_TRUE(click(network, IDOK));
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "bad-address"));
+    EXPECT_EQ(chinese() ? "打印机地址无效：IPv4 地址的每个数字都不能大于 255。"
+                        : "The printer's address is not valid. No number of an IPv4 address is over 255.",
+              text);
+    EXPECT_TRUE(IsWindowVisible(network));
+
+    ASSERT_TRUE(click(network, 1035));
+    const std::string found = chinese() ? "找到 2 台打印机。点击一台打印机即可填入它的地址。"
+                                        : "Found 2 printers. Click a printer to fill in its address.";
+    EXPECT_TRUE(waitForItemText(network, 1038, found)) << itemText(network, 1038);
+    const std::vector<std::vector<std::string>> rows = {{"10.77.0.10", chinese() ? "就绪" : "ready"},
+                                                        {"10.77.0.20", chinese() ? "缺纸" : "paper out"}};
+    EXPECT_EQ(rows, listRows(network, 1036));
+    ASSERT_TRUE(selectListRow(network, 1036, 0));
+    EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
+    shot(network, "found");
+
+    ASSERT_TRUE(click(network, IDOK));
+    ASSERT_TRUE(takeMessage(wizard, text, "completed"));
+    EXPECT_EQ(chinese() ? "驱动安装完成\n端口：IP_10.77.0.10\n打印机：就绪"
+                        : "Driver installation completed\nPort: IP_10.77.0.10\nPrinter: ready",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectInstalled(model, "IP_10.77.0.10", language, profileFor(scenario));
+    EXPECT_EQ(std::vector<std::string>{"IP_10.77.0.10"}, portsOfMonitor(L"Standard TCP/IP Port"));
+    // Only the status requests went to the printers: nothing was printed.
+    EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.10_9100.prn"));
+    EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.20_9100.prn"));
+}

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+#include "pages/NetworkDialog.h"
+
+namespace kelp {
+namespace {
+
+constexpr Ipv4 Ip(unsigned a, unsigned b, unsigned c, unsigned d) { return a << 24 | b << 16 | c << 8 | d; }
+
+class NetworkDialogTest : public WizardFixture {
+protected:
+    // Runs the dialog in each language with actions, answering its result.
+    int run(int englishFlag, const std::function<void(FakeDialog&)>& actions) {
+        settings.englishFlag = englishFlag;
+        NetworkDialog dialog(context);
+        host.onNextShow(IDD_NETWORK, [&](FakeDialog& d) {
+            actions(d);
+            if (!d.ended()) d.click(IdCancel);
+        });
+        const int result = host.runModal(dialog);
+        address = dialog.address();
+        return result;
+    }
+    NetworkAddress address;
+};
+
+TEST_F(NetworkDialogTest, OpensWithTheAddressFieldFocusedInBothLanguages) {
+    struct Text {
+        int id;
+        const char* chinese;
+        const char* english;
+    };
+    const Text texts[] = {
+        {IDC_NET_ADDRESS_LABEL, "打印机的IP地址或主机名（可在后面加“:端口”，默认为9100）：",
+         "The printer's IP address or host name (add \":port\" for a port other than 9100):"},
+        {IDC_NET_ADDRESS, "", ""},
+        {IDC_NET_FIND, "查找(&F)", "&Find"},
+        {IDC_NET_STATUS, "点击“查找”在本机所在的网络中查找打印机，或直接输入地址。",
+         "Click Find to look for printers on this computer's networks, or type the address."},
+        {IdOk, "确定", "OK"},
+        {IdCancel, "取消", "Cancel"},
+    };
+    for (int englishFlag : {0, 1}) {
+        SCOPED_TRACE(englishFlag);
+        host.setDpi(englishFlag ? 144 : 96);
+        EXPECT_EQ(run(englishFlag,
+                      [&](FakeDialog& d) {
+                          for (const auto& t : texts) EXPECT_EQ(d.text(t.id), englishFlag ? t.english : t.chinese) << t.id;
+                          EXPECT_EQ(d.focus(), IDC_NET_ADDRESS);
+                          EXPECT_EQ(d.kind(IdOk), ControlKind::DefPushButton);
+                          const auto& columns = d.listColumns(IDC_NET_LIST);
+                          ASSERT_EQ(columns.size(), 2u);
+                          EXPECT_EQ(columns[0].heading, englishFlag ? "Address" : "地址");
+                          EXPECT_EQ(columns[1].heading, englishFlag ? "State" : "状态");
+                          EXPECT_EQ(columns[0].width, englishFlag ? 180 : 120);
+                          EXPECT_EQ(columns[1].width, englishFlag ? 330 : 220);
+                          EXPECT_EQ(d.progressRange(IDC_NET_PROGRESS), std::make_pair(0, 100));
+                          EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
+                      }),
+                  PageCancel);
+    }
+    EXPECT_TRUE(platform.calls().empty());
+}
+
+// Find over the adapters' networks: the printers with their state, the
+// outcome in the status line, the bar at its end; a second Find starts
+// afresh; a click on a row, or a row chosen with the keys, fills the field.
+// Cancel during the search stops it and the dialog stays. Find where no
+// adapter is connected any more empties the list and says so.
+TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
+    struct Case {
+        const char* name;
+        std::vector<Ipv4Interface> adapters;
+        int cancelAtPump;  // 0: no Cancel
+        std::vector<std::vector<std::string>> rows[2];
+        const char* status[2];
+    };
+    const Case cases[] = {
+        {"two printers",
+         {{Ip(10, 1, 2, 5), 24}},
+         0,
+         {{{"10.1.2.10", "就绪"}, {"10.1.2.200", "缺纸"}}, {{"10.1.2.10", "ready"}, {"10.1.2.200", "paper out"}}},
+         {"找到 2 台打印机。点击一台打印机即可填入它的地址。",
+          "Found 2 printers. Click a printer to fill in its address."}},
+        {"one printer, on the second adapter's network",
+         {{Ip(10, 9, 9, 5), 24}, {Ip(10, 7, 0, 5), 24}},
+         0,
+         {{{"10.7.0.77", "可连接，但不报告状态"}}, {{"10.7.0.77", "answers without status (state unknown)"}}},
+         {"找到 1 台打印机。点击一台打印机即可填入它的地址。", "Found 1 printer. Click a printer to fill in its address."}},
+        {"none", {{Ip(10, 3, 0, 5), 24}}, 0, {{}, {}},
+         {"未找到打印机。请确认打印机已开机并已连接到网络，或直接输入它的地址。",
+          "No printer was found. Check that the printer is on and connected to the network, or type its address."}},
+        {"cancelled", {{Ip(10, 1, 2, 5), 24}}, 3, {{}, {}}, {"查找已取消。", "The search was cancelled."}},
+    };
+    for (const auto& c : cases) {
+        for (int englishFlag : {0, 1}) {
+            SCOPED_TRACE(std::string(c.name) + (englishFlag ? " en" : " zh"));
+            FakeNetwork net;
+            net.setAdapters({c.adapters, winerr::Success});
+            net.setPrinter(Ip(10, 1, 2, 10), std::string(4, '\x12'));
+            net.setPrinter(Ip(10, 1, 2, 200), "\x12\x12\x12\x72");
+            net.setPrinter(Ip(10, 7, 0, 77), "");
+            FakeDialogHost pages;
+            InstallSettings state;
+            state.englishFlag = englishFlag;
+            AppContext app{platform, pages, state, net};
+            NetworkDialog dialog(app);
+            const auto& expected = c.rows[englishFlag];
+            pages.onNextShow(IDD_NETWORK, [&](FakeDialog& d) {
+                for (int pump = 1; pump < c.cancelAtPump; ++pump)
+                    d.whenPumped([](FakeDialog& w) {
+                        EXPECT_FALSE(w.isEnabled(IDC_NET_FIND));
+                        EXPECT_FALSE(w.isEnabled(IdOk));
+                        w.sendCommand(IdOk, ButtonClicked);  // Enter: the search goes on
+                    });
+                if (c.cancelAtPump) d.whenPumped([](FakeDialog& w) { w.click(IdCancel); });
+                for (int find = c.cancelAtPump ? 1 : 0; find < 2; ++find) d.click(IDC_NET_FIND);
+                EXPECT_FALSE(d.ended());
+                EXPECT_EQ(d.text(IDC_NET_STATUS), c.status[englishFlag]);
+                EXPECT_TRUE(d.isEnabled(IDC_NET_FIND));
+                EXPECT_TRUE(d.isEnabled(IdOk));
+                ASSERT_EQ(d.listRowCount(IDC_NET_LIST), static_cast<int>(expected.size()));
+                for (int row = 0; row < static_cast<int>(expected.size()); ++row)
+                    EXPECT_EQ(d.listRow(IDC_NET_LIST, row), expected[static_cast<std::size_t>(row)]);
+                if (!expected.empty()) {
+                    EXPECT_EQ(d.progressPosition(IDC_NET_PROGRESS), 100);
+                    d.clickListRow(IDC_NET_LIST, static_cast<int>(expected.size()) - 1);
+                    EXPECT_EQ(d.text(IDC_NET_ADDRESS), expected.back()[0]);
+                    d.listSelectRow(IDC_NET_LIST, 0);
+                    EXPECT_EQ(dialog.onNotify(IDC_NET_LIST, -101), 0);  // LVN_ITEMCHANGED
+                    EXPECT_EQ(d.text(IDC_NET_ADDRESS), expected.front()[0]);
+                }
+                net.setAdapters({{}, winerr::Success});
+                d.click(IDC_NET_FIND);
+                EXPECT_EQ(d.listRowCount(IDC_NET_LIST), 0);
+                EXPECT_EQ(d.progressPosition(IDC_NET_PROGRESS), 0);
+                EXPECT_EQ(d.text(IDC_NET_STATUS),
+                          englishFlag ? "This computer has no connected network to search. Please type the printer's address."
+                                      : "本机没有已连接的网络可供查找。请直接输入打印机的地址。");
+                d.click(IdCancel);
+            });
+            EXPECT_EQ(pages.runModal(dialog), PageCancel);
+            EXPECT_EQ(pages.problems(), "");
+            EXPECT_TRUE(pages.messages().empty());
+            if (c.cancelAtPump) EXPECT_LT(net.connectedTo().size(), 100u);
+            EXPECT_EQ(net.openSockets(), 0u);
+        }
+    }
+}
+
+// OK: a bad address is told with its reason and the dialog stays with what
+// was typed; a good one ends the dialog with the address read.
+TEST_F(NetworkDialogTest, OkChecksTheAddress) {
+    struct Case {
+        const char* typed;
+        const char* message[2];  // none: accepted
+        NetworkAddress accepted;
+    };
+    const Case cases[] = {
+        {"", {"打印机地址无效：请输入打印机的地址。", "The printer's address is not valid. Enter the printer's address."}, {}},
+        {"10.0.0.256", {"打印机地址无效：IPv4 地址的每个数字都不能大于 255。",
+                        "The printer's address is not valid. No number of an IPv4 address is over 255."}, {}},
+        {"10.0.0.7:65536", {"打印机地址无效：TCP 端口不能大于 65535。",
+                            "The printer's address is not valid. The TCP port cannot be over 65535."}, {}},
+        {"fe80::1", {"打印机地址无效：不支持 IPv6 地址，请使用打印机的主机名。",
+                     "The printer's address is not valid. IPv6 addresses are not supported: use the printer's host name."}, {}},
+        {"10.0.0.255:65535", {nullptr, nullptr}, {"10.0.0.255", 65535}},
+        {"kitchen-printer", {nullptr, nullptr}, {"kitchen-printer", 9100}},
+    };
+    for (const auto& c : cases) {
+        for (int englishFlag : {0, 1}) {
+            SCOPED_TRACE(std::string(c.typed) + (englishFlag ? " en" : " zh"));
+            const std::size_t before = host.messages().size();
+            const int result = run(englishFlag, [&](FakeDialog& d) {
+                d.setText(IDC_NET_ADDRESS, c.typed);
+                d.pressEnter();
+                EXPECT_EQ(d.text(IDC_NET_ADDRESS), c.typed);
+            });
+            if (c.message[0]) {
+                EXPECT_EQ(result, PageCancel);
+                ASSERT_EQ(host.messages().size(), before + 1);
+                EXPECT_EQ(host.messages().back().text, c.message[englishFlag]);
+                EXPECT_EQ(host.messages().back().icon, MessageIcon::Exclamation);
+            } else {
+                EXPECT_EQ(result, PageOk);
+                EXPECT_EQ(host.messages().size(), before);
+                EXPECT_EQ(address.host, c.accepted.host);
+                EXPECT_EQ(address.tcpPort, c.accepted.tcpPort);
+            }
+        }
+    }
+    EXPECT_TRUE(network.connectedTo().empty());
+}
+
+}  // namespace
+}  // namespace kelp

@@ -1,0 +1,399 @@
+#include <gtest/gtest.h>
+
+#include "fake/FakeNetwork.h"
+#include "fake/FakePlatform.h"
+#include "install/Names.h"
+#include "install/NetworkPrinter.h"
+#include "install/RunLog.h"
+
+namespace kelp {
+namespace {
+
+constexpr Ipv4 Ip(unsigned a, unsigned b, unsigned c, unsigned d) { return (a << 24) | (b << 16) | (c << 8) | d; }
+
+TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
+    using P = AddressProblem;
+    const std::string longest(48, 'a');
+    const struct {
+        std::string text;
+        P problem;
+        std::string host;
+        std::uint16_t port;
+    } rows[] = {
+        {"192.168.1.50", P::None, "192.168.1.50", 9100},
+        {"192.168.1.50:9101", P::None, "192.168.1.50", 9101},
+        {"010.000.000.007:1", P::None, "10.0.0.7", 1},
+        {"255.255.255.255:65535", P::None, "255.255.255.255", 65535},
+        {"Kitchen-Printer.local", P::None, "Kitchen-Printer.local", 9100},
+        {longest + ":00080", P::None, longest, 80},
+        {"", P::Empty, "", 0},
+        {":9100", P::Empty, "", 0},
+        {longest + "b", P::TooLong, "", 0},
+        {"printer one", P::BadCharacter, "", 0},
+        {"printer_1", P::BadCharacter, "", 0},
+        {"\xE6\x89\x93\xE5\x8D\xB0", P::BadCharacter, "", 0},
+        {"10.0.0.256", P::OctetOver255, "", 0},
+        {"1.2.3.4444", P::OctetOver255, "", 0},
+        {"10.0.0.5:0", P::TcpPortZero, "", 0},
+        {"10.0.0.5:65536", P::TcpPortOver65535, "", 0},
+        {"10.0.0.5:99999999999999999999", P::TcpPortOver65535, "", 0},
+        {"10.0.0.5:", P::TcpPortNotNumber, "", 0},
+        {"10.0.0.5:91a", P::TcpPortNotNumber, "", 0},
+        {"10.0.0.5:-1", P::TcpPortNotNumber, "", 0},
+        {"fe80::1", P::Ipv6, "", 0},
+        {"[::1]:9100", P::Ipv6, "", 0},
+        {"10.1", P::NotAnAddress, "", 0},
+        {"1.2.3.4.5", P::NotAnAddress, "", 0},
+        {"1..2.3", P::NotAnAddress, "", 0},
+        {"-printer", P::NotAnAddress, "", 0},
+        {"printer.", P::NotAnAddress, "", 0},
+        {"a..b", P::NotAnAddress, "", 0},
+    };
+    for (const auto& row : rows) {
+        const AddressParse parse = ParseNetworkAddress(row.text);
+        EXPECT_EQ(parse.problem, row.problem) << row.text;
+        EXPECT_EQ(parse.ok(), row.problem == P::None) << row.text;
+        if (row.problem != P::None) continue;
+        EXPECT_EQ(parse.address.host, row.host) << row.text;
+        EXPECT_EQ(parse.address.tcpPort, row.port) << row.text;
+    }
+    EXPECT_EQ(FormatAddress({"10.0.0.7", 9101}), "10.0.0.7:9101");
+
+    const struct {
+        P problem;
+        const char* english;
+        const char* chinese;
+    } texts[] = {
+        {P::Empty, "Enter the printer's address.", "请输入打印机的地址。"},
+        {P::TooLong, "The address is too long: a host name has at most 48 characters.", "地址太长：主机名最多 48 个字符。"},
+        {P::BadCharacter, "An address holds only letters, digits, '-' and '.', no blank or other character.",
+         "地址中只能有字母、数字、“-”和“.”，不能有空格或其他字符。"},
+        {P::OctetOver255, "No number of an IPv4 address is over 255.", "IPv4 地址的每个数字都不能大于 255。"},
+        {P::TcpPortZero, "The TCP port cannot be 0.", "TCP 端口不能为 0。"},
+        {P::TcpPortOver65535, "The TCP port cannot be over 65535.", "TCP 端口不能大于 65535。"},
+        {P::TcpPortNotNumber, "The TCP port after the colon must be a number.", "冒号后的 TCP 端口必须是数字。"},
+        {P::Ipv6, "IPv6 addresses are not supported: use the printer's host name.", "不支持 IPv6 地址，请使用打印机的主机名。"},
+        {P::NotAnAddress, "This is no IPv4 address (four numbers with dots) and no host name.",
+         "这不是有效的 IPv4 地址或主机名。"},
+    };
+    for (const auto& text : texts) {
+        EXPECT_EQ(DescribeAddressProblem(text.problem, 1), text.english);
+        EXPECT_EQ(DescribeAddressProblem(text.problem, 0), text.chinese);
+    }
+}
+
+TEST(NetworkAddress, Ipv4TextBothWays) {
+    EXPECT_EQ(ParseIpv4("0.0.0.0"), Ip(0, 0, 0, 0));
+    EXPECT_EQ(ParseIpv4("255.255.255.254"), 0xFFFFFFFEu);
+    EXPECT_EQ(ParseIpv4("127.0.1.20"), Ip(127, 0, 1, 20));
+    for (const char* bad : {"", "1.2.3", "1.2.3.", "1.2.3.4 ", "1.2.3.256", "1.2.3.0004", "a.2.3.4", "1.2.3.4.5"})
+        EXPECT_FALSE(ParseIpv4(bad)) << bad;
+    EXPECT_EQ(FormatIpv4(Ip(192, 168, 1, 254)), "192.168.1.254");
+}
+
+// What the printer answers, or how the connect ends, and what the probe
+// makes of it; and that nothing but the requests answered so far is sent.
+TEST(NetworkProbe, AnswersAndSocketOutcomes) {
+    using S = PrinterState;
+    const std::string all = std::string("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04", 12);
+    const std::string first = all.substr(0, 3);
+    const struct {
+        FakeNetwork::Host host;
+        S state;
+        std::string sent;
+    } rows[] = {
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, S::Ready, all},
+        {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, S::Offline, all},
+        {{ConnectOutcome::Connected, "\x12\x1A\x12\x12"}, S::Offline, all},  // feed button held
+        {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, S::CoverOpen, all},
+        {{ConnectOutcome::Connected, "\x1A\x32\x12\x12"}, S::PaperOut, all},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x72"}, S::PaperOut, all},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, S::PaperNearEnd, all},
+        {{ConnectOutcome::Connected, "\x1A\x52\x12\x12"}, S::Error, all},
+        {{ConnectOutcome::Connected, "\x12\x12\x1A\x12"}, S::Error, all},  // cutter
+        {{ConnectOutcome::Connected, "\x12\x12\x32\x12"}, S::Error, all},  // unrecoverable
+        {{ConnectOutcome::Connected, "\x12\x12\x52\x12"}, S::Error, all},  // recoverable
+        {{ConnectOutcome::Connected, "\x1A\x76\x7A\x7E"}, S::CoverOpen, all},  // everything at once
+        {{ConnectOutcome::Connected, "\x1A\x32\x7A\x72"}, S::PaperOut, all},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all},
+        // A printer that stops answering after the first request.
+        {{ConnectOutcome::Connected, "\x1A"}, S::Offline, all.substr(0, 6)},
+        // Not a printer's answer: nothing more is sent.
+        {{ConnectOutcome::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, "\x93\x12\x12\x12"}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, "\x13\x12\x12\x12"}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, "\x92\x12\x12\x12"}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, "\x10\x12\x12\x12"}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, ""}, S::NoStatus, first},
+        {{ConnectOutcome::Connected, "", true}, S::NoStatus, first},  // closes
+        {{ConnectOutcome::Connected, "\x12\x16", false, 10054}, S::NoStatus, ""},  // reset before the request
+        {{ConnectOutcome::Refused}, S::Refused, ""},
+        {{ConnectOutcome::TimedOut}, S::NoAnswer, ""},
+        {{ConnectOutcome::Failed}, S::NoAnswer, ""},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork net;
+        net.setHost(Ip(10, 0, 0, 5), row.host);
+        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100}), row.state) << testing::PrintToString(row.host.answers);
+        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << testing::PrintToString(row.host.answers);
+        ASSERT_EQ(net.batches().size(), 1u);
+        EXPECT_EQ(net.batches()[0].addresses, std::vector<Ipv4>{Ip(10, 0, 0, 5)});
+        EXPECT_EQ(net.batches()[0].tcpPort, 9100);
+        EXPECT_EQ(net.batches()[0].timeoutMs, 3000u);
+        for (const auto deadline : net.receiveDeadlines()) EXPECT_EQ(deadline, 1000u);
+        EXPECT_EQ(net.openSockets(), 0u);
+    }
+
+    // A host name is resolved first and its TCP port used; a name nobody
+    // knows is no answer, and nothing is connected.
+    FakeNetwork net;
+    net.setName("kitchen.local", {Ip(10, 0, 0, 9)});
+    net.setPrinter(Ip(10, 0, 0, 9), "\x12\x12\x12\x1E");
+    EXPECT_EQ(ProbePrinter(net, {"KITCHEN.local", 9101}), S::PaperNearEnd);
+    ASSERT_EQ(net.batches().size(), 1u);
+    EXPECT_EQ(net.batches()[0].addresses, std::vector<Ipv4>{Ip(10, 0, 0, 9)});
+    EXPECT_EQ(net.batches()[0].tcpPort, 9101);
+    EXPECT_EQ(ProbePrinter(net, {"bar.local", 9100}), S::NoAnswer);
+    EXPECT_EQ(net.batches().size(), 1u);
+}
+
+TEST(NetworkProbe, StatesInWordsAndWhetherTheyStopAReceipt) {
+    using S = PrinterState;
+    const struct {
+        S state;
+        bool stops;
+        const char* english;
+        const char* chinese;
+    } rows[] = {
+        {S::Ready, false, "ready", "就绪"},
+        {S::PaperNearEnd, false, "paper near its end", "纸将用尽"},
+        {S::PaperOut, true, "paper out", "缺纸"},
+        {S::CoverOpen, true, "cover open", "上盖打开"},
+        {S::Offline, true, "offline", "脱机"},
+        {S::Error, true, "cutter or other error", "切刀或其他错误"},
+        {S::NoStatus, false, "answers without status (state unknown)", "可连接，但不报告状态"},
+        {S::Refused, true, "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）"},
+        {S::NoAnswer, true, "no answer", "无应答"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(StateStopsPrinting(row.state), row.stops) << row.english;
+        EXPECT_EQ(DescribePrinterState(row.state, 1), row.english);
+        EXPECT_EQ(DescribePrinterState(row.state, 0), row.chinese);
+    }
+}
+
+// The adapters' networks: each at most its own /24, the adapter's own
+// address and loopback left out.
+TEST(NetworkScanRanges, AdapterRanges) {
+    const struct {
+        Ipv4Interface adapter;
+        std::vector<std::pair<Ipv4, Ipv4>> ranges;
+    } rows[] = {
+        {{Ip(192, 168, 1, 50), 24}, {{Ip(192, 168, 1, 1), Ip(192, 168, 1, 49)}, {Ip(192, 168, 1, 51), Ip(192, 168, 1, 254)}}},
+        {{Ip(10, 1, 2, 1), 16}, {{Ip(10, 1, 2, 2), Ip(10, 1, 2, 254)}}},
+        {{Ip(10, 1, 2, 254), 8}, {{Ip(10, 1, 2, 1), Ip(10, 1, 2, 253)}}},
+        {{Ip(192, 168, 1, 130), 26}, {{Ip(192, 168, 1, 129), Ip(192, 168, 1, 129)}, {Ip(192, 168, 1, 131), Ip(192, 168, 1, 190)}}},
+        {{Ip(10, 0, 0, 0), 31}, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 1)}}},
+        {{Ip(10, 0, 0, 7), 32}, {}},
+        {{Ip(127, 0, 0, 1), 8}, {}},
+        {{0, 24}, {}},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork net;
+        net.setAdapters({{row.adapter}, winerr::Success});
+        std::vector<std::pair<Ipv4, Ipv4>> got;
+        for (const auto& range : AdapterScanRanges(net)) got.emplace_back(range.first, range.last);
+        EXPECT_EQ(got, row.ranges) << FormatIpv4(row.adapter.address) << "/" << row.adapter.prefixLength;
+    }
+    FakeNetwork net;
+    net.setAdapters({{}, 1232});
+    WinError error = 0;
+    EXPECT_TRUE(AdapterScanRanges(net, &error).empty());
+    EXPECT_EQ(error, 1232u);
+}
+
+class NetworkScan : public testing::Test {
+protected:
+    NetworkScan() {
+        net.setPrinter(Ip(10, 0, 0, 10), "\x12\x12\x12\x12");
+        net.setRefusing(Ip(10, 0, 0, 11));
+        net.setPrinter(Ip(10, 0, 0, 20), "\x12\x12\x12\x72");
+        net.setHost(Ip(10, 0, 0, 30), {ConnectOutcome::Connected, ""});
+    }
+    std::vector<std::pair<Ipv4, PrinterState>> find(std::vector<Ipv4Range> ranges,
+                                                    std::function<bool(std::size_t, std::size_t)> progress = {}) {
+        std::vector<std::pair<Ipv4, PrinterState>> found;
+        for (const auto& printer : FindPrinters(net, ranges, progress)) found.emplace_back(printer.address, printer.state);
+        return found;
+    }
+    FakeNetwork net;
+};
+
+TEST_F(NetworkScan, OneWindowOfConnectsThenAProbeOfEachThatAccepts) {
+    std::vector<std::pair<std::size_t, std::size_t>> calls;
+    const auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [&](std::size_t done, std::size_t total) {
+        calls.emplace_back(done, total);
+        return true;
+    });
+    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
+                                                                 {Ip(10, 0, 0, 20), PrinterState::PaperOut},
+                                                                 {Ip(10, 0, 0, 30), PrinterState::NoStatus}}));
+    ASSERT_EQ(net.batches().size(), 1u);
+    EXPECT_EQ(net.batches()[0].addresses.size(), 254u);
+    EXPECT_EQ(net.batches()[0].addresses.front(), Ip(10, 0, 0, 1));
+    EXPECT_EQ(net.batches()[0].addresses.back(), Ip(10, 0, 0, 254));
+    EXPECT_EQ(net.batches()[0].tcpPort, 9100);
+    EXPECT_EQ(net.batches()[0].timeoutMs, 1000u);
+    EXPECT_EQ(net.batches()[0].maxAtOnce, 64u);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), std::make_pair(std::size_t{1}, std::size_t{254}));
+    EXPECT_EQ(calls.back(), std::make_pair(std::size_t{254}, std::size_t{254}));
+    // Nothing goes to an address that did not accept, only the first
+    // request to one that did not answer it.
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 11)), "");
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 30)), std::string("\x10\x04\x01"));
+    EXPECT_EQ(net.openSockets(), 0u);
+}
+
+TEST_F(NetworkScan, WindowLimitsAndRanges) {
+    const struct {
+        unsigned limit;
+        unsigned window;
+    } limits[] = {{10, 10}, {0, 1}, {64, 64}, {65, 64}};
+    for (const auto& row : limits) {
+        FakeNetwork fresh;
+        fresh.setHalfOpenLimit(row.limit);
+        FindPrinters(fresh, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 2)}}, {});
+        ASSERT_EQ(fresh.batches().size(), 1u);
+        EXPECT_EQ(fresh.batches()[0].maxAtOnce, row.window) << row.limit;
+    }
+    // Overlapping ranges are searched once, a reversed one not at all,
+    // the last address of all included.
+    find({{Ip(10, 0, 0, 5), Ip(10, 0, 0, 7)}, {Ip(10, 0, 0, 6), Ip(10, 0, 0, 8)}, {Ip(10, 0, 0, 40), Ip(10, 0, 0, 39)},
+          {0xFFFFFFFFu, 0xFFFFFFFFu}});
+    ASSERT_EQ(net.batches().size(), 1u);
+    EXPECT_EQ(net.batches()[0].addresses,
+              (std::vector<Ipv4>{Ip(10, 0, 0, 5), Ip(10, 0, 0, 6), Ip(10, 0, 0, 7), Ip(10, 0, 0, 8), 0xFFFFFFFFu}));
+    EXPECT_TRUE(find({}).empty());
+    EXPECT_EQ(net.batches().size(), 1u);
+}
+
+TEST_F(NetworkScan, CancelStopsConnectsAndProbes) {
+    // During the connects: none started after, nothing probed.
+    auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [](std::size_t done, std::size_t) { return done < 25; });
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(net.connectedTo().size(), 25u);
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 10)), "");
+    EXPECT_EQ(net.openSockets(), 0u);
+    // After the first probe: the printers probed so far.
+    int afterAll = 0;
+    found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 30)}},
+                 [&](std::size_t done, std::size_t total) { return done < total || ++afterAll < 2; });
+    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready}}));
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 20)), "");
+    EXPECT_EQ(net.openSockets(), 0u);
+}
+
+// ---- The port ------------------------------------------------------------------
+
+TcpIpPortConfig Aimed(const std::string& name, const std::string& host, std::uint32_t port = 9100, bool raw = true) {
+    TcpIpPortConfig config;
+    config.portName = name;
+    config.host = host;
+    config.tcpPort = port;
+    config.raw = raw;
+    return config;
+}
+
+TEST(NetworkPort, ReusedOrMadeAndNamed) {
+    const struct {
+        const char* what;
+        std::vector<TcpIpPortConfig> tcpPorts;
+        std::vector<PortRecord> otherPorts;
+        NetworkAddress address;
+        std::string name;
+        bool made;
+    } rows[] = {
+        {"fresh", {}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5", true},
+        {"another TCP port", {}, {}, {"10.0.0.5", 9101}, "IP_10.0.0.5_9101", true},
+        {"reused whatever its name", {Aimed("Kitchen", "10.0.0.5")}, {}, {"10.0.0.5", 9100}, "Kitchen", false},
+        {"host compared ignoring case", {Aimed("Bar", "PRN.local")}, {}, {"prn.LOCAL", 9100}, "Bar", false},
+        {"name taken by a port aimed elsewhere", {Aimed("IP_10.0.0.5", "10.0.0.6")}, {}, {"10.0.0.5", 9100},
+         "IP_10.0.0.5_2", true},
+        {"_2 taken too", {Aimed("IP_10.0.0.5", "10.0.0.6"), Aimed("ip_10.0.0.5_2", "10.0.0.7")}, {},
+         {"10.0.0.5", 9100}, "IP_10.0.0.5_3", true},
+        {"same host, other TCP port", {Aimed("IP_10.0.0.5", "10.0.0.5", 9101)}, {}, {"10.0.0.5", 9100},
+         "IP_10.0.0.5_2", true},
+        {"same host, LPR", {Aimed("IP_10.0.0.5", "10.0.0.5", 9100, false)}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5_2",
+         true},
+        {"name taken by a local port", {}, {{"IP_10.0.0.5", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
+         "IP_10.0.0.5_2", true},
+        {"a local port's name is not asked", {}, {{"LPT1:", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
+         "IP_10.0.0.5", true},
+    };
+    for (const auto& row : rows) {
+        FakePlatform m;
+        m.setPorts(row.otherPorts);
+        m.installTcpIpMonitor();
+        for (const auto& port : row.tcpPorts) m.seedTcpIpPort(port);
+        const TcpIpPort port = PrepareTcpIpPort(m, row.address, 1, nullptr);
+        EXPECT_EQ(port.name, row.name) << row.what;
+        EXPECT_EQ(port.made, row.made) << row.what;
+        EXPECT_TRUE(port.failure.empty()) << row.what;
+        EXPECT_EQ(m.callsOf("addTcpIpPort").size(), row.made ? 1u : 0u) << row.what;
+        // Only the monitor's ports are asked where they point.
+        for (const auto& call : m.callsOf("tcpIpPortConfig")) EXPECT_NE(call.args[0], "LPT1:") << row.what;
+        const auto made = m.findTcpIpPort(row.name);
+        ASSERT_TRUE(made) << row.what;
+        EXPECT_EQ(Lower(made->host), Lower(row.address.host)) << row.what;
+        EXPECT_EQ(made->tcpPort, row.address.tcpPort) << row.what;
+        // Undone only when made.
+        UndoTcpIpPort(m, port, nullptr);
+        EXPECT_EQ(m.findTcpIpPort(row.name).has_value(), !row.made) << row.what;
+    }
+
+    FakePlatform m;
+    m.installTcpIpMonitor();
+    RunLog log(m, "C:\\k.log");
+    PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, &log);
+    const auto calls = m.callsOf("addTcpIpPort");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, (std::vector<std::string>{"IP_10.0.0.5", "10.0.0.5", "9100", "RAW", "SNMP off"}));
+    EXPECT_NE(m.fileContents("C:\\k.log").value_or("").find("network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n"),
+              std::string::npos);
+}
+
+TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
+    const struct {
+        bool monitor;
+        const char* failing;
+        WinError error;
+        int englishFlag;
+        std::string failure;
+    } rows[] = {
+        {false, "", 1796, 1, "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.5:9100."},
+        {false, "", 1796, 0, "此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.5:9100 创建端口。"},
+        {true, "addTcpIpPort", 5, 1, "The port for 10.0.0.5:9100 could not be made (error 5: Access is denied)."},
+        {true, "addTcpIpPort", 5, 0, "无法创建指向 10.0.0.5:9100 的端口（错误 5：拒绝访问）。"},
+        {true, "enumPorts", 5, 1, "The system's port monitors or ports cannot be read (error 5: Access is denied)."},
+        {true, "enumMonitors", 1722, 1, "The system's port monitors or ports cannot be read (error 1722)."},
+    };
+    for (const auto& row : rows) {
+        FakePlatform m;
+        m.setPorts({});
+        if (row.monitor) m.installTcpIpMonitor();
+        if (*row.failing) m.failAlways(row.failing, row.error);
+        const TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, row.englishFlag, nullptr);
+        EXPECT_FALSE(port.ok()) << row.failure;
+        EXPECT_FALSE(port.made) << row.failure;
+        EXPECT_EQ(port.error, row.error) << row.failure;
+        EXPECT_EQ(port.failure, row.failure);
+        EXPECT_TRUE(m.ports().empty()) << row.failure;
+        if (!row.monitor) EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
+        UndoTcpIpPort(m, port, nullptr);
+        EXPECT_TRUE(m.callsOf("deleteTcpIpPort").empty());
+    }
+}
+
+}  // namespace
+}  // namespace kelp
