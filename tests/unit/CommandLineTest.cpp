@@ -180,7 +180,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                   "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
                   "\"PrinterOnLine\" = 0: 0",
                   "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
-                  "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
+                  "command line: \"/install\" \"/model:rk-730p\" \"/lang:en\" \"/default\" \"/quiet\" "
+                  "\"/log:C:\\logs\\kelp.log\" (user kelp)\r\n",
                   "USB port USB001: not known",
                   "The printer RK-730P is installed on USB001 (no USB printer is connected: the first port of its kind).",
                   "2026-12-07 10:15:20 outcome 0"});
@@ -226,10 +227,16 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
                   "install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"});
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
-    // A log that could not be written is not named.
-    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/log:C:\\gone\\k.log"}), 1603);
-    EXPECT_EQ(m.consoleText().find("gone"), std::string::npos) << m.consoleText();
-    EXPECT_NE(m.consoleText().find("Failed.\r\n"), std::string::npos);
+    // A log that could not be written is not named; that none is kept is
+    // said first, then the failure.
+    m.failAlways("openLogFile", 5);
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en"}), 1603);
+    const std::string shown = m.consoleText().substr(before);
+    EXPECT_EQ(shown.rfind("The log \"C:\\users\\kelp\\Temp\\Kelp.log\" was not written: it cannot be opened (error 5). "
+                          "This run keeps no log.\r\naction install", 0), 0u) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 23), "Failed.\r\noutcome 1603\r\n");
+    EXPECT_EQ(shown.find("Log:"), std::string::npos);
     m.clearFailures();
     m.failAlways("addPrinter", 0xFFFFFFFFu);
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
@@ -276,8 +283,8 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
 // A log file someone may have put there is not written: the lines go to a
 // new file beside it, and the console says which.
 TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
-    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242.log";
-    const std::string next = "C:\\logs\\Kelp-20261207-101520-4242-1.log";
+    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242-00000000000000a1.log";
+    const std::string next = "C:\\logs\\Kelp-20261207-101520-4242-fedcba9876543210.log";
     struct Case {
         std::uint32_t links;
         bool reparsePoint, trustedOwner, elevated, openElsewhere, besideTaken;
@@ -302,6 +309,7 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         if (c.besideTaken) m.writeFile(beside, "taken");
         if (c.openFails) m.failNext("openLogFile", c.openFails);
         m.setElevated(c.elevated);
+        m.setRandomNumbers({0xA1, 0xFEDCBA9876543210u});
         const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
         const std::string before = m.consoleText();
         EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), 0);

@@ -454,14 +454,16 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     settings.englishFlag = 1;
     platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}});
     platform.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
-    platform.failNext("acquirePrivateMutex", 1618);
+    platform.setPrivateMutexError(winerr::AccessDenied);
     // After "try again later" the same click installs, once the other run is over.
     runWizardFromSettings([this](FakeDialog& d) {
         d.click(IDC_PORT_INSTALL);
         EXPECT_FALSE(d.ended());
         EXPECT_TRUE(platform.callsOf("copyFile").empty());
         EXPECT_TRUE(platform.callsOf("enumPorts").empty());
+        EXPECT_TRUE(platform.callsOf("acquireNamedMutex").empty());
         EXPECT_TRUE(d.listRowSelected(IDC_PORT_LIST, 1));
+        platform.setPrivateMutexError(winerr::Success);
         d.click(IDC_PORT_INSTALL);
         EXPECT_TRUE(d.ended());
     });
