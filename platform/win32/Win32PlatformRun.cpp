@@ -444,7 +444,10 @@ Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createN
         const std::wstring name = widen(full.value);
         const std::size_t slash = name.find_last_of(L'\\');
         if (slash == std::wstring::npos) return {{}, ERROR_INVALID_NAME};
-        const std::wstring folderName = name.substr(0, slash + 1);
+        // "C:\\" keeps its backslash; any other folder is named without one
+        // (Wine refuses "C:\\dir\\" as a name).
+        const bool root = slash == 2 && name[1] == L':';
+        const std::wstring folderName = name.substr(0, root ? slash + 1 : slash);
         const HANDLE folder = CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (folder == INVALID_HANDLE_VALUE) return {{}, lastErrorOr()};

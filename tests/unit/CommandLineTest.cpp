@@ -50,6 +50,18 @@ protected:
     FakePlatform m;
 };
 
+// Names close to the refused ones are files like any other.
+TEST(CommandLineParse, LogPathsTaken) {
+    for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\lpt0.log",
+                             "C:\\logs\\console.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
+                             "\\\\..\\k.log"}) {
+        const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
+        ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
+        EXPECT_EQ(parse.command->logPath, path);
+        EXPECT_EQ(parse.logPath, path);
+    }
+}
+
 TEST(CommandLineParse, GoodLines) {
     struct Case {
         Args args;
@@ -88,6 +100,7 @@ TEST(CommandLineParse, GoodLines) {
 TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     const char* kFullPath = "/log needs a full path (C:\\...\\file.log) without quotes";
     const char* kWholeSeconds = "/wait must be a whole number of seconds from 0 to 3600";
+    const char* kBadName = "/log is not a valid file name (no * ? < > | : or control characters)";
     const struct {
         Args line;
         const char* reason;  // the parser's; empty: the parser takes the line
@@ -115,6 +128,18 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/install", "/model:RK-730P", "/log:C:kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:\\logs\\kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.cmd"}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.log.cmd"}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.txt."}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:\\\\.\\pipe\\k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log://?/C:/logs/k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:\\??\\C:\\k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\NUL .txt"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\lpt9.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\com1.x.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.txt:s.log"}, kBadName},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k*.log"}, kBadName},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k\x1f.log"}, kBadName},
         {{"/install", "/model:RK-730P", "/wait:5"}, "/wait does not go with /install"},
         {{"/testprint", "/model:RK-730P", "/wait:3601"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:-1"}, kWholeSeconds},
@@ -154,6 +179,13 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法：", before), before) << codePage;
         EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:LPT9:"}), 87);
         EXPECT_NE(m.consoleText().find("命令行错误：没有这个端口：LPT9:\r\n", before), std::string::npos) << codePage;
+        for (const auto& [path, said] : {std::pair<const char*, const char*>{"/log:C:\\logs\\k.bat", "/log 必须指定 .log 或 .txt 文件"},
+                                         {"/log:C:\\logs\\aux.log", "/log 指定的是设备，不是文件"},
+                                         {"/log:C:\\logs\\k?.log", "/log 不是有效的文件名（不能含 * ? < > | : 或控制字符）"}}) {
+            const std::size_t start = m.consoleText().size();
+            EXPECT_EQ(run({"/install", "/model:RK-730P", path}), 87);
+            EXPECT_EQ(m.consoleText().find(std::string("命令行错误：") + said + "\r\n用法：", start), start) << path;
+        }
     }
     // A refused /log is not written; the refusal went to the default log.
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
