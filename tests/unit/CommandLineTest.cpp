@@ -7,6 +7,7 @@
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
 #include "fake/FakePlatform.h"
+#include "install/RunLog.h"
 
 namespace kelp {
 namespace {
@@ -191,6 +192,49 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
 }
 
+// A /log whose folder is missing, or reached through a link, ends 87 before
+// anything is made or taken, said on the console even under /quiet (there
+// is no log to say it in).
+TEST_F(CommandLineTest, LogFolderMissingOrLinkedEnds87) {
+    m.makeDirectory("C:\\linked");
+    m.failWhen("openLogFile", [](const Args& a) { return a[0].rfind("C:\\linked\\", 0) == 0; }, winerr::StoppedOnSymlink);
+    const struct {
+        const char* path;
+        std::uint32_t codePage;
+        bool quiet;
+        const char* said;
+    } rows[] = {
+        {"C:\\gone\\k.log", 1252, true, "Wrong command line: /log \"C:\\gone\\k.log\": its folder does not exist\r\n"},
+        {"C:\\gone\\k.log", 936, false, "命令行错误：/log“C:\\gone\\k.log”：它所在的文件夹不存在\r\n用法：\r\n"},
+        {"C:\\linked\\k.txt", 1252, false,
+         "Wrong command line: /log \"C:\\linked\\k.txt\": a folder on its way is a link or a junction\r\nUsage:\r\n"},
+        {"C:\\linked\\k.txt", 950, true, "命令行错误：/log“C:\\linked\\k.txt”：路径中的文件夹是链接或交接点\r\n"},
+    };
+    for (const auto& row : rows) {
+        m.setActiveCodePage(row.codePage);
+        const auto files = m.files();
+        const std::size_t before = m.consoleText().size();
+        m.clearCalls();
+        Args args = {"/install", "/model:RK-730P", std::string("/log:") + row.path};
+        if (row.quiet) args.push_back("/quiet");
+        EXPECT_EQ(run(args), 87) << row.path;
+        const std::string shown = m.consoleText().substr(before);
+        if (row.quiet)
+            EXPECT_EQ(shown, row.said);
+        else
+            EXPECT_EQ(shown.rfind(row.said, 0), 0u) << shown;
+        std::vector<std::string> ops = {"activeCodePage", "openLogFile", "consoleWrite"};
+        if (!row.quiet) ops.push_back("consoleWrite");  // the usage
+        EXPECT_EQ(m.ops(), ops);
+        EXPECT_EQ(m.callsOf("openLogFile").size(), 1u);
+        EXPECT_FALSE(anyChange());
+        EXPECT_EQ(m.files(), files);
+    }
+    // Each argument is logged quoted, a quote in it as \x22.
+    EXPECT_EQ(run({"/install", "/model:RK\"730P", "/quiet", std::string("/log:") + kLog}), 87);
+    expectLogged({" Kelp 4.0 command line: \"/install\" \"/model:RK\\x22730P\" \"/quiet\" \"/log:C:\\logs\\kelp.log\" (user kelp)\r\n"});
+}
+
 TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     const Args args = {"/install", "/model:rk-730p", "/lang:en", "/default", "/quiet", std::string("/log:") + kLog};
     ASSERT_EQ(run(args), 0) << log();
@@ -305,7 +349,25 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
     EXPECT_NE(log().find("no private namespace for the lock (120): the mutex Global\\Kelp.Installation instead"),
               std::string::npos) << log();
     EXPECT_TRUE(m.printers().empty());
+    // Where the namespace opens, its mutex is the lock and the global one is
+    // never tried: one this account may not open is another run's, any other
+    // failure a failed step.
+    m.clearFailures();
+    for (const auto& [error, code] : {std::pair<WinError, int>{5, 1618}, {1618, 1618}, {6, 1603}}) {
+        m.setPrivateMutexError(error);
+        m.clearCalls();
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en"}), code) << error;
+        EXPECT_TRUE(m.callsOf("acquireNamedMutex").empty()) << error;
+        EXPECT_TRUE(m.callsOf("copyFile").empty()) << error;
+        EXPECT_TRUE(m.callsOf("releaseNamedMutex").empty()) << error;
+        const std::string said = code == 1618 ? "Another Kelp installation, removal or test receipt is running; nothing was changed.\r\n"
+                                              : "Failed; the log says which step: C:\\users\\kelp\\Temp\\Kelp.log\r\n";
+        EXPECT_NE(m.consoleText().find(said, before), std::string::npos) << m.consoleText().substr(before);
+    }
+    m.setPrivateMutexError(winerr::Success);
     // A mutex that cannot be had for another reason is a failed step.
+    m.failAlways("acquirePrivateMutex", 120);
     m.failNext("acquireNamedMutex", 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 1603);
     EXPECT_TRUE(m.printers().empty());
@@ -364,6 +426,61 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         EXPECT_NE(written.find("outcome 0"), std::string::npos) << written;
         if (c.besideTaken) EXPECT_EQ(m.fileContents(beside), "taken");
     }
+    // Ten names in a row taken: no log, said even under /quiet, and the run
+    // goes on.
+    m.writeFile(kLog, "planted\r\n");
+    m.setFileFacts(kLog, 2, false, true);
+    m.setRandomNumbers({0xA1});
+    m.writeFile(beside, "taken");
+    m.clearCalls();
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/uninstall", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText().substr(before),
+              "The log \"C:\\logs\\kelp.log\" was not written: it has 2 names (hard links). This run keeps no log.\r\n");
+    EXPECT_EQ(m.callsOf("randomNumber").size(), 10u);
+    EXPECT_EQ(m.callsOf("openLogFile").size(), 11u);
+    EXPECT_TRUE(m.callsOf("writeLogFile").empty());
+    EXPECT_FALSE(m.findPrinter("RK-730P"));
+}
+
+// Nothing in a logged text starts a line of its own or breaks the UTF-8 of
+// the file: control characters (C0 but the tab, DEL, C1) as \xNN, bytes
+// that are not UTF-8 as U+FFFD, each; the console gets the same.
+TEST_F(CommandLineTest, LoggedTextsEscaped) {
+    const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\r\nb", "a\\x0D\\x0Ab"},
+        {std::string("\x00\x01\x1f", 3), "\\x00\\x01\\x1F"},
+        {" ~\x7f\t", " ~\\x7F\t"},
+        {"\xc2\x80\xc2\x9f\xc2\xa0\xc2\x7f", "\\x80\\x9F\xc2\xa0" + r + "\\x7F"},
+        {"\xe4\xb8\xad\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf", "\xe4\xb8\xad\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
+        {"\xff\xc0\xaf", r + r + r},
+        {"\xed\xa0\x80\xed\x9f\xbf", r + r + r + "\xed\x9f\xbf"},
+        {"\xe0\x9f\xbf\xf4\x90\x80\x80", r + r + r + r + r + r + r},
+        {"x\xe4\xb8", "x" + r + r},
+        {"\xf0\x90\x80\x80\xf8\x88\x80\x80\x80", "\xf0\x90\x80\x80" + r + r + r + r + r},
+    };
+    {
+    RunLog runLog(m, kLog);
+    std::string echoed;
+    runLog.setEcho([&echoed](const std::string& text) { echoed += text; });
+    std::string expected;
+    for (const auto& [text, written] : rows) {
+        runLog.line(text);
+        expected += "2026-12-07 10:15:20 " + written + "\r\n";
+    }
+    EXPECT_EQ(log(), expected);
+    std::string lines;
+    for (const auto& [text, written] : rows) lines += written + "\r\n";
+    EXPECT_EQ(echoed, lines);
+    }
+
+    // A device's id and instance id, as a printer may answer them.
+    m.writeFile(kLog, "");
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_1\r\n2026-12-07 10:15:20 outcome 0", true, "MFG:A;MDL:B\x1b[2J;"}});
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
+    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n"});
+    EXPECT_EQ(log().find("\r\n2026-12-07 10:15:20 outcome 0,"), std::string::npos);
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -464,8 +581,23 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     }
     // Gone already, with its folder: no failure.
     driver.dependentFiles += std::string("C:\\windows\\system32\\spool\\drivers\\w32x86\\gone\\gone.dll") + '\0';
+    // A folder inside the directory, and a name that is none: left and
+    // logged, not a failure, and the next entry is still deleted.
+    m.makeDirectory("C:\\windows\\system32\\spool\\drivers\\w32x86\\3");
+    m.failWhen("fullPathName", [](const Args& a) { return a[0].find('|') != std::string::npos; }, winerr::InvalidName);
+    for (const char* entry : {"C:\\windows\\system32\\spool\\drivers\\w32x86\\3", "C:\\bad|name.dll",
+                              "C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"})
+        driver.dependentFiles += std::string(entry) + '\0';
+    m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll", "x");
     ASSERT_EQ(m.addPrinterDriver(driver), 0u);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
+    EXPECT_TRUE(m.directoryExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\3"));
+    EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"));
+    expectLogged({" left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\3\": it is a folder\r\n",
+                  " left \"C:\\bad|name.dll\": not a valid file name\r\n",
+                  " left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\bad|name.dll\": not a valid file name\r\n",
+                  "The printer RK-520P and its driver were removed.\r\n"});
+    m.clearFailures();
     for (const auto& row : rows) {
         EXPECT_EQ(m.fileExists(row.file), row.stays) << row.entry;
         if (row.stays) {
@@ -544,6 +676,23 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         EXPECT_EQ(m.totalSleepMs() - slept, c.sleptMs);
         EXPECT_EQ(m.openPrinterCount(), 0u);
     }
+    // The lock is held while the job is submitted, not while it is followed;
+    // released once, also where the printer could not be opened.
+    m.scriptJobStates({0, std::nullopt});
+    m.clearCalls();
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:5", "/quiet"}), 0);
+    const auto ops = m.ops();
+    const auto at = [&ops](const char* op) { return std::find(ops.begin(), ops.end(), op) - ops.begin(); };
+    EXPECT_LT(at("acquirePrivateMutex"), at("openPrinter"));
+    EXPECT_LT(at("endRawDocument"), at("releaseNamedMutex"));
+    EXPECT_LT(at("releaseNamedMutex"), at("getJob"));
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "releaseNamedMutex"), 1);
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "getJob"), 2);
+    m.failNext("openPrinter", 5);
+    m.clearCalls();
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_EQ(m.callsOf("releaseNamedMutex").size(), 1u);
+    EXPECT_TRUE(m.heldMutexes().empty());
     // A paused printer says so when the time is up, in the run's language.
     m.scriptJobStates({0});
     m.setPrinterStatus("RK-520P", 1);
@@ -588,8 +737,16 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.setWindowStationVisible(false);
     EXPECT_EQ(run({"/?"}), 0);
     EXPECT_EQ(m.windowlessBoxes().size(), 1u);
-    EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
-              std::string::npos);
+    const std::string logged = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    EXPECT_NE(logged.find("2026-12-07 10:15:20 Usage:\r\n2026-12-07 10:15:20   Kelp.exe                          the setup wizard\r\n"),
+              std::string::npos) << logged;
+    EXPECT_NE(logged.find("10:15:20 Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), "
+                          "1618 another Kelp run is busy.\r\n2026-12-07 10:15:20 outcome 0\r\n"), std::string::npos) << logged;
+    // Nor in session 0.
+    m.setWindowStationVisible(true);
+    m.setSessionId(0);
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.windowlessBoxes().size(), 1u);
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {
