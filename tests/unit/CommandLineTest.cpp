@@ -51,6 +51,21 @@ protected:
     FakePlatform m;
 };
 
+// /wait at its limits and with each digit.
+TEST(CommandLineParse, WaitSeconds) {
+    for (const auto& [text, seconds] : {std::pair<const char*, unsigned>{"0", 0}, {"9", 9}, {"0099", 99}, {"1234", 1234},
+                                        {"5678", 5678 > 3600 ? 0 : 5678}, {"3599", 3599}, {"3600", 3600}}) {
+        const auto parse = ParseCommandLine({"/testprint", "/model:RK-520P", std::string("/wait:") + text});
+        if (seconds == 0 && std::string(text) != "0") {
+            EXPECT_FALSE(parse.command) << text;
+            continue;
+        }
+        ASSERT_TRUE(parse.command) << text << ": " << parse.reason;
+        EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
+    }
+    EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
+}
+
 // Names close to the refused ones are files like any other.
 TEST(CommandLineParse, LogPathsTaken) {
     for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\lpt0.log",
@@ -266,7 +281,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // there and the default printer follows it; the console says so and, as
     // nothing failed, names no log.
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
     expectLogged({"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
@@ -281,7 +296,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // finds none; the network port is no automatic choice.)
     m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     expectLogged({"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
     // A new printer on that machine has no port to take.
@@ -426,6 +441,19 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         EXPECT_NE(written.find("outcome 0"), std::string::npos) << written;
         if (c.besideTaken) EXPECT_EQ(m.fileContents(beside), "taken");
     }
+    // A failure names the log the lines went to.
+    m.writeFile(kLog, "planted\r\n");
+    m.setFileFacts(kLog, 1, true, true);
+    m.setRandomNumbers({0xB2});
+    m.failNext("addPrinterDriver", 5);
+    const std::size_t start = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    const std::string failedLog = "C:\\logs\\Kelp-20261207-101520-4242-00000000000000b2.log";
+    const std::string end = "Failed; the log says which step: " + failedLog + "\r\noutcome 1603\r\nLog: " + failedLog + "\r\n";
+    const std::string shown = m.consoleText().substr(start);
+    ASSERT_GE(shown.size(), end.size());
+    EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
+    EXPECT_EQ(log(), "planted\r\n");
     // Ten names in a row taken: no log, said even under /quiet, and the run
     // goes on.
     m.writeFile(kLog, "planted\r\n");
@@ -494,7 +522,7 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
     EXPECT_NE(m.consoleText().find("已安装打印机 RK-730P，端口 USB001（"), std::string::npos);
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
+    EXPECT_EQ(m.findPrinter("RK-730PN").value_or(PrinterInfo2{}).portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
     expectLogged({"The printer RK-730P and its driver were removed.\r\n",
                   "step DeletePrinterDriverEx (unused files too) \"RK-730P\" \"Windows NT x86\": 87",
@@ -651,6 +679,11 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
         {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
         {{0x208}, "/wait:5", nullptr, 1603, "not printed: the job is blocked.", true, 0},
+        {{0x1}, "/wait:5", nullptr, 1603, "not printed: the job is paused. The job was deleted.", true, 0},
+        {{0x20}, "/wait:5", nullptr, 1603, "not printed: the printer is offline. The job was deleted.", true, 0},
+        {{0x4}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
+        {{0x100}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
+        {{0x80}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
         {{0}, "/wait:2", nullptr, 1603,
          "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
         {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
@@ -693,6 +726,15 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/quiet"}), 1603);
     EXPECT_EQ(m.callsOf("releaseNamedMutex").size(), 1u);
     EXPECT_TRUE(m.heldMutexes().empty());
+    // An offline printer, or one out of paper, says so when the time is up.
+    for (const auto& [status, said] : {std::pair<std::uint32_t, const char*>{0x80, "the printer is offline"},
+                                       {0x10, "the printer is out of paper"}, {0x8, "still in the queue after 1 s"}}) {
+        m.scriptJobStates({0});
+        m.setPrinterStatus("RK-520P", status);
+        const std::size_t start = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+        EXPECT_NE(m.consoleText().find(said, start), std::string::npos) << status;
+    }
     // A paused printer says so when the time is up, in the run's language.
     m.scriptJobStates({0});
     m.setPrinterStatus("RK-520P", 1);
@@ -718,9 +760,18 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
               "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
+    // Port numbers of three digits and more, base names in any case.
+    m.setPorts({{"USB009", ""}, {"USB010", ""}, {"USB100", ""}, {"USB1000", ""}});
+    m.setUsbPrinterInterfaces({{"USB", 9, "A", true, ""}, {"USB", 10, "B", false, ""}, {"usb", 100, "C", true, ""},
+                               {"USB", 1000, "D", false, ""}});
+    std::size_t start = m.consoleText().size();
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_NE(m.consoleText().find("model\tMZ730PN\r\nport\tUSB009\tUSB\tconnected\r\nport\tUSB010\tUSB\tnot connected\r\n"
+                                   "port\tUSB100\tUSB\tconnected\r\nport\tUSB1000\tUSB\tnot connected\r\nprinter\tRK-730P\tUSB001\r\n",
+                                   start), std::string::npos) << m.consoleText().substr(start);
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);
-    EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("port\tUSB010\tUSB\tunknown\r\n", start), std::string::npos);
     m.failNext("enumPorts", 5);
     EXPECT_EQ(run({"/list"}), 1603);
     EXPECT_NE(m.consoleText().rfind("model\tMZ730PN\r\nprinter\tRK-730P\tUSB001\r\n"), std::string::npos);

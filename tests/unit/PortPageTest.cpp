@@ -140,7 +140,7 @@ TEST_F(PortPageTest, AutomaticPathOnTheUsbRow) {
     EXPECT_EQ(runWizardFromSettings([](FakeDialog& d) { d.click(IDC_PORT_INSTALL); }), PageOk);
     EXPECT_EQ(settings.selectedPort, "USB001");
     ASSERT_TRUE(platform.findPrinter("RK-520P"));
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB001");
+    EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB001");
     EXPECT_EQ(messageTexts(), std::vector<std::string>{"驱动安装完成"});
     // The adjustment ran before the staging, over both USB ports (Windows 7).
     const auto ops = platform.ops();
@@ -185,7 +185,7 @@ TEST_F(PortPageTest, PrinterIsCreatedOnThePortFoundOnline) {
                                [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 2); });
         EXPECT_EQ(machine.callsOf("regCreateKey").size(), row.passes);
         ASSERT_TRUE(machine.findPrinter("RK-730P"));
-        EXPECT_EQ(machine.findPrinter("RK-730P")->portName, row.port);
+        EXPECT_EQ(machine.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, row.port);
         EXPECT_EQ(wizard.state.selectedPort, row.port);
     }
 }
@@ -200,7 +200,7 @@ TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
     EXPECT_TRUE(platform.callsOf("regCreateKey").empty());
     EXPECT_FALSE(platform.regString(RegRoot::LocalMachine,
                                      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\RK-520P", "Port"));
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "LPT1:");
+    EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "LPT1:");
     ASSERT_EQ(host.messages().size(), 1u);
     EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
 }
@@ -234,7 +234,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         const auto& pages = wizard.pages;
         if (row.installedOn) {
             ASSERT_TRUE(machine.findPrinter("RK-520P"));
-            EXPECT_EQ(machine.findPrinter("RK-520P")->portName, *row.installedOn);
+            EXPECT_EQ(machine.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, *row.installedOn);
         } else {
             EXPECT_TRUE(machine.printers().empty());
             EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
@@ -280,7 +280,7 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
         EXPECT_EQ(pages.messages()[1].text, "驱动安装完成");
         EXPECT_EQ(pages.messages()[1].icon, MessageIcon::None);
         ASSERT_TRUE(machine.findPrinter("RK-520P"));
-        EXPECT_EQ(machine.findPrinter("RK-520P")->portName, "LPT1:");
+        EXPECT_EQ(machine.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "LPT1:");
         EXPECT_EQ(state.selectedPort, "LPT1:");
         EXPECT_TRUE(machine.callsOf("regCreateKey").empty()) << "no adjustment after a search";
         EXPECT_EQ(machine.debugText(), "COM1:\nCOM2:\nCOM3:\nCOM4:\nFILE:\nLPT1:\nLPT2:\nLPT3:\n");
@@ -316,7 +316,7 @@ TEST_F(PortPageTest, RowOneAfterASearchTakesTheAutomaticPath) {
         d.clickListRow(IDC_PORT_LIST, 1);
         d.click(IDC_PORT_INSTALL);
     });
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "USB003");
+    EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB003");
     EXPECT_TRUE(platform.callsOf("regCreateKey").empty()) << "the search cleared the pending flag";
 }
 
@@ -470,7 +470,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
                                                         "nothing was installed. Please try again later.",
                                                         "Driver installation completed"}));
-    EXPECT_EQ(platform.findPrinter("RK-520P")->portName, "COM1:");
+    EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
     // A mutex refused for another reason (a standard user's run) does not
     // stop the installation, and nothing is released.
