@@ -94,14 +94,14 @@ TEST_F(Msi, RefusedInstallationsLeaveNothing) {
     }
     // A value that would change Kelp's command line: a quote in PORT (it
     // would add /default), a control character, a log ending in a backslash
-    // (it would swallow the next argument).
+    // (it would swallow the next argument). Only a launch condition can
+    // refuse these: MODEL is given, LANG is not.
     for (const wchar_t* properties : {L"MODEL=RK-730P PORT=\"USB001\"\" \"\"/default\"", L"MODEL=RK-730P PORT=\"USB\t001\"",
                                       L"MODEL=RK-730P KELPLOG=C:\\Logs\\"}) {
         SCOPED_TRACE(utf8(properties));
         EXPECT_EQ(1603u, installProduct(package("KELP_E2E_MSI"), properties)) << logs();
         EXPECT_FALSE(fileExists(kFolder + L"Kelp.exe"));
         EXPECT_FALSE(printerThere("RK-730P"));
-        EXPECT_NE(std::string::npos, readFile(kMsiexecLog).find("must not hold a double quote")) << logs();
     }
 }
 
