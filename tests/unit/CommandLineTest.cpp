@@ -7,6 +7,7 @@
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
 #include "fake/FakePlatform.h"
+#include "install/PrintJob.h"
 #include "install/RunLog.h"
 
 namespace kelp {
@@ -726,6 +727,14 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/quiet"}), 1603);
     EXPECT_EQ(m.callsOf("releaseNamedMutex").size(), 1u);
     EXPECT_TRUE(m.heldMutexes().empty());
+    // A stuck job's deletion is logged with its id.
+    m.scriptJobStates({0x40});
+    m.writeFile(kLog, "");
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1", "/quiet", std::string("/log:") + kLog}), 1603);
+    const std::size_t job = log().find("\"RK-520P\" job ");
+    ASSERT_NE(job, std::string::npos) << log();
+    const std::string id = log().substr(job + 14, log().find(':', job) - job - 14);
+    expectLogged({"step SetJob " + id + " delete: 0\r\n"});
     // An offline printer, or one out of paper, says so when the time is up.
     for (const auto& [status, said] : {std::pair<std::uint32_t, const char*>{0x80, "the printer is offline"},
                                        {0x10, "the printer is out of paper"}, {0x8, "still in the queue after 1 s"}}) {
@@ -798,6 +807,24 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.setSessionId(0);
     EXPECT_EQ(run({"/?"}), 0);
     EXPECT_EQ(m.windowlessBoxes().size(), 1u);
+}
+
+// A job that never started has no id; submitted is called once, after the
+// document (here: after the failed step).
+TEST(PrintJob, ReportOfAJobNeverStarted) {
+    for (const char* op : {"openPrinter", "startRawDocument", "writePrinter"}) {
+        FakePlatform m;
+        m.seedPrinter({"RK-520P", "USB001", "RK-520P", "WinPrint", "RAW"});
+        m.failNext(op, 5);
+        std::vector<std::string> before;
+        const auto report = PrintRawJob(m, "RK-520P", "doc", "bytes", 5, [&] { before = m.ops(); });
+        EXPECT_EQ(report.problem, JobProblem::SpoolerStep) << op;
+        EXPECT_EQ(report.jobId, std::string(op) == "writePrinter" ? 1u : 0u) << op;
+        EXPECT_EQ(report.error, 5u) << op;
+        ASSERT_FALSE(before.empty()) << op;
+        EXPECT_EQ(before.back(), std::string(op) == "writePrinter" ? "endRawDocument" : op);
+        EXPECT_TRUE(m.callsOf("getJob").empty()) << op;
+    }
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {
