@@ -499,6 +499,14 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
             << folder;
         EXPECT_EQ(log.written(), std::string(folder) != "C:\\gone");
         EXPECT_TRUE(wizard.machine.heldMutexes().empty());
+        // The wizard's log: the port and why, the choices, the outcome.
+        if (log.written()) {
+            const std::string logged = wizard.machine.fileContents(log.path()).value_or("");
+            for (const char* line : {" install RK-520P, English edition, port USB001, not the default printer, Windows NT x86\r\n",
+                                     " automatic port USB001: no USB printer is connected: the first port of its kind\r\n",
+                                     " outcome: failed, 1 step failed\r\n"})
+                EXPECT_NE(logged.find(line), std::string::npos) << line << logged;
+        }
     }
 }
 
