@@ -7,6 +7,7 @@
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
 #include "fake/FakePlatform.h"
+#include "platform/FinalPath.h"
 #include "install/PrintJob.h"
 #include "install/RunLog.h"
 
@@ -65,6 +66,67 @@ TEST(CommandLineParse, WaitSeconds) {
         EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
     }
     EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
+}
+
+// A handle's final path against the full path asked for.
+TEST(FinalPath, SameOnlyWhereNoLinkIsOnTheWay) {
+    const struct {
+        const char* asked;
+        const char* final;
+        bool same;
+    } rows[] = {
+        {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.log", true},
+        {"C:\\Logs\\AZ.LOG", "\\\\?\\c:\\logs\\az.log", true},
+        {"C:\\logs", "\\\\?\\C:\\logs\\", true},
+        {"C:\\", "\\\\?\\C:\\", true},
+        {"C:\\logs\\k.log", "C:\\logs\\k.log", true},
+        {"\\\\srv\\share\\k.log", "\\\\?\\UNC\\srv\\share\\k.log", true},
+        {"C:\\\xe6\x97\xa5\\k.log", "\\\\?\\C:\\\xe6\x97\xa5\\k.log", true},
+        {"C:\\linked\\k.log", "\\\\?\\C:\\windows\\system32\\k.log", false},
+        {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.lo", false},
+        {"C:\\logs\\kx.log", "\\\\?\\C:\\logs\\ky.log", false},
+        {"\\\\srv\\share\\k.log", "\\\\?\\C:\\srv\\share\\k.log", false},
+        {"C:\\@[\\k.log", "\\\\?\\C:\\`{\\k.log", false},
+        {"C:\\\xc3\x89\\k.log", "\\\\?\\C:\\\xc3\xa9\\k.log", false},
+        {"C:\\logs\\k.log", "\\\\?\\UNC\\C:\\logs\\k.log", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SameFinalPath(row.asked, row.final), row.same) << row.asked << " " << row.final;
+    }
+}
+
+// A log that cannot be kept where asked, when nobody named it: no file
+// beside it in a folder that is missing or reached through a link; the
+// notice says so in the run's language.
+TEST(RunLogTest, NoLogKeptNotices) {
+    const struct {
+        const char* path;
+        WinError error;  // of openLogFile; 0: the fake's own answer
+        int english;
+        const char* notice;
+    } rows[] = {
+        {"", 0, 1, "The system names no temporary folder for the log. This run keeps no log."},
+        {"", 0, 0, "系统未指定存放日志的临时文件夹。本次运行不保存日志。"},
+        {"C:\\gone\\k.log", 0, 1, "The log \"C:\\gone\\k.log\" was not written: its folder does not exist. This run keeps no log."},
+        {"C:\\logs\\k.log", winerr::FileNotFound, 0, "未写入日志“C:\\logs\\k.log”：它所在的文件夹不存在。本次运行不保存日志。"},
+        {"C:\\logs\\k.log", winerr::StoppedOnSymlink, 1,
+         "The log \"C:\\logs\\k.log\" was not written: a folder on its way is a link or a junction. This run keeps no log."},
+        {"C:\\logs\\k.log", winerr::StoppedOnSymlink, 0, "未写入日志“C:\\logs\\k.log”：路径中的文件夹是链接或交接点。本次运行不保存日志。"},
+    };
+    for (const auto& row : rows) {
+        FakePlatform m;
+        m.makeDirectory("C:\\logs");
+        if (row.error) m.failAlways("openLogFile", row.error);
+        RunLog log(m, row.path, row.english);
+        EXPECT_EQ(log.notice(), row.notice);
+        EXPECT_FALSE(log.writable());
+        EXPECT_FALSE(log.refused());
+        EXPECT_EQ(m.callsOf("openLogFile").size(), *row.path ? 1u : 0u) << row.notice;
+        EXPECT_TRUE(m.callsOf("randomNumber").empty());
+        log.line("x");
+        EXPECT_FALSE(log.written());
+        EXPECT_EQ(m.files().size(), 0u);
+    }
 }
 
 // Names close to the refused ones are files like any other.
@@ -151,6 +213,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/install", "/model:RK-730P", "/log:\\\\.\\pipe\\k.log"}, "/log names a device, not a file"},
         {{"/install", "/model:RK-730P", "/log://?/C:/logs/k.log"}, "/log names a device, not a file"},
         {{"/install", "/model:RK-730P", "/log:\\??\\C:\\k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:\\\\."}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\CONOUT$.log"}, "/log names a device, not a file"},
         {{"/install", "/model:RK-730P", "/log:C:\\logs\\NUL .txt"}, "/log names a device, not a file"},
         {{"/install", "/model:RK-730P", "/log:C:\\logs\\lpt9.log"}, "/log names a device, not a file"},
         {{"/install", "/model:RK-730P", "/log:C:\\logs\\com1.x.log"}, "/log names a device, not a file"},
@@ -316,6 +380,7 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failWhen("addPrinter", [](const Args&) { return true; }, 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
     expectLogged({"step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied",
+                  "10:15:20 Driver installation failed:\r\n2026-12-07 10:15:20 Could not create the printer RK-520P",
                   "install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"});
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
@@ -455,6 +520,13 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
     ASSERT_GE(shown.size(), end.size());
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
     EXPECT_EQ(log(), "planted\r\n");
+    // Quiet, a log beside it is not worth a word on the console.
+    m.writeFile(kLog, "planted\r\n");
+    m.setRandomNumbers({0xC3});
+    const std::size_t quietStart = m.consoleText().size();
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText().size(), quietStart);
+    EXPECT_TRUE(m.fileExists("C:\\logs\\Kelp-20261207-101520-4242-00000000000000c3.log"));
     // Ten names in a row taken: no log, said even under /quiet, and the run
     // goes on.
     m.writeFile(kLog, "planted\r\n");
