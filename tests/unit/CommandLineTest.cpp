@@ -709,7 +709,8 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     ASSERT_EQ(m.addPrinterDriver(driver), 0u);
     m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll", "x");
     m.failNext("printerDriverDirectory", 5);
-    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 1603);
+    expectLogged({" the driver's files are left: the driver directory is not known\r\n"});
     EXPECT_TRUE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll"));
 }
 
@@ -893,6 +894,7 @@ TEST(PrintJob, ReportOfAJobNeverStarted) {
         EXPECT_EQ(report.problem, JobProblem::SpoolerStep) << op;
         EXPECT_EQ(report.jobId, std::string(op) == "writePrinter" ? 1u : 0u) << op;
         EXPECT_EQ(report.error, 5u) << op;
+        EXPECT_FALSE(report.deleted || report.deleteFailed) << op;
         ASSERT_FALSE(before.empty()) << op;
         EXPECT_EQ(before.back(), std::string(op) == "writePrinter" ? "endRawDocument" : op);
         EXPECT_TRUE(m.callsOf("getJob").empty()) << op;
