@@ -4,7 +4,8 @@
 // LoggingPlatform stands in front of the real Platform: it hands every call
 // on and writes each step that changes the machine, and each step that
 // failed, with its Windows error code and the system's text for it. A log
-// that cannot be written is given up quietly; it never stops a run.
+// that cannot be written never stops a run; only a path the user named that
+// must not be used (its folder missing, a link on the way) refuses one.
 #pragma once
 
 #include <functional>
