@@ -105,7 +105,7 @@ TEST(RunLogTest, NoLogKeptNotices) {
         int english;
         const char* notice;
     } rows[] = {
-        {"", 0, 1, "The system names no temporary folder for the log. This run keeps no log."},
+        {"", 0, -1, "The system names no temporary folder for the log. This run keeps no log."},
         {"", 0, 0, "系统未指定存放日志的临时文件夹。本次运行不保存日志。"},
         {"C:\\gone\\k.log", 0, 1, "The log \"C:\\gone\\k.log\" was not written: its folder does not exist. This run keeps no log."},
         {"C:\\logs\\k.log", winerr::FileNotFound, 0, "未写入日志“C:\\logs\\k.log”：它所在的文件夹不存在。本次运行不保存日志。"},
@@ -117,15 +117,23 @@ TEST(RunLogTest, NoLogKeptNotices) {
         FakePlatform m;
         m.makeDirectory("C:\\logs");
         if (row.error) m.failAlways("openLogFile", row.error);
-        RunLog log(m, row.path, row.english);
-        EXPECT_EQ(log.notice(), row.notice);
-        EXPECT_FALSE(log.writable());
-        EXPECT_FALSE(log.refused());
-        EXPECT_EQ(m.callsOf("openLogFile").size(), *row.path ? 1u : 0u) << row.notice;
-        EXPECT_TRUE(m.callsOf("randomNumber").empty());
-        log.line("x");
-        EXPECT_FALSE(log.written());
+        {
+            std::optional<RunLog> log;
+            if (row.english < 0)
+                log.emplace(m, row.path);  // English unless told
+            else
+                log.emplace(m, row.path, row.english);
+            EXPECT_EQ(log->notice(), row.notice);
+            EXPECT_FALSE(log->writable());
+            EXPECT_FALSE(log->refused());
+            EXPECT_EQ(m.callsOf("openLogFile").size(), *row.path ? 1u : 0u) << row.notice;
+            EXPECT_TRUE(m.callsOf("randomNumber").empty());
+            log->line("x");
+            EXPECT_FALSE(log->written());
+        }
         EXPECT_EQ(m.files().size(), 0u);
+        EXPECT_TRUE(m.callsOf("writeLogFile").empty());
+        EXPECT_TRUE(m.callsOf("closeLogFile").empty());  // nothing open, nothing closed
     }
 }
 
@@ -349,9 +357,11 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
-    expectLogged({"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
-                  "installed on COM1: (the port named on the command line)."},
+    expectLogged({"USB port USB001: not known\r\n2026-12-07 10:15:20 port named on the command line: COM1:\r\n",
+                  "moved from USB001 to COM1:", "installed on COM1: (the port named on the command line)."},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
+    const std::string named = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    EXPECT_EQ(named.find("USB port COM"), std::string::npos);  // only the USB ports
     const std::string shown = m.consoleText();
     const std::string end = "The printer RK-730P is installed on COM1: (the port named on the command line).\r\noutcome 0\r\n";
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
@@ -394,6 +404,8 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
                           "This run keeps no log.\r\naction install", 0), 0u) << shown;
     EXPECT_EQ(shown.substr(shown.size() - 23), "Failed.\r\noutcome 1603\r\n");
     EXPECT_EQ(shown.find("Log:"), std::string::npos);
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:zh"}), 1603);
+    EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 25), "失败。\r\noutcome 1603\r\n");
     m.clearFailures();
     m.failAlways("addPrinter", 0xFFFFFFFFu);
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
@@ -833,6 +845,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
 TEST_F(CommandLineTest, ListAndUsage) {
     m.seedPrinter({"RK-730P", "USB001", "RK-730P", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT1:", "Office", "WinPrint", "RAW"});
+    m.seedPrinter({"XK-730P", "LPT1:", "XK-730P", "WinPrint", "RAW"});  // no model of the package
     m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
                 {"USB003", ""}});
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
@@ -885,13 +898,15 @@ TEST_F(CommandLineTest, ListAndUsage) {
 // A job that never started has no id; submitted is called once, after the
 // document (here: after the failed step).
 TEST(PrintJob, ReportOfAJobNeverStarted) {
-    for (const char* op : {"openPrinter", "startRawDocument", "writePrinter"}) {
+    for (const auto& [op, step] : {std::pair<const char*, const char*>{"openPrinter", "OpenPrinter"},
+                                   {"startRawDocument", "StartDocPrinter"}, {"writePrinter", "WritePrinter"}}) {
         FakePlatform m;
         m.seedPrinter({"RK-520P", "USB001", "RK-520P", "WinPrint", "RAW"});
         m.failNext(op, 5);
         std::vector<std::string> before;
         const auto report = PrintRawJob(m, "RK-520P", "doc", "bytes", 5, [&] { before = m.ops(); });
         EXPECT_EQ(report.problem, JobProblem::SpoolerStep) << op;
+        EXPECT_EQ(report.failedStep, step);
         EXPECT_EQ(report.jobId, std::string(op) == "writePrinter" ? 1u : 0u) << op;
         EXPECT_EQ(report.error, 5u) << op;
         EXPECT_FALSE(report.deleted || report.deleteFailed) << op;
