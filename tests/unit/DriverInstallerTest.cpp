@@ -498,3 +498,21 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
 
 }  // namespace
 }  // namespace kelp
+
+namespace kelp {
+namespace {
+
+// The log's line of choices names a row the catalogue does not have by its
+// number, and an empty port as none.
+TEST(DriverInstallerLog, ChoicesOfAnUnknownModel) {
+    FakePlatform machine;
+    PrinterChoices choices;
+    choices.modelRow = 99;
+    choices.englishFlag = 0;
+    choices.defaultPrinter = true;
+    EXPECT_EQ(DescribeInstallChoices(ProfileForThisMachine(machine), choices, ""),
+              "install model 99, Chinese edition, port (none), default printer, Windows NT x86");
+}
+
+}  // namespace
+}  // namespace kelp
