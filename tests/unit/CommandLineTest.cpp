@@ -77,6 +77,7 @@ TEST(FinalPath, SameOnlyWhereNoLinkIsOnTheWay) {
     } rows[] = {
         {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.log", true},
         {"C:\\Logs\\AZ.LOG", "\\\\?\\c:\\logs\\az.log", true},
+        {"c:\\logs\\az.log", "\\\\?\\C:\\LOGS\\AZ.LOG", true},
         {"C:\\logs", "\\\\?\\C:\\logs\\", true},
         {"C:\\", "\\\\?\\C:\\", true},
         {"C:\\logs\\k.log", "C:\\logs\\k.log", true},
@@ -140,7 +141,7 @@ TEST(RunLogTest, NoLogKeptNotices) {
 // Names close to the refused ones are files like any other.
 TEST(CommandLineParse, LogPathsTaken) {
     for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\lpt0.log",
-                             "C:\\logs\\console.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
+                             "C:\\logs\\console.log", "C:\\logs\\coma.log", "C:\\logs\\lpt.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
                              "\\\\..\\k.log"}) {
         const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
         ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
@@ -410,6 +411,10 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failAlways("addPrinter", 0xFFFFFFFFu);
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("driver \"RK-730P\": 无错误代码\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("无法创建打印机：RK-730P（无错误代码）\r\n"), std::string::npos) << log();
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("driver \"RK-730P\": no error code\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("Could not create the printer RK-730P (no error code)\r\n"), std::string::npos) << log();
     // A setting that fails after the printer was made fails the run too.
     m.clearFailures();
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
@@ -668,6 +673,7 @@ TEST_F(CommandLineTest, UninstallStopsAtTheFailedStep) {
             << row.op;
         m.clearFailures();
         EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0) << row.op;
+        EXPECT_TRUE(m.openKeys().empty()) << row.op;
     }
 }
 
