@@ -1,6 +1,7 @@
 #include "app/InstallerApp.h"
 
 #include "app/LanguagePage.h"
+#include "install/Session.h"
 #include "pages/PrinterSettingsPage.h"
 #include "pages/SystemPage.h"
 
@@ -15,11 +16,10 @@ InstallerApp::~InstallerApp() = default;
 // The language page lives for the whole sequence; the system and printer
 // settings pages are made anew for each pass.
 bool InstallerApp::initInstance() {
-    // A service's or a deployment tool's session 0 has a window station no
-    // one sees: a page there would wait for a click that never comes.
-    if (!context_.platform.windowStationVisible()) {
+    // A service's or a deployment tool's session 0: nobody would see a page.
+    if (!WindowsCanBeSeen(context_.platform)) {
         if (context_.log)
-            context_.log->line("no visible window station: the wizard shows no page here; "
+            context_.log->line("no visible window station or session 0: the wizard shows no page here; "
                                "use the command line (Kelp.exe /? lists it)");
         exitCode_ = static_cast<int>(winerr::InstallFailure);
         return false;

@@ -157,8 +157,10 @@ public:
     void closeLogFile(std::uintptr_t file) override { inner_.closeLogFile(file); }
     bool runsElevated() override { return inner_.runsElevated(); }
     std::uint32_t processId() override { return inner_.processId(); }
-    kelp::Result<std::uintptr_t> acquirePrivateMutex(const std::string& ns, const std::string& name) override { return inner_.acquirePrivateMutex(ns, name); }
+    kelp::Result<kelp::PrivateMutex> acquirePrivateMutex(const std::string& ns, const std::string& name) override { return inner_.acquirePrivateMutex(ns, name); }
     bool windowStationVisible() override { return inner_.windowStationVisible(); }
+    std::optional<std::uint32_t> sessionId() override { return inner_.sessionId(); }
+    std::uint64_t randomNumber() override { return inner_.randomNumber(); }
 
 private:
     kelp::Platform& inner_;

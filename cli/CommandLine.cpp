@@ -68,14 +68,43 @@ const char* ActionText(CliAction action) {
     return "?";
 }
 
-// A log path must name its drive or server: a deployment tool's current
-// directory is anybody's guess (a startup script's is System32). A double
-// quote cannot be in a file name; it is what is left of a quoted value that
-// ended in a backslash ("C:\Logs\" /quiet arrives as one argument).
-bool UsableLogPath(const std::string& path) {
+// What is wrong with a /log path, if anything. It names its drive or server:
+// a deployment tool's current directory is anybody's guess (a startup
+// script's is System32). A double quote cannot be in a file name; it is
+// what is left of a quoted value that ended in a backslash ("C:\Logs\"
+// /quiet arrives as one argument). A device (\\.\pipe\..., NUL.log) would
+// take the lines somewhere else, and only a .log or .txt file is written, so
+// that no run, SYSTEM's least of all, makes a file anybody would run.
+enum class LogPathFault { None, NotFull, Device, BadName, Extension };
+
+LogPathFault CheckLogPath(const std::string& path) {
     const auto slash = [&](std::size_t i) { return path.size() > i && (path[i] == '\\' || path[i] == '/'); };
+    if (slash(0) && slash(1) && path.size() > 2 && (path[2] == '.' || path[2] == '?') && (path.size() == 3 || slash(3)))
+        return LogPathFault::Device;
+    if (slash(0) && path.size() > 3 && path[1] == '?' && path[2] == '?' && slash(3)) return LogPathFault::Device;
     const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && slash(2);
-    return (drive || (slash(0) && slash(1))) && path.find('"') == std::string::npos;
+    if (!(drive || (slash(0) && slash(1))) || path.find('"') != std::string::npos) return LogPathFault::NotFull;
+    // No wildcard, no stream name after a second colon, no control character.
+    for (std::size_t i = 2; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '<' || c == '>' || c == '|') return LogPathFault::BadName;
+    }
+    // The file's name up to its first dot, blanks at its end dropped, is
+    // what Windows compares with its device names.
+    const std::size_t start = path.find_last_of("\\/") + 1;
+    std::string stem = Lower(path.substr(start, path.find('.', start) - start));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static const std::set<std::string> kDevices = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    const bool numbered = stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+                          stem[3] >= '1' && stem[3] <= '9';
+    if (kDevices.count(stem) != 0 || numbered) return LogPathFault::Device;
+    const std::string lower = Lower(path);
+    const auto endsWith = [&](const char* suffix) {
+        const std::size_t n = std::char_traits<char>::length(suffix);
+        return lower.size() > n && lower.compare(lower.size() - n, n, suffix) == 0;
+    };
+    if (!endsWith(".log") && !endsWith(".txt")) return LogPathFault::Extension;
+    return LogPathFault::None;
 }
 
 CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
@@ -119,7 +148,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         const auto item = SplitSwitch(argument);
         if (!item) continue;
         if (item->name == "quiet") parse.quiet = true;
-        if (item->name == "log" && item->value && UsableLogPath(*item->value)) parse.logPath = *item->value;
+        if (item->name == "log" && item->value && CheckLogPath(*item->value) == LogPathFault::None)
+            parse.logPath = *item->value;
         if (item->name == "lang" && item->value) {
             const std::string lang = Lower(*item->value);
             if (lang == "en") parse.englishFlag = 1;
@@ -195,9 +225,19 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option.name == "default") {
             command.defaultPrinter = true;
         } else if (option.name == "log") {
-            if (!UsableLogPath(value))
-                return Refuse(parse, "/log needs a full path (C:\\...\\file.log) without quotes",
-                              "/log 需要完整路径（C:\\...\\file.log），不能带引号");
+            switch (CheckLogPath(value)) {
+                case LogPathFault::None: break;
+                case LogPathFault::NotFull:
+                    return Refuse(parse, "/log needs a full path (C:\\...\\file.log) without quotes",
+                                  "/log 需要完整路径（C:\\...\\file.log），不能带引号");
+                case LogPathFault::Device:
+                    return Refuse(parse, "/log names a device, not a file", "/log 指定的是设备，不是文件");
+                case LogPathFault::BadName:
+                    return Refuse(parse, "/log is not a valid file name (no * ? < > | : or control characters)",
+                                  "/log 不是有效的文件名（不能含 * ? < > | : 或控制字符）");
+                case LogPathFault::Extension:
+                    return Refuse(parse, "/log must name a .log or .txt file", "/log 必须指定 .log 或 .txt 文件");
+            }
             command.logPath = value;
         } else if (option.name == "quiet") {
             command.quiet = true;

@@ -1,5 +1,7 @@
 #include "cli/CommandLineRun.h"
 
+#include <algorithm>
+
 #include "cli/CommandLine.h"
 #include "cli/TestReceipt.h"
 #include "install/AutomaticPort.h"
@@ -11,6 +13,7 @@
 #include "install/PrintJob.h"
 #include "install/Removal.h"
 #include "install/RunLog.h"
+#include "install/Session.h"
 
 namespace kelp {
 
@@ -177,6 +180,7 @@ private:
     // The probe of a network printer, in the log.
     PrinterState probe(const NetworkAddress& address);
     int failed();
+    void releaseLock();
     // A line for the log, and the console when the log echoes to it.
     void say(const std::string& text);
 
@@ -186,11 +190,19 @@ private:
     RunLog& log_;
     const CliCommand& command_;
     int englishFlag_;
+    std::uintptr_t lock_ = 0;  // the installation lock while it is held
     std::string namedPort_;  // the spooler's spelling of /port:<name>
     std::vector<std::string> usbPorts_;  // the spooler's USB ports, when a port is named
 };
 
-void CommandLineRun::say(const std::string& text) { log_.line(text); }
+// A text of several lines (an installation's failures) goes line by line.
+void CommandLineRun::say(const std::string& text) {
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        log_.line(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
 
 int CommandLineRun::failed() {
     say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
@@ -224,6 +236,7 @@ int CommandLineRun::run() {
         return exitcode::AlreadyRunning;
     }
     if (!mutex.ok()) return failed();
+    lock_ = mutex.value;
     int code = exitcode::InstallFailure;
     switch (command_.action) {
         case CliAction::Install: code = install(*model); break;
@@ -231,8 +244,13 @@ int CommandLineRun::run() {
         case CliAction::TestPrint: code = testPrint(*model); break;
         default: break;
     }
-    platform_.releaseNamedMutex(mutex.value);
+    releaseLock();
     return code;
+}
+
+void CommandLineRun::releaseLock() {
+    if (lock_) platform_.releaseNamedMutex(lock_);
+    lock_ = 0;
 }
 
 // The wizard's installation pass for the command line's choices, on the
@@ -364,7 +382,10 @@ int CommandLineRun::testPrint(const ModelRow& model) {
         }
     }
 
-    const PrintJobReport job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, command_.waitSeconds);
+    // The lock keeps other runs out while the job is submitted, not while it
+    // is followed (up to an hour).
+    const PrintJobReport job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, command_.waitSeconds,
+                                           [this] { releaseLock(); });
     if (!job.succeeded()) {
         say(DescribePrintJobReport(job, command_.waitSeconds, englishFlag_));
         return failed();
@@ -464,15 +485,29 @@ int RunCommandLine(Platform& platform, Network& network, const std::vector<std::
         const auto codePage = platform.activeCodePage();
         englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
     }
-    RunLog log(platform, parse.logPath.empty() ? DefaultLogPath(platform) : parse.logPath, englishFlag);
+    const bool named = !parse.logPath.empty();
+    RunLog log(platform, named ? parse.logPath : DefaultLogPath(platform), englishFlag, named);
+    // A /log that cannot be used is a wrong command line, said where it can
+    // be seen (there is no log to say it in), /quiet or not.
+    if (log.refused()) {
+        platform.consoleWrite(std::string(kWrongCommandLine.in(englishFlag)) + log.refusal() + "\r\n");
+        if (!parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
+        return exitcode::InvalidCommandLine;
+    }
+    // Each argument quoted, as it arrived.
     std::string line = "Kelp 4.0 command line:";
-    for (const auto& argument : arguments) line += " " + argument;
+    for (const auto& argument : arguments) {
+        line += " \"";
+        for (const char c : argument) line += c == '"' ? std::string("\\x22") : std::string(1, c);
+        line += "\"";
+    }
     log.line(line + " (user " + platform.userName() + ")");
 
-    // The steps go to the console too, unless quiet; /list prints its own lines.
+    // The steps go to the console too, unless quiet; /list and /find print
+    // their own lines. That no log is kept is said even when quiet.
     const bool listing =
         parse.command && (parse.command->action == CliAction::List || parse.command->action == CliAction::Find);
-    if (!parse.quiet && !log.notice().empty()) platform.consoleWrite(log.notice() + "\r\n");
+    if (!log.notice().empty() && (!parse.quiet || !log.writable())) platform.consoleWrite(log.notice() + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;
@@ -485,10 +520,16 @@ int RunCommandLine(Platform& platform, Network& network, const std::vector<std::
         log.setEcho({});
         // Without a console a box shows it, unless nobody could see the box.
         if (!platform.consoleWrite(kUsage.in(englishFlag))) {
-            if (platform.windowStationVisible())
+            if (WindowsCanBeSeen(platform)) {
                 platform.messageBoxWithoutWindow("Kelp", kUsageBox.in(englishFlag));
-            else
-                log.line(kUsage.in(englishFlag));
+            } else {
+                const std::string usage = kUsage.in(englishFlag);
+                for (std::size_t start = 0; start < usage.size();) {
+                    const std::size_t end = usage.find("\r\n", start);
+                    log.line(usage.substr(start, end - start));
+                    start = end + 2;
+                }
+            }
         }
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +

@@ -88,7 +88,8 @@ std::string DeletionText(const PrintJobReport& report, bool english) {
 }  // namespace
 
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
-                           const std::string& bytes, std::uint32_t waitSeconds) {
+                           const std::string& bytes, std::uint32_t waitSeconds,
+                           const std::function<void()>& submitted) {
     PrintJobReport report;
     const auto fail = [&report](const char* step, WinError error) {
         if (report.succeeded()) report = {JobProblem::SpoolerStep, step, error, report.jobId, false};
@@ -96,6 +97,7 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
     const auto handle = platform.openPrinter(printerName);
     if (!handle.ok()) {
         fail("OpenPrinter", handle.error);
+        if (submitted) submitted();
         return report;
     }
     const auto job = platform.startRawDocument(handle.value, documentName);
@@ -108,6 +110,7 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
         // does not keep a half job open.
         if (const WinError error = platform.endRawDocument(handle.value)) fail("EndDocPrinter", error);
     }
+    if (submitted) submitted();
     if (report.succeeded() && waitSeconds > 0) {
         FollowJob(platform, handle.value, printerName, waitSeconds, report);
         const bool stuck = report.problem != JobProblem::None && report.problem != JobProblem::SpoolerStep &&

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -39,9 +40,12 @@ struct PrintJobReport {
 };
 
 // Opens the printer, writes bytes as one RAW document and, when waitSeconds
-// is not 0, follows the job for at most that long.
+// is not 0, follows the job for at most that long. submitted, when given, is
+// called once the document has ended, before the job is followed, whether or
+// not the spooler steps succeeded.
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
-                           const std::string& bytes, std::uint32_t waitSeconds);
+                           const std::string& bytes, std::uint32_t waitSeconds,
+                           const std::function<void()>& submitted = {});
 
 // What went wrong, in the language of englishFlag; empty for success.
 std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, int englishFlag);

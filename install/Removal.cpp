@@ -126,7 +126,8 @@ bool Removal::forgetDefaultPrinter(const std::string& printerName) {
 // it to, but only from inside that directory: a record may name any path
 // ("..\..\x.dll" as well) and the run may be SYSTEM's. Windows says what a
 // path means (its full path); a file whose full path lies elsewhere is left
-// and the log says so. A file that is gone already is no failure.
+// and the log says so, as is an entry that is no valid name or names a
+// folder. A file that is gone already is no failure.
 bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driver,
                                 const std::set<std::string>& usedElsewhere) {
     const auto directory = platform_.printerDriverDirectory(environment);
@@ -153,7 +154,7 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
         for (const auto& candidate : candidates) {
             const auto full = platform_.fullPathName(candidate);
             if (!full.ok()) {
-                deleted = false;
+                note("left \"" + candidate + "\": not a valid file name");
                 continue;
             }
             const std::string folded = Lower(full.value);
@@ -166,7 +167,10 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
     }
     for (const auto& path : paths) {
         const WinError error = platform_.deleteFile(path);
-        if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound) deleted = false;
+        if (error == winerr::Directory)
+            note("left \"" + path + "\": it is a folder");
+        else if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound)
+            deleted = false;
     }
     return deleted;
 }

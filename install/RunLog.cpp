@@ -6,6 +6,54 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+std::string Hex2(unsigned value) {
+    const char* digits = "0123456789ABCDEF";
+    return std::string("\\x") + digits[(value >> 4) & 0xF] + digits[value & 0xF];
+}
+
+// The length of the UTF-8 sequence at text[i] and its code point; 0 when
+// the bytes there are no valid sequence (overlong forms, surrogates and
+// code points above U+10FFFF included).
+std::size_t Utf8Sequence(const std::string& text, std::size_t i, std::uint32_t& codePoint) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned lead = byte(i);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    codePoint = lead & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
+    return length;
+}
+
+// Control characters (C0 but the tab, DEL, C1) as \xNN, bytes that are not
+// UTF-8 as U+FFFD.
+std::string LogSafe(const std::string& text) {
+    std::string safe;
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = Utf8Sequence(text, i, codePoint);
+        if (length == 0) {
+            safe += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        if ((codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F))
+            safe += Hex2(codePoint);
+        else
+            safe.append(text, i, length);
+        i += length;
+    }
+    return safe;
+}
+
 const char* RootName(RegRoot root) {
     switch (root) {
         case RegRoot::CurrentUser: return "HKCU";
@@ -13,6 +61,13 @@ const char* RootName(RegRoot root) {
         case RegRoot::CurrentConfig: return "HKCC";
     }
     return "?";
+}
+
+// Sixteen hex digits.
+std::string RandomPart(std::uint64_t number) {
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, number >>= 4) text[i] = "0123456789abcdef"[number & 0xF];
+    return text;
 }
 
 }  // namespace
@@ -30,16 +85,20 @@ std::string ErrorNumber(WinError error, int englishFlag) {
 }
 
 Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log) {
-    auto lock = platform.acquirePrivateMutex("Kelp", "Installation");
-    if (lock.ok() || lock.error == winerr::InstallAlreadyRunning) return lock;
+    const auto lock = platform.acquirePrivateMutex("Kelp", "Installation");
+    if (lock.ok()) return {lock.value.handle, winerr::Success};
+    if (lock.value.namespaceOpened) {
+        const bool busy = lock.error == winerr::InstallAlreadyRunning || lock.error == winerr::AccessDenied;
+        return {0, busy ? winerr::InstallAlreadyRunning : lock.error};
+    }
     if (log)
         log->line("no private namespace for the lock (" + ErrorNumber(lock.error, 1) + "): the mutex " +
                   InstallationMutexName + " instead");
     return platform.acquireNamedMutex(InstallationMutexName);
 }
 
-RunLog::RunLog(Platform& sink, std::string path, int englishFlag)
-    : sink_(sink), path_(std::move(path)), englishFlag_(englishFlag) {
+RunLog::RunLog(Platform& sink, std::string path, int englishFlag, bool named)
+    : sink_(sink), path_(std::move(path)), englishFlag_(englishFlag), named_(named) {
     open();
 }
 
@@ -47,7 +106,7 @@ RunLog::~RunLog() {
     if (file_) sink_.closeLogFile(file_);
 }
 
-std::string RunLog::refusal(const LogFile& file) {
+std::string RunLog::refusalOf(const LogFile& file) {
     const bool english = englishFlag_ == 1;
     if (file.reparsePoint) return english ? "it is a link" : "它是一个链接";
     if (file.links > 1)
@@ -58,15 +117,29 @@ std::string RunLog::refusal(const LogFile& file) {
     return {};
 }
 
+void RunLog::keepNone(const std::string& why) {
+    const bool english = englishFlag_ == 1;
+    if (named_) {
+        refusal_ = (english ? "/log \"" : "/log“") + path_ + (english ? "\": " : "”：") + why;
+        return;
+    }
+    notice_ = (english ? "The log \"" : "未写入日志“") + path_ + (english ? "\" was not written: " : "”：") + why +
+              (english ? ". This run keeps no log." : "。本次运行不保存日志。");
+}
+
 // The file asked for, when it is a plain file of a trusted account; else a
 // new file beside it.
 void RunLog::open() {
-    if (path_.empty()) return;
     const bool english = englishFlag_ == 1;
+    if (path_.empty()) {
+        notice_ = english ? "The system names no temporary folder for the log. This run keeps no log."
+                          : "系统未指定存放日志的临时文件夹。本次运行不保存日志。";
+        return;
+    }
     auto file = sink_.openLogFile(path_, false);
     std::string why;
     if (file.ok()) {
-        why = refusal(file.value);
+        why = refusalOf(file.value);
         if (why.empty()) {
             file_ = file.value.handle;
             writable_ = true;
@@ -76,7 +149,10 @@ void RunLog::open() {
     } else if (file.error == winerr::SharingViolation) {
         why = english ? "another program has it open" : "另一个程序正在使用它";
     } else if (file.error == winerr::PathNotFound || file.error == winerr::FileNotFound) {
-        return;  // no such folder: no log, as for an empty path
+        // A file beside it would be in the same folder.
+        return keepNone(english ? "its folder does not exist" : "它所在的文件夹不存在");
+    } else if (file.error == winerr::StoppedOnSymlink) {
+        return keepNone(english ? "a folder on its way is a link or a junction" : "路径中的文件夹是链接或交接点");
     } else {
         // A file this account may not open (a user may make one that
         // denies it) is never a reason to keep no log.
@@ -91,14 +167,15 @@ void RunLog::open() {
     }
     const std::size_t slash = path_.find_last_of("\\/");
     const std::string stem = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
-                             stamp + "-" + std::to_string(sink_.processId());
+                             stamp + "-" + std::to_string(sink_.processId()) + "-";
     notice_ = (english ? "The log \"" : "未写入日志“") + path_ + (english ? "\" was not written: " : "”：") + why;
     // Made now, or not at all: nothing anybody put at that name is opened.
-    // The name can be guessed, so a name already taken gives way to the next.
-    std::string beside = stem + ".log";
-    auto fresh = sink_.openLogFile(beside, true);
-    for (int attempt = 1; attempt < 10 && fresh.error == winerr::FileExists; ++attempt) {
-        beside = stem + "-" + std::to_string(attempt) + ".log";
+    // A random part keeps the name from being guessed and planted first; a
+    // name taken all the same gives way to another.
+    Result<LogFile> fresh{{}, winerr::FileExists};
+    std::string beside;
+    for (int attempt = 0; attempt < 10 && fresh.error == winerr::FileExists; ++attempt) {
+        beside = stem + RandomPart(sink_.randomNumber()) + ".log";
         fresh = sink_.openLogFile(beside, true);
     }
     if (!fresh.ok()) {
@@ -113,9 +190,10 @@ void RunLog::open() {
 }
 
 void RunLog::line(const std::string& text) {
-    if (echo_) echo_(text + "\r\n");
+    const std::string safe = LogSafe(text);
+    if (echo_) echo_(safe + "\r\n");
     if (!writable_) return;
-    if (sink_.writeLogFile(file_, sink_.localTime() + " " + text + "\r\n") != winerr::Success) {
+    if (sink_.writeLogFile(file_, sink_.localTime() + " " + safe + "\r\n") != winerr::Success) {
         writable_ = false;
         return;
     }
@@ -348,14 +426,16 @@ void LoggingPlatform::closeLogFile(std::uintptr_t file) { inner_.closeLogFile(fi
 bool LoggingPlatform::runsElevated() { return inner_.runsElevated(); }
 std::uint32_t LoggingPlatform::processId() { return inner_.processId(); }
 
-Result<std::uintptr_t> LoggingPlatform::acquirePrivateMutex(const std::string& namespaceName,
-                                                            const std::string& mutexName) {
+Result<PrivateMutex> LoggingPlatform::acquirePrivateMutex(const std::string& namespaceName,
+                                                          const std::string& mutexName) {
     auto result = inner_.acquirePrivateMutex(namespaceName, mutexName);
     step("take mutex " + Quoted(namespaceName + "\\" + mutexName) + " (private namespace)", result.error);
     return result;
 }
 
 bool LoggingPlatform::windowStationVisible() { return inner_.windowStationVisible(); }
+std::optional<std::uint32_t> LoggingPlatform::sessionId() { return inner_.sessionId(); }
+std::uint64_t LoggingPlatform::randomNumber() { return inner_.randomNumber(); }
 Result<std::vector<UsbPrinterInterface>> LoggingPlatform::usbPrinterInterfaces() {
     auto result = inner_.usbPrinterInterfaces();
     step("list USB printer interfaces (SetupAPI)", result.error, false);

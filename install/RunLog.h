@@ -4,7 +4,8 @@
 // LoggingPlatform stands in front of the real Platform: it hands every call
 // on and writes each step that changes the machine, and each step that
 // failed, with its Windows error code and the system's text for it. A log
-// that cannot be written is given up quietly; it never stops a run.
+// that cannot be written never stops a run; only a path the user named that
+// must not be used (its folder missing, a link on the way) refuses one.
 #pragma once
 
 #include <functional>
@@ -31,6 +32,9 @@ std::string ErrorNumber(WinError error, int englishFlag);
 // Takes the installation lock: the mutex in Kelp's private namespace, or,
 // where no such namespace can be made (Windows before Vista, Wine, a run
 // without administrator rights), InstallationMutexName, saying so in the log.
+// Where the namespace opens, its mutex is the lock: one held elsewhere, or
+// one this account may not open, is InstallAlreadyRunning, and any other
+// failure is that failure; the global mutex is never taken then.
 class RunLog;
 Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log);
 
@@ -41,9 +45,12 @@ public:
     // empty path keeps no log. A file at path with more than one name, a
     // link at path, or, in a run with administrator rights, a file another
     // account owns is not written: the lines go to a new file beside it
-    // (Kelp-<date>-<time>-<process id>.log), which notice() names.
+    // (Kelp-<date>-<time>-<process id>-<random>.log), which notice() names.
+    // A folder that does not exist, or one reached through a link, keeps no
+    // log; for a path the user named (named) the run is refused instead:
+    // refused() and refusal() say so, and nothing was created.
     // englishFlag is the language of the notice and of the system's texts.
-    RunLog(Platform& sink, std::string path, int englishFlag = 1);
+    RunLog(Platform& sink, std::string path, int englishFlag = 1, bool named = false);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -56,24 +63,34 @@ public:
     // Whether a line has reached the file.
     bool written() const { return written_; }
     // Why the file asked for was not written and where the lines go
-    // instead; empty when they go where asked.
+    // instead, or that no log is kept; empty when they go where asked.
     const std::string& notice() const { return notice_; }
+    // A named path that must not be used, and why ("/log \"...\": ...").
+    bool refused() const { return !refusal_.empty(); }
+    const std::string& refusal() const { return refusal_; }
     int englishFlag() const { return englishFlag_; }
     void setEnglishFlag(int englishFlag) { englishFlag_ = englishFlag; }
     // Each line also goes to echo, when set (the command line's console).
     void setEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
 
-    // One line: the local time, then the text.
+    // One line: the local time, then the text, each control character but
+    // the tab written as \xNN and each byte that is not UTF-8 as U+FFFD,
+    // so that nothing in a text (a device's id, a port's name) can start a
+    // line of its own.
     void line(const std::string& text);
 
 private:
     void open();
     // Why an opened file must not be written; empty when it may.
-    std::string refusal(const LogFile& file);
+    std::string refusalOf(const LogFile& file);
+    // A file that cannot be opened: notice, or refusal for a named path.
+    void keepNone(const std::string& why);
 
     Platform& sink_;
     std::string path_;
     int englishFlag_;
+    bool named_;
+    std::string refusal_;
     std::uintptr_t file_ = 0;
     bool writable_ = false;
     bool written_ = false;
@@ -137,8 +154,10 @@ public:
     void closeLogFile(std::uintptr_t file) override;
     bool runsElevated() override;
     std::uint32_t processId() override;
-    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override;
+    std::optional<std::uint32_t> sessionId() override;
+    std::uint64_t randomNumber() override;
     Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;

@@ -31,6 +31,8 @@ constexpr WinError BadPathname = 161;
 constexpr WinError FilenameExcedRange = 206;
 constexpr WinError MoreData = 234;
 constexpr WinError NoMoreItems = 259;
+constexpr WinError Directory = 267;  // ERROR_DIRECTORY: a folder where a file was meant
+constexpr WinError StoppedOnSymlink = 681;
 constexpr WinError Cancelled = 1223;
 constexpr WinError Timeout = 1460;
 constexpr WinError UnknownPort = 1796;
@@ -164,6 +166,13 @@ struct LogFile {
     bool trustedOwner = true;
 };
 
+// A mutex taken in a private namespace; namespaceOpened says whether the
+// namespace could be made or opened, also when the mutex was not taken.
+struct PrivateMutex {
+    std::uintptr_t handle = 0;
+    bool namespaceOpened = false;
+};
+
 struct OsVersionInfo {
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
@@ -229,6 +238,7 @@ public:
     // The drivers of an environment as DRIVER_INFO_3 records, the files as
     // the spooler reports them (full paths).
     virtual Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) = 0;
+    // A folder is not deleted: it answers Directory.
     virtual WinError deleteFile(const std::string& path) = 0;
     // A RAW job: openPrinter, startRawDocument (StartDocPrinter with the
     // datatype "RAW"), writePrinter, endRawDocument (EndDocPrinter);
@@ -260,7 +270,10 @@ public:
     // ---- The run's log, the lock, the window station -----------------------
     // Opens a file for appending, shared for reading only, without following
     // a link at its name: with createNew only a file that does not exist yet
-    // (FileExists otherwise), else an existing one or a new one.
+    // (FileExists otherwise), else an existing one or a new one. Where the
+    // system tells a handle's final path, a folder on the way that is a link
+    // or a junction (its final path is not the one asked for) answers
+    // StoppedOnSymlink, and no file is left behind.
     virtual Result<LogFile> openLogFile(const std::string& path, bool createNew) = 0;
     virtual WinError writeLogFile(std::uintptr_t file, const std::string& bytes) = 0;
     virtual void closeLogFile(std::uintptr_t file) = 0;
@@ -268,14 +281,22 @@ public:
     virtual bool runsElevated() = 0;
     virtual std::uint32_t processId() = 0;
     // A mutex in a private namespace whose boundary holds the Administrators
-    // group, taken without waiting, as acquireNamedMutex takes its mutex;
-    // releaseNamedMutex releases it. Fails (not with InstallAlreadyRunning)
-    // where the namespace cannot be made or opened.
-    virtual Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName,
-                                                       const std::string& mutexName) = 0;
+    // group, namespace and mutex open to SYSTEM and the Administrators only,
+    // taken without waiting, as acquireNamedMutex takes its mutex;
+    // releaseNamedMutex releases it. InstallAlreadyRunning when another
+    // process holds it; namespaceOpened false where the namespace cannot be
+    // made or opened.
+    virtual Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName,
+                                                     const std::string& mutexName) = 0;
     // Whether the process's window station is the visible one (WSF_VISIBLE);
-    // true when the system cannot tell.
+    // false when the system cannot tell.
     virtual bool windowStationVisible() = 0;
+    // The process's Terminal Services session (ProcessIdToSessionId);
+    // nothing when the system does not tell.
+    virtual std::optional<std::uint32_t> sessionId() = 0;
+    // A number from the system's random generator, for names nobody can
+    // guess beforehand.
+    virtual std::uint64_t randomNumber() = 0;
     // ---- USB printer ports, moving a printer, following a job --------------
     // The USB printing driver's interfaces, connected or not, each with its
     // registry key's base name and port number, and, for a connected one,

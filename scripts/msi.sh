@@ -14,18 +14,25 @@
 #     system's temporary folder that standard users cannot write (for
 #     LocalSystem C:\Windows\SystemTemp where Windows has it);
 #   - keeps MODEL, LANG, PORT, HOST and KELPLOG under HKLM\Software\<vendor>\Kelp\
-#     <UpgradeCode> and reads them back (AppSearch), so that repair, upgrade
-#     and removal run with the values of the installation; HOST (a network
-#     printer's address, passed as /host:) takes the place of PORT, and a
-#     PORT or HOST given replaces both stored ones;
+#     <UpgradeCode> and reads them back (AppSearch): a repair and a removal
+#     run with the values of the installation whatever their command line
+#     says, an upgrade with those it is given, else the stored ones. HOST (a
+#     network printer's address, passed as /host:) takes the place of PORT,
+#     and a PORT or HOST given replaces both stored ones. None of them is a
+#     secure custom property: a user's client cannot hand them to the SYSTEM
+#     actions;
 #   - runs, deferred and as LocalSystem, Kelp.exe from the installed folder:
 #     /install on installation and repair, /uninstall on removal, each with a
 #     rollback action that undoes it, all between InstallInitialize and
-#     InstallFinalize at fixed sequence numbers;
+#     InstallFinalize at fixed sequence numbers; the rollback of /install
+#     removes the printer only when this first installation made it (no
+#     stored model, no printer of that name before);
 #   - refuses to start without a model (given or stored), with another model
 #     than the installed one, with a LANG other than zh or en, with both
-#     HOST and PORT, and over a
-#     newer version; removes an older version first (major upgrade).
+#     HOST and PORT, with a value holding a double quote or a control
+#     character or ending in a backslash (each would change Kelp's command
+#     line), and over a newer version; removes an older version first (major
+#     upgrade).
 #
 # Needs wixl and msitools (msibuild) and python3 (scripts/setup-debian.sh).
 set -euo pipefail
@@ -105,9 +112,30 @@ searches = "\n".join('    <Property Id="KelpStored%s"><RegistrySearch Id="Stored
 values = "\n".join('                <RegistryValue Root="HKLM" Key=%s Name="%s" Type="string" Value="[%s]"%s/>'
                    % (quoteattr(key), name, prop, ' KeyPath="yes"' if name == "Model" else "") for prop, name in stored)
 
+# The properties that reach Kelp's command line; each is refused with a
+# double quote or a control character in it or a backslash at its end. One
+# more property passed to Kelp is one more name here.
+passed = ["MODEL", "LANG", "PORT", "HOST", "KELPLOG"]
+def unsafe_value(prop):
+    conditions = ['NOT (%s &gt;&lt; KelpQuote OR %s &gt;&gt; "\\")' % (prop, prop)]
+    # Control characters, compared with the KelpControlNN properties (set
+    # after the build: XML cannot hold them), a few per condition.
+    terms = ["%s &gt;&lt; KelpControl%02X" % (prop, c) for c in range(1, 32)]
+    for i in range(0, len(terms), 8):
+        conditions.append("NOT (%s)" % " OR ".join(terms[i:i + 8]))
+    message = ("%s must not hold a double quote or a control character, nor end in a backslash: "
+               "such a value would change Kelp's command line." % prop)
+    return "\n".join('    <Condition Message="%s">%s</Condition>' % (message, c) for c in conditions)
+value_conditions = "\n".join(unsafe_value(p) for p in passed)
+printers = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\[MODEL]"
+
 install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
 uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet [KelpLogSwitch]'
 installing, removing = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
+# The rollback of /install removes only a printer this first installation
+# made: not over a stored model (a repair, an upgrade), nor when a printer of
+# the model's name was there before (the spooler's key for it).
+made_here = installing + ' AND NOT Installed AND NOT KelpStoredModel AND NOT KelpPrinterBefore'
 
 print(f"""<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
@@ -120,6 +148,9 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <Property Id="ARPNOMODIFY" Value="1"/>
     <Property Id="REBOOT" Value="ReallySuppress"/>
 {searches}
+    <Property Id="KelpPrinterBefore"><RegistrySearch Id="PrinterBefore" Root="HKLM" Key="{printers}" Name="Printer Driver" Type="raw"/></Property>
+    <Property Id="KelpQuote" Value="&quot;"/>
+{value_conditions}
     <Condition Message="No printer model: give MODEL on the command line or in a transform, for example msiexec /i Kelp-{version}.msi MODEL=RK-730P (the model names are in the vendor guide).">MODEL OR KelpStoredModel OR REMOVE~="ALL"</Condition>
     <Condition Message="This package has installed the printer model [KelpStoredModel]; remove it before installing MODEL=[MODEL].">NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel</Condition>
     <Condition Message="LANG must be zh or en (the edition of the driver files), or left out.">NOT LANG OR LANG~="zh" OR LANG~="en"</Condition>
@@ -157,19 +188,19 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <CustomAction Id="KelpInstallRollback" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="rollback" Impersonate="no" Return="ignore"/>
     <CustomAction Id="KelpInstall" FileKey="KelpExe" ExeCommand="{install}" Execute="deferred" Impersonate="no" Return="check"/>
     <InstallExecuteSequence>
-      <Custom Action="KelpModelFromStore" Sequence="1010">NOT MODEL</Custom>
-      <Custom Action="KelpLangFromStore" Sequence="1011">NOT LANG</Custom>
-      <Custom Action="KelpHostFromStore" Sequence="1009">NOT HOST AND NOT PORT</Custom>
-      <Custom Action="KelpPortFromStore" Sequence="1012">NOT PORT AND NOT HOST</Custom>
+      <Custom Action="KelpModelFromStore" Sequence="1010">Installed OR NOT MODEL</Custom>
+      <Custom Action="KelpLangFromStore" Sequence="1011">Installed OR NOT LANG</Custom>
+      <Custom Action="KelpHostFromStore" Sequence="1009">Installed OR (NOT HOST AND NOT PORT)</Custom>
+      <Custom Action="KelpPortFromStore" Sequence="1012">Installed OR (NOT PORT AND NOT HOST)</Custom>
       <Custom Action="KelpPortAuto" Sequence="1013">NOT PORT AND NOT HOST</Custom>
-      <Custom Action="KelpLogFromStore" Sequence="1014">NOT KELPLOG</Custom>
+      <Custom Action="KelpLogFromStore" Sequence="1014">Installed OR NOT KELPLOG</Custom>
       <Custom Action="KelpLogSwitchSet" Sequence="1015">KELPLOG</Custom>
       <Custom Action="KelpLangSwitchSet" Sequence="1016">LANG</Custom>
       <Custom Action="KelpPortSwitchSet" Sequence="1017">NOT HOST</Custom>
       <Custom Action="KelpHostSwitchSet" Sequence="1018">HOST</Custom>
       <Custom Action="KelpUninstallRollback" Sequence="1700">{removing}</Custom>
       <Custom Action="KelpUninstall" Sequence="1701">{removing}</Custom>
-      <Custom Action="KelpInstallRollback" Sequence="6010">{installing}</Custom>
+      <Custom Action="KelpInstallRollback" Sequence="6010">{made_here}</Custom>
       <Custom Action="KelpInstall" Sequence="6011">{installing}</Custom>
     </InstallExecuteSequence>
   </Product>
@@ -183,6 +214,14 @@ PYTHON
 # action is 3410 (exe from an installed file, deferred, rollback, as
 # LocalSystem, return code ignored).
 msibuild "$work/kelp.msi" -q "UPDATE CustomAction SET Type=3410 WHERE Action='KelpInstallRollback' OR Action='KelpUninstallRollback'"
-msibuild "$work/kelp.msi" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG;HOST' WHERE Property='SecureCustomProperties'"
+msibuild "$work/kelp.msi" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
+# The control characters the launch conditions look for, U+0001 to U+001F,
+# handed to msibuild as they are (a shell would drop a trailing newline).
+python3 - "$work/kelp.msi" <<'CONTROLS'
+import subprocess, sys
+for code in range(1, 32):
+    subprocess.run(["msibuild", sys.argv[1], "-q", "INSERT INTO Property (Property, Value) VALUES "
+                    "('KelpControl%02X', '%s')" % (code, chr(code))], check=True)
+CONTROLS
 mv "$work/kelp.msi" "$msi"
 echo "msi: $msi ($PRODUCT_NAME $version)"

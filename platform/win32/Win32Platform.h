@@ -79,8 +79,10 @@ public:
     void closeLogFile(std::uintptr_t file) override;
     bool runsElevated() override;
     std::uint32_t processId() override;
-    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override;
+    std::optional<std::uint32_t> sessionId() override;
+    std::uint64_t randomNumber() override;
 
     // USB printer interfaces, moving a printer, following a job
     // (Win32PlatformUsb.cpp).

@@ -5,11 +5,13 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <exception>
 #include <map>
 
+#include "platform/FinalPath.h"
 #include "platform/win32/Calls.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
@@ -142,6 +144,44 @@ bool ownerIsTrusted(HANDLE file) {
     return trusted;
 }
 
+using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// The final path of an open file or folder (GetFinalPathNameByHandleW,
+// Windows Vista and later: links and junctions on the way followed); empty
+// when the system cannot tell.
+std::wstring finalPathOf(HANDLE handle, FinalPathFn finalPath) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length =
+            finalPath(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        if (length < buffer.size()) return buffer.substr(0, length);
+        buffer.assign(length + 1, L'\0');
+    }
+    return {};
+}
+
+// A full path with its short (8.3) names spelled out, as a final path
+// spells them; as given where the system cannot tell.
+std::wstring longPathOf(const std::wstring& path) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return path;
+        if (length < buffer.size()) return buffer.substr(0, length);
+        buffer.assign(length + 1, L'\0');
+    }
+    return path;
+}
+
+// Whether handle's final path is the one asked for; true where the system
+// cannot tell (Windows XP, a file system that does not answer).
+bool reachedAsAsked(HANDLE handle, const std::wstring& asked, FinalPathFn finalPath) {
+    if (!finalPath) return true;
+    const std::wstring seen = finalPathOf(handle, finalPath);
+    return seen.empty() || SameFinalPath(narrow(longPathOf(asked)), narrow(seen));
+}
+
 }  // namespace
 
 WinError Win32Platform::deletePrinter(const std::string& name) {
@@ -210,9 +250,13 @@ Result<std::vector<DriverInfo3>> Win32Platform::enumPrinterDrivers(const std::st
     });
 }
 
+// DeleteFileW answers a folder with 5, as it answers a file it may not
+// delete: a folder is told apart first.
 WinError Win32Platform::deleteFile(const std::string& path) {
     return guardedRun([&]() -> WinError {
         const std::wstring file = widen(path);
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
         return DeleteFileW(file.c_str()) ? winerr::Success : lastErrorOr();
     });
 }
@@ -387,14 +431,44 @@ void Win32Platform::messageBoxWithoutWindow(const std::string& title, const std:
 // A symbolic link or junction at the name is opened itself, never followed
 // (FILE_FLAG_OPEN_REPARSE_POINT), so that it can be told and left alone; a
 // hard link cannot be told from the name, only from the file's link count.
+// A link or junction among the folders on the way is followed by Windows
+// whatever the flags say: the folder's final path, looked at before the file
+// is made, and the file's, after, tell it (a folder swapped in between). A
+// file made through one is deleted again at its final path.
 // FILE_APPEND_DATA alone writes at the end whatever another program does.
 Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createNew) {
     return guardedRun([&]() -> Result<LogFile> {
-        const std::wstring name = widen(path);
+        const auto finalPath = kernelFunction<FinalPathFn>("GetFinalPathNameByHandleW");
+        const auto full = fullPathName(path);
+        if (!full.ok()) return {{}, full.error};
+        const std::wstring name = widen(full.value);
+        const std::size_t slash = name.find_last_of(L'\\');
+        if (slash == std::wstring::npos) return {{}, ERROR_INVALID_NAME};
+        // "C:\\" keeps its backslash; any other folder is named without one
+        // (Wine refuses "C:\\dir\\" as a name).
+        const bool root = slash == 2 && name[1] == L':';
+        const std::wstring folderName = name.substr(0, root ? slash + 1 : slash);
+        const HANDLE folder = CreateFileW(folderName.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE) return {{}, lastErrorOr()};
+        const bool folderAsAsked = reachedAsAsked(folder, folderName, finalPath);
+        if (!folderAsAsked) {
+            CloseHandle(folder);
+            return {{}, winerr::StoppedOnSymlink};
+        }
         const HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
                                         FILE_SHARE_READ, nullptr, createNew ? CREATE_NEW : OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return {{}, lastErrorOr()};
+        const WinError openError = file == INVALID_HANDLE_VALUE ? lastErrorOr() : winerr::Success;
+        const bool created = file != INVALID_HANDLE_VALUE && (createNew || GetLastError() != ERROR_ALREADY_EXISTS);
+        CloseHandle(folder);
+        if (file == INVALID_HANDLE_VALUE) return {{}, openError};
+        if (!reachedAsAsked(file, name, finalPath)) {
+            const std::wstring seen = finalPathOf(file, finalPath);
+            CloseHandle(file);
+            if (created) DeleteFileW(seen.c_str());
+            return {{}, winerr::StoppedOnSymlink};
+        }
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(file, &info)) {
             const WinError error = lastErrorOr();
@@ -431,57 +505,104 @@ std::uint32_t Win32Platform::processId() { return GetCurrentProcessId(); }
 
 // Only a process holding the Administrators group can create the namespace,
 // so no other account can make the mutex first and keep every run out. The
-// functions are looked up at run time: Windows before Vista lacks them, and
-// Wine's CreateBoundaryDescriptorW is a stub that fails, which is looked at
-// before AddSIDToBoundaryDescriptor (not implemented there) can be called.
-// The namespace is closed with the mutex (releaseNamedMutex).
-Result<std::uintptr_t> Win32Platform::acquirePrivateMutex(const std::string& namespaceName,
-                                                          const std::string& mutexName) {
+// namespace and its mutex are made open to SYSTEM and the Administrators
+// only (a protected DACL: nothing inherited), and the mutex is opened with
+// the rights waiting and releasing need, nothing more. The functions are
+// looked up at run time: Windows before Vista lacks them, and Wine's
+// CreateBoundaryDescriptorW is a stub that fails, which is looked at before
+// AddSIDToBoundaryDescriptor (not implemented there) can be called. The
+// namespace is closed with the mutex (releaseNamedMutex).
+Result<PrivateMutex> Win32Platform::acquirePrivateMutex(const std::string& namespaceName,
+                                                        const std::string& mutexName) {
     using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
     using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
     using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
     using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
     using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    using CreateMutexExFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
     const auto createBoundary = kernelFunction<CreateBoundaryFn>("CreateBoundaryDescriptorW");
     const auto addSid = kernelFunction<AddSidFn>("AddSIDToBoundaryDescriptor");
     const auto deleteBoundary = kernelFunction<DeleteBoundaryFn>("DeleteBoundaryDescriptor");
     const auto createNamespace = kernelFunction<CreateNamespaceFn>("CreatePrivateNamespaceW");
     const auto openNamespace = kernelFunction<OpenNamespaceFn>("OpenPrivateNamespaceW");
-    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace ||
+    const auto createMutexEx = kernelFunction<CreateMutexExFn>("CreateMutexExW");
+    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace || !createMutexEx ||
         !kernelFunction<void (*)()>("ClosePrivateNamespace"))
-        return {0, ERROR_PROC_NOT_FOUND};
-    return guardedRun([&]() -> Result<std::uintptr_t> {
+        return {{}, ERROR_PROC_NOT_FOUND};
+    return guardedRun([&]() -> Result<PrivateMutex> {
+        // SYSTEM and the Administrators: all access; nobody else any.
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
+                                                                  &descriptor, nullptr))
+            return {{}, lastErrorOr()};
+        SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
         const std::wstring prefix = widen(namespaceName);
         HANDLE boundary = createBoundary(prefix.c_str(), 0);
-        if (!boundary) return {0, lastErrorOr()};
         WellKnownSid administrators(WinBuiltinAdministratorsSid);
-        if (!administrators.made || !addSid(&boundary, administrators.sid())) {
+        if (!boundary || !administrators.made || !addSid(&boundary, administrators.sid())) {
             const WinError error = lastErrorOr();
-            deleteBoundary(boundary);
-            return {0, error};
+            if (boundary) deleteBoundary(boundary);
+            LocalFree(descriptor);
+            return {{}, error};
         }
-        HANDLE space = createNamespace(nullptr, boundary, prefix.c_str());
+        HANDLE space = createNamespace(&security, boundary, prefix.c_str());
         if (!space && GetLastError() == ERROR_ALREADY_EXISTS) space = openNamespace(boundary, prefix.c_str());
         const WinError spaceError = space ? winerr::Success : lastErrorOr();
         deleteBoundary(boundary);
-        if (!space) return {0, spaceError};
+        if (!space) {
+            LocalFree(descriptor);
+            return {{}, spaceError};
+        }
+        // From here on the namespace is the lock's: a mutex this account may
+        // not open is another run's (InstallAlreadyRunning), never a reason
+        // to take another lock.
         const std::wstring name = prefix + L"\\" + widen(mutexName);
-        const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
-        Result<std::uintptr_t> taken = mutex ? takeMutex(mutex) : Result<std::uintptr_t>{0, lastErrorOr()};
+        const HANDLE mutex = createMutexEx(&security, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+        const WinError mutexError = mutex ? winerr::Success : lastErrorOr();
+        LocalFree(descriptor);
+        Result<std::uintptr_t> taken = mutex ? takeMutex(mutex) : Result<std::uintptr_t>{0, mutexError};
+        if (taken.error == ERROR_ACCESS_DENIED) taken.error = winerr::InstallAlreadyRunning;
         if (taken.ok())
             privateNamespaces()[taken.value] = space;
         else
             closePrivateNamespace(space);
-        return taken;
+        return {{taken.value, true}, taken.error};
     });
 }
 
+// A station that cannot be queried counts as one nobody sees.
 bool Win32Platform::windowStationVisible() {
     USEROBJECTFLAGS flags{};
     DWORD needed = 0;
     const HWINSTA station = GetProcessWindowStation();
-    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) return true;
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) return false;
     return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+std::optional<std::uint32_t> Win32Platform::sessionId() {
+    using SessionFn = BOOL(WINAPI*)(DWORD, DWORD*);
+    const auto processSession = kernelFunction<SessionFn>("ProcessIdToSessionId");
+    DWORD session = 0;
+    if (!processSession || !processSession(GetCurrentProcessId(), &session)) return std::nullopt;
+    return session;
+}
+
+// RtlGenRandom (exported by advapi32 as SystemFunction036 since Windows XP).
+// Where it is missing or fails, the clock, the process and the stack's
+// address make a number that is at least not the same twice.
+std::uint64_t Win32Platform::randomNumber() {
+    using GenRandomFn = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    const HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    const auto genRandom = advapi ? reinterpret_cast<GenRandomFn>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(advapi, "SystemFunction036")))
+                                  : nullptr;
+    std::uint64_t number = 0;
+    if (genRandom && genRandom(&number, sizeof(number))) return number;
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    number = static_cast<std::uint64_t>(counter.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 32) ^
+             reinterpret_cast<std::uintptr_t>(&counter) ^ GetTickCount();
+    return number * 0x9E3779B97F4A7C15u;
 }
 
 // The size protocol: a buffer too small is answered with the size needed,

@@ -109,6 +109,8 @@ cp -a "$template/." "$prefix/"
 mkdir -p "$prefix/drive_c/package" "$prefix/drive_c/shots"
 cp -a "$package/." "$prefix/drive_c/package/"
 find "$prefix/drive_c/package" -name '*.ran' -delete
+# A folder that is a link, as a junction is on Windows: C:\linked is system32.
+ln -s windows/system32 "$prefix/drive_c/linked"
 # The Windows Installer packages, for the scenarios that install them.
 if [ -n "${KELP_E2E_MSI_DIR:-}" ]; then
   mkdir -p "$prefix/drive_c/msi"

@@ -132,6 +132,15 @@ TEST_F(CommandLine, WrongLinesEnd87AndChangeNothing) {
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:kelp-relative.log /quiet"));
     EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /log:\"C:\\x\\\" /quiet"));
     EXPECT_EQ("", readFile(L"C:\\windows\\system32\\kelp-relative.log"));
+    // A log no run writes: a .cmd, one in a missing folder, a pipe, and one
+    // through a folder link (C:\linked: a Unix symbolic link to system32,
+    // as a junction would be on Windows). Nothing is made.
+    for (const wchar_t* path : {L"C:\\kelp-run.cmd", L"C:\\no-such-folder\\kelp.log", L"\\\\.\\pipe\\kelp.log",
+                                L"C:\\linked\\kelp-planted.log"}) {
+        EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /quiet \"/log:" + std::wstring(path) + L"\"")) << utf8(path);
+    }
+    for (const wchar_t* made : {L"C:\\kelp-run.cmd", L"C:\\no-such-folder", L"C:\\windows\\system32\\kelp-planted.log"})
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made)) << utf8(made);
     EXPECT_EQ(before, printersAndDrivers());
     const std::string reason = language == kChinese ? "命令行错误：未知的型号“RK-999”" : "Wrong command line: unknown model \"RK-999\"";
     EXPECT_NE(std::string::npos, log().find(reason)) << log();

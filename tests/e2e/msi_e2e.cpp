@@ -5,6 +5,7 @@
 // and a higher one (KELP_E2E_MSI_NEXT). A 32-bit prefix with the port USB001.
 
 #include <windows.h>
+#include <msi.h>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,15 @@ long long msiexec(const std::wstring& arguments) {
                        6 * kWait);
 }
 
+// MsiInstallProductW in this process, without UI: what msiexec cannot do
+// under Wine (no /fa for a repair), and properties exactly as Windows
+// Installer parses them (a doubled quote inside a quoted value is a quote).
+UINT installProduct(const std::wstring& msi, const std::wstring& properties) {
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    MsiEnableLogW(INSTALLLOGMODE_VERBOSE, kMsiexecLog.c_str(), 0);
+    return MsiInstallProductW(msi.c_str(), properties.c_str());
+}
+
 class Msi : public ::testing::Test {
 protected:
     const Model& model = models()[2];  // RK-730P
@@ -82,6 +92,17 @@ TEST_F(Msi, RefusedInstallationsLeaveNothing) {
         EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kStore));
         EXPECT_FALSE(printerThere("RK-730P"));
     }
+    // A value that would change Kelp's command line: a quote in PORT (it
+    // would add /default), a control character, a log ending in a backslash
+    // (it would swallow the next argument). Only a launch condition can
+    // refuse these: MODEL is given, LANG is not.
+    for (const wchar_t* properties : {L"MODEL=RK-730P PORT=\"USB001\"\" \"\"/default\"", L"MODEL=RK-730P PORT=\"USB\t001\"",
+                                      L"MODEL=RK-730P KELPLOG=C:\\Logs\\"}) {
+        SCOPED_TRACE(utf8(properties));
+        EXPECT_EQ(1603u, installProduct(package("KELP_E2E_MSI"), properties)) << logs();
+        EXPECT_FALSE(fileExists(kFolder + L"Kelp.exe"));
+        EXPECT_FALSE(printerThere("RK-730P"));
+    }
 }
 
 // Installation, a major upgrade that keeps the printer with the stored
@@ -101,6 +122,15 @@ TEST_F(Msi, InstallUpgradeAndRemove) {
     ASSERT_EQ(0, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" KELPLOG=" + kGivenLog)) << logs();
     expectInstalled(model, "USB001", kEnglish, profile);
     EXPECT_NE(std::string::npos, readFile(kGivenLog).find("outcome 0")) << logs();
+
+    // A repair runs with the stored values, not with those it is given: the
+    // log it names is not made (Kelp would refuse a .cmd anyway).
+    removeFile(kGivenLog);
+    EXPECT_EQ(0u, installProduct(package("KELP_E2E_MSI_NEXT"),
+                                 L"REINSTALL=ALL REINSTALLMODE=omus KELPLOG=C:\\kelp-repair.cmd PORT=LPT1:")) << logs();
+    EXPECT_FALSE(fileExists(L"C:\\kelp-repair.cmd"));
+    EXPECT_NE(std::string::npos, readFile(kGivenLog).find("outcome 0")) << logs();
+    expectInstalled(model, "USB001", kEnglish, profile);
 
     EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI") + L" MODEL=RK-730P")) << logs();
     EXPECT_EQ(1603, msiexec(L"/i " + package("KELP_E2E_MSI_NEXT") + L" MODEL=RK-520P")) << logs();

@@ -917,6 +917,7 @@ WinError FakePlatform::deleteFile(const std::string& path) {
     if (WinError e = begin("deleteFile", {path})) return e;
     const auto resolved = resolve(path);
     if (!resolved) return finish(winerr::PathNotFound);
+    if (directories_.count(resolved->key) != 0) return finish(winerr::Directory);
     if (files_.erase(resolved->key) == 0) return finish(missingFileError(*resolved));
     return winerr::Success;
 }
@@ -1052,15 +1053,23 @@ Result<std::uintptr_t> FakePlatform::acquireNamedMutex(const std::string& name) 
 }
 
 // Kept apart from the named mutexes: no global name reaches it.
-Result<std::uintptr_t> FakePlatform::acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) {
-    if (WinError e = begin("acquirePrivateMutex", {namespaceName, mutexName})) return {0, e};
+Result<PrivateMutex> FakePlatform::acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) {
+    if (WinError e = begin("acquirePrivateMutex", {namespaceName, mutexName})) return {{}, e};
     const std::string name = "private:" + namespaceName + "\\" + mutexName;
+    if (privateMutexError_ != winerr::Success) return {{0, true}, finish(privateMutexError_)};
     const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
                                       [&](const auto& held) { return held.second == name; });
-    if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {0, finish(winerr::InstallAlreadyRunning)};
+    if (heldHere || mutexesElsewhere_.count(fold(name)) != 0) return {{0, true}, finish(winerr::InstallAlreadyRunning)};
     const std::uintptr_t handle = nextMutex_++;
     heldMutexes_[handle] = name;
-    return {handle, winerr::Success};
+    return {{handle, true}, winerr::Success};
+}
+
+std::uint64_t FakePlatform::randomNumber() {
+    begin("randomNumber", {});
+    const std::uint64_t call = randomCalls_++;
+    if (randomNumbers_.empty()) return call + 1;
+    return randomNumbers_[std::min<std::uint64_t>(call, randomNumbers_.size() - 1)];
 }
 
 void FakePlatform::releaseNamedMutex(std::uintptr_t mutex) {

@@ -133,8 +133,12 @@ public:
     void closeLogFile(std::uintptr_t file) override;
     bool runsElevated() override { return elevated_; }
     std::uint32_t processId() override { return 4242; }
-    Result<std::uintptr_t> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
+    Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
     bool windowStationVisible() override { return windowStationVisible_; }
+    std::optional<std::uint32_t> sessionId() override { return sessionId_; }
+    // Answers the numbers of setRandomNumbers in turn (the last repeats),
+    // else 1, 2, 3, ...; recorded without arguments.
+    std::uint64_t randomNumber() override;
     Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
@@ -327,6 +331,11 @@ public:
     // Another process holds the named mutex; "private:Kelp\\Installation" is
     // the mutex acquirePrivateMutex("Kelp", "Installation") takes.
     void holdMutexElsewhere(const std::string& name) { mutexesElsewhere_.insert(fold_(name)); }
+    // The private namespace opens but its mutex cannot be opened: each
+    // acquirePrivateMutex answers this error with namespaceOpened. (A
+    // failure injected into acquirePrivateMutex is a namespace that cannot
+    // be made.)
+    void setPrivateMutexError(WinError error) { privateMutexError_ = error; }
     // Names of mutexes this process holds now.
     std::vector<std::string> heldMutexes() const;
     // Whether the process was started from a console (default: yes).
@@ -342,6 +351,11 @@ public:
     std::size_t openLogFileCount() const { return openLogs_.size(); }
     void setElevated(bool elevated) { elevated_ = elevated; }  // default: yes
     void setWindowStationVisible(bool visible) { windowStationVisible_ = visible; }  // default: yes
+    void setSessionId(std::optional<std::uint32_t> session) { sessionId_ = session; }  // default 1
+    void setRandomNumbers(std::vector<std::uint64_t> numbers) {
+        randomNumbers_ = std::move(numbers);
+        randomCalls_ = 0;
+    }
     // processId() answers 4242.
 
     // ---- USB printer interfaces, printer ports, jobs ------------------------
@@ -488,6 +502,10 @@ private:
     std::uintptr_t nextLog_ = 0xA00;
     bool elevated_ = true;
     bool windowStationVisible_ = true;
+    std::optional<std::uint32_t> sessionId_ = 1;
+    std::vector<std::uint64_t> randomNumbers_;
+    std::uint64_t randomCalls_ = 0;
+    WinError privateMutexError_ = winerr::Success;
     std::vector<UsbPrinterInterface> usbInterfaces_;
     bool printerPortIgnored_ = false;
     std::map<std::string, std::uint32_t> printerStatus_;  // folded printer name

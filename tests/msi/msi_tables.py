@@ -6,28 +6,36 @@ import subprocess, sys
 
 msi = sys.argv[1]
 def msiinfo(*args): return subprocess.run(["msiinfo", *args], check=True, capture_output=True, text=True).stdout
-def table(name, path=msi): return [row.split("\t") for row in msiinfo("export", path, name).splitlines()[3:]]
+# One row a line (a value may hold other control characters, which
+# splitlines would take for line ends); the KelpControlNN properties,
+# control characters themselves, are left out.
+def table(name, path=msi):
+    rows = [row.split("\t") for row in msiinfo("export", path, name).split("\n")[3:] if row]
+    return [row for row in rows if not row[0].startswith("KelpControl")]
 
 INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
 UNINSTALL = '/uninstall "/model:[MODEL]" /quiet [KelpLogSwitch]'
 INSTALLING, REMOVING = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 # action: type, source, target, condition, and the actions it must come after and before
 ACTIONS = {
-    "KelpModelFromStore": (2099, "MODEL", "[KelpStoredModel]", "NOT MODEL", "AppSearch", "InstallInitialize"),
-    "KelpLangFromStore": (2099, "LANG", "[KelpStoredLang]", "NOT LANG", "AppSearch", "KelpLangSwitchSet"),
-    # A HOST or PORT given replaces both stored ones; HOST means no automatic port.
-    "KelpHostFromStore": (2099, "HOST", "[KelpStoredHost]", "NOT HOST AND NOT PORT", "AppSearch", "KelpPortFromStore"),
-    "KelpPortFromStore": (2099, "PORT", "[KelpStoredPort]", "NOT PORT AND NOT HOST", "AppSearch", "KelpPortAuto"),
+    "KelpModelFromStore": (2099, "MODEL", "[KelpStoredModel]", "Installed OR NOT MODEL", "AppSearch", "InstallInitialize"),
+    "KelpLangFromStore": (2099, "LANG", "[KelpStoredLang]", "Installed OR NOT LANG", "AppSearch", "KelpLangSwitchSet"),
+    # A repair takes the stored values; else a HOST or PORT given replaces
+    # both stored ones, and HOST means no automatic port.
+    "KelpHostFromStore": (2099, "HOST", "[KelpStoredHost]", "Installed OR (NOT HOST AND NOT PORT)", "AppSearch", "KelpPortFromStore"),
+    "KelpPortFromStore": (2099, "PORT", "[KelpStoredPort]", "Installed OR (NOT PORT AND NOT HOST)", "AppSearch", "KelpPortAuto"),
     "KelpPortAuto": (2099, "PORT", "auto", "NOT PORT AND NOT HOST", "AppSearch", "KelpPortSwitchSet"),
     "KelpPortSwitchSet": (2099, "KelpPortSwitch", '"/port:[PORT]"', "NOT HOST", "AppSearch", "InstallInitialize"),
     "KelpHostSwitchSet": (2099, "KelpPortSwitch", '"/host:[HOST]"', "HOST", "KelpHostFromStore", "InstallInitialize"),
-    "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "NOT KELPLOG", "AppSearch", "KelpLogSwitchSet"),
+    "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "Installed OR NOT KELPLOG", "AppSearch", "KelpLogSwitchSet"),
     "KelpLogSwitchSet": (2099, "KelpLogSwitch", '"/log:[KELPLOG]"', "KELPLOG", "AppSearch", "InstallInitialize"),
     "KelpLangSwitchSet": (2099, "KelpLangSwitch", "/lang:[LANG]", "LANG", "AppSearch", "InstallInitialize"),
     # 3090: exe from an installed file, deferred, as LocalSystem, return code checked; 3410 its rollback.
     "KelpUninstallRollback": (3410, "KelpExe", INSTALL, REMOVING, "InstallInitialize", "KelpUninstall"),
     "KelpUninstall": (3090, "KelpExe", UNINSTALL, REMOVING, "InstallInitialize", "RemoveFiles"),
-    "KelpInstallRollback": (3410, "KelpExe", UNINSTALL, INSTALLING, "WriteRegistryValues", "KelpInstall"),
+    "KelpInstallRollback": (3410, "KelpExe", UNINSTALL,
+                            INSTALLING + " AND NOT Installed AND NOT KelpStoredModel AND NOT KelpPrinterBefore",
+                            "WriteRegistryValues", "KelpInstall"),
     "KelpInstall": (3090, "KelpExe", INSTALL, INSTALLING, "WriteRegistryValues", "InstallFinalize"),
 }
 STORE = "Software\\Vexo\\Kelp\\{3CC0CA4C-4C2F-4915-9CA1-293021315493}"
@@ -35,14 +43,21 @@ version = dict(table("Property"))["ProductVersion"]
 # table: the rows that must be there (None: any value; a regular expression for the ProductCode)
 ROWS = {
     "Property": [["ALLUSERS", "1"], ["REBOOT", "ReallySuppress"], ["UpgradeCode", "{3CC0CA4C-4C2F-4915-9CA1-293021315493}"],
-                 ["SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG;HOST"]],
+                 ["SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED"], ["KelpQuote", '"']],
     "Upgrade": [["{3CC0CA4C-4C2F-4915-9CA1-293021315493}", "", version, "", "1", "", "WIX_UPGRADE_DETECTED"],
                 ["{3CC0CA4C-4C2F-4915-9CA1-293021315493}", version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]],
     "LaunchCondition": [["NOT WIX_DOWNGRADE_DETECTED", None], ['MODEL OR KelpStoredModel OR REMOVE~="ALL"', None],
                         ["NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel", None],
-                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None], ["NOT HOST OR NOT PORT", None]],
-    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log", "Host")],
-    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log", "Host")],
+                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None], ["NOT HOST OR NOT PORT", None]]
+                       + [['NOT (%s >< KelpQuote OR %s >> "\\")' % (p, p), None] for p in ("MODEL", "LANG", "PORT", "HOST", "KELPLOG")]
+                       + [["NOT (%s)" % " OR ".join("%s >< KelpControl%02X" % (p, c) for c in range(first, min(first + 8, 32))),
+                           "%s must not hold a double quote or a control character, nor end in a backslash: "
+                           "such a value would change Kelp's command line." % p]
+                          for p in ("MODEL", "LANG", "PORT", "HOST", "KELPLOG") for first in range(1, 32, 8)],
+    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log", "Host")]
+                 + [["KelpPrinterBefore", "PrinterBefore"]],
+    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log", "Host")]
+                  + [["PrinterBefore", "2", "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\[MODEL]", "Printer Driver", "2"]],
     "Registry": [[None, "2", STORE, n, "[%s]" % p, "Settings"]
                  for n, p in (("Model", "MODEL"), ("Lang", "LANG"), ("Port", "PORT"), ("Log", "KELPLOG"), ("Host", "HOST"))],
     "File": [["KelpExe", None, "Kelp.exe", None, "", "", "512", None]],
@@ -65,6 +80,11 @@ for action, (kind, source, target, condition, after, before) in ACTIONS.items():
     if where[0] != condition or not sequence[after][1] < where[1] < sequence[before][1]:
         problems.append("%s at %s, not between %s %s and %s %s, if %s"
                         % (action, where, after, sequence[after], before, sequence[before], condition))
+# The control characters, U+0001 to U+001F; the SQL export writes CR and LF as \r and \n.
+controls = msiinfo("export", "-s", msi, "Property")
+for c in range(1, 32):
+    if "('KelpControl%02X', '%s')" % (c, {10: "\\n", 13: "\\r"}.get(c, chr(c))) not in controls:
+        problems.append("Property KelpControl%02X is not U+%04X" % (c, c))
 components = {row[0]: row[2] for row in table("Component")}
 kelp = [row for row in table("File") if row[0] == "KelpExe"]
 if not kelp or components.get(kelp[0][1]) != "INSTALLDIR":

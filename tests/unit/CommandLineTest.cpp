@@ -8,6 +8,9 @@
 #include "cli/TestReceipt.h"
 #include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
+#include "platform/FinalPath.h"
+#include "install/PrintJob.h"
+#include "install/RunLog.h"
 
 namespace kelp {
 namespace {
@@ -52,6 +55,103 @@ protected:
     FakeNetwork net;
 };
 
+// /wait at its limits and with each digit.
+TEST(CommandLineParse, WaitSeconds) {
+    for (const auto& [text, seconds] : {std::pair<const char*, unsigned>{"0", 0}, {"9", 9}, {"0099", 99}, {"1234", 1234},
+                                        {"5678", 5678 > 3600 ? 0 : 5678}, {"3599", 3599}, {"3600", 3600}}) {
+        const auto parse = ParseCommandLine({"/testprint", "/model:RK-520P", std::string("/wait:") + text});
+        if (seconds == 0 && std::string(text) != "0") {
+            EXPECT_FALSE(parse.command) << text;
+            continue;
+        }
+        ASSERT_TRUE(parse.command) << text << ": " << parse.reason;
+        EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
+    }
+    EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
+}
+
+// A handle's final path against the full path asked for.
+TEST(FinalPath, SameOnlyWhereNoLinkIsOnTheWay) {
+    const struct {
+        const char* asked;
+        const char* final;
+        bool same;
+    } rows[] = {
+        {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.log", true},
+        {"C:\\Logs\\AZ.LOG", "\\\\?\\c:\\logs\\az.log", true},
+        {"c:\\logs\\az.log", "\\\\?\\C:\\LOGS\\AZ.LOG", true},
+        {"C:\\logs", "\\\\?\\C:\\logs\\", true},
+        {"C:\\", "\\\\?\\C:\\", true},
+        {"C:\\logs\\k.log", "C:\\logs\\k.log", true},
+        {"\\\\srv\\share\\k.log", "\\\\?\\UNC\\srv\\share\\k.log", true},
+        {"C:\\\xe6\x97\xa5\\k.log", "\\\\?\\C:\\\xe6\x97\xa5\\k.log", true},
+        {"C:\\linked\\k.log", "\\\\?\\C:\\windows\\system32\\k.log", false},
+        {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.lo", false},
+        {"C:\\logs\\kx.log", "\\\\?\\C:\\logs\\ky.log", false},
+        {"\\\\srv\\share\\k.log", "\\\\?\\C:\\srv\\share\\k.log", false},
+        {"C:\\@[\\k.log", "\\\\?\\C:\\`{\\k.log", false},
+        {"C:\\\xc3\x89\\k.log", "\\\\?\\C:\\\xc3\xa9\\k.log", false},
+        {"C:\\logs\\k.log", "\\\\?\\UNC\\C:\\logs\\k.log", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SameFinalPath(row.asked, row.final), row.same) << row.asked << " " << row.final;
+    }
+}
+
+// A log that cannot be kept where asked, when nobody named it: no file
+// beside it in a folder that is missing or reached through a link; the
+// notice says so in the run's language.
+TEST(RunLogTest, NoLogKeptNotices) {
+    const struct {
+        const char* path;
+        WinError error;  // of openLogFile; 0: the fake's own answer
+        int english;
+        const char* notice;
+    } rows[] = {
+        {"", 0, -1, "The system names no temporary folder for the log. This run keeps no log."},
+        {"", 0, 0, "系统未指定存放日志的临时文件夹。本次运行不保存日志。"},
+        {"C:\\gone\\k.log", 0, 1, "The log \"C:\\gone\\k.log\" was not written: its folder does not exist. This run keeps no log."},
+        {"C:\\logs\\k.log", winerr::FileNotFound, 0, "未写入日志“C:\\logs\\k.log”：它所在的文件夹不存在。本次运行不保存日志。"},
+        {"C:\\logs\\k.log", winerr::StoppedOnSymlink, 1,
+         "The log \"C:\\logs\\k.log\" was not written: a folder on its way is a link or a junction. This run keeps no log."},
+        {"C:\\logs\\k.log", winerr::StoppedOnSymlink, 0, "未写入日志“C:\\logs\\k.log”：路径中的文件夹是链接或交接点。本次运行不保存日志。"},
+    };
+    for (const auto& row : rows) {
+        FakePlatform m;
+        m.makeDirectory("C:\\logs");
+        if (row.error) m.failAlways("openLogFile", row.error);
+        {
+            std::optional<RunLog> log;
+            if (row.english < 0)
+                log.emplace(m, row.path);  // English unless told
+            else
+                log.emplace(m, row.path, row.english);
+            EXPECT_EQ(log->notice(), row.notice);
+            EXPECT_FALSE(log->writable());
+            EXPECT_FALSE(log->refused());
+            EXPECT_EQ(m.callsOf("openLogFile").size(), *row.path ? 1u : 0u) << row.notice;
+            EXPECT_TRUE(m.callsOf("randomNumber").empty());
+            log->line("x");
+            EXPECT_FALSE(log->written());
+        }
+        EXPECT_EQ(m.files().size(), 0u);
+        EXPECT_TRUE(m.callsOf("writeLogFile").empty());
+        EXPECT_TRUE(m.callsOf("closeLogFile").empty());  // nothing open, nothing closed
+    }
+}
+
+// Names close to the refused ones are files like any other.
+TEST(CommandLineParse, LogPathsTaken) {
+    for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\lpt0.log",
+                             "C:\\logs\\console.log", "C:\\logs\\coma.log", "C:\\logs\\lpt.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
+                             "\\\\..\\k.log"}) {
+        const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
+        ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
+        EXPECT_EQ(parse.command->logPath, path);
+        EXPECT_EQ(parse.logPath, path);
+    }
+}
+
 TEST(CommandLineParse, GoodLines) {
     struct Case {
         Args args;
@@ -90,6 +190,7 @@ TEST(CommandLineParse, GoodLines) {
 TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     const char* kFullPath = "/log needs a full path (C:\\...\\file.log) without quotes";
     const char* kWholeSeconds = "/wait must be a whole number of seconds from 0 to 3600";
+    const char* kBadName = "/log is not a valid file name (no * ? < > | : or control characters)";
     const struct {
         Args line;
         const char* reason;  // the parser's; empty: the parser takes the line
@@ -117,6 +218,20 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/install", "/model:RK-730P", "/log:C:kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:\\logs\\kelp.log"}, kFullPath},
         {{"/install", "/model:RK-730P", "/log:C:\\x\" /quiet"}, kFullPath},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.cmd"}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.log.cmd"}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.txt."}, "/log must name a .log or .txt file"},
+        {{"/install", "/model:RK-730P", "/log:\\\\.\\pipe\\k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log://?/C:/logs/k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:\\??\\C:\\k.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:\\\\."}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\CONOUT$.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\NUL .txt"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\lpt9.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\com1.x.log"}, "/log names a device, not a file"},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k.txt:s.log"}, kBadName},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k*.log"}, kBadName},
+        {{"/install", "/model:RK-730P", "/log:C:\\logs\\k\x1f.log"}, kBadName},
         {{"/install", "/model:RK-730P", "/wait:5"}, "/wait does not go with /install"},
         {{"/testprint", "/model:RK-730P", "/wait:3601"}, kWholeSeconds},
         {{"/testprint", "/model:RK-730P", "/wait:-1"}, kWholeSeconds},
@@ -165,9 +280,59 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法：", before), before) << codePage;
         EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:LPT9:"}), 87);
         EXPECT_NE(m.consoleText().find("命令行错误：没有这个端口：LPT9:\r\n", before), std::string::npos) << codePage;
+        for (const auto& [path, said] : {std::pair<const char*, const char*>{"/log:C:\\logs\\k.bat", "/log 必须指定 .log 或 .txt 文件"},
+                                         {"/log:C:\\logs\\aux.log", "/log 指定的是设备，不是文件"},
+                                         {"/log:C:\\logs\\k?.log", "/log 不是有效的文件名（不能含 * ? < > | : 或控制字符）"}}) {
+            const std::size_t start = m.consoleText().size();
+            EXPECT_EQ(run({"/install", "/model:RK-730P", path}), 87);
+            EXPECT_EQ(m.consoleText().find(std::string("命令行错误：") + said + "\r\n用法：", start), start) << path;
+        }
     }
     // A refused /log is not written; the refusal went to the default log.
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
+}
+
+// A /log whose folder is missing, or reached through a link, ends 87 before
+// anything is made or taken, said on the console even under /quiet (there
+// is no log to say it in).
+TEST_F(CommandLineTest, LogFolderMissingOrLinkedEnds87) {
+    m.makeDirectory("C:\\linked");
+    m.failWhen("openLogFile", [](const Args& a) { return a[0].rfind("C:\\linked\\", 0) == 0; }, winerr::StoppedOnSymlink);
+    const struct {
+        const char* path;
+        std::uint32_t codePage;
+        bool quiet;
+        const char* said;
+    } rows[] = {
+        {"C:\\gone\\k.log", 1252, true, "Wrong command line: /log \"C:\\gone\\k.log\": its folder does not exist\r\n"},
+        {"C:\\gone\\k.log", 936, false, "命令行错误：/log“C:\\gone\\k.log”：它所在的文件夹不存在\r\n用法：\r\n"},
+        {"C:\\linked\\k.txt", 1252, false,
+         "Wrong command line: /log \"C:\\linked\\k.txt\": a folder on its way is a link or a junction\r\nUsage:\r\n"},
+        {"C:\\linked\\k.txt", 950, true, "命令行错误：/log“C:\\linked\\k.txt”：路径中的文件夹是链接或交接点\r\n"},
+    };
+    for (const auto& row : rows) {
+        m.setActiveCodePage(row.codePage);
+        const auto files = m.files();
+        const std::size_t before = m.consoleText().size();
+        m.clearCalls();
+        Args args = {"/install", "/model:RK-730P", std::string("/log:") + row.path};
+        if (row.quiet) args.push_back("/quiet");
+        EXPECT_EQ(run(args), 87) << row.path;
+        const std::string shown = m.consoleText().substr(before);
+        if (row.quiet)
+            EXPECT_EQ(shown, row.said);
+        else
+            EXPECT_EQ(shown.rfind(row.said, 0), 0u) << shown;
+        std::vector<std::string> ops = {"activeCodePage", "openLogFile", "consoleWrite"};
+        if (!row.quiet) ops.push_back("consoleWrite");  // the usage
+        EXPECT_EQ(m.ops(), ops);
+        EXPECT_EQ(m.callsOf("openLogFile").size(), 1u);
+        EXPECT_FALSE(anyChange());
+        EXPECT_EQ(m.files(), files);
+    }
+    // Each argument is logged quoted, a quote in it as \x22.
+    EXPECT_EQ(run({"/install", "/model:RK\"730P", "/quiet", std::string("/log:") + kLog}), 87);
+    expectLogged({" Kelp 4.0 command line: \"/install\" \"/model:RK\\x22730P\" \"/quiet\" \"/log:C:\\logs\\kelp.log\" (user kelp)\r\n"});
 }
 
 TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
@@ -191,7 +356,8 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
                   "step RegSetValueEx \"HKCC\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\RK-730P\" "
                   "\"PrinterOnLine\" = 0: 0",
                   "step ClosePrinter \"RK-730P\": 0", "action install model RK-730P lang en port auto default",
-                  "command line: /install /model:rk-730p /lang:en /default /quiet /log:C:\\logs\\kelp.log (user kelp)",
+                  "command line: \"/install\" \"/model:rk-730p\" \"/lang:en\" \"/default\" \"/quiet\" "
+                  "\"/log:C:\\logs\\kelp.log\" (user kelp)\r\n",
                   "USB port USB001: not known",
                   "The printer RK-730P is installed on USB001 (no connected USB printer was found: the first USB port).",
                   "2026-12-07 10:15:20 outcome 0"});
@@ -200,12 +366,14 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // there and the default printer follows it; the console says so and, as
     // nothing failed, names no log.
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:com1:"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_EQ(m.printers().size(), 1u);
     EXPECT_EQ(m.regString(RegRoot::CurrentUser, kWindowsKey, "Device"), "RK-730P,winspool,COM1:");
-    expectLogged({"USB port USB001: not known", "port named on the command line: COM1:\r\n", "moved from USB001 to COM1:",
-                  "installed on COM1: (the port named on the command line)."},
+    expectLogged({"USB port USB001: not known\r\n2026-12-07 10:15:20 port named on the command line: COM1:\r\n",
+                  "moved from USB001 to COM1:", "installed on COM1: (the port named on the command line)."},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
+    const std::string named = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    EXPECT_EQ(named.find("USB port COM"), std::string::npos);  // only the USB ports
     const std::string shown = m.consoleText();
     const std::string end = "The printer RK-730P is installed on COM1: (the port named on the command line).\r\noutcome 0\r\n";
     EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
@@ -215,7 +383,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     // finds none; the network port is no automatic choice.)
     m.setPorts({{"FILE:", "Local Port"}, {"IP_10.0.0.9", "Standard TCP/IP Port"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "COM1:");
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     expectLogged({"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
     // A new printer on that machine has no port to take.
@@ -234,17 +402,30 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failWhen("addPrinter", [](const Args&) { return true; }, 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
     expectLogged({"step AddPrinter \"RK-520P\" on port \"USB001\" driver \"RK-520P\": 5 Access is denied",
+                  "10:15:20 Driver installation failed:\r\n2026-12-07 10:15:20 Could not create the printer RK-520P",
                   "install RK-520P, English edition, port USB001, not the default printer, Windows NT x86"});
     EXPECT_NE(m.consoleText().find(std::string("Log: ") + kLog), std::string::npos);
     EXPECT_TRUE(m.heldMutexes().empty());
-    // A log that could not be written is not named.
-    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/log:C:\\gone\\k.log"}), 1603);
-    EXPECT_EQ(m.consoleText().find("gone"), std::string::npos) << m.consoleText();
-    EXPECT_NE(m.consoleText().find("Failed.\r\n"), std::string::npos);
+    // A log that could not be written is not named; that none is kept is
+    // said first, then the failure.
+    m.failAlways("openLogFile", 5);
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en"}), 1603);
+    const std::string shown = m.consoleText().substr(before);
+    EXPECT_EQ(shown.rfind("The log \"C:\\users\\kelp\\Temp\\Kelp.log\" was not written: it cannot be opened (error 5). "
+                          "This run keeps no log.\r\naction install", 0), 0u) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 23), "Failed.\r\noutcome 1603\r\n");
+    EXPECT_EQ(shown.find("Log:"), std::string::npos);
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:zh"}), 1603);
+    EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 25), "失败。\r\noutcome 1603\r\n");
     m.clearFailures();
     m.failAlways("addPrinter", 0xFFFFFFFFu);
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("driver \"RK-730P\": 无错误代码\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("无法创建打印机：RK-730P（无错误代码）\r\n"), std::string::npos) << log();
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    EXPECT_NE(log().find("driver \"RK-730P\": no error code\r\n"), std::string::npos) << log();
+    EXPECT_NE(log().find("Could not create the printer RK-730P (no error code)\r\n"), std::string::npos) << log();
     // A setting that fails after the printer was made fails the run too.
     m.clearFailures();
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
@@ -277,7 +458,25 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
     EXPECT_NE(log().find("no private namespace for the lock (120): the mutex Global\\Kelp.Installation instead"),
               std::string::npos) << log();
     EXPECT_TRUE(m.printers().empty());
+    // Where the namespace opens, its mutex is the lock and the global one is
+    // never tried: one this account may not open is another run's, any other
+    // failure a failed step.
+    m.clearFailures();
+    for (const auto& [error, code] : {std::pair<WinError, int>{5, 1618}, {1618, 1618}, {6, 1603}}) {
+        m.setPrivateMutexError(error);
+        m.clearCalls();
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en"}), code) << error;
+        EXPECT_TRUE(m.callsOf("acquireNamedMutex").empty()) << error;
+        EXPECT_TRUE(m.callsOf("copyFile").empty()) << error;
+        EXPECT_TRUE(m.callsOf("releaseNamedMutex").empty()) << error;
+        const std::string said = code == 1618 ? "Another Kelp installation, removal or test receipt is running; nothing was changed.\r\n"
+                                              : "Failed; the log says which step: C:\\users\\kelp\\Temp\\Kelp.log\r\n";
+        EXPECT_NE(m.consoleText().find(said, before), std::string::npos) << m.consoleText().substr(before);
+    }
+    m.setPrivateMutexError(winerr::Success);
     // A mutex that cannot be had for another reason is a failed step.
+    m.failAlways("acquirePrivateMutex", 120);
     m.failNext("acquireNamedMutex", 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 1603);
     EXPECT_TRUE(m.printers().empty());
@@ -287,8 +486,8 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
 // A log file someone may have put there is not written: the lines go to a
 // new file beside it, and the console says which.
 TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
-    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242.log";
-    const std::string next = "C:\\logs\\Kelp-20261207-101520-4242-1.log";
+    const std::string beside = "C:\\logs\\Kelp-20261207-101520-4242-00000000000000a1.log";
+    const std::string next = "C:\\logs\\Kelp-20261207-101520-4242-fedcba9876543210.log";
     struct Case {
         std::uint32_t links;
         bool reparsePoint, trustedOwner, elevated, openElsewhere, besideTaken;
@@ -313,6 +512,7 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         if (c.besideTaken) m.writeFile(beside, "taken");
         if (c.openFails) m.failNext("openLogFile", c.openFails);
         m.setElevated(c.elevated);
+        m.setRandomNumbers({0xA1, 0xFEDCBA9876543210u});
         const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
         const std::string before = m.consoleText();
         EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), 0);
@@ -335,6 +535,81 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         EXPECT_NE(written.find("outcome 0"), std::string::npos) << written;
         if (c.besideTaken) EXPECT_EQ(m.fileContents(beside), "taken");
     }
+    // A failure names the log the lines went to.
+    m.writeFile(kLog, "planted\r\n");
+    m.setFileFacts(kLog, 1, true, true);
+    m.setRandomNumbers({0xB2});
+    m.failNext("addPrinterDriver", 5);
+    const std::size_t start = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
+    const std::string failedLog = "C:\\logs\\Kelp-20261207-101520-4242-00000000000000b2.log";
+    const std::string end = "Failed; the log says which step: " + failedLog + "\r\noutcome 1603\r\nLog: " + failedLog + "\r\n";
+    const std::string shown = m.consoleText().substr(start);
+    ASSERT_GE(shown.size(), end.size());
+    EXPECT_EQ(shown.substr(shown.size() - end.size()), end);
+    EXPECT_EQ(log(), "planted\r\n");
+    // Quiet, a log beside it is not worth a word on the console.
+    m.writeFile(kLog, "planted\r\n");
+    m.setRandomNumbers({0xC3});
+    const std::size_t quietStart = m.consoleText().size();
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText().size(), quietStart);
+    EXPECT_TRUE(m.fileExists("C:\\logs\\Kelp-20261207-101520-4242-00000000000000c3.log"));
+    // Ten names in a row taken: no log, said even under /quiet, and the run
+    // goes on.
+    m.writeFile(kLog, "planted\r\n");
+    m.setFileFacts(kLog, 2, false, true);
+    m.setRandomNumbers({0xA1});
+    m.writeFile(beside, "taken");
+    m.clearCalls();
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/uninstall", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(m.consoleText().substr(before),
+              "The log \"C:\\logs\\kelp.log\" was not written: it has 2 names (hard links). This run keeps no log.\r\n");
+    EXPECT_EQ(m.callsOf("randomNumber").size(), 10u);
+    EXPECT_EQ(m.callsOf("openLogFile").size(), 11u);
+    EXPECT_TRUE(m.callsOf("writeLogFile").empty());
+    EXPECT_FALSE(m.findPrinter("RK-730P"));
+}
+
+// Nothing in a logged text starts a line of its own or breaks the UTF-8 of
+// the file: control characters (C0 but the tab, DEL, C1) as \xNN, bytes
+// that are not UTF-8 as U+FFFD, each; the console gets the same.
+TEST_F(CommandLineTest, LoggedTextsEscaped) {
+    const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\r\nb", "a\\x0D\\x0Ab"},
+        {std::string("\x00\x01\x1f", 3), "\\x00\\x01\\x1F"},
+        {" ~\x7f\t", " ~\\x7F\t"},
+        {"\xc2\x80\xc2\x9f\xc2\xa0\xc2\x7f", "\\x80\\x9F\xc2\xa0" + r + "\\x7F"},
+        {"\xe4\xb8\xad\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf", "\xe4\xb8\xad\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},
+        {"\xff\xc0\xaf", r + r + r},
+        {"\xed\xa0\x80\xed\x9f\xbf", r + r + r + "\xed\x9f\xbf"},
+        {"\xe0\x9f\xbf\xf4\x90\x80\x80", r + r + r + r + r + r + r},
+        {"x\xe4\xb8", "x" + r + r},
+        {"\xf0\x90\x80\x80\xf8\x88\x80\x80\x80", "\xf0\x90\x80\x80" + r + r + r + r + r},
+    };
+    {
+    RunLog runLog(m, kLog);
+    std::string echoed;
+    runLog.setEcho([&echoed](const std::string& text) { echoed += text; });
+    std::string expected;
+    for (const auto& [text, written] : rows) {
+        runLog.line(text);
+        expected += "2026-12-07 10:15:20 " + written + "\r\n";
+    }
+    EXPECT_EQ(log(), expected);
+    std::string lines;
+    for (const auto& [text, written] : rows) lines += written + "\r\n";
+    EXPECT_EQ(echoed, lines);
+    }
+
+    // A device's id and instance id, as a printer may answer them.
+    m.writeFile(kLog, "");
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_1\r\n2026-12-07 10:15:20 outcome 0", true, "MFG:A;MDL:B\x1b[2J;"}});
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
+    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n"});
+    EXPECT_EQ(log().find("\r\n2026-12-07 10:15:20 outcome 0,"), std::string::npos);
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -348,7 +623,7 @@ TEST_F(CommandLineTest, UninstallRemovesOnlyThisModel) {
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/lang:zh", "/default"}), 0);
     EXPECT_NE(m.consoleText().find("已安装打印机 RK-730P，端口 USB001（"), std::string::npos);
     ASSERT_EQ(run({"/install", "/model:RK-730PN", "/lang:zh", "/port:lpt1:"}), 0);
-    EXPECT_EQ(m.findPrinter("RK-730PN")->portName, "LPT1:");  // the spooler's spelling
+    EXPECT_EQ(m.findPrinter("RK-730PN").value_or(PrinterInfo2{}).portName, "LPT1:");  // the spooler's spelling
     ASSERT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0) << log();
     expectLogged({"The printer RK-730P and its driver were removed.\r\n",
                   "step DeletePrinterDriverEx (unused files too) \"RK-730P\" \"Windows NT x86\": 87",
@@ -409,6 +684,7 @@ TEST_F(CommandLineTest, UninstallStopsAtTheFailedStep) {
             << row.op;
         m.clearFailures();
         EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0) << row.op;
+        EXPECT_TRUE(m.openKeys().empty()) << row.op;
     }
 }
 
@@ -435,8 +711,23 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     }
     // Gone already, with its folder: no failure.
     driver.dependentFiles += std::string("C:\\windows\\system32\\spool\\drivers\\w32x86\\gone\\gone.dll") + '\0';
+    // A folder inside the directory, and a name that is none: left and
+    // logged, not a failure, and the next entry is still deleted.
+    m.makeDirectory("C:\\windows\\system32\\spool\\drivers\\w32x86\\3");
+    m.failWhen("fullPathName", [](const Args& a) { return a[0].find('|') != std::string::npos; }, winerr::InvalidName);
+    for (const char* entry : {"C:\\windows\\system32\\spool\\drivers\\w32x86\\3", "C:\\bad|name.dll",
+                              "C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"})
+        driver.dependentFiles += std::string(entry) + '\0';
+    m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll", "x");
     ASSERT_EQ(m.addPrinterDriver(driver), 0u);
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
+    EXPECT_TRUE(m.directoryExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\3"));
+    EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"));
+    expectLogged({" left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\3\": it is a folder\r\n",
+                  " left \"C:\\bad|name.dll\": not a valid file name\r\n",
+                  " left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\bad|name.dll\": not a valid file name\r\n",
+                  "The printer RK-520P and its driver were removed.\r\n"});
+    m.clearFailures();
     for (const auto& row : rows) {
         EXPECT_EQ(m.fileExists(row.file), row.stays) << row.entry;
         if (row.stays) {
@@ -447,7 +738,8 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     ASSERT_EQ(m.addPrinterDriver(driver), 0u);
     m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll", "x");
     m.failNext("printerDriverDirectory", 5);
-    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 1603);
+    expectLogged({" the driver's files are left: the driver directory is not known\r\n"});
     EXPECT_TRUE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll"));
 }
 
@@ -490,6 +782,11 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
         {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
         {{0x208}, "/wait:5", nullptr, 1603, "not printed: the job is blocked.", true, 0},
+        {{0x1}, "/wait:5", nullptr, 1603, "not printed: the job is paused. The job was deleted.", true, 0},
+        {{0x20}, "/wait:5", nullptr, 1603, "not printed: the printer is offline. The job was deleted.", true, 0},
+        {{0x4}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
+        {{0x100}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
+        {{0x80}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
         {{0}, "/wait:2", nullptr, 1603,
          "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
         {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
@@ -515,6 +812,40 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         EXPECT_EQ(m.totalSleepMs() - slept, c.sleptMs);
         EXPECT_EQ(m.openPrinterCount(), 0u);
     }
+    // The lock is held while the job is submitted, not while it is followed;
+    // released once, also where the printer could not be opened.
+    m.scriptJobStates({0, std::nullopt});
+    m.clearCalls();
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:5", "/quiet"}), 0);
+    const auto ops = m.ops();
+    const auto at = [&ops](const char* op) { return std::find(ops.begin(), ops.end(), op) - ops.begin(); };
+    EXPECT_LT(at("acquirePrivateMutex"), at("openPrinter"));
+    EXPECT_LT(at("endRawDocument"), at("releaseNamedMutex"));
+    EXPECT_LT(at("releaseNamedMutex"), at("getJob"));
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "releaseNamedMutex"), 1);
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "getJob"), 2);
+    m.failNext("openPrinter", 5);
+    m.clearCalls();
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_EQ(m.callsOf("releaseNamedMutex").size(), 1u);
+    EXPECT_TRUE(m.heldMutexes().empty());
+    // A stuck job's deletion is logged with its id.
+    m.scriptJobStates({0x40});
+    m.writeFile(kLog, "");
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1", "/quiet", std::string("/log:") + kLog}), 1603);
+    const std::size_t job = log().find("\"RK-520P\" job ");
+    ASSERT_NE(job, std::string::npos) << log();
+    const std::string id = log().substr(job + 14, log().find(':', job) - job - 14);
+    expectLogged({"step SetJob " + id + " delete: 0\r\n"});
+    // An offline printer, or one out of paper, says so when the time is up.
+    for (const auto& [status, said] : {std::pair<std::uint32_t, const char*>{0x80, "the printer is offline"},
+                                       {0x10, "the printer is out of paper"}, {0x8, "still in the queue after 1 s"}}) {
+        m.scriptJobStates({0});
+        m.setPrinterStatus("RK-520P", status);
+        const std::size_t start = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+        EXPECT_NE(m.consoleText().find(said, start), std::string::npos) << status;
+    }
     // A paused printer says so when the time is up, in the run's language.
     m.scriptJobStates({0});
     m.setPrinterStatus("RK-520P", 1);
@@ -531,6 +862,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
 TEST_F(CommandLineTest, ListAndUsage) {
     m.seedPrinter({"RK-730P", "USB001", "RK-730P", "WinPrint", "RAW"});
     m.seedPrinter({"Office", "LPT1:", "Office", "WinPrint", "RAW"});
+    m.seedPrinter({"XK-730P", "LPT1:", "XK-730P", "WinPrint", "RAW"});  // no model of the package
     m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
                 {"USB003", ""}});
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
@@ -557,9 +889,18 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
     expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n"});
+    // Port numbers of three digits and more, base names in any case.
+    m.setPorts({{"USB009", ""}, {"USB010", ""}, {"USB100", ""}, {"USB1000", ""}});
+    m.setUsbPrinterInterfaces({{"USB", 9, "A", true, ""}, {"USB", 10, "B", false, ""}, {"usb", 100, "C", true, ""},
+                               {"USB", 1000, "D", false, ""}});
+    std::size_t start = m.consoleText().size();
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_NE(m.consoleText().find("model\tMZ730PN\r\nport\tUSB009\tUSB\tconnected\r\nport\tUSB010\tUSB\tnot connected\r\n"
+                                   "port\tUSB100\tUSB\tconnected\r\nport\tUSB1000\tUSB\tnot connected\r\nprinter\tRK-730P\tUSB001\r\n",
+                                   start), std::string::npos) << m.consoleText().substr(start);
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);
-    EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("port\tUSB010\tUSB\tunknown\r\n", start), std::string::npos);
     m.failNext("enumPorts", 5);
     EXPECT_EQ(run({"/list"}), 1603);
     EXPECT_NE(m.consoleText().rfind("model\tMZ730PN\r\nprinter\tRK-730P\tUSB001\r\n"), std::string::npos);
@@ -606,6 +947,38 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(m.windowlessBoxes().size(), 2u);
     EXPECT_NE(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("/install   /model:<model>"),
               std::string::npos);
+    EXPECT_EQ(m.windowlessBoxes().size(), 2u);
+    const std::string logged = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    EXPECT_NE(logged.find("2026-12-07 10:15:20 Usage:\r\n2026-12-07 10:15:20   Kelp.exe                          the setup wizard\r\n"),
+              std::string::npos) << logged;
+    EXPECT_NE(logged.find("10:15:20 Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), "
+                          "1618 another Kelp run is busy.\r\n2026-12-07 10:15:20 outcome 0\r\n"), std::string::npos) << logged;
+    // Nor in session 0.
+    m.setWindowStationVisible(true);
+    m.setSessionId(0);
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_EQ(m.windowlessBoxes().size(), 2u);
+}
+
+// A job that never started has no id; submitted is called once, after the
+// document (here: after the failed step).
+TEST(PrintJob, ReportOfAJobNeverStarted) {
+    for (const auto& [op, step] : {std::pair<const char*, const char*>{"openPrinter", "OpenPrinter"},
+                                   {"startRawDocument", "StartDocPrinter"}, {"writePrinter", "WritePrinter"}}) {
+        FakePlatform m;
+        m.seedPrinter({"RK-520P", "USB001", "RK-520P", "WinPrint", "RAW"});
+        m.failNext(op, 5);
+        std::vector<std::string> before;
+        const auto report = PrintRawJob(m, "RK-520P", "doc", "bytes", 5, [&] { before = m.ops(); });
+        EXPECT_EQ(report.problem, JobProblem::SpoolerStep) << op;
+        EXPECT_EQ(report.failedStep, step);
+        EXPECT_EQ(report.jobId, std::string(op) == "writePrinter" ? 1u : 0u) << op;
+        EXPECT_EQ(report.error, 5u) << op;
+        EXPECT_FALSE(report.deleted || report.deleteFailed) << op;
+        ASSERT_FALSE(before.empty()) << op;
+        EXPECT_EQ(before.back(), std::string(op) == "writePrinter" ? "endRawDocument" : op);
+        EXPECT_TRUE(m.callsOf("getJob").empty()) << op;
+    }
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {

@@ -101,7 +101,7 @@ TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
                 EXPECT_TRUE(fresh.fileExists(dir + "\\" + files.library));
                 EXPECT_TRUE(fresh.fileExists(dir + "\\" + files.description));
                 ASSERT_TRUE(fresh.findPrinter(model.displayName));
-                EXPECT_EQ(fresh.findPrinter(model.displayName)->portName, "USB001");
+                EXPECT_EQ(fresh.findPrinter(model.displayName).value_or(PrinterInfo2{}).portName, "USB001");
                 EXPECT_EQ(fresh.openPrinterCount(), 0u);
             }
         }
@@ -330,7 +330,7 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         }
         EXPECT_TRUE(second.succeeded());
         EXPECT_TRUE(second.printerExisted);
-        EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, "USB001");
+        EXPECT_EQ(fresh.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB001");
         EXPECT_EQ(fresh.printers().size(), 1u);
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
         EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
@@ -399,7 +399,7 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         installer.setMoveExistingPrinter(true);
         const InstallReport report = installer.InstallDriver(Profile32Bit, PrinterChoices{}, "COM2:");
         EXPECT_EQ(report.succeeded(), std::string(row.port) == "COM2:");
-        EXPECT_EQ(fresh.findPrinter("RK-520P")->portName, row.port);
+        EXPECT_EQ(fresh.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, row.port);
         EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.deviceAfter);
         EXPECT_NE(DescribeInstallReport(report, "RK-520P", 1).find(row.english), std::string::npos)
             << DescribeInstallReport(report, "RK-520P", 1);
@@ -499,6 +499,24 @@ TEST_F(DriverInstallerTest, RefusesWhatDoesNotFit) {
         for (const auto& op : row.notCalled) EXPECT_TRUE(fresh.callsOf(op).empty()) << op;
         EXPECT_TRUE(fresh.printers().empty());
     }
+}
+
+}  // namespace
+}  // namespace kelp
+
+namespace kelp {
+namespace {
+
+// The log's line of choices names a row the catalogue does not have by its
+// number, and an empty port as none.
+TEST(DriverInstallerLog, ChoicesOfAnUnknownModel) {
+    FakePlatform machine;
+    PrinterChoices choices;
+    choices.modelRow = 99;
+    choices.englishFlag = 0;
+    choices.defaultPrinter = true;
+    EXPECT_EQ(DescribeInstallChoices(ProfileForThisMachine(machine), choices, ""),
+              "install model 99, Chinese edition, port (none), default printer, Windows NT x86");
 }
 
 }  // namespace

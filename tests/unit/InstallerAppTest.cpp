@@ -77,23 +77,40 @@ TEST_F(InstallerAppTest, PageSequenceTransitions) {
     }
 }
 
-// On a window station nobody sees (session 0) no page is shown: the run
-// ends 1603 and the log says to use the command line.
-TEST_F(InstallerAppTest, NoPageOnAnInvisibleWindowStation) {
-    FakePlatform machine;
-    machine.setWindowStationVisible(false);
-    machine.setTempDirectory("C:\\Temp");
-    FakeDialogHost pages;
-    InstallSettings state;
-    RunLog log(machine, "C:\\Temp\\Kelp.log");
-    FakeNetwork net;
-    AppContext app{machine, pages, state, net, &log};
-    InstallerApp installer(app);
-    EXPECT_FALSE(installer.initInstance());
-    EXPECT_EQ(installer.exitCode(), 1603);
-    EXPECT_TRUE(pages.shownTemplates().empty());
-    EXPECT_NE(machine.fileContents("C:\\Temp\\Kelp.log").value_or("").find("use the command line (Kelp.exe /?"),
-              std::string::npos);
+// Where nobody would see a page (a window station not visible or not
+// known, session 0 from Windows Vista on, a session not known) no page is
+// shown: the run ends 1603 and the log says to use the command line.
+TEST_F(InstallerAppTest, NoPageWhereNobodySeesIt) {
+    const struct {
+        bool station;
+        std::optional<std::uint32_t> session;
+        std::uint32_t major;  // 0: the version query fails
+        bool shown;
+    } rows[] = {
+        {false, 1, 6, false}, {true, 0, 6, false}, {true, 0, 10, false}, {true, 0, 5, true}, {true, 0, 0, false},
+        {true, std::nullopt, 5, false}, {true, 1, 6, true}, {true, 2, 10, true},
+    };
+    for (const auto& row : rows) {
+        FakePlatform machine;
+        machine.setWindowStationVisible(row.station);
+        machine.setSessionId(row.session);
+        machine.setVersion({row.major, 1, 2});
+        if (row.major == 0) machine.setVersionFormFails(VersionRecordForm::Extended, 5);
+        machine.setTempDirectory("C:\\Temp");
+        FakeDialogHost pages;
+        pages.onNextShow(IDD_LANGUAGE, cancelLanguage);
+        InstallSettings state;
+        RunLog log(machine, "C:\\Temp\\Kelp.log");
+        FakeNetwork net;
+        AppContext app{machine, pages, state, net, &log};
+        InstallerApp installer(app);
+        EXPECT_FALSE(installer.initInstance());
+        EXPECT_EQ(pages.shownTemplates().empty(), !row.shown) << row.session.value_or(99) << " " << row.major;
+        EXPECT_EQ(installer.exitCode(), row.shown ? 0 : 1603);
+        const std::string said = "2026-12-07 10:15:20 no visible window station or session 0: the wizard shows no page "
+                                 "here; use the command line (Kelp.exe /? lists it)\r\n";
+        EXPECT_EQ(machine.fileContents("C:\\Temp\\Kelp.log").value_or(""), row.shown ? "" : said);
+    }
 }
 
 // The system's texts in the log follow the language the user picks, not the

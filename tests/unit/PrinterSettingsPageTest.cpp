@@ -193,11 +193,15 @@ TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
         EXPECT_FALSE(d.ended());
         EXPECT_EQ(page.modelRow(), 2);
         EXPECT_TRUE(page.defaultPrinter());
+        settings.englishFlag = 1;
+        d.click(IDC_SET_NEXT);
         d.click(IDC_SET_EXIT);
     });
     EXPECT_EQ(host.runModal(page), PageOk);
-    ASSERT_EQ(host.messages().size(), 1u);
+    ASSERT_EQ(host.messages().size(), 2u);
     EXPECT_EQ(host.messages()[0].text, "端口页面无法打开，或因内部错误而关闭，安装未完成。");
+    EXPECT_EQ(host.messages()[1].text,
+              "The port page could not be opened, or closed on an internal error: the installation was not completed.");
     EXPECT_EQ(host.messages()[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(settings.selectedPort.empty());
 }

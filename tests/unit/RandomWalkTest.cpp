@@ -253,7 +253,7 @@ public:
     void closeLogFile(std::uintptr_t file) override { m_.closeLogFile(file); }
     bool runsElevated() override { return m_.runsElevated(); }
     std::uint32_t processId() override { return m_.processId(); }
-    Result<std::uintptr_t> acquirePrivateMutex(const std::string& ns, const std::string& name) override {
+    Result<PrivateMutex> acquirePrivateMutex(const std::string& ns, const std::string& name) override {
         see("acquirePrivateMutex");
         return m_.acquirePrivateMutex(ns, name);
     }
@@ -270,6 +270,8 @@ public:
         see("tcpIpPortConfig");
         return m_.tcpIpPortConfig(portName);
     }
+    std::optional<std::uint32_t> sessionId() override { return m_.sessionId(); }
+    std::uint64_t randomNumber() override { return m_.randomNumber(); }
 
 private:
     void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
