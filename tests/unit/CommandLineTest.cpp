@@ -733,8 +733,12 @@ TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
     EXPECT_EQ(run({"/find"}), 0);
     EXPECT_EQ(net.batches().back().addresses.size(), 253u);
     EXPECT_EQ(net.batches().back().addresses.front(), 0xC0A80501u);
-    net.setAdapters({{}, 5});
+    // No adapter up: nothing to search, and nothing found is no failure.
+    net.setAdapters({{}, 0});
     const std::size_t batches = net.batches().size();
+    EXPECT_EQ(run({"/find", std::string("/log:") + kLog}), 0);
+    expectLogged({"no network adapter is up: nothing to search\r\n"});
+    net.setAdapters({{}, 5});
     EXPECT_EQ(run({"/find", "/log:C:\\logs\\find.log"}), 1603);
     EXPECT_EQ(net.batches().size(), batches);
     EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),
