@@ -205,10 +205,7 @@ int CommandLineRun::install(const ModelRow& model) {
     TcpIpPort networkPort;
     if (command_.host) {
         networkPort = PrepareTcpIpPort(platform_, *command_.host, englishFlag_, &log_);
-        if (!networkPort.ok()) {
-            say(networkPort.failure);
-            return failed();
-        }
+        if (!networkPort.ok()) return failed();  // the engine logged why
         port = networkPort.name;
     }
     const bool portNamed = command_.port || command_.host;
@@ -352,7 +349,7 @@ int CommandLineRun::list() {
         } else if (std::string(PortKind(port)) == "TCP/IP") {
             // The fifth column: where the port points.
             const auto config = platform_.tcpIpPortConfig(port.name);
-            text += "\t\t" + (config.ok() ? config.value.host + ":" + std::to_string(config.value.tcpPort) : "unknown");
+            text += "\t\t" + (config.ok() ? config.value.host + ":" + std::to_string(static_cast<int>(config.value.tcpPort)) : "unknown");
         }
         text += "\r\n";
     }
@@ -384,7 +381,7 @@ PrinterState CommandLineRun::probe(const NetworkAddress& address) {
 int CommandLineRun::find() {
     std::vector<Ipv4Range> ranges;
     if (command_.findRange) {
-        ranges.push_back(*command_.findRange);
+        ranges = {*command_.findRange};
     } else {
         WinError error = winerr::Success;
         ranges = AdapterScanRanges(network_, &error);
@@ -397,12 +394,12 @@ int CommandLineRun::find() {
     for (const auto& range : ranges) {
         count += range.last - range.first + 1;
         log_.line("search " + FormatIpv4(range.first) + "-" + FormatIpv4(range.last) + " on TCP " +
-                  std::to_string(RawTcpPort));
+                  std::to_string(int{RawTcpPort}));
     }
     if (ranges.empty()) log_.line("no network adapter is up: nothing to search");
     std::string text;
     for (const auto& printer : FindPrinters(network_, ranges, {}))
-        text += "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(RawTcpPort) + "\t" +
+        text += "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
                 DescribePrinterState(printer.state, 1) + "\r\n";
     machine_.consoleWrite(text);
     std::size_t start = 0;
@@ -411,7 +408,7 @@ int CommandLineRun::find() {
         log_.line(text.substr(start, end - start));
         start = end + 2;
     }
-    log_.line("searched " + std::to_string(count) + " addresses");
+    log_.line("searched " + std::to_string(static_cast<int>(count)) + " addresses");
     return exitcode::Success;
 }
 

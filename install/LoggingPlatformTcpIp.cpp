@@ -7,22 +7,26 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+constexpr const char* kMonitor = " (monitor \"Standard TCP/IP Port\")";
+
 std::string Aim(const TcpIpPortConfig& port) {
-    return port.host + ":" + std::to_string(port.tcpPort) + (port.raw ? " RAW" : " LPR") +
-           (port.snmp ? " SNMP on" : " SNMP off");
+    std::string text = port.host + ":" + std::to_string(static_cast<int>(port.tcpPort));
+    text += port.raw ? " RAW" : " LPR";
+    text += port.snmp ? " SNMP on" : " SNMP off";
+    return text;
 }
 
 }  // namespace
 
 WinError LoggingPlatform::addTcpIpPort(const TcpIpPortConfig& port) {
-    return step("XcvData AddPort " + Quoted(port.portName) + " " + Aim(port) + " (monitor " +
-                    Quoted(TcpIpMonitorName) + ")",
-                inner_.addTcpIpPort(port));
+    std::string what = "XcvData AddPort " + Quoted(port.portName);
+    what += " " + Aim(port);
+    what += kMonitor;
+    return step(what, inner_.addTcpIpPort(port));
 }
 
 WinError LoggingPlatform::deleteTcpIpPort(const std::string& portName) {
-    return step("XcvData DeletePort " + Quoted(portName) + " (monitor " + Quoted(TcpIpMonitorName) + ")",
-                inner_.deleteTcpIpPort(portName));
+    return step("XcvData DeletePort " + Quoted(portName) + kMonitor, inner_.deleteTcpIpPort(portName));
 }
 
 Result<TcpIpPortConfig> LoggingPlatform::tcpIpPortConfig(const std::string& portName) {

@@ -1,6 +1,6 @@
 #include "install/NetworkPrinter.h"
 
-#include <set>
+#include <algorithm>
 
 #include "install/Names.h"
 #include "install/PortInventory.h"
@@ -76,8 +76,16 @@ std::optional<Ipv4> ParseIpv4(const std::string& text) {
 }
 
 std::string FormatIpv4(Ipv4 address) {
-    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
-           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+    char text[16];
+    std::size_t length = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned octet = (address >> shift) & 0xFF;
+        if (octet >= 100) text[length++] = static_cast<char>('0' + octet / 100);
+        if (octet >= 10) text[length++] = static_cast<char>('0' + octet / 10 % 10);
+        text[length++] = static_cast<char>('0' + octet % 10);
+        if (shift > 0) text[length++] = '.';
+    }
+    return std::string(text, length);
 }
 
 AddressParse ParseNetworkAddress(const std::string& text) {
@@ -158,7 +166,7 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
 }
 
 std::string FormatAddress(const NetworkAddress& address) {
-    return address.host + ":" + std::to_string(address.tcpPort);
+    return address.host + ":" + std::to_string(int{address.tcpPort});
 }
 
 // ---- The printer's answer ----------------------------------------------------
@@ -253,10 +261,10 @@ std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error) {
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress) {
     std::vector<Ipv4> addresses;
-    std::set<Ipv4> seen;
     for (const auto& range : ranges) {
-        for (Ipv4 address = range.first; range.first <= range.last; ++address) {
-            if (seen.insert(address).second) addresses.push_back(address);
+        for (Ipv4 address = range.first; range.first <= range.last && addresses.size() < MaxSearchAddresses; ++address) {
+            // Ranges are few and short: a plain search keeps each address once.
+            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
             if (address == range.last) break;
         }
     }
@@ -307,7 +315,7 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         const std::string reason = platform.errorText(error, englishFlag);
         if (!reason.empty()) number += (englishFlag == 1 ? ": " : "：") + reason;
         port.failure = Fill(text.in(englishFlag), aim, number);
-        if (log) log->line("network port for " + aim + ": " + Fill(text.english, aim, ErrorNumber(error, 1)));
+        if (log) log->line(port.failure);
         return port;
     };
 
@@ -326,12 +334,15 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
             config.value.tcpPort != address.tcpPort)
             continue;
         port.name = record.name;
-        if (log) log->line("network port for " + aim + ": " + record.name + " (reused)");
-        return port;
+        break;
     }
 
+    if (port.ok()) {
+        if (log) log->line("network port for " + aim + ": " + port.name + " (reused)");
+        return port;
+    }
     // IP_<host>[_<tcp port>], then _2, _3, ... past names that are taken.
-    const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(address.tcpPort));
+    const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(int{address.tcpPort}));
     std::string name;
     for (int suffix = 1; suffix <= 99 && name.empty(); ++suffix) {
         const std::string candidate = suffix == 1 ? base : base + "_" + std::to_string(suffix);

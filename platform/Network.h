@@ -54,7 +54,7 @@ public:
     // keepGoing(finished) is called each time a connect ends, finished
     // counting them; when it answers false no connect is started any more,
     // those under way are abandoned, and every attempt not finished is
-    // answered Failed with Cancelled (1223).
+    // answered Failed with Cancelled (1223). An empty keepGoing never stops.
     virtual std::vector<ConnectAttempt> connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
                                                    std::uint32_t timeoutMs, unsigned maxAtOnce,
                                                    const std::function<bool(std::size_t finished)>& keepGoing) = 0;

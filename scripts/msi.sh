@@ -13,15 +13,18 @@
 #   - without KELPLOG, leaves the log to Kelp.exe, which writes it in the
 #     system's temporary folder that standard users cannot write (for
 #     LocalSystem C:\Windows\SystemTemp where Windows has it);
-#   - keeps MODEL, LANG, PORT and KELPLOG under HKLM\Software\<vendor>\Kelp\
+#   - keeps MODEL, LANG, PORT, HOST and KELPLOG under HKLM\Software\<vendor>\Kelp\
 #     <UpgradeCode> and reads them back (AppSearch), so that repair, upgrade
-#     and removal run with the values of the installation;
+#     and removal run with the values of the installation; HOST (a network
+#     printer's address, passed as /host:) takes the place of PORT, and a
+#     PORT or HOST given replaces both stored ones;
 #   - runs, deferred and as LocalSystem, Kelp.exe from the installed folder:
 #     /install on installation and repair, /uninstall on removal, each with a
 #     rollback action that undoes it, all between InstallInitialize and
 #     InstallFinalize at fixed sequence numbers;
 #   - refuses to start without a model (given or stored), with another model
-#     than the installed one, with a LANG other than zh or en, and over a
+#     than the installed one, with a LANG other than zh or en, with both
+#     HOST and PORT, and over a
 #     newer version; removes an older version first (major upgrade).
 #
 # Needs wixl and msitools (msibuild) and python3 (scripts/setup-debian.sh).
@@ -96,13 +99,13 @@ def walk(folder, rel, indent):
 
 files = "\n".join(walk(package, "", "              "))
 key = "Software\\%s\\Kelp\\{%s}" % (vendor, str(upgrade).upper())
-stored = [("MODEL", "Model"), ("LANG", "Lang"), ("PORT", "Port"), ("KELPLOG", "Log")]
+stored = [("MODEL", "Model"), ("LANG", "Lang"), ("PORT", "Port"), ("KELPLOG", "Log"), ("HOST", "Host")]
 searches = "\n".join('    <Property Id="KelpStored%s"><RegistrySearch Id="Stored%s" Root="HKLM" Key=%s Name="%s" Type="raw"/></Property>'
                      % (name, name, quoteattr(key), name) for _, name in stored)
 values = "\n".join('                <RegistryValue Root="HKLM" Key=%s Name="%s" Type="string" Value="[%s]"%s/>'
                    % (quoteattr(key), name, prop, ' KeyPath="yes"' if name == "Model" else "") for prop, name in stored)
 
-install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] &quot;/port:[PORT]&quot; /quiet [KelpLogSwitch]'
+install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
 uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet [KelpLogSwitch]'
 installing, removing = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 
@@ -120,6 +123,7 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <Condition Message="No printer model: give MODEL on the command line or in a transform, for example msiexec /i Kelp-{version}.msi MODEL=RK-730P (the model names are in the vendor guide).">MODEL OR KelpStoredModel OR REMOVE~="ALL"</Condition>
     <Condition Message="This package has installed the printer model [KelpStoredModel]; remove it before installing MODEL=[MODEL].">NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel</Condition>
     <Condition Message="LANG must be zh or en (the edition of the driver files), or left out.">NOT LANG OR LANG~="zh" OR LANG~="en"</Condition>
+    <Condition Message="Give HOST (a network printer's address) or PORT, not both.">NOT HOST OR NOT PORT</Condition>
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFilesFolder">
         <Directory Id="VendorFolder" Name={quoteattr(vendor)}>
@@ -140,11 +144,14 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     </Feature>
     <CustomAction Id="KelpModelFromStore" Property="MODEL" Value="[KelpStoredModel]"/>
     <CustomAction Id="KelpLangFromStore" Property="LANG" Value="[KelpStoredLang]"/>
+    <CustomAction Id="KelpHostFromStore" Property="HOST" Value="[KelpStoredHost]"/>
     <CustomAction Id="KelpPortFromStore" Property="PORT" Value="[KelpStoredPort]"/>
     <CustomAction Id="KelpPortAuto" Property="PORT" Value="auto"/>
     <CustomAction Id="KelpLogFromStore" Property="KELPLOG" Value="[KelpStoredLog]"/>
     <CustomAction Id="KelpLogSwitchSet" Property="KelpLogSwitch" Value="&quot;/log:[KELPLOG]&quot;"/>
     <CustomAction Id="KelpLangSwitchSet" Property="KelpLangSwitch" Value="/lang:[LANG]"/>
+    <CustomAction Id="KelpPortSwitchSet" Property="KelpPortSwitch" Value="&quot;/port:[PORT]&quot;"/>
+    <CustomAction Id="KelpHostSwitchSet" Property="KelpPortSwitch" Value="&quot;/host:[HOST]&quot;"/>
     <CustomAction Id="KelpUninstallRollback" FileKey="KelpExe" ExeCommand="{install}" Execute="rollback" Impersonate="no" Return="ignore"/>
     <CustomAction Id="KelpUninstall" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="deferred" Impersonate="no" Return="check"/>
     <CustomAction Id="KelpInstallRollback" FileKey="KelpExe" ExeCommand="{uninstall}" Execute="rollback" Impersonate="no" Return="ignore"/>
@@ -152,11 +159,14 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <InstallExecuteSequence>
       <Custom Action="KelpModelFromStore" Sequence="1010">NOT MODEL</Custom>
       <Custom Action="KelpLangFromStore" Sequence="1011">NOT LANG</Custom>
-      <Custom Action="KelpPortFromStore" Sequence="1012">NOT PORT</Custom>
-      <Custom Action="KelpPortAuto" Sequence="1013">NOT PORT</Custom>
+      <Custom Action="KelpHostFromStore" Sequence="1009">NOT HOST AND NOT PORT</Custom>
+      <Custom Action="KelpPortFromStore" Sequence="1012">NOT PORT AND NOT HOST</Custom>
+      <Custom Action="KelpPortAuto" Sequence="1013">NOT PORT AND NOT HOST</Custom>
       <Custom Action="KelpLogFromStore" Sequence="1014">NOT KELPLOG</Custom>
       <Custom Action="KelpLogSwitchSet" Sequence="1015">KELPLOG</Custom>
       <Custom Action="KelpLangSwitchSet" Sequence="1016">LANG</Custom>
+      <Custom Action="KelpPortSwitchSet" Sequence="1017">NOT HOST</Custom>
+      <Custom Action="KelpHostSwitchSet" Sequence="1018">HOST</Custom>
       <Custom Action="KelpUninstallRollback" Sequence="1700">{removing}</Custom>
       <Custom Action="KelpUninstall" Sequence="1701">{removing}</Custom>
       <Custom Action="KelpInstallRollback" Sequence="6010">{installing}</Custom>
@@ -173,6 +183,6 @@ PYTHON
 # action is 3410 (exe from an installed file, deferred, rollback, as
 # LocalSystem, return code ignored).
 msibuild "$work/kelp.msi" -q "UPDATE CustomAction SET Type=3410 WHERE Action='KelpInstallRollback' OR Action='KelpUninstallRollback'"
-msibuild "$work/kelp.msi" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG' WHERE Property='SecureCustomProperties'"
+msibuild "$work/kelp.msi" -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG;HOST' WHERE Property='SecureCustomProperties'"
 mv "$work/kelp.msi" "$msi"
 echo "msi: $msi ($PRODUCT_NAME $version)"

@@ -151,7 +151,8 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
         SOCKET socket;
         DWORD started;
     };
-    std::vector<Pending> pending;
+    Pending pending[FD_SETSIZE];
+    std::size_t underWay = 0;
     std::size_t next = 0;
     std::size_t finished = 0;
     bool stopped = false;
@@ -168,7 +169,7 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
     };
 
     while (true) {
-        while (!stopped && next < addresses.size() && pending.size() < maxAtOnce) {
+        while (!stopped && next < addresses.size() && underWay < maxAtOnce) {
             const std::size_t index = next++;
             SOCKET s = api.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
             if (s == INVALID_SOCKET) {
@@ -188,13 +189,13 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
             }
             const int error = api.WSAGetLastError();
             if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
-                pending.push_back({index, s, now});
+                pending[underWay++] = {index, s, now};
             } else {
                 finish(index, error == WSAECONNREFUSED ? ConnectOutcome::Refused : ConnectOutcome::Failed,
                        static_cast<WinError>(error), s);
             }
         }
-        if (stopped || pending.empty()) break;
+        if (stopped || underWay == 0) break;
 
         // Wait until the earliest deadline of those under way.
         fd_set written, failed;
@@ -202,7 +203,8 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
         FD_ZERO(&failed);
         DWORD wait = timeoutMs;
         const DWORD now = GetTickCount();
-        for (const auto& p : pending) {
+        for (std::size_t i = 0; i < underWay; ++i) {
+            const Pending& p = pending[i];
             FD_SET(p.socket, &written);
             FD_SET(p.socket, &failed);
             const DWORD spent = now - p.started;
@@ -212,8 +214,9 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
         timeval tv = timeoutOf(wait);
         api.select(0, nullptr, &written, &failed, &tv);
         const DWORD after = GetTickCount();
-        std::vector<Pending> still;
-        for (const auto& p : pending) {
+        std::size_t still = 0;
+        for (std::size_t i = 0; i < underWay; ++i) {
+            const Pending p = pending[i];
             if (stopped) {
                 api.closesocket(p.socket);  // answered Cancelled
                 continue;
@@ -229,12 +232,12 @@ std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& ad
             } else if (after - p.started >= timeoutMs) {
                 finish(p.index, ConnectOutcome::TimedOut, winerr::Timeout, p.socket);
             } else {
-                still.push_back(p);
+                pending[still++] = p;
             }
         }
-        pending.swap(still);
+        underWay = still;
     }
-    for (const auto& p : pending) api.closesocket(p.socket);
+    for (std::size_t i = 0; i < underWay; ++i) api.closesocket(pending[i].socket);
     return attempts;
 }
 
@@ -286,16 +289,12 @@ Result<std::string> Win32Network::receive(SocketHandle socket, std::size_t maxBy
         result.error = static_cast<WinError>(api.WSAGetLastError());
         return result;
     }
-    try {
-        std::vector<char> buffer(maxBytes ? maxBytes : 1);
-        const int count = api.recv(s, buffer.data(), static_cast<int>(buffer.size()), 0);
-        if (count < 0)
-            result.error = static_cast<WinError>(api.WSAGetLastError());
-        else
-            result.value.assign(buffer.data(), static_cast<std::size_t>(count));
-    } catch (const std::exception&) {
-        result.error = ERROR_NOT_ENOUGH_MEMORY;
-    }
+    char buffer[64];
+    const int count = api.recv(s, buffer, static_cast<int>(maxBytes < sizeof buffer ? maxBytes : sizeof buffer), 0);
+    if (count < 0)
+        result.error = static_cast<WinError>(api.WSAGetLastError());
+    else
+        result.value.assign(buffer, static_cast<std::size_t>(count));
     return result;
 }
 

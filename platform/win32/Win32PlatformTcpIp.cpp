@@ -61,21 +61,22 @@ struct ConfigInfoData1 {
 };
 static_assert(sizeof(ConfigInfoData1) == 132, "CONFIG_INFO_DATA_1 is 132 bytes");
 
-// Copies text into a fixed field; false when it does not fit with its zero.
-template <std::size_t N>
-bool copyField(WCHAR (&field)[N], const std::string& text) {
+// Copies text into a fixed field of capacity characters; false when it
+// does not fit with its zero.
+bool copyField(WCHAR* field, std::size_t capacity, const std::string& text) {
     const std::wstring wide = widen(text);
-    if (wide.size() >= N) return false;
+    if (wide.size() >= capacity) return false;
     std::wmemcpy(field, wide.c_str(), wide.size() + 1);
     return true;
 }
+#define KELP_COPY_FIELD(field, text) copyField(field, sizeof(field) / sizeof(WCHAR), text)
 
-template <std::size_t N>
-std::string fieldText(const WCHAR (&field)[N]) {
+std::string fieldText(const WCHAR* field, std::size_t capacity) {
     std::size_t length = 0;
-    while (length < N && field[length] != L'\0') ++length;
+    while (length < capacity && field[length] != L'\0') ++length;
     return narrow(std::wstring(field, length));
 }
+#define KELP_FIELD_TEXT(field) fieldText(field, sizeof(field) / sizeof(WCHAR))
 
 // One XcvData call on the monitor (or a port of it): the status it gave.
 WinError xcv(const std::string& object, const wchar_t* command, void* input, DWORD inputSize, void* output,
@@ -107,8 +108,8 @@ std::string monitorObject() { return std::string("XcvMonitor ") + TcpIpMonitorNa
 
 WinError Win32Platform::addTcpIpPort(const TcpIpPortConfig& port) {
     PortData1 data{};
-    if (!copyField(data.sztPortName, port.portName) || !copyField(data.sztHostAddress, port.host) ||
-        !copyField(data.sztSNMPCommunity, "public"))
+    if (!KELP_COPY_FIELD(data.sztPortName, port.portName) || !KELP_COPY_FIELD(data.sztHostAddress, port.host) ||
+        !KELP_COPY_FIELD(data.sztSNMPCommunity, "public"))
         return ERROR_INVALID_PARAMETER;
     data.dwVersion = 1;
     data.dwProtocol = port.raw ? kProtocolRaw : kProtocolLpr;
@@ -121,7 +122,7 @@ WinError Win32Platform::addTcpIpPort(const TcpIpPortConfig& port) {
 
 WinError Win32Platform::deleteTcpIpPort(const std::string& portName) {
     DeletePortData1 data{};
-    if (!copyField(data.psztPortName, portName)) return ERROR_INVALID_PARAMETER;
+    if (!KELP_COPY_FIELD(data.psztPortName, portName)) return ERROR_INVALID_PARAMETER;
     data.dwVersion = 1;
     return xcv(monitorObject(), L"DeletePort", &data, sizeof data, nullptr, 0);
 }
@@ -134,9 +135,9 @@ Result<TcpIpPortConfig> Win32Platform::tcpIpPortConfig(const std::string& portNa
     result.error = xcv("XcvPort " + portName, L"GetConfigInfo", &in, sizeof in, &out, sizeof out);
     if (!result.ok()) return result;
     result.error = guardedRun([&]() -> WinError {
-        result.value.portName = fieldText(out.sztPortName);
-        result.value.host = fieldText(out.sztHostAddress);
-        if (result.value.host.empty()) result.value.host = fieldText(out.sztIPAddress);
+        result.value.portName = KELP_FIELD_TEXT(out.sztPortName);
+        result.value.host = KELP_FIELD_TEXT(out.sztHostAddress);
+        if (result.value.host.empty()) result.value.host = KELP_FIELD_TEXT(out.sztIPAddress);
         result.value.tcpPort = out.dwPortNumber;
         result.value.raw = out.dwProtocol == kProtocolRaw;
         result.value.snmp = out.dwSNMPEnabled != 0;

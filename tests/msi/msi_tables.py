@@ -8,15 +8,19 @@ msi = sys.argv[1]
 def msiinfo(*args): return subprocess.run(["msiinfo", *args], check=True, capture_output=True, text=True).stdout
 def table(name, path=msi): return [row.split("\t") for row in msiinfo("export", path, name).splitlines()[3:]]
 
-INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] "/port:[PORT]" /quiet [KelpLogSwitch]'
+INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
 UNINSTALL = '/uninstall "/model:[MODEL]" /quiet [KelpLogSwitch]'
 INSTALLING, REMOVING = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 # action: type, source, target, condition, and the actions it must come after and before
 ACTIONS = {
     "KelpModelFromStore": (2099, "MODEL", "[KelpStoredModel]", "NOT MODEL", "AppSearch", "InstallInitialize"),
     "KelpLangFromStore": (2099, "LANG", "[KelpStoredLang]", "NOT LANG", "AppSearch", "KelpLangSwitchSet"),
-    "KelpPortFromStore": (2099, "PORT", "[KelpStoredPort]", "NOT PORT", "AppSearch", "KelpPortAuto"),
-    "KelpPortAuto": (2099, "PORT", "auto", "NOT PORT", "AppSearch", "InstallInitialize"),
+    # A HOST or PORT given replaces both stored ones; HOST means no automatic port.
+    "KelpHostFromStore": (2099, "HOST", "[KelpStoredHost]", "NOT HOST AND NOT PORT", "AppSearch", "KelpPortFromStore"),
+    "KelpPortFromStore": (2099, "PORT", "[KelpStoredPort]", "NOT PORT AND NOT HOST", "AppSearch", "KelpPortAuto"),
+    "KelpPortAuto": (2099, "PORT", "auto", "NOT PORT AND NOT HOST", "AppSearch", "KelpPortSwitchSet"),
+    "KelpPortSwitchSet": (2099, "KelpPortSwitch", '"/port:[PORT]"', "NOT HOST", "AppSearch", "InstallInitialize"),
+    "KelpHostSwitchSet": (2099, "KelpPortSwitch", '"/host:[HOST]"', "HOST", "KelpHostFromStore", "InstallInitialize"),
     "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "NOT KELPLOG", "AppSearch", "KelpLogSwitchSet"),
     "KelpLogSwitchSet": (2099, "KelpLogSwitch", '"/log:[KELPLOG]"', "KELPLOG", "AppSearch", "InstallInitialize"),
     "KelpLangSwitchSet": (2099, "KelpLangSwitch", "/lang:[LANG]", "LANG", "AppSearch", "InstallInitialize"),
@@ -31,15 +35,16 @@ version = dict(table("Property"))["ProductVersion"]
 # table: the rows that must be there (None: any value; a regular expression for the ProductCode)
 ROWS = {
     "Property": [["ALLUSERS", "1"], ["REBOOT", "ReallySuppress"], ["UpgradeCode", "{3CC0CA4C-4C2F-4915-9CA1-293021315493}"],
-                 ["SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG"]],
+                 ["SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;MODEL;LANG;PORT;KELPLOG;HOST"]],
     "Upgrade": [["{3CC0CA4C-4C2F-4915-9CA1-293021315493}", "", version, "", "1", "", "WIX_UPGRADE_DETECTED"],
                 ["{3CC0CA4C-4C2F-4915-9CA1-293021315493}", version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]],
     "LaunchCondition": [["NOT WIX_DOWNGRADE_DETECTED", None], ['MODEL OR KelpStoredModel OR REMOVE~="ALL"', None],
                         ["NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel", None],
-                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None]],
-    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log")],
-    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log")],
-    "Registry": [[None, "2", STORE, n, "[%s]" % p, "Settings"] for n, p in (("Model", "MODEL"), ("Lang", "LANG"), ("Port", "PORT"), ("Log", "KELPLOG"))],
+                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None], ["NOT HOST OR NOT PORT", None]],
+    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log", "Host")],
+    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log", "Host")],
+    "Registry": [[None, "2", STORE, n, "[%s]" % p, "Settings"]
+                 for n, p in (("Model", "MODEL"), ("Lang", "LANG"), ("Port", "PORT"), ("Log", "KELPLOG"), ("Host", "HOST"))],
     "File": [["KelpExe", None, "Kelp.exe", None, "", "", "512", None]],
     "Directory": [["INSTALLDIR", "KelpFolder", "DRIVER~1|Driver Package"], ["KelpFolder", "VendorFolder", "Kelp"],
                   ["VendorFolder", "ProgramFilesFolder", "Vexo"]],

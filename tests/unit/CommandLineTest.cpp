@@ -553,6 +553,10 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
     EXPECT_TRUE(net.batches().empty());
+    m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
+    EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
+    EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
+    expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n"});
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);
     EXPECT_NE(m.consoleText().find("port\tUSB002\tUSB\tunknown\r\n"), std::string::npos);
@@ -661,7 +665,8 @@ TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) 
     EXPECT_FALSE(m.findTcpIpPort("IP_10.0.0.5"));
     EXPECT_TRUE(m.findTcpIpPort("Kitchen"));
     EXPECT_EQ(m.callsOf("deleteTcpIpPort").size(), 1u);
-    expectLogged({"network port IP_10.0.0.5 deleted again (a later step failed)\r\n"});
+    expectLogged({"network port IP_10.0.0.5 deleted again (a later step failed)\r\n",
+                  "step XcvData DeletePort \"IP_10.0.0.5\" (monitor \"Standard TCP/IP Port\"): 0\r\n"});
     // A setting that fails after the printer was made on the port keeps it.
     m.clearFailures();
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
@@ -728,8 +733,12 @@ TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
     EXPECT_EQ(run({"/find"}), 0);
     EXPECT_EQ(net.batches().back().addresses.size(), 253u);
     EXPECT_EQ(net.batches().back().addresses.front(), 0xC0A80501u);
-    net.setAdapters({{}, 5});
+    // No adapter up: nothing to search, and nothing found is no failure.
+    net.setAdapters({{}, 0});
     const std::size_t batches = net.batches().size();
+    EXPECT_EQ(run({"/find", std::string("/log:") + kLog}), 0);
+    expectLogged({"no network adapter is up: nothing to search\r\n"});
+    net.setAdapters({{}, 5});
     EXPECT_EQ(run({"/find", "/log:C:\\logs\\find.log"}), 1603);
     EXPECT_EQ(net.batches().size(), batches);
     EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),

@@ -276,6 +276,12 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
               (std::vector<Ipv4>{Ip(10, 0, 0, 5), Ip(10, 0, 0, 6), Ip(10, 0, 0, 7), Ip(10, 0, 0, 8), 0xFFFFFFFFu}));
     EXPECT_TRUE(find({}).empty());
     EXPECT_EQ(net.batches().size(), 1u);
+    // However wide the ranges, at most 4096 addresses in all.
+    find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 2)}, {0, 0xFFFFFFFFu}});
+    ASSERT_EQ(net.batches().size(), 2u);
+    ASSERT_EQ(net.batches()[1].addresses.size(), 4096u);
+    EXPECT_EQ(net.batches()[1].addresses[2], 0u);
+    EXPECT_EQ(net.batches()[1].addresses.back(), 4093u);
 }
 
 TEST_F(NetworkScan, CancelStopsConnectsAndProbes) {
