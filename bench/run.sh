@@ -152,6 +152,7 @@ for i in $(seq 1 254); do
   case $i in 20|200) state=ready ;; *) state=no-answer ;; esac
   printers+=" 127.0.2.$i:9100=$state"
 done
+# shellcheck disable=SC2016  # expanded by the inner shell
 if ! unshare --net -- bash -c '
   ip link set lo up || exit 1
   python3 "$1" "$2" $3 & fake=$!
