@@ -144,10 +144,12 @@ fi
 
 if [ -n "${KELP_E2E_TCPMON:-}" ]; then
   [ "$arch" = win32 ] || { echo "KELP_E2E_TCPMON needs a 32-bit prefix" >&2; exit 2; }
-  cp "$KELP_E2E_TCPMON" "$prefix/drive_c/windows/system32/kelptcpmon.dll" &&
-    timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
-      /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1 ||
-    { echo "could not register the port monitor $KELP_E2E_TCPMON" >&2; exit 1; }
+  if ! cp "$KELP_E2E_TCPMON" "$prefix/drive_c/windows/system32/kelptcpmon.dll" ||
+    ! timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
+      /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1; then
+    echo "could not register the port monitor $KELP_E2E_TCPMON" >&2
+    exit 1
+  fi
 fi
 
 if [ "$dpi" != 96 ]; then
