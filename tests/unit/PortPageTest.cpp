@@ -316,16 +316,171 @@ TEST_F(PortPageTest, SearchShowsAtMost256Ports) {
     }
 }
 
-// After a search, row 1 is the automatic choice whatever port it shows.
-TEST_F(PortPageTest, RowOneAfterASearchTakesTheAutomaticPath) {
-    platform.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB003", "Virtual"}});
-    runWizardFromSettings([](FakeDialog& d) {
-        d.click(IDC_PORT_SEARCH);
-        d.clickListRow(IDC_PORT_LIST, 1);
-        d.click(IDC_PORT_INSTALL);
-    });
-    EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB003");
-    EXPECT_TRUE(platform.callsOf("regCreateKey").empty()) << "the search cleared the pending flag";
+// In the port list (after Search Port or Create Port) every row is the port
+// it shows, row 1 too; only the category list's USB row lets the wizard
+// choose, here the port of the printer connected on USB002. The category
+// list's network row installs on the TCP/IP port made for the address typed
+// in the network printer dialog, and the message gives the printer's answer.
+TEST_F(PortPageTest, EveryRowOfThePortListIsItsPort) {
+    enum Mode { Category, Searched, Created, Network };
+    struct Row {
+        Mode mode;
+        int row;
+        const char* port;
+        const char* message;
+        const char* address = nullptr;  // typed in the network printer dialog
+    };
+    const Row rows[] = {
+        {Searched, 0, "COM1:", "驱动安装完成\n端口：COM1:"},
+        {Searched, 1, "COM2:", "Driver installation completed\nPort: COM2:"},
+        {Searched, 2, "LPT1:", "驱动安装完成\n端口：LPT1:"},
+        {Searched, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Created, 1, "COM2:", "驱动安装完成\n端口：COM2:"},
+        {Created, 3, "USB002", "Driver installation completed\nPort: USB002"},
+        {Category, 1, "USB002", "驱动安装完成\n端口：USB002（唯一连接了打印机的 USB 端口）"},
+        {Category, 1, "USB002", "Driver installation completed\nPort: USB002 (the only USB port with a connected printer)"},
+        {Network, 2, "IP_10.0.0.7", "驱动安装完成\n端口：IP_10.0.0.7\n打印机：就绪", "10.0.0.7"},
+        {Network, 2, "IP_10.0.0.9", "Driver installation completed\nPort: IP_10.0.0.9\nPrinter: paper out: it will print once that is put right", "10.0.0.9"},
+        {Network, 2, "IP_10.0.0.9", "驱动安装完成\n端口：IP_10.0.0.9\n打印机：缺纸，排除后即可打印", "10.0.0.9:9100"},
+        {Network, 2, "IP_10.0.0.8_9101", "驱动安装完成\n端口：IP_10.0.0.8_9101\n打印机：无应答，开机并连接后即可打印", "10.0.0.8:9101"},
+        {Network, 2, "IP_10.0.0.6",
+         "Driver installation completed\nPort: IP_10.0.0.6\nPrinter: nothing listens there (connection refused): it will print once it is on and connected",
+         "10.0.0.6"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        machine.setPorts({{"COM1:", "Local Port"}, {"COM2:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB002", "Virtual"}});
+        machine.setUsbPrinterInterfaces({{"USB", 2, "USB\\VID_5A5A&PID_0730\\B2", true, ""}});
+        machine.installTcpIpMonitor();
+        wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        wizard.net.setPrinter(0x0A000009, "\x1A\x32\x12\x72");
+        wizard.net.setRefusing(0x0A000006);
+        wizard.state.englishFlag = std::string(row.message).rfind("Driver", 0) == 0;
+        EXPECT_EQ(wizard.runFromSettings([&](FakeDialog& d) {
+            if (row.mode == Searched) d.click(IDC_PORT_SEARCH);
+            if (row.mode == Network)
+                wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
+                    network.setText(IDC_NET_ADDRESS, row.address);
+                    network.pressEnter();
+                });
+            if (row.mode == Created) {
+                wizard.pages.onNextShow(IDD_PORT_TYPES, [](FakeDialog& types) { types.click(IDC_TYPES_EXIT); });
+                d.click(IDC_PORT_CREATE);
+            }
+            ASSERT_EQ(d.listRowCount(IDC_PORT_LIST), row.mode == Category || row.mode == Network ? 3 : 4);
+            d.clickListRow(IDC_PORT_LIST, row.row);
+            d.click(IDC_PORT_INSTALL);
+        }),
+                  PageOk);
+        ASSERT_TRUE(machine.findPrinter("RK-520P"));
+        EXPECT_EQ(machine.findPrinter("RK-520P")->portName, row.port);
+        EXPECT_EQ(wizard.state.selectedPort, row.port);
+        ASSERT_EQ(wizard.pages.messages().size(), 1u);
+        EXPECT_EQ(wizard.pages.messages()[0].text, row.message);
+        if (row.mode != Network) continue;
+        const auto port = machine.findTcpIpPort(row.port);
+        ASSERT_TRUE(port);
+        const std::string typed = row.address;
+        EXPECT_EQ(port->host + ":" + std::to_string(port->tcpPort),
+                  typed.find(':') == std::string::npos ? typed + ":9100" : typed);
+    }
+}
+
+// The network row where the printer does not end up on the address's port:
+// without the TCP/IP monitor nothing is made and nothing installed; a port
+// this run made goes again when the installation fails or a printer of the
+// name keeps its own port; a reused one stays. Cancel in the dialog and a
+// busy installation change nothing. The page stays open but after an
+// installation.
+TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
+    struct Case {
+        const char* name;
+        int englishFlag;
+        std::function<void(FakePlatform&)> machineSetup;
+        bool cancel;
+        bool installed;                   // the port page ended after an installation
+        const char* portLeft;             // the TCP/IP port afterwards, or none
+        std::size_t portsDeleted;
+        std::vector<std::string> messages;
+    };
+    const auto monitor = [](FakePlatform& m) { m.installTcpIpMonitor(); };
+    const Case cases[] = {
+        {"no monitor", 0, {}, false, false, nullptr, 0,
+         {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。\n日志：C:\\Kelp.log"}},
+        {"no monitor", 1, {}, false, false, nullptr, 0,
+         {"This system has no \"Standard TCP/IP Port\" monitor: no port can be made for 10.0.0.7:9100.\nNothing was installed."
+          "\nThe log: C:\\Kelp.log"}},
+        {"the printer could not be added", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.failAlways("addPrinter", winerr::AccessDenied);
+         },
+         false, true, nullptr, 1,
+         {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)\nThe log: C:\\Kelp.log"}},
+        {"a printer of the name kept on its port", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.seedPrinter({"RK-520P", "USB001", "RK-520P", "winprint", "RAW"});
+         },
+         false, true, nullptr, 1,
+         {"The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
+          "Port: USB001 (the printer's own port, kept)"}},
+        {"a reused port", 0,
+         [](FakePlatform& m) {
+             m.seedTcpIpPort({"Kitchen", "10.0.0.7", 9100, true, false});
+             m.failAlways("addPrinter", winerr::AccessDenied);
+         },
+         false, true, "Kitchen", 0, {"驱动安装失败：\n无法创建打印机：RK-520P（错误 5：拒绝访问）\n日志：C:\\Kelp.log"}},
+        {"busy", 1,
+         [](FakePlatform& m) {
+             m.installTcpIpMonitor();
+             m.setPrivateMutexError(winerr::InstallAlreadyRunning);
+         },
+         false, false, nullptr, 0,
+         {"Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."}},
+        {"cancelled", 0, monitor, true, false, nullptr, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.englishFlag ? " en" : " zh"));
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        wizard.state.englishFlag = c.englishFlag;
+        if (c.machineSetup) c.machineSetup(machine);
+        wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.runFromSettings([&](FakeDialog& d) {
+            wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
+                network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                network.click(c.cancel ? IdCancel : IdOk);
+            });
+            d.clickListRow(IDC_PORT_LIST, 2);
+            d.click(IDC_PORT_INSTALL);
+            EXPECT_EQ(d.ended(), c.installed);
+            if (c.cancel) {
+                // With no row selected, Install takes the row of the last Install.
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
+                d.clickListRow(IDC_PORT_LIST, -1);
+                d.click(IDC_PORT_INSTALL);
+            }
+            if (!d.ended()) d.click(IDC_PORT_CANCEL);
+        });
+        if (c.portLeft)
+            EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
+        EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
+        EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
+        if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
+        // The printer is asked only when the installation runs.
+        EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed);
+        EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
+                      std::string::npos,
+                  c.installed);
+        std::vector<std::string> texts;
+        for (const auto& m : wizard.pages.messages()) texts.push_back(m.text);
+        EXPECT_EQ(texts, c.messages);
+    }
 }
 
 // A category's label is no port: Cancel after a search leaves the flag
@@ -551,7 +706,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     });
     EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
                                                         "nothing was installed. Please try again later.",
-                                                        "Driver installation completed"}));
+                                                        "Driver installation completed\nPort: COM1: (no USB port: the first serial port)"}));
     EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());
     EXPECT_EQ(boxes, 2);
@@ -627,7 +782,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         if (log.written()) {
             const std::string logged = wizard.machine.fileContents(log.path()).value_or("");
             for (const char* line : {" install RK-520P, English edition, port USB001, not the default printer, Windows NT x86\r\n",
-                                     " automatic port USB001: no USB printer is connected: the first port of its kind\r\n",
+                                     " automatic port USB001: no connected USB printer was found: the first USB port\r\n",
                                      " outcome: failed, 1 step failed\r\n"})
                 EXPECT_NE(logged.find(line), std::string::npos) << line << logged;
         }
