@@ -919,14 +919,17 @@ TEST_F(CommandLineTest, ListAndUsage) {
     const std::string boxes[] = {
         "用法：\r\nKelp.exe（无参数）：安装向导\r\nKelp.exe /?：本说明\r\n\r\n"
         "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
-        "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
+        "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /install /model:<型号>\r\n    /host:<地址>[:<TCP 端口>]\r\n"
+        "    [/lang:zh|en] [/default]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/log:<文件>] [/quiet]\r\nKelp.exe /list [/log:<文件>]\r\n"
+        "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
         "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
-        "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
+        "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /install /model:<model>\r\n"
+        "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/log:<file>]\r\n    [/quiet]\r\n"
-        "Kelp.exe /list [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
+        "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
         "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
     for (int i = 0; i < 2; ++i) {
         const auto& [title, text] = m.windowlessBoxes()[static_cast<std::size_t>(i)];
