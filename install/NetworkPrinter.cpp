@@ -351,12 +351,10 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         if (!taken) name = candidate;
     }
     if (name.empty()) return fail(kNoName, winerr::FileExists);
-    TcpIpPortConfig config;
+    TcpIpPortConfig config;  // RAW, SNMP off: the record's defaults
     config.portName = name;
     config.host = address.host;
     config.tcpPort = address.tcpPort;
-    config.raw = true;
-    config.snmp = false;
     const WinError error = platform.addTcpIpPort(config);
     if (error != winerr::Success) return fail(kNotMade, error);
     port.name = name;

@@ -287,6 +287,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
             EXPECT_EQ(run({"/install", "/model:RK-730P", path}), 87);
             EXPECT_EQ(m.consoleText().find(std::string("命令行错误：") + said + "\r\n用法：", start), start) << path;
         }
+        EXPECT_EQ(run({"/find:10.0.0.9-10.0.0.1"}), 87);
+        EXPECT_NE(m.consoleText().find("命令行错误：/find 的起始地址在结束地址之后\r\n", before), std::string::npos) << codePage;
     }
     // A refused /log is not written; the refusal went to the default log.
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
@@ -885,6 +887,8 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
     EXPECT_TRUE(net.batches().empty());
+    EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(log().find("GetConfigInfo \"Kitchen\""), std::string::npos) << log();  // a query that answered is no step
     m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
