@@ -388,6 +388,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "COM1:");
     expectLogged({"the existing printer's port: COM1:\r\n", "installed on COM1: (the printer was there already)."},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
+    EXPECT_EQ(m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("").find("USB port FILE:"), std::string::npos);
     // A new printer on that machine has no port to take.
     EXPECT_EQ(run({"/install", "/model:MZ730P", "/lang:en", std::string("/log:") + kLog}), 1603);
     EXPECT_NE(log().find("There is no port to choose automatically."), std::string::npos);
