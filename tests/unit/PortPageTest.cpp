@@ -230,6 +230,9 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
         machine.setUsbPrinterInterfaces(row.usb);
+        wizard.pages.onMessageBox([&machine](const MessageBoxRecord& box) {
+            EXPECT_EQ(machine.heldMutexes(), std::vector<std::string>{}) << box.text;
+        });
         wizard.runFromSettings([&](FakeDialog& port) {
             port.click(IDC_PORT_INSTALL);
             if (!row.installedOn) {
