@@ -220,6 +220,8 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         {"no ports", {}, std::nullopt},
         {"the one USB port's printer is another model", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
          {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
+        {"a page printer on USB002: the first USB port", {{"USB001", ""}, {"USB002", ""}}, "USB001",
+         {{"USB", 2, "USB\\VID_03F0&PID_1D17\\L", true, "CMD:PCL;"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -707,7 +709,8 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     EXPECT_TRUE(platform.heldMutexes().empty());
     EXPECT_EQ(boxes, 2);
 
-    // The reminder, the registry's refusal and the report: none while held.
+    // No port to pick, the reminder, the registry's refusal and the report:
+    // none while held.
     FreshWizard boxed;
     boxed.machine.seedKey(RegRoot::CurrentUser, kDeviceKey);
     boxed.machine.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, 5);
@@ -717,6 +720,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     });
     boxed.runFromSettings(
         [](FakeDialog& port) {
+            port.click(IDC_PORT_INSTALL);  // COM ports, but no serial device
             port.clickListRow(IDC_PORT_LIST, 0);
             port.click(IDC_PORT_INSTALL);
             port.click(IDC_PORT_SEARCH);
@@ -724,8 +728,8 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
             port.click(IDC_PORT_INSTALL);
         },
         [](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, true); });
-    EXPECT_EQ(whileHeld, std::vector<std::string>(3, ""));
-    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 2u);
+    EXPECT_EQ(whileHeld, std::vector<std::string>(4, ""));
+    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 3u);
 
     // An exception in the installation leaves the handler without the mutex.
     struct Throwing : FakePlatform {
