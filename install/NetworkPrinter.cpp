@@ -262,7 +262,7 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress) {
     std::vector<Ipv4> addresses;
     for (const auto& range : ranges) {
-        for (Ipv4 address = range.first; range.first <= range.last; ++address) {
+        for (Ipv4 address = range.first; range.first <= range.last && addresses.size() < MaxSearchAddresses; ++address) {
             // Ranges are few and short: a plain search keeps each address once.
             if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
             if (address == range.last) break;
@@ -351,12 +351,10 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         if (!taken) name = candidate;
     }
     if (name.empty()) return fail(kNoName, winerr::FileExists);
-    TcpIpPortConfig config;
+    TcpIpPortConfig config;  // RAW, SNMP off: the record's defaults
     config.portName = name;
     config.host = address.host;
     config.tcpPort = address.tcpPort;
-    config.raw = true;
-    config.snmp = false;
     const WinError error = platform.addTcpIpPort(config);
     if (error != winerr::Success) return fail(kNotMade, error);
     port.name = name;

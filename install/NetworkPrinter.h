@@ -88,7 +88,10 @@ struct Ipv4Range {
     Ipv4 first = 0;
     Ipv4 last = 0;
 };
-constexpr std::size_t MaxScanAddresses = 1024;
+constexpr std::size_t MaxScanAddresses = 1024;  // in a range given to /find
+// FindPrinters' bound over all its ranges (a machine with many adapters):
+// the addresses after it are not searched.
+constexpr std::size_t MaxSearchAddresses = 4096;
 
 // "a.b.c.d" in host byte order, or nothing.
 std::optional<Ipv4> ParseIpv4(const std::string& text);

@@ -165,6 +165,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         EXPECT_EQ(m.consoleText().find("命令行错误：未知的型号“RK-999”\r\n用法：", before), before) << codePage;
         EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:LPT9:"}), 87);
         EXPECT_NE(m.consoleText().find("命令行错误：没有这个端口：LPT9:\r\n", before), std::string::npos) << codePage;
+        EXPECT_EQ(run({"/find:10.0.0.9-10.0.0.1"}), 87);
+        EXPECT_NE(m.consoleText().find("命令行错误：/find 的起始地址在结束地址之后\r\n", before), std::string::npos) << codePage;
     }
     // A refused /log is not written; the refusal went to the default log.
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\kelp.log"));
@@ -553,6 +555,8 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
     EXPECT_TRUE(net.batches().empty());
+    EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
+    EXPECT_EQ(log().find("GetConfigInfo \"Kitchen\""), std::string::npos) << log();  // a query that answered is no step
     m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
@@ -647,7 +651,8 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9100", "/lang:zh", "/quiet"}), 0);
     EXPECT_EQ(m.callsOf("addTcpIpPort").size(), 1u);
-    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸）。\r\n"},
+    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸）。\r\n",
+                  "network port for 10.0.0.5:9100: IP_10.0.0.5 (reused)\r\n"},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
 
     // Another TCP port, the printer switched off: the printer moves to a
@@ -695,6 +700,10 @@ TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) 
     EXPECT_EQ(m.callsOf("deleteTcpIpPort").size(), 1u);
     expectLogged({"network port IP_10.0.0.5 deleted again (a later step failed)\r\n",
                   "step XcvData DeletePort \"IP_10.0.0.5\" (monitor \"Standard TCP/IP Port\"): 0\r\n"});
+    // A port that cannot be deleted again is said so.
+    m.failAlways("deleteTcpIpPort", 5);
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.7", std::string("/log:") + kLog}), 1603);
+    expectLogged({"network port IP_10.0.0.7 could not be deleted again (a later step failed)\r\n"});
     // A setting that fails after the printer was made on the port keeps it.
     m.clearFailures();
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
@@ -739,6 +748,11 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
                   std::string::npos) << shown;
     }
     EXPECT_EQ(net.batches().back().tcpPort, 9100);
+    // Where the monitor does not say where the port points, the spooler has the job.
+    const std::size_t asked = net.batches().size();
+    m.failNext("tcpIpPortConfig", 5);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 0);
+    EXPECT_EQ(net.batches().size(), asked);
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
     EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
@@ -761,8 +775,12 @@ TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
     EXPECT_EQ(run({"/find"}), 0);
     EXPECT_EQ(net.batches().back().addresses.size(), 253u);
     EXPECT_EQ(net.batches().back().addresses.front(), 0xC0A80501u);
-    net.setAdapters({{}, 5});
+    // No adapter up: nothing to search, and nothing found is no failure.
+    net.setAdapters({{}, 0});
     const std::size_t batches = net.batches().size();
+    EXPECT_EQ(run({"/find", std::string("/log:") + kLog}), 0);
+    expectLogged({"no network adapter is up: nothing to search\r\n"});
+    net.setAdapters({{}, 5});
     EXPECT_EQ(run({"/find", "/log:C:\\logs\\find.log"}), 1603);
     EXPECT_EQ(net.batches().size(), batches);
     EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),

@@ -276,6 +276,12 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
               (std::vector<Ipv4>{Ip(10, 0, 0, 5), Ip(10, 0, 0, 6), Ip(10, 0, 0, 7), Ip(10, 0, 0, 8), 0xFFFFFFFFu}));
     EXPECT_TRUE(find({}).empty());
     EXPECT_EQ(net.batches().size(), 1u);
+    // However wide the ranges, at most 4096 addresses in all.
+    find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 2)}, {0, 0xFFFFFFFFu}});
+    ASSERT_EQ(net.batches().size(), 2u);
+    ASSERT_EQ(net.batches()[1].addresses.size(), 4096u);
+    EXPECT_EQ(net.batches()[1].addresses[2], 0u);
+    EXPECT_EQ(net.batches()[1].addresses.back(), 4093u);
 }
 
 TEST_F(NetworkScan, CancelStopsConnectsAndProbes) {
@@ -393,6 +399,28 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         UndoTcpIpPort(m, port, nullptr);
         EXPECT_TRUE(m.callsOf("deleteTcpIpPort").empty());
     }
+
+    // Every name up to _99 taken by ports aimed elsewhere.
+    FakePlatform m;
+    m.setPorts({});
+    m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.6"));
+    for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5_" + std::to_string(suffix), "10.0.0.6"));
+    TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, nullptr);
+    EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
+    EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
+    m.seedTcpIpPort(Aimed("IP_10.0.0.5_100", "10.0.0.5"));
+    port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr);
+    EXPECT_EQ(port.name, "IP_10.0.0.5_100");
+    EXPECT_FALSE(port.made);
+    // The log names what went to the monitor, whatever it is.
+    RunLog log(m, "C:\\k.log");
+    LoggingPlatform logging(m, log, 1);
+    TcpIpPortConfig lpr = Aimed("Q", "prn.local", 515, false);
+    lpr.snmp = true;
+    logging.addTcpIpPort(lpr);
+    EXPECT_NE(m.fileContents("C:\\k.log").value_or("").find(
+                  "step XcvData AddPort \"Q\" prn.local:515 LPR SNMP on (monitor \"Standard TCP/IP Port\"): 0\r\n"),
+              std::string::npos);
 }
 
 }  // namespace
