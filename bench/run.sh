@@ -141,18 +141,24 @@ cd "$repo"
 
 # The printers listen on 127.x addresses of a network namespace made for this
 # part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers and 252
-# addresses that never answer a connect.
+# addresses that never answer a connect. Wine's wineserver makes a program's
+# sockets, so the one running outside is let end first and a new one starts
+# inside the namespace.
+timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
+rm -rf "$work/printers"
 echo "== network: $probes probes, $searches searches of each kind, in a network namespace of its own"
 printers="127.0.1.10:9100=ready"
 for i in $(seq 1 254); do
   case $i in 20|200) state=ready ;; *) state=no-answer ;; esac
   printers+=" 127.0.2.$i:9100=$state"
 done
+# shellcheck disable=SC2016  # expanded by the inner shell
 if ! unshare --net -- bash -c '
   ip link set lo up || exit 1
   python3 "$1" "$2" $3 & fake=$!
   for _ in $(seq 1 100); do [ -e "$2/ready" ] && break; sleep 0.1; done
   wine "C:\bench\bench_network.exe" "$4" "$5" "C:\package\Kelp.exe"; rc=$?
+  timeout 30 wineserver -w
   kill $fake; wait $fake 2>/dev/null
   exit $rc' - "$repo/scripts/e2e/fake-printers.py" "$work/printers" "$printers" "$probes" "$searches" |
   tr -d '\r' >>"$results"; then

@@ -8,9 +8,9 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 
+#include "platform/HandleMap.h"
 #include "platform/Platform.h"
 
 namespace kelp {
@@ -157,8 +157,8 @@ private:
 
     Platform& inner_;
     RunLog& log_;
-    std::map<RegKey, std::string> keys_;  // open keys: "HKLM\path"
-    std::map<PrinterHandle, std::string> printers_;
+    HandleMap<std::string> keys_;  // open keys: "HKLM\path"
+    HandleMap<std::string> printers_;
 };
 
 }  // namespace kelp

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <map>
 
+#include "platform/HandleMap.h"
 #include "platform/win32/Calls.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
@@ -91,8 +91,8 @@ Result<std::uintptr_t> takeMutex(HANDLE mutex) {
 }
 
 // The private namespace each taken private mutex lives in, closed with it.
-std::map<std::uintptr_t, HANDLE>& privateNamespaces() {
-    static std::map<std::uintptr_t, HANDLE> namespaces;
+HandleMap<HANDLE>& privateNamespaces() {
+    static HandleMap<HANDLE> namespaces;
     return namespaces;
 }
 

@@ -44,6 +44,8 @@ fi
 # the scenario's own has: the script starts again inside one (as root, as
 # CI runs it), with its loopback interface up and nothing else.
 if [ -n "${KELP_E2E_PRINTERS:-}" ] && [ -z "${KELP_E2E_IN_NETNS:-}" ]; then
+  unshare --net -- true 2>/dev/null ||
+    { echo "a network namespace of its own (unshare --net) needs root: the scenario cannot run" >&2; exit 2; }
   KELP_E2E_IN_NETNS=1 exec unshare --net -- bash "$0" "$@"
 fi
 if [ -n "${KELP_E2E_IN_NETNS:-}" ]; then
@@ -142,10 +144,12 @@ fi
 
 if [ -n "${KELP_E2E_TCPMON:-}" ]; then
   [ "$arch" = win32 ] || { echo "KELP_E2E_TCPMON needs a 32-bit prefix" >&2; exit 2; }
-  cp "$KELP_E2E_TCPMON" "$prefix/drive_c/windows/system32/kelptcpmon.dll" &&
-    timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
-      /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1 ||
-    { echo "could not register the port monitor $KELP_E2E_TCPMON" >&2; exit 1; }
+  if ! cp "$KELP_E2E_TCPMON" "$prefix/drive_c/windows/system32/kelptcpmon.dll" ||
+    ! timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
+      /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1; then
+    echo "could not register the port monitor $KELP_E2E_TCPMON" >&2
+    exit 1
+  fi
 fi
 
 if [ "$dpi" != 96 ]; then

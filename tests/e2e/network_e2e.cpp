@@ -121,7 +121,6 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
         << log();
 
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
-    const std::string bytes = received(L"127.0.1.10_9100");
     const std::string head = language == kChinese
                                  ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-730P\n"
                                    "\xb6\xcb\xbf\xda\xa3\xbaIP_127.0.1.10\n\xca\xb1\xbc\xe4\xa3\xba"
@@ -130,7 +129,10 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
                                  ? "\nKelp 4.0\n\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
                                    "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
                                  : "\nKelp 4.0\nThis printer is installed and ready.\n\x1b\x64\x04\x1dVB";
-    ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;  // the time: "YYYY-MM-DD hh:mm:ss"
+    // The printer may still be writing down what it got: the time is "YYYY-MM-DD hh:mm:ss".
+    waitUntil([&] { return received(L"127.0.1.10_9100").size() >= head.size() + 19 + tail.size() + 1; });
+    const std::string bytes = received(L"127.0.1.10_9100");
+    ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;
     EXPECT_EQ(head, bytes.substr(0, head.size()));
     EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
     EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
