@@ -44,6 +44,8 @@ fi
 # the scenario's own has: the script starts again inside one (as root, as
 # CI runs it), with its loopback interface up and nothing else.
 if [ -n "${KELP_E2E_PRINTERS:-}" ] && [ -z "${KELP_E2E_IN_NETNS:-}" ]; then
+  unshare --net -- true 2>/dev/null ||
+    { echo "a network namespace of its own (unshare --net) needs root: the scenario cannot run" >&2; exit 2; }
   KELP_E2E_IN_NETNS=1 exec unshare --net -- bash "$0" "$@"
 fi
 if [ -n "${KELP_E2E_IN_NETNS:-}" ]; then

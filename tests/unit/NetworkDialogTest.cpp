@@ -56,6 +56,7 @@ TEST_F(NetworkDialogTest, OpensWithTheAddressFieldFocusedInBothLanguages) {
                           EXPECT_EQ(columns[0].width, englishFlag ? 180 : 120);
                           EXPECT_EQ(columns[1].width, englishFlag ? 330 : 220);
                           EXPECT_EQ(d.progressRange(IDC_NET_PROGRESS), std::make_pair(0, 100));
+                          EXPECT_EQ(d.progressHistory(IDC_NET_PROGRESS), std::vector<int>{0});
                           EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
                       }),
                   PageCancel);
