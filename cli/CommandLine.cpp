@@ -1,7 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
-#include <set>
+#include <iterator>
+#include <vector>
 
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
@@ -94,10 +96,10 @@ LogPathFault CheckLogPath(const std::string& path) {
     const std::size_t start = path.find_last_of("\\/") + 1;
     std::string stem = Lower(path.substr(start, path.find('.', start) - start));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    static const std::set<std::string> kDevices = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     const bool numbered = stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
                           stem[3] >= '1' && stem[3] <= '9';
-    if (kDevices.count(stem) != 0 || numbered) return LogPathFault::Device;
+    if (std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices) || numbered) return LogPathFault::Device;
     const std::string lower = Lower(path);
     const auto endsWith = [&](const char* suffix) {
         const std::size_t n = std::char_traits<char>::length(suffix);
@@ -160,11 +162,12 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     std::optional<CliAction> action;
     std::optional<std::string> findValue;
     std::vector<Switch> options;
-    std::set<std::string> seen;
+    std::vector<std::string> seen;
     for (const auto& argument : arguments) {
         const auto item = SplitSwitch(argument);
         if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"", "多余的参数“" + argument + "”");
-        if (!seen.insert(item->name).second) return Refuse(parse, "switch /" + item->name + " given twice", "开关 /" + item->name + " 重复出现");
+        if (std::find(seen.begin(), seen.end(), item->name) != seen.end()) return Refuse(parse, "switch /" + item->name + " given twice", "开关 /" + item->name + " 重复出现");
+        seen.push_back(item->name);
         bool isAction = false;
         for (const auto& entry : kActions) {
             if (item->name != entry.name) continue;

@@ -1,7 +1,7 @@
 #include "install/Removal.h"
 
+#include <algorithm>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "install/DriverInstaller.h"
@@ -42,7 +42,7 @@ public:
 private:
     bool forgetDefaultPrinter(const std::string& printerName);
     bool deleteDriverFiles(const char* environment, const DriverInfo3& driver,
-                           const std::set<std::string>& usedElsewhere);
+                           const std::vector<std::string>& usedElsewhere);
     void note(const std::string& text);
 
     Platform& platform_;
@@ -63,13 +63,13 @@ RemovalOutcome Removal::run(const std::string& name) {
         if (SameName(record.name, name)) printer = record;
     }
     std::optional<DriverInfo3> driver;
-    std::set<std::string> usedElsewhere;
+    std::vector<std::string> usedElsewhere;  // a list: std::set would add its tree code
     for (const auto& record : drivers.value) {
         if (SameName(record.name, name)) {
             driver = record;
             continue;
         }
-        for (const auto& file : DriverFiles(record)) usedElsewhere.insert(Lower(BaseName(file)));
+        for (const auto& file : DriverFiles(record)) usedElsewhere.push_back(Lower(BaseName(file)));
     }
     if (!printer && !driver) return RemovalOutcome::NotInstalled;
 
@@ -129,7 +129,7 @@ bool Removal::forgetDefaultPrinter(const std::string& printerName) {
 // and the log says so, as is an entry that is no valid name or names a
 // folder. A file that is gone already is no failure.
 bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driver,
-                                const std::set<std::string>& usedElsewhere) {
+                                const std::vector<std::string>& usedElsewhere) {
     const auto directory = platform_.printerDriverDirectory(environment);
     std::string inside;  // the directory's full path, ending in a backslash
     if (directory.ok() && !directory.value.empty()) {
@@ -141,11 +141,11 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
         return false;
     }
     std::vector<std::string> paths;
-    std::set<std::string> seen;
+    std::vector<std::string> seen;
     bool deleted = true;
     for (const auto& file : DriverFiles(driver)) {
         const std::string base = BaseName(file);
-        if (usedElsewhere.count(Lower(base)) != 0) continue;
+        if (std::find(usedElsewhere.begin(), usedElsewhere.end(), Lower(base)) != usedElsewhere.end()) continue;
         std::vector<std::string> candidates;
         const bool absolute = (file.size() > 2 && file[1] == ':' && (file[2] == '\\' || file[2] == '/')) ||
                               file.rfind("\\\\", 0) == 0;
@@ -162,7 +162,10 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
                 note("left \"" + candidate + "\": not in the driver directory \"" + directory.value + "\"");
                 continue;
             }
-            if (seen.insert(folded).second) paths.push_back(full.value);
+            if (std::find(seen.begin(), seen.end(), folded) == seen.end()) {
+                seen.push_back(folded);
+                paths.push_back(full.value);
+            }
         }
     }
     for (const auto& path : paths) {

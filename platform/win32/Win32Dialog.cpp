@@ -234,7 +234,9 @@ void Win32Dialog::listInsertColumn(int id, int column, const std::string& headin
     col.iSubItem = column;
     const LRESULT inserted = send(id, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col));
     if (inserted < 0) return;
-    std::vector<int>& widths = columnWidths_[id];
+    auto list = std::find_if(columnWidths_.begin(), columnWidths_.end(), [id](const auto& entry) { return entry.first == id; });
+    if (list == columnWidths_.end()) list = columnWidths_.insert(list, {id, {}});
+    std::vector<int>& widths = list->second;
     widths.insert(widths.begin() + std::min(static_cast<size_t>(inserted), widths.size()), width);
     // The column that was last gives its room back.
     for (size_t other = 0; other + 1 < widths.size(); ++other)
@@ -247,7 +249,7 @@ void Win32Dialog::listInsertColumn(int id, int column, const std::string& headin
 // its least. The room is the client area, which shrinks when a vertical
 // scroll bar comes with the rows, so the fit is made again as rows change.
 void Win32Dialog::fitLastColumn(int id) {
-    const auto found = columnWidths_.find(id);
+    const auto found = std::find_if(columnWidths_.begin(), columnWidths_.end(), [id](const auto& entry) { return entry.first == id; });
     if (found == columnWidths_.end() || found->second.empty()) return;
     const int last = static_cast<int>(found->second.size()) - 1;
     RECT client{};

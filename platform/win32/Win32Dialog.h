@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Dialog.h"
@@ -66,7 +66,9 @@ private:
 
     HWND hwnd_;
     HINSTANCE instance_;
-    std::map<int, std::vector<int>> columnWidths_;  // per list: the widths the page gave
+    // per list: the widths the page gave (a list of pairs: a std::map would
+    // bring its tree code into Kelp.exe for a list or two)
+    std::vector<std::pair<int, std::vector<int>>> columnWidths_;
 };
 
 // Runs pages as modal dialog boxes from the templates of the module

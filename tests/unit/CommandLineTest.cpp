@@ -726,6 +726,11 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
     EXPECT_TRUE(m.directoryExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\3"));
     EXPECT_FALSE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"));
+    // Its entry and the directory's name for it are one file: deleted once.
+    std::size_t afterDeleted = 0;
+    for (const auto& call : m.callsOf("deleteFile"))
+        afterDeleted += call.args.at(0) == "C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll";
+    EXPECT_EQ(afterDeleted, 1u);
     expectLogged({" left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\3\": it is a folder\r\n",
                   " left \"C:\\bad|name.dll\": not a valid file name\r\n",
                   " left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\bad|name.dll\": not a valid file name\r\n",
