@@ -91,14 +91,14 @@ class Connection:
         self.sock.close()
 
 
-def parse(spec):
-    where, _, state = spec.partition("=")
+def parse(entry):
+    where, _, state = entry.partition("=")
     address, _, port = where.rpartition(":")
     lan = os.environ.get("KELP_E2E_LAN")
     own = ipaddress.ip_address(address).is_loopback or (
         lan and os.environ.get("KELP_E2E_IN_NETNS") and ipaddress.ip_address(address) in ipaddress.ip_interface(lan).network)
     if state not in STATES or not own or not 0 < int(port) < 65536:
-        raise SystemExit(f"bad printer {spec!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>")
+        raise SystemExit(f"bad printer {entry!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>")
     return address, int(port), state
 
 
@@ -107,7 +107,7 @@ def main():
         raise SystemExit(__doc__)
     directory = sys.argv[1]
     os.makedirs(directory, exist_ok=True)
-    printers = [Printer(directory, *parse(spec)) for spec in sys.argv[2:]]
+    printers = [Printer(directory, *parse(entry)) for entry in sys.argv[2:]]
     selector = selectors.DefaultSelector()
     for printer in (p for p in printers if p.answers is not None):
         selector.register(printer.listener, selectors.EVENT_READ, printer)
