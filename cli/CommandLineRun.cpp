@@ -234,7 +234,7 @@ int CommandLineRun::run() {
         if (!ports.ok()) return failed();
         for (const auto& record : ports.value) {
             if (SameName(record.name, *command_.port)) namedPort_ = record.name;
-            if (record.name.rfind("USB", 0) == 0) usbPorts_.push_back(record.name);
+            if (IsUsbPortName(record.name)) usbPorts_.push_back(record.name);
         }
         if (namedPort_.empty()) {
             say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
@@ -288,7 +288,7 @@ int CommandLineRun::install(const ModelRow& model) {
         std::vector<std::string> usbPorts;
         if (const auto ports = platform_.enumPorts(); ports.ok())
             for (const auto& record : ports.value)
-                if (record.name.rfind("USB", 0) == 0) usbPorts.push_back(record.name);
+                if (IsUsbPortName(record.name)) usbPorts.push_back(record.name);
         LogChosenPort(platform_, usbPorts, port, "the existing printer's port", &log_);
     }
     std::optional<PortRule> rule;

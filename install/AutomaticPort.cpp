@@ -114,6 +114,8 @@ bool SameModel(const std::string& deviceModel, const std::string& modelName) {
     return !key.empty() && key == ModelKey(modelName);
 }
 
+bool IsUsbPortName(const std::string& port) { return port.compare(0, 3, "USB") == 0; }
+
 std::string UsbPortName(const UsbPrinterInterface& usb) {
     if (!SameName(usb.baseName, "USB")) return {};
     // Three digits at least, as the USB printing driver names its ports

@@ -42,6 +42,9 @@ DeviceIdFields ParseDeviceId(const std::string& id);
 // ignoring case, spaces, hyphens and brackets ("rk 730p (new)" is "RK-730P(NEW)").
 bool SameModel(const std::string& deviceModel, const std::string& modelName);
 
+// Whether a port's name is one the USB printing driver gives ("USB001").
+bool IsUsbPortName(const std::string& port);
+
 // "USB002" for the base name "USB" and the number 2; empty for any other
 // base name (other drivers of the class write "TS" or "DOT4").
 std::string UsbPortName(const UsbPrinterInterface& usb);

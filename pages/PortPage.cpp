@@ -161,7 +161,7 @@ void PortPage::onSearchPort() {
     // A USB port with a printer connected now says so after its description.
     std::vector<UsbPrinterInterface> usb;
     for (const auto& port : ports) {
-        if (port.name.rfind("USB", 0) != 0) continue;
+        if (!IsUsbPortName(port.name)) continue;
         usb = context_.platform.usbPrinterInterfaces().value;
         break;
     }
@@ -287,7 +287,7 @@ void PortPage::onInstall() {
         std::vector<std::string> usbPorts;
         for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
             std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);
-            if (name.rfind("USB", 0) == 0) usbPorts.push_back(std::move(name));
+            if (IsUsbPortName(name)) usbPorts.push_back(std::move(name));
         }
         LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
     }
