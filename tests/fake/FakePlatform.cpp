@@ -1141,6 +1141,9 @@ Result<std::string> FakePlatform::fullPathName(const std::string& path) {
     if (WinError e = begin("fullPathName", {path})) return {{}, e};
     const auto resolved = resolve(path);
     if (!resolved) return {{}, finish(winerr::InvalidName)};
+    // GetFullPathName keeps a trailing separator: C:\a\ stays C:\a\ (with a backslash).
+    const bool trailing = path.back() == '\\' || path.back() == '/';
+    if (trailing && resolved->full.back() != '\\') return {resolved->full + "\\", winerr::Success};
     return {resolved->full, winerr::Success};
 }
 

@@ -86,6 +86,7 @@ TEST(FinalPath, SameOnlyWhereNoLinkIsOnTheWay) {
         {"\\\\srv\\share\\k.log", "\\\\?\\UNC\\srv\\share\\k.log", true},
         {"C:\\\xe6\x97\xa5\\k.log", "\\\\?\\C:\\\xe6\x97\xa5\\k.log", true},
         {"C:\\linked\\k.log", "\\\\?\\C:\\windows\\system32\\k.log", false},
+        {"D:\\logs\\k.log", "\\\\?\\C:\\logs\\k.log", false},
         {"C:\\logs\\k.log", "\\\\?\\C:\\logs\\k.lo", false},
         {"C:\\logs\\kx.log", "\\\\?\\C:\\logs\\ky.log", false},
         {"\\\\srv\\share\\k.log", "\\\\?\\C:\\srv\\share\\k.log", false},
@@ -142,7 +143,7 @@ TEST(RunLogTest, NoLogKeptNotices) {
 
 // Names close to the refused ones are files like any other.
 TEST(CommandLineParse, LogPathsTaken) {
-    for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\lpt0.log",
+    for (const char* path : {"C:\\logs\\k.LOG", "c:/logs/k.Txt", "C:\\logs\\com10.log", "C:\\logs\\run1.log", "C:\\logs\\lpt0.log",
                              "C:\\logs\\console.log", "C:\\logs\\coma.log", "C:\\logs\\lpt.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
                              "\\\\..\\k.log"}) {
         const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
@@ -605,6 +606,13 @@ TEST_F(CommandLineTest, LoggedTextsEscaped) {
     std::string lines;
     for (const auto& [text, written] : rows) lines += written + "\r\n";
     EXPECT_EQ(echoed, lines);
+    // A closed key's handle is no longer named by the key's path.
+    LoggingPlatform logging(m, runLog, 1);
+    const auto key = logging.regOpenKey(RegRoot::CurrentUser, "Software", RegAccess::QueryValue);
+    ASSERT_TRUE(key.ok());
+    logging.regCloseKey(key.value);
+    logging.regCloseKey(key.value);
+    EXPECT_EQ(log().substr(expected.size()), "2026-12-07 10:15:20 step RegCloseKey \"key #" + std::to_string(key.value) + "\": 6\r\n");
     }
 
     // A device's id and instance id, as a printer may answer them.
@@ -719,6 +727,7 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     m.makeDirectory("C:\\windows\\system32\\spool\\drivers\\w32x86\\3");
     m.failWhen("fullPathName", [](const Args& a) { return a[0].find('|') != std::string::npos; }, winerr::InvalidName);
     for (const char* entry : {"C:\\windows\\system32\\spool\\drivers\\w32x86\\3", "C:\\bad|name.dll",
+                              "C:\\windows\\system32\\spool\\drivers\\w32x86\\",
                               "C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll"})
         driver.dependentFiles += std::string(entry) + '\0';
     m.writeFile("C:\\windows\\system32\\spool\\drivers\\w32x86\\after.dll", "x");
@@ -733,6 +742,8 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     EXPECT_EQ(afterDeleted, 1u);
     expectLogged({" left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\3\": it is a folder\r\n",
                   " left \"C:\\bad|name.dll\": not a valid file name\r\n",
+                  " left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\\": not in the driver directory "
+                  "\"C:\\windows\\system32\\spool\\drivers\\w32x86\"\r\n",
                   " left \"C:\\windows\\system32\\spool\\drivers\\w32x86\\bad|name.dll\": not a valid file name\r\n",
                   "The printer RK-520P and its driver were removed.\r\n"});
     m.clearFailures();
@@ -847,7 +858,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     expectLogged({"step SetJob " + id + " delete: 0\r\n"});
     // An offline printer, or one out of paper, says so when the time is up.
     for (const auto& [status, said] : {std::pair<std::uint32_t, const char*>{0x80, "the printer is offline"},
-                                       {0x10, "the printer is out of paper"}, {0x8, "still in the queue after 1 s"}}) {
+                                       {0x10, "the printer is out of paper"}, {0x1, "the printer is paused"}, {0x8, "still in the queue after 1 s"}}) {
         m.scriptJobStates({0});
         m.setPrinterStatus("RK-520P", status);
         const std::size_t start = m.consoleText().size();

@@ -383,6 +383,7 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         {true, "addTcpIpPort", 5, 0, "无法创建指向 10.0.0.5:9100 的端口（错误 5：拒绝访问）。"},
         {true, "enumPorts", 5, 1, "The system's port monitors or ports cannot be read (error 5: Access is denied)."},
         {true, "enumMonitors", 1722, 1, "The system's port monitors or ports cannot be read (error 1722)."},
+        {true, "enumMonitors", 5, 0, "无法读取系统的端口监视器或端口（错误 5：拒绝访问）。"},
     };
     for (const auto& row : rows) {
         FakePlatform m;
@@ -407,6 +408,7 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
     for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5_" + std::to_string(suffix), "10.0.0.6"));
     TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, nullptr);
     EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
+    EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
     EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
     m.seedTcpIpPort(Aimed("IP_10.0.0.5_100", "10.0.0.5"));
     port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr);
