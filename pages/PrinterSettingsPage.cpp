@@ -217,9 +217,11 @@ void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
     if (const auto& state = portPage_->printerState()) lines.push_back(printerStateLine(*state, englishFlag));
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
-    for (std::size_t start = 0, end = 0; context_.log && start < text.size(); start = end + 1) {
-        end = std::min(text.find('\n', start), text.size());
-        context_.log->line(text.substr(start, end - start));
+    if (context_.log) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            context_.log->line(text.substr(start, end - start));
+        context_.log->line(text.substr(start));
     }
     const int osCode = context_.settings.osCode;
     if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
