@@ -9,6 +9,7 @@
 #include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "platform/FinalPath.h"
+#include "install/Names.h"
 #include "install/PrintJob.h"
 #include "install/RunLog.h"
 
@@ -68,6 +69,22 @@ TEST(CommandLineParse, WaitSeconds) {
         EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
     }
     EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
+}
+
+// Names compare whatever the case of ASCII letters, and only as far as they go.
+TEST(Names, SameName) {
+    const struct {
+        std::string_view a, b;
+        bool same;
+    } rows[] = {
+        {"USB001", "usb001", true},
+        {std::string_view("IP_10.0.0.5x", 11), std::string_view("ip_10.0.0.5y", 11), true},
+        {"RK-730P", "RK-730", false},
+        {"@[", "`{", false},
+        {"\xc3\x89", "\xc3\xa9", false},
+        {"", "", true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SameName(row.a, row.b), row.same) << row.a << " " << row.b;
 }
 
 // A handle's final path against the full path asked for.
@@ -1107,6 +1124,10 @@ TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) 
 
 // A receipt goes to a network printer only when its answer allows it.
 TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
+    TcpIpPortConfig bar;  // another printer's port, listed first: not asked
+    bar.portName = "Bar";
+    bar.host = "10.0.0.9";
+    m.seedTcpIpPort(bar);
     TcpIpPortConfig kitchen;
     kitchen.portName = "Kitchen";
     kitchen.host = "10.0.0.5";
