@@ -42,7 +42,13 @@ protected:
         m.seedKey(RegRoot::CurrentUser, kWindowsKey);
         m.setActiveCodePage(1252);
     }
-    int run(Args args) { return RunCommandLine(m, net, args); }
+    // Whatever its outcome, a run leaves no key and no printer open.
+    int run(Args args) {
+        const int code = RunCommandLine(m, net, args);
+        EXPECT_TRUE(m.openKeys().empty()) << m.openKeys().front();
+        EXPECT_EQ(m.openPrinterCount(), 0u);
+        return code;
+    }
     std::string log() const { return m.fileContents(kLog).value_or(""); }
     // Each of lines is in the log file.
     void expectLogged(std::initializer_list<std::string> lines, const std::string& file = kLog) const {
