@@ -597,6 +597,21 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
     EXPECT_EQ(m.callsOf("openLogFile").size(), 11u);
     EXPECT_TRUE(m.callsOf("writeLogFile").empty());
     EXPECT_FALSE(m.findPrinter("RK-730P"));
+    // Each reason in Chinese.
+    m.setActiveCodePage(936);
+    m.setElevated(true);
+    for (const auto& [links, link, trusted, why] :
+         {std::tuple<std::uint32_t, bool, bool, const char*>{1, true, true, "它是一个链接"},
+          {2, false, true, "它有 2 个名称（硬链接）"}, {1, false, false, "它属于其他帐户"}}) {
+        m.writeFile(kLog, "planted\r\n");
+        m.setFileFacts(kLog, links, link, trusted);
+        m.deleteFile(beside);
+        m.setRandomNumbers({0xA1});
+        const std::size_t zh = m.consoleText().size();
+        EXPECT_EQ(run({"/uninstall", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+        EXPECT_EQ(m.consoleText().find(std::string("未写入日志“C:\\logs\\kelp.log”：") + why + "。本次运行的日志：" + beside + "\r\n", zh), zh)
+            << m.consoleText().substr(zh);
+    }
 }
 
 // Nothing in a logged text starts a line of its own or breaks the UTF-8 of
