@@ -903,12 +903,15 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
         EXPECT_NE(m.consoleText().find(said, start), std::string::npos) << status;
     }
-    // A paused printer says so when the time is up, in the run's language.
-    m.scriptJobStates({0});
-    m.setPrinterStatus("RK-520P", 1);
+    // A paused printer, or one out of paper, says so in the run's language.
     m.setActiveCodePage(936);
-    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
-    EXPECT_NE(m.consoleText().find("测试小票未能打印：打印机已暂停。已删除该打印任务。"), std::string::npos);
+    for (const auto& [status, said] : {std::pair<std::uint32_t, const char*>{1, "打印机已暂停"}, {0x10, "打印机缺纸"}}) {
+        m.scriptJobStates({0});
+        m.setPrinterStatus("RK-520P", status);
+        const std::size_t start = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
+        EXPECT_NE(m.consoleText().find(std::string("测试小票未能打印：") + said + "。已删除该打印任务。", start), std::string::npos);
+    }
     m.scriptJobStates({0});
     m.setPrinterStatus("RK-520P", 0);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
@@ -966,7 +969,18 @@ TEST_F(CommandLineTest, ListAndUsage) {
     const std::size_t before = m.consoleText().size();
     EXPECT_EQ(run({"/?"}), 0);
     EXPECT_EQ(m.consoleText().find("Usage:\r\n", before), before);  // the usage alone, no log lines
-    EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - 27), "another Kelp run is busy.\r\n");
+    // The usage ends with what /host and /find mean and the exit codes, in either language.
+    for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
+             936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
+                  "TCP 9100 端口上的打印机。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
+         {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on "
+                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\nExit codes: 0 done, 87 wrong "
+                "command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"}}) {
+        m.setActiveCodePage(codePage);
+        EXPECT_EQ(run({"/?"}), 0);
+        ASSERT_GE(m.consoleText().size(), ending.size());
+        EXPECT_EQ(m.consoleText().substr(m.consoleText().size() - ending.size()), ending);
+    }
     EXPECT_TRUE(m.windowlessBoxes().empty());
     // Without a console a box shows it in lines that a box does not wrap.
     m.setConsole(false);
