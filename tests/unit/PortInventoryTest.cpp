@@ -122,6 +122,32 @@ TEST(PortInventoryTest, PickAutomaticPortByRow) {
     for (const auto& [row, port] : rows) EXPECT_EQ(inventory.pickAutomaticPort(row), port) << row;
 }
 
+// Why the automatic choice took its port, whole, in both languages.
+TEST(PortInventoryTest, EachRuleInWords) {
+    const struct {
+        PortRule rule;
+        const char* port;
+        const char* chinese;
+        const char* english;
+    } rows[] = {
+        {PortRule::OnlyConnected, "USB002", "唯一连接了打印机的 USB 端口", "the only USB port with a connected printer"},
+        {PortRule::IdentifiesAsModel, "USB003", "已连接且型号为 RK-730P 的打印机", "the connected printer that identifies as RK-730P"},
+        {PortRule::FirstConnected, "USB001", "多台已连接 USB 打印机中的第一台", "the first of several connected USB printers"},
+        {PortRule::Classification, "USB001", "未找到已连接的 USB 打印机：第一个 USB 端口",
+         "no connected USB printer was found: the first USB port"},
+        {PortRule::Classification, "COM1:", "没有 USB 端口：第一个串行端口", "no USB port: the first serial port"},
+        {PortRule::Classification, "LPT1:", "没有 USB 端口和串行端口：第一个并行端口", "no USB or serial port: the first parallel port"},
+        {PortRule::Classification, "IP_1", "没有已连接的 USB 打印机：同类端口中的第一个",
+         "no USB printer is connected: the first port of its kind"},
+        {PortRule::SpoolerOnline, "USB002", "没有已连接的 USB 打印机：打印后台程序报告打印机联机的端口",
+         "no USB printer is connected: the port the spooler reported the printer online on"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", 0, row.port), row.chinese);
+        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", 1, row.port), row.english);
+    }
+}
+
 // The automatic choice among USB printers: spooler ports USB001-USB003
 // unless a row says otherwise, each interface as SetupAPI lists it.
 TEST(PortInventoryTest, AutomaticChoiceAmongUsbPrinters) {
