@@ -31,12 +31,6 @@ bool GoodLabels(const std::string& host) {
     }
 }
 
-// The real-time status requests: DLE EOT n.
-std::string StatusRequest(int n) { return std::string{'\x10', '\x04', static_cast<char>(n)}; }
-
-// An answer to a status request has bits 1 and 4 set and bits 0 and 7 clear.
-bool ValidStatus(unsigned char answer) { return (answer & 0x93) == 0x12; }
-
 std::string Fill(const char* pattern, const std::string& a, const std::string& b = {}) {
     std::string text;
     for (const char* c = pattern; *c; ++c) {
@@ -171,50 +165,28 @@ std::string FormatAddress(const NetworkAddress& address) {
 
 // ---- The printer's answer ----------------------------------------------------
 
-std::string DescribePrinterState(PrinterState state, int englishFlag) {
-    static constexpr Bilingual kTexts[] = {
-        {"就绪", "ready"},
-        {"纸将用尽", "paper near its end"},
-        {"缺纸", "paper out"},
-        {"上盖打开", "cover open"},
-        {"脱机", "offline"},
-        {"切刀或其他错误", "cutter or other error"},
-        {"可连接，但不报告状态", "answers without status (state unknown)"},
-        {"该地址上没有程序接收打印数据（连接被拒绝）", "nothing listens there (connection refused)"},
-        {"无应答", "no answer"},
-    };
-    const auto index = static_cast<std::size_t>(state);
-    return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
-}
+namespace {
 
-bool StateStopsPrinting(PrinterState state) {
-    switch (state) {
-        case PrinterState::Ready:
-        case PrinterState::PaperNearEnd:
-        case PrinterState::NoStatus: return false;
-        default: return true;
+// A connection as the status exchange's channel.
+class SocketChannel final : public StatusChannel {
+public:
+    SocketChannel(Network& network, SocketHandle socket) : network_(network), socket_(socket) {}
+    WinError discard() override { return winerr::Success; }
+    WinError send(const std::string& bytes) override { return network_.send(socket_, bytes); }
+    Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
+        return network_.receive(socket_, maxBytes, timeoutMs);
     }
-}
+
+private:
+    Network& network_;
+    SocketHandle socket_;
+};
+
+}  // namespace
 
 PrinterState ProbeConnected(Network& network, SocketHandle socket) {
-    int answers[5] = {-1, -1, -1, -1, -1};  // per request; -1: no valid answer
-    for (int n = 1; n <= 4; ++n) {
-        if (network.send(socket, StatusRequest(n)) != winerr::Success) break;
-        const auto answer = network.receive(socket, 1, StatusAnswerMs);
-        if (!answer.ok() || answer.value.empty()) break;
-        const auto byte = static_cast<unsigned char>(answer.value[0]);
-        // Nothing more goes to a peer that did not answer as a printer.
-        if (!ValidStatus(byte)) break;
-        answers[n] = byte;
-    }
-    if (answers[1] < 0) return PrinterState::NoStatus;
-    const auto has = [&](int n, int bits) { return answers[n] >= 0 && (answers[n] & bits) != 0; };
-    if (has(2, 0x04)) return PrinterState::CoverOpen;
-    if (has(4, 0x60) || has(2, 0x20)) return PrinterState::PaperOut;
-    if (has(3, 0x68) || has(2, 0x40)) return PrinterState::Error;
-    if (has(1, 0x08) || has(2, 0x08)) return PrinterState::Offline;
-    if (has(4, 0x0C)) return PrinterState::PaperNearEnd;
-    return PrinterState::Ready;
+    SocketChannel channel(network, socket);
+    return AskPrinterStatus(channel);
 }
 
 PrinterState ProbePrinter(Network& network, const NetworkAddress& address) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "install/PrinterStatus.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
 
@@ -54,24 +55,6 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
-// What the printer's answer to the real-time status requests means.
-enum class PrinterState {
-    Ready,
-    PaperNearEnd,
-    PaperOut,
-    CoverOpen,
-    Offline,
-    Error,     // cutter, unrecoverable or recoverable error
-    NoStatus,  // connects but gives no status: reachable, state unknown
-    Refused,   // nothing listens there
-    NoAnswer,  // no answer before the deadline (off, unplugged, wrong address)
-};
-
-// The state in a few words, in the language of englishFlag.
-std::string DescribePrinterState(PrinterState state, int englishFlag);
-// Whether a test receipt must not be sent in that state.
-bool StateStopsPrinting(PrinterState state);
-
 // Connects (3 s deadline), asks the four status requests (DLE EOT 1..4, a
 // 1 s deadline for each answer) and says what the answers mean. Nothing else
 // is sent, and nothing after the first request unless its answer is a
@@ -80,7 +63,6 @@ PrinterState ProbePrinter(Network& network, const NetworkAddress& address);
 // The same on a connection already open (the caller closes it).
 PrinterState ProbeConnected(Network& network, SocketHandle socket);
 constexpr std::uint32_t ProbeConnectMs = 3000;
-constexpr std::uint32_t StatusAnswerMs = 1000;
 constexpr std::uint32_t ScanConnectMs = 1000;
 
 // ---- Finding printers ------------------------------------------------------
