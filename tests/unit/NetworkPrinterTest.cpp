@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "install/Names.h"
@@ -92,55 +94,69 @@ TEST(NetworkAddress, Ipv4TextBothWays) {
 }
 
 // What the printer answers, or how the connect ends, and what the probe
-// makes of it; and that nothing but the requests answered so far is sent.
+// makes of it; what was sent; and how long it took (the fake's clock): a
+// connect deadline of 3 s, 1 s for each answer.
 TEST(NetworkProbe, AnswersAndSocketOutcomes) {
     using S = PrinterState;
+    using C = ConnectOutcome;
     const std::string all = std::string("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04", 12);
     const std::string first = all.substr(0, 3);
     const struct {
         FakeNetwork::Host host;
         S state;
         std::string sent;
+        std::uint64_t ms;
     } rows[] = {
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, S::Ready, all},
-        {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, S::Offline, all},
-        {{ConnectOutcome::Connected, "\x12\x1A\x12\x12"}, S::Offline, all},  // feed button held
-        {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, S::CoverOpen, all},
-        {{ConnectOutcome::Connected, "\x1A\x32\x12\x12"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x72"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, S::PaperNearEnd, all},
-        {{ConnectOutcome::Connected, "\x1A\x52\x12\x12"}, S::Error, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x1A\x12"}, S::Error, all},  // cutter
-        {{ConnectOutcome::Connected, "\x12\x12\x32\x12"}, S::Error, all},  // unrecoverable
-        {{ConnectOutcome::Connected, "\x12\x12\x52\x12"}, S::Error, all},  // recoverable
-        {{ConnectOutcome::Connected, "\x1A\x76\x7A\x7E"}, S::CoverOpen, all},  // everything at once
-        {{ConnectOutcome::Connected, "\x1A\x32\x7A\x72"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all},
+        {{C::Connected, "\x12\x12\x12\x12"}, S::Ready, all, 5},
+        {{C::Connected, "\x1A\x12\x12\x12"}, S::Offline, all, 5},
+        {{C::Connected, "\x12\x1A\x12\x12"}, S::Offline, all, 5},  // feed button held
+        {{C::Connected, "\x1A\x16\x12\x12"}, S::CoverOpen, all, 5},
+        {{C::Connected, "\x1A\x32\x12\x12"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x72"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x1E"}, S::PaperNearEnd, all, 5},
+        {{C::Connected, "\x1A\x52\x12\x12"}, S::Error, all, 5},
+        {{C::Connected, "\x12\x12\x1A\x12"}, S::Error, all, 5},  // cutter
+        {{C::Connected, "\x12\x12\x32\x12"}, S::Error, all, 5},  // unrecoverable
+        {{C::Connected, "\x12\x12\x52\x12"}, S::Error, all, 5},  // recoverable
+        {{C::Connected, "\x1A\x76\x7A\x7E"}, S::CoverOpen, all, 5},  // everything at once
+        {{C::Connected, "\x1A\x32\x7A\x72"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all, 5},
         // A printer that stops answering after the first request.
-        {{ConnectOutcome::Connected, "\x1A"}, S::Offline, all.substr(0, 6)},
-        // Not a printer's answer: nothing more is sent.
-        {{ConnectOutcome::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x93\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x13\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x92\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, ""}, S::NoStatus, first},
-        {{ConnectOutcome::Connected, "", true}, S::NoStatus, first},  // closes
-        {{ConnectOutcome::Connected, "\x12\x16", false, 10054}, S::NoStatus, ""},  // reset before the request
-        {{ConnectOutcome::Refused}, S::Refused, ""},
-        {{ConnectOutcome::TimedOut}, S::NoAnswer, ""},
-        {{ConnectOutcome::Failed}, S::NoAnswer, ""},
+        {{C::Connected, "\x1A"}, S::Offline, all.substr(0, 6), 1002},
+        {{C::Connected, "\x12"}, S::NoStatus, all.substr(0, 6), 1002},
+        // One request of four answered: never ready.
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 4}, S::NoStatus, all.substr(0, 6), 1002},
+        // An answer after its deadline is none.
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1001}, S::NoStatus, first, 1001},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 2900, 999}, S::Ready, all, 2900 + 4 * 999},
+        // Not a printer's answer, or speaking unasked: nothing more is sent.
+        {{C::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x93\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x13\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x92\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "RFB 003.008\n"}, S::NotAPrinter, "", 1},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "\x12"}, S::NotAPrinter, "", 1},
+        {{C::Connected, ""}, S::NoStatus, first, 1001},
+        {{C::Connected, "", true}, S::NoStatus, first, 2},  // closes
+        {{C::Connected, "\x12", true}, S::NoStatus, all.substr(0, 6), 3},
+        {{C::Connected, "\x12\x16", false, 10054}, S::NoStatus, "", 1},  // reset before the request
+        {{C::Refused}, S::Refused, "", 1},
+        {{C::Refused, "", false, 0, 0}, S::Refused, "", 0},  // refused at once
+        {{C::TimedOut}, S::NoAnswer, "", 3000},
+        {{C::Failed}, S::NoAnswer, "", 1},
+        {{C::Failed, "", false, 0, 0}, S::NoAnswer, "", 0},
     };
     for (const auto& row : rows) {
         FakeNetwork net;
         net.setHost(Ip(10, 0, 0, 5), row.host);
-        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100}), row.state) << testing::PrintToString(row.host.answers);
-        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << testing::PrintToString(row.host.answers);
+        const std::string what = testing::PrintToString(row.host.answers) + " " + row.host.banner;
+        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100}), row.state) << what;
+        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << what;
+        EXPECT_EQ(net.nowMs(), row.ms) << what;
         ASSERT_EQ(net.batches().size(), 1u);
         EXPECT_EQ(net.batches()[0].addresses, std::vector<Ipv4>{Ip(10, 0, 0, 5)});
         EXPECT_EQ(net.batches()[0].tcpPort, 9100);
-        EXPECT_EQ(net.batches()[0].timeoutMs, 3000u);
-        for (const auto deadline : net.receiveDeadlines()) EXPECT_TRUE(deadline == 0 || deadline == 1000u) << deadline;
         EXPECT_EQ(net.openSockets(), 0u);
     }
 
@@ -155,6 +171,47 @@ TEST(NetworkProbe, AnswersAndSocketOutcomes) {
     EXPECT_EQ(net.batches()[0].tcpPort, 9101);
     EXPECT_EQ(ProbePrinter(net, {"bar.local", 9100}), S::NoAnswer);
     EXPECT_EQ(net.batches().size(), 1u);
+
+    // A printer that serves one connection at a time, held by a till: no
+    // status while the till holds it, ready once the till let go.
+    net.setHost(Ip(10, 0, 0, 9), {C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 1, true});
+    const auto till = net.startConnect(Ip(10, 0, 0, 9), 9100);
+    ASSERT_TRUE(till.ok());
+    ASSERT_EQ(net.waitAny({{till.value, true}}, 10).value.size(), 1u);
+    EXPECT_EQ(ProbePrinter(net, {"10.0.0.9", 9100}), S::NoStatus);
+    net.close(till.value);
+    EXPECT_EQ(ProbePrinter(net, {"10.0.0.9", 9100}), S::Ready);
+}
+
+// keepGoing is asked at least every 100 ms while the probe waits, for its
+// connect and for each answer; false stops it at once, closed.
+TEST(NetworkProbe, KeepGoingIsAskedWhileItWaitsAndStopsIt) {
+    const struct {
+        FakeNetwork::Host host;
+        std::uint64_t stopAt;
+        PrinterState state;
+    } rows[] = {
+        {{ConnectOutcome::TimedOut}, 2500, PrinterState::NoAnswer},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900}, 1500, PrinterState::NoAnswer},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900}, 99999, PrinterState::Ready},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork net;
+        net.setHost(Ip(10, 0, 0, 5), row.host);
+        std::vector<std::uint64_t> asked;
+        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100},
+                               [&] {
+                                   asked.push_back(net.nowMs());
+                                   return net.nowMs() < row.stopAt;
+                               }),
+                  row.state)
+            << row.stopAt;
+        ASSERT_FALSE(asked.empty());
+        EXPECT_LE(asked.front(), 100u);
+        for (std::size_t i = 1; i < asked.size(); ++i) EXPECT_LE(asked[i] - asked[i - 1], 100u) << row.stopAt;
+        EXPECT_LE(net.nowMs(), std::min<std::uint64_t>(row.stopAt + 100, 3601));
+        EXPECT_EQ(net.openSockets(), 0u);
+    }
 }
 
 TEST(NetworkProbe, StatesInWordsAndWhetherTheyStopAReceipt) {
@@ -217,10 +274,15 @@ TEST(NetworkScanRanges, AdapterRanges) {
 class NetworkScan : public testing::Test {
 protected:
     NetworkScan() {
+        using C = ConnectOutcome;
         net.setPrinter(Ip(10, 0, 0, 10), "\x12\x12\x12\x12");
         net.setRefusing(Ip(10, 0, 0, 11));
         net.setPrinter(Ip(10, 0, 0, 20), "\x12\x12\x12\x72");
-        net.setHost(Ip(10, 0, 0, 30), {ConnectOutcome::Connected, ""});
+        net.setHost(Ip(10, 0, 0, 30), {C::Connected, ""});
+        // Hangs up after a second of silence.
+        net.setHost(Ip(10, 0, 0, 40), {C::Connected, "\x1A\x32\x12\x72", false, 0, 3, 2, "", 1000});
+        net.setHost(Ip(10, 0, 0, 50), {C::Connected, "\x12\x12\x12\x12", false, 0, 2, 1, "220 Service ready\r\n"});
+        net.setHost(Ip(10, 0, 0, 60), {C::Connected, "\x12\x12\x12\x12", false, 0, 2, 1, "", 0, 4});
     }
     std::vector<std::pair<Ipv4, PrinterState>> find(std::vector<Ipv4Range> ranges,
                                                     std::function<bool(std::size_t, std::size_t)> progress = {}) {
@@ -231,29 +293,56 @@ protected:
     FakeNetwork net;
 };
 
-TEST_F(NetworkScan, OneWindowOfConnectsThenAProbeOfEachThatAccepts) {
+// Every connect under way at once; each printer asked as soon as it
+// accepts and closed as soon as its answers are in, while the other
+// connects still wait: true states, printers held for milliseconds, the
+// whole /24 within 1.5 connect deadlines.
+TEST_F(NetworkScan, AllConnectsAtOnceEachPrinterAskedAsSoonAsItAccepts) {
     std::vector<std::pair<std::size_t, std::size_t>> calls;
-    const auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [&](std::size_t done, std::size_t total) {
-        calls.emplace_back(done, total);
-        return true;
-    });
-    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
-                                                                 {Ip(10, 0, 0, 20), PrinterState::PaperOut},
-                                                                 {Ip(10, 0, 0, 30), PrinterState::NoStatus}}));
+    std::vector<std::uint64_t> callTimes;
+    std::vector<std::pair<Ipv4, std::uint64_t>> told;
+    const auto found = FindPrinters(
+        net, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}},
+        [&](std::size_t done, std::size_t total) {
+            calls.emplace_back(done, total);
+            callTimes.push_back(net.nowMs());
+            return true;
+        },
+        [&](const FoundPrinter& printer) { told.emplace_back(printer.address, net.nowMs()); });
+    std::vector<std::pair<Ipv4, PrinterState>> states;
+    for (const auto& printer : found) states.emplace_back(printer.address, printer.state);
+    EXPECT_EQ(states, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
+                                                                  {Ip(10, 0, 0, 20), PrinterState::PaperOut},
+                                                                  {Ip(10, 0, 0, 30), PrinterState::NoStatus},
+                                                                  {Ip(10, 0, 0, 40), PrinterState::PaperOut},
+                                                                  {Ip(10, 0, 0, 50), PrinterState::NotAPrinter},
+                                                                  {Ip(10, 0, 0, 60), PrinterState::NoStatus}}));
     ASSERT_EQ(net.batches().size(), 1u);
     EXPECT_EQ(net.batches()[0].addresses.size(), 254u);
     EXPECT_EQ(net.batches()[0].addresses.front(), Ip(10, 0, 0, 1));
     EXPECT_EQ(net.batches()[0].addresses.back(), Ip(10, 0, 0, 254));
     EXPECT_EQ(net.batches()[0].tcpPort, 9100);
-    EXPECT_EQ(net.batches()[0].timeoutMs, 1000u);
-    EXPECT_EQ(net.batches()[0].maxAtOnce, 64u);
+    EXPECT_EQ(net.batches()[0].maxAtOnce, 254u);
+    EXPECT_LE(net.nowMs(), 1500u);
+    EXPECT_GE(net.nowMs(), 1000u);
+    // Each printer told as soon as it is known, the ready one long before
+    // the silent addresses' deadline; held for its exchange alone.
+    ASSERT_EQ(told.size(), 6u);
+    EXPECT_EQ(told[0], std::make_pair(Ip(10, 0, 0, 50), std::uint64_t{2}));
+    EXPECT_EQ(std::count(told.begin(), told.end(), std::make_pair(Ip(10, 0, 0, 10), std::uint64_t{5})), 1);
+    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 10)), std::vector<std::uint64_t>{4});
+    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 40)), std::vector<std::uint64_t>{8});
+    // The bar moves through connects and exchanges, never 100 ms without a word.
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.front(), std::make_pair(std::size_t{1}, std::size_t{254}));
     EXPECT_EQ(calls.back(), std::make_pair(std::size_t{254}, std::size_t{254}));
-    // Nothing goes to an address that did not accept, only the first
-    // request to one that did not answer it.
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_GE(calls[i].first, calls[i - 1].first);
+    EXPECT_LE(callTimes.front(), 100u);
+    for (std::size_t i = 1; i < callTimes.size(); ++i) EXPECT_LE(callTimes[i] - callTimes[i - 1], 100u);
+    // Nothing goes to an address that did not accept, nor past the first
+    // request to a peer that did not answer it, nor anything to one that spoke first.
     EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 11)), "");
     EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 30)), std::string("\x10\x04\x01"));
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 50)), "");
     EXPECT_EQ(net.openSockets(), 0u);
 }
 
@@ -261,13 +350,16 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
     const struct {
         unsigned limit;
         unsigned window;
-    } limits[] = {{10, 10}, {0, 1}, {64, 64}, {65, 64}};
+        std::uint64_t ms;  // 1100 addresses that never answer
+    } limits[] = {{10, 10, 110000}, {0, 1, 1100000}, {1024, 1024, 2000}, {5000, 1024, 2000}};
     for (const auto& row : limits) {
         FakeNetwork fresh;
         fresh.setHalfOpenLimit(row.limit);
-        FindPrinters(fresh, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 2)}}, {});
+        FindPrinters(fresh, {{Ip(10, 0, 0, 1), Ip(10, 0, 4, 76)}}, {});
         ASSERT_EQ(fresh.batches().size(), 1u);
+        EXPECT_EQ(fresh.batches()[0].addresses.size(), 1100u);
         EXPECT_EQ(fresh.batches()[0].maxAtOnce, row.window) << row.limit;
+        EXPECT_EQ(fresh.nowMs(), row.ms) << row.limit;
     }
     // Overlapping ranges are searched once, a reversed one not at all,
     // the last address of all included.
@@ -286,19 +378,52 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
     EXPECT_EQ(net.batches()[1].addresses.back(), 4093u);
 }
 
-TEST_F(NetworkScan, CancelStopsConnectsAndProbes) {
-    // During the connects: none started after, nothing probed.
-    auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [](std::size_t done, std::size_t) { return done < 25; });
-    EXPECT_TRUE(found.empty());
-    EXPECT_EQ(net.connectedTo().size(), 25u);
-    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 10)), "");
+// Nothing runs past the search's bound: one connect at a time, 3 addresses
+// (3 s of connects and 4 s of answers); the second printer, slow in all
+// things, is cut off after its first answer, the third never tried.
+TEST_F(NetworkScan, TheWholeSearchHasAHardBound) {
+    EXPECT_EQ(SearchBoundMs(3, 1), 7000u);
+    EXPECT_EQ(SearchBoundMs(254, 254), 5000u);
+    EXPECT_EQ(SearchBoundMs(1100, 10), 114000u);
+    FakeNetwork slow;
+    slow.setHalfOpenLimit(1);
+    for (unsigned last = 1; last <= 3; ++last)
+        slow.setHost(Ip(10, 0, 0, last), {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 999, 999});
+    const auto found = FindPrinters(slow, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 3)}}, {});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].state, PrinterState::Ready);
+    EXPECT_EQ(found[1].state, PrinterState::NoStatus);
+    EXPECT_EQ(slow.nowMs(), 7000u);
+    EXPECT_EQ(slow.connectedTo().size(), 2u);
+    EXPECT_EQ(slow.sentTo(Ip(10, 0, 0, 2)).size(), 6u);
+    EXPECT_EQ(slow.openSockets(), 0u);
+    // A wait that fails ends the search at once: the printers being asked
+    // are listed without status, the connects under way closed.
+    net.failWaitAt(3, 10093);
+    EXPECT_EQ(find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}),
+              (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 20), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 30), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 50), PrinterState::NotAPrinter},
+                                                          {Ip(10, 0, 0, 60), PrinterState::NoStatus}}));
+    EXPECT_EQ(net.nowMs(), 2u);
     EXPECT_EQ(net.openSockets(), 0u);
-    // After the first probe: the printers probed so far.
-    int afterAll = 0;
-    found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 30)}},
-                 [&](std::size_t done, std::size_t total) { return done < total || ++afterAll < 2; });
-    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready}}));
-    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 20)), "");
+}
+
+TEST_F(NetworkScan, CancelStopsConnectsAndExchanges) {
+    // At the first word: nothing reported, everything closed.
+    auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [](std::size_t, std::size_t) { return false; });
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(net.openSockets(), 0u);
+    EXPECT_LE(net.nowMs(), 100u);
+    // Later: the printers finished so far; the silent one, still waited
+    // for, is not.
+    const std::uint64_t start = net.nowMs();
+    found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 30)}}, [&](std::size_t, std::size_t) { return net.nowMs() < start + 300; });
+    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
+                                                                 {Ip(10, 0, 0, 20), PrinterState::PaperOut}}));
+    EXPECT_GE(net.nowMs(), start + 300);
+    EXPECT_LE(net.nowMs(), start + 400);
     EXPECT_EQ(net.openSockets(), 0u);
 }
 
