@@ -32,6 +32,23 @@ bool GoodLabels(const std::string& host) {
     }
 }
 
+// Whether every label is a number as Windows reads numeric addresses:
+// decimal digits, or 0x and hexadecimal digits.
+bool NumericLabels(const std::string& host) {
+    std::size_t start = 0;
+    while (start <= host.size()) {
+        const std::size_t end = std::min(host.find('.', start), host.size());
+        const std::string label = host.substr(start, end - start);
+        const bool hex = label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X');
+        for (std::size_t i = hex ? 2 : 0; i < label.size(); ++i) {
+            const char c = label[i];
+            if (!IsDigit(c) && !(hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))) return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 std::string Fill(const char* pattern, const std::string& a, const std::string& b = {}) {
     std::string text;
     for (const char* c = pattern; *c; ++c) {
@@ -83,6 +100,13 @@ std::string FormatIpv4(Ipv4 address) {
     return std::string(text, length);
 }
 
+bool ReservedAddress(Ipv4 address) { return (address >> 24) == 0 || (address >> 24) >= 224; }
+
+bool RangeHasReservedAddress(const Ipv4Range& range) {
+    // The reserved blocks lie at both ends of the address space.
+    return ReservedAddress(range.first) || ReservedAddress(range.last);
+}
+
 AddressParse ParseNetworkAddress(const std::string& text) {
     AddressParse parse;
     const auto refuse = [&](AddressProblem problem) {
@@ -91,8 +115,12 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     };
     if (text.empty()) return refuse(AddressProblem::Empty);
     const std::size_t colon = text.find(':');
-    if (text[0] == '[' || (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos))
-        return refuse(AddressProblem::Ipv6);
+    if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+        // Two colons are a mistake; more, or "::", an IPv6 address.
+        const auto colons = std::count(text.begin(), text.end(), ':');
+        return refuse(colons > 2 || text.find("::") != std::string::npos ? AddressProblem::Ipv6 : AddressProblem::SecondColon);
+    }
+    if (text[0] == '[') return refuse(AddressProblem::Ipv6);
     const std::string host = text.substr(0, colon);
     if (colon != std::string::npos) {
         const std::string port = text.substr(colon + 1);
@@ -134,10 +162,12 @@ AddressParse ParseNetworkAddress(const std::string& text) {
             address = (address << 8) | static_cast<Ipv4>(value);
             start = end + 1;
         }
+        if (ReservedAddress(address)) return refuse(AddressProblem::Reserved);
         parse.address.host = FormatIpv4(address);
         return parse;
     }
-    if (!GoodLabels(host)) return refuse(AddressProblem::NotAnAddress);
+    // "0x7f.1" or "0x7f000001" are no names: Windows reads them as numbers.
+    if (!GoodLabels(host) || NumericLabels(host)) return refuse(AddressProblem::NotAnAddress);
     parse.address.host = host;
     return parse;
 }
@@ -155,6 +185,9 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
         {"冒号后的 TCP 端口必须是数字。", "The TCP port after the colon must be a number."},
         {"不支持 IPv6 地址，请使用打印机的主机名。", "IPv6 addresses are not supported: use the printer's host name."},
         {"这不是有效的 IPv4 地址或主机名。", "This is no IPv4 address (four numbers with dots) and no host name."},
+        {"该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。",
+         "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used."},
+        {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
     };
     const auto index = static_cast<std::size_t>(problem);
     return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
@@ -393,6 +426,19 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
 
 // ---- The port --------------------------------------------------------------------
 
+namespace {
+
+// Two hosts are the same when both are IPv4 addresses with the same numbers
+// ("127.000.000.009" is 127.0.0.9), or the same name ignoring case.
+bool SameHost(const std::string& a, const std::string& b) {
+    const AddressParse first = ParseNetworkAddress(a);
+    const AddressParse second = ParseNetworkAddress(b);
+    if (first.ok() && second.ok()) return SameName(first.address.host, second.address.host);
+    return SameName(a, b);
+}
+
+}  // namespace
+
 bool IsTcpIpPort(const PortRecord& port) {
     return SameName(port.monitor, TcpIpMonitorName) || IsTcpIpPortDescription(port.description);
 }
@@ -431,7 +477,7 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
     for (const auto& record : ports.value) {
         if (!IsTcpIpPort(record)) continue;
         const auto config = platform.tcpIpPortConfig(record.name);
-        if (!config.ok() || !config.value.raw || !SameName(config.value.host, address.host) ||
+        if (!config.ok() || !config.value.raw || !SameHost(config.value.host, address.host) ||
             config.value.tcpPort != address.tcpPort)
             continue;
         port.name = record.name;
@@ -442,11 +488,13 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         if (log) log->line("network port for " + aim + ": " + port.name + " (reused)");
         return port;
     }
-    // IP_<host>[_<tcp port>], then _2, _3, ... past names that are taken.
+    // IP_<host>[_<tcp port>], then " (2)", " (3)", ... past names that are
+    // taken. No host holds '_', ' ' or '(', so no name can be read as
+    // another address's or TCP port's.
     const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(int{address.tcpPort}));
     std::string name;
     for (int suffix = 1; suffix <= 99 && name.empty(); ++suffix) {
-        const std::string candidate = suffix == 1 ? base : base + "_" + std::to_string(suffix);
+        const std::string candidate = suffix == 1 ? base : base + " (" + std::to_string(suffix) + ")";
         bool taken = false;
         for (const auto& record : ports.value) taken = taken || SameName(record.name, candidate);
         if (!taken) name = candidate;

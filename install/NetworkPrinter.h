@@ -38,7 +38,10 @@ enum class AddressProblem {
     TcpPortOver65535,
     TcpPortNotNumber,
     Ipv6,             // an IPv6 address: a host name is asked for instead
-    NotAnAddress,     // numbers and dots that are no IPv4 address, or a name with an empty or hyphen-edged label
+    NotAnAddress,     // numbers and dots that are no IPv4 address, a name with an empty or
+                      // hyphen-edged label, or one of numbers alone ("0x7f.1")
+    Reserved,         // 0.0.0.0/8, multicast 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 too)
+    SecondColon,      // "host:9100:1"
 };
 
 struct AddressParse {
@@ -48,7 +51,10 @@ struct AddressParse {
 };
 
 // A dotted address comes back in its plain decimal form ("010.0.0.7" is
-// 10.0.0.7, never octal); a host name as given.
+// 10.0.0.7, never octal); a host name as given. Numbers are written as
+// four decimal numbers with dots, or not at all: hexadecimal and
+// single-number forms, which Windows would read as some address, are
+// refused. Loopback addresses are allowed (a printer's own tests).
 AddressParse ParseNetworkAddress(const std::string& text);
 // The reason, in the language of englishFlag (1 English, else Chinese).
 std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
@@ -83,6 +89,11 @@ constexpr unsigned MaxConnectsAtOnce = 1024;
 // under way at once: a connect deadline for each round of connects, then
 // four answers' deadlines for the last exchanges. Nothing runs past it.
 std::uint32_t SearchBoundMs(std::size_t addresses, std::size_t window);
+
+// 0.0.0.0/8, 224.0.0.0/4 and 240.0.0.0/4: never a printer's address.
+bool ReservedAddress(Ipv4 address);
+// Whether a range (first not after last) holds any such address.
+bool RangeHasReservedAddress(const Ipv4Range& range);
 
 // "a.b.c.d" in host byte order, or nothing.
 std::optional<Ipv4> ParseIpv4(const std::string& text);
@@ -124,8 +135,9 @@ struct TcpIpPort {
 };
 
 // An existing Standard TCP/IP port aimed at the address is reused, whatever
-// its name; else IP_<host> (or IP_<host>_<tcp port>), with _2, _3, ... where
-// the name is taken by a port aimed elsewhere, made through the monitor's
+// its name (IPv4 addresses compared as numbers); else IP_<host> (or
+// IP_<host>_<tcp port>), with " (2)", " (3)", ... where the name is taken
+// by a port aimed elsewhere, made through the monitor's
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
 // outcome goes to log.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);

@@ -25,7 +25,11 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"192.168.1.50", P::None, "192.168.1.50", 9100},
         {"192.168.1.50:9101", P::None, "192.168.1.50", 9101},
         {"010.000.000.007:1", P::None, "10.0.0.7", 1},
-        {"255.255.255.255:65535", P::None, "255.255.255.255", 65535},
+        {"223.255.255.254:65535", P::None, "223.255.255.254", 65535},
+        {"1.0.0.0", P::None, "1.0.0.0", 9100},
+        {"127.0.0.1", P::None, "127.0.0.1", 9100},
+        {"0x7f-printer", P::None, "0x7f-printer", 9100},
+        {"printer.0x7f", P::None, "printer.0x7f", 9100},
         {"Kitchen-Printer.local", P::None, "Kitchen-Printer.local", 9100},
         {longest + ":00080", P::None, longest, 80},
         {"", P::Empty, "", 0},
@@ -50,6 +54,19 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"-printer", P::NotAnAddress, "", 0},
         {"printer.", P::NotAnAddress, "", 0},
         {"a..b", P::NotAnAddress, "", 0},
+        {"0x7f.1", P::NotAnAddress, "", 0},
+        {"0x7f000001", P::NotAnAddress, "", 0},
+        {"0X7F.0x0.0x0.0x1:9101", P::NotAnAddress, "", 0},
+        {"0x.0", P::NotAnAddress, "", 0},
+        {"0.0.0.0", P::Reserved, "", 0},
+        {"0.255.255.255", P::Reserved, "", 0},
+        {"224.0.0.1", P::Reserved, "", 0},
+        {"239.255.255.250", P::Reserved, "", 0},
+        {"240.0.0.1", P::Reserved, "", 0},
+        {"255.255.255.255", P::Reserved, "", 0},
+        {"host:9100:1", P::SecondColon, "", 0},
+        {"10.0.0.5:9100:", P::SecondColon, "", 0},
+        {"a:b:c:d", P::Ipv6, "", 0},
     };
     for (const auto& row : rows) {
         const AddressParse parse = ParseNetworkAddress(row.text);
@@ -77,6 +94,9 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {P::Ipv6, "IPv6 addresses are not supported: use the printer's host name.", "不支持 IPv6 地址，请使用打印机的主机名。"},
         {P::NotAnAddress, "This is no IPv4 address (four numbers with dots) and no host name.",
          "这不是有效的 IPv4 地址或主机名。"},
+        {P::Reserved, "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used.",
+         "该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。"},
+        {P::SecondColon, "An address has one colon at most, before its TCP port.", "地址中只能有一个冒号，放在 TCP 端口之前。"},
     };
     for (const auto& text : texts) {
         EXPECT_EQ(DescribeAddressProblem(text.problem, 1), text.english);
@@ -452,15 +472,22 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         {"reused whatever its name", {Aimed("Kitchen", "10.0.0.5")}, {}, {"10.0.0.5", 9100}, "Kitchen", false},
         {"host compared ignoring case", {Aimed("Bar", "PRN.local")}, {}, {"prn.LOCAL", 9100}, "Bar", false},
         {"name taken by a port aimed elsewhere", {Aimed("IP_10.0.0.5", "10.0.0.6")}, {}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
-        {"_2 taken too", {Aimed("IP_10.0.0.5", "10.0.0.6"), Aimed("ip_10.0.0.5_2", "10.0.0.7")}, {},
-         {"10.0.0.5", 9100}, "IP_10.0.0.5_3", true},
+         "IP_10.0.0.5 (2)", true},
+        {"(2) taken too", {Aimed("IP_10.0.0.5", "10.0.0.6"), Aimed("ip_10.0.0.5 (2)", "10.0.0.7")}, {},
+         {"10.0.0.5", 9100}, "IP_10.0.0.5 (3)", true},
         {"same host, other TCP port", {Aimed("IP_10.0.0.5", "10.0.0.5", 9101)}, {}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
-        {"same host, LPR", {Aimed("IP_10.0.0.5", "10.0.0.5", 9100, false)}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5_2",
+         "IP_10.0.0.5 (2)", true},
+        {"same host, LPR", {Aimed("IP_10.0.0.5", "10.0.0.5", 9100, false)}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5 (2)",
          true},
         {"name taken by a local port", {}, {{"IP_10.0.0.5", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
+         "IP_10.0.0.5 (2)", true},
+        {"TCP port 2, not a second port", {Aimed("IP_10.0.0.5", "10.0.0.6")}, {}, {"10.0.0.5", 2}, "IP_10.0.0.5_2",
+         true},
+        {"second port for TCP port 2", {Aimed("IP_10.0.0.5_2", "10.0.0.6", 2)}, {}, {"10.0.0.5", 2},
+         "IP_10.0.0.5_2 (2)", true},
+        {"an address with leading zeros is the same address", {Aimed("Bar", "127.000.000.009")}, {},
+         {"127.0.0.9", 9100}, "Bar", false},
+        {"an address is no name", {Aimed("Bar", "127.0.0.90")}, {}, {"127.0.0.9", 9100}, "IP_127.0.0.9", true},
         {"a local port's name is not asked", {}, {{"LPT1:", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
          "IP_10.0.0.5", true},
     };
@@ -478,7 +505,7 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         for (const auto& call : m.callsOf("tcpIpPortConfig")) EXPECT_NE(call.args[0], "LPT1:") << row.what;
         const auto made = m.findTcpIpPort(row.name);
         ASSERT_TRUE(made) << row.what;
-        EXPECT_EQ(Lower(made->host), Lower(row.address.host)) << row.what;
+        if (row.made) EXPECT_EQ(made->host, row.address.host) << row.what;
         EXPECT_EQ(made->tcpPort, row.address.tcpPort) << row.what;
         // Undone only when made.
         UndoTcpIpPort(m, port, nullptr);
@@ -528,18 +555,18 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         EXPECT_TRUE(m.callsOf("deleteTcpIpPort").empty());
     }
 
-    // Every name up to _99 taken by ports aimed elsewhere.
+    // Every name up to (99) taken by ports aimed elsewhere.
     FakePlatform m;
     m.setPorts({});
     m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.6"));
-    for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5_" + std::to_string(suffix), "10.0.0.6"));
+    for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5 (" + std::to_string(suffix) + ")", "10.0.0.6"));
     TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, nullptr);
     EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
     EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
     EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
-    m.seedTcpIpPort(Aimed("IP_10.0.0.5_100", "10.0.0.5"));
+    m.seedTcpIpPort(Aimed("IP_10.0.0.5 (100)", "10.0.0.5"));
     port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr);
-    EXPECT_EQ(port.name, "IP_10.0.0.5_100");
+    EXPECT_EQ(port.name, "IP_10.0.0.5 (100)");
     EXPECT_FALSE(port.made);
     // The log names what went to the monitor, whatever it is.
     RunLog log(m, "C:\\k.log");
