@@ -6,6 +6,7 @@
 #include "pages/AboutBox.h"
 #include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
+#include "install/Names.h"
 #include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
@@ -137,16 +138,6 @@ PrinterChoices PrinterSettingsPage::choices() const {
     return c;
 }
 
-InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile,
-                                               DriverInstaller::MessageSink message) {
-    PortPage* portPage = context_.settings.portPage;
-    context_.settings.selectedPort = portPage->chosenPort();
-    DriverInstaller installer(
-        context_.platform, [portPage](int position) { portPage->setProgress(position); }, std::move(message));
-    installer.setLog(context_.log);
-    return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
-}
-
 void PrinterSettingsPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
 // The About entry stays Chinese in both languages.
@@ -198,7 +189,7 @@ void PrinterSettingsPage::onNext() {
         return;
     }
     context_.settings.selectedPort = portPage_->chosenPort();
-    if (const auto& report = portPage_->installReport()) reportInstallation(*report);
+    if (const auto& outcome = portPage_->outcome()) reportInstallation(*outcome);
     end(PageOk);
 }
 
@@ -206,15 +197,18 @@ void PrinterSettingsPage::onNext() {
 // same lines go to the log. A plain success is announced on the Windows
 // versions that always had the message; a failure, or a printer that was
 // there already, is told whatever the version. A failure ends with the log.
-void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
+void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome) {
+    const InstallReport& report = outcome.report;
     const int englishFlag = context_.settings.englishFlag;
     const ModelRow* model = ModelCatalogue::row(modelRow());
     const std::string name = model ? model->displayName : "";
     const bool plainSuccess = report.succeeded() && !report.printerExisted;
     std::vector<std::string> lines;
     lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
-    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, portPage_->portRule(), name, englishFlag));
-    if (const auto& state = portPage_->printerState()) lines.push_back(printerStateLine(*state, englishFlag));
+    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, outcome.rule, name, englishFlag));
+    // How a network printer answered, once the printer is on its port.
+    if (outcome.printerState && report.printerInstalled && SameName(report.port, outcome.networkPort.name))
+        lines.push_back(printerStateLine(*outcome.printerState, englishFlag));
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
     if (context_.log) {
