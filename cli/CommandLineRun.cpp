@@ -151,11 +151,6 @@ std::string Fill(const char* pattern, const std::string& name, const std::string
     return text;
 }
 
-std::string BaseName(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The kind of a port as the port classification sees it.
 const char* PortKind(const PortRecord& port) {
     const auto starts = [&](const char* prefix) { return port.name.rfind(prefix, 0) == 0; };

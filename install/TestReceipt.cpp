@@ -8,6 +8,7 @@
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
+#include "install/RunLog.h"
 
 namespace kelp {
 
@@ -162,8 +163,13 @@ TestReceiptOutcome TestReceiptRun::run() {
     // it be asked, and did not answer that it cannot print.
     if (!askPrinter()) return outcome_;
     const std::string bytes = TestReceiptBytes(name, printer->port, platform_.localTime(), edition(name));
+    const std::uint64_t deadlineMs = std::uint64_t{request_.waitSeconds} * 1000;
     outcome_.job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, request_.waitSeconds,
-                               [&lock] { lock.release(); });
+                               [&lock] { lock.release(); },
+                               [this, deadlineMs](std::uint64_t waitedMs) {
+                                   progress_.position(static_cast<int>(waitedMs * 100 / deadlineMs));
+                                   progress_.waiting();
+                               });
     outcome_.result = !outcome_.job.succeeded()       ? TestReceiptResult::JobFailed
                       : request_.waitSeconds > 0 ? TestReceiptResult::Printed
                                                  : TestReceiptResult::Sent;
@@ -214,6 +220,84 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const 
     InstallationProgress none;
     TestReceiptRun run(platform, network, request, log, progress ? *progress : none);
     return run.run();
+}
+
+namespace {
+
+struct Texts {
+    const char* chinese;
+    const char* english;
+    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
+};
+
+constexpr Texts kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
+constexpr Texts kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
+constexpr Texts kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
+                                 "The printer %1 is not installed: no test receipt was printed."};
+constexpr Texts kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
+                         "Another Kelp installation, removal or test receipt is running: no test receipt was printed. "
+                         "Please try again later."};
+constexpr Texts kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
+constexpr Texts kUnreadable = {
+    "未打印测试小票：端口 %2 的设置无法读取（错误 %3），无法先询问打印机。请以管理员身份再次运行 Kelp 打印测试小票。",
+    "The test receipt was not printed: the settings of the port %2 cannot be read (error %3), so the printer could not "
+    "be asked first. Run Kelp again as an administrator to print a test receipt."};
+constexpr Texts kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
+constexpr Texts kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
+                              "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt."};
+constexpr Texts kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
+                               "Close the printer's cover, then run Kelp again to print a test receipt."};
+constexpr Texts kClearError = {
+    "请查看打印机的指示灯：排除卡纸或切刀故障，关机后再开机，然后再次运行 Kelp 打印测试小票。",
+    "Look at the printer's lights: clear a paper jam or the cutter, switch the printer off and on, then run Kelp again "
+    "to print a test receipt."};
+constexpr Texts kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
+                             "Switch the printer on and check its cable or network connection and its address, then run "
+                             "Kelp again to print a test receipt."};
+
+std::string Filled(const char* pattern, const TestReceiptOutcome& outcome, const std::string& third) {
+    std::string text = pattern;
+    for (const auto& [mark, value] : {std::pair<const char*, const std::string*>{"%1", &outcome.printerName},
+                                      {"%2", &outcome.port},
+                                      {"%3", &third}}) {
+        const auto at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, *value);
+    }
+    return text;
+}
+
+const Texts& WhatToDo(PrinterState state) {
+    switch (state) {
+        case PrinterState::PaperOut: return kLoadPaper;
+        case PrinterState::CoverOpen: return kCloseCover;
+        case PrinterState::Offline:
+        case PrinterState::Error: return kClearError;
+        default: return kSwitchOn;
+    }
+}
+
+}  // namespace
+
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+                                       const std::string& systemText) {
+    const std::string error = ErrorNumber(outcome.error, englishFlag);
+    switch (outcome.result) {
+        case TestReceiptResult::Printed: return Filled(kPrinted.in(englishFlag), outcome, {});
+        case TestReceiptResult::Sent: return Filled(kSent.in(englishFlag), outcome, {});
+        case TestReceiptResult::NoPrinter: return Filled(kNotInstalled.in(englishFlag), outcome, {});
+        case TestReceiptResult::Busy: return kBusy.in(englishFlag);
+        case TestReceiptResult::LockFailed: return Filled(kNoLock.in(englishFlag), outcome, error);
+        case TestReceiptResult::PortUnreadable: return Filled(kUnreadable.in(englishFlag), outcome, error);
+        case TestReceiptResult::Withheld: {
+            const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
+            return Filled(kWithheld.in(englishFlag), outcome, DescribePrinterState(state, englishFlag)) + "\n" +
+                   WhatToDo(state).in(englishFlag);
+        }
+        case TestReceiptResult::JobFailed: break;
+    }
+    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, englishFlag);
+    if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
+    return text;
 }
 
 }  // namespace kelp

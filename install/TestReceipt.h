@@ -66,4 +66,10 @@ struct TestReceiptOutcome {
 TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const TestReceiptRequest& request,
                                     RunLog* log, InstallationProgress* progress = nullptr);
 
+// The outcome for the person at the counter, in the language of
+// englishFlag: printed, or not printed, why and what to do. systemText is
+// the system's text for a spooler step's error, when it has one.
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+                                       const std::string& systemText);
+
 }  // namespace kelp

@@ -45,6 +45,7 @@ private:
     void onPortChanged();
     void onNext();
     void reportInstallation(const InstallationOutcome& outcome);
+    void offerTestReceipt();
     void showAboutBox();
 
     AppContext& context_;
