@@ -1,7 +1,6 @@
 #include "install/NetworkPrinter.h"
 
 #include <algorithm>
-#include <map>
 
 #include "install/Names.h"
 #include "install/PortInventory.h"
@@ -233,7 +232,11 @@ struct TalkRequest {
 // (what was not finished then is closed and not reported).
 bool TalkToAll(Network& network, const TalkRequest& request) {
     const std::size_t total = request.addresses.size();
-    std::map<SocketHandle, Conversation> live;
+    std::vector<Conversation> live;  // in no order: one leaving takes the last one's place
+    const auto drop = [&live](std::size_t at) {
+        live[at] = std::move(live.back());
+        live.pop_back();
+    };
     std::size_t next = 0, done = 0;
     std::uint64_t now = network.nowMs();
     const std::uint64_t bound = now + request.boundMs;
@@ -279,27 +282,28 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                 finish(index, socket.error == kRefused ? PrinterState::Refused : PrinterState::NoAnswer);
                 continue;
             }
-            Conversation& c = live[socket.value];
-            c.index = index;
-            c.socket = socket.value;
-            c.deadline = now + request.connectMs;
+            live.emplace_back();
+            live.back().index = index;
+            live.back().socket = socket.value;
+            live.back().deadline = now + request.connectMs;
         }
         if (live.empty() && (next >= total || now >= bound)) return true;
 
         std::uint64_t wake = bound;
         std::vector<SocketWait> waits;
         waits.reserve(live.size());
-        for (const auto& [socket, c] : live) {
+        for (const Conversation& c : live) {
             wake = c.deadline < wake ? c.deadline : wake;
-            waits.push_back({socket, c.connecting});
+            waits.push_back({c.socket, c.connecting});
         }
         const std::uint64_t wait = wake > now ? wake - now : 0;
         const auto events = network.waitAny(waits, static_cast<std::uint32_t>(wait < kSliceMs ? wait : kSliceMs));
         now = network.nowMs();
         for (const SocketEvent& event : events.value) {
-            const auto found = live.find(event.socket);
-            if (found == live.end()) continue;
-            Conversation& c = found->second;
+            std::size_t at = 0;
+            while (at < live.size() && live[at].socket != event.socket) ++at;
+            if (at == live.size()) continue;
+            Conversation& c = live[at];
             bool over = false;
             if (c.connecting) {
                 c.connecting = false;
@@ -319,26 +323,27 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                     c.exchange.answer(static_cast<unsigned char>(answer.value[0]));
                 over = advance(c);
             }
-            if (over) live.erase(found);
+            if (over) drop(at);
         }
         // Deadlines; at the bound, or when the wait itself failed, everything ends.
-        for (auto c = live.begin(); c != live.end();) {
-            if (now < c->second.deadline && now < bound && events.ok()) {
-                ++c;
+        for (std::size_t at = 0; at < live.size();) {
+            Conversation& c = live[at];
+            if (now < c.deadline && now < bound && events.ok()) {
+                ++at;
                 continue;
             }
-            if (c->second.connecting) {
-                finish(c->second.index, PrinterState::NoAnswer);
+            if (c.connecting) {
+                finish(c.index, PrinterState::NoAnswer);
             } else {
-                c->second.exchange.silent();
-                finish(c->second.index, c->second.exchange.state());
+                c.exchange.silent();
+                finish(c.index, c.exchange.state());
             }
-            network.close(c->first);
-            c = live.erase(c);
+            network.close(c.socket);
+            drop(at);
         }
         if (!events.ok()) next = total;
         if (request.keepGoing && !request.keepGoing(done, total)) {
-            for (const auto& conversation : live) network.close(conversation.first);
+            for (const Conversation& c : live) network.close(c.socket);
             return false;
         }
     }
