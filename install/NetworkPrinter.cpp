@@ -203,6 +203,8 @@ namespace {
 constexpr WinError kRefused = 10061;  // WSAECONNREFUSED
 // keepGoing is asked at least this often while anything is waited for.
 constexpr std::uint32_t kSliceMs = 100;
+// How long the printers being asked are waited for alone, each round.
+constexpr std::uint32_t kQuickMs = 5;
 
 // One address on its way: its connect under way, or its status exchange.
 struct Conversation {
@@ -290,15 +292,28 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
         if (live.empty() && (next >= total || now >= bound)) return true;
 
         std::uint64_t wake = bound;
-        std::vector<SocketWait> waits;
+        std::vector<SocketWait> waits, talking;
         waits.reserve(live.size());
         for (const Conversation& c : live) {
             wake = c.deadline < wake ? c.deadline : wake;
             waits.push_back({c.socket, c.connecting});
+            if (!c.connecting) talking.push_back(waits.back());
         }
+        wake = std::min<std::uint64_t>(wake, now + kSliceMs);
         const std::uint64_t wait = wake > now ? wake - now : 0;
-        const auto events = network.waitAny(waits, static_cast<std::uint32_t>(wait < kSliceMs ? wait : kSliceMs));
-        now = network.nowMs();
+        // The printers being asked first, for a moment: a printer answers
+        // within milliseconds, and a wait over a few sockets costs far less
+        // than one over every connect under way (hundreds), so a printer is
+        // let go as soon as it has answered.
+        Result<std::vector<SocketEvent>> events;
+        if (!talking.empty() && talking.size() < waits.size()) {
+            events = network.waitAny(talking, static_cast<std::uint32_t>(std::min<std::uint64_t>(wait, kQuickMs)));
+            now = network.nowMs();
+        }
+        if (events.ok() && events.value.empty()) {
+            events = network.waitAny(waits, static_cast<std::uint32_t>(wake > now ? wake - now : 0));
+            now = network.nowMs();
+        }
         for (const SocketEvent& event : events.value) {
             std::size_t at = 0;
             while (at < live.size() && live[at].socket != event.socket) ++at;
