@@ -1,7 +1,5 @@
 #include "install/RunLog.h"
 
-#include "install/LogText.h"
-
 namespace kelp {
 
 namespace {

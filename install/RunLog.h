@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "install/LogText.h"
 #include "platform/Platform.h"
 
 namespace kelp {

@@ -527,12 +527,12 @@ WinError Win32Platform::discardLogFile(std::uintptr_t file) {
         const auto function = [&](const char* name) {
             return ntdll ? reinterpret_cast<void (*)()>(GetProcAddress(ntdll, name)) : nullptr;
         };
-        const auto setInfo = reinterpret_cast<NtSetInfoFn>(function("NtSetInformationFile"));
+        const auto ntSetInfo = reinterpret_cast<NtSetInfoFn>(function("NtSetInformationFile"));
         const auto toError = reinterpret_cast<NtStatusFn>(function("RtlNtStatusToDosError"));
         ULONG_PTR status[2] = {};  // IO_STATUS_BLOCK
         BOOLEAN deleteFile = TRUE;
-        const LONG result = setInfo ? setInfo(handle, status, &deleteFile, sizeof(deleteFile), 13) : -1;
-        if (result != 0) error = setInfo && toError ? toError(result) : winerr::NoErrorCode;
+        const LONG result = ntSetInfo ? ntSetInfo(handle, status, &deleteFile, sizeof(deleteFile), 13) : -1;
+        if (result != 0) error = ntSetInfo && toError ? toError(result) : winerr::NoErrorCode;
     }
     CloseHandle(handle);
     return error;
