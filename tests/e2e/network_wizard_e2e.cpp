@@ -101,3 +101,34 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.10_9100.prn"));
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.20_9100.prn"));
 }
+
+// A printer of the model on COM1: moves to the network printer's new port
+// when the network row is chosen, and the message says where it came from.
+TEST_F(NetworkWizard, TheNetworkRowMovesAnExistingPrinter) {
+    const Model& model = models()[2];
+    ASSERT_TRUE(install({language, 2, false, "COM1:", ""}).finished);
+    expectPrinter(model, "COM1:");
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, language);
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(chooseModel(settings, 2, model.name));
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(selectListRow(port, 1021, 2));
+    ASSERT_TRUE(click(port, 1022));
+    const HWND network = wizard.waitFor(Page::Network);
+    ASSERT_TRUE(network) << wizard.describe();
+    ASSERT_TRUE(setText(GetDlgItem(network, 1034), "10.77.0.10"));
+    ASSERT_TRUE(click(network, IDOK));
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "moved"));
+    EXPECT_EQ(chinese() ? "打印机“RK-730P”已存在：已更新其驱动，并从 COM1: 移到 IP_10.77.0.10。\n"
+                          "端口：IP_10.77.0.10（从 COM1: 移来）\n打印机：就绪"
+                        : "The printer \"RK-730P\" already existed: its driver was updated and it was moved from COM1: to "
+                          "IP_10.77.0.10.\nPort: IP_10.77.0.10 (moved from COM1:)\nPrinter: ready",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectPrinter(model, "IP_10.77.0.10");
+    EXPECT_EQ(std::vector<std::string>{"IP_10.77.0.10"}, portsOfMonitor(L"Standard TCP/IP Port"));
+}

@@ -422,14 +422,14 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
          },
          false, true, nullptr, 1,
          {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)\nThe log: C:\\Kelp.log"}},
-        {"a printer of the name kept on its port", 1,
+        {"a printer of the name moved to the port made", 1,
          [](FakePlatform& m) {
              m.installTcpIpMonitor();
              m.seedPrinter({"RK-520P", "USB001", "RK-520P", "winprint", "RAW"});
          },
-         false, true, nullptr, 1,
-         {"The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
-          "Port: USB001 (the printer's own port, kept)"}},
+         false, true, "IP_10.0.0.7", 0,
+         {"The printer \"RK-520P\" already existed: its driver was updated and it was moved from USB001 to IP_10.0.0.7.\n"
+          "Port: IP_10.0.0.7 (moved from USB001)\nPrinter: ready"}},
         {"a reused port", 0,
          [](FakePlatform& m) {
              m.seedTcpIpPort({"Kitchen", "10.0.0.7", 9100, true, false});
@@ -470,9 +470,8 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
             }
             if (!d.ended()) d.click(IDC_PORT_CANCEL);
         });
-        if (c.portLeft)
-            EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
-        EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
+        if (c.portLeft) EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
+        if (!c.portLeft || std::string(c.portLeft) != "IP_10.0.0.7") EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
         EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
         if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
         // The printer is asked only when the installation runs.
@@ -603,7 +602,7 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
              existing(m);
              serialOnly(m);
          },
-         {{settings, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：USB009（打印机原有的端口，保持不变）", none}},
+         {{settings, "打印机“RK-520P”已存在：已更新其驱动，并从 USB009 移到 COM1:。\n端口：COM1:（从 USB009 移来）", none}},
          false, "COM1:"},
         {"the Device value refused: told at once on the port page, then in the report", 1, 8, deviceRefused,
          {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
@@ -734,7 +733,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         },
         [](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, true); });
     EXPECT_EQ(whileHeld, std::vector<std::string>(4, ""));
-    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 3u);
+    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 2u);
 
     // An exception in the installation leaves the handler without the mutex.
     struct Throwing : FakePlatform {
@@ -754,15 +753,22 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     EXPECT_THROW(pages.runModal(page), std::runtime_error);
     EXPECT_EQ(thrower.callsOf("acquirePrivateMutex").size(), 1u);
     EXPECT_TRUE(thrower.heldMutexes().empty());
-    // A mutex refused for another reason (a standard user's run) does not
-    // stop the installation, and nothing is released.
+    // A mutex refused for another reason stops the installation, as on the
+    // command line: nothing installed, nothing released, the page stays.
     FreshWizard denied;
+    denied.state.englishFlag = 1;
     denied.machine.setPorts({{"USB001", ""}});
     denied.machine.failNext("acquirePrivateMutex", 120);
     denied.machine.failNext("acquireNamedMutex", 5);
-    denied.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
-    EXPECT_TRUE(denied.machine.findPrinter("RK-520P"));
+    denied.runFromSettings([](FakeDialog& port) {
+        port.click(IDC_PORT_INSTALL);
+        EXPECT_FALSE(port.ended());
+        port.click(IDC_PORT_CANCEL);
+    });
+    EXPECT_FALSE(denied.machine.findPrinter("RK-520P"));
     EXPECT_TRUE(denied.machine.callsOf("releaseNamedMutex").empty());
+    ASSERT_EQ(denied.pages.messages().size(), 1u);
+    EXPECT_EQ(denied.pages.messages()[0].text, "The installation could not start (error 5).\nNothing was installed.");
 
     // A log that could not be written is not named.
     for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
