@@ -224,10 +224,8 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
     if (pass.failures.empty() && !pass.printerExisted) {
         if (osCode >= 3 && osCode <= 9) {
             ASSERT_EQ(texts.size(), 1u);
-            std::string head = std::string(english ? kCompletedEnglish : kCompletedChinese) +
-                               (english ? "\nPort: " : "\n端口：") + port;
-            // A network printer's port: its answer on a line of its own.
-            if (port.rfind("IP_", 0) == 0) head += english ? "\nPrinter: " : "\n打印机：";
+            const std::string head = std::string(english ? kCompletedEnglish : kCompletedChinese) +
+                                     (english ? "\nPort: " : "\n端口：") + port;
             EXPECT_EQ(texts[0].substr(0, head.size()), head);
             EXPECT_EQ(texts[0].find('\n', head.size()), std::string::npos) << texts[0];
         } else {
