@@ -668,6 +668,14 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
             EXPECT_EQ(shown[i].text, row.shown[i].text) << i;
             EXPECT_EQ(shown[i].icon, row.shown[i].icon) << i;
         }
+        // The test receipt is offered after an installation that succeeded, in
+        // the page's language, and No prints nothing.
+        const bool succeeded = std::none_of(row.shown.begin(), row.shown.end(),
+                                            [](const auto& box) { return box.icon == exclamation; });
+        ASSERT_EQ(wizard.pages.questions().size(), succeeded ? 1u : 0u);
+        if (succeeded)
+            EXPECT_EQ(wizard.pages.questions()[0].text, row.englishFlag ? "Print a test receipt now?" : "现在打印一张测试小票吗？");
+        EXPECT_TRUE(machine.rawJobs().empty());
         // Each line of the report, but the one naming the log, is a line of the log.
         if (row.shown.empty()) continue;
         const std::string text = row.shown.back().text, logged = machine.fileContents("C:\\Kelp.log").value_or("");
@@ -795,6 +803,78 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
                                      " outcome: failed, 1 step failed\r\n"})
                 EXPECT_NE(logged.find(line), std::string::npos) << line << logged;
         }
+    }
+}
+
+}  // namespace
+}  // namespace kelp
+
+namespace kelp {
+namespace {
+
+// Yes prints the command line's test receipt, the printer asked first where
+// its port allows; one box says what came of it and what to do.
+TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
+    struct Row {
+        const char* name;
+        int englishFlag;
+        const char* answers;  // the network printer's, or none: a USB printer
+        std::function<void(FakePlatform&)> prepare;
+        std::size_t jobs;
+        std::string box;
+        MessageIcon icon;
+        int bar = 0;  // where the bar stopped: 1 % after half a second of 30 s
+    };
+    const auto endFails = [](FakePlatform& m) { m.failNext("endRawDocument", winerr::AccessDenied); };
+    const Row rows[] = {
+        {"printed", 1, nullptr, {}, 1, "The test receipt was printed on RK-520P (USB001).", MessageIcon::None},
+        {"followed while it is queued", 0, nullptr, [](FakePlatform& m) { m.scriptJobStates({0, 0, std::nullopt}); }, 1,
+         "测试小票已在 RK-520P（USB001）上打印。", MessageIcon::None, 1},
+        {"paper out", 0, "\x16\x12\x12\x72", {}, 0,
+         "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：缺纸。\n请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"
+         "\n日志：C:\\Kelp.log",
+         MessageIcon::Exclamation},
+        {"cover open", 1, "\x16\x16\x12\x12", {}, 0,
+         "The test receipt was not printed: the printer RK-520P (IP_10.0.0.7) reports cover open.\nClose the printer's "
+         "cover, then run Kelp again to print a test receipt.\nThe log: C:\\Kelp.log",
+         MessageIcon::Exclamation},
+        {"the job failed", 1, nullptr, endFails, 0,
+         "The test receipt was not printed: EndDocPrinter failed (error 5).\nAccess is denied\nThe log: C:\\Kelp.log",
+         MessageIcon::Exclamation},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.state.englishFlag = row.englishFlag;
+        machine.setPorts({{"USB001", ""}});
+        machine.installTcpIpMonitor();
+        if (row.answers) wizard.net.setPrinter(0x0A000007, row.answers);
+        if (row.prepare) row.prepare(machine);
+        wizard.pages.answerQuestions({true});
+        wizard.runFromSettings([&](FakeDialog& port) {
+            if (row.answers) {
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+                    network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                    network.click(IdOk);
+                });
+                port.clickListRow(IDC_PORT_LIST, 2);
+            }
+            port.click(IDC_PORT_INSTALL);
+        });
+        ASSERT_EQ(wizard.pages.questions().size(), 1u);
+        EXPECT_EQ(machine.rawJobs().size(), row.jobs);
+        const auto& shown = wizard.pages.messages();
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back().text, row.box);
+        EXPECT_EQ(shown.back().icon, row.icon);
+        EXPECT_EQ(shown.back().templateId, IDD_PRINTER_SETTINGS);
+        const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
+        EXPECT_FALSE(settings.isVisible(1025)) << "the bar is hidden again";
+        EXPECT_EQ(settings.progressPosition(1025), row.bar);
+        EXPECT_TRUE(machine.heldMutexes().empty());
     }
 }
 
