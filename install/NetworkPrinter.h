@@ -50,8 +50,8 @@ struct AddressParse {
 // A dotted address comes back in its plain decimal form ("010.0.0.7" is
 // 10.0.0.7, never octal); a host name as given.
 AddressParse ParseNetworkAddress(const std::string& text);
-// The reason, in the language of englishFlag (1 English, else Chinese).
-std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
+// The reason, in the language of language (1 English, else Chinese).
+std::string DescribeAddressProblem(AddressProblem problem, Language language);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
@@ -112,7 +112,7 @@ struct TcpIpPort {
 // the name is taken by a port aimed elsewhere, made through the monitor's
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
 // outcome goes to log.
-TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);
+TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log);
 // Whether a port is one of the Standard TCP/IP Port monitor's.
 bool IsTcpIpPort(const PortRecord& port);
 // Deletes the port when this run made it (a later step failed).

@@ -6,12 +6,6 @@ namespace kelp {
 
 namespace {
 
-struct Bilingual {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
-
 // The real-time status requests: DLE EOT n.
 std::string StatusRequest(int n) { return std::string{'\x10', '\x04', static_cast<char>(n)}; }
 
@@ -20,7 +14,7 @@ bool ValidStatus(unsigned char answer) { return (answer & 0x93) == 0x12; }
 
 }  // namespace
 
-std::string DescribePrinterState(PrinterState state, int englishFlag) {
+std::string DescribePrinterState(PrinterState state, Language language) {
     static constexpr Bilingual kTexts[] = {
         {"就绪", "ready"},
         {"纸将用尽", "paper near its end"},
@@ -33,7 +27,7 @@ std::string DescribePrinterState(PrinterState state, int englishFlag) {
         {"无应答", "no answer"},
     };
     const auto index = static_cast<std::size_t>(state);
-    return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
+    return index < std::size(kTexts) ? kTexts[index].in(language) : "";
 }
 
 bool StateStopsPrinting(PrinterState state) {
