@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Language.h"
+
 namespace kelp {
 
 using WinError = std::uint32_t;
@@ -158,12 +160,16 @@ enum class VersionRecordForm { Extended, Plain };
 // the file has, whether the name is a reparse point (a symbolic link or a
 // junction, opened itself rather than followed), and whether the file is
 // owned by SYSTEM, the Administrators group or the account this process
-// runs as.
+// runs as; whether this opening made the file, and whether a folder on its
+// way turned out to be a link or a junction (the file's final path is not
+// the one asked for: a folder was swapped after it was looked at).
 struct LogFile {
     std::uintptr_t handle = 0;
     std::uint32_t links = 1;
     bool reparsePoint = false;
     bool trustedOwner = true;
+    bool created = false;
+    bool linkOnTheWay = false;
 };
 
 // A mutex taken in a private namespace; namespaceOpened says whether the
@@ -223,10 +229,10 @@ public:
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual void debugOutput(const std::string& text) = 0;
     // The system's own text for a Windows error code, in the wizard's
-    // language where the system has it (englishFlag 1: English, else
+    // language where the system has it (language 1: English, else
     // Simplified Chinese), otherwise in the system's; no line breaks at the
     // end. Empty when the system has no text for the code.
-    virtual std::string errorText(WinError error, int englishFlag) = 0;
+    virtual std::string errorText(WinError error, Language language) = 0;
 
     // ---- Removal, test printing and the command line's own needs ----------
     // DeletePrinter on the printer of that name (opened with full access).
@@ -272,11 +278,18 @@ public:
     // a link at its name: with createNew only a file that does not exist yet
     // (FileExists otherwise), else an existing one or a new one. Where the
     // system tells a handle's final path, a folder on the way that is a link
-    // or a junction (its final path is not the one asked for) answers
-    // StoppedOnSymlink, and no file is left behind.
+    // or a junction answers StoppedOnSymlink when it is seen before the file
+    // is opened (nothing is made then), and linkOnTheWay when it is seen
+    // after. A file this opening made keeps the right to delete it, and
+    // nobody can rename or delete it while it is open.
     virtual Result<LogFile> openLogFile(const std::string& path, bool createNew) = 0;
     virtual WinError writeLogFile(std::uintptr_t file, const std::string& bytes) = 0;
     virtual void closeLogFile(std::uintptr_t file) = 0;
+    // Deletes a log file this process made through its open handle (the
+    // delete disposition), whatever name leads to it now, and closes the
+    // handle, also when the file cannot be deleted. Never by a name: a file
+    // swapped in at its name is not touched.
+    virtual WinError discardLogFile(std::uintptr_t file) = 0;
     // Whether the process has administrator rights (elevated, or SYSTEM).
     virtual bool runsElevated() = 0;
     virtual std::uint32_t processId() = 0;

@@ -48,7 +48,7 @@ public:
     WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
     void sleep(std::uint32_t milliseconds) override;
     void debugOutput(const std::string& text) override;
-    std::string errorText(WinError error, int englishFlag) override;
+    std::string errorText(WinError error, Language language) override;
 
     // Removal, test printing and the command line's needs
     // (Win32PlatformRun.cpp).
@@ -77,6 +77,7 @@ public:
     Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
     WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
     void closeLogFile(std::uintptr_t file) override;
+    WinError discardLogFile(std::uintptr_t file) override;
     bool runsElevated() override;
     std::uint32_t processId() override;
     Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
