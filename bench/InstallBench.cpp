@@ -50,7 +50,7 @@ namespace {
 
 constexpr const char* kProgram = "bench_install";
 constexpr int kModelRow = 0;
-constexpr int kEnglish = 1;
+constexpr kelp::Language kEnglish = kelp::Language::English;
 constexpr const char* kPort = "LPT1:";
 
 // The six files every model shares, in the order the wizard copies them.
@@ -129,7 +129,7 @@ bool preparePackageFiles(int replaceKiB, PackageFiles& counts, std::string& prob
         paths.push_back(x64 + "\\" + name);
     }
     for (const kelp::ModelRow& row : kelp::ModelCatalogue::rows()) {
-        for (int english : {0, 1}) {
+        for (kelp::Language english : {kelp::Language::Chinese, kelp::Language::English}) {
             const kelp::ModelFiles files = kelp::ModelCatalogue::filesFor(row, english);
             for (const std::string& name : {files.library, files.description}) {
                 const std::string path = std::string(kelp::ModelFileFolder) + "\\" + name;
