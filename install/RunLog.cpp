@@ -80,7 +80,8 @@ void RunLog::open() {
     if (file.ok() && file.value.linkOnTheWay) {
         letGo(file.value);
         return keepNone(linked);
-    } else if (file.ok()) {
+    }
+    if (file.ok()) {
         why = refusalOf(file.value);
         if (why.empty()) {
             file_ = file.value.handle;
