@@ -14,6 +14,47 @@ namespace {
 
 constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
 
+// The report's texts.
+constexpr Bilingual kExistingKept = {
+    "打印机“%1”已存在：已更新其驱动，端口保持不变",
+    "The printer \"%1\" already exists: its driver was updated and its port left as it was"};
+constexpr Bilingual kExistingMoved = {
+    "打印机“%1”已存在：已更新其驱动，并从 %2 移到 %3",
+    "The printer \"%1\" already existed: its driver was updated and it was moved from %2 to %3"};
+constexpr Bilingual kSettingsFailedAfter = {"，但以下设置未能完成：", ", but these settings could not be made:"};
+constexpr Bilingual kInstalledSettingsFailed = {"打印机“%1”已安装，但以下设置未能完成：",
+                                                "The printer \"%1\" was installed, but these settings could not be made:"};
+constexpr Bilingual kDriverFailed = {"驱动安装失败：", "Driver installation failed:"};
+constexpr Bilingual kFullStop = {"。", "."};
+// %1 the printer, %2 the other driver, %3 the command that removes the printer.
+constexpr Bilingual kForeignDriver = {
+    "无法安装打印机“%1”：已有同名打印机，使用驱动“%2”。\n驱动 %1 本身已注册。\n"
+    "请在 Windows 的打印机设置中删除打印机“%1”，或运行 %3，然后重新安装。",
+    "The printer \"%1\" could not be installed: a printer of this name exists and uses the driver \"%2\".\n"
+    "The driver %1 itself is registered.\n"
+    "Remove the printer \"%1\" in Windows' printer settings, or run %3, then install again."};
+
+// A failed step's line: the step's name, its subject, then its error.
+struct StepText {
+    InstallStep step;
+    Bilingual text;
+};
+constexpr StepText kStepTexts[] = {
+    {InstallStep::Choices, {"无效的选择：", "Invalid choice: "}},
+    {InstallStep::DriverDirectory, {"无法获取打印机驱动目录：", "Could not get the printer driver directory for "}},
+    {InstallStep::CopyFile, {"无法复制文件：", "Could not copy the file "}},
+    {InstallStep::AddPrinterDriver, {"无法安装打印机驱动：", "Could not install the printer driver "}},
+    {InstallStep::AddPrinter, {"无法创建打印机：", "Could not create the printer "}},
+    {InstallStep::DefaultPrinter, {"无法设置默认打印机：", "Could not make the printer the default printer: "}},
+    {InstallStep::PortSettings, {"无法保存端口设置：", "Could not save the port settings of "}},
+    {InstallStep::MovePrinter, {"无法将打印机移到端口：", "Could not move the printer to the port "}},
+    {InstallStep::ReadBack, {"打印后台程序中的打印机与安装的不符：", "The spooler does not show the printer as installed: "}},
+};
+constexpr Bilingual kErrorCode = {"错误 %1", "error %1"};
+// %1 the error's code, %2 the system's text of it.
+constexpr Bilingual kFailureError = {"（%1）", " (%1)"};
+constexpr Bilingual kFailureErrorWithText = {"（%1：%2）", " (%1: %2)"};
+
 struct CopyStep {
     bool modelFile;        // from the model folder, else from the profile's common folder
     const char* fileName;  // null for the model's library / description file
@@ -368,82 +409,51 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
 // A printer of the model's name on another driver: the driver was
 // registered before the printer was looked at; the person can remove that
 // printer and run the installation again.
-static std::string ForeignDriverText(const std::string& printerName, const std::string& driver, bool english) {
-    const std::string uninstall = "Kelp.exe /uninstall /model:" + printerName;
-    return english ? "The printer \"" + printerName + "\" could not be installed: a printer of this name exists and uses "
-                         "the driver \"" + driver + "\".\nThe driver " + printerName + " itself is registered.\n"
-                         "Remove the printer \"" + printerName + "\" in Windows' printer settings, or run " + uninstall +
-                         ", then install again."
-                   : "无法安装打印机“" + printerName + "”：已有同名打印机，使用驱动“" + driver + "”。\n驱动 " +
-                         printerName + " 本身已注册。\n请在 Windows 的打印机设置中删除打印机“" + printerName +
-                         "”，或运行 " + uninstall + "，然后重新安装。";
+static std::string ForeignDriverText(const std::string& printerName, const std::string& driver, Language language) {
+    return Fill(kForeignDriver.in(language), {printerName, driver, "Kelp.exe /uninstall /model:" + printerName});
+}
+
+// One failed step: what could not be done, to what, and the system's error.
+static std::string FailureLine(const InstallFailure& failure, Language language) {
+    const auto step = std::find_if(std::begin(kStepTexts), std::end(kStepTexts),
+                                   [&failure](const StepText& entry) { return entry.step == failure.step; });
+    std::string line = "\n";
+    if (step != std::end(kStepTexts)) line += step->text.in(language);
+    line += failure.subject;
+    // The checks of what the spooler shows have no Windows error.
+    if (failure.error == winerr::Success) return line;
+    // "error 5", or the log's words for no code.
+    const std::string code = failure.error == winerr::NoErrorCode
+                                 ? ErrorNumber(failure.error, language)
+                                 : Fill(kErrorCode.in(language), {std::to_string(failure.error)});
+    return line + Fill((failure.errorText.empty() ? kFailureError : kFailureErrorWithText).in(language),
+                       {code, failure.errorText});
 }
 
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language) {
-    const bool english = language == Language::English;
     // A printer that was there already is told once, with the settings that
     // failed after it, if any.
     const std::string existed =
         report.movedTo.empty()
-            ? (english ? "The printer \"" + printerName + "\" already exists: its driver was updated and its port left as it was"
-                       : "打印机“" + printerName + "”已存在：已更新其驱动，端口保持不变")
-            : (english ? "The printer \"" + printerName + "\" already existed: its driver was updated and it was moved from " +
-                             report.existingPort + " to " + report.movedTo
-                       : "打印机“" + printerName + "”已存在：已更新其驱动，并从 " + report.existingPort + " 移到 " +
-                             report.movedTo);
+            ? Fill(kExistingKept.in(language), {printerName})
+            : Fill(kExistingMoved.in(language), {printerName, report.existingPort, report.movedTo});
     // A printer of the model's name on another driver is not this model's.
     const auto foreign = std::find_if(report.failures.begin(), report.failures.end(),
                                       [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
     const bool existedHere = report.printerExisted && foreign == report.failures.end();
+    if (report.succeeded()) return existedHere ? existed + kFullStop.in(language) : std::string();
     std::string text;
-    if (!report.succeeded()) {
-        if (foreign != report.failures.end())
-            text = ForeignDriverText(printerName, foreign->subject, english);
-        else if (existedHere)
-            text = existed + (english ? ", but these settings could not be made:" : "，但以下设置未能完成：");
-        else if (report.printerInstalled)
-            text = english ? "The printer \"" + printerName + "\" was installed, but these settings could not be made:"
-                           : "打印机“" + printerName + "”已安装，但以下设置未能完成：";
-        else
-            text = english ? "Driver installation failed:" : "驱动安装失败：";
-        for (const auto& failure : report.failures) {
-            if (failure.step == InstallStep::ForeignDriver) continue;  // said above
-            text += "\n";
-            switch (failure.step) {
-                case InstallStep::Choices: text += english ? "Invalid choice: " : "无效的选择："; break;
-                case InstallStep::DriverDirectory:
-                    text += english ? "Could not get the printer driver directory for " : "无法获取打印机驱动目录：";
-                    break;
-                case InstallStep::CopyFile: text += english ? "Could not copy the file " : "无法复制文件："; break;
-                case InstallStep::AddPrinterDriver:
-                    text += english ? "Could not install the printer driver " : "无法安装打印机驱动：";
-                    break;
-                case InstallStep::AddPrinter: text += english ? "Could not create the printer " : "无法创建打印机："; break;
-                case InstallStep::DefaultPrinter:
-                    text += english ? "Could not make the printer the default printer: " : "无法设置默认打印机：";
-                    break;
-                case InstallStep::PortSettings:
-                    text += english ? "Could not save the port settings of " : "无法保存端口设置：";
-                    break;
-                case InstallStep::ForeignDriver: break;
-                case InstallStep::MovePrinter:
-                    text += english ? "Could not move the printer to the port " : "无法将打印机移到端口：";
-                    break;
-                case InstallStep::ReadBack:
-                    text += english ? "The spooler does not show the printer as installed: "
-                                    : "打印后台程序中的打印机与安装的不符：";
-                    break;
-            }
-            text += failure.subject;
-            // The checks of what the spooler shows have no Windows error.
-            if (failure.error == winerr::Success) continue;
-            text += failure.error == winerr::NoErrorCode ? (english ? " (no error code" : "（无错误代码")
-                                                          : (english ? " (error " : "（错误 ") + std::to_string(failure.error);
-            if (!failure.errorText.empty()) text += (english ? ": " : "：") + failure.errorText;
-            text += english ? ")" : "）";
-        }
+    if (foreign != report.failures.end())
+        text = ForeignDriverText(printerName, foreign->subject, language);
+    else if (existedHere)
+        text = existed + kSettingsFailedAfter.in(language);
+    else if (report.printerInstalled)
+        text = Fill(kInstalledSettingsFailed.in(language), {printerName});
+    else
+        text = kDriverFailed.in(language);
+    for (const auto& failure : report.failures) {
+        if (failure.step != InstallStep::ForeignDriver) text += FailureLine(failure, language);  // else said above
     }
-    if (existedHere && report.succeeded()) text = existed + (english ? "." : "。");
     return text;
 }
 

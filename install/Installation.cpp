@@ -10,6 +10,9 @@ namespace kelp {
 
 namespace {
 
+// %1 the network printer's address.
+constexpr Bilingual kAskingPrinter = {"正在询问打印机 %1 ……", "Asking the printer at %1 ..."};
+
 InstallationOutcome Stopped(InstallationStop stop, WinError error = winerr::Success) {
     InstallationOutcome outcome;
     outcome.stop = stop;
@@ -147,9 +150,7 @@ bool Installation::prepareNetworkPort() {
 // Shops install before the printer is unpacked: its answer is told, it
 // does not decide.
 void Installation::askNetworkPrinter() {
-    const bool english = request_.choices.language == Language::English;
-    progress_.doing((english ? "Asking the printer at " : "正在询问打印机 ") + FormatAddress(request_.address) +
-                    (english ? " ..." : " ……"));
+    progress_.doing(Fill(kAskingPrinter.in(request_.choices.language), {FormatAddress(request_.address)}));
     progress_.waiting();
     const PrinterState state = ProbePrinter(network_, request_.address);
     progress_.doing({});

@@ -33,6 +33,14 @@ constexpr Bilingual kCompletionMessage = {"驱动安装完成", "Driver installa
 constexpr Bilingual kPortPageFailedMessage = {
     "端口页面无法打开，或因内部错误而关闭，安装未完成。",
     "The port page could not be opened, or closed on an internal error: the installation was not completed."};
+constexpr Bilingual kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
+// A box's last line: %1 the log's path.
+constexpr Bilingual kLogLine = {"\n日志：%1", "\nThe log: %1"};
+// A network printer's answer (%1), and when it will print (%2).
+constexpr Bilingual kPrinterLine = {"打印机：%1", "Printer: %1"};
+constexpr Bilingual kPrinterLineLater = {"打印机：%1，%2", "Printer: %1: %2"};
+constexpr Bilingual kPrintsOnceConnected = {"开机并连接后即可打印", "it will print once it is on and connected"};
+constexpr Bilingual kPrintsOncePutRight = {"排除后即可打印", "it will print once that is put right"};
 
 struct SerialList {
     int id;
@@ -56,18 +64,16 @@ constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_
 // A network printer's answer, the completion message's last line; a printer
 // that cannot print now will once it is put right.
 std::string printerStateLine(PrinterState state, Language language) {
-    const bool english = language == Language::English;
-    std::string line = (english ? "Printer: " : "打印机：") + DescribePrinterState(state, language);
-    const char* later = nullptr;
+    const std::string answer = DescribePrinterState(state, language);
+    const Bilingual* later = nullptr;
     if (state == PrinterState::NoAnswer || state == PrinterState::Refused)
-        later = english ? "it will print once it is on and connected" : "开机并连接后即可打印";
+        later = &kPrintsOnceConnected;
     else if (StateStopsPrinting(state))
-        later = english ? "it will print once that is put right" : "排除后即可打印";
-    if (later) line += (english ? ": " : "，") + std::string(later);
-    return line;
+        later = &kPrintsOncePutRight;
+    if (!later) return Fill(kPrinterLine.in(language), {answer});
+    return Fill(kPrinterLineLater.in(language), {answer, later->in(language)});
 }
 
-constexpr Bilingual kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
 constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
 constexpr int kPageButtons[] = {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT};
 
@@ -200,7 +206,7 @@ void PrinterSettingsPage::onNext() {
         std::string text = kPortPageFailedMessage.in(context_.settings.language());
         if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
         if (context_.log && context_.log->written())
-            text += (context_.settings.language() == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
+            text += Fill(kLogLine.in(context_.settings.language()), {context_.log->path()});
         dialog().messageBox(text, MessageIcon::Exclamation);
         return;
     }
@@ -240,7 +246,7 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
     const int osCode = context_.settings.osCode;
     if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
     if (!report.succeeded() && !report.logPath.empty())
-        text += (language == Language::English ? "\nThe log: " : "\n日志：") + report.logPath;
+        text += Fill(kLogLine.in(language), {report.logPath});
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
@@ -268,7 +274,7 @@ void PrinterSettingsPage::offerTestReceipt() {
                                                   spoolerStep ? context_.platform.errorText(outcome.job.error, language) : "");
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
-        text += (language == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
+        text += Fill(kLogLine.in(language), {context_.log->path()});
     dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
