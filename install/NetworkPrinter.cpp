@@ -171,7 +171,17 @@ namespace {
 class SocketChannel final : public StatusChannel {
 public:
     SocketChannel(Network& network, SocketHandle socket) : network_(network), socket_(socket) {}
-    WinError discard() override { return winerr::Success; }
+    WinError discard() override { return discardWaiting().error; }
+    // What has come unasked is read now, without waiting.
+    Result<std::size_t> discardWaiting() override {
+        Result<std::size_t> dropped;
+        while (true) {
+            const auto bytes = network_.receive(socket_, 64, 0);
+            if (bytes.error == winerr::Timeout || (bytes.ok() && bytes.value.empty())) return dropped;
+            if (!bytes.ok()) return {dropped.value, bytes.error};
+            dropped.value += bytes.value.size();
+        }
+    }
     WinError send(const std::string& bytes) override { return network_.send(socket_, bytes); }
     Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
         return network_.receive(socket_, maxBytes, timeoutMs);

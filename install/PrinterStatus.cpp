@@ -12,11 +12,13 @@ struct Bilingual {
     const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
 };
 
-// The real-time status requests: DLE EOT n.
-std::string StatusRequest(int n) { return std::string{'\x10', '\x04', static_cast<char>(n)}; }
-
-// An answer to a status request has bits 1 and 4 set and bits 0 and 7 clear.
-bool ValidStatus(unsigned char answer) { return (answer & 0x93) == 0x12; }
+// The bits every answer to DLE EOT n has, whatever the printer's state:
+// bits 1 and 4 set, bits 0 and 7 clear, for each of n = 1 to 4.
+struct FixedBits {
+    unsigned char mask;
+    unsigned char value;
+};
+constexpr FixedBits kFixedBits[5] = {{0, 0}, {0x93, 0x12}, {0x93, 0x12}, {0x93, 0x12}, {0x93, 0x12}};
 
 }  // namespace
 
@@ -31,6 +33,7 @@ std::string DescribePrinterState(PrinterState state, int englishFlag) {
         {"可连接，但不报告状态", "answers without status (state unknown)"},
         {"该地址上没有程序接收打印数据（连接被拒绝）", "nothing listens there (connection refused)"},
         {"无应答", "no answer"},
+        {"不是小票打印机（应答的不是打印机状态）", "no receipt printer (it answers with something else than a status)"},
     };
     const auto index = static_cast<std::size_t>(state);
     return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
@@ -45,25 +48,61 @@ bool StateStopsPrinting(PrinterState state) {
     }
 }
 
-PrinterState AskPrinterStatus(StatusChannel& channel) {
-    int answers[5] = {-1, -1, -1, -1, -1};  // per request; -1: no valid answer
-    for (int n = 1; n <= 4; ++n) {
-        if (channel.send(StatusRequest(n)) != winerr::Success) break;
-        const auto answer = channel.receive(1, StatusAnswerMs);
-        if (!answer.ok() || answer.value.empty()) break;
-        const auto byte = static_cast<unsigned char>(answer.value[0]);
-        // Nothing more goes to a peer that did not answer as a printer.
-        if (!ValidStatus(byte)) break;
-        answers[n] = byte;
+void StatusExchange::waiting(std::size_t bytes) {
+    if (over_) return;
+    if (bytes > 0) notAPrinter_ = true;
+    if (bytes > 0 || answered()) over_ = true;
+}
+
+std::string StatusExchange::request() const {
+    return std::string{'\x10', '\x04', static_cast<char>(next_ > 4 ? 4 : next_)};
+}
+
+void StatusExchange::answer(unsigned char byte) {
+    if (over_ || answered()) return;
+    const FixedBits& fixed = kFixedBits[next_];
+    if ((byte & fixed.mask) != fixed.value) {
+        notAPrinter_ = true;
+        over_ = true;
+        return;
     }
-    if (answers[1] < 0) return PrinterState::NoStatus;
-    const auto has = [&](int n, int bits) { return answers[n] >= 0 && (answers[n] & bits) != 0; };
+    answers_[next_++] = byte;
+}
+
+PrinterState StatusExchange::state() const {
+    if (notAPrinter_) return PrinterState::NotAPrinter;
+    const auto has = [&](int n, int bits) { return answers_[n] >= 0 && (answers_[n] & bits) != 0; };
+    // What an answer says stands even when a later request went unanswered.
     if (has(2, 0x04)) return PrinterState::CoverOpen;
     if (has(4, 0x60) || has(2, 0x20)) return PrinterState::PaperOut;
     if (has(3, 0x68) || has(2, 0x40)) return PrinterState::Error;
     if (has(1, 0x08) || has(2, 0x08)) return PrinterState::Offline;
+    if (!answered()) return PrinterState::NoStatus;
     if (has(4, 0x0C)) return PrinterState::PaperNearEnd;
     return PrinterState::Ready;
+}
+
+PrinterState AskPrinterStatus(StatusChannel& channel) {
+    StatusExchange exchange;
+    while (!exchange.over()) {
+        const auto dropped = channel.discardWaiting();
+        if (!dropped.ok()) {
+            exchange.silent();
+            break;
+        }
+        exchange.waiting(dropped.value);
+        if (exchange.over()) break;
+        if (channel.send(exchange.request()) != winerr::Success) {
+            exchange.silent();
+            break;
+        }
+        const auto answer = channel.receive(1, StatusAnswerMs);
+        if (!answer.ok() || answer.value.empty())
+            exchange.silent();
+        else
+            exchange.answer(static_cast<unsigned char>(answer.value[0]));
+    }
+    return exchange.state();
 }
 
 }  // namespace kelp
