@@ -31,11 +31,21 @@ std::vector<std::string> Fields(const std::string& text) {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The status exchange over an open, set COM port.
+// The status exchange over an open, set COM port. What waits in the line
+// before the first request was there before the port was opened (a
+// terminal keeps bytes across close and reopen: an answer that came too
+// late for an earlier exchange): it is dropped without counting. From then
+// on a byte that comes unasked is the device's own.
 class SerialChannel : public StatusChannel {
 public:
     SerialChannel(SerialPorts& ports, SerialHandle port) : ports_(ports), port_(port) {}
-    WinError discard() override { return ports_.discardInput(port_); }
+    WinError discard() override { return ports_.discardInput(port_).error; }
+    Result<std::size_t> discardWaiting() override {
+        auto dropped = ports_.discardInput(port_);
+        if (first_) dropped.value = 0;
+        first_ = false;
+        return dropped;
+    }
     WinError send(const std::string& bytes) override { return ports_.write(port_, bytes); }
     Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
         return ports_.read(port_, maxBytes, timeoutMs);
@@ -44,6 +54,7 @@ public:
 private:
     SerialPorts& ports_;
     SerialHandle port_;
+    bool first_ = true;
 };
 
 // " (<what>: error 5, Access is denied)"

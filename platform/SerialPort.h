@@ -34,8 +34,8 @@ public:
     // Sets the line, without handshaking (DTR and RTS held on). A port whose
     // device is gone may open and then fail here.
     virtual WinError setLine(SerialHandle port, const SerialLine& line) = 0;
-    // Drops the bytes received and not read yet.
-    virtual WinError discardInput(SerialHandle port) = 0;
+    // Drops the bytes received and not read yet; answers how many there were.
+    virtual Result<std::size_t> discardInput(SerialHandle port) = 0;
     virtual WinError write(SerialHandle port, const std::string& bytes) = 0;
     // At most maxBytes, waiting at most timeoutMs; winerr::Timeout (1460)
     // when nothing came.

@@ -71,8 +71,12 @@ WinError Win32SerialPorts::setLine(SerialHandle port, const SerialLine& line) {
     return setReadTimeout(handleOf(port), kWriteTimeoutMs);
 }
 
-WinError Win32SerialPorts::discardInput(SerialHandle port) {
-    return PurgeComm(handleOf(port), PURGE_RXCLEAR) ? winerr::Success : GetLastError();
+Result<std::size_t> Win32SerialPorts::discardInput(SerialHandle port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handleOf(port), &errors, &status)) return {0, GetLastError()};
+    if (!PurgeComm(handleOf(port), PURGE_RXCLEAR)) return {0, GetLastError()};
+    return {status.cbInQue, winerr::Success};
 }
 
 WinError Win32SerialPorts::write(SerialHandle port, const std::string& bytes) {

@@ -10,7 +10,8 @@ class Win32SerialPorts final : public SerialPorts {
 public:
     Result<SerialHandle> open(const std::string& portName) override;
     WinError setLine(SerialHandle port, const SerialLine& line) override;
-    WinError discardInput(SerialHandle port) override;
+    // ClearCommError counts what is waiting, then PurgeComm drops it.
+    Result<std::size_t> discardInput(SerialHandle port) override;
     WinError write(SerialHandle port, const std::string& bytes) override;
     // Each read sets the constant read timeout {0, 0, timeoutMs}: ReadFile
     // then ends when maxBytes have come or the time is up. (Wine ignores

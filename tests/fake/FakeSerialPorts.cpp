@@ -41,11 +41,12 @@ WinError FakeSerialPorts::setLine(SerialHandle handle, const SerialLine& line) {
     return winerr::Success;
 }
 
-WinError FakeSerialPorts::discardInput(SerialHandle handle) {
+Result<std::size_t> FakeSerialPorts::discardInput(SerialHandle handle) {
     Port* port = find(handle);
-    if (!port) return winerr::InvalidHandle;
+    if (!port) return {0, winerr::InvalidHandle};
+    const std::size_t dropped = input_[port->device].size();
     input_[port->device].clear();
-    return winerr::Success;
+    return {dropped, winerr::Success};
 }
 
 // Whole requests are answered as they complete; a request split across
@@ -64,8 +65,8 @@ WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
         if (request.size() < 3) continue;
         const int n = static_cast<unsigned char>(request[2]);
         request.clear();
-        input_[port->device] += device.unasked;
         if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) input_[port->device] += device.answers[n - 1];
+        input_[port->device] += device.unasked;
     }
     return winerr::Success;
 }

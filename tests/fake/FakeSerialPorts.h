@@ -27,8 +27,8 @@ public:
         WinError lineError = winerr::Success;  // setLine fails with this
         // In the line before the port is opened: old answers nobody read.
         std::string waiting = {};
-        // Sent unasked after every request, before its answer: a device
-        // that talks by itself (or echoes).
+        // Sent unasked after every request, behind its answer: a device
+        // that talks by itself.
         std::string unasked = {};
         // The line the device itself runs at: asked at another, it hears
         // noise and answers nothing.
@@ -40,7 +40,7 @@ public:
     // ---- SerialPorts ------------------------------------------------------
     Result<SerialHandle> open(const std::string& portName) override;
     WinError setLine(SerialHandle port, const SerialLine& line) override;
-    WinError discardInput(SerialHandle port) override;
+    Result<std::size_t> discardInput(SerialHandle port) override;
     WinError write(SerialHandle port, const std::string& bytes) override;
     Result<std::string> read(SerialHandle port, std::size_t maxBytes, std::uint32_t timeoutMs) override;
     void close(SerialHandle port) override;

@@ -82,7 +82,8 @@ TEST(SerialProbe, PortsDevicesAndRecords) {
         // Old answers waiting in the line are dropped before asking.
         {D{"\x12\x12\x12\x12", 0, 0, "\x1E\x32\x12\x72\x1E"}, none, S::Ready, all, {"9600,n,8,1"}},
         // A device that talks without being asked is no printer.
-        {D{"\x12\x12\x12\x12", 0, 0, "", "AB"}, none, S::NoStatus, first, {"9600,n,8,1"}},
+        {D{"\x12\x12\x12\x12", 0, 0, "", "AB"}, none, S::NotAPrinter, first, {"9600,n,8,1"}},
+        {D{"", 0, 0, "", "AB"}, none, S::NotAPrinter, first, {"9600,n,8,1"}},
         // Ports that cannot be used: no answer, nothing sent.
         {std::nullopt, none, S::NoAnswer, "", {}},
         {D{"\x12\x12\x12\x12", 5}, none, S::NoAnswer, "", {}},      // another program holds it
