@@ -8,6 +8,7 @@
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
 #include "install/NetworkPrinter.h"
+#include "install/SerialPrinter.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
 #include "install/PrintJob.h"
@@ -177,9 +178,10 @@ const char* ActionName(CliAction action) {
 
 class CommandLineRun {
 public:
-    CommandLineRun(Platform& machine, Network& network, RunLog& log, const CliCommand& command, int englishFlag)
-        : machine_(machine), platform_(machine, log, englishFlag), network_(network), log_(log), command_(command),
-          englishFlag_(englishFlag) {}
+    CommandLineRun(Platform& machine, Network& network, SerialPorts& serialPorts, RunLog& log, const CliCommand& command,
+                   int englishFlag)
+        : machine_(machine), platform_(machine, log, englishFlag), network_(network), serialPorts_(serialPorts), log_(log),
+          command_(command), englishFlag_(englishFlag) {}
 
     int run();
 
@@ -199,6 +201,7 @@ private:
     Platform& machine_;
     LoggingPlatform platform_;
     Network& network_;
+    SerialPorts& serialPorts_;
     RunLog& log_;
     const CliCommand& command_;
     int englishFlag_;
@@ -380,18 +383,20 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     }
     const std::string bytes = TestReceiptBytes(name, printer->port, machine_.localTime(), edition);
 
-    // A network printer is asked first: a receipt is not sent to one that
-    // cannot print it.
+    // A network or serial printer is asked first: a receipt is not sent to
+    // one that cannot print it.
+    std::optional<PrinterState> state;
     const auto ports = platform_.enumPorts();
     for (const auto& record : ports.value) {
         if (!SameName(record.name, printer->port) || !IsTcpIpPort(record)) continue;
         const auto config = platform_.tcpIpPortConfig(record.name);
         if (!config.ok()) break;
-        const PrinterState state = probe({config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)});
-        if (StateStopsPrinting(state)) {
-            say(Fill(kNotSent.in(englishFlag_), name, printer->port, DescribePrinterState(state, englishFlag_)));
-            return failed();
-        }
+        state = probe({config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)});
+    }
+    if (IsComPortName(printer->port)) state = ProbeSerialPrinter(platform_, serialPorts_, printer->port, &log_);
+    if (state && StateStopsPrinting(*state)) {
+        say(Fill(kNotSent.in(englishFlag_), name, printer->port, DescribePrinterState(*state, englishFlag_)));
+        return failed();
     }
 
     // The lock keeps other runs out while the job is submitted, not while it
@@ -488,7 +493,8 @@ int CommandLineRun::find() {
 
 }  // namespace
 
-int RunCommandLine(Platform& platform, Network& network, const std::vector<std::string>& arguments) {
+int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPorts,
+                   const std::vector<std::string>& arguments) {
     const CliParse parse = ParseCommandLine(arguments);
     int englishFlag = 0;
     if (parse.englishFlag) {
@@ -552,7 +558,7 @@ int RunCommandLine(Platform& platform, Network& network, const std::vector<std::
                                              : " port " + parse.command->port.value_or("auto")) +
                             (parse.command->defaultPrinter ? " default" : "")
                       : std::string()));
-        CommandLineRun run(platform, network, log, *parse.command, englishFlag);
+        CommandLineRun run(platform, network, serialPorts, log, *parse.command, englishFlag);
         code = run.run();
     }
     // A wrong command line, whether the parser or the machine found it out

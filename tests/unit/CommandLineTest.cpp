@@ -7,6 +7,7 @@
 #include "cli/CommandLineRun.h"
 #include "cli/TestReceipt.h"
 #include "fake/FakeNetwork.h"
+#include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
 #include "platform/FinalPath.h"
 #include "install/Names.h"
@@ -44,7 +45,7 @@ protected:
     }
     // Whatever its outcome, a run leaves no key and no printer open.
     int run(Args args) {
-        const int code = RunCommandLine(m, net, args);
+        const int code = RunCommandLine(m, net, serial, args);
         EXPECT_TRUE(m.openKeys().empty()) << m.openKeys().front();
         EXPECT_EQ(m.openPrinterCount(), 0u);
         return code;
@@ -60,6 +61,7 @@ protected:
     }
     FakePlatform m;
     FakeNetwork net;
+    FakeSerialPorts serial;
 };
 
 // /wait at its limits and with each digit.
