@@ -75,6 +75,8 @@ TEST(SerialProbe, PortsDevicesAndRecords) {
         // The port's own line, whatever the installation wrote there.
         {D{"\x12\x12\x12\x12", 0, 0, "", "", "19200,e,7,2"}, text("19200,E,7,2, "), S::Ready, all, {"19200,e,7,2"}},
         {D{"\x12\x12\x12\x12", 0, 0, "", "", "19200,n,8,1"}, none, S::NoStatus, first, {"9600,n,8,1"}},
+        // Written by a program that left out the terminating zero.
+        {D{"\x12\x12\x12\x12", 0, 0, "", "", "19200,n,8,1"}, RegValue{RegSz, "19200,n,8,1"}, S::Ready, all, {"19200,n,8,1"}},
         // A record that is no line, or cannot be read: 9600,n,8,1.
         {D{"\x12\x12\x12\x12"}, text("fast"), S::Ready, all, {"9600,n,8,1"}},
         {D{"\x12\x12\x12\x12"}, RegValue{3, std::string("19200,n,8,1\0", 12)}, S::Ready, all, {"9600,n,8,1"}},
