@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "cli/CommandLine.h"
-#include "cli/TestReceipt.h"
+#include "install/TestReceipt.h"
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
+#include "install/Installation.h"
 #include "install/ModelCatalogue.h"
 #include "install/NetworkPrinter.h"
-#include "install/SerialPrinter.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
 #include "install/PrintJob.h"
@@ -126,6 +126,9 @@ constexpr Bilingual kPortReused = {"已有", "reused"};
 constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
 constexpr Bilingual kNotSent = {"打印机 %s（%p）现在不能打印：%t。测试小票未发送。",
                                 "The printer %s (%p) cannot print now: %t. The test receipt was not sent."};
+constexpr Bilingual kPortUnreadable = {
+    "打印机 %s（%p）的端口设置无法读取（错误 %t），无法先询问打印机。测试小票未发送。",
+    "The settings of the port %p of the printer %s cannot be read (error %t), so the printer could not be asked first. The test receipt was not sent."};
 constexpr Bilingual kNoAdapters = {"无法读取本机的网络适配器（错误 %t）。", "The computer's network adapters cannot be read (error %t)."};
 
 std::string Fill(const char* pattern, const std::string& name, const std::string& port = {},
@@ -146,11 +149,6 @@ std::string Fill(const char* pattern, const std::string& name, const std::string
         }
     }
     return text;
-}
-
-std::string BaseName(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The kind of a port as the port classification sees it.
@@ -191,10 +189,7 @@ private:
     int testPrint(const ModelRow& model);
     int list();
     int find();
-    // The probe of a network printer, in the log.
-    PrinterState probe(const NetworkAddress& address);
     int failed();
-    void releaseLock();
     // A line for the log, and the console when the log echoes to it.
     void say(const std::string& text);
 
@@ -205,9 +200,6 @@ private:
     RunLog& log_;
     const CliCommand& command_;
     int englishFlag_;
-    std::uintptr_t lock_ = 0;  // the installation lock while it is held
-    std::string namedPort_;  // the spooler's spelling of /port:<name>
-    std::vector<std::string> usbPorts_;  // the spooler's USB ports, when a port is named
 };
 
 // A text of several lines (an installation's failures) goes line by line.
@@ -229,185 +221,103 @@ int CommandLineRun::run() {
     if (command_.action == CliAction::Find) return find();
     const ModelRow* model = ModelCatalogue::row(command_.modelRow);
     if (!model) return exitcode::InvalidCommandLine;  // the parser answers only known rows
-
-    // A port named on the command line must be one of the spooler's; it is
-    // looked for before anything is taken or changed.
-    if (command_.action == CliAction::Install && command_.port) {
-        const auto ports = platform_.enumPorts();
-        if (!ports.ok()) return failed();
-        for (const auto& record : ports.value) {
-            if (SameName(record.name, *command_.port)) namedPort_ = record.name;
-            if (IsUsbPortName(record.name)) usbPorts_.push_back(record.name);
-        }
-        if (namedPort_.empty()) {
-            say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
-            return exitcode::InvalidCommandLine;
-        }
-    }
-
-    const auto mutex = AcquireInstallationLock(platform_, &log_);
-    if (mutex.error == winerr::InstallAlreadyRunning) {
-        say(kAlreadyRunning.in(englishFlag_));
-        return exitcode::AlreadyRunning;
-    }
-    if (!mutex.ok()) return failed();
-    lock_ = mutex.value;
-    int code = exitcode::InstallFailure;
     switch (command_.action) {
-        case CliAction::Install: code = install(*model); break;
-        case CliAction::Uninstall: code = uninstall(*model); break;
-        case CliAction::TestPrint: code = testPrint(*model); break;
-        default: break;
+        case CliAction::Install: return install(*model);
+        case CliAction::Uninstall: return uninstall(*model);
+        case CliAction::TestPrint: return testPrint(*model);
+        default: return exitcode::InstallFailure;
     }
-    releaseLock();
-    return code;
 }
 
-void CommandLineRun::releaseLock() {
-    if (lock_) platform_.releaseNamedMutex(lock_);
-    lock_ = 0;
-}
-
-// The wizard's installation pass for the command line's choices, on the
-// port named (checked in run; an existing printer is moved there) or the
-// automatic path's port.
+// The engine installs; the command line says what came of it: the port,
+// and why it is that one.
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
-    std::string port = namedPort_;
-    // A network printer's port is reused or made first; nothing else is
-    // done when there can be none.
-    TcpIpPort networkPort;
+    InstallationRequest request;
+    request.choices.englishFlag = englishFlag_;
+    request.choices.modelRow = command_.modelRow;
+    request.choices.defaultPrinter = command_.defaultPrinter;
+    request.packageRoot = machine_.moduleDirectory();
+    request.namedBy = "port named on the command line";
     if (command_.host) {
-        networkPort = PrepareTcpIpPort(platform_, *command_.host, englishFlag_, &log_);
-        if (!networkPort.ok()) return failed();  // the engine logged why
-        port = networkPort.name;
+        request.portChoice = PortChoice::Network;
+        request.address = *command_.host;
+    } else if (command_.port) {
+        request.portChoice = PortChoice::Named;
+        request.port = *command_.port;
     }
-    const bool portNamed = command_.port || command_.host;
-    // A printer that exists keeps its port: a second run needs no automatic
-    // choice (and must not fail where none could be made).
-    const auto existing = portNamed ? std::nullopt : FindPrinter(platform_, name);
-    if (existing) {
-        port = existing->port;
-        std::vector<std::string> usbPorts;
-        if (const auto ports = platform_.enumPorts(); ports.ok())
-            for (const auto& record : ports.value)
-                if (IsUsbPortName(record.name)) usbPorts.push_back(record.name);
-        LogChosenPort(platform_, usbPorts, port, "the existing printer's port", &log_);
+    const InstallationOutcome outcome = InstallPrinter(platform_, network_, request, &log_);
+    switch (outcome.stop) {
+        case InstallationStop::None: break;
+        case InstallationStop::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case InstallationStop::UnknownPort:
+            say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
+            return exitcode::InvalidCommandLine;
+        case InstallationStop::NoPort: say(kNoAutomaticPort.in(englishFlag_)); return failed();
+        default: return failed();  // the engine logged why
     }
-    std::optional<PortRule> rule;
-    if (command_.port) LogChosenPort(platform_, usbPorts_, port, "port named on the command line", &log_);
-    if (!portNamed && !existing) {
-        PortInventory inventory;
-        int row = inventory.classifyPorts(platform_);
-        if (row >= CategoryListRows) row = UsbCategoryRow;
-        const auto choice = ChooseAutomaticPort(platform_, inventory, row, name, true, [](int) {}, &log_);
-        port = choice.port;
-        rule = choice.rule;
-        if (port.empty()) {
-            say(kNoAutomaticPort.in(englishFlag_));
-            return failed();
-        }
-    }
-
-    PrinterChoices choices;
-    choices.englishFlag = englishFlag_;
-    choices.modelRow = command_.modelRow;
-    choices.defaultPrinter = command_.defaultPrinter;
     // The report below names every failed step; the wizard's immediate
-    // registry message would only repeat it, in Chinese whatever the run's language.
-    DriverInstaller installer(platform_, [](int) {}, [](const std::string&) {});
-    installer.setPackageRoot(machine_.moduleDirectory());
-    installer.setLog(&log_);
-    // The port an administrator names is the printer's port, an existing
-    // printer's too.
-    installer.setMoveExistingPrinter(portNamed);
-    const InstallReport report = installer.InstallDriver(ProfileForThisMachine(platform_), choices, port);
+    // registry message would only repeat it.
+    const InstallReport& report = outcome.report;
     const std::string described = DescribeInstallReport(report, name, englishFlag_);
     if (!described.empty()) say(described);
-    if (!report.succeeded()) {
-        // A port made for this run goes again, unless the printer is on it.
-        const auto printer = networkPort.made ? FindPrinter(platform_, name) : std::nullopt;
-        if (!printer || !SameName(printer->port, networkPort.name)) UndoTcpIpPort(platform_, networkPort, &log_);
-        return failed();
-    }
-    const auto printer = FindPrinter(platform_, name);
-    // The outcome names the port and why it is that one.
-    std::string why = rule ? DescribePortRule(*rule, name, englishFlag_, port) : std::string();
-    if (command_.port) why = kNamedPort.in(englishFlag_);
-    if (existing) why = kExistingPort.in(englishFlag_);
-    if (command_.host) {
-        // Shops install before the printer is unpacked: its answer is told,
-        // it does not decide.
-        const PrinterState state = probe(*command_.host);
+    if (!report.succeeded()) return failed();
+    std::string why = outcome.rule ? DescribePortRule(*outcome.rule, name, englishFlag_, outcome.port) : std::string();
+    if (request.portChoice == PortChoice::Named) why = kNamedPort.in(englishFlag_);
+    if (outcome.keptExistingPort) why = kExistingPort.in(englishFlag_);
+    if (outcome.printerState) {
+        const PrinterState state = *outcome.printerState;
         why = kNetworkPort.in(englishFlag_);
-        why.replace(why.find("%a"), 2, FormatAddress(*command_.host));
-        why.replace(why.find("%m"), 2, (networkPort.made ? kPortMade : kPortReused).in(englishFlag_));
+        why.replace(why.find("%a"), 2, FormatAddress(request.address));
+        why.replace(why.find("%m"), 2, (outcome.networkPort.made ? kPortMade : kPortReused).in(englishFlag_));
         why.replace(why.find("%t"), 2,
                     DescribePrinterState(state, englishFlag_) +
                         (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(englishFlag_) : ""));
     }
     std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
     if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
-    const std::string installedOn = Fill(pattern.c_str(), name, printer ? printer->port : port);
-    say(installedOn);
+    say(Fill(pattern.c_str(), name, report.port.empty() ? outcome.port : report.port));
     return exitcode::Success;
 }
 
 // The engine removes; the command line says what came of it.
 int CommandLineRun::uninstall(const ModelRow& model) {
     const std::string name = model.displayName;
-    switch (RemovePrinterAndDriver(platform_, name, &log_)) {
+    switch (RemoveModel(platform_, name, &log_)) {
         case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(englishFlag_), name)); return exitcode::Success;
         case RemovalOutcome::Removed: say(Fill(kRemoved.in(englishFlag_), name)); return exitcode::Success;
+        case RemovalOutcome::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
     }
     return failed();
 }
 
-// A RAW job through the spooler, followed in the queue for /wait seconds. The text is
-// in the edition of the installed driver (its description file's name ends
-// in "CN.GPD" for the Chinese one), else in the run's language.
+// The engine prints (a printer that can be asked is asked first); the
+// command line says what came of it.
 int CommandLineRun::testPrint(const ModelRow& model) {
     const std::string name = model.displayName;
-    const auto printer = FindPrinter(platform_, name);
-    if (!printer) {
-        say(Fill(kNoPrinter.in(englishFlag_), name));
-        return failed();
+    TestReceiptRequest request;
+    request.modelRow = command_.modelRow;
+    request.englishFlag = englishFlag_;
+    request.waitSeconds = command_.waitSeconds;
+    const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, request, &log_);
+    switch (outcome.result) {
+        case TestReceiptResult::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case TestReceiptResult::LockFailed: return failed();
+        case TestReceiptResult::NoPrinter: say(Fill(kNoPrinter.in(englishFlag_), name)); return failed();
+        case TestReceiptResult::PortUnreadable:
+            say(Fill(kPortUnreadable.in(englishFlag_), name, outcome.port, ErrorNumber(outcome.error, englishFlag_)));
+            return failed();
+        case TestReceiptResult::Withheld:
+            say(Fill(kNotSent.in(englishFlag_), name, outcome.port, DescribePrinterState(*outcome.state, englishFlag_)));
+            return failed();
+        case TestReceiptResult::JobFailed:
+            say(DescribePrintJobReport(outcome.job, command_.waitSeconds, englishFlag_));
+            return failed();
+        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(englishFlag_), name, outcome.port)); break;
+        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(englishFlag_), name, outcome.port)); break;
     }
-    int edition = englishFlag_;
-    const auto drivers = platform_.enumPrinterDrivers(ProfileForThisMachine(platform_).environment);
-    for (const auto& driver : drivers.value) {
-        if (!SameName(driver.name, name)) continue;
-        const std::string data = Lower(BaseName(driver.dataFile));
-        edition = data.size() > 6 && data.compare(data.size() - 6, 6, "cn.gpd") == 0 ? 0 : 1;
-    }
-    const std::string bytes = TestReceiptBytes(name, printer->port, machine_.localTime(), edition);
-
-    // A network or serial printer is asked first: a receipt is not sent to
-    // one that cannot print it.
-    std::optional<PrinterState> state;
-    const auto ports = platform_.enumPorts();
-    for (const auto& record : ports.value) {
-        if (!SameName(record.name, printer->port) || !IsTcpIpPort(record)) continue;
-        const auto config = platform_.tcpIpPortConfig(record.name);
-        if (!config.ok()) break;
-        state = probe({config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)});
-    }
-    if (IsComPortName(printer->port)) state = ProbeSerialPrinter(platform_, serialPorts_, printer->port, &log_);
-    if (state && StateStopsPrinting(*state)) {
-        say(Fill(kNotSent.in(englishFlag_), name, printer->port, DescribePrinterState(*state, englishFlag_)));
-        return failed();
-    }
-
-    // The lock keeps other runs out while the job is submitted, not while it
-    // is followed (up to an hour).
-    const PrintJobReport job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, command_.waitSeconds,
-                                           [this] { releaseLock(); });
-    if (!job.succeeded()) {
-        say(DescribePrintJobReport(job, command_.waitSeconds, englishFlag_));
-        return failed();
-    }
-    say(Fill((command_.waitSeconds > 0 ? kReceiptPrinted : kReceiptSent).in(englishFlag_), name, printer->port));
     return exitcode::Success;
 }
 
@@ -447,12 +357,6 @@ int CommandLineRun::list() {
     }
     if (!ports.ok() || !printers.ok()) return failed();
     return exitcode::Success;
-}
-
-PrinterState CommandLineRun::probe(const NetworkAddress& address) {
-    const PrinterState state = ProbePrinter(network_, address);
-    log_.line("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
-    return state;
 }
 
 // One line per printer that accepts a connection on TCP 9100: the address

@@ -47,7 +47,7 @@ Bilingual ProblemText(JobProblem problem) {
 // is up. A job id the spooler no longer knows has left the queue: Windows
 // answers 87 for it, Wine 6.
 void FollowJob(Platform& platform, PrinterHandle printer, const std::string& printerName, std::uint32_t waitSeconds,
-               PrintJobReport& report) {
+               PrintJobReport& report, const std::function<void(std::uint64_t)>& following) {
     for (std::uint64_t waited = 0;; waited += JobPollMs) {
         const auto job = platform.getJob(printer, report.jobId);
         if (job.error == winerr::InvalidParameter || job.error == winerr::InvalidHandle) return;
@@ -73,6 +73,7 @@ void FollowJob(Platform& platform, PrinterHandle printer, const std::string& pri
             }
             return;
         }
+        if (following) following(waited);
         platform.sleep(JobPollMs);
     }
 }
@@ -89,7 +90,8 @@ std::string DeletionText(const PrintJobReport& report, bool english) {
 
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
                            const std::string& bytes, std::uint32_t waitSeconds,
-                           const std::function<void()>& submitted) {
+                           const std::function<void()>& submitted,
+                           const std::function<void(std::uint64_t)>& following) {
     PrintJobReport report;
     const auto fail = [&report](const char* step, WinError error) {
         if (report.succeeded()) report = {JobProblem::SpoolerStep, step, error, report.jobId, false};
@@ -112,7 +114,7 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
     }
     if (submitted) submitted();
     if (report.succeeded() && waitSeconds > 0) {
-        FollowJob(platform, handle.value, printerName, waitSeconds, report);
+        FollowJob(platform, handle.value, printerName, waitSeconds, report, following);
         const bool stuck = report.problem != JobProblem::None && report.problem != JobProblem::SpoolerStep &&
                            report.problem != JobProblem::Cancelled;
         if (stuck) {

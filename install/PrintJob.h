@@ -42,10 +42,12 @@ struct PrintJobReport {
 // Opens the printer, writes bytes as one RAW document and, when waitSeconds
 // is not 0, follows the job for at most that long. submitted, when given, is
 // called once the document has ended, before the job is followed, whether or
-// not the spooler steps succeeded.
+// not the spooler steps succeeded; following, when given, before each pause
+// while the job is followed, with the milliseconds waited so far.
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
                            const std::string& bytes, std::uint32_t waitSeconds,
-                           const std::function<void()>& submitted = {});
+                           const std::function<void()>& submitted = {},
+                           const std::function<void(std::uint64_t waitedMs)>& following = {});
 
 // What went wrong, in the language of englishFlag; empty for success.
 std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, int englishFlag);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "install/DriverInstaller.h"
+#include "install/HeldLock.h"
 #include "install/Names.h"
 
 namespace kelp {
@@ -186,6 +187,13 @@ void Removal::note(const std::string& text) {
 
 RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& name, RunLog* log) {
     return Removal(platform, log).run(name);
+}
+
+RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log) {
+    HeldLock lock(platform, log);
+    if (lock.error() == winerr::InstallAlreadyRunning) return RemovalOutcome::Busy;
+    if (lock.error() != winerr::Success) return RemovalOutcome::LockFailed;
+    return RemovePrinterAndDriver(platform, name, log);
 }
 
 }  // namespace kelp

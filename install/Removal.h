@@ -16,11 +16,15 @@ enum class RemovalOutcome {
     NotInstalled,  // neither printer nor driver of that name: nothing changed
     Removed,
     Failed,  // a step failed; the platform's log names it
+    Busy,    // another installation, removal or test receipt holds the lock: nothing changed
+    LockFailed,  // the lock could not be taken: nothing changed
 };
 
 // name is the model's display name (printer and driver name). log takes the
 // engine's own lines (none when null); the steps themselves are the
 // platform's to log.
 RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& name, RunLog* log);
+// The same under the installation lock.
+RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log);
 
 }  // namespace kelp

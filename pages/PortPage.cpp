@@ -2,6 +2,7 @@
 
 #include "app/EnglishTexts.h"
 #include "install/AutomaticPort.h"
+#include "install/Installation.h"
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 #include "install/ModelCatalogue.h"
@@ -61,27 +62,24 @@ constexpr BilingualText kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
 
-// The installation lock for one click of Install. Taken when made; given
-// back by release() or when the handler is left, by a return or an
-// exception. A lock that could not be taken for another reason than a run
-// holding it (a standard user's run) lets the installation go on.
-class ScopedInstallationLock {
-public:
-    ScopedInstallationLock(Platform& platform, RunLog* log)
-        : platform_(platform), mutex_(AcquireInstallationLock(platform, log)) {}
-    ~ScopedInstallationLock() { release(); }
-    ScopedInstallationLock(const ScopedInstallationLock&) = delete;
-    ScopedInstallationLock& operator=(const ScopedInstallationLock&) = delete;
+constexpr BilingualText kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
 
-    bool heldElsewhere() const { return mutex_.error == winerr::InstallAlreadyRunning; }
-    void release() {
-        if (mutex_.ok() && mutex_.value != 0) platform_.releaseNamedMutex(mutex_.value);
-        mutex_.value = 0;
+// The page's bar follows the installation; a wait on the network keeps the
+// window answering and says what it waits for in the page's note line.
+class PageProgress final : public InstallationProgress {
+public:
+    explicit PageProgress(Dialog& dialog) : dialog_(dialog) {}
+    void position(int percent) override { dialog_.progressSetPosition(IDC_PORT_PROGRESS, percent); }
+    void doing(const std::string& text) override {
+        if (note_.empty()) note_ = dialog_.text(IDC_PORT_NOTE);
+        dialog_.setText(IDC_PORT_NOTE, text.empty() ? note_ : text);
+        dialog_.pumpMessages();
     }
+    void waiting() override { dialog_.pumpMessages(); }
 
 private:
-    Platform& platform_;
-    Result<std::uintptr_t> mutex_;
+    Dialog& dialog_;
+    std::string note_;
 };
 
 }  // namespace
@@ -121,13 +119,6 @@ bool PortPage::IsCategoryLabel(const std::string& text) {
     }
     return false;
 }
-
-void PortPage::classifyPorts() {
-    const int suggestedRow = inventory_.classifyPorts(context_.platform);
-    if (suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) dialog().listSelectRow(IDC_PORT_LIST, suggestedRow);
-}
-
-void PortPage::setProgress(int position) { dialog().progressSetPosition(IDC_PORT_PROGRESS, position); }
 
 void PortPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
@@ -241,64 +232,91 @@ void PortPage::onInstall() {
         installOnNetwork(*settingsPage);
         return;
     }
-    const int englishFlag = context_.settings.englishFlag;
-    // One installation, removal or test receipt at a time, the command
-    // line's included. The lock is taken before anything on the page
-    // changes, so that after "try again later" the same click does the same,
-    // and given back before any box waits for a click.
-    ScopedInstallationLock lock(context_.platform, context_.log);
-    if (lock.heldElsewhere()) {
-        dialog().messageBox(kBusyMessage.in(englishFlag), MessageIcon::Exclamation);
-        return;
-    }
     if (const int row = firstSelectedRow(); row >= 0) selectedRow_ = row;
-    const bool automatic = !portMode_ && selectedRow_ == UsbCategoryRow;
-    if (!(automatic ? chooseAutomaticPort() : chooseExplicitPort())) {
-        lock.release();
-        dialog().enable(IDC_PORT_INSTALL, false);
-        dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
-        return;
-    }
-
-    // Never install on no port, nor on a category's label taken for a port.
-    if (chosenPort_.empty() || IsCategoryLabel(chosenPort_)) {
-        lock.release();
-        dialog().messageBox(kNoPortMessage.in(englishFlag), MessageIcon::Exclamation);
-        return;
-    }
-    // The automatic path's port: a connected USB printer's, else the
-    // classification's pick, with the spooler adjustment while no search
-    // was made.
-    if (automatic) {
-        const ModelRow* model = ModelCatalogue::row(settingsPage->modelRow());
-        const auto choice = ChooseAutomaticPort(context_.platform, inventory_, selectedRow_,
-                                                model ? model->displayName : "", context_.settings.portSearchPending && model,
-                                                [this](int position) { setProgress(position); }, context_.log);
-        // A device that says it is another printer is no port for this one.
-        if (choice.port.empty() && !choice.passedOver.empty()) {
-            lock.release();
-            dialog().messageBox(kNoPortMessage.in(englishFlag), MessageIcon::Exclamation);
+    InstallationRequest request = requestFrom(*settingsPage);
+    if (!portMode_ && selectedRow_ == UsbCategoryRow) {
+        request.adjustSpooler = context_.settings.portSearchPending;
+    } else {
+        // A port of the list needs a search first.
+        if (context_.settings.portSearchPending) {
+            dialog().enable(IDC_PORT_INSTALL, false);
+            dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
             return;
         }
-        if (!choice.port.empty()) chosenPort_ = automaticPort_ = choice.port;
-        portRule_ = choice.rule;
-    } else {
-        portRule_.reset();
-        std::vector<std::string> usbPorts;
-        for (int row = 0; row < dialog().listRowCount(IDC_PORT_LIST); ++row) {
-            std::string name = dialog().listCell(IDC_PORT_LIST, row, 0);
-            if (IsUsbPortName(name)) usbPorts.push_back(std::move(name));
+        const int row = firstSelectedRow();
+        // Never install on no port, nor on a category's label taken for a port.
+        const std::string port = row >= 0 ? dialog().listCell(IDC_PORT_LIST, row, 0) : std::string();
+        if (port.empty() || IsCategoryLabel(port)) {
+            dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+            return;
         }
-        LogChosenPort(context_.platform, usbPorts, chosenPort_, "port chosen on the port page", context_.log);
+        request.portChoice = PortChoice::Named;
+        request.port = port;
+        request.namedBy = "port chosen on the port page";
     }
-    // What the user must see from the pass is shown once the lock is back.
-    std::vector<std::string> messages;
-    installReport_ = settingsPage->InstallDriver(ProfileForThisMachine(context_.platform),
-                                                 [&messages](const std::string& text) { messages.push_back(text); });
+    install(request);
+}
+
+// The network printer dialog gives the address; the installation makes or
+// reuses its TCP/IP port and installs there.
+void PortPage::installOnNetwork(PrinterSettingsPage& settingsPage) {
+    selectedRow_ = NetworkCategoryRow;
+    NetworkDialog networkDialog(context_);
+    if (context_.host.runModal(networkDialog) != PageOk) return;
+    InstallationRequest request = requestFrom(settingsPage);
+    request.portChoice = PortChoice::Network;
+    request.address = networkDialog.address();
+    install(request);
+}
+
+InstallationRequest PortPage::requestFrom(const PrinterSettingsPage& settingsPage) const {
+    InstallationRequest request;
+    request.choices = settingsPage.choices();
+    return request;
+}
+
+// One installation, removal or test receipt at a time, the command line's
+// included: another run's lock leaves the page as it was, so that after
+// "try again later" the same click does the same. What the pass must show
+// is shown once the lock is back; a run that installed ends the page.
+void PortPage::install(const InstallationRequest& request) {
+    const int englishFlag = context_.settings.englishFlag;
+    PageProgress progress(dialog());
+    outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
+    const InstallationOutcome& outcome = *outcome_;
+    if (outcome.suggestedRow >= 0 && outcome.suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) {
+        dialog().listSelectRow(IDC_PORT_LIST, outcome.suggestedRow);
+        selectedRow_ = outcome.suggestedRow;
+    }
+    std::string stopped;
+    switch (outcome.stop) {
+        case InstallationStop::None: break;
+        case InstallationStop::Busy: stopped = kBusyMessage.in(englishFlag); break;
+        case InstallationStop::NoPort:
+        case InstallationStop::UnknownPort: stopped = kNoPortMessage.in(englishFlag); break;
+        case InstallationStop::NoNetworkPort:
+            stopped = outcome.networkPort.failure + "\n" + kNothingInstalled.in(englishFlag);
+            break;
+        case InstallationStop::LockFailed:
+        case InstallationStop::PortsUnreadable:
+            stopped = kCannotStart.in(englishFlag);
+            stopped.replace(stopped.find("%1"), 2, ErrorNumber(outcome.error, englishFlag));
+            stopped += "\n" + std::string(kNothingInstalled.in(englishFlag));
+            break;
+    }
+    if (!outcome.ran()) {
+        const bool failure = outcome.stop != InstallationStop::Busy && outcome.stop != InstallationStop::NoPort &&
+                             outcome.stop != InstallationStop::UnknownPort;
+        if (failure && context_.log && context_.log->written())
+            stopped += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+        outcome_.reset();
+        dialog().messageBox(stopped, MessageIcon::Exclamation);
+        return;
+    }
+    chosenPort_ = outcome.port;
     // The message names the log only when lines were written to it.
-    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
-    lock.release();
-    for (const auto& text : messages) dialog().messageBox(text, MessageIcon::Exclamation);
+    if (context_.log && context_.log->written()) outcome_->report.logPath = context_.log->path();
+    for (const auto& text : outcome.messages) dialog().messageBox(text, MessageIcon::Exclamation);
     end(PageOk);
 }
 
@@ -306,70 +324,6 @@ void PortPage::onInstall() {
 bool PortPage::networkRowChosen() const {
     const int row = firstSelectedRow();
     return !portMode_ && (row >= 0 ? row : selectedRow_) == NetworkCategoryRow;
-}
-
-// The network printer dialog gives the address; the TCP/IP port aimed at it
-// is reused or made and the installation runs on it. Without such a port
-// (no Standard TCP/IP Port monitor) nothing is installed and the page stays.
-void PortPage::installOnNetwork(PrinterSettingsPage& settingsPage) {
-    selectedRow_ = NetworkCategoryRow;
-    NetworkDialog networkDialog(context_);
-    if (context_.host.runModal(networkDialog) != PageOk) return;
-    const int englishFlag = context_.settings.englishFlag;
-    ScopedInstallationLock lock(context_.platform, context_.log);
-    if (lock.heldElsewhere()) {
-        dialog().messageBox(kBusyMessage.in(englishFlag), MessageIcon::Exclamation);
-        return;
-    }
-    const NetworkAddress& address = networkDialog.address();
-    const TcpIpPort port = PrepareTcpIpPort(context_.platform, address, englishFlag, context_.log);
-    std::vector<std::string> messages;  // shown once the lock is back
-    if (port.ok()) installOnTcpIpPort(settingsPage, port, address, messages);
-    lock.release();
-    for (const auto& text : messages) dialog().messageBox(text, MessageIcon::Exclamation);
-    if (port.ok()) {
-        end(PageOk);
-        return;
-    }
-    std::string text = port.failure + "\n" + kNothingInstalled.in(englishFlag);
-    if (context_.log && context_.log->written()) text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
-    dialog().messageBox(text, MessageIcon::Exclamation);
-}
-
-// The printer is asked how it is before the installation, which does not
-// need it switched on. A port this run made goes again when the printer did
-// not end up on it (a failed installation, or a printer of the name kept on
-// its own port).
-void PortPage::installOnTcpIpPort(PrinterSettingsPage& settingsPage, const TcpIpPort& port,
-                                  const NetworkAddress& address, std::vector<std::string>& messages) {
-    const PrinterState state = ProbePrinter(context_.network, address);
-    if (context_.log) context_.log->line("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
-    chosenPort_ = port.name;
-    portRule_.reset();
-    installReport_ = settingsPage.InstallDriver(ProfileForThisMachine(context_.platform),
-                                                [&messages](const std::string& text) { messages.push_back(text); });
-    const bool onPort =
-        installReport_->printerInstalled && (!installReport_->printerExisted || !installReport_->movedTo.empty());
-    if (onPort)
-        printerState_ = state;
-    else
-        UndoTcpIpPort(context_.platform, port, context_.log);
-    if (context_.log && context_.log->written()) installReport_->logPath = context_.log->path();
-}
-
-bool PortPage::chooseAutomaticPort() {
-    classifyPorts();
-    selectedRow_ = firstSelectedRow();
-    if (const auto port = inventory_.pickAutomaticPort(selectedRow_)) automaticPort_ = *port;
-    chosenPort_ = automaticPort_;
-    return true;
-}
-
-// An explicit port needs a search first.
-bool PortPage::chooseExplicitPort() {
-    if (context_.settings.portSearchPending) return false;
-    if (const int row = firstSelectedRow(); row >= 0) chosenPort_ = dialog().listCell(IDC_PORT_LIST, row, 0);
-    return true;
 }
 
 }  // namespace kelp

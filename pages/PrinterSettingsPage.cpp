@@ -6,10 +6,12 @@
 #include "pages/AboutBox.h"
 #include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
+#include "install/Names.h"
 #include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "install/SerialValueTables.h"
+#include "install/TestReceipt.h"
 #include "res/resource.h"
 
 namespace kelp {
@@ -64,6 +66,21 @@ std::string printerStateLine(PrinterState state, int englishFlag) {
     if (later) line += (english ? ": " : "，") + std::string(later);
     return line;
 }
+
+constexpr BilingualText kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
+constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
+constexpr int kPageButtons[] = {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT};
+
+// The bar follows the test receipt's job; the window keeps answering.
+class TestReceiptProgress final : public InstallationProgress {
+public:
+    explicit TestReceiptProgress(Dialog& dialog) : dialog_(dialog) {}
+    void position(int percent) override { dialog_.progressSetPosition(IDC_SET_PROGRESS, percent); }
+    void waiting() override { dialog_.pumpMessages(); }
+
+private:
+    Dialog& dialog_;
+};
 
 // osCode values for which the completion message is shown.
 constexpr int kFirstOsCodeWithMessage = 3;
@@ -137,16 +154,6 @@ PrinterChoices PrinterSettingsPage::choices() const {
     return c;
 }
 
-InstallReport PrinterSettingsPage::InstallDriver(const ArchitectureProfile& profile,
-                                               DriverInstaller::MessageSink message) {
-    PortPage* portPage = context_.settings.portPage;
-    context_.settings.selectedPort = portPage->chosenPort();
-    DriverInstaller installer(
-        context_.platform, [portPage](int position) { portPage->setProgress(position); }, std::move(message));
-    installer.setLog(context_.log);
-    return installer.InstallDriver(profile, choices(), context_.settings.selectedPort);
-}
-
 void PrinterSettingsPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
 // The About entry stays Chinese in both languages.
@@ -198,7 +205,11 @@ void PrinterSettingsPage::onNext() {
         return;
     }
     context_.settings.selectedPort = portPage_->chosenPort();
-    if (const auto& report = portPage_->installReport()) reportInstallation(*report);
+    if (const auto& outcome = portPage_->outcome()) {
+        reportInstallation(*outcome);
+        // Paper coming out is the proof the person at the counter trusts.
+        if (outcome->succeeded() && outcome->report.printerInstalled) offerTestReceipt();
+    }
     end(PageOk);
 }
 
@@ -206,15 +217,18 @@ void PrinterSettingsPage::onNext() {
 // same lines go to the log. A plain success is announced on the Windows
 // versions that always had the message; a failure, or a printer that was
 // there already, is told whatever the version. A failure ends with the log.
-void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
+void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome) {
+    const InstallReport& report = outcome.report;
     const int englishFlag = context_.settings.englishFlag;
     const ModelRow* model = ModelCatalogue::row(modelRow());
     const std::string name = model ? model->displayName : "";
     const bool plainSuccess = report.succeeded() && !report.printerExisted;
     std::vector<std::string> lines;
     lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
-    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, portPage_->portRule(), name, englishFlag));
-    if (const auto& state = portPage_->printerState()) lines.push_back(printerStateLine(*state, englishFlag));
+    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, outcome.rule, name, englishFlag));
+    // How a network printer answered, once the printer is on its port.
+    if (outcome.printerState && report.printerInstalled && SameName(report.port, outcome.networkPort.name))
+        lines.push_back(printerStateLine(*outcome.printerState, englishFlag));
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
     if (context_.log) {
@@ -228,6 +242,34 @@ void PrinterSettingsPage::reportInstallation(const InstallReport& report) {
     if (!report.succeeded() && !report.logPath.empty())
         text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + report.logPath;
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
+}
+
+// The question, and on Yes the test receipt through the engine, followed
+// for at most kTestReceiptWaitSeconds while the bar moves; then one box
+// with what came of it. The page's buttons wait meanwhile.
+void PrinterSettingsPage::offerTestReceipt() {
+    const int englishFlag = context_.settings.englishFlag;
+    if (!dialog().askYesNo(kOfferTestReceipt.in(englishFlag))) return;
+    for (int id : kPageButtons) dialog().enable(id, false);
+    dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
+    dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
+    dialog().show(IDC_SET_PROGRESS, true);
+    TestReceiptProgress progress(dialog());
+    TestReceiptRequest request;
+    request.modelRow = modelRow();
+    request.englishFlag = englishFlag;
+    request.waitSeconds = kTestReceiptWaitSeconds;
+    const TestReceiptOutcome outcome =
+        PrintTestReceipt(context_.platform, context_.network, request, context_.log, &progress);
+    dialog().show(IDC_SET_PROGRESS, false);
+    for (int id : kPageButtons) dialog().enable(id, true);
+    const bool spoolerStep = outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep;
+    std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, englishFlag,
+                                                  spoolerStep ? context_.platform.errorText(outcome.job.error, englishFlag) : "");
+    if (context_.log) context_.log->line("test receipt: " + text);
+    if (!outcome.sent() && context_.log && context_.log->written())
+        text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+    dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
 void PrinterSettingsPage::showAboutBox() {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/AppContext.h"
-#include "install/DriverInstaller.h"
+#include "install/Installation.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
@@ -35,11 +35,6 @@ public:
     int flowControlIndex() const;
     PrinterChoices choices() const;
 
-    // The installation, run by the port page's Install on the port it chose;
-    // it moves that page's progress bar and hands the texts the user must
-    // see (a registry write refused) to message.
-    InstallReport InstallDriver(const ArchitectureProfile& profile, DriverInstaller::MessageSink message);
-
 private:
     void showEnglishTexts();
     void addAboutEntry();
@@ -49,7 +44,8 @@ private:
     void onModelChanged();
     void onPortChanged();
     void onNext();
-    void reportInstallation(const InstallReport& report);
+    void reportInstallation(const InstallationOutcome& outcome);
+    void offerTestReceipt();
     void showAboutBox();
 
     AppContext& context_;

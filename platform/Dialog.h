@@ -38,7 +38,7 @@ constexpr int PageOk = 1;
 constexpr int PageCancel = 2;
 constexpr int PageFailed = -1;
 
-enum class MessageIcon { None, Exclamation };
+enum class MessageIcon { None, Exclamation, Question };
 
 class Dialog {
 public:
@@ -50,6 +50,7 @@ public:
     virtual void setCheck(int id, bool checked) = 0;
     virtual bool isChecked(int id) const = 0;
     virtual void enable(int id, bool enabled) = 0;
+    virtual void show(int id, bool visible) = 0;
     virtual bool isEnabled(int id) const = 0;
 
     // Combo boxes (drop-down lists). Selection -1 means none.
@@ -76,6 +77,9 @@ public:
 
     // A message box with an OK button, captioned with the application's title.
     virtual void messageBox(const std::string& text, MessageIcon icon) = 0;
+    // A question box with Yes and No, captioned with the application's
+    // title: true for Yes; No and the close box answer false.
+    virtual bool askYesNo(const std::string& text) = 0;
 
     // The window menu; false when the window has none.
     virtual bool appendSystemMenuSeparator() = 0;

@@ -60,6 +60,8 @@
 #define IDC_SET_EXIT 1010
 #define IDC_SET_NOTE 1031
 #define IDC_SET_DEFAULT_LABEL 1032
+// Shown while the test receipt offered after an installation is followed.
+#define IDC_SET_PROGRESS 1025
 
 // Port page (139)
 #define IDC_PORT_TITLE 1028

@@ -2,8 +2,9 @@
 # docs-screenshots.sh
 #
 # Refreshes the pictures of README.md in docs/screenshots/: the language,
-# system, printer settings and port pages, the completion message and the
-# network printer dialog with the printers Find found, in Chinese and in
+# system, printer settings and port pages, the completion message, the
+# network printer dialog with the printers Find found, the test receipt's
+# question and the box that says a receipt was not printed, in Chinese and in
 # English, as the end-to-end harness takes them under Wine at 96 DPI (a
 # 32-bit prefix, Windows 7; the network scenario with the tests' port monitor
 # and fake printers in a network namespace of its own, as root). Builds the
@@ -33,6 +34,8 @@ pictures() {
   echo "$lang-port Kelp.PagesFitTheScreensDpi-96-$lang-port"
   echo "$lang-completed Install.AutomaticUsbPortAsDefaultPrinter-usb-message-$lang"
   echo "$lang-network NetworkWizard.FindPickAndInstallOnTheFoundPrinter-found"
+  echo "$lang-question NetworkWizard.TheTestReceiptOfferedAfterTheInstallation-question"
+  echo "$lang-receipt NetworkWizard.TheTestReceiptOfferedAfterTheInstallation-receipt-paper-out"
 }
 
 mkdir -p "$out"

@@ -180,6 +180,10 @@ void Win32Dialog::enable(int id, bool enabled) {
     if (HWND control = GetDlgItem(hwnd_, id)) EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
+void Win32Dialog::show(int id, bool visible) {
+    if (HWND control = GetDlgItem(hwnd_, id)) ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+}
+
 bool Win32Dialog::isEnabled(int id) const {
     HWND control = GetDlgItem(hwnd_, id);
     return control && IsWindowEnabled(control);
@@ -333,6 +337,11 @@ void Win32Dialog::messageBox(const std::string& text, MessageIcon icon) {
     if (icon == MessageIcon::Exclamation) type |= MB_ICONEXCLAMATION;
     const std::wstring title = win32::applicationTitle();
     MessageBoxW(hwnd_, win32::widen(text).c_str(), title.c_str(), type);
+}
+
+bool Win32Dialog::askYesNo(const std::string& text) {
+    const std::wstring title = win32::applicationTitle();
+    return MessageBoxW(hwnd_, win32::widen(text).c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool Win32Dialog::appendSystemMenuSeparator() {

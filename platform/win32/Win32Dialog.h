@@ -26,6 +26,7 @@ public:
     void setCheck(int id, bool checked) override;
     bool isChecked(int id) const override;
     void enable(int id, bool enabled) override;
+    void show(int id, bool visible) override;
     bool isEnabled(int id) const override;
 
     void comboReset(int id) override;
@@ -48,6 +49,7 @@ public:
     void progressSetPosition(int id, int position) override;
 
     void messageBox(const std::string& text, MessageIcon icon) override;
+    bool askYesNo(const std::string& text) override;
 
     bool appendSystemMenuSeparator() override;
     bool appendSystemMenuItem(unsigned command, const std::string& text) override;

@@ -54,6 +54,24 @@ bool chooseModel(HWND settings, int row, const std::string& displayName) {
     return true;
 }
 
+bool answerQuestion(Wizard& wizard, std::string& text, bool yes, const std::string& shotName) {
+    HWND box = nullptr;
+    waitUntil([&] { return (box = wizard.find(Page::Message)) != nullptr && GetDlgItem(box, IDYES) != nullptr; },
+              3 * kWait);
+    if (!box || !GetDlgItem(box, IDYES)) {
+        ADD_FAILURE() << "no question; " << wizard.describe();
+        return false;
+    }
+    text = messageText(box);
+    if (!shotName.empty()) shot(box, shotName);
+    EXPECT_TRUE(click(box, yes ? IDYES : IDNO));
+    if (!wizard.waitGone(box)) {
+        ADD_FAILURE() << "the question did not close; " << wizard.describe();
+        return false;
+    }
+    return true;
+}
+
 bool takeMessage(Wizard& wizard, std::string& text, const std::string& shotName, DWORD timeoutMs) {
     const HWND box = wizard.waitFor(Page::Message, timeoutMs);
     if (!box) {

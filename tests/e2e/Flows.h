@@ -37,5 +37,7 @@ bool chooseModel(HWND settings, int row, const std::string& displayName);
 // false (with a failure) when no box came or it did not close.
 bool takeMessage(Wizard& wizard, std::string& text, const std::string& shotName = {},
                  DWORD timeoutMs = 3 * kWait);
+// The same for a question box (Yes and No), answered yes or no.
+bool answerQuestion(Wizard& wizard, std::string& text, bool yes, const std::string& shotName = {});
 
 }  // namespace e2e

@@ -656,7 +656,19 @@ Wizard::~Wizard() {
 bool Wizard::running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
 
 bool Wizard::waitExit(DWORD timeoutMs) const {
-    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+    if (!process_) return false;
+    return waitUntil(
+        [&] {
+            if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return true;
+            const HWND box = find(Page::Message);
+            if (box && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK)) {
+                const std::string text = messageText(box);
+                if (click(box, IDNO)) declined_.push_back(text);
+                waitGone(box);
+            }
+            return false;
+        },
+        timeoutMs);
 }
 
 namespace {

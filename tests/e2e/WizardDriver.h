@@ -161,7 +161,10 @@ public:
     // The first visible window of this process that is none of known.
     HWND findNew(const std::vector<HWND>& known) const;
     HWND waitForNew(const std::vector<HWND>& known, DWORD timeoutMs = kWait) const;
+    // Waits for the process to end; the test receipt's question (a box with
+    // Yes and No) that comes meanwhile is answered No and kept in declined().
     bool waitExit(DWORD timeoutMs = kWait) const;
+    const std::vector<std::string>& declined() const { return declined_; }
     bool running() const;
 
     std::vector<HWND> visibleWindows() const;
@@ -170,6 +173,7 @@ public:
 
 private:
     HANDLE process_ = nullptr;
+    mutable std::vector<std::string> declined_;
     DWORD pid_ = 0;
     DWORD startError_ = 0;
 };

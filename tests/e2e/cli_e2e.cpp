@@ -293,6 +293,25 @@ TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
     expectPrinter(models()[2], "COM2:");
     EXPECT_NE(std::string::npos, log().find("step SetPrinter \"RK-730P\" port \"COM2:\": 0")) << log();
 
+    // Both printers' cables now in the third socket: a printer on a USB port
+    // with nothing attached moves to it, through either door; a port picked
+    // after Search Port moves the printer there.
+    ASSERT_TRUE(plantUsbPrinterInterface(L"C3", 3, true));
+    const InstallOutcome replugged = install({language, 0, false, "", ""});
+    ASSERT_TRUE(replugged.finished);
+    expectPrinter(models()[0], "USB003");
+    EXPECT_NE(std::string::npos, replugged.message.find(language == kChinese ? "端口：USB003（从 USB002 移来）"
+                                                                             : "Port: USB003 (moved from USB002)"))
+        << replugged.message;
+    ASSERT_EQ(0, runKelp(L"/install /model:MZ730P" + quiet)) << log();
+    expectPrinter(models()[5], "USB003");
+    const InstallOutcome picked = install({language, 2, false, "COM1:", ""});
+    ASSERT_TRUE(picked.finished);
+    expectPrinter(models()[2], "COM1:");
+    EXPECT_NE(std::string::npos, picked.message.find(language == kChinese ? "端口：COM1:（从 COM2: 移来）"
+                                                                          : "Port: COM1: (moved from COM2:)"))
+        << picked.message;
+
     const wchar_t missing[] = L"C:\\no-such-folder\\receipt.prn";
     ASSERT_TRUE(writeRegistryText(HKEY_LOCAL_MACHINE, kPortsKey, missing, L""));
     ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /port:" + std::wstring(missing) + quiet)) << log();

@@ -117,9 +117,9 @@ TEST_F(Install, EveryModel) {
 }
 
 // A second installation of a model whose printer exists updates the driver
-// (its files are staged again) and leaves the printer on its port; the
-// wizard says so instead of announcing a plain success. The default printer
-// names the port the printer is really on.
+// (its files are staged again) and moves the printer to the port picked;
+// the wizard says so instead of announcing a plain success. The default
+// printer names the port the printer is really on.
 TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
     const Model& model = models()[1];
     auto outcome = install({language, 1, false, "", ""});
@@ -132,11 +132,15 @@ TEST_F(Install, SecondInstallationReportsTheExistingPrinter) {
     const std::wstring description = *directory + L"\\" + widen(model.description(language));
     ASSERT_TRUE(DeleteFileW(description.c_str())) << GetLastError();
 
+    // A port picked after Search Port moves the printer there.
     outcome = install({language, 1, true, "LPT1:", "again"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(existingPrinterMessage(language, model.name, "USB001"), outcome.message);
-    expectInstalled(model, "USB001", language, profile);
-    EXPECT_EQ("RK-520PW,winspool,USB001", defaultPrinterValue().value_or("<none>"));
+    EXPECT_EQ(language == kChinese ? "打印机“RK-520PW”已存在：已更新其驱动，并从 USB001 移到 LPT1:。\n端口：LPT1:（从 USB001 移来）"
+                                   : "The printer \"RK-520PW\" already existed: its driver was updated and it was moved "
+                                     "from USB001 to LPT1:.\nPort: LPT1: (moved from USB001)",
+              outcome.message);
+    expectInstalled(model, "LPT1:", language, profile);
+    EXPECT_EQ("RK-520PW,winspool,LPT1:", defaultPrinterValue().value_or("<none>"));
     const auto printers = spoolerPrinters();
     ASSERT_TRUE(printers);
     EXPECT_EQ(1u, printers->size());

@@ -101,3 +101,77 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.10_9100.prn"));
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.20_9100.prn"));
 }
+
+// The wizard to the network dialog with the model chosen, the address
+// typed and OK clicked.
+bool installOnNetworkRow(Wizard& wizard, int language, int modelRow, const std::string& address) {
+    const HWND settings = openSettings(wizard, language);
+    if (!settings || !chooseModel(settings, modelRow, models()[modelRow].name)) return false;
+    const HWND port = openPortPage(wizard, settings);
+    if (!port || !selectListRow(port, 1021, 2) || !click(port, 1022)) return false;
+    const HWND network = wizard.waitFor(Page::Network);
+    if (!network) return false;
+    return setText(GetDlgItem(network, 1034), address) && click(network, IDOK);
+}
+
+// A printer of the model on COM1: moves to the network printer's new port
+// when the network row is chosen, and the message says where it came from.
+TEST_F(NetworkWizard, TheNetworkRowMovesAnExistingPrinter) {
+    const Model& model = models()[2];
+    ASSERT_TRUE(install({language, 2, false, "COM1:", ""}).finished);
+    expectPrinter(model, "COM1:");
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, "10.77.0.10")) << wizard.describe();
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "moved"));
+    EXPECT_EQ(chinese() ? "打印机“RK-730P”已存在：已更新其驱动，并从 COM1: 移到 IP_10.77.0.10。\n"
+                          "端口：IP_10.77.0.10（从 COM1: 移来）\n打印机：就绪"
+                        : "The printer \"RK-730P\" already existed: its driver was updated and it was moved from COM1: to "
+                          "IP_10.77.0.10.\nPort: IP_10.77.0.10 (moved from COM1:)\nPrinter: ready",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectPrinter(model, "IP_10.77.0.10");
+    EXPECT_EQ(std::vector<std::string>{"IP_10.77.0.10"}, portsOfMonitor(L"Standard TCP/IP Port"));
+}
+
+// After the completion message the wizard offers a test receipt: Yes prints
+// it on the ready printer and says so; the printer out of paper gets
+// nothing, and the box says it has no paper.
+TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
+    struct Row {
+        const char* address;
+        const char* port;
+        std::string box;
+        bool printed;
+    };
+    const Row rows[] = {
+        {"10.77.0.10", "IP_10.77.0.10",
+         chinese() ? "测试小票已在 RK-730P（IP_10.77.0.10）上打印。" : "The test receipt was printed on RK-730P (IP_10.77.0.10).",
+         true},
+        {"10.77.0.20", "IP_10.77.0.20",
+         chinese() ? "未打印测试小票：打印机 RK-730P（IP_10.77.0.20）报告：缺纸。\n"
+                     "请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"
+                   : "The test receipt was not printed: the printer RK-730P (IP_10.77.0.20) reports paper out.\n"
+                     "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt.",
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.address);
+        Wizard wizard(scenario);
+        ASSERT_TRUE(wizard.started()) << wizard.startError();
+        ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, row.address)) << wizard.describe();
+        std::string text;
+        ASSERT_TRUE(takeMessage(wizard, text));
+        ASSERT_TRUE(answerQuestion(wizard, text, true, row.printed ? "question" : ""));
+        EXPECT_EQ(chinese() ? "现在打印一张测试小票吗？" : "Print a test receipt now?", text);
+        ASSERT_TRUE(takeMessage(wizard, text, row.printed ? "receipt-printed" : "receipt-paper-out"));
+        // A failure's box ends with the log's path.
+        EXPECT_EQ(row.box, text.substr(0, row.box.size()));
+        EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+        EXPECT_TRUE(wizard.declined().empty());
+        expectPrinter(models()[2], row.port);
+        const std::string received = readFile(L"C:\\printers\\" + widen(row.address) + L"_9100.prn");
+        EXPECT_EQ(row.printed, received.find("RK-730P") != std::string::npos) << received;
+    }
+}

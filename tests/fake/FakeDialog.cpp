@@ -102,6 +102,12 @@ bool FakeDialog::isChecked(int id) const {
 }
 
 // A window that loses its enabled state loses the focus too.
+void FakeDialog::show(int id, bool visible) {
+    Control& c = find(id, "show");
+    c.visible = visible;
+    if (!visible && focus_ && &controls_[*focus_] == &c) focus_.reset();
+}
+
 void FakeDialog::enable(int id, bool enabled) {
     Control& c = find(id, "enable");
     c.enabled = enabled;
@@ -237,6 +243,15 @@ void FakeDialog::messageBox(const std::string& text, MessageIcon icon) {
     const MessageBoxRecord record{template_.id, text, icon};
     messages_.push_back(record);
     if (host_) host_->recordMessageBox(record);
+}
+
+bool FakeDialog::askYesNo(const std::string& text) {
+    if (!host_) return false;
+    host_->questions_.push_back({template_.id, text, MessageIcon::Question});
+    if (host_->answers_.empty()) return false;
+    const bool yes = host_->answers_.front();
+    host_->answers_.pop_front();
+    return yes;
 }
 
 bool FakeDialog::appendSystemMenuSeparator() {

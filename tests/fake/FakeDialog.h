@@ -70,6 +70,7 @@ public:
     void setCheck(int id, bool checked) override;
     bool isChecked(int id) const override;
     void enable(int id, bool enabled) override;
+    void show(int id, bool visible) override;
     bool isEnabled(int id) const override;
     void comboReset(int id) override;
     void comboAdd(int id, const std::string& text) override;
@@ -88,6 +89,9 @@ public:
     void progressSetRange(int id, int low, int high) override;
     void progressSetPosition(int id, int position) override;
     void messageBox(const std::string& text, MessageIcon icon) override;
+    // Recorded in the host's questions(); answered as the host was told
+    // (answerQuestions), else No.
+    bool askYesNo(const std::string& text) override;
     bool appendSystemMenuSeparator() override;
     bool appendSystemMenuItem(unsigned command, const std::string& text) override;
     std::string loadString(int id) const override;
@@ -261,6 +265,10 @@ public:
     // Called for each message box while it is open, to look at what else
     // holds then (the machine's state).
     void onMessageBox(std::function<void(const MessageBoxRecord&)> observer) { boxObserver_ = std::move(observer); }
+    // Every Yes/No question box, in the order shown (not in messages()).
+    const std::vector<MessageBoxRecord>& questions() const { return questions_; }
+    // The answers to the next question boxes, in order (true: Yes).
+    void answerQuestions(std::vector<bool> answers) { answers_.assign(answers.begin(), answers.end()); }
     std::size_t pendingScripts() const { return scripts_.size(); }
     // Script problems and scripts never used, one per line; empty when none.
     std::string problems() const;
@@ -288,6 +296,8 @@ private:
     std::vector<MessageBoxRecord> messages_;
     std::vector<std::string> problems_;
     std::function<void(const MessageBoxRecord&)> boxObserver_;
+    std::deque<bool> answers_;
+    std::vector<MessageBoxRecord> questions_;
     std::set<int> failing_;
     WindowHandle nextHandle_ = 0x10010;
     int dpi_ = 96;

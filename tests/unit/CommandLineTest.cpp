@@ -5,7 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineRun.h"
-#include "cli/TestReceipt.h"
+#include "install/TestReceipt.h"
 #include "fake/FakeNetwork.h"
 #include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
@@ -1196,11 +1196,16 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
                   std::string::npos) << shown;
     }
     EXPECT_EQ(net.batches().back().tcpPort, 9100);
-    // Where the monitor does not say where the port points, the spooler has the job.
-    const std::size_t asked = net.batches().size();
+    // Where the monitor does not say where the port points, the printer
+    // cannot be asked: nothing is sent.
+    const std::size_t asked = net.batches().size(), jobs = m.rawJobs().size(), before = m.consoleText().size();
     m.failNext("tcpIpPortConfig", 5);
-    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 0);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 1603);
     EXPECT_EQ(net.batches().size(), asked);
+    EXPECT_EQ(m.rawJobs().size(), jobs);
+    EXPECT_NE(m.consoleText().find("The settings of the port Kitchen of the printer RK-730P cannot be read (error 5), so "
+                                   "the printer could not be asked first. The test receipt was not sent.\r\n", before),
+              std::string::npos);
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
     EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);

@@ -422,14 +422,14 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
          },
          false, true, nullptr, 1,
          {"Driver installation failed:\nCould not create the printer RK-520P (error 5: Access is denied)\nThe log: C:\\Kelp.log"}},
-        {"a printer of the name kept on its port", 1,
+        {"a printer of the name moved to the port made", 1,
          [](FakePlatform& m) {
              m.installTcpIpMonitor();
              m.seedPrinter({"RK-520P", "USB001", "RK-520P", "winprint", "RAW"});
          },
-         false, true, nullptr, 1,
-         {"The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.\n"
-          "Port: USB001 (the printer's own port, kept)"}},
+         false, true, "IP_10.0.0.7", 0,
+         {"The printer \"RK-520P\" already existed: its driver was updated and it was moved from USB001 to IP_10.0.0.7.\n"
+          "Port: IP_10.0.0.7 (moved from USB001)\nPrinter: ready"}},
         {"a reused port", 0,
          [](FakePlatform& m) {
              m.seedTcpIpPort({"Kitchen", "10.0.0.7", 9100, true, false});
@@ -470,9 +470,8 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
             }
             if (!d.ended()) d.click(IDC_PORT_CANCEL);
         });
-        if (c.portLeft)
-            EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
-        EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
+        if (c.portLeft) EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
+        if (!c.portLeft || std::string(c.portLeft) != "IP_10.0.0.7") EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
         EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
         if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
         // The printer is asked only when the installation runs.
@@ -603,7 +602,7 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
              existing(m);
              serialOnly(m);
          },
-         {{settings, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：USB009（打印机原有的端口，保持不变）", none}},
+         {{settings, "打印机“RK-520P”已存在：已更新其驱动，并从 USB009 移到 COM1:。\n端口：COM1:（从 USB009 移来）", none}},
          false, "COM1:"},
         {"the Device value refused: told at once on the port page, then in the report", 1, 8, deviceRefused,
          {{IDD_PORT, "错误：无法设置有关的注册表信息", exclamation},
@@ -669,6 +668,14 @@ TEST_F(PortPageTest, ReportAfterInstallation) {
             EXPECT_EQ(shown[i].text, row.shown[i].text) << i;
             EXPECT_EQ(shown[i].icon, row.shown[i].icon) << i;
         }
+        // The test receipt is offered after an installation that succeeded, in
+        // the page's language, and No prints nothing.
+        const bool succeeded = std::none_of(row.shown.begin(), row.shown.end(),
+                                            [](const auto& box) { return box.icon == exclamation; });
+        ASSERT_EQ(wizard.pages.questions().size(), succeeded ? 1u : 0u);
+        if (succeeded)
+            EXPECT_EQ(wizard.pages.questions()[0].text, row.englishFlag ? "Print a test receipt now?" : "现在打印一张测试小票吗？");
+        EXPECT_TRUE(machine.rawJobs().empty());
         // Each line of the report, but the one naming the log, is a line of the log.
         if (row.shown.empty()) continue;
         const std::string text = row.shown.back().text, logged = machine.fileContents("C:\\Kelp.log").value_or("");
@@ -734,7 +741,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         },
         [](FakeDialog& d) { d.setCheck(IDC_SET_DEFAULT, true); });
     EXPECT_EQ(whileHeld, std::vector<std::string>(4, ""));
-    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 3u);
+    EXPECT_EQ(boxed.machine.callsOf("releaseNamedMutex").size(), 2u);
 
     // An exception in the installation leaves the handler without the mutex.
     struct Throwing : FakePlatform {
@@ -754,15 +761,22 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     EXPECT_THROW(pages.runModal(page), std::runtime_error);
     EXPECT_EQ(thrower.callsOf("acquirePrivateMutex").size(), 1u);
     EXPECT_TRUE(thrower.heldMutexes().empty());
-    // A mutex refused for another reason (a standard user's run) does not
-    // stop the installation, and nothing is released.
+    // A mutex refused for another reason stops the installation, as on the
+    // command line: nothing installed, nothing released, the page stays.
     FreshWizard denied;
+    denied.state.englishFlag = 1;
     denied.machine.setPorts({{"USB001", ""}});
     denied.machine.failNext("acquirePrivateMutex", 120);
     denied.machine.failNext("acquireNamedMutex", 5);
-    denied.runFromSettings([](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });
-    EXPECT_TRUE(denied.machine.findPrinter("RK-520P"));
+    denied.runFromSettings([](FakeDialog& port) {
+        port.click(IDC_PORT_INSTALL);
+        EXPECT_FALSE(port.ended());
+        port.click(IDC_PORT_CANCEL);
+    });
+    EXPECT_FALSE(denied.machine.findPrinter("RK-520P"));
     EXPECT_TRUE(denied.machine.callsOf("releaseNamedMutex").empty());
+    ASSERT_EQ(denied.pages.messages().size(), 1u);
+    EXPECT_EQ(denied.pages.messages()[0].text, "The installation could not start (error 5).\nNothing was installed.");
 
     // A log that could not be written is not named.
     for (const char* folder : {"C:\\users\\kelp\\Temp", "C:\\gone"}) {
@@ -789,6 +803,78 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
                                      " outcome: failed, 1 step failed\r\n"})
                 EXPECT_NE(logged.find(line), std::string::npos) << line << logged;
         }
+    }
+}
+
+}  // namespace
+}  // namespace kelp
+
+namespace kelp {
+namespace {
+
+// Yes prints the command line's test receipt, the printer asked first where
+// its port allows; one box says what came of it and what to do.
+TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
+    struct Row {
+        const char* name;
+        int englishFlag;
+        const char* answers;  // the network printer's, or none: a USB printer
+        std::function<void(FakePlatform&)> prepare;
+        std::size_t jobs;
+        std::string box;
+        MessageIcon icon;
+        int bar = 0;  // where the bar stopped: 1 % after half a second of 30 s
+    };
+    const auto endFails = [](FakePlatform& m) { m.failNext("endRawDocument", winerr::AccessDenied); };
+    const Row rows[] = {
+        {"printed", 1, nullptr, {}, 1, "The test receipt was printed on RK-520P (USB001).", MessageIcon::None},
+        {"followed while it is queued", 0, nullptr, [](FakePlatform& m) { m.scriptJobStates({0, 0, std::nullopt}); }, 1,
+         "测试小票已在 RK-520P（USB001）上打印。", MessageIcon::None, 1},
+        {"paper out", 0, "\x16\x12\x12\x72", {}, 0,
+         "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：缺纸。\n请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"
+         "\n日志：C:\\Kelp.log",
+         MessageIcon::Exclamation},
+        {"cover open", 1, "\x16\x16\x12\x12", {}, 0,
+         "The test receipt was not printed: the printer RK-520P (IP_10.0.0.7) reports cover open.\nClose the printer's "
+         "cover, then run Kelp again to print a test receipt.\nThe log: C:\\Kelp.log",
+         MessageIcon::Exclamation},
+        {"the job failed", 1, nullptr, endFails, 0,
+         "The test receipt was not printed: EndDocPrinter failed (error 5).\nAccess is denied\nThe log: C:\\Kelp.log",
+         MessageIcon::Exclamation},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.state.englishFlag = row.englishFlag;
+        machine.setPorts({{"USB001", ""}});
+        machine.installTcpIpMonitor();
+        if (row.answers) wizard.net.setPrinter(0x0A000007, row.answers);
+        if (row.prepare) row.prepare(machine);
+        wizard.pages.answerQuestions({true});
+        wizard.runFromSettings([&](FakeDialog& port) {
+            if (row.answers) {
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+                    network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                    network.click(IdOk);
+                });
+                port.clickListRow(IDC_PORT_LIST, 2);
+            }
+            port.click(IDC_PORT_INSTALL);
+        });
+        ASSERT_EQ(wizard.pages.questions().size(), 1u);
+        EXPECT_EQ(machine.rawJobs().size(), row.jobs);
+        const auto& shown = wizard.pages.messages();
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back().text, row.box);
+        EXPECT_EQ(shown.back().icon, row.icon);
+        EXPECT_EQ(shown.back().templateId, IDD_PRINTER_SETTINGS);
+        const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
+        EXPECT_FALSE(settings.isVisible(1025)) << "the bar is hidden again";
+        EXPECT_EQ(settings.progressPosition(1025), row.bar);
+        EXPECT_TRUE(machine.heldMutexes().empty());
     }
 }
 

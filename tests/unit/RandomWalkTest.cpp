@@ -572,7 +572,7 @@ private:
         const PortPage* portPage = settings_.portPage;
         ASSERT_NE(portPage, nullptr) << "Next records the port page";
         ASSERT_LE(passes.size(), 1u);
-        if (!portPage->installReport()) {
+        if (!portPage->outcome()) {
             EXPECT_TRUE(passes.empty()) << "an installation the port page does not know of";
             EXPECT_TRUE(shown.empty()) << "a report without an installation: " << shown.front().text;
             return;
@@ -581,7 +581,7 @@ private:
         EXPECT_TRUE(d.ended()) << "an installation ends the wizard";
         EXPECT_EQ(settings_.selectedPort, portPage->chosenPort());
         if (passes.empty()) {  // refused before the driver directory: a choice out of range
-            EXPECT_FALSE(portPage->installReport()->succeeded());
+            EXPECT_FALSE(portPage->outcome()->report.succeeded());
             ASSERT_EQ(shown.size(), 1u);
             return;
         }

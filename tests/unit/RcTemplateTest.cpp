@@ -104,6 +104,7 @@ const std::vector<DialogRow>& expectedDialogs() {
              {IDC_SET_EXIT, K::PushButton, "&退出(E)", 290, 207, 57, 15},
              {IDC_SET_NOTE, K::Static, kNote, 7, 226, 338, 8},
              {IDC_SET_DEFAULT_LABEL, K::Static, "设置为默认打印机", 37, 63, 153, 8},
+             {1025, K::Progress, "", 7, 188, 350, 11, Hidden},
          }},
         {IDD_ABOUTBOX, "关于 Kelp", 235, 55, 0,
          {

@@ -238,7 +238,7 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
     EXPECT_NE(text, kCompletedChinese);
     EXPECT_NE(text, kCompletedEnglish);
     if (pass.failures.empty()) {
-        EXPECT_NE(text.find(english ? "already exists" : "已存在"), std::string::npos) << text;
+        EXPECT_NE(text.find(english ? "already exist" : "已存在"), std::string::npos) << text;
         EXPECT_NE(text.find((english ? ".\nPort: " : "。\n端口：") + port), std::string::npos) << text;
         return;
     }
@@ -253,7 +253,7 @@ inline void ExpectReport(const Pass& pass, const std::vector<MessageBoxRecord>& 
         EXPECT_EQ(text.find(code) != std::string::npos, f.error != 0) << text;
     }
     if (pass.printerExisted) {
-        EXPECT_NE(text.find(english ? "already exists" : "已存在"), std::string::npos) << text;
+        EXPECT_NE(text.find(english ? "already exist" : "已存在"), std::string::npos) << text;
     }
 }
 

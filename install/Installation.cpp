@@ -1,0 +1,191 @@
+#include "install/Installation.h"
+
+#include "install/HeldLock.h"
+#include "install/ModelCatalogue.h"
+#include "install/Names.h"
+#include "install/PortInventory.h"
+#include "install/RunLog.h"
+
+namespace kelp {
+
+namespace {
+
+InstallationOutcome Stopped(InstallationStop stop, WinError error = winerr::Success) {
+    InstallationOutcome outcome;
+    outcome.stop = stop;
+    outcome.error = error;
+    return outcome;
+}
+
+std::vector<std::string> UsbPortsOf(const std::vector<PortRecord>& ports) {
+    std::vector<std::string> usb;
+    for (const auto& record : ports)
+        if (IsUsbPortName(record.name)) usb.push_back(record.name);
+    return usb;
+}
+
+bool FoundAttachedPrinter(PortRule rule) {
+    return rule == PortRule::OnlyConnected || rule == PortRule::IdentifiesAsModel || rule == PortRule::FirstConnected;
+}
+
+class Installation {
+public:
+    Installation(Platform& platform, Network& network, const InstallationRequest& request, RunLog* log,
+                 InstallationProgress& progress)
+        : platform_(platform), network_(network), request_(request), log_(log), progress_(progress) {}
+
+    InstallationOutcome run();
+
+private:
+    bool chooseNamedPort();
+    bool chooseAutomaticPort();
+    bool prepareNetworkPort();
+    void askNetworkPrinter();
+    void runPass();
+    void undoNetworkPort();
+    void say(const std::string& text) {
+        if (log_) log_->line(text);
+    }
+
+    Platform& platform_;
+    Network& network_;
+    const InstallationRequest& request_;
+    RunLog* log_;
+    InstallationProgress& progress_;
+    std::string name_;
+    // The pass moves an existing printer of the model to its port.
+    bool moveExisting_ = true;
+    InstallationOutcome outcome_;
+};
+
+InstallationOutcome Installation::run() {
+    const ModelRow* model = ModelCatalogue::row(request_.choices.modelRow);
+    name_ = model ? model->displayName : "";
+    // A port named must be one of the spooler's: looked for before anything
+    // is taken or changed.
+    std::vector<PortRecord> ports;
+    if (request_.portChoice == PortChoice::Named) {
+        const auto listed = platform_.enumPorts();
+        if (!listed.ok()) return Stopped(InstallationStop::PortsUnreadable, listed.error);
+        ports = listed.value;
+        for (const auto& record : ports)
+            if (SameName(record.name, request_.port)) outcome_.port = record.name;
+        if (outcome_.port.empty()) return Stopped(InstallationStop::UnknownPort);
+    }
+    HeldLock lock(platform_, log_);
+    if (lock.error() == winerr::InstallAlreadyRunning) return Stopped(InstallationStop::Busy);
+    if (lock.error() != winerr::Success) return Stopped(InstallationStop::LockFailed, lock.error());
+
+    switch (request_.portChoice) {
+        case PortChoice::Named:
+            LogChosenPort(platform_, UsbPortsOf(ports), outcome_.port, request_.namedBy, log_);
+            break;
+        case PortChoice::Automatic:
+            if (!chooseAutomaticPort()) return outcome_;
+            break;
+        case PortChoice::Network:
+            if (!prepareNetworkPort()) return outcome_;
+            askNetworkPrinter();
+            break;
+    }
+    runPass();
+    if (request_.portChoice == PortChoice::Network) undoNetworkPort();
+    return outcome_;
+}
+
+// The classification's suggested kind, the USB row when it suggests none
+// the category list has. A printer of the model that exists keeps its port,
+// unless that is a USB port with nothing attached and the choice found the
+// port a printer is attached to now (plugged into another socket).
+bool Installation::chooseAutomaticPort() {
+    PortInventory inventory;
+    int row = inventory.classifyPorts(platform_);
+    if (row >= CategoryListRows) row = UsbCategoryRow;
+    outcome_.suggestedRow = row;
+    const auto existing = FindPrinter(platform_, name_);
+    const auto choice = ChooseAutomaticPort(platform_, inventory, row, name_, request_.adjustSpooler && !existing,
+                                            [this](int position) { progress_.position(position); }, log_);
+    if (existing) {
+        const auto interfaces = IsUsbPortName(existing->port) ? platform_.usbPrinterInterfaces()
+                                                              : Result<std::vector<UsbPrinterInterface>>{};
+        const bool deadUsbPort = interfaces.ok() && UsbPortConnected(existing->port, interfaces.value) == false;
+        if (deadUsbPort && !choice.port.empty() && FoundAttachedPrinter(choice.rule) &&
+            !SameName(choice.port, existing->port)) {
+            say("the existing printer's port " + existing->port + " has nothing attached: moved to " + choice.port);
+            outcome_.port = choice.port;
+            outcome_.rule = choice.rule;
+            return true;
+        }
+        std::vector<std::string> usbPorts;
+        if (const auto listed = platform_.enumPorts(); listed.ok()) usbPorts = UsbPortsOf(listed.value);
+        LogChosenPort(platform_, usbPorts, existing->port, "the existing printer's port", log_);
+        outcome_.port = existing->port;
+        outcome_.keptExistingPort = true;
+        moveExisting_ = false;
+        return true;
+    }
+    if (choice.port.empty()) {
+        outcome_.stop = InstallationStop::NoPort;
+        return false;
+    }
+    outcome_.port = choice.port;
+    outcome_.rule = choice.rule;
+    return true;
+}
+
+bool Installation::prepareNetworkPort() {
+    outcome_.networkPort = PrepareTcpIpPort(platform_, request_.address, request_.choices.englishFlag, log_);
+    if (!outcome_.networkPort.ok()) {
+        outcome_.stop = InstallationStop::NoNetworkPort;
+        outcome_.error = outcome_.networkPort.error;
+        return false;
+    }
+    outcome_.port = outcome_.networkPort.name;
+    return true;
+}
+
+// Shops install before the printer is unpacked: its answer is told, it
+// does not decide.
+void Installation::askNetworkPrinter() {
+    const bool english = request_.choices.englishFlag == 1;
+    progress_.doing((english ? "Asking the printer at " : "正在询问打印机 ") + FormatAddress(request_.address) +
+                    (english ? " ..." : " ……"));
+    progress_.waiting();
+    const PrinterState state = ProbePrinter(network_, request_.address);
+    progress_.doing({});
+    say("printer at " + FormatAddress(request_.address) + ": " + DescribePrinterState(state, 1));
+    outcome_.printerState = state;
+}
+
+void Installation::runPass() {
+    DriverInstaller installer(
+        platform_, [this](int position) { progress_.position(position); },
+        [this](const std::string& text) { outcome_.messages.push_back(text); });
+    installer.setPackageRoot(request_.packageRoot);
+    installer.setLog(log_);
+    installer.setMoveExistingPrinter(moveExisting_);
+    outcome_.report = installer.InstallDriver(ProfileForThisMachine(platform_), request_.choices, outcome_.port);
+}
+
+// A port this run made stays only when a printer is on it: this one, or
+// one that another program put there meanwhile. A list that cannot be read
+// keeps it.
+void Installation::undoNetworkPort() {
+    if (!outcome_.networkPort.made) return;
+    const auto printers = platform_.enumPrinters();
+    if (!printers.ok()) return;
+    for (const auto& printer : printers.value)
+        if (SameName(printer.port, outcome_.networkPort.name)) return;
+    UndoTcpIpPort(platform_, outcome_.networkPort, log_);
+}
+
+}  // namespace
+
+InstallationOutcome InstallPrinter(Platform& platform, Network& network, const InstallationRequest& request,
+                                   RunLog* log, InstallationProgress* progress) {
+    InstallationProgress none;
+    Installation installation(platform, network, request, log, progress ? *progress : none);
+    return installation.run();
+}
+
+}  // namespace kelp

@@ -1,0 +1,90 @@
+// The installation of a model's printer, as one operation that the wizard's
+// Install and the command line's /install both call: a request goes in (the
+// model and the page's choices, how the port is chosen, the package), an
+// outcome comes out (the port and why, the printer's state, the pass's
+// report). A front end gathers the request and presents the outcome; the
+// port is chosen, named or made, the printer asked, and what this run made
+// undone, here and only here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "install/AutomaticPort.h"
+#include "install/DriverInstaller.h"
+#include "install/InstallationProgress.h"
+#include "install/NetworkPrinter.h"
+#include "platform/Network.h"
+#include "platform/Platform.h"
+
+namespace kelp {
+
+class RunLog;
+
+enum class PortChoice {
+    Automatic,  // the USB row or /port:auto: the engine picks the port
+    Named,      // a port of the spooler's, named by the person or the administrator
+    Network,    // a network printer's address: its TCP/IP port is reused or made
+};
+
+struct InstallationRequest {
+    // The model, the language, the default-printer flag and the serial
+    // line's settings.
+    PrinterChoices choices;
+    PortChoice portChoice = PortChoice::Automatic;
+    std::string port;        // PortChoice::Named
+    NetworkAddress address;  // PortChoice::Network
+    // The driver package's folder; empty is the current directory.
+    std::string packageRoot;
+    // The automatic choice also runs the spooler adjustment for a new printer.
+    bool adjustSpooler = true;
+    // Who named a port, for the log ("port named on the command line").
+    std::string namedBy = "port named";
+};
+
+// Why an installation did not run its pass. Nothing was changed then.
+enum class InstallationStop {
+    None,             // the pass ran: the report says how it went
+    Busy,             // another installation, removal or test receipt holds the lock
+    LockFailed,       // the lock could not be taken (error)
+    PortsUnreadable,  // the spooler's ports could not be listed (error)
+    UnknownPort,      // the named port is not one of the spooler's
+    NoPort,           // the automatic choice found no port
+    NoNetworkPort,    // no TCP/IP port could be had (networkPort.failure says why)
+};
+
+struct InstallationOutcome {
+    InstallationStop stop = InstallationStop::None;
+    WinError error = winerr::Success;
+    // The port the pass was given: the spooler's spelling of a named port,
+    // the automatic choice, the existing printer's or the network port.
+    std::string port;
+    // Why the automatic choice took port; nothing for a port named, a
+    // network port, or an existing printer's port kept.
+    std::optional<PortRule> rule;
+    // The category row the automatic choice came from (the classification's
+    // suggestion); -1 for the other choices.
+    int suggestedRow = -1;
+    // The printer existed before and its port was kept (the automatic choice).
+    bool keptExistingPort = false;
+    TcpIpPort networkPort;                     // PortChoice::Network
+    std::optional<PrinterState> printerState;  // PortChoice::Network: asked before the pass
+    InstallReport report;
+    // The pass's messages for the person (a registry value that could not
+    // be written), in the request's language.
+    std::vector<std::string> messages;
+    bool ran() const { return stop == InstallationStop::None; }
+    bool succeeded() const { return ran() && report.succeeded(); }
+};
+
+// The installation, under the installation lock: the port chosen, named or
+// made, a network printer asked how it is, the pass, an existing printer of
+// the model moved to a port that was named (and, on the automatic choice,
+// from a USB port with nothing attached to the one its printer is now
+// attached to), the printer read back, and a TCP/IP port this run made
+// deleted again when no printer is on it afterwards.
+InstallationOutcome InstallPrinter(Platform& platform, Network& network, const InstallationRequest& request,
+                                   RunLog* log, InstallationProgress* progress = nullptr);
+
+}  // namespace kelp

@@ -1,0 +1,303 @@
+#include "install/TestReceipt.h"
+
+#include <cstdint>
+#include <iterator>
+
+#include "install/DriverInstaller.h"
+#include "install/HeldLock.h"
+#include "install/ModelCatalogue.h"
+#include "install/Names.h"
+#include "install/NetworkPrinter.h"
+#include "install/RunLog.h"
+
+namespace kelp {
+
+namespace {
+
+// The GB18030 (GB2312 range) codes of the characters the Chinese lines use,
+// sorted by code point.
+struct Gb18030Code {
+    std::uint32_t codePoint;
+    unsigned char lead;
+    unsigned char trail;
+};
+constexpr Gb18030Code kCodes[] = {
+    {0x3002, 0xA1, 0xA3},  // 。
+    {0x4EE5, 0xD2, 0xD4},  // 以
+    {0x4F7F, 0xCA, 0xB9},  // 使
+    {0x5370, 0xD3, 0xA1},  // 印
+    {0x53E3, 0xBF, 0xDA},  // 口
+    {0x53EF, 0xBF, 0xC9},  // 可
+    {0x53F7, 0xBA, 0xC5},  // 号
+    {0x578B, 0xD0, 0xCD},  // 型
+    {0x5B89, 0xB0, 0xB2},  // 安
+    {0x5C0F, 0xD0, 0xA1},  // 小
+    {0x5DF2, 0xD2, 0xD1},  // 已
+    {0x6253, 0xB4, 0xF2},  // 打
+    {0x65F6, 0xCA, 0xB1},  // 时
+    {0x673A, 0xBB, 0xFA},  // 机
+    {0x6D4B, 0xB2, 0xE2},  // 测
+    {0x7528, 0xD3, 0xC3},  // 用
+    {0x7968, 0xC6, 0xB1},  // 票
+    {0x7AEF, 0xB6, 0xCB},  // 端
+    {0x88C5, 0xD7, 0xB0},  // 装
+    {0x8BD5, 0xCA, 0xD4},  // 试
+    {0x95F4, 0xBC, 0xE4},  // 间
+    {0xFF0C, 0xA3, 0xAC},  // ，
+    {0xFF1A, 0xA3, 0xBA},  // ：
+};
+
+struct ReceiptTexts {
+    const char* title;
+    const char* model;
+    const char* port;
+    const char* time;
+    const char* closing;
+};
+constexpr ReceiptTexts kChinese = {"Kelp 测试小票", "型号：", "端口：", "时间：", "打印机已安装，可以使用。"};
+constexpr ReceiptTexts kEnglish = {"Kelp test receipt", "Model: ", "Port: ", "Time: ",
+                                   "This printer is installed and ready."};
+
+constexpr char kInitialise[] = {0x1B, 0x40};                                    // ESC @
+constexpr char kFeedLines[] = {0x1B, 0x64, 0x04};                               // ESC d 4
+constexpr char kFeedAndCut[] = {0x1D, 0x56, 0x42, 0x00};                        // GS V 66 0: feed, partial cut
+
+}  // namespace
+
+std::string ToReceiptGb18030(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        std::uint32_t codePoint = 0;
+        if (length > 1 && i + length <= utf8.size()) {
+            codePoint = c & (0xFF >> (length + 1));
+            for (std::size_t k = 1; k < length; ++k)
+                codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        } else {
+            length = 1;
+        }
+        const Gb18030Code* code = nullptr;
+        for (const auto& entry : kCodes) {
+            if (entry.codePoint == codePoint) code = &entry;
+        }
+        if (code) {
+            out.push_back(static_cast<char>(code->lead));
+            out.push_back(static_cast<char>(code->trail));
+        } else {
+            out.push_back('?');
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
+                             int englishFlag) {
+    const ReceiptTexts& texts = englishFlag == 1 ? kEnglish : kChinese;
+    std::string text = std::string(texts.title) + "\n" + texts.model + model + "\n" + texts.port + port + "\n" +
+                       texts.time + time + "\n" + KelpVersionText + "\n" + texts.closing + "\n";
+    std::string bytes(kInitialise, std::size(kInitialise));
+    bytes += ToReceiptGb18030(text);
+    bytes.append(kFeedLines, std::size(kFeedLines));
+    bytes.append(kFeedAndCut, std::size(kFeedAndCut));
+    return bytes;
+}
+
+// ---- The test receipt's run ----------------------------------------------------
+
+namespace {
+
+bool ChineseEdition(const DriverInfo3& driver) {
+    const auto slash = driver.dataFile.find_last_of("\\/");
+    const std::string data = Lower(slash == std::string::npos ? driver.dataFile : driver.dataFile.substr(slash + 1));
+    return data.size() > 6 && data.compare(data.size() - 6, 6, "cn.gpd") == 0;
+}
+
+class TestReceiptRun {
+public:
+    TestReceiptRun(Platform& platform, Network& network, const TestReceiptRequest& request, RunLog* log,
+                   InstallationProgress& progress)
+        : platform_(platform), network_(network), request_(request), log_(log), progress_(progress) {}
+
+    TestReceiptOutcome run();
+
+private:
+    int edition(const std::string& name);
+    bool askPrinter();
+    void say(const std::string& text) {
+        if (log_) log_->line(text);
+    }
+
+    Platform& platform_;
+    Network& network_;
+    const TestReceiptRequest& request_;
+    RunLog* log_;
+    InstallationProgress& progress_;
+    TestReceiptOutcome outcome_;
+};
+
+TestReceiptOutcome TestReceiptRun::run() {
+    HeldLock lock(platform_, log_);
+    if (lock.error() != winerr::Success) {
+        outcome_.result =
+            lock.error() == winerr::InstallAlreadyRunning ? TestReceiptResult::Busy : TestReceiptResult::LockFailed;
+        outcome_.error = lock.error();
+        return outcome_;
+    }
+    const ModelRow* model = ModelCatalogue::row(request_.modelRow);
+    const std::string name = model ? model->displayName : "";
+    const auto printer = FindPrinter(platform_, name);
+    outcome_.printerName = printer ? printer->name : name;
+    if (!printer) {
+        outcome_.result = TestReceiptResult::NoPrinter;
+        return outcome_;
+    }
+    outcome_.port = printer->port;
+    // A receipt goes only to a printer that was asked, where its port lets
+    // it be asked, and did not answer that it cannot print.
+    if (!askPrinter()) return outcome_;
+    const std::string bytes = TestReceiptBytes(name, printer->port, platform_.localTime(), edition(name));
+    const std::uint64_t deadlineMs = std::uint64_t{request_.waitSeconds} * 1000;
+    outcome_.job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, request_.waitSeconds,
+                               [&lock] { lock.release(); },
+                               [this, deadlineMs](std::uint64_t waitedMs) {
+                                   progress_.position(static_cast<int>(waitedMs * 100 / deadlineMs));
+                                   progress_.waiting();
+                               });
+    outcome_.result = !outcome_.job.succeeded()       ? TestReceiptResult::JobFailed
+                      : request_.waitSeconds > 0 ? TestReceiptResult::Printed
+                                                 : TestReceiptResult::Sent;
+    return outcome_;
+}
+
+// The installed driver's edition: 0 Chinese, 1 English; the request's
+// language when the driver does not tell.
+int TestReceiptRun::edition(const std::string& name) {
+    int edition = request_.englishFlag;
+    const auto drivers = platform_.enumPrinterDrivers(ProfileForThisMachine(platform_).environment);
+    for (const auto& driver : drivers.value)
+        if (SameName(driver.name, name)) edition = ChineseEdition(driver) ? 0 : 1;
+    return edition;
+}
+
+// A printer on a Standard TCP/IP port is asked at the address its port
+// names; one whose port's settings cannot be read cannot be asked, and gets
+// nothing.
+bool TestReceiptRun::askPrinter() {
+    const auto ports = platform_.enumPorts();
+    for (const auto& record : ports.value) {
+        if (!SameName(record.name, outcome_.port) || !IsTcpIpPort(record)) continue;
+        const auto config = platform_.tcpIpPortConfig(record.name);
+        if (!config.ok()) {
+            outcome_.result = TestReceiptResult::PortUnreadable;
+            outcome_.error = config.error;
+            return false;
+        }
+        const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
+        progress_.waiting();
+        const PrinterState state = ProbePrinter(network_, address);
+        say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
+        outcome_.state = state;
+        if (StateStopsPrinting(state)) {
+            outcome_.result = TestReceiptResult::Withheld;
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+}  // namespace
+
+TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const TestReceiptRequest& request,
+                                    RunLog* log, InstallationProgress* progress) {
+    InstallationProgress none;
+    TestReceiptRun run(platform, network, request, log, progress ? *progress : none);
+    return run.run();
+}
+
+namespace {
+
+struct Texts {
+    const char* chinese;
+    const char* english;
+    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
+};
+
+constexpr Texts kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
+constexpr Texts kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
+constexpr Texts kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
+                                 "The printer %1 is not installed: no test receipt was printed."};
+constexpr Texts kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
+                         "Another Kelp installation, removal or test receipt is running: no test receipt was printed. "
+                         "Please try again later."};
+constexpr Texts kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
+constexpr Texts kUnreadable = {
+    "未打印测试小票：端口 %2 的设置无法读取（错误 %3），无法先询问打印机。请以管理员身份再次运行 Kelp 打印测试小票。",
+    "The test receipt was not printed: the settings of the port %2 cannot be read (error %3), so the printer could not "
+    "be asked first. Run Kelp again as an administrator to print a test receipt."};
+constexpr Texts kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
+constexpr Texts kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
+                              "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt."};
+constexpr Texts kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
+                               "Close the printer's cover, then run Kelp again to print a test receipt."};
+constexpr Texts kClearError = {
+    "请查看打印机的指示灯：排除卡纸或切刀故障，关机后再开机，然后再次运行 Kelp 打印测试小票。",
+    "Look at the printer's lights: clear a paper jam or the cutter, switch the printer off and on, then run Kelp again "
+    "to print a test receipt."};
+constexpr Texts kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
+                             "Switch the printer on and check its cable or network connection and its address, then run "
+                             "Kelp again to print a test receipt."};
+
+std::string Filled(const char* pattern, const TestReceiptOutcome& outcome, const std::string& third) {
+    std::string text = pattern;
+    for (const auto& [mark, value] : {std::pair<const char*, const std::string*>{"%1", &outcome.printerName},
+                                      {"%2", &outcome.port},
+                                      {"%3", &third}}) {
+        const auto at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, 2, *value);
+    }
+    return text;
+}
+
+const Texts& WhatToDo(PrinterState state) {
+    switch (state) {
+        case PrinterState::PaperOut: return kLoadPaper;
+        case PrinterState::CoverOpen: return kCloseCover;
+        case PrinterState::Offline:
+        case PrinterState::Error: return kClearError;
+        default: return kSwitchOn;
+    }
+}
+
+}  // namespace
+
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+                                       const std::string& systemText) {
+    const std::string error = ErrorNumber(outcome.error, englishFlag);
+    switch (outcome.result) {
+        case TestReceiptResult::Printed: return Filled(kPrinted.in(englishFlag), outcome, {});
+        case TestReceiptResult::Sent: return Filled(kSent.in(englishFlag), outcome, {});
+        case TestReceiptResult::NoPrinter: return Filled(kNotInstalled.in(englishFlag), outcome, {});
+        case TestReceiptResult::Busy: return kBusy.in(englishFlag);
+        case TestReceiptResult::LockFailed: return Filled(kNoLock.in(englishFlag), outcome, error);
+        case TestReceiptResult::PortUnreadable: return Filled(kUnreadable.in(englishFlag), outcome, error);
+        case TestReceiptResult::Withheld: {
+            const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
+            return Filled(kWithheld.in(englishFlag), outcome, DescribePrinterState(state, englishFlag)) + "\n" +
+                   WhatToDo(state).in(englishFlag);
+        }
+        case TestReceiptResult::JobFailed: break;
+    }
+    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, englishFlag);
+    if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
+    return text;
+}
+
+}  // namespace kelp

@@ -1,0 +1,75 @@
+// The bytes of a test receipt, as a receipt printer takes them in a RAW job:
+// initialise, a few lines of text, paper feed and cut. The Chinese edition's
+// text is in GB18030, the code these printers print Chinese in.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "install/InstallationProgress.h"
+#include "install/PrintJob.h"
+#include "install/PrinterStatus.h"
+#include "platform/Network.h"
+#include "platform/Platform.h"
+
+namespace kelp {
+
+constexpr const char* KelpVersionText = "Kelp 4.0";
+
+// model, port and time are printed as given; englishFlag 1 gives the
+// English edition's lines, else the Chinese edition's.
+std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
+                             int englishFlag);
+
+// UTF-8 to GB18030 for ASCII and the Chinese characters of the receipt's
+// own texts; any other character becomes '?'.
+std::string ToReceiptGb18030(const std::string& utf8);
+
+
+class RunLog;
+
+// The test receipt, as the wizard offers it after an installation and the
+// command line's /testprint asks for it: the printer asked first where its
+// port allows, a RAW job through the spooler, followed for waitSeconds.
+struct TestReceiptRequest {
+    int modelRow = 0;
+    int englishFlag = 0;  // the run's language (the receipt's when the driver does not tell)
+    std::uint32_t waitSeconds = 0;
+};
+
+enum class TestReceiptResult {
+    Busy,            // another run holds the lock: nothing sent
+    LockFailed,      // the lock could not be taken (error): nothing sent
+    NoPrinter,       // the model's printer is not installed: nothing sent
+    PortUnreadable,  // the TCP/IP port's settings cannot be read (error): the printer could not be asked, nothing sent
+    Withheld,        // the printer answered that it cannot print (state): nothing sent
+    JobFailed,       // the job failed or is stuck (job)
+    Sent,            // written to the spooler, not followed
+    Printed,         // left the queue within waitSeconds
+};
+
+struct TestReceiptOutcome {
+    TestReceiptResult result = TestReceiptResult::NoPrinter;
+    std::string printerName;  // the spooler's spelling
+    std::string port;
+    WinError error = winerr::Success;
+    std::optional<PrinterState> state;  // where the printer was asked
+    PrintJobReport job;
+    bool sent() const { return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed; }
+};
+
+// The lock is held while the job is submitted, not while it is followed.
+// The text is in the edition of the installed driver (its description
+// file's name ends in "CN.GPD" for the Chinese one), else in the request's
+// language.
+TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const TestReceiptRequest& request,
+                                    RunLog* log, InstallationProgress* progress = nullptr);
+
+// The outcome for the person at the counter, in the language of
+// englishFlag: printed, or not printed, why and what to do. systemText is
+// the system's text for a spooler step's error, when it has one.
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+                                       const std::string& systemText);
+
+}  // namespace kelp
