@@ -301,7 +301,7 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     request.modelRow = command_.modelRow;
     request.englishFlag = englishFlag_;
     request.waitSeconds = command_.waitSeconds;
-    const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, request, &log_);
+    const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, serialPorts_, request, &log_);
     switch (outcome.result) {
         case TestReceiptResult::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
         case TestReceiptResult::LockFailed: return failed();

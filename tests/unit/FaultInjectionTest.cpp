@@ -149,7 +149,8 @@ struct WizardRun {
             if (!d.ended()) d.click(IDC_SET_EXIT);
         });
         FakeNetwork network;
-        AppContext context{machine, host, settings, network};
+        FakeSerialPorts serial;
+        AppContext context{machine, host, settings, network, serial};
         InstallerApp app(context);
         try {
             app.initInstance();
