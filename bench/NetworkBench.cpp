@@ -8,11 +8,16 @@
 //                 connect and the four status requests and answers
 //   find          FindPrinters over 127.0.2.1-127.0.2.254 (the command
 //                 line's /find with a range): two ready printers there,
-//                 127.0.2.20 and 127.0.2.200; every other address takes no
-//                 connection (its SYN goes unanswered, as a host that is
-//                 off), so the 1 s deadline bounds the search
+//                 127.0.2.20 and 127.0.2.200, and 127.0.2.40 out of paper,
+//                 which hangs up after a second of silence; every other
+//                 address takes no connection (its SYN goes unanswered, as a
+//                 host that is off), so the 1 s deadline bounds the search
 //   find_refused  the same over 127.0.3.1-127.0.3.254, where every connect
 //                 is refused at once
+//   find_dead     127.0.6.1-127.0.6.254, where nothing answers a connect
+//   find_silent   127.0.5.1-127.0.5.254: 254 peers that accept a connection
+//                 and never answer
+//   find_silent1024  127.0.8.0-127.0.11.255: 1,024 such peers
 //   find_exe      Kelp.exe /find:127.0.2.1-127.0.2.254, start to exit (with
 //                 the process's own start and its log), when a Kelp.exe is given
 //
@@ -33,9 +38,16 @@ namespace {
 
 constexpr const char* kProgram = "bench_network";
 
-bool findsTheTwoPrinters(const std::vector<kelp::FoundPrinter>& found) {
-    return found.size() == 2 && kelp::FormatIpv4(found[0].address) == "127.0.2.20" &&
-           kelp::FormatIpv4(found[1].address) == "127.0.2.200";
+// The range's three printers with their true states.
+bool findsThePrinters(const std::vector<kelp::FoundPrinter>& found) {
+    using S = kelp::PrinterState;
+    return found.size() == 3 && kelp::FormatIpv4(found[0].address) == "127.0.2.20" && found[0].state == S::Ready &&
+           kelp::FormatIpv4(found[1].address) == "127.0.2.40" && found[1].state == S::PaperOut &&
+           kelp::FormatIpv4(found[2].address) == "127.0.2.200" && found[2].state == S::Ready;
+}
+
+kelp::Ipv4Range range(const char* first, const char* last) {
+    return {*kelp::ParseIpv4(first), *kelp::ParseIpv4(last)};
 }
 
 // Start to exit of a command line; negative when it did not run or ended
@@ -65,11 +77,14 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring kelpExe = argc > 3 ? argv[3] : L"";
     kelp::win32::Win32Network network;
     const kelp::NetworkAddress printer{"127.0.1.10", 9100};
-    const std::vector<kelp::Ipv4Range> answering = {{*kelp::ParseIpv4("127.0.2.1"), *kelp::ParseIpv4("127.0.2.254")}};
-    const std::vector<kelp::Ipv4Range> refusing = {{*kelp::ParseIpv4("127.0.3.1"), *kelp::ParseIpv4("127.0.3.254")}};
+    const std::vector<kelp::Ipv4Range> answering = {range("127.0.2.1", "127.0.2.254")};
+    const std::vector<kelp::Ipv4Range> refusing = {range("127.0.3.1", "127.0.3.254")};
+    const std::vector<kelp::Ipv4Range> dead = {range("127.0.6.1", "127.0.6.254")};
+    const std::vector<kelp::Ipv4Range> silent = {range("127.0.5.1", "127.0.5.254")};
+    const std::vector<kelp::Ipv4Range> silent1024 = {range("127.0.8.0", "127.0.11.255")};
     bool ok = true;
 
-    std::vector<double> probe, find, refused, exe;
+    std::vector<double> probe, find, refused, deadMs, silentMs, silent1024Ms, exe;
     for (int i = 0; i <= probes; ++i) {
         bench::Stopwatch watch;
         const kelp::PrinterState state = kelp::ProbePrinter(network, printer);
@@ -86,9 +101,20 @@ int wmain(int argc, wchar_t** argv) {
         watch.start();
         const auto none = kelp::FindPrinters(network, refusing, {});
         if (i > 0) refused.push_back(watch.elapsedMs());
-        if (!findsTheTwoPrinters(found) || !none.empty()) {
-            bench::complain(kProgram, "a search found " + std::to_string(found.size()) + " and " +
-                                          std::to_string(none.size()) + " printers, not 2 and 0");
+        watch.start();
+        const auto nothing = kelp::FindPrinters(network, dead, {});
+        if (i > 0) deadMs.push_back(watch.elapsedMs());
+        watch.start();
+        const auto mute = kelp::FindPrinters(network, silent, {});
+        if (i > 0) silentMs.push_back(watch.elapsedMs());
+        watch.start();
+        const auto mute1024 = kelp::FindPrinters(network, silent1024, {});
+        if (i > 0) silent1024Ms.push_back(watch.elapsedMs());
+        if (!findsThePrinters(found) || !none.empty() || !nothing.empty() || mute.size() != 254 || mute1024.size() != 1024) {
+            bench::complain(kProgram, "the searches found " + std::to_string(found.size()) + ", " +
+                                          std::to_string(none.size()) + ", " + std::to_string(nothing.size()) + ", " +
+                                          std::to_string(mute.size()) + " and " + std::to_string(mute1024.size()) +
+                                          " printers, not 3 (with their states), 0, 0, 254 and 1024");
             ok = false;
         }
         if (kelpExe.empty()) continue;
@@ -103,6 +129,9 @@ int wmain(int argc, wchar_t** argv) {
     bench::report("network", "probe", probe);
     bench::report("network", "find", find);
     bench::report("network", "find_refused", refused);
+    bench::report("network", "find_dead", deadMs);
+    bench::report("network", "find_silent", silentMs);
+    bench::report("network", "find_silent1024", silent1024Ms);
     if (!exe.empty()) bench::report("network", "find_exe", exe);
     return ok ? 0 : 1;
 }

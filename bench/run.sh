@@ -14,10 +14,14 @@
 #                 and registry calls (bench_install.exe; medians)
 #   network       in a network namespace of its own with fake printers
 #                 (scripts/e2e/fake-printers.py): the probe of a ready
-#                 printer on loopback, and the search of 254 addresses with a
-#                 1 s deadline where two printers answer and no other
-#                 address does, in the engine and as Kelp.exe /find
-#                 (bench_network.exe; medians)
+#                 printer on loopback; the search of 254 addresses with a
+#                 1 s deadline where three printers answer (one hangs up
+#                 after a second of silence) and no other address does, in
+#                 the engine and as Kelp.exe /find; searches of 254
+#                 addresses that all refuse, where nothing answers, and of
+#                 254 and 1,024 peers that accept and never answer; how long
+#                 a ready printer's connection is held during a search
+#                 (bench_network.exe and the printers' records; medians)
 #   size          Kelp.exe stripped, and the DLLs it imports
 #
 # A benchmark, not a test: it prints the figures and has no thresholds. It
@@ -33,6 +37,7 @@
 #                       stand-in of this many KiB [unset: the package's files]
 #   KELP_BENCH_LOCALE   LANG and LC_ALL of the run      [en_US.UTF-8]
 #   KELP_BENCH_KEEP=1   keep the Wine prefix afterwards
+#   KELP_BENCH_NETWORK_ONLY=1  measure the network part alone (and the size)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/e2e/wine-env.sh
@@ -46,6 +51,7 @@ file_kb=${KELP_BENCH_FILE_KB:-0}
 probes=${KELP_BENCH_PROBES:-40}
 searches=${KELP_BENCH_SEARCHES:-5}
 locale=${KELP_BENCH_LOCALE:-en_US.UTF-8}
+network_only=${KELP_BENCH_NETWORK_ONLY:-0}
 toolchain=$repo/cmake/mingw-i686.cmake
 jobs=$(nproc)
 mkdir -p "$work"
@@ -123,6 +129,7 @@ results=$work/results.txt
 : >"$results"
 cd "$drive_c/package"
 
+if [ "$network_only" != 1 ]; then
 echo "== start-up: $starts starts of each, from C:\\package"
 if ! wine 'C:\bench\bench_startup.exe' "$starts" \
   kelp 'C:\package\Kelp.exe' 'Vexo Receipt Printer Driver' \
@@ -137,11 +144,15 @@ if ! wine 'C:\bench\bench_install.exe' "$passes" "$file_kb" | tr -d '\r' >>"$res
   echo "bench: the installation measurement failed" >&2
   exit 1
 fi
+fi
 cd "$repo"
 
 # The printers listen on 127.x addresses of a network namespace made for this
-# part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers and 252
-# addresses that never answer a connect. Wine's wineserver makes a program's
+# part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers, one out
+# of paper that hangs up after a second of silence, and 251 addresses that
+# never answer a connect; nothing in 127.0.3.x (refused); 127.0.6.1-254 never
+# answer a connect; 127.0.5.1-254 and 127.0.8.0-127.0.11.255 accept and never
+# answer. Wine's wineserver makes a program's
 # sockets, so the one running outside is let end first and a new one starts
 # inside the namespace.
 timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
@@ -149,8 +160,11 @@ rm -rf "$work/printers"
 echo "== network: $probes probes, $searches searches of each kind, in a network namespace of its own"
 printers="127.0.1.10:9100=ready"
 for i in $(seq 1 254); do
-  case $i in 20|200) state=ready ;; *) state=no-answer ;; esac
-  printers+=" 127.0.2.$i:9100=$state"
+  case $i in 20|200) state=ready ;; 40) state=paper-out+hangs-up ;; *) state=no-answer ;; esac
+  printers+=" 127.0.2.$i:9100=$state 127.0.5.$i:9100=silent 127.0.6.$i:9100=no-answer"
+done
+for c in 8 9 10 11; do
+  for i in $(seq 0 255); do printers+=" 127.0.$c.$i:9100=silent"; done
 done
 # shellcheck disable=SC2016  # expanded by the inner shell
 if ! unshare --net -- bash -c '
@@ -182,8 +196,10 @@ minimal_size=$(stat -c %s "$work/tools/minimal_dialog.exe")
 fair_size=$(stat -c %s "$work/tools/fair_dialog.exe")
 imports=$(i686-w64-mingw32-objdump -p "$kelp_exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | paste -sd ' ')
 
-for key in startup:kelp startup:minimal startup:fair install:kelp install:bare network:probe network:find \
-  network:find_refused network:find_exe; do
+keys="network:probe network:find network:find_refused network:find_exe network:find_dead network:find_silent
+  network:find_silent1024"
+[ "$network_only" = 1 ] || keys+=" startup:kelp startup:minimal startup:fair install:kelp install:bare"
+for key in $keys; do
   [ -n "$(field "${key%%:*}" "${key#*:}" median_ms)" ] || { echo "bench: no $key figure in $results" >&2; exit 1; }
 done
 
@@ -200,6 +216,7 @@ echo "Kelp benchmark, $(date -u +%Y-%m-%d) - $(wine --version), 32-bit prefix, $
 echo "machine: $(nproc) CPUs, $cpu, $mem RAM"
 echo
 printf '%-44s %12s %12s %12s\n' "" "median" "min" "max"
+[ "$network_only" = 1 ] || {
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "start-up to first page, Kelp.exe" "$s_kelp" "$(field startup kelp min_ms)" "$(field startup kelp max_ms)" \
   "start-up to dialog, minimal dialog program" "$s_min" "$(field startup minimal min_ms)" "$(field startup minimal max_ms)" \
@@ -210,6 +227,7 @@ printf '%-44s %9s ms %9s ms %9s ms\n' \
   "installation pass, Kelp engine (no pause)" "$i_kelp" "$(field install kelp min_ms)" "$(field install kelp max_ms)" \
   "installation pass, bare Win32 calls" "$i_bare" "$(field install bare min_ms)" "$(field install bare max_ms)"
 printf '%-44s %12s\n' "  ratio Kelp / bare ($passes passes each)" "$(ratio "$i_kelp" "$i_bare")"
+}
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "probe of a ready printer on loopback" "$(field network probe median_ms)" "$(field network probe min_ms)" \
   "$(field network probe max_ms)" \
@@ -219,11 +237,21 @@ printf '%-44s %9s ms %9s ms %9s ms\n' \
   "$(field network find_exe min_ms)" "$(field network find_exe max_ms)" \
   "search, 254 addresses, all refused" "$(field network find_refused median_ms)" \
   "$(field network find_refused min_ms)" "$(field network find_refused max_ms)"
+printf '%-44s %9s ms %9s ms %9s ms\n' \
+  "search, 254 addresses, none answers" "$(field network find_dead median_ms)" \
+  "$(field network find_dead min_ms)" "$(field network find_dead max_ms)" \
+  "search, 254 peers that never answer" "$(field network find_silent median_ms)" \
+  "$(field network find_silent min_ms)" "$(field network find_silent max_ms)" \
+  "search, 1,024 peers that never answer" "$(field network find_silent1024 median_ms)" \
+  "$(field network find_silent1024 min_ms)" "$(field network find_silent1024 max_ms)"
+printf '%-44s %9s ms %9s ms %9s ms\n' "ready printer's connection held in a search" \
+  "$(sort -n "$work/printers/127.0.2.20_9100.con" | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')" \
+  "$(sort -n "$work/printers/127.0.2.20_9100.con" | head -n1)" "$(sort -n "$work/printers/127.0.2.20_9100.con" | tail -n1)"
 printf '%-44s %12s\n' "Kelp.exe stripped, bytes" "$kelp_size"
 printf '%-44s %12s\n' "minimal dialog program, bytes" "$minimal_size" \
   "fair dialog program, bytes" "$fair_size"
 echo "Kelp.exe imports: $imports"
-echo "installation: model $(setup_field model), $(setup_field edition) edition, port $(setup_field port)," \
+[ "$network_only" = 1 ] || echo "installation: model $(setup_field model), $(setup_field edition) edition, port $(setup_field port)," \
   "set as default printer; 8 files, $(setup_field copied_bytes) bytes, copied per pass ($files files);" \
   "the ${PAUSE_MS:-500} ms pause after closing the printer left out"
 echo "raw figures: $results"

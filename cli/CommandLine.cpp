@@ -131,6 +131,9 @@ std::optional<Ipv4Range> FindRange(const std::string& value, std::string& englis
     if (range.first > range.last) {
         english = "the first address of /find comes after the last";
         chinese = "/find 的起始地址在结束地址之后";
+    } else if (RangeHasReservedAddress(range)) {
+        english = "/find cannot search 0.x.x.x, multicast or reserved addresses (224.0.0.0 and above)";
+        chinese = "/find 不能搜索 0.x.x.x、组播地址或保留地址（224.0.0.0 及以上）";
     } else if (range.last - range.first >= MaxScanAddresses) {
         english = "/find searches at most 1024 addresses";
         chinese = "/find 最多搜索 1024 个地址";

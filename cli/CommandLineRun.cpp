@@ -380,17 +380,13 @@ int CommandLineRun::find() {
                   std::to_string(int{RawTcpPort}));
     }
     if (ranges.empty()) log_.line("no network adapter is up: nothing to search");
-    std::string text;
-    for (const auto& printer : FindPrinters(network_, ranges, {}))
-        text += "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
-                DescribePrinterState(printer.state, 1) + "\r\n";
-    machine_.consoleWrite(text);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
-        log_.line(text.substr(start, end - start));
-        start = end + 2;
-    }
+    // Each row as soon as its printer's state is known.
+    FindPrinters(network_, ranges, {}, [this](const FoundPrinter& printer) {
+        const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
+                                DescribePrinterState(printer.state, 1);
+        machine_.consoleWrite(row + "\r\n");
+        log_.line(row);
+    });
     log_.line("searched " + std::to_string(static_cast<int>(count)) + " addresses");
     return exitcode::Success;
 }

@@ -31,6 +31,23 @@ bool GoodLabels(const std::string& host) {
     }
 }
 
+// Whether every label is a number as Windows reads numeric addresses:
+// decimal digits, or 0x and hexadecimal digits.
+bool NumericLabels(const std::string& host) {
+    std::size_t start = 0;
+    while (start <= host.size()) {
+        const std::size_t end = std::min(host.find('.', start), host.size());
+        const std::string label = host.substr(start, end - start);
+        const bool hex = label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X');
+        for (std::size_t i = hex ? 2 : 0; i < label.size(); ++i) {
+            const char c = label[i];
+            if (!IsDigit(c) && !(hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))) return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 std::string Fill(const char* pattern, const std::string& a, const std::string& b = {}) {
     std::string text;
     for (const char* c = pattern; *c; ++c) {
@@ -82,6 +99,13 @@ std::string FormatIpv4(Ipv4 address) {
     return std::string(text, length);
 }
 
+bool ReservedAddress(Ipv4 address) { return (address >> 24) == 0 || (address >> 24) >= 224; }
+
+bool RangeHasReservedAddress(const Ipv4Range& range) {
+    // The reserved blocks lie at both ends of the address space.
+    return ReservedAddress(range.first) || ReservedAddress(range.last);
+}
+
 AddressParse ParseNetworkAddress(const std::string& text) {
     AddressParse parse;
     const auto refuse = [&](AddressProblem problem) {
@@ -90,8 +114,12 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     };
     if (text.empty()) return refuse(AddressProblem::Empty);
     const std::size_t colon = text.find(':');
-    if (text[0] == '[' || (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos))
-        return refuse(AddressProblem::Ipv6);
+    if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+        // Two colons are a mistake; more, or "::", an IPv6 address.
+        const auto colons = std::count(text.begin(), text.end(), ':');
+        return refuse(colons > 2 || text.find("::") != std::string::npos ? AddressProblem::Ipv6 : AddressProblem::SecondColon);
+    }
+    if (text[0] == '[') return refuse(AddressProblem::Ipv6);
     const std::string host = text.substr(0, colon);
     if (colon != std::string::npos) {
         const std::string port = text.substr(colon + 1);
@@ -133,10 +161,12 @@ AddressParse ParseNetworkAddress(const std::string& text) {
             address = (address << 8) | static_cast<Ipv4>(value);
             start = end + 1;
         }
+        if (ReservedAddress(address)) return refuse(AddressProblem::Reserved);
         parse.address.host = FormatIpv4(address);
         return parse;
     }
-    if (!GoodLabels(host)) return refuse(AddressProblem::NotAnAddress);
+    // "0x7f.1" or "0x7f000001" are no names: Windows reads them as numbers.
+    if (!GoodLabels(host) || NumericLabels(host)) return refuse(AddressProblem::NotAnAddress);
     parse.address.host = host;
     return parse;
 }
@@ -154,6 +184,9 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
         {"冒号后的 TCP 端口必须是数字。", "The TCP port after the colon must be a number."},
         {"不支持 IPv6 地址，请使用打印机的主机名。", "IPv6 addresses are not supported: use the printer's host name."},
         {"这不是有效的 IPv4 地址或主机名。", "This is no IPv4 address (four numbers with dots) and no host name."},
+        {"该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。",
+         "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used."},
+        {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
     };
     const auto index = static_cast<std::size_t>(problem);
     return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
@@ -163,57 +196,182 @@ std::string FormatAddress(const NetworkAddress& address) {
     return address.host + ":" + std::to_string(int{address.tcpPort});
 }
 
-// ---- The printer's answer ----------------------------------------------------
+// ---- Talking to printers ---------------------------------------------------------
 
 namespace {
 
-// A connection as the status exchange's channel.
-class SocketChannel final : public StatusChannel {
-public:
-    SocketChannel(Network& network, SocketHandle socket) : network_(network), socket_(socket) {}
-    WinError discard() override { return discardWaiting().error; }
-    // What has come unasked is read now, without waiting.
-    Result<std::size_t> discardWaiting() override {
-        Result<std::size_t> dropped;
-        while (true) {
-            const auto bytes = network_.receive(socket_, 64, 0);
-            if (bytes.error == winerr::Timeout || (bytes.ok() && bytes.value.empty())) return dropped;
-            if (!bytes.ok()) return {dropped.value, bytes.error};
-            dropped.value += bytes.value.size();
+constexpr WinError kRefused = 10061;  // WSAECONNREFUSED
+// keepGoing is asked at least this often while anything is waited for.
+constexpr std::uint32_t kSliceMs = 100;
+
+// One address on its way: its connect under way, or its status exchange.
+struct Conversation {
+    std::size_t index = 0;  // in the addresses given
+    SocketHandle socket = 0;
+    bool connecting = true;
+    std::uint64_t deadline = 0;  // of the connect, or of the answer waited for
+    StatusExchange exchange;
+};
+
+struct TalkRequest {
+    std::vector<Ipv4> addresses;
+    std::uint16_t tcpPort = RawTcpPort;
+    std::uint32_t connectMs = ScanConnectMs;
+    std::size_t window = 1;     // addresses under way at once, connecting or talking
+    std::uint32_t boundMs = 0;  // nothing runs past it
+    // After each step: the addresses finished and their number; false stops.
+    std::function<bool(std::size_t done, std::size_t total)> keepGoing;
+    // Each address as it is finished: Refused, NoAnswer or what its answers said.
+    std::function<void(std::size_t index, PrinterState state)> finished;
+};
+
+// Connects to the addresses, at most window of them under way at a time
+// (connecting or talking, so that one wait watches them all), and asks each printer for its status as soon as its connect succeeds,
+// closing it as soon as its exchange is over: connects and exchanges run
+// side by side on this one thread. Answers false when keepGoing stopped it
+// (what was not finished then is closed and not reported).
+bool TalkToAll(Network& network, const TalkRequest& request) {
+    const std::size_t total = request.addresses.size();
+    std::vector<Conversation> live;  // in no order: one leaving takes the last one's place
+    const auto drop = [&live](std::size_t at) {
+        live[at] = std::move(live.back());
+        live.pop_back();
+    };
+    std::size_t next = 0, done = 0;
+    std::uint64_t now = network.nowMs();
+    const std::uint64_t bound = now + request.boundMs;
+    const auto finish = [&](std::size_t index, PrinterState state) {
+        ++done;
+        if (request.finished) request.finished(index, state);
+    };
+    // Drives an exchange as far as it goes without waiting; true when it is
+    // over (its connection closed).
+    const auto advance = [&](Conversation& c) {
+        while (!c.exchange.over()) {
+            // Before each request and after the last answer: what came unasked.
+            std::size_t unasked = 0;
+            bool closed = false;
+            while (true) {
+                const auto bytes = network.receive(c.socket, 64, 0);
+                if (bytes.error == winerr::Timeout) break;
+                if (!bytes.ok() || bytes.value.empty()) {
+                    closed = true;
+                    break;
+                }
+                unasked += bytes.value.size();
+            }
+            c.exchange.waiting(unasked);
+            if (c.exchange.over()) break;
+            if (closed || network.send(c.socket, c.exchange.request()) != winerr::Success) {
+                c.exchange.silent();
+                break;
+            }
+            c.deadline = now + StatusAnswerMs;
+            return false;
+        }
+        finish(c.index, c.exchange.state());
+        network.close(c.socket);
+        return true;
+    };
+
+    while (true) {
+        while (next < total && now < bound && live.size() < request.window) {
+            const std::size_t index = next++;
+            const auto socket = network.startConnect(request.addresses[index], request.tcpPort);
+            if (!socket.ok()) {
+                finish(index, socket.error == kRefused ? PrinterState::Refused : PrinterState::NoAnswer);
+                continue;
+            }
+            live.emplace_back();
+            live.back().index = index;
+            live.back().socket = socket.value;
+            live.back().deadline = now + request.connectMs;
+        }
+        if (live.empty() && (next >= total || now >= bound)) return true;
+
+        std::uint64_t wake = bound;
+        std::vector<SocketWait> waits;
+        waits.reserve(live.size());
+        for (const Conversation& c : live) {
+            wake = c.deadline < wake ? c.deadline : wake;
+            waits.push_back({c.socket, c.connecting});
+        }
+        const std::uint64_t wait = wake > now ? wake - now : 0;
+        const auto events = network.waitAny(waits, static_cast<std::uint32_t>(wait < kSliceMs ? wait : kSliceMs));
+        now = network.nowMs();
+        for (const SocketEvent& event : events.value) {
+            std::size_t at = 0;
+            while (at < live.size() && live[at].socket != event.socket) ++at;
+            if (at == live.size()) continue;
+            Conversation& c = live[at];
+            bool over = false;
+            if (c.connecting) {
+                c.connecting = false;
+                if (event.outcome == ConnectOutcome::Connected) {
+                    over = advance(c);
+                } else {
+                    finish(c.index, event.outcome == ConnectOutcome::Refused ? PrinterState::Refused : PrinterState::NoAnswer);
+                    network.close(c.socket);
+                    over = true;
+                }
+            } else {
+                const auto answer = network.receive(c.socket, 1, 0);
+                if (answer.error == winerr::Timeout) continue;
+                if (!answer.ok() || answer.value.empty())
+                    c.exchange.silent();
+                else
+                    c.exchange.answer(static_cast<unsigned char>(answer.value[0]));
+                over = advance(c);
+            }
+            if (over) drop(at);
+        }
+        // Deadlines; at the bound, or when the wait itself failed, everything ends.
+        for (std::size_t at = 0; at < live.size();) {
+            Conversation& c = live[at];
+            if (now < c.deadline && now < bound && events.ok()) {
+                ++at;
+                continue;
+            }
+            if (c.connecting) {
+                finish(c.index, PrinterState::NoAnswer);
+            } else {
+                c.exchange.silent();
+                finish(c.index, c.exchange.state());
+            }
+            network.close(c.socket);
+            drop(at);
+        }
+        if (!events.ok()) next = total;
+        if (request.keepGoing && !request.keepGoing(done, total)) {
+            for (const Conversation& c : live) network.close(c.socket);
+            return false;
         }
     }
-    WinError send(const std::string& bytes) override { return network_.send(socket_, bytes); }
-    Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
-        return network_.receive(socket_, maxBytes, timeoutMs);
-    }
-
-private:
-    Network& network_;
-    SocketHandle socket_;
-};
+}
 
 }  // namespace
 
-PrinterState ProbeConnected(Network& network, SocketHandle socket) {
-    SocketChannel channel(network, socket);
-    return AskPrinterStatus(channel);
-}
-
-PrinterState ProbePrinter(Network& network, const NetworkAddress& address) {
+PrinterState ProbePrinter(Network& network, const NetworkAddress& address, const std::function<bool()>& keepGoing) {
     std::optional<Ipv4> ip = ParseIpv4(address.host);
     if (!ip) {
         const auto resolved = network.resolve(address.host);
         if (!resolved.ok() || resolved.value.empty()) return PrinterState::NoAnswer;
         ip = resolved.value.front();
     }
-    const auto attempts = network.connectAll({*ip}, address.tcpPort, ProbeConnectMs, 1, {});
-    if (attempts.empty()) return PrinterState::NoAnswer;
-    const ConnectAttempt& attempt = attempts.front();
-    if (attempt.outcome == ConnectOutcome::Refused) return PrinterState::Refused;
-    if (attempt.outcome != ConnectOutcome::Connected) return PrinterState::NoAnswer;
-    const PrinterState state = ProbeConnected(network, attempt.socket);
-    network.close(attempt.socket);
-    return state;
+    TalkRequest request;
+    request.addresses = {*ip};
+    request.tcpPort = address.tcpPort;
+    request.connectMs = ProbeConnectMs;
+    request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs;
+    if (keepGoing) request.keepGoing = [&](std::size_t, std::size_t) { return keepGoing(); };
+    PrinterState state = PrinterState::NoAnswer;
+    request.finished = [&](std::size_t, PrinterState answer) { state = answer; };
+    return TalkToAll(network, request) ? state : PrinterState::NoAnswer;
+}
+
+std::uint32_t SearchBoundMs(std::size_t addresses, std::size_t window) {
+    const std::size_t rounds = window == 0 ? addresses : (addresses + window - 1) / window;
+    return static_cast<std::uint32_t>(rounds * ScanConnectMs + 4 * StatusAnswerMs);
 }
 
 // ---- Finding printers ----------------------------------------------------------
@@ -241,38 +399,50 @@ std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error) {
 }
 
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
-                                       const std::function<bool(std::size_t done, std::size_t total)>& progress) {
-    std::vector<Ipv4> addresses;
+                                       const std::function<bool(std::size_t done, std::size_t total)>& progress,
+                                       const std::function<void(const FoundPrinter& printer)>& found) {
+    TalkRequest request;
     for (const auto& range : ranges) {
-        for (Ipv4 address = range.first; range.first <= range.last && addresses.size() < MaxSearchAddresses; ++address) {
+        for (Ipv4 address = range.first; range.first <= range.last && request.addresses.size() < MaxSearchAddresses; ++address) {
             // Ranges are few and short: a plain search keeps each address once.
-            if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+            if (std::find(request.addresses.begin(), request.addresses.end(), address) == request.addresses.end())
+                request.addresses.push_back(address);
             if (address == range.last) break;
         }
     }
-    const std::size_t total = addresses.size();
-    std::vector<FoundPrinter> found;
-    if (total == 0) return found;
-    bool cancelled = false;
-    const auto keepGoing = [&](std::size_t finished) {
-        if (!cancelled && progress && !progress(finished, total)) cancelled = true;
-        return !cancelled;
+    if (request.addresses.empty()) return {};
+    const unsigned limit = network.halfOpenLimit();
+    request.window = limit < 1 ? 1 : limit > MaxConnectsAtOnce ? MaxConnectsAtOnce : limit;
+    request.boundMs = SearchBoundMs(request.addresses.size(), request.window);
+    request.keepGoing = progress;
+    std::vector<std::pair<std::size_t, FoundPrinter>> printers;
+    request.finished = [&](std::size_t index, PrinterState state) {
+        if (state == PrinterState::Refused || state == PrinterState::NoAnswer) return;
+        printers.emplace_back(index, FoundPrinter{request.addresses[index], state});
+        if (found) found(printers.back().second);
     };
-    unsigned window = network.halfOpenLimit();
-    window = window < 1 ? 1 : window > 64 ? 64 : window;
-    const auto attempts = network.connectAll(addresses, RawTcpPort, ScanConnectMs, window, keepGoing);
-    for (const auto& attempt : attempts) {
-        if (attempt.outcome != ConnectOutcome::Connected) continue;
-        if (!cancelled) {
-            found.push_back({attempt.address, ProbeConnected(network, attempt.socket)});
-            keepGoing(total);
-        }
-        network.close(attempt.socket);
-    }
-    return found;
+    TalkToAll(network, request);
+    // In the order of the addresses, whatever order they answered in.
+    std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<FoundPrinter> list;
+    for (const auto& printer : printers) list.push_back(printer.second);
+    return list;
 }
 
 // ---- The port --------------------------------------------------------------------
+
+namespace {
+
+// Two hosts are the same when both are IPv4 addresses with the same numbers
+// ("127.000.000.009" is 127.0.0.9), or the same name ignoring case.
+bool SameHost(const std::string& a, const std::string& b) {
+    const AddressParse first = ParseNetworkAddress(a);
+    const AddressParse second = ParseNetworkAddress(b);
+    if (first.ok() && second.ok()) return SameName(first.address.host, second.address.host);
+    return SameName(a, b);
+}
+
+}  // namespace
 
 bool IsTcpIpPort(const PortRecord& port) {
     return SameName(port.monitor, TcpIpMonitorName) || IsTcpIpPortDescription(port.description);
@@ -312,7 +482,7 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
     for (const auto& record : ports.value) {
         if (!IsTcpIpPort(record)) continue;
         const auto config = platform.tcpIpPortConfig(record.name);
-        if (!config.ok() || !config.value.raw || !SameName(config.value.host, address.host) ||
+        if (!config.ok() || !config.value.raw || !SameHost(config.value.host, address.host) ||
             config.value.tcpPort != address.tcpPort)
             continue;
         port.name = record.name;
@@ -323,11 +493,13 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
         if (log) log->line("network port for " + aim + ": " + port.name + " (reused)");
         return port;
     }
-    // IP_<host>[_<tcp port>], then _2, _3, ... past names that are taken.
+    // IP_<host>[_<tcp port>], then " (2)", " (3)", ... past names that are
+    // taken. No host holds '_', ' ' or '(', so no name can be read as
+    // another address's or TCP port's.
     const std::string base = "IP_" + address.host + (address.tcpPort == RawTcpPort ? "" : "_" + std::to_string(int{address.tcpPort}));
     std::string name;
     for (int suffix = 1; suffix <= 99 && name.empty(); ++suffix) {
-        const std::string candidate = suffix == 1 ? base : base + "_" + std::to_string(suffix);
+        const std::string candidate = suffix == 1 ? base : base + " (" + std::to_string(suffix) + ")";
         bool taken = false;
         for (const auto& record : ports.value) taken = taken || SameName(record.name, candidate);
         if (!taken) name = candidate;

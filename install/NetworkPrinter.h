@@ -38,7 +38,10 @@ enum class AddressProblem {
     TcpPortOver65535,
     TcpPortNotNumber,
     Ipv6,             // an IPv6 address: a host name is asked for instead
-    NotAnAddress,     // numbers and dots that are no IPv4 address, or a name with an empty or hyphen-edged label
+    NotAnAddress,     // numbers and dots that are no IPv4 address, a name with an empty or
+                      // hyphen-edged label, or one of numbers alone ("0x7f.1")
+    Reserved,         // 0.0.0.0/8, multicast 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 too)
+    SecondColon,      // "host:9100:1"
 };
 
 struct AddressParse {
@@ -48,20 +51,25 @@ struct AddressParse {
 };
 
 // A dotted address comes back in its plain decimal form ("010.0.0.7" is
-// 10.0.0.7, never octal); a host name as given.
+// 10.0.0.7, never octal); a host name as given. Numbers are written as
+// four decimal numbers with dots, or not at all: hexadecimal and
+// single-number forms, which Windows would read as some address, are
+// refused. Loopback addresses are allowed (a printer's own tests).
 AddressParse ParseNetworkAddress(const std::string& text);
 // The reason, in the language of englishFlag (1 English, else Chinese).
 std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
-// Connects (3 s deadline), asks the four status requests (DLE EOT 1..4, a
-// 1 s deadline for each answer) and says what the answers mean. Nothing else
-// is sent, and nothing after the first request unless its answer is a
-// printer's. A host name that cannot be resolved answers NoAnswer.
-PrinterState ProbePrinter(Network& network, const NetworkAddress& address);
-// The same on a connection already open (the caller closes it).
-PrinterState ProbeConnected(Network& network, SocketHandle socket);
+// Connects (3 s deadline), asks the four status requests by
+// StatusExchange's rules (a 1 s deadline for each answer) and says what the
+// answers mean; the connection is closed as soon as they are in. A host
+// name that cannot be resolved answers NoAnswer. keepGoing, when given, is
+// asked at least every 100 ms while the probe waits (a window pumps its
+// messages there); when it answers false the probe stops at once, closes
+// its connection and answers NoAnswer (the caller knows it stopped it).
+PrinterState ProbePrinter(Network& network, const NetworkAddress& address,
+                          const std::function<bool()>& keepGoing = {});
 constexpr std::uint32_t ProbeConnectMs = 3000;
 constexpr std::uint32_t ScanConnectMs = 1000;
 
@@ -74,6 +82,18 @@ constexpr std::size_t MaxScanAddresses = 1024;  // in a range given to /find
 // FindPrinters' bound over all its ranges (a machine with many adapters):
 // the addresses after it are not searched.
 constexpr std::size_t MaxSearchAddresses = 4096;
+// The most addresses a search has under way at once (connecting or being
+// asked), whatever the system allows.
+constexpr unsigned MaxConnectsAtOnce = 1024;
+// The hard bound of a search of that many addresses with that many connects
+// under way at once: a connect deadline for each round of connects, then
+// four answers' deadlines for the last exchanges. Nothing runs past it.
+std::uint32_t SearchBoundMs(std::size_t addresses, std::size_t window);
+
+// 0.0.0.0/8, 224.0.0.0/4 and 240.0.0.0/4: never a printer's address.
+bool ReservedAddress(Ipv4 address);
+// Whether a range (first not after last) holds any such address.
+bool RangeHasReservedAddress(const Ipv4Range& range);
 
 // "a.b.c.d" in host byte order, or nothing.
 std::optional<Ipv4> ParseIpv4(const std::string& text);
@@ -89,13 +109,20 @@ struct FoundPrinter {
     PrinterState state = PrinterState::NoStatus;
 };
 
-// Connects to TCP 9100 on every address of the ranges (1 s deadline, at
-// most the network's half-open limit at a time) and probes each that
-// accepts (addresses given twice are tried once). progress(done, total) is
-// called as connects end and after each probe; when it answers false the
-// search stops, closes what it opened and answers the printers probed so far.
+// Connects to TCP 9100 on every address of the ranges (addresses given
+// twice are tried once), all at once where the system allows it (else its
+// half-open limit of them, connecting or being asked; at most
+// MaxConnectsAtOnce), each connect with a 1 s deadline, and
+// asks each printer as soon as its connect succeeds; its connection is
+// closed as soon as its answers are in. found(printer) is called for each
+// printer as soon as its state is known; progress(done, total) after each
+// step (at least every 100 ms), counting the addresses finished. When
+// progress answers false the search stops and closes what it opened. The
+// whole search ends by SearchBoundMs. Answers the printers found (those
+// that accepted a connection), in the order of the addresses.
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
-                                       const std::function<bool(std::size_t done, std::size_t total)>& progress);
+                                       const std::function<bool(std::size_t done, std::size_t total)>& progress,
+                                       const std::function<void(const FoundPrinter& printer)>& found = {});
 
 // ---- The port --------------------------------------------------------------
 struct TcpIpPort {
@@ -108,8 +135,9 @@ struct TcpIpPort {
 };
 
 // An existing Standard TCP/IP port aimed at the address is reused, whatever
-// its name; else IP_<host> (or IP_<host>_<tcp port>), with _2, _3, ... where
-// the name is taken by a port aimed elsewhere, made through the monitor's
+// its name (IPv4 addresses compared as numbers); else IP_<host> (or
+// IP_<host>_<tcp port>), with " (2)", " (3)", ... where the name is taken
+// by a port aimed elsewhere, made through the monitor's
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
 // outcome goes to log.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);

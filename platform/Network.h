@@ -33,10 +33,19 @@ enum class ConnectOutcome {
     Failed,     // any other error (error says which)
 };
 
-struct ConnectAttempt {
-    Ipv4 address = 0;
-    ConnectOutcome outcome = ConnectOutcome::Failed;
-    SocketHandle socket = 0;  // set when Connected; the caller closes it
+// A socket to wait for: a connect under way (its end), or an open
+// connection (bytes to read, or the peer's close).
+struct SocketWait {
+    SocketHandle socket = 0;
+    bool connecting = false;
+};
+
+// What a wait saw on one socket. A connect's end: Connected, Refused or
+// Failed (error says which). An open connection: Connected, meaning that a
+// receive now does not wait (bytes came, or the peer closed).
+struct SocketEvent {
+    SocketHandle socket = 0;
+    ConnectOutcome outcome = ConnectOutcome::Connected;
     WinError error = winerr::Success;
 };
 
@@ -47,17 +56,15 @@ public:
     // The IPv4 addresses of a host name (or of a dotted address, as is);
     // fails when the name is not known or the socket library is missing.
     virtual Result<std::vector<Ipv4>> resolve(const std::string& host) = 0;
-    // Connects to each address on tcpPort, at most maxAtOnce connects under
-    // way at a time (a sliding window: the next starts as soon as one ends),
-    // each given timeoutMs from its own start: never the system's own SYN
-    // retries. Answers one attempt per address, in the order given.
-    // keepGoing(finished) is called each time a connect ends, finished
-    // counting them; when it answers false no connect is started any more,
-    // those under way are abandoned, and every attempt not finished is
-    // answered Failed with Cancelled (1223). An empty keepGoing never stops.
-    virtual std::vector<ConnectAttempt> connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
-                                                   std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                                   const std::function<bool(std::size_t finished)>& keepGoing) = 0;
+    // Starts a TCP connect to address:tcpPort without waiting for it; its
+    // end comes from waitAny. An error when the connect failed at once
+    // (10061, WSAECONNREFUSED, when refused): then there is no socket.
+    virtual Result<SocketHandle> startConnect(Ipv4 address, std::uint16_t tcpPort) = 0;
+    // Waits at most timeoutMs for any of the sockets: answers those whose
+    // connect ended or that can be read, empty when the time ran out.
+    virtual Result<std::vector<SocketEvent>> waitAny(const std::vector<SocketWait>& sockets, std::uint32_t timeoutMs) = 0;
+    // Milliseconds of a clock that only goes forward (not the time of day).
+    virtual std::uint64_t nowMs() = 0;
     virtual WinError send(SocketHandle socket, const std::string& bytes) = 0;
     // At most maxBytes, waiting at most timeoutMs; an empty value with
     // success when the peer closed, winerr::Timeout (1460) when nothing came.
@@ -66,7 +73,8 @@ public:
     // The IPv4 addresses of the adapters that are up, loopback left out.
     virtual Result<std::vector<Ipv4Interface>> adapterInterfaces() = 0;
     // How many connects may be under way at once: 10 on Windows XP SP2 to
-    // Vista SP1, which limit half-open connections, else 64.
+    // Vista SP1, which limit half-open connections, else as many as one
+    // waitAny can watch (1024).
     virtual unsigned halfOpenLimit() = 0;
 };
 

@@ -1,5 +1,9 @@
 #include "platform/win32/Win32Network.h"
 
+// One select watches every socket of a search (at most 1024 at once, the
+// engine's bound). Winsock reads fd_count from the set, so a larger
+// FD_SETSIZE before winsock2.h is all a bigger set needs.
+#define FD_SETSIZE 1024
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -7,6 +11,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "platform/win32/SystemDlls.h"
@@ -129,116 +134,108 @@ Result<std::vector<Ipv4>> Win32Network::resolve(const std::string& host) {
     return result;
 }
 
-std::vector<ConnectAttempt> Win32Network::connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
-                                                     std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                                     const std::function<bool(std::size_t finished)>& keepGoing) {
-    std::vector<ConnectAttempt> attempts(addresses.size());
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        attempts[i].address = addresses[i];
-        attempts[i].error = winerr::Cancelled;
+Result<SocketHandle> Win32Network::startConnect(Ipv4 address, std::uint16_t tcpPort) {
+    Result<SocketHandle> result;
+    if ((result.error = start()) != winerr::Success) return result;
+    const auto& api = ws2();
+    const SOCKET s = api.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        result.error = static_cast<WinError>(api.WSAGetLastError());
+        return result;
     }
-    const WinError startError = start();
-    if (startError != winerr::Success) {
-        for (auto& attempt : attempts) attempt.error = startError;
-        return attempts;
+    u_long nonBlocking = 1;
+    api.ioctlsocket(s, FIONBIO, &nonBlocking);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = networkOrder16(tcpPort);
+    to.sin_addr.s_addr = networkOrder32(address);
+    if (api.connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        const int error = api.WSAGetLastError();
+        if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS) {
+            api.closesocket(s);
+            result.error = static_cast<WinError>(error);
+            return result;
+        }
+    }
+    // A connect that ended at once is reported by the next wait all the same:
+    // the socket is writable.
+    result.value = static_cast<SocketHandle>(s);
+    return result;
+}
+
+// A connect's end shows as writable (made) or as an exception (failed, the
+// reason in SO_ERROR); an open connection as readable (bytes, or the
+// peer's close).
+Result<std::vector<SocketEvent>> Win32Network::waitAny(const std::vector<SocketWait>& sockets, std::uint32_t timeoutMs) {
+    Result<std::vector<SocketEvent>> result;
+    if (!started_) {
+        result.error = WSANOTINITIALISED;
+        return result;
+    }
+    if (sockets.size() > FD_SETSIZE) {
+        result.error = WSAEINVAL;
+        return result;
     }
     const auto& api = ws2();
-    if (maxAtOnce < 1) maxAtOnce = 1;
-    if (maxAtOnce > FD_SETSIZE) maxAtOnce = FD_SETSIZE;
-
-    struct Pending {
-        std::size_t index;
-        SOCKET socket;
-        DWORD started;
-    };
-    Pending pending[FD_SETSIZE];
-    std::size_t underWay = 0;
-    std::size_t next = 0;
-    std::size_t finished = 0;
-    bool stopped = false;
-    const auto finish = [&](std::size_t index, ConnectOutcome outcome, WinError error, SOCKET s) {
-        attempts[index].outcome = outcome;
-        attempts[index].error = error;
-        if (outcome == ConnectOutcome::Connected) {
-            attempts[index].socket = static_cast<SocketHandle>(s);
-        } else if (s != INVALID_SOCKET) {
-            api.closesocket(s);
-        }
-        ++finished;
-        if (keepGoing && !keepGoing(finished)) stopped = true;
-    };
-
-    while (true) {
-        while (!stopped && next < addresses.size() && underWay < maxAtOnce) {
-            const std::size_t index = next++;
-            SOCKET s = api.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-            if (s == INVALID_SOCKET) {
-                finish(index, ConnectOutcome::Failed, static_cast<WinError>(api.WSAGetLastError()), s);
-                continue;
-            }
-            u_long nonBlocking = 1;
-            api.ioctlsocket(s, FIONBIO, &nonBlocking);
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = networkOrder16(tcpPort);
-            to.sin_addr.s_addr = networkOrder32(addresses[index]);
-            const DWORD now = GetTickCount();
-            if (api.connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
-                finish(index, ConnectOutcome::Connected, winerr::Success, s);
-                continue;
-            }
-            const int error = api.WSAGetLastError();
-            if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
-                pending[underWay++] = {index, s, now};
-            } else {
-                finish(index, error == WSAECONNREFUSED ? ConnectOutcome::Refused : ConnectOutcome::Failed,
-                       static_cast<WinError>(error), s);
-            }
-        }
-        if (stopped || underWay == 0) break;
-
-        // Wait until the earliest deadline of those under way.
-        fd_set written, failed;
+    try {
+        // Three sets of FD_SETSIZE sockets are 12 KB: not on the stack.
+        const auto sets = std::make_unique<fd_set[]>(3);
+        fd_set& readable = sets[0];
+        fd_set& written = sets[1];
+        fd_set& failed = sets[2];
+        FD_ZERO(&readable);
         FD_ZERO(&written);
         FD_ZERO(&failed);
-        DWORD wait = timeoutMs;
-        const DWORD now = GetTickCount();
-        for (std::size_t i = 0; i < underWay; ++i) {
-            const Pending& p = pending[i];
-            FD_SET(p.socket, &written);
-            FD_SET(p.socket, &failed);
-            const DWORD spent = now - p.started;
-            const DWORD left = spent >= timeoutMs ? 0 : timeoutMs - spent;
-            if (left < wait) wait = left;
+        for (const SocketWait& wait : sockets) {
+            const SOCKET s = static_cast<SOCKET>(wait.socket);
+            if (wait.connecting) {
+                FD_SET(s, &written);
+                FD_SET(s, &failed);
+            } else {
+                FD_SET(s, &readable);
+            }
         }
-        timeval tv = timeoutOf(wait);
-        api.select(0, nullptr, &written, &failed, &tv);
-        const DWORD after = GetTickCount();
-        std::size_t still = 0;
-        for (std::size_t i = 0; i < underWay; ++i) {
-            const Pending p = pending[i];
-            if (stopped) {
-                api.closesocket(p.socket);  // answered Cancelled
+        timeval tv = timeoutOf(timeoutMs);
+        if (sockets.empty()) {
+            Sleep(timeoutMs);
+            return result;
+        }
+        const int ready = api.select(0, &readable, &written, &failed, &tv);
+        if (ready < 0) {
+            result.error = static_cast<WinError>(api.WSAGetLastError());
+            return result;
+        }
+        for (const SocketWait& wait : sockets) {
+            const SOCKET s = static_cast<SOCKET>(wait.socket);
+            SocketEvent event{wait.socket, ConnectOutcome::Connected, winerr::Success};
+            if (!wait.connecting) {
+                if (inSet(s, readable)) result.value.push_back(event);
                 continue;
             }
-            if (inSet(p.socket, written)) {
-                finish(p.index, ConnectOutcome::Connected, winerr::Success, p.socket);
-            } else if (inSet(p.socket, failed)) {
+            if (inSet(s, failed)) {
                 int error = 0;
                 int size = sizeof error;
-                api.getsockopt(p.socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-                finish(p.index, error == WSAECONNREFUSED ? ConnectOutcome::Refused : ConnectOutcome::Failed,
-                       error == 0 ? winerr::NoErrorCode : static_cast<WinError>(error), p.socket);
-            } else if (after - p.started >= timeoutMs) {
-                finish(p.index, ConnectOutcome::TimedOut, winerr::Timeout, p.socket);
-            } else {
-                pending[still++] = p;
+                api.getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+                event.outcome = error == kRefused ? ConnectOutcome::Refused : ConnectOutcome::Failed;
+                event.error = error == 0 ? winerr::NoErrorCode : static_cast<WinError>(error);
+                result.value.push_back(event);
+            } else if (inSet(s, written)) {
+                result.value.push_back(event);
             }
         }
-        underWay = still;
+    } catch (const std::exception&) {
+        result.error = ERROR_NOT_ENOUGH_MEMORY;
     }
-    for (std::size_t i = 0; i < underWay; ++i) api.closesocket(pending[i].socket);
-    return attempts;
+    return result;
+}
+
+// GetTickCount wraps after 49.7 days; GetTickCount64 is Vista's. The wrap is
+// counted here (the engine reads the clock far more often than that).
+std::uint64_t Win32Network::nowMs() {
+    const DWORD tick = GetTickCount();
+    if (tick < lastTick_) wraps_ += std::uint64_t{1} << 32;
+    lastTick_ = tick;
+    return wraps_ + tick;
 }
 
 WinError Win32Network::send(SocketHandle socket, const std::string& bytes) {
@@ -354,7 +351,7 @@ unsigned Win32Network::halfOpenLimit() {
     const DWORD major = version.dwMajorVersion, minor = version.dwMinorVersion, pack = version.wServicePackMajor;
     const bool limited = (major == 5 && ((minor == 1 && pack >= 2) || (minor == 2 && pack >= 1))) ||
                          (major == 6 && minor == 0 && pack < 2);
-    return limited ? 10 : 64;
+    return limited ? 10 : FD_SETSIZE;
 }
 
 }  // namespace kelp::win32

@@ -12,12 +12,11 @@ class Win32Network final : public Network {
 public:
     ~Win32Network() override;
     Result<std::vector<Ipv4>> resolve(const std::string& host) override;
-    // Non-blocking connects watched with select: at most 64 sockets in a
-    // select set (the toolchain's FD_SETSIZE), each connect with its own
-    // deadline measured from its start.
-    std::vector<ConnectAttempt> connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
-                                           std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                           const std::function<bool(std::size_t finished)>& keepGoing) override;
+    // Non-blocking connects; waitAny is one select over every socket given
+    // (up to 1024).
+    Result<SocketHandle> startConnect(Ipv4 address, std::uint16_t tcpPort) override;
+    Result<std::vector<SocketEvent>> waitAny(const std::vector<SocketWait>& sockets, std::uint32_t timeoutMs) override;
+    std::uint64_t nowMs() override;
     WinError send(SocketHandle socket, const std::string& bytes) override;
     Result<std::string> receive(SocketHandle socket, std::size_t maxBytes, std::uint32_t timeoutMs) override;
     void close(SocketHandle socket) override;
@@ -28,6 +27,8 @@ private:
     // WSAStartup once; its error, or the DLL's.
     WinError start();
     bool started_ = false;
+    std::uint32_t lastTick_ = 0;
+    std::uint64_t wraps_ = 0;
 };
 
 }  // namespace kelp::win32

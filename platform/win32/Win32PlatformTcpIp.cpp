@@ -1,7 +1,12 @@
 // Win32Platform: the Standard TCP/IP Port monitor, through XcvData.
 //
 // The monitor is reached by opening ",XcvMonitor Standard TCP/IP Port" (a
-// port: ",XcvPort <name>") with SERVER_ACCESS_ADMINISTER. XcvData answering
+// port: ",XcvPort <name>") with the access the command needs: Microsoft's
+// documentation of the monitor's Xcv commands asks SERVER_ACCESS_ADMINISTER
+// of AddPort and DeletePort (and ConfigPort), which only an administrator
+// (elevated) is granted; GetConfigInfo only reads, and a handle opened to
+// enumerate does for it, so a person without elevation can still learn
+// where a port points. XcvData answering
 // TRUE only says the monitor was reached; what the monitor made of the
 // request is in the status out-parameter. The records are the monitor's
 // documented PORT_DATA_1, DELETE_PORT_DATA_1 and CONFIG_INFO_DATA_1, laid
@@ -79,14 +84,14 @@ std::string fieldText(const WCHAR* field, std::size_t capacity) {
 #define KELP_FIELD_TEXT(field) fieldText(field, sizeof(field) / sizeof(WCHAR))
 
 // One XcvData call on the monitor (or a port of it): the status it gave.
-WinError xcv(const std::string& object, const wchar_t* command, void* input, DWORD inputSize, void* output,
-             DWORD outputSize) {
+WinError xcv(const std::string& object, ACCESS_MASK access, const wchar_t* command, void* input, DWORD inputSize,
+             void* output, DWORD outputSize) {
     const auto& spool = winspool();
     if (!spool.OpenPrinterW || !spool.XcvDataW || !spool.ClosePrinter) return missingFunctionError(spool);
     return guardedRun([&]() -> WinError {
         std::wstring name = widen("," + object);
         PRINTER_DEFAULTSW defaults{};
-        defaults.DesiredAccess = SERVER_ACCESS_ADMINISTER;
+        defaults.DesiredAccess = access;
         HANDLE handle = nullptr;
         if (!spool.OpenPrinterW(name.data(), &handle, &defaults)) return lastErrorOr();
         DWORD needed = 0;
@@ -117,14 +122,14 @@ WinError Win32Platform::addTcpIpPort(const TcpIpPortConfig& port) {
     data.dwPortNumber = port.tcpPort;
     data.dwSNMPEnabled = port.snmp ? 1 : 0;
     data.dwSNMPDevIndex = 1;
-    return xcv(monitorObject(), L"AddPort", &data, sizeof data, nullptr, 0);
+    return xcv(monitorObject(), SERVER_ACCESS_ADMINISTER, L"AddPort", &data, sizeof data, nullptr, 0);
 }
 
 WinError Win32Platform::deleteTcpIpPort(const std::string& portName) {
     DeletePortData1 data{};
     if (!KELP_COPY_FIELD(data.psztPortName, portName)) return ERROR_INVALID_PARAMETER;
     data.dwVersion = 1;
-    return xcv(monitorObject(), L"DeletePort", &data, sizeof data, nullptr, 0);
+    return xcv(monitorObject(), SERVER_ACCESS_ADMINISTER, L"DeletePort", &data, sizeof data, nullptr, 0);
 }
 
 Result<TcpIpPortConfig> Win32Platform::tcpIpPortConfig(const std::string& portName) {
@@ -132,7 +137,7 @@ Result<TcpIpPortConfig> Win32Platform::tcpIpPortConfig(const std::string& portNa
     ConfigInfoData1 in{};
     in.dwVersion = 1;
     PortData1 out{};
-    result.error = xcv("XcvPort " + portName, L"GetConfigInfo", &in, sizeof in, &out, sizeof out);
+    result.error = xcv("XcvPort " + portName, SERVER_ACCESS_ENUMERATE, L"GetConfigInfo", &in, sizeof in, &out, sizeof out);
     if (!result.ok()) return result;
     result.error = guardedRun([&]() -> WinError {
         result.value.portName = KELP_FIELD_TEXT(out.sztPortName);

@@ -1,17 +1,27 @@
 #!/usr/bin/env python3
-"""fake-printers.py <record dir> <address>:<tcp port>=<state> ...
+"""fake-printers.py <record dir> <address>:<tcp port>=<state>[+<manner>...] ...
 
 Network receipt printers for the end-to-end scenarios: each listens on its
 address and TCP port and answers the real-time status request DLE EOT n
 (10 04 n, n = 1 to 4) with the status byte of its state. Every other byte
-it receives is appended to <record dir>/<address>_<tcp port>.prn, and each
-status request it answers adds a line "n" to <address>_<tcp port>.req. Both
-files exist, empty, once <record dir>/ready exists.
+it receives is appended to <record dir>/<address>_<tcp port>.prn, each
+status request it receives adds a line "n" to <address>_<tcp port>.req, and
+each connection, when it ends, a line to <address>_<tcp port>.con: how long
+it was open, in milliseconds. The three files exist, empty, once
+<record dir>/ready exists.
 
 States: ready, near-end, paper-out, cover-open, offline, error, silent
 (accepts connections, never answers: an older printer without status), and
 no-answer (no connection is ever accepted: its queue is kept full, so a
 connect's SYN goes unanswered, as with a host that is off; no files).
+
+Manners, as real network boards have them:
+  hangs-up       closes a connection on which nothing came for a second
+  banner         speaks first: "RFB 003.008\\n" as soon as a connection is
+                 made (some other service, not a receipt printer)
+  one-in-four    answers only the first, fifth, ... request of a connection
+  one-at-a-time  serves one connection at a time: what comes on a later one
+                 waits until every earlier one has ended
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -19,10 +29,12 @@ set, addresses of that network (an adapter of the namespace's own).
 """
 import ipaddress
 import os
+import resource
 import selectors
 import signal
 import socket
 import sys
+import time
 
 DLE, EOT = 0x10, 0x04
 OK = 0x12  # fixed bits of every answer: (b & 0x93) == 0x12
@@ -37,11 +49,21 @@ STATES = {
     "silent": {},
     "no-answer": None,
 }
+MANNERS = {"hangs-up", "banner", "one-in-four", "one-at-a-time"}
+IDLE_SECONDS = 1.0
+BANNER = b"RFB 003.008\n"
+
+
+def append(path, data, mode="ab"):
+    with open(path, mode) as record:
+        record.write(data)
 
 
 class Printer:
-    def __init__(self, directory, address, port, state):
+    def __init__(self, directory, address, port, state, manners):
         self.answers = STATES[state]
+        self.manners = manners
+        self.connections = []  # open ones, oldest first (one-at-a-time)
         if self.answers is None:
             # A backlog of 0 holds one connection; the next SYNs are dropped.
             self.listener = socket.create_server((address, port), backlog=0)
@@ -50,23 +72,41 @@ class Printer:
                 filler.setblocking(False)
                 filler.connect_ex((address, port))
             return
-        base = os.path.join(directory, f"{address}_{port}")
-        self.record = open(base + ".prn", "ab", buffering=0)
-        self.requests = open(base + ".req", "w", buffering=1)
-        self.listener = socket.create_server((address, port), reuse_port=False)
+        self.base = os.path.join(directory, f"{address}_{port}")
+        for suffix in (".prn", ".req", ".con"):
+            append(self.base + suffix, b"")
+        self.listener = socket.create_server((address, port), reuse_port=False, backlog=128)
         self.listener.setblocking(False)
+
+    def served(self, connection):
+        return "one-at-a-time" not in self.manners or self.connections[0] is connection
 
 
 class Connection:
     def __init__(self, printer, sock):
         self.printer = printer
         self.sock = sock
+        self.opened = self.heard = time.monotonic()
         self.pending = b""  # the start of a status request split across reads
+        self.waiting = b""  # what came before its turn (one-at-a-time)
+        self.requests = 0
+        printer.connections.append(self)
+        if "banner" in printer.manners:
+            sock.sendall(BANNER)
+
+    def receive(self, data):
+        self.heard = time.monotonic()
+        if not self.printer.served(self):
+            self.waiting += data
+            return
+        self.take(self.waiting + data)
+        self.waiting = b""
 
     def take(self, data):
         data = self.pending + data
         self.pending = b""
         out = bytearray()
+        requests = []
         i = 0
         while i < len(data):
             request = data[i:i + 3]
@@ -75,36 +115,51 @@ class Connection:
                 break
             if request[:2] == bytes([DLE, EOT]) and 1 <= request[2] <= 4:
                 n = request[2]
-                self.printer.requests.write(f"{n}\n")
-                if n in self.printer.answers:
+                requests.append(f"{n}\n")
+                turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
+                self.requests += 1
+                if turn and n in self.printer.answers:
                     self.sock.sendall(bytes([self.printer.answers[n]]))
                 i += 3
                 continue
             out.append(data[i])
             i += 1
+        if requests:
+            append(self.printer.base + ".req", "".join(requests).encode(), "ab")
         if out:
-            self.printer.record.write(bytes(out))
+            append(self.printer.base + ".prn", bytes(out))
 
     def close(self):
         if self.pending:
-            self.printer.record.write(self.pending)
+            append(self.printer.base + ".prn", self.pending)
         self.sock.close()
+        held = round((time.monotonic() - self.opened) * 1000)
+        append(self.printer.base + ".con", f"{held}\n".encode())
+        self.printer.connections.remove(self)
+        # The next connection in line gets its turn.
+        if self.printer.connections and self.printer.connections[0].waiting:
+            self.printer.connections[0].receive(b"")
 
 
 def parse(entry):
-    where, _, state = entry.partition("=")
+    where, _, what = entry.partition("=")
+    state, *manners = what.split("+")
     address, _, port = where.rpartition(":")
     lan = os.environ.get("KELP_E2E_LAN")
     own = ipaddress.ip_address(address).is_loopback or (
         lan and os.environ.get("KELP_E2E_IN_NETNS") and ipaddress.ip_address(address) in ipaddress.ip_interface(lan).network)
-    if state not in STATES or not own or not 0 < int(port) < 65536:
-        raise SystemExit(f"bad printer {entry!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>")
-    return address, int(port), state
+    if state not in STATES or not own or not 0 < int(port) < 65536 or not set(manners) <= MANNERS:
+        raise SystemExit(f"bad printer {entry!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>"
+                         f"[+<{'|'.join(sorted(MANNERS))}>...]")
+    return address, int(port), state, set(manners)
 
 
 def main():
     if len(sys.argv) < 3:
         raise SystemExit(__doc__)
+    # A listener and a connection for each of up to a few thousand printers.
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
     directory = sys.argv[1]
     os.makedirs(directory, exist_ok=True)
     printers = [Printer(directory, *parse(entry)) for entry in sys.argv[2:]]
@@ -113,11 +168,24 @@ def main():
         selector.register(printer.listener, selectors.EVENT_READ, printer)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     open(os.path.join(directory, "ready"), "w").close()
+    idle = []  # connections of printers that hang up when idle
     while True:
-        for key, _ in selector.select():
+        now = time.monotonic()
+        for connection in [c for c in idle if now - c.heard >= IDLE_SECONDS]:
+            idle.remove(connection)
+            selector.unregister(connection.sock)
+            connection.close()
+        timeout = min((c.heard + IDLE_SECONDS - now for c in idle), default=None)
+        for key, _ in selector.select(None if timeout is None else max(timeout, 0)):
             if isinstance(key.data, Printer):
-                sock, _ = key.fileobj.accept()
-                selector.register(sock, selectors.EVENT_READ, Connection(key.data, sock))
+                try:
+                    sock, _ = key.fileobj.accept()
+                except BlockingIOError:
+                    continue
+                connection = Connection(key.data, sock)
+                selector.register(sock, selectors.EVENT_READ, connection)
+                if "hangs-up" in key.data.manners:
+                    idle.append(connection)
                 continue
             connection = key.data
             try:
@@ -125,9 +193,11 @@ def main():
             except OSError:
                 data = b""
             if data:
-                connection.take(data)
+                connection.receive(data)
             else:
                 selector.unregister(connection.sock)
+                if connection in idle:
+                    idle.remove(connection)
                 connection.close()
 
 

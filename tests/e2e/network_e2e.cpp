@@ -3,11 +3,17 @@
 // (scripts/e2e/fake-printers.py) listen on loopback addresses:
 //   127.0.1.10:9100 ready        127.0.1.11:9100 paper out
 //   127.0.1.12:9100 cover open   127.0.1.15:9100 ready (the MSI's)
+//   127.0.1.16:9100 speaks first (some other service, no receipt printer)
 //   127.0.2.20:9100 ready        127.0.2.200:9100 paper out
 //   127.0.2.30:9101 ready (in the searched range, on another TCP port)
+//   127.0.2.40:9100 paper out, hangs up after a second of silence
+//   127.0.2.50:9100 speaks first
+//   127.0.2.60:9100 answers one status request in four
+//   127.0.2.70:9100 paper near its end, one connection at a time
 // Nothing listens anywhere else. Each printer's C:\printers\<address>_<tcp
 // port>.prn holds the bytes it received apart from the status requests,
-// its .req one line per status request ("1" to "4").
+// its .req one line per status request ("1" to "4"), its .con one line per
+// connection: how many milliseconds it was open.
 //
 // Network.*               kelptcpmon.dll is the "Standard TCP/IP Port" monitor.
 // NetworkMsi.*            the same, with the MSI packages in C:\msi.
@@ -28,7 +34,8 @@ using namespace e2e;
 namespace {
 
 const std::wstring kLog = L"C:\\kelp-network.log";
-const std::wstring kMonitorPorts = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
+const std::wstring kMonitor = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port";
+const std::wstring kMonitorPorts = kMonitor + L"\\Ports";
 
 long long runKelp(const std::wstring& arguments) {
     const HANDLE process = startProgram(Scenario::current().kelpPath(), arguments);
@@ -38,6 +45,7 @@ long long runKelp(const std::wstring& arguments) {
 
 std::string received(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".prn"); }
 std::string requests(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".req"); }
+std::string connections(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".con"); }
 
 // Where the monitor's port points, as the monitor keeps it:
 // "<host>:<tcp port> protocol <n> snmp <n>", or "(no port)".
@@ -152,6 +160,8 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
         {L"127.0.1.11", "IP_127.0.1.11", "paper out", "缺纸"},
         {L"127.0.1.12", "IP_127.0.1.12", "cover open", "上盖打开"},
         {L"127.0.1.13", "IP_127.0.1.13", "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）"},
+        {L"127.0.1.16", "IP_127.0.1.16", "no receipt printer (it answers with something else than a status)",
+         "不是小票打印机（应答的不是打印机状态）"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.port);
@@ -168,6 +178,10 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
             << log();
         EXPECT_EQ("", received(std::wstring(row.address) + L"_9100"));
     }
+    // Nothing goes to a peer that speaks first once it has been heard: at
+    // most the first status request, when its words came after it.
+    const std::string asked = requests(L"127.0.1.16_9100");
+    EXPECT_EQ(std::string::npos, asked.find_first_of("234")) << asked;
 
     ASSERT_EQ(0, runKelp(L"/install /model:MZ730P /host:127.0.1.13:9101" + lang)) << log();
     expectPrinter(models()[5], "IP_127.0.1.13_9101");
@@ -206,6 +220,15 @@ TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
         {L"/find:127.0.4.0-127.0.8.0", "/find searches at most 1024 addresses", "/find 最多搜索 1024 个地址"},
         {L"/find:127.0.2.1", "/find takes a range of IPv4 addresses: /find:<first address>-<last address>",
          "/find 需要 IPv4 地址范围：/find:<起始地址>-<结束地址>"},
+        {L"/find:223.255.255.0-224.0.0.10", "/find cannot search 0.x.x.x, multicast or reserved addresses (224.0.0.0 and above)",
+         "/find 不能搜索 0.x.x.x、组播地址或保留地址（224.0.0.0 及以上）"},
+        {L"/install /model:RK-730P /host:0x7f.0.1.10 /quiet",
+         "/host: This is no IPv4 address (four numbers with dots) and no host name.", "/host：这不是有效的 IPv4 地址或主机名。"},
+        {L"/install /model:RK-730P /host:224.0.0.1 /quiet",
+         "/host: No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used.",
+         "/host：该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。"},
+        {L"/install /model:RK-730P /host:127.0.1.10:9100:1 /quiet", "/host: An address has one colon at most, before its TCP port.",
+         "/host：地址中只能有一个冒号，放在 TCP 端口之前。"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(utf8(row.line));
@@ -224,22 +247,71 @@ TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
     EXPECT_EQ("IP_h12345678901234567890123456789012345678901234567", portOf("RK-730P"));
 }
 
-// The range's two printers on TCP 9100, nothing else; both asked for their
-// status only.
+// The range's printers on TCP 9100, nothing else, each with its true state:
+// the one that hangs up when idle, the one that answers one request in four,
+// the one that speaks first (sent nothing). Each printer's connection is
+// held for its answers alone.
 TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
     ASSERT_EQ(0, runKelp(L"/find:127.0.2.1-127.0.2.254 /log:" + kLog)) << log();
     const std::string text = log();
-    EXPECT_NE(std::string::npos, text.find("printer\t127.0.2.20:9100\tready\r\n")) << text;
-    EXPECT_NE(std::string::npos, text.find("printer\t127.0.2.200:9100\tpaper out\r\n")) << text;
+    for (const char* row : {"printer\t127.0.2.20:9100\tready\r\n", "printer\t127.0.2.200:9100\tpaper out\r\n",
+                            "printer\t127.0.2.40:9100\tpaper out\r\n",
+                            "printer\t127.0.2.50:9100\tno receipt printer (it answers with something else than a status)\r\n",
+                            "printer\t127.0.2.60:9100\tanswers without status (state unknown)\r\n",
+                            "printer\t127.0.2.70:9100\tpaper near its end\r\n"})
+        EXPECT_NE(std::string::npos, text.find(row)) << row << text;
     size_t lines = 0;
     for (size_t at = text.find("printer\t"); at != std::string::npos; at = text.find("printer\t", at + 1)) ++lines;
-    EXPECT_EQ(2u, lines) << text;
+    EXPECT_EQ(6u, lines) << text;
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.2.20_9100"));
+    EXPECT_EQ("1\n2\n", requests(L"127.0.2.60_9100"));
+    EXPECT_EQ("", requests(L"127.0.2.50_9100"));
     EXPECT_EQ("", received(L"127.0.2.20_9100") + received(L"127.0.2.200_9100") + requests(L"127.0.2.30_9101"));
+    // The printers' connections end when their answers are in, not when
+    // the silent addresses' connects give up (1 s); how soon is the
+    // benchmark's figure.
+    for (const wchar_t* printer : {L"127.0.2.20_9100", L"127.0.2.200_9100", L"127.0.2.70_9100"}) {
+        const std::string held = connections(printer);
+        ASSERT_FALSE(held.empty()) << utf8(printer);
+        EXPECT_LT(std::stoi(held), 1000) << utf8(printer) << ": " << held;
+    }
     // 1024 addresses are searched, 1025 refused (above).
     removeFile(kLog);
     ASSERT_EQ(0, runKelp(L"/find:127.0.4.0-127.0.7.255 /log:" + kLog)) << log();
     EXPECT_EQ(std::string::npos, log().find("printer\t")) << log();
+}
+
+// Where the port's settings cannot be read, no receipt goes out unasked.
+// They are read with the least access GetConfigInfo needs: a person
+// without an administrator's rights (the tests' monitor refuses handles
+// opened for administering then) still gets the printer asked and the
+// receipt printed, and /list says where the port points.
+TEST_F(Network, TestReceiptWithheldWhenThePortsSettingsCannotBeRead) {
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    const std::string before = received(L"127.0.1.10_9100");
+    ASSERT_TRUE(writeRegistryDword(HKEY_LOCAL_MACHINE, kMonitor, L"RefuseGetConfigInfo", 1));
+    removeFile(kLog);
+    EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
+    EXPECT_TRUE(said("The settings of the port IP_127.0.1.10 of the printer RK-730P cannot be read (error 5), so the "
+                     "printer could not be asked first. The test receipt was not sent.",
+                     "打印机 RK-730P（IP_127.0.1.10）的端口设置无法读取（错误 5），无法先询问打印机。测试小票未发送。"))
+        << log();
+    EXPECT_EQ(0, runKelp(L"/list /log:" + kLog)) << log();
+    EXPECT_TRUE(logHas("port\tIP_127.0.1.10\tTCP/IP\t\tunknown\r\n")) << log();
+    EXPECT_EQ(before, received(L"127.0.1.10_9100"));
+
+    ASSERT_TRUE(deleteRegistryValue(HKEY_LOCAL_MACHINE, kMonitor, L"RefuseGetConfigInfo"));
+    ASSERT_TRUE(writeRegistryDword(HKEY_LOCAL_MACHINE, kMonitor, L"NotAdministrator", 1));
+    removeFile(kLog);
+    EXPECT_EQ(0, runKelp(L"/list /log:" + kLog)) << log();
+    EXPECT_TRUE(logHas("port\tIP_127.0.1.10\tTCP/IP\t\t127.0.1.10:9100\r\n")) << log();
+    EXPECT_EQ(0, runKelp(L"/testprint /model:RK-730P /wait:5" + quiet)) << log();
+    waitUntil([&] { return received(L"127.0.1.10_9100").find("\x1d" "VB", before.size()) != std::string::npos; });
+    EXPECT_NE(std::string::npos, received(L"127.0.1.10_9100").find("Kelp 4.0", before.size())) << received(L"127.0.1.10_9100");
+    // Making a port still takes an administrator.
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-520P /host:127.0.1.11" + lang)) << log();
+    EXPECT_EQ("(no port)", monitorPort(L"IP_127.0.1.11"));
+    ASSERT_TRUE(deleteRegistryValue(HKEY_LOCAL_MACHINE, kMonitor, L"NotAdministrator"));
 }
 
 TEST_F(NetworkMsi, HostPropertyInstallsOnTheAddressesPort) {

@@ -10,6 +10,9 @@ namespace {
 
 constexpr WinError kHostNotFound = 11001;  // WSAHOST_NOT_FOUND
 constexpr WinError kNotSocket = 10038;     // WSAENOTSOCK
+constexpr WinError kRefused = 10061;       // WSAECONNREFUSED
+constexpr WinError kUnreachable = 10065;   // WSAEHOSTUNREACH
+constexpr WinError kReset = 10054;         // WSAECONNRESET
 
 std::optional<Ipv4> Dotted(const std::string& text) {
     Ipv4 address = 0;
@@ -43,34 +46,93 @@ Result<std::vector<Ipv4>> FakeNetwork::resolve(const std::string& host) {
     return {found->second, winerr::Success};
 }
 
-std::vector<ConnectAttempt> FakeNetwork::connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
-                                                    std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                                    const std::function<bool(std::size_t finished)>& keepGoing) {
-    if (maxAtOnce < 1 || maxAtOnce > 64) throw std::invalid_argument("FakeNetwork: maxAtOnce out of 1..64");
-    batches_.push_back({addresses, tcpPort, timeoutMs, maxAtOnce});
-    std::vector<ConnectAttempt> attempts;
-    bool stopped = false;
-    for (const Ipv4 address : addresses) {
-        ConnectAttempt attempt;
-        attempt.address = address;
-        if (stopped) {
-            attempt.error = winerr::Cancelled;
-            attempts.push_back(attempt);
-            continue;
-        }
-        started_.push_back(address);
-        const auto host = hosts_.find(address);
-        attempt.outcome = host == hosts_.end() ? ConnectOutcome::TimedOut : host->second.outcome;
-        if (attempt.outcome == ConnectOutcome::Connected) {
-            attempt.socket = nextSocket_++;
-            sockets_[attempt.socket] = {address, {}, {}};
-        } else if (attempt.outcome == ConnectOutcome::Failed) {
-            attempt.error = 10065;  // WSAEHOSTUNREACH
-        }
-        attempts.push_back(attempt);
-        if (keepGoing && !keepGoing(attempts.size())) stopped = true;
+Result<SocketHandle> FakeNetwork::startConnect(Ipv4 address, std::uint16_t tcpPort) {
+    std::size_t underWay = 0;
+    for (const auto& [handle, s] : sockets_) underWay += s.reported ? 0 : 1;
+    if (newBatch_ || batches_.empty()) batches_.push_back({{}, tcpPort, 0});
+    newBatch_ = false;
+    ConnectBatch& batch = batches_.back();
+    batch.addresses.push_back(address);
+    if (underWay + 1 > batch.maxAtOnce) batch.maxAtOnce = static_cast<unsigned>(underWay + 1);
+    started_.push_back(address);
+    const auto scripted = hosts_.find(address);
+    const Host host = scripted == hosts_.end() ? Host{ConnectOutcome::TimedOut} : scripted->second;
+    if (host.outcome != ConnectOutcome::Connected && host.outcome != ConnectOutcome::TimedOut && host.connectMs == 0)
+        return {0, host.outcome == ConnectOutcome::Refused ? kRefused : kUnreachable};
+    const SocketHandle handle = nextSocket_++;
+    Socket& s = sockets_[handle];
+    s.address = address;
+    if (host.outcome != ConnectOutcome::TimedOut) s.connectAt = now_ + host.connectMs;
+    if (host.outcome == ConnectOutcome::Connected) {
+        s.lastHeard = s.connectAt;
+        for (const char c : host.banner) s.incoming.emplace(s.connectAt, c);
     }
-    return attempts;
+    return {handle, winerr::Success};
+}
+
+// A peer that hangs up when idle does so that long after it last heard
+// from us; a peer that closes at an unanswered request, when it gets one.
+std::uint64_t FakeNetwork::closesAt(const Socket& s) const {
+    const Host& host = hosts_.at(s.address);
+    if (host.idleCloseMs == 0 || s.connectAt == kNever) return s.peerClosesAt;
+    const std::uint64_t idle = s.lastHeard + host.idleCloseMs;
+    return idle < s.peerClosesAt ? idle : s.peerClosesAt;
+}
+
+// When a receive would not wait: the next byte, or the peer's close.
+std::uint64_t FakeNetwork::readableAt(const Socket& s) const {
+    const std::uint64_t close = closesAt(s);
+    if (s.incoming.empty()) return close;
+    const std::uint64_t first = s.incoming.begin()->first;
+    return first < close ? first : close;
+}
+
+Result<std::vector<SocketEvent>> FakeNetwork::waitAny(const std::vector<SocketWait>& waits, std::uint32_t timeoutMs) {
+    if (failWaitAt_ != 0 && ++waits_ >= failWaitAt_) return {{}, waitError_};
+    std::uint64_t earliest = kNever;
+    for (const SocketWait& wait : waits) {
+        const auto open = sockets_.find(wait.socket);
+        if (open == sockets_.end()) throw std::logic_error("FakeNetwork: waiting for a socket that is not open");
+        const std::uint64_t at = wait.connecting ? open->second.connectAt : readableAt(open->second);
+        earliest = at < earliest ? at : earliest;
+    }
+    Result<std::vector<SocketEvent>> result;
+    if (earliest > now_ + timeoutMs) {
+        now_ += timeoutMs;
+        return result;
+    }
+    now_ = earliest > now_ ? earliest : now_;
+    for (const SocketWait& wait : waits) {
+        Socket& s = sockets_.at(wait.socket);
+        if (wait.connecting ? s.connectAt > now_ : readableAt(s) > now_) continue;
+        SocketEvent event{wait.socket, ConnectOutcome::Connected, winerr::Success};
+        if (wait.connecting) {
+            s.reported = true;
+            event.outcome = hosts_.at(s.address).outcome;
+            if (event.outcome == ConnectOutcome::Refused) event.error = kRefused;
+            if (event.outcome == ConnectOutcome::Failed) event.error = kUnreachable;
+        }
+        result.value.push_back(event);
+    }
+    return result;
+}
+
+bool FakeNetwork::served(SocketHandle socket) const {
+    const Socket& s = sockets_.at(socket);
+    if (!hosts_.at(s.address).oneAtATime) return true;
+    for (const auto& [handle, other] : sockets_)
+        if (handle < socket && other.address == s.address && other.connectAt != kNever) return false;
+    return true;
+}
+
+void FakeNetwork::answer(Socket& s, unsigned char n, std::uint64_t at) {
+    const Host& host = hosts_.at(s.address);
+    const bool turn = (s.requests++ % (host.answerEvery < 1 ? 1 : host.answerEvery)) == 0;
+    if (turn && n >= 1 && n <= host.answers.size()) {
+        s.incoming.emplace(at + host.answerMs, host.answers[n - 1]);
+    } else if (host.closes && at + host.answerMs < s.peerClosesAt) {
+        s.peerClosesAt = at + host.answerMs;
+    }
 }
 
 WinError FakeNetwork::send(SocketHandle socket, const std::string& bytes) {
@@ -79,14 +141,19 @@ WinError FakeNetwork::send(SocketHandle socket, const std::string& bytes) {
     Socket& s = open->second;
     const Host& host = hosts_[s.address];
     if (host.sendError != winerr::Success) return host.sendError;
+    if (closesAt(s) <= now_) return kReset;
     sent_[s.address] += bytes;
+    s.lastHeard = now_;
     s.request += bytes;
     // Whole requests are answered; anything that is no status request is
     // taken and left unanswered.
     while (s.request.size() >= 3) {
         if (s.request[0] == '\x10' && s.request[1] == '\x04') {
             const auto n = static_cast<unsigned char>(s.request[2]);
-            if (n >= 1 && n <= host.answers.size()) s.pending += host.answers[n - 1];
+            if (served(socket))
+                answer(s, n, now_);
+            else
+                s.held.push_back(n);
             s.request.erase(0, 3);
         } else {
             s.request.erase(0, 1);
@@ -96,26 +163,49 @@ WinError FakeNetwork::send(SocketHandle socket, const std::string& bytes) {
 }
 
 Result<std::string> FakeNetwork::receive(SocketHandle socket, std::size_t maxBytes, std::uint32_t timeoutMs) {
-    receiveDeadlines_.push_back(timeoutMs);
     const auto open = sockets_.find(socket);
     if (open == sockets_.end()) return {{}, kNotSocket};
     Socket& s = open->second;
-    if (s.pending.empty()) {
-        if (hosts_[s.address].closes) return {{}, winerr::Success};
-        return {{}, winerr::Timeout};
+    const std::uint64_t ready = readableAt(s);
+    if (ready > now_) {
+        if (ready > now_ + timeoutMs) {
+            now_ += timeoutMs;
+            return {{}, winerr::Timeout};
+        }
+        now_ = ready;
     }
-    const std::string bytes = s.pending.substr(0, maxBytes);
-    s.pending.erase(0, bytes.size());
+    std::string bytes;
+    const std::uint64_t close = closesAt(s);
+    while (bytes.size() < maxBytes && !s.incoming.empty() && s.incoming.begin()->first <= now_ &&
+           s.incoming.begin()->first < close) {
+        bytes += s.incoming.begin()->second;
+        s.incoming.erase(s.incoming.begin());
+    }
     return {bytes, winerr::Success};
 }
 
 void FakeNetwork::close(SocketHandle socket) {
-    if (sockets_.erase(socket) == 0) throw std::logic_error("FakeNetwork: closing a socket that is not open");
+    const auto open = sockets_.find(socket);
+    if (open == sockets_.end()) throw std::logic_error("FakeNetwork: closing a socket that is not open");
+    const Ipv4 address = open->second.address;
+    if (open->second.reported && open->second.connectAt <= now_) held_[address].push_back(now_ - open->second.connectAt);
+    sockets_.erase(open);
+    // The next connection in line gets its turn: its requests are answered now.
+    for (auto& [handle, s] : sockets_) {
+        if (s.address != address || !served(handle)) continue;
+        for (const unsigned char n : s.held) answer(s, n, now_);
+        s.held.clear();
+    }
 }
 
 std::string FakeNetwork::sentTo(Ipv4 address) const {
     const auto found = sent_.find(address);
     return found == sent_.end() ? std::string() : found->second;
+}
+
+std::vector<std::uint64_t> FakeNetwork::heldMs(Ipv4 address) const {
+    const auto found = held_.find(address);
+    return found == held_.end() ? std::vector<std::uint64_t>{} : found->second;
 }
 
 }  // namespace kelp

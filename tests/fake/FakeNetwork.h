@@ -1,15 +1,16 @@
 // An in-memory network as the engine sees it through Network: hosts with a
 // scripted connect outcome, printers that answer the real-time status
-// requests with scripted bytes, adapters, names. Records every connect
-// batch and every byte sent, per address, so a test can say exactly what
-// went out on the wire.
+// requests with scripted bytes and with the manners of real ones, adapters,
+// names. Time is a virtual clock (nowMs) that moves only while the engine
+// waits (waitAny, receive), by exactly what it waits, so a test can say how
+// long anything took. Records every connect and every byte sent, per
+// address, so a test can say exactly what went out on the wire.
 //
-// An address nobody scripted does not answer (TimedOut). Connects end in
-// the order of the addresses; the sliding window is the real network's
-// business, the fake checks only that maxAtOnce is between 1 and 64.
+// An address nobody scripted does not answer: its connect never ends.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,12 +24,22 @@ class FakeNetwork : public Network {
 public:
     // A host. answers[n - 1] is its answer to DLE EOT n (10 04 n); a request
     // beyond answers, or any other bytes, gets no answer. closes: the peer
-    // closes the connection once it has answered what it answers.
+    // closes the connection at a request it does not answer.
     struct Host {
         ConnectOutcome outcome = ConnectOutcome::Connected;
         std::string answers = {};
         bool closes = false;
         WinError sendError = winerr::Success;  // send fails with this
+        // When the connect ends (TimedOut: never); 0 with Refused or Failed:
+        // startConnect fails at once.
+        std::uint32_t connectMs = 1;
+        std::uint32_t answerMs = 1;  // from a request to its answer
+        std::string banner = {};     // sent as soon as a connection is made (it speaks first)
+        std::uint32_t idleCloseMs = 0;  // hangs up when nothing came for that long
+        unsigned answerEvery = 1;       // answers only the 1st, (1 + n)th, ... request of a connection
+        // Serves one connection at a time: requests on a later one wait
+        // until every earlier one is closed.
+        bool oneAtATime = false;
     };
     void setHost(Ipv4 address, Host host) { hosts_[address] = std::move(host); }
     void setPrinter(Ipv4 address, std::string answers) { hosts_[address] = {ConnectOutcome::Connected, std::move(answers)}; }
@@ -39,12 +50,20 @@ public:
     void setName(const std::string& name, std::vector<Ipv4> addresses);
     void setAdapters(Result<std::vector<Ipv4Interface>> adapters) { adapters_ = std::move(adapters); }
     void setHalfOpenLimit(unsigned limit) { halfOpenLimit_ = limit; }
+    // waitAny fails with this from its calls-th call on (0: never).
+    void failWaitAt(std::size_t calls, WinError error) {
+        failWaitAt_ = calls;
+        waitError_ = error;
+    }
 
     // ---- Network ------------------------------------------------------------
     Result<std::vector<Ipv4>> resolve(const std::string& host) override;
-    std::vector<ConnectAttempt> connectAll(const std::vector<Ipv4>& addresses, std::uint16_t tcpPort,
-                                           std::uint32_t timeoutMs, unsigned maxAtOnce,
-                                           const std::function<bool(std::size_t finished)>& keepGoing) override;
+    Result<SocketHandle> startConnect(Ipv4 address, std::uint16_t tcpPort) override;
+    Result<std::vector<SocketEvent>> waitAny(const std::vector<SocketWait>& sockets, std::uint32_t timeoutMs) override;
+    std::uint64_t nowMs() override {
+        newBatch_ = newBatch_ || sockets_.empty();
+        return now_;
+    }
     WinError send(SocketHandle socket, const std::string& bytes) override;
     Result<std::string> receive(SocketHandle socket, std::size_t maxBytes, std::uint32_t timeoutMs) override;
     void close(SocketHandle socket) override;
@@ -52,36 +71,55 @@ public:
     unsigned halfOpenLimit() override { return halfOpenLimit_; }
 
     // ---- What happened ------------------------------------------------------
+    // The connects of one search or probe form a batch: the engine reads the
+    // clock before its first connect, with nothing open.
     struct ConnectBatch {
         std::vector<Ipv4> addresses;
         std::uint16_t tcpPort = 0;
-        std::uint32_t timeoutMs = 0;
-        unsigned maxAtOnce = 0;
+        unsigned maxAtOnce = 0;  // the most connects under way at once
     };
     const std::vector<ConnectBatch>& batches() const { return batches_; }
     // Every address a connect was started to, in order.
     const std::vector<Ipv4>& connectedTo() const { return started_; }
     // The bytes sent to an address, all connections together.
     std::string sentTo(Ipv4 address) const;
-    // The deadlines receive was given, in order.
-    const std::vector<std::uint32_t>& receiveDeadlines() const { return receiveDeadlines_; }
+    // How long each connection to an address was held, from the end of its
+    // connect to its close, in the order they were closed.
+    std::vector<std::uint64_t> heldMs(Ipv4 address) const;
     // Connections opened and not closed.
     std::size_t openSockets() const { return sockets_.size(); }
 
 private:
+    static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
     struct Socket {
-        Ipv4 address;
-        std::string pending;  // answers not read yet
-        std::string request;  // bytes sent not yet making a whole request
+        Ipv4 address = 0;
+        std::uint64_t connectAt = kNever;  // when the connect ends
+        bool reported = false;             // waitAny told its end
+        std::multimap<std::uint64_t, char> incoming;  // by arrival time
+        std::uint64_t peerClosesAt = kNever;
+        std::uint64_t lastHeard = 0;  // for the idle hang-up
+        std::string request;          // bytes sent not yet making a whole request
+        unsigned requests = 0;
+        std::vector<unsigned char> held;  // requests waiting for their turn (one at a time)
     };
+    bool served(SocketHandle socket) const;
+    void answer(Socket& s, unsigned char n, std::uint64_t at);
+    std::uint64_t closesAt(const Socket& s) const;
+    std::uint64_t readableAt(const Socket& s) const;
+
     std::map<Ipv4, Host> hosts_;
     std::map<std::string, std::vector<Ipv4>> names_;  // lower-case name
     Result<std::vector<Ipv4Interface>> adapters_;
-    unsigned halfOpenLimit_ = 64;
+    unsigned halfOpenLimit_ = 1024;
+    std::size_t failWaitAt_ = 0;
+    WinError waitError_ = winerr::Success;
+    std::size_t waits_ = 0;
+    bool newBatch_ = true;
+    std::uint64_t now_ = 0;
     std::vector<ConnectBatch> batches_;
     std::vector<Ipv4> started_;
     std::map<Ipv4, std::string> sent_;
-    std::vector<std::uint32_t> receiveDeadlines_;
+    std::map<Ipv4, std::vector<std::uint64_t>> held_;
     std::map<SocketHandle, Socket> sockets_;
     SocketHandle nextSocket_ = 0x700;
 };

@@ -269,6 +269,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/testprint", "/model:RK-730P", "/host:10.0.0.5"}, "/host does not go with /testprint"},
         {{"/find:10.0.0.9-10.0.0.1"}, "the first address of /find comes after the last"},
         {{"/find:10.0.0.0-10.0.4.0"}, "/find searches at most 1024 addresses"},
+        {{"/find:0.255.255.255-1.0.0.5"}, "/find cannot search 0.x.x.x, multicast or reserved addresses (224.0.0.0 and above)"},
+        {{"/find:223.255.255.250-224.0.0.1"}, "/find cannot search 0.x.x.x, multicast or reserved addresses (224.0.0.0 and above)"},
         {{"/find:10.0.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
         {{"/find:10.0.0.1-10.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
         {{"/find", "/quiet"}, "/quiet does not go with /find"},

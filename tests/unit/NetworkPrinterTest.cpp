@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
 #include "install/Names.h"
@@ -23,7 +25,11 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"192.168.1.50", P::None, "192.168.1.50", 9100},
         {"192.168.1.50:9101", P::None, "192.168.1.50", 9101},
         {"010.000.000.007:1", P::None, "10.0.0.7", 1},
-        {"255.255.255.255:65535", P::None, "255.255.255.255", 65535},
+        {"223.255.255.254:65535", P::None, "223.255.255.254", 65535},
+        {"1.0.0.0", P::None, "1.0.0.0", 9100},
+        {"127.0.0.1", P::None, "127.0.0.1", 9100},
+        {"0x7f-printer", P::None, "0x7f-printer", 9100},
+        {"printer.0x7f", P::None, "printer.0x7f", 9100},
         {"Kitchen-Printer.local", P::None, "Kitchen-Printer.local", 9100},
         {longest + ":00080", P::None, longest, 80},
         {"", P::Empty, "", 0},
@@ -48,6 +54,19 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"-printer", P::NotAnAddress, "", 0},
         {"printer.", P::NotAnAddress, "", 0},
         {"a..b", P::NotAnAddress, "", 0},
+        {"0x7f.1", P::NotAnAddress, "", 0},
+        {"0x7f000001", P::NotAnAddress, "", 0},
+        {"0X7F.0x0.0x0.0x1:9101", P::NotAnAddress, "", 0},
+        {"0x.0", P::NotAnAddress, "", 0},
+        {"0.0.0.0", P::Reserved, "", 0},
+        {"0.255.255.255", P::Reserved, "", 0},
+        {"224.0.0.1", P::Reserved, "", 0},
+        {"239.255.255.250", P::Reserved, "", 0},
+        {"240.0.0.1", P::Reserved, "", 0},
+        {"255.255.255.255", P::Reserved, "", 0},
+        {"host:9100:1", P::SecondColon, "", 0},
+        {"10.0.0.5:9100:", P::SecondColon, "", 0},
+        {"a:b:c:d", P::Ipv6, "", 0},
     };
     for (const auto& row : rows) {
         const AddressParse parse = ParseNetworkAddress(row.text);
@@ -75,6 +94,9 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {P::Ipv6, "IPv6 addresses are not supported: use the printer's host name.", "不支持 IPv6 地址，请使用打印机的主机名。"},
         {P::NotAnAddress, "This is no IPv4 address (four numbers with dots) and no host name.",
          "这不是有效的 IPv4 地址或主机名。"},
+        {P::Reserved, "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used.",
+         "该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。"},
+        {P::SecondColon, "An address has one colon at most, before its TCP port.", "地址中只能有一个冒号，放在 TCP 端口之前。"},
     };
     for (const auto& text : texts) {
         EXPECT_EQ(DescribeAddressProblem(text.problem, 1), text.english);
@@ -92,55 +114,69 @@ TEST(NetworkAddress, Ipv4TextBothWays) {
 }
 
 // What the printer answers, or how the connect ends, and what the probe
-// makes of it; and that nothing but the requests answered so far is sent.
+// makes of it; what was sent; and how long it took (the fake's clock): a
+// connect deadline of 3 s, 1 s for each answer.
 TEST(NetworkProbe, AnswersAndSocketOutcomes) {
     using S = PrinterState;
+    using C = ConnectOutcome;
     const std::string all = std::string("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04", 12);
     const std::string first = all.substr(0, 3);
     const struct {
         FakeNetwork::Host host;
         S state;
         std::string sent;
+        std::uint64_t ms;
     } rows[] = {
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, S::Ready, all},
-        {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, S::Offline, all},
-        {{ConnectOutcome::Connected, "\x12\x1A\x12\x12"}, S::Offline, all},  // feed button held
-        {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, S::CoverOpen, all},
-        {{ConnectOutcome::Connected, "\x1A\x32\x12\x12"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x72"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, S::PaperNearEnd, all},
-        {{ConnectOutcome::Connected, "\x1A\x52\x12\x12"}, S::Error, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x1A\x12"}, S::Error, all},  // cutter
-        {{ConnectOutcome::Connected, "\x12\x12\x32\x12"}, S::Error, all},  // unrecoverable
-        {{ConnectOutcome::Connected, "\x12\x12\x52\x12"}, S::Error, all},  // recoverable
-        {{ConnectOutcome::Connected, "\x1A\x76\x7A\x7E"}, S::CoverOpen, all},  // everything at once
-        {{ConnectOutcome::Connected, "\x1A\x32\x7A\x72"}, S::PaperOut, all},
-        {{ConnectOutcome::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all},
+        {{C::Connected, "\x12\x12\x12\x12"}, S::Ready, all, 5},
+        {{C::Connected, "\x1A\x12\x12\x12"}, S::Offline, all, 5},
+        {{C::Connected, "\x12\x1A\x12\x12"}, S::Offline, all, 5},  // feed button held
+        {{C::Connected, "\x1A\x16\x12\x12"}, S::CoverOpen, all, 5},
+        {{C::Connected, "\x1A\x32\x12\x12"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x72"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x1E"}, S::PaperNearEnd, all, 5},
+        {{C::Connected, "\x1A\x52\x12\x12"}, S::Error, all, 5},
+        {{C::Connected, "\x12\x12\x1A\x12"}, S::Error, all, 5},  // cutter
+        {{C::Connected, "\x12\x12\x32\x12"}, S::Error, all, 5},  // unrecoverable
+        {{C::Connected, "\x12\x12\x52\x12"}, S::Error, all, 5},  // recoverable
+        {{C::Connected, "\x1A\x76\x7A\x7E"}, S::CoverOpen, all, 5},  // everything at once
+        {{C::Connected, "\x1A\x32\x7A\x72"}, S::PaperOut, all, 5},
+        {{C::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all, 5},
         // A printer that stops answering after the first request.
-        {{ConnectOutcome::Connected, "\x1A"}, S::Offline, all.substr(0, 6)},
-        // Not a printer's answer: nothing more is sent.
-        {{ConnectOutcome::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x93\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x13\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x92\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first},
-        {{ConnectOutcome::Connected, ""}, S::NoStatus, first},
-        {{ConnectOutcome::Connected, "", true}, S::NoStatus, first},  // closes
-        {{ConnectOutcome::Connected, "\x12\x16", false, 10054}, S::NoStatus, ""},  // reset before the request
-        {{ConnectOutcome::Refused}, S::Refused, ""},
-        {{ConnectOutcome::TimedOut}, S::NoAnswer, ""},
-        {{ConnectOutcome::Failed}, S::NoAnswer, ""},
+        {{C::Connected, "\x1A"}, S::Offline, all.substr(0, 6), 1002},
+        {{C::Connected, "\x12"}, S::NoStatus, all.substr(0, 6), 1002},
+        // One request of four answered: never ready.
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 4}, S::NoStatus, all.substr(0, 6), 1002},
+        // An answer after its deadline is none.
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1001}, S::NoStatus, first, 1001},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 2900, 999}, S::Ready, all, 2900 + 4 * 999},
+        // Not a printer's answer, or speaking unasked: nothing more is sent.
+        {{C::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x93\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x13\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x92\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "RFB 003.008\n"}, S::NotAPrinter, "", 1},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "\x12"}, S::NotAPrinter, "", 1},
+        {{C::Connected, ""}, S::NoStatus, first, 1001},
+        {{C::Connected, "", true}, S::NoStatus, first, 2},  // closes
+        {{C::Connected, "\x12", true}, S::NoStatus, all.substr(0, 6), 3},
+        {{C::Connected, "\x12\x16", false, 10054}, S::NoStatus, "", 1},  // reset before the request
+        {{C::Refused}, S::Refused, "", 1},
+        {{C::Refused, "", false, 0, 0}, S::Refused, "", 0},  // refused at once
+        {{C::TimedOut}, S::NoAnswer, "", 3000},
+        {{C::Failed}, S::NoAnswer, "", 1},
+        {{C::Failed, "", false, 0, 0}, S::NoAnswer, "", 0},
     };
     for (const auto& row : rows) {
         FakeNetwork net;
         net.setHost(Ip(10, 0, 0, 5), row.host);
-        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100}), row.state) << testing::PrintToString(row.host.answers);
-        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << testing::PrintToString(row.host.answers);
+        const std::string what = testing::PrintToString(row.host.answers) + " " + row.host.banner;
+        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100}), row.state) << what;
+        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << what;
+        EXPECT_EQ(net.nowMs(), row.ms) << what;
         ASSERT_EQ(net.batches().size(), 1u);
         EXPECT_EQ(net.batches()[0].addresses, std::vector<Ipv4>{Ip(10, 0, 0, 5)});
         EXPECT_EQ(net.batches()[0].tcpPort, 9100);
-        EXPECT_EQ(net.batches()[0].timeoutMs, 3000u);
-        for (const auto deadline : net.receiveDeadlines()) EXPECT_TRUE(deadline == 0 || deadline == 1000u) << deadline;
         EXPECT_EQ(net.openSockets(), 0u);
     }
 
@@ -155,6 +191,47 @@ TEST(NetworkProbe, AnswersAndSocketOutcomes) {
     EXPECT_EQ(net.batches()[0].tcpPort, 9101);
     EXPECT_EQ(ProbePrinter(net, {"bar.local", 9100}), S::NoAnswer);
     EXPECT_EQ(net.batches().size(), 1u);
+
+    // A printer that serves one connection at a time, held by a till: no
+    // status while the till holds it, ready once the till let go.
+    net.setHost(Ip(10, 0, 0, 9), {C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 1, true});
+    const auto till = net.startConnect(Ip(10, 0, 0, 9), 9100);
+    ASSERT_TRUE(till.ok());
+    ASSERT_EQ(net.waitAny({{till.value, true}}, 10).value.size(), 1u);
+    EXPECT_EQ(ProbePrinter(net, {"10.0.0.9", 9100}), S::NoStatus);
+    net.close(till.value);
+    EXPECT_EQ(ProbePrinter(net, {"10.0.0.9", 9100}), S::Ready);
+}
+
+// keepGoing is asked at least every 100 ms while the probe waits, for its
+// connect and for each answer; false stops it at once, closed.
+TEST(NetworkProbe, KeepGoingIsAskedWhileItWaitsAndStopsIt) {
+    const struct {
+        FakeNetwork::Host host;
+        std::uint64_t stopAt;
+        PrinterState state;
+    } rows[] = {
+        {{ConnectOutcome::TimedOut}, 2500, PrinterState::NoAnswer},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900}, 1500, PrinterState::NoAnswer},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900}, 99999, PrinterState::Ready},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork net;
+        net.setHost(Ip(10, 0, 0, 5), row.host);
+        std::vector<std::uint64_t> asked;
+        EXPECT_EQ(ProbePrinter(net, {"10.0.0.5", 9100},
+                               [&] {
+                                   asked.push_back(net.nowMs());
+                                   return net.nowMs() < row.stopAt;
+                               }),
+                  row.state)
+            << row.stopAt;
+        ASSERT_FALSE(asked.empty());
+        EXPECT_LE(asked.front(), 100u);
+        for (std::size_t i = 1; i < asked.size(); ++i) EXPECT_LE(asked[i] - asked[i - 1], 100u) << row.stopAt;
+        EXPECT_LE(net.nowMs(), std::min<std::uint64_t>(row.stopAt + 100, 3601));
+        EXPECT_EQ(net.openSockets(), 0u);
+    }
 }
 
 TEST(NetworkProbe, StatesInWordsAndWhetherTheyStopAReceipt) {
@@ -217,10 +294,15 @@ TEST(NetworkScanRanges, AdapterRanges) {
 class NetworkScan : public testing::Test {
 protected:
     NetworkScan() {
+        using C = ConnectOutcome;
         net.setPrinter(Ip(10, 0, 0, 10), "\x12\x12\x12\x12");
         net.setRefusing(Ip(10, 0, 0, 11));
         net.setPrinter(Ip(10, 0, 0, 20), "\x12\x12\x12\x72");
-        net.setHost(Ip(10, 0, 0, 30), {ConnectOutcome::Connected, ""});
+        net.setHost(Ip(10, 0, 0, 30), {C::Connected, ""});
+        // Hangs up after a second of silence.
+        net.setHost(Ip(10, 0, 0, 40), {C::Connected, "\x1A\x32\x12\x72", false, 0, 3, 2, "", 1000});
+        net.setHost(Ip(10, 0, 0, 50), {C::Connected, "\x12\x12\x12\x12", false, 0, 2, 1, "220 Service ready\r\n"});
+        net.setHost(Ip(10, 0, 0, 60), {C::Connected, "\x12\x12\x12\x12", false, 0, 2, 1, "", 0, 4});
     }
     std::vector<std::pair<Ipv4, PrinterState>> find(std::vector<Ipv4Range> ranges,
                                                     std::function<bool(std::size_t, std::size_t)> progress = {}) {
@@ -231,29 +313,56 @@ protected:
     FakeNetwork net;
 };
 
-TEST_F(NetworkScan, OneWindowOfConnectsThenAProbeOfEachThatAccepts) {
+// Every connect under way at once; each printer asked as soon as it
+// accepts and closed as soon as its answers are in, while the other
+// connects still wait: true states, printers held for milliseconds, the
+// whole /24 within 1.5 connect deadlines.
+TEST_F(NetworkScan, AllConnectsAtOnceEachPrinterAskedAsSoonAsItAccepts) {
     std::vector<std::pair<std::size_t, std::size_t>> calls;
-    const auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [&](std::size_t done, std::size_t total) {
-        calls.emplace_back(done, total);
-        return true;
-    });
-    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
-                                                                 {Ip(10, 0, 0, 20), PrinterState::PaperOut},
-                                                                 {Ip(10, 0, 0, 30), PrinterState::NoStatus}}));
+    std::vector<std::uint64_t> callTimes;
+    std::vector<std::pair<Ipv4, std::uint64_t>> told;
+    const auto found = FindPrinters(
+        net, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}},
+        [&](std::size_t done, std::size_t total) {
+            calls.emplace_back(done, total);
+            callTimes.push_back(net.nowMs());
+            return true;
+        },
+        [&](const FoundPrinter& printer) { told.emplace_back(printer.address, net.nowMs()); });
+    std::vector<std::pair<Ipv4, PrinterState>> states;
+    for (const auto& printer : found) states.emplace_back(printer.address, printer.state);
+    EXPECT_EQ(states, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
+                                                                  {Ip(10, 0, 0, 20), PrinterState::PaperOut},
+                                                                  {Ip(10, 0, 0, 30), PrinterState::NoStatus},
+                                                                  {Ip(10, 0, 0, 40), PrinterState::PaperOut},
+                                                                  {Ip(10, 0, 0, 50), PrinterState::NotAPrinter},
+                                                                  {Ip(10, 0, 0, 60), PrinterState::NoStatus}}));
     ASSERT_EQ(net.batches().size(), 1u);
     EXPECT_EQ(net.batches()[0].addresses.size(), 254u);
     EXPECT_EQ(net.batches()[0].addresses.front(), Ip(10, 0, 0, 1));
     EXPECT_EQ(net.batches()[0].addresses.back(), Ip(10, 0, 0, 254));
     EXPECT_EQ(net.batches()[0].tcpPort, 9100);
-    EXPECT_EQ(net.batches()[0].timeoutMs, 1000u);
-    EXPECT_EQ(net.batches()[0].maxAtOnce, 64u);
+    EXPECT_EQ(net.batches()[0].maxAtOnce, 254u);
+    EXPECT_LE(net.nowMs(), 1500u);
+    EXPECT_GE(net.nowMs(), 1000u);
+    // Each printer told as soon as it is known, the ready one long before
+    // the silent addresses' deadline; held for its exchange alone.
+    ASSERT_EQ(told.size(), 6u);
+    EXPECT_EQ(told[0], std::make_pair(Ip(10, 0, 0, 50), std::uint64_t{2}));
+    EXPECT_EQ(std::count(told.begin(), told.end(), std::make_pair(Ip(10, 0, 0, 10), std::uint64_t{5})), 1);
+    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 10)), std::vector<std::uint64_t>{4});
+    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 40)), std::vector<std::uint64_t>{8});
+    // The bar moves through connects and exchanges, never 100 ms without a word.
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.front(), std::make_pair(std::size_t{1}, std::size_t{254}));
     EXPECT_EQ(calls.back(), std::make_pair(std::size_t{254}, std::size_t{254}));
-    // Nothing goes to an address that did not accept, only the first
-    // request to one that did not answer it.
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_GE(calls[i].first, calls[i - 1].first);
+    EXPECT_LE(callTimes.front(), 100u);
+    for (std::size_t i = 1; i < callTimes.size(); ++i) EXPECT_LE(callTimes[i] - callTimes[i - 1], 100u);
+    // Nothing goes to an address that did not accept, nor past the first
+    // request to a peer that did not answer it, nor anything to one that spoke first.
     EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 11)), "");
     EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 30)), std::string("\x10\x04\x01"));
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 50)), "");
     EXPECT_EQ(net.openSockets(), 0u);
 }
 
@@ -261,13 +370,16 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
     const struct {
         unsigned limit;
         unsigned window;
-    } limits[] = {{10, 10}, {0, 1}, {64, 64}, {65, 64}};
+        std::uint64_t ms;  // 1100 addresses that never answer
+    } limits[] = {{10, 10, 110000}, {0, 1, 1100000}, {1024, 1024, 2000}, {5000, 1024, 2000}};
     for (const auto& row : limits) {
         FakeNetwork fresh;
         fresh.setHalfOpenLimit(row.limit);
-        FindPrinters(fresh, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 2)}}, {});
+        FindPrinters(fresh, {{Ip(10, 0, 0, 1), Ip(10, 0, 4, 76)}}, {});
         ASSERT_EQ(fresh.batches().size(), 1u);
+        EXPECT_EQ(fresh.batches()[0].addresses.size(), 1100u);
         EXPECT_EQ(fresh.batches()[0].maxAtOnce, row.window) << row.limit;
+        EXPECT_EQ(fresh.nowMs(), row.ms) << row.limit;
     }
     // Overlapping ranges are searched once, a reversed one not at all,
     // the last address of all included.
@@ -286,19 +398,52 @@ TEST_F(NetworkScan, WindowLimitsAndRanges) {
     EXPECT_EQ(net.batches()[1].addresses.back(), 4093u);
 }
 
-TEST_F(NetworkScan, CancelStopsConnectsAndProbes) {
-    // During the connects: none started after, nothing probed.
-    auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [](std::size_t done, std::size_t) { return done < 25; });
-    EXPECT_TRUE(found.empty());
-    EXPECT_EQ(net.connectedTo().size(), 25u);
-    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 10)), "");
+// Nothing runs past the search's bound: one connect at a time, 3 addresses
+// (3 s of connects and 4 s of answers); the second printer, slow in all
+// things, is cut off after its first answer, the third never tried.
+TEST_F(NetworkScan, TheWholeSearchHasAHardBound) {
+    EXPECT_EQ(SearchBoundMs(3, 1), 7000u);
+    EXPECT_EQ(SearchBoundMs(254, 254), 5000u);
+    EXPECT_EQ(SearchBoundMs(1100, 10), 114000u);
+    FakeNetwork slow;
+    slow.setHalfOpenLimit(1);
+    for (unsigned last = 1; last <= 3; ++last)
+        slow.setHost(Ip(10, 0, 0, last), {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 999, 999});
+    const auto found = FindPrinters(slow, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 3)}}, {});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].state, PrinterState::Ready);
+    EXPECT_EQ(found[1].state, PrinterState::NoStatus);
+    EXPECT_EQ(slow.nowMs(), 7000u);
+    EXPECT_EQ(slow.connectedTo().size(), 2u);
+    EXPECT_EQ(slow.sentTo(Ip(10, 0, 0, 2)).size(), 6u);
+    EXPECT_EQ(slow.openSockets(), 0u);
+    // A wait that fails ends the search at once: the printers being asked
+    // are listed without status, the connects under way closed.
+    net.failWaitAt(3, 10093);
+    EXPECT_EQ(find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}),
+              (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 20), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 30), PrinterState::NoStatus},
+                                                          {Ip(10, 0, 0, 50), PrinterState::NotAPrinter},
+                                                          {Ip(10, 0, 0, 60), PrinterState::NoStatus}}));
+    EXPECT_EQ(net.nowMs(), 2u);
     EXPECT_EQ(net.openSockets(), 0u);
-    // After the first probe: the printers probed so far.
-    int afterAll = 0;
-    found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 30)}},
-                 [&](std::size_t done, std::size_t total) { return done < total || ++afterAll < 2; });
-    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready}}));
-    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 20)), "");
+}
+
+TEST_F(NetworkScan, CancelStopsConnectsAndExchanges) {
+    // At the first word: nothing reported, everything closed.
+    auto found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}, [](std::size_t, std::size_t) { return false; });
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(net.openSockets(), 0u);
+    EXPECT_LE(net.nowMs(), 100u);
+    // Later: the printers finished so far; the silent one, still waited
+    // for, is not.
+    const std::uint64_t start = net.nowMs();
+    found = find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 30)}}, [&](std::size_t, std::size_t) { return net.nowMs() < start + 300; });
+    EXPECT_EQ(found, (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::Ready},
+                                                                 {Ip(10, 0, 0, 20), PrinterState::PaperOut}}));
+    EXPECT_GE(net.nowMs(), start + 300);
+    EXPECT_LE(net.nowMs(), start + 400);
     EXPECT_EQ(net.openSockets(), 0u);
 }
 
@@ -327,15 +472,22 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         {"reused whatever its name", {Aimed("Kitchen", "10.0.0.5")}, {}, {"10.0.0.5", 9100}, "Kitchen", false},
         {"host compared ignoring case", {Aimed("Bar", "PRN.local")}, {}, {"prn.LOCAL", 9100}, "Bar", false},
         {"name taken by a port aimed elsewhere", {Aimed("IP_10.0.0.5", "10.0.0.6")}, {}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
-        {"_2 taken too", {Aimed("IP_10.0.0.5", "10.0.0.6"), Aimed("ip_10.0.0.5_2", "10.0.0.7")}, {},
-         {"10.0.0.5", 9100}, "IP_10.0.0.5_3", true},
+         "IP_10.0.0.5 (2)", true},
+        {"(2) taken too", {Aimed("IP_10.0.0.5", "10.0.0.6"), Aimed("ip_10.0.0.5 (2)", "10.0.0.7")}, {},
+         {"10.0.0.5", 9100}, "IP_10.0.0.5 (3)", true},
         {"same host, other TCP port", {Aimed("IP_10.0.0.5", "10.0.0.5", 9101)}, {}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
-        {"same host, LPR", {Aimed("IP_10.0.0.5", "10.0.0.5", 9100, false)}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5_2",
+         "IP_10.0.0.5 (2)", true},
+        {"same host, LPR", {Aimed("IP_10.0.0.5", "10.0.0.5", 9100, false)}, {}, {"10.0.0.5", 9100}, "IP_10.0.0.5 (2)",
          true},
         {"name taken by a local port", {}, {{"IP_10.0.0.5", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
-         "IP_10.0.0.5_2", true},
+         "IP_10.0.0.5 (2)", true},
+        {"TCP port 2, not a second port", {Aimed("IP_10.0.0.5", "10.0.0.6")}, {}, {"10.0.0.5", 2}, "IP_10.0.0.5_2",
+         true},
+        {"second port for TCP port 2", {Aimed("IP_10.0.0.5_2", "10.0.0.6", 2)}, {}, {"10.0.0.5", 2},
+         "IP_10.0.0.5_2 (2)", true},
+        {"an address with leading zeros is the same address", {Aimed("Bar", "127.000.000.009")}, {},
+         {"127.0.0.9", 9100}, "Bar", false},
+        {"an address is no name", {Aimed("Bar", "127.0.0.90")}, {}, {"127.0.0.9", 9100}, "IP_127.0.0.9", true},
         {"a local port's name is not asked", {}, {{"LPT1:", "Local Port", "Local Port"}}, {"10.0.0.5", 9100},
          "IP_10.0.0.5", true},
     };
@@ -353,7 +505,7 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         for (const auto& call : m.callsOf("tcpIpPortConfig")) EXPECT_NE(call.args[0], "LPT1:") << row.what;
         const auto made = m.findTcpIpPort(row.name);
         ASSERT_TRUE(made) << row.what;
-        EXPECT_EQ(Lower(made->host), Lower(row.address.host)) << row.what;
+        if (row.made) EXPECT_EQ(made->host, row.address.host) << row.what;
         EXPECT_EQ(made->tcpPort, row.address.tcpPort) << row.what;
         // Undone only when made.
         UndoTcpIpPort(m, port, nullptr);
@@ -403,18 +555,18 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         EXPECT_TRUE(m.callsOf("deleteTcpIpPort").empty());
     }
 
-    // Every name up to _99 taken by ports aimed elsewhere.
+    // Every name up to (99) taken by ports aimed elsewhere.
     FakePlatform m;
     m.setPorts({});
     m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.6"));
-    for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5_" + std::to_string(suffix), "10.0.0.6"));
+    for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5 (" + std::to_string(suffix) + ")", "10.0.0.6"));
     TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, nullptr);
     EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
     EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
     EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
-    m.seedTcpIpPort(Aimed("IP_10.0.0.5_100", "10.0.0.5"));
+    m.seedTcpIpPort(Aimed("IP_10.0.0.5 (100)", "10.0.0.5"));
     port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr);
-    EXPECT_EQ(port.name, "IP_10.0.0.5_100");
+    EXPECT_EQ(port.name, "IP_10.0.0.5 (100)");
     EXPECT_FALSE(port.made);
     // The log names what went to the monitor, whatever it is.
     RunLog log(m, "C:\\k.log");

@@ -9,6 +9,14 @@
 // not taken from Kelp's headers: a layout mistake on either side then shows
 // up as a refused call or a port aimed at the wrong place.
 //
+// Two values under the monitor's own key make it behave as Windows does for
+// a person without rights (REG_DWORD, non-zero to set, read at each call):
+//   NotAdministrator     a handle opened with SERVER_ACCESS_ADMINISTER gets
+//                        ERROR_ACCESS_DENIED for every command, as the
+//                        spooler grants that access to administrators only;
+//   RefuseGetConfigInfo  GetConfigInfo answers ERROR_ACCESS_DENIED, whatever
+//                        the access.
+//
 // Each port is a key Ports\<name> under the monitor's own key, with the
 // values Host (REG_SZ), TcpPort, Protocol and Snmp (REG_DWORD). Wine hands a
 // monitor a real registry key and stubs the spooler's registry functions
@@ -57,6 +65,7 @@ static_assert(sizeof(DeletePortData1) == 236 && offsetof(DeletePortData1, dwVers
 static_assert(sizeof(ConfigInfoData1) == 132);
 
 const wchar_t kMonitor[] = L"Standard TCP/IP Port";
+const wchar_t kMonitorKey[] = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port";
 const wchar_t kPortsKey[] = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
 const wchar_t kLocalPortsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
@@ -293,6 +302,13 @@ BOOL WINAPI closePort(HANDLE handle) {
     return TRUE;
 }
 
+bool switchedOn(const wchar_t* value) {
+    DWORD data = 0, size = sizeof data;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kMonitorKey, value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
+               ERROR_SUCCESS &&
+           data != 0;
+}
+
 BOOL WINAPI xcvOpenPort(HANDLE, LPCWSTR object, ACCESS_MASK access, PHANDLE handle) {
     *handle = new Xcv{object ? object : L"", access};
     return TRUE;
@@ -305,6 +321,9 @@ DWORD WINAPI xcvDataPort(HANDLE handle, LPCWSTR name, PBYTE in, DWORD inSize, PB
     if (!needed) needed = &ignored;
     *needed = 0;
     const std::wstring call = name ? name : L"";
+    if ((xcv.access & SERVER_ACCESS_ADMINISTER) == SERVER_ACCESS_ADMINISTER && switchedOn(L"NotAdministrator"))
+        return ERROR_ACCESS_DENIED;
+    if (call == L"GetConfigInfo" && switchedOn(L"RefuseGetConfigInfo")) return ERROR_ACCESS_DENIED;
     if (call == L"AddPort") return addPort(xcv, in, inSize);
     if (call == L"DeletePort") return deletePort(xcv, in, inSize);
     if (call == L"GetConfigInfo") return getConfigInfo(xcv, in, inSize, out, outSize, needed);
