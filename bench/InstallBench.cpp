@@ -43,6 +43,7 @@
 #include "BenchSupport.h"
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {
@@ -58,112 +59,20 @@ constexpr const char* kCommonFiles[] = {"uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HL
 
 // Win32Platform with the pause taken out: every call is handed on except
 // sleep(), which only counts what was asked for.
-class NoPausePlatform final : public kelp::Platform {
+class NoPausePlatform final : public kelp::ForwardingPlatform {
 public:
-    explicit NoPausePlatform(kelp::Platform& inner) : inner_(inner) {}
+    explicit NoPausePlatform(kelp::Platform& inner) : ForwardingPlatform(inner) {}
 
     int pauses() const { return pauses_; }
     std::uint32_t pausedMs() const { return pausedMs_; }
     void resetPauses() { pauses_ = 0, pausedMs_ = 0; }
 
-    kelp::Result<std::vector<kelp::PortRecord>> enumPorts() override { return inner_.enumPorts(); }
-    kelp::Result<std::vector<kelp::MonitorRecord>> enumMonitors() override { return inner_.enumMonitors(); }
-    kelp::WinError addPort(kelp::WindowHandle owner, const std::string& monitorName) override {
-        return inner_.addPort(owner, monitorName);
-    }
-    kelp::WinError configurePort(kelp::WindowHandle owner, const std::string& portName) override {
-        return inner_.configurePort(owner, portName);
-    }
-    kelp::Result<std::vector<kelp::PrinterRecord>> enumPrinters() override { return inner_.enumPrinters(); }
-    kelp::Result<std::string> printerDriverDirectory(const std::string& environment) override {
-        return inner_.printerDriverDirectory(environment);
-    }
-    kelp::WinError addPrinterDriver(const kelp::DriverInfo3& driver) override { return inner_.addPrinterDriver(driver); }
-    kelp::Result<kelp::PrinterHandle> addPrinter(const kelp::PrinterInfo2& printer) override {
-        return inner_.addPrinter(printer);
-    }
-    kelp::WinError closePrinter(kelp::PrinterHandle printer) override { return inner_.closePrinter(printer); }
-
-    kelp::Result<kelp::RegKey> regOpenKey(kelp::RegRoot root, const std::string& path, kelp::RegAccess access) override {
-        return inner_.regOpenKey(root, path, access);
-    }
-    kelp::Result<kelp::RegKey> regCreateKey(kelp::RegRoot root, const std::string& path) override {
-        return inner_.regCreateKey(root, path);
-    }
-    kelp::WinError regSetString(kelp::RegKey key, const std::string& name, const std::string& value) override {
-        return inner_.regSetString(key, name, value);
-    }
-    kelp::WinError regSetDword(kelp::RegKey key, const std::string& name, std::uint32_t value) override {
-        return inner_.regSetDword(key, name, value);
-    }
-    kelp::Result<kelp::RegValue> regQueryValue(kelp::RegKey key, const std::string& name, std::size_t maxBytes) override {
-        return inner_.regQueryValue(key, name, maxBytes);
-    }
-    kelp::Result<kelp::RegEnumEntry> regEnumValue(kelp::RegKey key, std::uint32_t index, std::size_t maxNameBytes,
-                                                  std::size_t maxDataBytes) override {
-        return inner_.regEnumValue(key, index, maxNameBytes, maxDataBytes);
-    }
-    kelp::WinError regCloseKey(kelp::RegKey key) override { return inner_.regCloseKey(key); }
-
-    kelp::WinError shellOpen(const std::string& path) override { return inner_.shellOpen(path); }
-
-    kelp::Result<kelp::OsVersionInfo> versionQuery(kelp::VersionRecordForm form) override {
-        return inner_.versionQuery(form);
-    }
-    std::uint32_t activeCodePage() override { return inner_.activeCodePage(); }
-    kelp::Result<std::string> currentDirectory(std::size_t capacity) override {
-        return inner_.currentDirectory(capacity);
-    }
-    std::optional<int> isWow64Process() override { return inner_.isWow64Process(); }
-    kelp::WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override {
-        return inner_.copyFile(source, destination, failIfExists);
-    }
     void sleep(std::uint32_t milliseconds) override {
         ++pauses_;
         pausedMs_ += milliseconds;
     }
-    void debugOutput(const std::string& text) override { inner_.debugOutput(text); }
-    std::string errorText(kelp::WinError error, int englishFlag) override {
-        return inner_.errorText(error, englishFlag);
-    }
-    kelp::WinError deletePrinter(const std::string& name) override { return inner_.deletePrinter(name); }
-    kelp::WinError deletePrinterDriver(const std::string& environment, const std::string& name, bool deleteUnusedFiles) override { return inner_.deletePrinterDriver(environment, name, deleteUnusedFiles); }
-    kelp::Result<std::vector<kelp::DriverInfo3>> enumPrinterDrivers(const std::string& environment) override { return inner_.enumPrinterDrivers(environment); }
-    kelp::WinError deleteFile(const std::string& path) override { return inner_.deleteFile(path); }
-    kelp::Result<std::string> fullPathName(const std::string& path) override { return inner_.fullPathName(path); }
-    kelp::WinError addTcpIpPort(const kelp::TcpIpPortConfig& port) override { return inner_.addTcpIpPort(port); }
-    kelp::WinError deleteTcpIpPort(const std::string& name) override { return inner_.deleteTcpIpPort(name); }
-    kelp::Result<kelp::TcpIpPortConfig> tcpIpPortConfig(const std::string& name) override {
-        return inner_.tcpIpPortConfig(name);
-    }
-    kelp::Result<kelp::PrinterHandle> openPrinter(const std::string& name) override { return inner_.openPrinter(name); }
-    kelp::Result<std::uint32_t> startRawDocument(kelp::PrinterHandle printer, const std::string& documentName) override { return inner_.startRawDocument(printer, documentName); }
-    kelp::Result<std::vector<kelp::UsbPrinterInterface>> usbPrinterInterfaces() override { return inner_.usbPrinterInterfaces(); }
-    kelp::WinError setPrinterPort(const std::string& name, const std::string& port) override { return inner_.setPrinterPort(name, port); }
-    kelp::Result<kelp::JobRecord> getJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.getJob(printer, jobId); }
-    kelp::WinError deleteJob(kelp::PrinterHandle printer, std::uint32_t jobId) override { return inner_.deleteJob(printer, jobId); }
-    kelp::WinError writePrinter(kelp::PrinterHandle printer, const std::string& bytes) override { return inner_.writePrinter(printer, bytes); }
-    kelp::WinError endRawDocument(kelp::PrinterHandle printer) override { return inner_.endRawDocument(printer); }
-    std::string tempDirectory() override { return inner_.tempDirectory(); }
-    std::string moduleDirectory() override { return inner_.moduleDirectory(); }
-    std::string localTime() override { return inner_.localTime(); }
-    std::string userName() override { return inner_.userName(); }
-    kelp::Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override { return inner_.acquireNamedMutex(name); }
-    void releaseNamedMutex(std::uintptr_t mutex) override { inner_.releaseNamedMutex(mutex); }
-    bool consoleWrite(const std::string& text) override { return inner_.consoleWrite(text); }
-    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override { inner_.messageBoxWithoutWindow(title, text); }
-    kelp::Result<kelp::LogFile> openLogFile(const std::string& path, bool createNew) override { return inner_.openLogFile(path, createNew); }
-    kelp::WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override { return inner_.writeLogFile(file, bytes); }
-    void closeLogFile(std::uintptr_t file) override { inner_.closeLogFile(file); }
-    bool runsElevated() override { return inner_.runsElevated(); }
-    std::uint32_t processId() override { return inner_.processId(); }
-    kelp::Result<kelp::PrivateMutex> acquirePrivateMutex(const std::string& ns, const std::string& name) override { return inner_.acquirePrivateMutex(ns, name); }
-    bool windowStationVisible() override { return inner_.windowStationVisible(); }
-    std::optional<std::uint32_t> sessionId() override { return inner_.sessionId(); }
-    std::uint64_t randomNumber() override { return inner_.randomNumber(); }
 
 private:
-    kelp::Platform& inner_;
     int pauses_ = 0;
     std::uint32_t pausedMs_ = 0;
 };

@@ -322,15 +322,17 @@ int CommandLineRun::testPrint(const ModelRow& model) {
 }
 
 // Tab-separated lines: the models, the ports with their kind, and the
-// printers of this package's models with their ports.
+// printers of this package's models with their ports. A text from the
+// spooler is escaped, its tabs too: it can make no row or column of its own.
 int CommandLineRun::list() {
+    const auto cell = [](const std::string& text) { return EscapedText(text, "\t"); };
     std::string text;
     for (const auto& model : ModelCatalogue::rows()) text += std::string("model\t") + model.displayName + "\r\n";
     const auto ports = platform_.enumPorts();
     // A USB port's fourth column: whether a printer is connected to it now.
     std::optional<Result<std::vector<UsbPrinterInterface>>> usb;
     for (const auto& port : ports.value) {
-        text += "port\t" + port.name + "\t" + PortKind(port);
+        text += "port\t" + cell(port.name) + "\t" + PortKind(port);
         if (std::string(PortKind(port)) == "USB") {
             if (!usb) usb = platform_.usbPrinterInterfaces();
             const auto connected = usb->ok() ? UsbPortConnected(port.name, usb->value) : std::nullopt;
@@ -338,14 +340,14 @@ int CommandLineRun::list() {
         } else if (std::string(PortKind(port)) == "TCP/IP") {
             // The fifth column: where the port points.
             const auto config = platform_.tcpIpPortConfig(port.name);
-            text += "\t\t" + (config.ok() ? config.value.host + ":" + std::to_string(static_cast<int>(config.value.tcpPort)) : "unknown");
+            text += "\t\t" + (config.ok() ? cell(config.value.host) + ":" + std::to_string(static_cast<int>(config.value.tcpPort)) : "unknown");
         }
         text += "\r\n";
     }
     const auto printers = platform_.enumPrinters();
     for (const auto& printer : printers.value) {
         for (const auto& model : ModelCatalogue::rows()) {
-            if (SameName(printer.name, model.displayName)) text += "printer\t" + printer.name + "\t" + printer.port + "\r\n";
+            if (SameName(printer.name, model.displayName)) text += "printer\t" + cell(printer.name) + "\t" + cell(printer.port) + "\r\n";
         }
     }
     machine_.consoleWrite(text);
@@ -414,11 +416,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     }
     // Each argument quoted, as it arrived.
     std::string line = "Kelp 4.0 command line:";
-    for (const auto& argument : arguments) {
-        line += " \"";
-        for (const char c : argument) line += c == '"' ? std::string("\\x22") : std::string(1, c);
-        line += "\"";
-    }
+    for (const auto& argument : arguments) line += " " + QuotedText(argument);
     log.line(line + " (user " + platform.userName() + ")");
 
     // The steps go to the console too, unless quiet; /list and /find print

@@ -1,6 +1,6 @@
 #include "install/Installation.h"
 
-#include "install/HeldLock.h"
+#include "install/InstallationLock.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
@@ -72,7 +72,7 @@ InstallationOutcome Installation::run() {
             if (SameName(record.name, request_.port)) outcome_.port = record.name;
         if (outcome_.port.empty()) return Stopped(InstallationStop::UnknownPort);
     }
-    HeldLock lock(platform_, log_);
+    InstallationLock lock(platform_, log_);
     if (lock.error() == winerr::InstallAlreadyRunning) return Stopped(InstallationStop::Busy);
     if (lock.error() != winerr::Success) return Stopped(InstallationStop::LockFailed, lock.error());
 

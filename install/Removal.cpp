@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "install/DriverInstaller.h"
-#include "install/HeldLock.h"
+#include "install/InstallationLock.h"
 #include "install/Names.h"
 
 namespace kelp {
@@ -190,7 +190,7 @@ RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& nam
 }
 
 RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log) {
-    HeldLock lock(platform, log);
+    InstallationLock lock(platform, log);
     if (lock.error() == winerr::InstallAlreadyRunning) return RemovalOutcome::Busy;
     if (lock.error() != winerr::Success) return RemovalOutcome::LockFailed;
     return RemovePrinterAndDriver(platform, name, log);

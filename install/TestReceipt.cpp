@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "install/DriverInstaller.h"
-#include "install/HeldLock.h"
+#include "install/InstallationLock.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
@@ -148,7 +148,7 @@ private:
 };
 
 TestReceiptOutcome TestReceiptRun::run() {
-    HeldLock lock(platform_, log_);
+    InstallationLock lock(platform_, log_);
     if (lock.error() != winerr::Success) {
         outcome_.result =
             lock.error() == winerr::InstallAlreadyRunning ? TestReceiptResult::Busy : TestReceiptResult::LockFailed;

@@ -158,12 +158,16 @@ enum class VersionRecordForm { Extended, Plain };
 // the file has, whether the name is a reparse point (a symbolic link or a
 // junction, opened itself rather than followed), and whether the file is
 // owned by SYSTEM, the Administrators group or the account this process
-// runs as.
+// runs as; whether this opening made the file, and whether a folder on its
+// way turned out to be a link or a junction (the file's final path is not
+// the one asked for: a folder was swapped after it was looked at).
 struct LogFile {
     std::uintptr_t handle = 0;
     std::uint32_t links = 1;
     bool reparsePoint = false;
     bool trustedOwner = true;
+    bool created = false;
+    bool linkOnTheWay = false;
 };
 
 // A mutex taken in a private namespace; namespaceOpened says whether the
@@ -272,11 +276,18 @@ public:
     // a link at its name: with createNew only a file that does not exist yet
     // (FileExists otherwise), else an existing one or a new one. Where the
     // system tells a handle's final path, a folder on the way that is a link
-    // or a junction (its final path is not the one asked for) answers
-    // StoppedOnSymlink, and no file is left behind.
+    // or a junction answers StoppedOnSymlink when it is seen before the file
+    // is opened (nothing is made then), and linkOnTheWay when it is seen
+    // after. A file this opening made keeps the right to delete it, and
+    // nobody can rename or delete it while it is open.
     virtual Result<LogFile> openLogFile(const std::string& path, bool createNew) = 0;
     virtual WinError writeLogFile(std::uintptr_t file, const std::string& bytes) = 0;
     virtual void closeLogFile(std::uintptr_t file) = 0;
+    // Deletes a log file this process made through its open handle (the
+    // delete disposition), whatever name leads to it now, and closes the
+    // handle, also when the file cannot be deleted. Never by a name: a file
+    // swapped in at its name is not touched.
+    virtual WinError discardLogFile(std::uintptr_t file) = 0;
     // Whether the process has administrator rights (elevated, or SYSTEM).
     virtual bool runsElevated() = 0;
     virtual std::uint32_t processId() = 0;

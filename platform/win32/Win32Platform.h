@@ -77,6 +77,7 @@ public:
     Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
     WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
     void closeLogFile(std::uintptr_t file) override;
+    WinError discardLogFile(std::uintptr_t file) override;
     bool runsElevated() override;
     std::uint32_t processId() override;
     Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;

@@ -433,8 +433,11 @@ void Win32Platform::messageBoxWithoutWindow(const std::string& title, const std:
 // hard link cannot be told from the name, only from the file's link count.
 // A link or junction among the folders on the way is followed by Windows
 // whatever the flags say: the folder's final path, looked at before the file
-// is made, and the file's, after, tell it (a folder swapped in between). A
-// file made through one is deleted again at its final path.
+// is made, and the file's, after, tell it (a folder swapped in between).
+// A file is made with the right to delete it (DELETE, not shared): nobody
+// can rename or delete it while it is open, and discardLogFile deletes it
+// through this handle, wherever it was made. An existing file, perhaps
+// another account's, is opened without that right.
 // FILE_APPEND_DATA alone writes at the end whatever another program does.
 Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createNew) {
     return guardedRun([&]() -> Result<LogFile> {
@@ -456,23 +459,34 @@ Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createN
             CloseHandle(folder);
             return {{}, winerr::StoppedOnSymlink};
         }
-        const HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                        FILE_SHARE_READ, nullptr, createNew ? CREATE_NEW : OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        const WinError openError = file == INVALID_HANDLE_VALUE ? lastErrorOr() : winerr::Success;
-        const bool created = file != INVALID_HANDLE_VALUE && (createNew || GetLastError() != ERROR_ALREADY_EXISTS);
+        constexpr DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL;
+        constexpr DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+        // Made new, else (unless only a new one will do) opened as it is; a
+        // file that goes between the two is made again.
+        HANDLE file = INVALID_HANDLE_VALUE;
+        bool created = false;
+        WinError openError = winerr::Success;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            file = CreateFileW(name.c_str(), access | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW, flags, nullptr);
+            created = file != INVALID_HANDLE_VALUE;
+            if (created) break;
+            openError = lastErrorOr();
+            if (createNew) break;
+            file = CreateFileW(name.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+            if (file != INVALID_HANDLE_VALUE) break;
+            const WinError existingError = lastErrorOr();
+            if (existingError != ERROR_FILE_NOT_FOUND) openError = existingError;
+            if (existingError != ERROR_FILE_NOT_FOUND || openError != ERROR_FILE_EXISTS) break;
+        }
         CloseHandle(folder);
         if (file == INVALID_HANDLE_VALUE) return {{}, openError};
-        if (!reachedAsAsked(file, name, finalPath)) {
-            const std::wstring seen = finalPathOf(file, finalPath);
-            CloseHandle(file);
-            if (created) DeleteFileW(seen.c_str());
-            return {{}, winerr::StoppedOnSymlink};
-        }
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(file, &info)) {
             const WinError error = lastErrorOr();
-            CloseHandle(file);
+            if (created)
+                discardLogFile(reinterpret_cast<std::uintptr_t>(file));
+            else
+                CloseHandle(file);
             return {{}, error};
         }
         LogFile log;
@@ -480,6 +494,8 @@ Result<LogFile> Win32Platform::openLogFile(const std::string& path, bool createN
         log.links = info.nNumberOfLinks;
         log.reparsePoint = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         log.trustedOwner = ownerIsTrusted(file);
+        log.created = created;
+        log.linkOnTheWay = !reachedAsAsked(file, name, finalPath);
         return {log, winerr::Success};
     });
 }
@@ -492,6 +508,35 @@ WinError Win32Platform::writeLogFile(std::uintptr_t file, const std::string& byt
 }
 
 void Win32Platform::closeLogFile(std::uintptr_t file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+// The delete disposition, set on the handle that made the file: it goes when
+// the handle is closed, whatever name leads to it then.
+// SetFileInformationByHandle has it from Windows Vista on; before, the
+// native call does the same (FileDispositionInformation, class 13).
+WinError Win32Platform::discardLogFile(std::uintptr_t file) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(file);
+    using SetInfoFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    using NtSetInfoFn = LONG(WINAPI*)(HANDLE, PVOID, PVOID, ULONG, ULONG);
+    using NtStatusFn = ULONG(WINAPI*)(LONG);
+    WinError error = winerr::Success;
+    if (const auto setInfo = kernelFunction<SetInfoFn>("SetFileInformationByHandle")) {
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        if (!setInfo(handle, FileDispositionInfo, &disposition, sizeof(disposition))) error = lastErrorOr();
+    } else {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const auto function = [&](const char* name) {
+            return ntdll ? reinterpret_cast<void (*)()>(GetProcAddress(ntdll, name)) : nullptr;
+        };
+        const auto ntSetInfo = reinterpret_cast<NtSetInfoFn>(function("NtSetInformationFile"));
+        const auto toError = reinterpret_cast<NtStatusFn>(function("RtlNtStatusToDosError"));
+        ULONG_PTR status[2] = {};  // IO_STATUS_BLOCK
+        BOOLEAN deleteFile = TRUE;
+        const LONG result = ntSetInfo ? ntSetInfo(handle, status, &deleteFile, sizeof(deleteFile), 13) : -1;
+        if (result != 0) error = ntSetInfo && toError ? toError(result) : winerr::NoErrorCode;
+    }
+    CloseHandle(handle);
+    return error;
+}
 
 // Under UAC an administrator's token holds the Administrators group only
 // once elevated; SYSTEM's always does.

@@ -1,5 +1,7 @@
 #include "fake/FakePlatform.h"
 
+#include "platform/ForwardingPlatform.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
@@ -147,22 +149,16 @@ std::vector<std::string> driverArgs(const DriverInfo3& d) {
             d.configFile,              d.helpFile, d.dependentFiles, d.monitorName, d.defaultDataType};
 }
 
-// The op names that answer an error and can therefore be told to fail.
-const std::set<std::string>& failableOps() {
-    static const std::set<std::string> ops = {
-        "enumPorts",     "enumMonitors",  "addPort",        "configurePort",  "enumPrinters",
-        "printerDriverDirectory",         "addPrinterDriver", "addPrinter",   "closePrinter",
-        "regOpenKey",    "regCreateKey",  "regSetString",   "regSetDword",    "regQueryValue",
-        "regEnumValue",  "regCloseKey",   "shellOpen",      "versionQuery",   "currentDirectory",
-        "copyFile",      "deletePrinter", "deletePrinterDriver", "enumPrinterDrivers", "deleteFile",
-        "openPrinter",   "startRawDocument", "writePrinter", "endRawDocument", "openLogFile",
-        "writeLogFile",  "acquireNamedMutex", "acquirePrivateMutex", "fullPathName", "usbPrinterInterfaces",
-        "setPrinterPort", "getJob", "deleteJob", "addTcpIpPort", "deleteTcpIpPort", "tcpIpPortConfig"};
-    return ops;
+// The op names that answer an error and can therefore be told to fail:
+// those the forwarding base lists as answering one.
+bool Failable(const std::string& op) {
+    for (const auto& info : kPlatformOps)
+        if (info.answersError && info.name == op) return true;
+    return false;
 }
 
 void checkFailable(const std::string& op, WinError error) {
-    if (failableOps().count(op) == 0) throw std::invalid_argument("FakePlatform: no failable operation " + op);
+    if (!Failable(op)) throw std::invalid_argument("FakePlatform: no failable operation " + op);
     if (error == winerr::Success) throw std::invalid_argument("FakePlatform: failing " + op + " with error 0");
 }
 
@@ -224,6 +220,14 @@ FakePlatform::~FakePlatform() = default;
 // ---- Recording and fault injection ------------------------------------------
 
 WinError FakePlatform::begin(const std::string& op, std::vector<std::string> args) {
+    // Only an operation the forwarding base lists is recorded, so that none
+    // can be left out where the list is used.
+    static const std::set<std::string_view> known = [] {
+        std::set<std::string_view> names;
+        for (const auto& info : kPlatformOps) names.insert(info.name);
+        return names;
+    }();
+    if (known.count(op) == 0) throw std::logic_error("FakePlatform: " + op + " is not in KELP_PLATFORM_OPERATIONS");
     calls_.push_back({op, std::move(args), winerr::Success});
     const auto& recordedArgs = calls_.back().args;
     WinError error = winerr::Success;
@@ -687,7 +691,10 @@ void FakePlatform::writeFile(const std::string& path, const std::string& content
     if (!resolved || resolved->parentKey.empty()) throw std::invalid_argument("FakePlatform: bad file path " + path);
     makeDirectory(resolved->full + "\\..");
     auto& entry = files_[resolved->key];
-    if (entry.path.empty()) entry.path = resolved->full;
+    if (entry.path.empty()) {
+        entry.path = resolved->full;
+        entry.id = nextFileId_++;
+    }
     entry.contents = contents;
 }
 
@@ -765,7 +772,10 @@ WinError FakePlatform::copyFile(const std::string& source, const std::string& de
     if (exists && failIfExists) return finish(winerr::FileExists);
     const std::string contents = file->second.contents;
     auto& entry = files_[to->key];
-    if (!exists) entry.path = to->full;
+    if (!exists) {
+        entry.path = to->full;
+        entry.id = nextFileId_++;
+    }
     entry.contents = contents;
     return winerr::Success;
 }
@@ -982,29 +992,82 @@ Result<LogFile> FakePlatform::openLogFile(const std::string& path, bool createNe
     if (directories_.count(resolved->key) != 0) return {{}, finish(winerr::AccessDenied)};
     const auto found = files_.find(resolved->key);
     if (found != files_.end() && createNew) return {{}, finish(winerr::FileExists)};
-    for (const auto& [handle, key] : openLogs_) {
-        if (key == resolved->key) return {{}, finish(winerr::SharingViolation)};
+    for (const auto& [handle, open] : openLogs_) {
+        if (found != files_.end() && found->second.id == open.id) return {{}, finish(winerr::SharingViolation)};
     }
+    const bool created = found == files_.end();
     auto& entry = files_[resolved->key];
-    if (entry.path.empty()) entry.path = resolved->full;
+    if (created) {
+        entry.path = resolved->full;
+        entry.id = nextFileId_++;
+    }
     const std::uintptr_t handle = nextLog_++;
-    openLogs_[handle] = resolved->key;
-    return {{handle, entry.links, entry.reparsePoint, entry.trustedOwner}, winerr::Success};
+    openLogs_[handle] = {entry.id, created};
+    const bool linked = linkedFolders_.count(resolved->parentKey) != 0;
+    return {{handle, entry.links, entry.reparsePoint, entry.trustedOwner, created, linked}, winerr::Success};
+}
+
+FakePlatform::FileEntry* FakePlatform::openLogEntry(std::uintptr_t file) {
+    const auto open = openLogs_.find(file);
+    if (open == openLogs_.end()) return nullptr;
+    for (auto& [key, entry] : files_)
+        if (entry.id == open->second.id) return &entry;
+    return nullptr;
+}
+
+std::string FakePlatform::openLogName(std::uintptr_t file) {
+    const FileEntry* entry = openLogEntry(file);
+    return entry ? entry->path : "#" + std::to_string(file);
 }
 
 WinError FakePlatform::writeLogFile(std::uintptr_t file, const std::string& bytes) {
-    const auto open = openLogs_.find(file);
-    const std::string name = open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path;
-    if (WinError e = begin("writeLogFile", {name, std::to_string(bytes.size())})) return e;
-    if (open == openLogs_.end()) return finish(winerr::InvalidHandle);
-    files_[open->second].contents += bytes;
+    FileEntry* entry = openLogEntry(file);
+    if (WinError e = begin("writeLogFile", {openLogName(file), std::to_string(bytes.size())})) return e;
+    if (!entry) return finish(winerr::InvalidHandle);
+    entry->contents += bytes;
     return winerr::Success;
 }
 
 void FakePlatform::closeLogFile(std::uintptr_t file) {
-    const auto open = openLogs_.find(file);
-    begin("closeLogFile", {open == openLogs_.end() ? "#" + std::to_string(file) : files_[open->second].path});
-    if (open != openLogs_.end()) openLogs_.erase(open);
+    begin("closeLogFile", {openLogName(file)});
+    openLogs_.erase(file);
+}
+
+WinError FakePlatform::discardLogFile(std::uintptr_t file) {
+    const FileEntry* entry = openLogEntry(file);
+    const bool made = openLogs_.count(file) != 0 && openLogs_[file].created;
+    WinError error = begin("discardLogFile", {openLogName(file)});
+    if (!error && !entry) error = finish(winerr::InvalidHandle);
+    // Only the file this handle made can go: another's handle has no right
+    // to delete it.
+    if (!error && !made) error = finish(winerr::AccessDenied);
+    if (!error) {
+        for (auto it = files_.begin(); it != files_.end(); ++it)
+            if (it->second.id == entry->id) {
+                files_.erase(it);
+                break;
+            }
+    }
+    openLogs_.erase(file);
+    return error;
+}
+
+void FakePlatform::moveFile(const std::string& from, const std::string& to) {
+    const auto source = resolve(from);
+    const auto target = resolve(to);
+    if (!source || !target || files_.count(source->key) == 0 || files_.count(target->key) != 0)
+        throw std::invalid_argument("FakePlatform: cannot move " + from + " to " + to);
+    FileEntry entry = files_[source->key];
+    files_.erase(source->key);
+    makeDirectory(target->full + "\\..");
+    entry.path = target->full;
+    files_[target->key] = entry;
+}
+
+void FakePlatform::setLinkOnTheWay(const std::string& folder) {
+    const auto resolved = resolve(folder);
+    if (!resolved) throw std::invalid_argument("FakePlatform: bad folder path " + folder);
+    linkedFolders_.insert(resolved->key);
 }
 
 void FakePlatform::setFileFacts(const std::string& path, std::uint32_t links, bool reparsePoint, bool trustedOwner) {

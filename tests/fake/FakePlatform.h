@@ -131,6 +131,10 @@ public:
     Result<LogFile> openLogFile(const std::string& path, bool createNew) override;
     WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override;
     void closeLogFile(std::uintptr_t file) override;
+    // Deletes the file the handle opened, wherever it is now, when that
+    // opening made it (AccessDenied otherwise: the right to delete comes
+    // with the making), and closes the handle in any case.
+    WinError discardLogFile(std::uintptr_t file) override;
     bool runsElevated() override { return elevated_; }
     std::uint32_t processId() override { return 4242; }
     Result<PrivateMutex> acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) override;
@@ -302,8 +306,9 @@ public:
     // openPrinter name; startRawDocument / writePrinter / endRawDocument the
     // printer's name ("#<n>" for an unknown handle), plus the document name
     // or the bytes' count; acquireNamedMutex name; acquirePrivateMutex
-    // namespace, name; openLogFile path, "new"/"existing"; writeLogFile and
-    // closeLogFile path (writeLogFile also the byte count); releaseNamedMutex
+    // namespace, name; openLogFile path, "new"/"existing"; writeLogFile,
+    // closeLogFile and discardLogFile the file's path now (writeLogFile also
+    // the byte count); releaseNamedMutex
     // name; consoleWrite text;
     // messageBoxWithoutWindow title, text; fullPathName path;
     // tempDirectory, moduleDirectory, localTime, userName: none.
@@ -349,6 +354,12 @@ public:
     // a test looks at the contents at the name it planted.
     void setFileFacts(const std::string& path, std::uint32_t links, bool reparsePoint, bool trustedOwner);
     std::size_t openLogFileCount() const { return openLogs_.size(); }
+    // Another process renames a file: a handle open on it follows it, as a
+    // Windows handle does; nothing is recorded.
+    void moveFile(const std::string& from, const std::string& to);
+    // A folder that turns out to be a link or a junction once a file in it
+    // is open: openLogFile answers the file open with linkOnTheWay.
+    void setLinkOnTheWay(const std::string& folder);
     void setElevated(bool elevated) { elevated_ = elevated; }  // default: yes
     void setWindowStationVisible(bool visible) { windowStationVisible_ = visible; }  // default: yes
     void setSessionId(std::optional<std::uint32_t> session) { sessionId_ = session; }  // default 1
@@ -418,6 +429,11 @@ private:
         std::uint32_t links = 1;
         bool reparsePoint = false;
         bool trustedOwner = true;
+        std::uint64_t id = 0;  // the file's identity, kept when it is moved
+    };
+    struct OpenLog {
+        std::uint64_t id;
+        bool created;
     };
     struct ResolvedPath {
         std::string full;  // "C:\Kelp\Printer Driver"
@@ -498,7 +514,11 @@ private:
     bool hasConsole_ = true;
     std::string consoleText_;
     std::vector<std::pair<std::string, std::string>> windowlessBoxes_;
-    std::map<std::uintptr_t, std::string> openLogs_;  // handle -> folded path
+    FileEntry* openLogEntry(std::uintptr_t file);
+    std::string openLogName(std::uintptr_t file);  // its path, or "#<n>"
+    std::map<std::uintptr_t, OpenLog> openLogs_;
+    std::set<std::string> linkedFolders_;  // folded
+    std::uint64_t nextFileId_ = 1;
     std::uintptr_t nextLog_ = 0xA00;
     bool elevated_ = true;
     bool windowStationVisible_ = true;

@@ -946,12 +946,21 @@ TEST_F(CommandLineTest, ListAndUsage) {
               "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
     EXPECT_TRUE(net.batches().empty());
+    // The spooler's texts escaped: a line break or a tab in them makes no row or column.
+    TcpIpPortConfig forged = kitchen;
+    forged.portName = "Bar\t\"1\"";
+    forged.host = "a\r\nprinter\tX";
+    m.seedTcpIpPort(forged);
+    EXPECT_EQ(run({"/list"}), 0);
+    EXPECT_NE(m.consoleText().find("port\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\nport\tBar\\x09\"1\"\tTCP/IP\t\ta\\x0D\\x0Aprinter\\x09X:9101\r\n"),
+              std::string::npos) << m.consoleText();
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_EQ(log().find("GetConfigInfo \"Kitchen\""), std::string::npos) << log();  // a query that answered is no step
     m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
-    expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n"});
+    expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n",
+                  "step XcvData GetConfigInfo \"Bar\t\\x221\\x22\": 5 Access is denied\r\n"});
     // Port numbers of three digits and more, base names in any case.
     m.setPorts({{"USB009", ""}, {"USB010", ""}, {"USB100", ""}, {"USB1000", ""}});
     m.setUsbPrinterInterfaces({{"USB", 9, "A", true, ""}, {"USB", 10, "B", false, ""}, {"usb", 100, "C", true, ""},

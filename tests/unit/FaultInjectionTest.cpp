@@ -1,6 +1,6 @@
-// Every platform operation the wizard uses, refused by the machine: always,
-// and once at each of its calls in turn, inside complete wizard runs that use
-// it. Whatever fails, the wizard must not crash, must not claim success for
+// Every platform operation that answers an error, refused by the machine:
+// always, and once at each of its calls in turn, inside complete wizard runs
+// and command-line runs that use it. Whatever fails, the wizard must not crash, must not claim success for
 // a failed installation, must not go on with a step whose premise failed,
 // and must give back every key and printer handle it opened.
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 
 #include "WalkSupport.h"
 #include "app/InstallerApp.h"
+#include "cli/CommandLineRun.h"
+#include "platform/ForwardingPlatform.h"
 #include "install/SpoolerPorts.h"
 #include "install/PortInventory.h"
 #include "res/resource.h"
@@ -24,28 +26,40 @@ namespace {
 
 constexpr int kRunawayCalls = 2000;  // "always" gives way after this many calls, so a loop ends
 
-const std::map<std::string, WinError> kErrors = {
-    {"enumPorts", winerr::AccessDenied},
-    {"enumMonitors", winerr::AccessDenied},
-    {"addPort", winerr::Cancelled},
-    {"configurePort", winerr::InvalidParameter},
-    {"enumPrinters", winerr::NotEnoughMemory},
-    {"printerDriverDirectory", winerr::InvalidEnvironment},
-    {"addPrinterDriver", winerr::AccessDenied},
-    {"addPrinter", winerr::InvalidParameter},
-    {"closePrinter", winerr::InvalidHandle},
-    {"regOpenKey", winerr::AccessDenied},
-    {"regCreateKey", winerr::AccessDenied},
-    {"regSetString", winerr::AccessDenied},
-    {"regSetDword", winerr::AccessDenied},
-    {"regQueryValue", winerr::MoreData},
-    {"regEnumValue", winerr::AccessDenied},
-    {"regCloseKey", winerr::InvalidHandle},
-    {"shellOpen", winerr::FileNotFound},
-    {"versionQuery", winerr::InvalidParameter},
-    {"currentDirectory", winerr::InsufficientBuffer},
-    {"copyFile", winerr::AccessDenied},
+// Every operation that answers an error, as the forwarding base lists them,
+// fails with access denied unless an error of its own reads truer.
+const std::map<std::string, WinError> kOwnErrors = {
+    {"addPort", winerr::Cancelled},          {"configurePort", winerr::InvalidParameter},
+    {"enumPrinters", winerr::NotEnoughMemory}, {"printerDriverDirectory", winerr::InvalidEnvironment},
+    {"addPrinter", winerr::InvalidParameter}, {"closePrinter", winerr::InvalidHandle},
+    {"regQueryValue", winerr::MoreData},     {"regCloseKey", winerr::InvalidHandle},
+    {"shellOpen", winerr::FileNotFound},     {"versionQuery", winerr::InvalidParameter},
+    {"currentDirectory", winerr::InsufficientBuffer}, {"getJob", winerr::InvalidParameter},
+    {"addTcpIpPort", 183},
 };
+
+std::map<std::string, WinError> FailableOps() {
+    std::map<std::string, WinError> ops;
+    for (const auto& info : kPlatformOps) {
+        const std::string name(info.name);
+        const auto own = kOwnErrors.find(name);
+        if (info.answersError) ops[name] = own == kOwnErrors.end() ? winerr::AccessDenied : own->second;
+    }
+    return ops;
+}
+const std::map<std::string, WinError> kErrors = FailableOps();
+
+// Fails op at the call numbered at (-1: every call, up to the runaway limit).
+void FailAt(FakePlatform& m, const std::string& op, WinError error, int at) {
+    auto count = std::make_shared<int>(0);
+    m.failWhen(
+        op,
+        [count, at](const std::vector<std::string>&) {
+            const int n = (*count)++;
+            return at < 0 ? n < kRunawayCalls : n == at;
+        },
+        error);
+}
 
 constexpr const char* kNoPortMessage[] = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
@@ -91,6 +105,8 @@ struct Scenario {
     const char* name;
     // The port page's actions; the host is there for nested dialogs.
     std::function<void(FakeDialog&, FakeDialogHost&)> port;
+    std::function<void(FakePlatform&)> prepare = [](FakePlatform&) {};
+    bool network = false;  // the network row: its own outcome (ExpectSoundNetworkRow)
 };
 
 const Scenario kScenarios[] = {
@@ -118,6 +134,49 @@ const Scenario kScenarios[] = {
          d.click(IDC_PORT_CONFIGURE);
          InstallOrCancel(d);
      }},
+    {"the network row, a TCP/IP port for 127.0.0.9",
+     [](FakeDialog& d, FakeDialogHost& host) {
+         host.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+             network.setText(IDC_NET_ADDRESS, "127.0.0.9");
+             network.click(IdOk);
+         });
+         d.clickListRow(IDC_PORT_LIST, 2);
+         InstallOrCancel(d);
+     },
+     [](FakePlatform& m) { m.installTcpIpMonitor(); },
+     true},
+    {"the network row, the port for 127.0.0.9 there already",
+     [](FakeDialog& d, FakeDialogHost& host) {
+         host.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+             network.setText(IDC_NET_ADDRESS, "127.0.0.9");
+             network.click(IdOk);
+         });
+         d.clickListRow(IDC_PORT_LIST, 2);
+         InstallOrCancel(d);
+     },
+     [](FakePlatform& m) { m.seedTcpIpPort({"IP_127.0.0.9", "127.0.0.9", 9100, true, false}); },
+     true},
+    {"the network row, the driver refused: the port made goes again",
+     [](FakeDialog& d, FakeDialogHost& host) {
+         host.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+             network.setText(IDC_NET_ADDRESS, "127.0.0.9");
+             network.click(IdOk);
+         });
+         d.clickListRow(IDC_PORT_LIST, 2);
+         InstallOrCancel(d);
+     },
+     [](FakePlatform& m) {
+         m.installTcpIpMonitor();
+         m.failAlways("addPrinterDriver", winerr::AccessDenied);
+     },
+     true},
+    {"Search Port, then LPT1:, where no private namespace can be made (Wine)",
+     [](FakeDialog& d, FakeDialogHost&) {
+         d.click(IDC_PORT_SEARCH);
+         ClickRowNamed(d, "LPT1:");
+         InstallOrCancel(d);
+     },
+     [](FakePlatform& m) { m.failAlways("acquirePrivateMutex", 120); }},
 };
 
 // One complete run: the language, the system page with both hidden USB
@@ -168,7 +227,26 @@ std::vector<std::string> MessagesOf(const FakeDialogHost& host, int templateId) 
 }
 
 // What every run must satisfy, whatever failed.
-void ExpectSound(const WizardRun& run, const std::string& failedOp, bool installRefusable) {
+// The network row's outcome: "completed" only with the printer on the port
+// for the address; a port this run made and no printer is on, deleted again
+// unless its deletion or the listing of the printers failed.
+void ExpectSoundNetworkRow(const WizardRun& run) {
+    const FakePlatform& m = run.machine;
+    const auto printer = m.findPrinter("RK-520P");
+    const auto port = printer ? m.findTcpIpPort(printer->portName) : std::nullopt;
+    bool completed = false;
+    for (const auto& box : run.host.messages())
+        completed = completed || box.text.rfind("驱动安装完成\n", 0) == 0 || box.text.rfind("Driver installation completed\n", 0) == 0;
+    if (completed) EXPECT_TRUE(port && port->host == "127.0.0.9") << "completed, and the printer is not there";
+    // Where the printers could not be listed, a port may have one: it stays.
+    bool unsure = false;
+    for (const auto& c : m.calls()) unsure = unsure || ((c.op == "deleteTcpIpPort" || c.op == "enumPrinters") && c.result != 0);
+    for (const auto& c : m.callsOf("addTcpIpPort"))
+        if (c.result == 0 && !unsure && !(printer && printer->portName == c.args[0]))
+            EXPECT_FALSE(m.findTcpIpPort(c.args[0])) << "a port made and left unused";
+}
+
+void ExpectSound(const WizardRun& run, const std::string& failedOp, bool installRefusable, bool network = false) {
     const FakePlatform& m = run.machine;
     const int english = run.settings.englishFlag;
     EXPECT_EQ(run.exception, "");
@@ -184,6 +262,10 @@ void ExpectSound(const WizardRun& run, const std::string& failedOp, bool install
     for (const auto& c : m.callsOf("currentDirectory")) directories += c.result == 0;
     EXPECT_EQ(m.callsOf("shellOpen").size(), directories);
 
+    if (network) {
+        ExpectSoundNetworkRow(run);
+        return;
+    }
     const auto passes = walk::FindPasses(m.calls());
     ASSERT_LE(passes.size(), 1u);
     std::vector<MessageBoxRecord> settingsMessages;
@@ -199,7 +281,7 @@ void ExpectSound(const WizardRun& run, const std::string& failedOp, bool install
         const std::string cannotStart[] = {"无法开始安装（错误 5）。\n未安装打印机。",
                                            "The installation could not start (error 5).\nNothing was installed."};
         EXPECT_TRUE(portMessages.back() == kNoPortMessage[english] ||
-                    (failedOp == "enumPorts" && portMessages.back() == cannotStart[english]))
+                    (installRefusable && portMessages.back() == cannotStart[english]))
             << "the port page tells why it does not install: " << portMessages.back();
         return;
     }
@@ -217,6 +299,119 @@ void ExpectSound(const WizardRun& run, const std::string& failedOp, bool install
     }
 }
 
+// ---- The command line ------------------------------------------------------
+
+struct CommandLineScenario {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(FakePlatform&)> prepare;
+    int cleanCode = 0;  // with nothing failing
+};
+
+// A machine like the command line tests': the package beside Kelp.exe, a
+// USB printer connected to USB002, the TCP/IP monitor; the printer of a
+// run that removes or prints is there already.
+void PrepareCommandLineMachine(FakePlatform& m) {
+    m.setPorts({{"COM1:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""}});
+    m.setUsbPrinterInterfaces({{"USB", 2, "USB\\B", true, ""}});
+    m.createSamplePackage("C:\\Pkg");
+    m.setModuleDirectory("C:\\Pkg");
+    m.seedKey(RegRoot::CurrentUser, walk::kDeviceKey);
+    m.installTcpIpMonitor();
+    m.setActiveCodePage(1252);
+}
+
+void Installed(FakePlatform& m) {
+    m.seedPrinter({"RK-730P", "C:\\receipt.prn", "RK-730P", "WinPrint", "RAW"});
+    m.addPrinterDriver({3, "RK-730P", "Windows NT x86", "C:\\windows\\system32\\spool\\drivers\\w32x86\\UNIDRV.DLL",
+                        "C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.GPD", "", "", {}, "", "RAW"});
+    m.clearCalls();
+}
+
+const CommandLineScenario kCommandLineScenarios[] = {
+    {"/install, the automatic port", {"/install", "/model:RK-730P", "/default"}, [](FakePlatform&) {}},
+    {"/install /host, a port made", {"/install", "/model:RK-730P", "/host:127.0.0.9"}, [](FakePlatform&) {}},
+    {"/install /port moving the printer", {"/install", "/model:RK-730P", "/port:LPT1:"}, Installed},
+    {"/uninstall without a private namespace (Wine), the log made through a link",
+     {"/uninstall", "/model:RK-730P"},
+     [](FakePlatform& m) {
+         Installed(m);
+         m.failAlways("acquirePrivateMutex", 120);
+         m.setLinkOnTheWay("C:\\users\\kelp\\Temp");
+     }},
+    {"/testprint of a job that stays in the queue",
+     {"/testprint", "/model:RK-730P", "/wait:2"},
+     [](FakePlatform& m) {
+         Installed(m);
+         m.scriptJobStates({0x40});
+     },
+     1603},
+    {"/install /host whose driver is refused: the port made goes again",
+     {"/install", "/model:RK-730P", "/host:127.0.0.9"},
+     [](FakePlatform& m) { m.failAlways("addPrinterDriver", winerr::AccessDenied); },
+     1603},
+    {"/list", {"/list"}, [](FakePlatform& m) { m.seedTcpIpPort({"IP_1", "10.0.0.1", 9100, true, false}); }},
+};
+
+// What a command-line run must satisfy, whatever failed: an exit code of
+// its own, nothing left open or held, and a success only where the work is
+// done.
+void ExpectSoundCommandLine(const FakePlatform& m, const CommandLineScenario& scenario, int code,
+                            const std::string& exception) {
+    EXPECT_EQ(exception, "");
+    EXPECT_TRUE(code == 0 || code == 1603 || code == 1618) << code;
+    walk::ExpectMachineClean(m, 0);
+    EXPECT_EQ(m.openLogFileCount(), 0u);
+    EXPECT_TRUE(m.heldMutexes().empty());
+    if (code != 0) return;
+    const std::string action = scenario.args[0];
+    const auto printer = m.findPrinter("RK-730P");
+    if (action == "/install") {
+        ASSERT_TRUE(printer);
+        const std::string& port = scenario.args.back();
+        if (port.rfind("/port:", 0) == 0) EXPECT_EQ(printer->portName, port.substr(6));
+    }
+    if (action == "/uninstall") EXPECT_FALSE(printer);
+    if (action == "/testprint") EXPECT_FALSE(m.rawJobs().empty());
+}
+
+void CommandLineRuns(std::set<std::string>& failedSomewhere) {
+    int runs = 0;
+    for (const auto& scenario : kCommandLineScenarios) {
+        SCOPED_TRACE(scenario.name);
+        FakePlatform clean;
+        FakeNetwork network;
+        PrepareCommandLineMachine(clean);
+        scenario.prepare(clean);
+        ASSERT_EQ(RunCommandLine(clean, network, scenario.args), scenario.cleanCode);
+        ExpectSoundCommandLine(clean, scenario, scenario.cleanCode, "");
+        for (const auto& [op, error] : kErrors) {
+            const int calls = static_cast<int>(clean.callsOf(op).size());
+            if (calls == 0) continue;
+            failedSomewhere.insert(op);
+            for (int at = -1; at < calls; ++at) {
+                SCOPED_TRACE(testing::Message() << op << " failing with " << error
+                                                << (at < 0 ? std::string(" always") : " at call " + std::to_string(at)));
+                FakePlatform m;
+                PrepareCommandLineMachine(m);
+                scenario.prepare(m);
+                FailAt(m, op, error, at);
+                int code = -1;
+                std::string exception;
+                try {
+                    code = RunCommandLine(m, network, scenario.args);
+                } catch (const std::exception& e) {
+                    exception = e.what();
+                }
+                ++runs;
+                ExpectSoundCommandLine(m, scenario, code, exception);
+                if (testing::Test::HasFatalFailure()) return;
+            }
+        }
+    }
+    std::printf("fault injection: %d command-line runs\n", runs);
+}
+
 TEST(FaultInjectionTest, EveryOperationFailingAlwaysOrOnceAtEachCall) {
     std::set<std::string> failedSomewhere;
     int runs = 0;
@@ -225,11 +420,12 @@ TEST(FaultInjectionTest, EveryOperationFailingAlwaysOrOnceAtEachCall) {
             SCOPED_TRACE(testing::Message() << scenario.name << (english ? ", English" : ", Chinese"));
             WizardRun clean;
             PrepareMachine(clean.machine);
+            scenario.prepare(clean.machine);
             clean.go(scenario, english);
             {
                 SCOPED_TRACE("nothing failing");
-                ExpectSound(clean, "enumPorts", false);
-                ASSERT_TRUE(clean.machine.findPrinter("RK-520P"));
+                ExpectSound(clean, "enumPorts", false, scenario.network);
+                ASSERT_TRUE(clean.machine.findPrinter("RK-520P") || !clean.machine.callsOf("deleteTcpIpPort").empty());
                 ASSERT_EQ(MessagesOf(clean.host, IDD_PRINTER_SETTINGS).size(), 1u);
             }
             for (const auto& [op, error] : kErrors) {
@@ -243,27 +439,26 @@ TEST(FaultInjectionTest, EveryOperationFailingAlwaysOrOnceAtEachCall) {
                                  << (at < 0 ? std::string(" always") : " at call " + std::to_string(at)));
                     WizardRun run;
                     PrepareMachine(run.machine);
-                    auto count = std::make_shared<int>(0);
-                    run.machine.failWhen(
-                        op,
-                        [count, at](const std::vector<std::string>&) {
-                            const int n = (*count)++;
-                            return at < 0 ? n < kRunawayCalls : n == at;
-                        },
-                        error);
+                    scenario.prepare(run.machine);
+                    FailAt(run.machine, op, error, at);
                     run.go(scenario, english);
                     ++runs;
-                    // Without ports there is nothing to install on.
-                    ExpectSound(run, op, op == "enumPorts");
+                    // Without ports there is nothing to install on; without the
+                    // lock nothing starts.
+                    ExpectSound(run, op, op == "enumPorts" || op == "acquireNamedMutex", scenario.network);
                     if (testing::Test::HasFatalFailure()) return;
                 }
             }
         }
     }
-    std::printf("fault injection: %d runs\n", runs);
+    std::printf("fault injection: %d wizard runs\n", runs);
+    for (const char* op : {"usbPrinterInterfaces", "acquirePrivateMutex", "acquireNamedMutex", "addTcpIpPort",
+                           "tcpIpPortConfig", "deleteTcpIpPort"})
+        EXPECT_EQ(failedSomewhere.count(op), 1u) << op << " is failed in no wizard run";
+    CommandLineRuns(failedSomewhere);
     std::set<std::string> all;
     for (const auto& [op, error] : kErrors) all.insert(op);
-    EXPECT_EQ(failedSomewhere, all) << "every operation the wizard uses failed in some run";
+    EXPECT_EQ(failedSomewhere, all) << "every operation that answers an error failed in some run";
 }
 
 // The serial-device scan asks for value after value until the registry says

@@ -25,6 +25,7 @@
 #include "install/ModelCatalogue.h"
 #include "install/PortInventory.h"
 #include "pages/PortPage.h"
+#include "platform/ForwardingPlatform.h"
 #include "res/resource.h"
 
 namespace kelp {
@@ -60,222 +61,30 @@ struct Action {
     bool install;  // a command 1022 reaching the port page
 };
 
-// Forwards every call to the in-memory machine and tells `watch` first.
-class WatchedPlatform : public Platform {
+// Forwards every call to the in-memory machine and tells `watch` first,
+// with the arguments it looks at for the calls that have them.
+class WatchedPlatform final : public ForwardingPlatform {
 public:
     using Watch = std::function<void(const std::string& op, const std::vector<std::string>& args)>;
-    WatchedPlatform(FakePlatform& machine, Watch watch) : m_(machine), watch_(std::move(watch)) {}
+    WatchedPlatform(FakePlatform& machine, Watch watch) : ForwardingPlatform(machine), watch_(std::move(watch)) {}
 
-    Result<std::vector<PortRecord>> enumPorts() override {
-        see("enumPorts");
-        return m_.enumPorts();
-    }
-    Result<std::vector<MonitorRecord>> enumMonitors() override {
-        see("enumMonitors");
-        return m_.enumMonitors();
-    }
-    WinError addPort(WindowHandle owner, const std::string& monitor) override {
-        see("addPort");
-        return m_.addPort(owner, monitor);
-    }
     WinError configurePort(WindowHandle owner, const std::string& port) override {
-        see("configurePort", {port});
-        return m_.configurePort(owner, port);
-    }
-    Result<std::vector<PrinterRecord>> enumPrinters() override {
-        see("enumPrinters");
-        return m_.enumPrinters();
-    }
-    Result<std::string> printerDriverDirectory(const std::string& environment) override {
-        see("printerDriverDirectory");
-        return m_.printerDriverDirectory(environment);
-    }
-    WinError addPrinterDriver(const DriverInfo3& driver) override {
-        see("addPrinterDriver");
-        return m_.addPrinterDriver(driver);
+        watch_("configurePort", {port});
+        return inner().configurePort(owner, port);
     }
     Result<PrinterHandle> addPrinter(const PrinterInfo2& printer) override {
-        see("addPrinter", {printer.portName});
-        return m_.addPrinter(printer);
-    }
-    WinError closePrinter(PrinterHandle printer) override {
-        see("closePrinter");
-        return m_.closePrinter(printer);
+        watch_("addPrinter", {printer.portName});
+        return inner().addPrinter(printer);
     }
     Result<RegKey> regOpenKey(RegRoot root, const std::string& path, RegAccess access) override {
-        see("regOpenKey", {access == RegAccess::SetValue ? "SetValue" : "other"});
-        return m_.regOpenKey(root, path, access);
+        watch_("regOpenKey", {access == RegAccess::SetValue ? "SetValue" : "other"});
+        return inner().regOpenKey(root, path, access);
     }
-    Result<RegKey> regCreateKey(RegRoot root, const std::string& path) override {
-        see("regCreateKey");
-        return m_.regCreateKey(root, path);
-    }
-    WinError regSetString(RegKey key, const std::string& name, const std::string& value) override {
-        see("regSetString");
-        return m_.regSetString(key, name, value);
-    }
-    WinError regSetDword(RegKey key, const std::string& name, std::uint32_t value) override {
-        see("regSetDword");
-        return m_.regSetDword(key, name, value);
-    }
-    Result<RegValue> regQueryValue(RegKey key, const std::string& name, std::size_t maxBytes) override {
-        see("regQueryValue");
-        return m_.regQueryValue(key, name, maxBytes);
-    }
-    Result<RegEnumEntry> regEnumValue(RegKey key, std::uint32_t index, std::size_t maxName,
-                                      std::size_t maxData) override {
-        see("regEnumValue");
-        return m_.regEnumValue(key, index, maxName, maxData);
-    }
-    WinError regCloseKey(RegKey key) override {
-        see("regCloseKey");
-        return m_.regCloseKey(key);
-    }
-    WinError shellOpen(const std::string& path) override {
-        see("shellOpen");
-        return m_.shellOpen(path);
-    }
-    Result<OsVersionInfo> versionQuery(VersionRecordForm form) override {
-        see("versionQuery");
-        return m_.versionQuery(form);
-    }
-    std::uint32_t activeCodePage() override {
-        see("activeCodePage");
-        return m_.activeCodePage();
-    }
-    Result<std::string> currentDirectory(std::size_t capacity) override {
-        see("currentDirectory");
-        return m_.currentDirectory(capacity);
-    }
-    std::optional<int> isWow64Process() override {
-        see("isWow64Process");
-        return m_.isWow64Process();
-    }
-    WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override {
-        see("copyFile");
-        return m_.copyFile(source, destination, failIfExists);
-    }
-    void sleep(std::uint32_t ms) override {
-        see("sleep");
-        m_.sleep(ms);
-    }
-    void debugOutput(const std::string& text) override {
-        see("debugOutput");
-        m_.debugOutput(text);
-    }
-    std::string errorText(WinError error, int englishFlag) override { return m_.errorText(error, englishFlag); }
-    WinError deletePrinter(const std::string& name) override {
-        see("deletePrinter");
-        return m_.deletePrinter(name);
-    }
-    WinError deletePrinterDriver(const std::string& environment, const std::string& name, bool deleteUnusedFiles) override {
-        see("deletePrinterDriver");
-        return m_.deletePrinterDriver(environment, name, deleteUnusedFiles);
-    }
-    Result<std::vector<DriverInfo3>> enumPrinterDrivers(const std::string& environment) override {
-        see("enumPrinterDrivers");
-        return m_.enumPrinterDrivers(environment);
-    }
-    WinError deleteFile(const std::string& path) override {
-        see("deleteFile");
-        return m_.deleteFile(path);
-    }
-    Result<std::string> fullPathName(const std::string& path) override {
-        see("fullPathName");
-        return m_.fullPathName(path);
-    }
-    Result<PrinterHandle> openPrinter(const std::string& name) override {
-        see("openPrinter");
-        return m_.openPrinter(name);
-    }
-    Result<std::uint32_t> startRawDocument(PrinterHandle printer, const std::string& documentName) override {
-        see("startRawDocument");
-        return m_.startRawDocument(printer, documentName);
-    }
-    WinError writePrinter(PrinterHandle printer, const std::string& bytes) override {
-        see("writePrinter");
-        return m_.writePrinter(printer, bytes);
-    }
-    Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override {
-        see("usbPrinterInterfaces");
-        return m_.usbPrinterInterfaces();
-    }
-    WinError setPrinterPort(const std::string& name, const std::string& port) override {
-        see("setPrinterPort");
-        return m_.setPrinterPort(name, port);
-    }
-    Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override {
-        see("getJob");
-        return m_.getJob(printer, jobId);
-    }
-    WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override {
-        see("deleteJob");
-        return m_.deleteJob(printer, jobId);
-    }
-    WinError endRawDocument(PrinterHandle printer) override {
-        see("endRawDocument");
-        return m_.endRawDocument(printer);
-    }
-    std::string tempDirectory() override {
-        see("tempDirectory");
-        return m_.tempDirectory();
-    }
-    std::string moduleDirectory() override {
-        see("moduleDirectory");
-        return m_.moduleDirectory();
-    }
-    std::string localTime() override {
-        see("localTime");
-        return m_.localTime();
-    }
-    std::string userName() override {
-        see("userName");
-        return m_.userName();
-    }
-    Result<std::uintptr_t> acquireNamedMutex(const std::string& name) override {
-        see("acquireNamedMutex");
-        return m_.acquireNamedMutex(name);
-    }
-    void releaseNamedMutex(std::uintptr_t mutex) override {
-        see("releaseNamedMutex");
-        m_.releaseNamedMutex(mutex);
-    }
-    bool consoleWrite(const std::string& text) override {
-        see("consoleWrite");
-        return m_.consoleWrite(text);
-    }
-    void messageBoxWithoutWindow(const std::string& title, const std::string& text) override {
-        see("messageBoxWithoutWindow");
-        m_.messageBoxWithoutWindow(title, text);
-    }
-    Result<LogFile> openLogFile(const std::string& path, bool createNew) override { return m_.openLogFile(path, createNew); }
-    WinError writeLogFile(std::uintptr_t file, const std::string& bytes) override { return m_.writeLogFile(file, bytes); }
-    void closeLogFile(std::uintptr_t file) override { m_.closeLogFile(file); }
-    bool runsElevated() override { return m_.runsElevated(); }
-    std::uint32_t processId() override { return m_.processId(); }
-    Result<PrivateMutex> acquirePrivateMutex(const std::string& ns, const std::string& name) override {
-        see("acquirePrivateMutex");
-        return m_.acquirePrivateMutex(ns, name);
-    }
-    bool windowStationVisible() override { return m_.windowStationVisible(); }
-    WinError addTcpIpPort(const TcpIpPortConfig& port) override {
-        see("addTcpIpPort");
-        return m_.addTcpIpPort(port);
-    }
-    WinError deleteTcpIpPort(const std::string& portName) override {
-        see("deleteTcpIpPort");
-        return m_.deleteTcpIpPort(portName);
-    }
-    Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override {
-        see("tcpIpPortConfig");
-        return m_.tcpIpPortConfig(portName);
-    }
-    std::optional<std::uint32_t> sessionId() override { return m_.sessionId(); }
-    std::uint64_t randomNumber() override { return m_.randomNumber(); }
+
+protected:
+    void called(PlatformOp op) override { watch_(std::string(InfoOf(op).name), {}); }
 
 private:
-    void see(const std::string& op, const std::vector<std::string>& args = {}) { watch_(op, args); }
-    FakePlatform& m_;
     Watch watch_;
 };
 
