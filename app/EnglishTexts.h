@@ -5,6 +5,7 @@
 #include <span>
 
 #include "platform/Dialog.h"
+#include "platform/Language.h"
 
 namespace kelp {
 
@@ -16,12 +17,5 @@ struct ControlText {
 inline void SetControlTexts(Dialog& dialog, std::span<const ControlText> texts) {
     for (const auto& t : texts) dialog.setText(t.id, t.text);
 }
-
-// The texts of a message or list row in both languages, picked by englishFlag.
-struct BilingualText {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
 
 }  // namespace kelp

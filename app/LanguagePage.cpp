@@ -40,10 +40,8 @@ void LanguagePage::onCommand(int id, int /*code*/) {
 
 void LanguagePage::onOk() { onConfirm(); }
 
-// Code pages 936 (Simplified Chinese) and 950 (Traditional Chinese).
 bool LanguagePage::systemIsChinese() const {
-    const auto codePage = context_.platform.activeCodePage();
-    return codePage == 936 || codePage == 950;
+    return LanguageForCodePage(context_.platform.activeCodePage()) == Language::Chinese;
 }
 
 void LanguagePage::fillLanguageList() {
@@ -60,7 +58,7 @@ void LanguagePage::storeSelectedLanguage() {
         default: break;  // no selection: the language stays as it was
     }
     // The system's error texts in the log follow the user's language.
-    if (context_.log) context_.log->setEnglishFlag(context_.settings.englishFlag);
+    if (context_.log) context_.log->setLanguage(context_.settings.language());
 }
 
 void LanguagePage::onConfirm() {

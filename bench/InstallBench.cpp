@@ -409,7 +409,7 @@ int wmain(int argc, wchar_t** argv) {
     kelp::win32::Win32Platform win32;
     NoPausePlatform platform(win32);
     kelp::PrinterChoices choices;
-    choices.englishFlag = kEnglish;
+    choices.language = kEnglish;
     choices.modelRow = kModelRow;
     choices.defaultPrinter = true;
     choices.portIndex = 0;  // LPT1

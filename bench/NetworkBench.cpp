@@ -90,7 +90,7 @@ int wmain(int argc, wchar_t** argv) {
         const kelp::PrinterState state = kelp::ProbePrinter(network, printer);
         if (i > 0) probe.push_back(watch.elapsedMs());
         if (state != kelp::PrinterState::Ready) {
-            bench::complain(kProgram, "the probe of 127.0.1.10:9100 answered " + kelp::DescribePrinterState(state, 1));
+            bench::complain(kProgram, "the probe of 127.0.1.10:9100 answered " + kelp::DescribePrinterState(state, Language::English));
             ok = false;
         }
     }

@@ -157,8 +157,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             parse.logPath = *item->value;
         if (item->name == "lang" && item->value) {
             const std::string lang = Lower(*item->value);
-            if (lang == "en") parse.englishFlag = 1;
-            if (lang == "zh") parse.englishFlag = 0;
+            if (lang == "en") parse.language = Language::English;
+            if (lang == "zh") parse.language = Language::Chinese;
         }
     }
 
@@ -224,8 +224,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             }
             if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"", "未知的型号“" + value + "”");
         } else if (option.name == "lang") {
-            if (!parse.englishFlag) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
-            command.englishFlag = parse.englishFlag;
+            if (!parse.language) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
+            command.language = parse.language;
         } else if (option.name == "port") {
             if (Lower(value) != "auto") command.port = value;
         } else if (option.name == "default") {
@@ -264,8 +264,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option.name == "host") {
             const AddressParse address = ParseNetworkAddress(value);
             if (!address.ok())
-                return Refuse(parse, "/host: " + DescribeAddressProblem(address.problem, 1),
-                              "/host：" + DescribeAddressProblem(address.problem, 0));
+                return Refuse(parse, "/host: " + DescribeAddressProblem(address.problem, Language::English),
+                              "/host：" + DescribeAddressProblem(address.problem, Language::Chinese));
             command.host = address.address;
         }
     }

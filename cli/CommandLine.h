@@ -26,7 +26,7 @@ enum class CliAction { Usage, Install, Uninstall, TestPrint, List, Find };
 struct CliCommand {
     CliAction action = CliAction::Usage;
     int modelRow = -1;                 // the catalogue row of /model
-    std::optional<int> englishFlag;    // /lang: 1 en, 0 zh; nothing when not given
+    std::optional<Language> language;  // /lang; nothing when not given
     std::optional<std::string> port;   // /port:<name>; nothing for auto
     bool defaultPrinter = false;
     bool quiet = false;
@@ -44,7 +44,7 @@ struct CliParse {
     // that the refusal is logged and shown as asked.
     bool quiet = false;
     std::string logPath;
-    std::optional<int> englishFlag;
+    std::optional<Language> language;
 };
 
 CliParse ParseCommandLine(const std::vector<std::string>& arguments);

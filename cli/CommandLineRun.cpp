@@ -20,12 +20,6 @@ namespace kelp {
 
 namespace {
 
-struct Bilingual {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
-
 constexpr Bilingual kUsage = {
     "用法：\r\n"
     "  Kelp.exe                          安装向导\r\n"
@@ -105,51 +99,31 @@ constexpr Bilingual kUsageBox = {
 constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
 constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
                                        "Another Kelp installation, removal or test receipt is running; nothing was changed."};
-constexpr Bilingual kInstalledOn = {"已安装打印机 %s，端口 %p。", "The printer %s is installed on %p."};
-constexpr Bilingual kInstalledOnBy = {"已安装打印机 %s，端口 %p（%r）。", "The printer %s is installed on %p (%r)."};
+constexpr Bilingual kInstalledOn = {"已安装打印机 %1，端口 %2。", "The printer %1 is installed on %2."};
+constexpr Bilingual kInstalledOnBy = {"已安装打印机 %1，端口 %2（%3）。", "The printer %1 is installed on %2 (%3)."};
 constexpr Bilingual kNamedPort = {"命令行指定的端口", "the port named on the command line"};
 constexpr Bilingual kExistingPort = {"打印机已在此端口上", "the printer was there already"};
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
-constexpr Bilingual kRemoved = {"已删除打印机 %s 及其驱动。", "The printer %s and its driver were removed."};
-constexpr Bilingual kNotInstalled = {"%s 未安装，无需删除。", "%s is not installed: nothing to remove."};
-constexpr Bilingual kNoPrinter = {"打印机 %s 不存在。", "There is no printer %s."};
-constexpr Bilingual kReceiptSent = {"测试小票已发送到 %s（%p）。", "A test receipt was sent to %s (%p)."};
-constexpr Bilingual kReceiptPrinted = {"测试小票已从 %s（%p）的打印队列中打印出去。",
-                                       "The test receipt for %s (%p) has left the print queue."};
+constexpr Bilingual kRemoved = {"已删除打印机 %1 及其驱动。", "The printer %1 and its driver were removed."};
+constexpr Bilingual kNotInstalled = {"%1 未安装，无需删除。", "%1 is not installed: nothing to remove."};
+constexpr Bilingual kNoPrinter = {"打印机 %1 不存在。", "There is no printer %1."};
+constexpr Bilingual kReceiptSent = {"测试小票已发送到 %1（%2）。", "A test receipt was sent to %1 (%2)."};
+constexpr Bilingual kReceiptPrinted = {"测试小票已从 %1（%2）的打印队列中打印出去。",
+                                       "The test receipt for %1 (%2) has left the print queue."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kLogIs = {"日志：", "Log: "};
 constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
-constexpr Bilingual kNetworkPort = {"%a，%m的端口；打印机：%t", "%a, port %m; the printer: %t"};
+constexpr Bilingual kNetworkPort = {"%1，%2的端口；打印机：%3", "%1, port %2; the printer: %3"};
 constexpr Bilingual kPortMade = {"新建", "made"};
 constexpr Bilingual kPortReused = {"已有", "reused"};
 constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
-constexpr Bilingual kNotSent = {"打印机 %s（%p）现在不能打印：%t。测试小票未发送。",
-                                "The printer %s (%p) cannot print now: %t. The test receipt was not sent."};
+constexpr Bilingual kNotSent = {"打印机 %1（%2）现在不能打印：%3。测试小票未发送。",
+                                "The printer %1 (%2) cannot print now: %3. The test receipt was not sent."};
 constexpr Bilingual kPortUnreadable = {
-    "打印机 %s（%p）的端口设置无法读取（错误 %t），无法先询问打印机。测试小票未发送。",
-    "The settings of the port %p of the printer %s cannot be read (error %t), so the printer could not be asked first. The test receipt was not sent."};
-constexpr Bilingual kNoAdapters = {"无法读取本机的网络适配器（错误 %t）。", "The computer's network adapters cannot be read (error %t)."};
-
-std::string Fill(const char* pattern, const std::string& name, const std::string& port = {},
-                 const std::string& extra = {}) {
-    std::string text;
-    for (const char* c = pattern; *c; ++c) {
-        if (c[0] == '%' && c[1] == 's') {
-            text += name;
-            ++c;
-        } else if (c[0] == '%' && c[1] == 'p') {
-            text += port;
-            ++c;
-        } else if (c[0] == '%' && c[1] == 't') {
-            text += extra;
-            ++c;
-        } else {
-            text += *c;
-        }
-    }
-    return text;
-}
+    "打印机 %1（%2）的端口设置无法读取（错误 %3），无法先询问打印机。测试小票未发送。",
+    "The settings of the port %2 of the printer %1 cannot be read (error %3), so the printer could not be asked first. The test receipt was not sent."};
+constexpr Bilingual kNoAdapters = {"无法读取本机的网络适配器（错误 %1）。", "The computer's network adapters cannot be read (error %1)."};
 
 // The kind of a port as the port classification sees it.
 const char* PortKind(const PortRecord& port) {
@@ -177,9 +151,9 @@ const char* ActionName(CliAction action) {
 class CommandLineRun {
 public:
     CommandLineRun(Platform& machine, Network& network, SerialPorts& serialPorts, RunLog& log, const CliCommand& command,
-                   int englishFlag)
-        : machine_(machine), platform_(machine, log, englishFlag), network_(network), serialPorts_(serialPorts), log_(log),
-          command_(command), englishFlag_(englishFlag) {}
+                   Language language)
+        : machine_(machine), platform_(machine, log, language), network_(network), serialPorts_(serialPorts), log_(log),
+          command_(command), language_(language) {}
 
     int run();
 
@@ -199,7 +173,7 @@ private:
     SerialPorts& serialPorts_;
     RunLog& log_;
     const CliCommand& command_;
-    int englishFlag_;
+    Language language_;
 };
 
 // A text of several lines (an installation's failures) goes line by line.
@@ -212,7 +186,7 @@ void CommandLineRun::say(const std::string& text) {
 }
 
 int CommandLineRun::failed() {
-    say(log_.written() ? std::string(kFailed.in(englishFlag_)) + log_.path() : kFailedNoLog.in(englishFlag_));
+    say(log_.written() ? std::string(kFailed.in(language_)) + log_.path() : kFailedNoLog.in(language_));
     return exitcode::InstallFailure;
 }
 
@@ -234,7 +208,7 @@ int CommandLineRun::run() {
 int CommandLineRun::install(const ModelRow& model) {
     const std::string name = model.displayName;
     InstallationRequest request;
-    request.choices.englishFlag = englishFlag_;
+    request.choices.language = language_;
     request.choices.modelRow = command_.modelRow;
     request.choices.defaultPrinter = command_.defaultPrinter;
     request.packageRoot = machine_.moduleDirectory();
@@ -249,34 +223,31 @@ int CommandLineRun::install(const ModelRow& model) {
     const InstallationOutcome outcome = InstallPrinter(platform_, network_, request, &log_);
     switch (outcome.stop) {
         case InstallationStop::None: break;
-        case InstallationStop::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case InstallationStop::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case InstallationStop::UnknownPort:
-            say(std::string(kWrongCommandLine.in(englishFlag_)) + kUnknownPort.in(englishFlag_) + *command_.port);
+            say(std::string(kWrongCommandLine.in(language_)) + kUnknownPort.in(language_) + *command_.port);
             return exitcode::InvalidCommandLine;
-        case InstallationStop::NoPort: say(kNoAutomaticPort.in(englishFlag_)); return failed();
+        case InstallationStop::NoPort: say(kNoAutomaticPort.in(language_)); return failed();
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate
     // registry message would only repeat it.
     const InstallReport& report = outcome.report;
-    const std::string described = DescribeInstallReport(report, name, englishFlag_);
+    const std::string described = DescribeInstallReport(report, name, language_);
     if (!described.empty()) say(described);
     if (!report.succeeded()) return failed();
-    std::string why = outcome.rule ? DescribePortRule(*outcome.rule, name, englishFlag_, outcome.port) : std::string();
-    if (request.portChoice == PortChoice::Named) why = kNamedPort.in(englishFlag_);
-    if (outcome.keptExistingPort) why = kExistingPort.in(englishFlag_);
+    std::string why = outcome.rule ? DescribePortRule(*outcome.rule, name, language_, outcome.port) : std::string();
+    if (request.portChoice == PortChoice::Named) why = kNamedPort.in(language_);
+    if (outcome.keptExistingPort) why = kExistingPort.in(language_);
     if (outcome.printerState) {
         const PrinterState state = *outcome.printerState;
-        why = kNetworkPort.in(englishFlag_);
-        why.replace(why.find("%a"), 2, FormatAddress(request.address));
-        why.replace(why.find("%m"), 2, (outcome.networkPort.made ? kPortMade : kPortReused).in(englishFlag_));
-        why.replace(why.find("%t"), 2,
-                    DescribePrinterState(state, englishFlag_) +
-                        (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(englishFlag_) : ""));
+        why = kNetworkPort.in(language_);
+        why = Fill(why, {FormatAddress(request.address), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
+                         DescribePrinterState(state, language_) +
+                             (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(language_) : "")});
     }
-    std::string pattern = (why.empty() ? kInstalledOn : kInstalledOnBy).in(englishFlag_);
-    if (!why.empty()) pattern.replace(pattern.find("%r"), 2, why);
-    say(Fill(pattern.c_str(), name, report.port.empty() ? outcome.port : report.port));
+    say(Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language_),
+             {name, report.port.empty() ? outcome.port : report.port, why}));
     return exitcode::Success;
 }
 
@@ -284,9 +255,9 @@ int CommandLineRun::install(const ModelRow& model) {
 int CommandLineRun::uninstall(const ModelRow& model) {
     const std::string name = model.displayName;
     switch (RemoveModel(platform_, name, &log_)) {
-        case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(englishFlag_), name)); return exitcode::Success;
-        case RemovalOutcome::Removed: say(Fill(kRemoved.in(englishFlag_), name)); return exitcode::Success;
-        case RemovalOutcome::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(language_), {name})); return exitcode::Success;
+        case RemovalOutcome::Removed: say(Fill(kRemoved.in(language_), {name})); return exitcode::Success;
+        case RemovalOutcome::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
     }
@@ -299,24 +270,24 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     const std::string name = model.displayName;
     TestReceiptRequest request;
     request.modelRow = command_.modelRow;
-    request.englishFlag = englishFlag_;
+    request.language = language_;
     request.waitSeconds = command_.waitSeconds;
     const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, serialPorts_, request, &log_);
     switch (outcome.result) {
-        case TestReceiptResult::Busy: say(kAlreadyRunning.in(englishFlag_)); return exitcode::AlreadyRunning;
+        case TestReceiptResult::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case TestReceiptResult::LockFailed: return failed();
-        case TestReceiptResult::NoPrinter: say(Fill(kNoPrinter.in(englishFlag_), name)); return failed();
+        case TestReceiptResult::NoPrinter: say(Fill(kNoPrinter.in(language_), {name})); return failed();
         case TestReceiptResult::PortUnreadable:
-            say(Fill(kPortUnreadable.in(englishFlag_), name, outcome.port, ErrorNumber(outcome.error, englishFlag_)));
+            say(Fill(kPortUnreadable.in(language_), {name, outcome.port, ErrorNumber(outcome.error, language_)}));
             return failed();
         case TestReceiptResult::Withheld:
-            say(Fill(kNotSent.in(englishFlag_), name, outcome.port, DescribePrinterState(*outcome.state, englishFlag_)));
+            say(Fill(kNotSent.in(language_), {name, outcome.port, DescribePrinterState(*outcome.state, language_)}));
             return failed();
         case TestReceiptResult::JobFailed:
-            say(DescribePrintJobReport(outcome.job, command_.waitSeconds, englishFlag_));
+            say(DescribePrintJobReport(outcome.job, command_.waitSeconds, language_));
             return failed();
-        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(englishFlag_), name, outcome.port)); break;
-        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(englishFlag_), name, outcome.port)); break;
+        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(language_), {name, outcome.port})); break;
+        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(language_), {name, outcome.port})); break;
     }
     return exitcode::Success;
 }
@@ -371,7 +342,7 @@ int CommandLineRun::find() {
         WinError error = winerr::Success;
         ranges = AdapterScanRanges(network_, &error);
         if (error != winerr::Success) {
-            say(Fill(kNoAdapters.in(englishFlag_), {}, {}, ErrorNumber(error, englishFlag_)));
+            say(Fill(kNoAdapters.in(language_), {ErrorNumber(error, language_)}));
             return failed();
         }
     }
@@ -385,7 +356,7 @@ int CommandLineRun::find() {
     // Each row as soon as its printer's state is known.
     FindPrinters(network_, ranges, {}, [this](const FoundPrinter& printer) {
         const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
-                                DescribePrinterState(printer.state, 1);
+                                DescribePrinterState(printer.state, Language::English);
         machine_.consoleWrite(row + "\r\n");
         log_.line(row);
     });
@@ -398,20 +369,14 @@ int CommandLineRun::find() {
 int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPorts,
                    const std::vector<std::string>& arguments) {
     const CliParse parse = ParseCommandLine(arguments);
-    int englishFlag = 0;
-    if (parse.englishFlag) {
-        englishFlag = *parse.englishFlag;
-    } else {
-        const auto codePage = platform.activeCodePage();
-        englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
-    }
+    const Language language = parse.language.value_or(LanguageForCodePage(platform.activeCodePage()));
     const bool named = !parse.logPath.empty();
-    RunLog log(platform, named ? parse.logPath : DefaultLogPath(platform), englishFlag, named);
+    RunLog log(platform, named ? parse.logPath : DefaultLogPath(platform), language, named);
     // A /log that cannot be used is a wrong command line, said where it can
     // be seen (there is no log to say it in), /quiet or not.
     if (log.refused()) {
-        platform.consoleWrite(std::string(kWrongCommandLine.in(englishFlag)) + log.refusal() + "\r\n");
-        if (!parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
+        platform.consoleWrite(std::string(kWrongCommandLine.in(language)) + log.refusal() + "\r\n");
+        if (!parse.quiet) platform.consoleWrite(kUsage.in(language));
         return exitcode::InvalidCommandLine;
     }
     // Each argument quoted, as it arrived.
@@ -429,17 +394,17 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     int code = exitcode::Success;
     if (!parse.command) {
         const std::string reason =
-            std::string(kWrongCommandLine.in(englishFlag)) + (englishFlag == 1 ? parse.reason : parse.reasonChinese);
+            std::string(kWrongCommandLine.in(language)) + (language == Language::English ? parse.reason : parse.reasonChinese);
         log.line(reason);
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
         // Without a console a box shows it, unless nobody could see the box.
-        if (!platform.consoleWrite(kUsage.in(englishFlag))) {
+        if (!platform.consoleWrite(kUsage.in(language))) {
             if (WindowsCanBeSeen(platform)) {
-                platform.messageBoxWithoutWindow("Kelp", kUsageBox.in(englishFlag));
+                platform.messageBoxWithoutWindow("Kelp", kUsageBox.in(language));
             } else {
-                const std::string usage = kUsage.in(englishFlag);
+                const std::string usage = kUsage.in(language);
                 for (std::size_t start = 0; start < usage.size();) {
                     const std::size_t end = usage.find("\r\n", start);
                     log.line(usage.substr(start, end - start));
@@ -450,21 +415,21 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     } else {
         log.line(std::string("action ") + ActionName(parse.command->action) +
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
-                 " lang " + (englishFlag == 1 ? "en" : "zh") +
+                 " lang " + (language == Language::English ? "en" : "zh") +
                  (parse.command->action == CliAction::Install
                       ? (parse.command->host ? " host " + FormatAddress(*parse.command->host)
                                              : " port " + parse.command->port.value_or("auto")) +
                             (parse.command->defaultPrinter ? " default" : "")
                       : std::string()));
-        CommandLineRun run(platform, network, serialPorts, log, *parse.command, englishFlag);
+        CommandLineRun run(platform, network, serialPorts, log, *parse.command, language);
         code = run.run();
     }
     // A wrong command line, whether the parser or the machine found it out
     // (a port that is not there), is answered with the usage.
-    if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(englishFlag));
+    if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(language));
     log.line("outcome " + std::to_string(code));
     if (!parse.quiet && !listing && code != exitcode::Success && log.written())
-        platform.consoleWrite(std::string(kLogIs.in(englishFlag)) + log.path() + "\r\n");
+        platform.consoleWrite(std::string(kLogIs.in(language)) + log.path() + "\r\n");
     return code;
 }
 

@@ -131,8 +131,8 @@ std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<
     return state.shown->connected;
 }
 
-std::string DescribePortRule(PortRule rule, const std::string& modelName, int englishFlag, const std::string& port) {
-    const bool english = englishFlag == 1;
+std::string DescribePortRule(PortRule rule, const std::string& modelName, Language language, const std::string& port) {
+    const bool english = language == Language::English;
     const auto kind = [&port](const char* prefix) { return port.rfind(prefix, 0) == 0; };
     switch (rule) {
         case PortRule::OnlyConnected:
@@ -161,15 +161,15 @@ std::string DescribePortRule(PortRule rule, const std::string& modelName, int en
 }
 
 std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
-                                const std::string& modelName, int englishFlag) {
-    const bool english = englishFlag == 1;
+                                const std::string& modelName, Language language) {
+    const bool english = language == Language::English;
     std::string why;
     if (!report.movedTo.empty())
         why = (english ? "moved from " : "从 ") + report.existingPort + (english ? "" : " 移来");
     else if (report.printerExisted)
         why = english ? "the printer's own port, kept" : "打印机原有的端口，保持不变";
     else if (rule)
-        why = DescribePortRule(*rule, modelName, englishFlag, report.port);
+        why = DescribePortRule(*rule, modelName, language, report.port);
     std::string line = (english ? "Port: " : "端口：") + report.port;
     if (!why.empty()) line += english ? " (" + why + ")" : "（" + why + "）";
     return line;
@@ -187,7 +187,7 @@ static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbP
     };
     if (usbPorts.empty()) return;
     const auto interfaces = platform.usbPrinterInterfaces();
-    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + ErrorNumber(interfaces.error, 1) + ")");
+    if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + ErrorNumber(interfaces.error, Language::English) + ")");
     for (const auto& port : usbPorts) {
         const UsbPortState state = StateOf(port, interfaces.value);
         std::string line = "USB port " + port + ": ";
@@ -254,7 +254,7 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
         if (connected.empty() && adjusted != choice.port) take(adjusted, PortRule::SpoolerOnline);
     }
     if (!choice.port.empty())
-        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, 1, choice.port));
+        say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, Language::English, choice.port));
     return choice;
 }
 

@@ -83,7 +83,7 @@ std::string DescribeInstallChoices(const ArchitectureProfile& profile, const Pri
     const ModelRow* model = ModelCatalogue::row(choices.modelRow);
     std::string text = "install ";
     text += model ? model->displayName : "model " + std::to_string(choices.modelRow);
-    text += choices.englishFlag == 1 ? ", English edition" : ", Chinese edition";
+    text += choices.language == Language::English ? ", English edition" : ", Chinese edition";
     text += ", port " + (port.empty() ? std::string("(none)") : port);
     text += choices.defaultPrinter ? ", default printer" : ", not the default printer";
     text += ", ";
@@ -116,7 +116,7 @@ InstallReport DriverInstaller::runPass(const ArchitectureProfile& profile, const
         fail(pass, InstallStep::Choices, "port", winerr::InvalidParameter);
         return pass.report;
     }
-    pass.files = ModelCatalogue::filesFor(*pass.model, choices.englishFlag);
+    pass.files = ModelCatalogue::filesFor(*pass.model, choices.language);
     pass.printerPort = port;
 
     pass.report.printerInstalled = stageFiles(pass) && registerDriver(pass) && createPrinter(pass) && readBack(pass);
@@ -362,7 +362,7 @@ bool DriverInstaller::writeString(Pass& pass, InstallStep step, RegRoot root, co
 
 void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, WinError error) {
     pass.report.failures.push_back(
-        {step, std::move(subject), error, platform_.errorText(error, pass.choices.englishFlag)});
+        {step, std::move(subject), error, platform_.errorText(error, pass.choices.language)});
 }
 
 // A printer of the model's name on another driver: the driver was
@@ -379,8 +379,8 @@ static std::string ForeignDriverText(const std::string& printerName, const std::
                          "”，或运行 " + uninstall + "，然后重新安装。";
 }
 
-std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag) {
-    const bool english = englishFlag == 1;
+std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language) {
+    const bool english = language == Language::English;
     // A printer that was there already is told once, with the settings that
     // failed after it, if any.
     const std::string existed =

@@ -47,7 +47,7 @@ constexpr std::uint32_t PauseAfterInstallMs = 500;
 
 // What the printer settings page holds when the installation runs.
 struct PrinterChoices {
-    int englishFlag = 0;
+    Language language = Language::Chinese;
     int modelRow = 0;
     bool defaultPrinter = false;
     int portIndex = 0;
@@ -102,11 +102,11 @@ struct InstallReport {
 std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name);
 
 // The message that tells the user what an installation did, in the language
-// of englishFlag; empty for a plain success. A pass that installed the
+// of language; empty for a plain success. A pass that installed the
 // printer but failed in a later setting says so, not that it failed. A
 // printer of the name on another driver is named with that driver and what
 // to do about it.
-std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, int englishFlag);
+std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language);
 
 // The log's lines around a pass: the choices it was given, what came of it.
 std::string DescribeInstallChoices(const ArchitectureProfile& profile, const PrinterChoices& choices,

@@ -134,7 +134,7 @@ bool Installation::chooseAutomaticPort() {
 }
 
 bool Installation::prepareNetworkPort() {
-    outcome_.networkPort = PrepareTcpIpPort(platform_, request_.address, request_.choices.englishFlag, log_);
+    outcome_.networkPort = PrepareTcpIpPort(platform_, request_.address, request_.choices.language, log_);
     if (!outcome_.networkPort.ok()) {
         outcome_.stop = InstallationStop::NoNetworkPort;
         outcome_.error = outcome_.networkPort.error;
@@ -147,13 +147,13 @@ bool Installation::prepareNetworkPort() {
 // Shops install before the printer is unpacked: its answer is told, it
 // does not decide.
 void Installation::askNetworkPrinter() {
-    const bool english = request_.choices.englishFlag == 1;
+    const bool english = request_.choices.language == Language::English;
     progress_.doing((english ? "Asking the printer at " : "正在询问打印机 ") + FormatAddress(request_.address) +
                     (english ? " ..." : " ……"));
     progress_.waiting();
     const PrinterState state = ProbePrinter(network_, request_.address);
     progress_.doing({});
-    say("printer at " + FormatAddress(request_.address) + ": " + DescribePrinterState(state, 1));
+    say("printer at " + FormatAddress(request_.address) + ": " + DescribePrinterState(state, Language::English));
     outcome_.printerState = state;
 }
 

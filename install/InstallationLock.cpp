@@ -12,7 +12,7 @@ Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log) 
         return {0, busy ? winerr::InstallAlreadyRunning : lock.error};
     }
     if (log)
-        log->line("no private namespace for the lock (" + ErrorNumber(lock.error, 1) + "): the mutex " +
+        log->line("no private namespace for the lock (" + ErrorNumber(lock.error, Language::English) + "): the mutex " +
                   InstallationMutexName + " instead");
     return platform.acquireNamedMutex(InstallationMutexName);
 }

@@ -27,15 +27,15 @@ std::string Aim(const TcpIpPortConfig& port) {
 
 }  // namespace
 
-LoggingPlatform::LoggingPlatform(Platform& inner, RunLog& log, int englishFlag) : ForwardingPlatform(inner), log_(log) {
-    log_.setEnglishFlag(englishFlag);
+LoggingPlatform::LoggingPlatform(Platform& inner, RunLog& log, Language language) : ForwardingPlatform(inner), log_(log) {
+    log_.setLanguage(language);
 }
 
 WinError LoggingPlatform::step(const std::string& what, WinError error, bool change) {
     if (!change && error == winerr::Success) return error;
-    std::string text = "step " + what + ": " + ErrorNumber(error, log_.englishFlag());
+    std::string text = "step " + what + ": " + ErrorNumber(error, log_.language());
     if (error != winerr::Success) {
-        const std::string reason = inner().errorText(error, log_.englishFlag());
+        const std::string reason = inner().errorText(error, log_.language());
         if (!reason.empty()) text += " " + reason;
     }
     log_.line(text);

@@ -15,9 +15,9 @@ class RunLog;
 
 class LoggingPlatform final : public ForwardingPlatform {
 public:
-    // englishFlag chooses the language of the system's error texts; it is
+    // language chooses the language of the system's error texts; it is
     // the log's (RunLog::setEnglishFlag changes it for both).
-    LoggingPlatform(Platform& inner, RunLog& log, int englishFlag);
+    LoggingPlatform(Platform& inner, RunLog& log, Language language);
 
     Result<std::vector<PortRecord>> enumPorts() override;
     Result<std::vector<MonitorRecord>> enumMonitors() override;

@@ -23,8 +23,8 @@ const ModelRow* ModelCatalogue::row(int modelRow) {
     return &kModels[modelRow];
 }
 
-ModelFiles ModelCatalogue::filesFor(const ModelRow& row, int englishFlag) {
-    if (englishFlag == 1) return {std::string(row.dllBaseEnglish) + ".DLL", std::string(row.gpdBaseEnglish) + ".GPD"};
+ModelFiles ModelCatalogue::filesFor(const ModelRow& row, Language language) {
+    if (language == Language::English) return {std::string(row.dllBaseEnglish) + ".DLL", std::string(row.gpdBaseEnglish) + ".GPD"};
     return {std::string(row.dllBaseChinese) + ".DLL", std::string(row.gpdBaseChinese) + ".GPD"};
 }
 

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "platform/Language.h"
+
 namespace kelp {
 
 struct ModelRow {
@@ -27,7 +29,7 @@ public:
     // The row, or null outside 0 to 6.
     static const ModelRow* row(int modelRow);
     // The model's two file names in the edition of the language.
-    static ModelFiles filesFor(const ModelRow& row, int englishFlag);
+    static ModelFiles filesFor(const ModelRow& row, Language language);
 };
 
 }  // namespace kelp

@@ -13,12 +13,6 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-struct Bilingual {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
-
 // A host name's labels: none empty, none beginning or ending with '-'.
 bool GoodLabels(const std::string& host) {
     std::size_t start = 0;
@@ -46,19 +40,6 @@ bool NumericLabels(const std::string& host) {
         start = end + 1;
     }
     return true;
-}
-
-std::string Fill(const char* pattern, const std::string& a, const std::string& b = {}) {
-    std::string text;
-    for (const char* c = pattern; *c; ++c) {
-        if (c[0] == '%' && (c[1] == '1' || c[1] == '2')) {
-            text += c[1] == '1' ? a : b;
-            ++c;
-        } else {
-            text += *c;
-        }
-    }
-    return text;
 }
 
 }  // namespace
@@ -171,7 +152,7 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     return parse;
 }
 
-std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
+std::string DescribeAddressProblem(AddressProblem problem, Language language) {
     static constexpr Bilingual kTexts[] = {
         {"", ""},
         {"请输入打印机的地址。", "Enter the printer's address."},
@@ -189,7 +170,7 @@ std::string DescribeAddressProblem(AddressProblem problem, int englishFlag) {
         {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
     };
     const auto index = static_cast<std::size_t>(problem);
-    return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
+    return index < std::size(kTexts) ? kTexts[index].in(language) : "";
 }
 
 std::string FormatAddress(const NetworkAddress& address) {
@@ -448,7 +429,7 @@ bool IsTcpIpPort(const PortRecord& port) {
     return SameName(port.monitor, TcpIpMonitorName) || IsTcpIpPortDescription(port.description);
 }
 
-TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log) {
+TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log) {
     static constexpr Bilingual kNoMonitor = {
         "此系统没有“Standard TCP/IP Port”端口监视器，无法为 %1 创建端口。",
         "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for %1."};
@@ -463,10 +444,10 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, in
     const auto fail = [&](const Bilingual& text, WinError error) {
         port.name.clear();
         port.error = error;
-        std::string number = ErrorNumber(error, englishFlag);
-        const std::string reason = platform.errorText(error, englishFlag);
-        if (!reason.empty()) number += (englishFlag == 1 ? ": " : "：") + reason;
-        port.failure = Fill(text.in(englishFlag), aim, number);
+        std::string number = ErrorNumber(error, language);
+        const std::string reason = platform.errorText(error, language);
+        if (!reason.empty()) number += (language == Language::English ? ": " : "：") + reason;
+        port.failure = Fill(text.in(language), {aim, number});
         if (log) log->line(port.failure);
         return port;
     };

@@ -56,8 +56,8 @@ struct AddressParse {
 // single-number forms, which Windows would read as some address, are
 // refused. Loopback addresses are allowed (a printer's own tests).
 AddressParse ParseNetworkAddress(const std::string& text);
-// The reason, in the language of englishFlag (1 English, else Chinese).
-std::string DescribeAddressProblem(AddressProblem problem, int englishFlag);
+// The reason, in the language of language (1 English, else Chinese).
+std::string DescribeAddressProblem(AddressProblem problem, Language language);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
@@ -140,7 +140,7 @@ struct TcpIpPort {
 // by a port aimed elsewhere, made through the monitor's
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
 // outcome goes to log.
-TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, int englishFlag, RunLog* log);
+TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log);
 // Whether a port is one of the Standard TCP/IP Port monitor's.
 bool IsTcpIpPort(const PortRecord& port);
 // Deletes the port when this run made it (a later step failed).

@@ -24,11 +24,6 @@ constexpr std::uint32_t kJobPrinted = 0x80 | 0x1000;
 constexpr StatusProblem kPrinterProblems[] = {
     {0x1, JobProblem::PrinterPaused}, {0x80, JobProblem::Offline}, {0x10, JobProblem::PaperOut}};
 
-struct Bilingual {
-    const char* chinese;
-    const char* english;
-};
-
 Bilingual ProblemText(JobProblem problem) {
     switch (problem) {
         case JobProblem::JobPaused: return {"打印任务已暂停", "the job is paused"};
@@ -126,14 +121,14 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
     return report;
 }
 
-std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, int englishFlag) {
-    const bool english = englishFlag == 1;
+std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, Language language) {
+    const bool english = language == Language::English;
     switch (report.problem) {
         case JobProblem::None: return {};
         case JobProblem::SpoolerStep:
             return (english ? "The test receipt was not printed: " + report.failedStep + " failed (error "
                             : "测试小票未能打印：" + report.failedStep + " 失败（错误 ") +
-                   ErrorNumber(report.error, englishFlag) + (english ? ")." : "）。");
+                   ErrorNumber(report.error, language) + (english ? ")." : "）。");
         case JobProblem::StillQueued: {
             const std::string seconds = std::to_string(waitSeconds);
             std::string text = english ? "The test receipt is still in the queue after " + seconds +

@@ -6,12 +6,6 @@ namespace kelp {
 
 namespace {
 
-struct Bilingual {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
-
 // The bits every answer to DLE EOT n has, whatever the printer's state:
 // bits 1 and 4 set, bits 0 and 7 clear, for each of n = 1 to 4.
 struct FixedBits {
@@ -22,7 +16,7 @@ constexpr FixedBits kFixedBits[5] = {{0, 0}, {0x93, 0x12}, {0x93, 0x12}, {0x93, 
 
 }  // namespace
 
-std::string DescribePrinterState(PrinterState state, int englishFlag) {
+std::string DescribePrinterState(PrinterState state, Language language) {
     static constexpr Bilingual kTexts[] = {
         {"就绪", "ready"},
         {"纸将用尽", "paper near its end"},
@@ -36,7 +30,7 @@ std::string DescribePrinterState(PrinterState state, int englishFlag) {
         {"不是小票打印机（应答的不是打印机状态）", "no receipt printer (it answers with something else than a status)"},
     };
     const auto index = static_cast<std::size_t>(state);
-    return index < std::size(kTexts) ? kTexts[index].in(englishFlag) : "";
+    return index < std::size(kTexts) ? kTexts[index].in(language) : "";
 }
 
 bool StateStopsPrinting(PrinterState state) {

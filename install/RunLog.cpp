@@ -20,13 +20,13 @@ std::string DefaultLogPath(Platform& platform) {
     return folder + DefaultLogName;
 }
 
-std::string ErrorNumber(WinError error, int englishFlag) {
-    if (error == winerr::NoErrorCode) return englishFlag == 1 ? "no error code" : "无错误代码";
+std::string ErrorNumber(WinError error, Language language) {
+    if (error == winerr::NoErrorCode) return language == Language::English ? "no error code" : "无错误代码";
     return std::to_string(error);
 }
 
-RunLog::RunLog(Platform& sink, std::string path, int englishFlag, bool named)
-    : sink_(sink), path_(std::move(path)), englishFlag_(englishFlag), named_(named) {
+RunLog::RunLog(Platform& sink, std::string path, Language language, bool named)
+    : sink_(sink), path_(std::move(path)), language_(language), named_(named) {
     open();
 }
 
@@ -35,7 +35,7 @@ RunLog::~RunLog() {
 }
 
 std::string RunLog::refusalOf(const LogFile& file) {
-    const bool english = englishFlag_ == 1;
+    const bool english = language_ == Language::English;
     if (file.reparsePoint) return english ? "it is a link" : "它是一个链接";
     if (file.links > 1)
         return english ? "it has " + std::to_string(file.links) + " names (hard links)"
@@ -46,7 +46,7 @@ std::string RunLog::refusalOf(const LogFile& file) {
 }
 
 void RunLog::keepNone(const std::string& why) {
-    const bool english = englishFlag_ == 1;
+    const bool english = language_ == Language::English;
     if (named_) {
         refusal_ = (english ? "/log \"" : "/log“") + path_ + (english ? "\": " : "”：") + why;
         return;
@@ -58,7 +58,7 @@ void RunLog::keepNone(const std::string& why) {
 // The file asked for, when it is a plain file of a trusted account; else a
 // new file beside it.
 void RunLog::open() {
-    const bool english = englishFlag_ == 1;
+    const bool english = language_ == Language::English;
     if (path_.empty()) {
         notice_ = english ? "The system names no temporary folder for the log. This run keeps no log."
                           : "系统未指定存放日志的临时文件夹。本次运行不保存日志。";
@@ -88,7 +88,7 @@ void RunLog::open() {
     } else {
         // A file this account may not open (a user may make one that
         // denies it) is never a reason to keep no log.
-        why = (english ? "it cannot be opened (error " : "无法打开它（错误 ") + ErrorNumber(file.error, englishFlag_) +
+        why = (english ? "it cannot be opened (error " : "无法打开它（错误 ") + ErrorNumber(file.error, language_) +
               (english ? ")" : "）");
     }
 

@@ -21,7 +21,7 @@ constexpr const char* DefaultLogName = "Kelp.log";
 std::string DefaultLogPath(Platform& platform);
 
 // "no error code" for a call that failed without one, else the number.
-std::string ErrorNumber(WinError error, int englishFlag);
+std::string ErrorNumber(WinError error, Language language);
 
 class RunLog {
 public:
@@ -36,8 +36,8 @@ public:
     // A folder that does not exist, or one reached through a link, keeps no
     // log; for a path the user named (named) the run is refused instead:
     // refused() and refusal() say so, and nothing was created.
-    // englishFlag is the language of the notice and of the system's texts.
-    RunLog(Platform& sink, std::string path, int englishFlag = 1, bool named = false);
+    // language is the language of the notice and of the system's texts.
+    RunLog(Platform& sink, std::string path, Language language = Language::English, bool named = false);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -55,8 +55,8 @@ public:
     // A named path that must not be used, and why ("/log \"...\": ...").
     bool refused() const { return !refusal_.empty(); }
     const std::string& refusal() const { return refusal_; }
-    int englishFlag() const { return englishFlag_; }
-    void setEnglishFlag(int englishFlag) { englishFlag_ = englishFlag; }
+    Language language() const { return language_; }
+    void setLanguage(Language language) { language_ = language; }
     // Each line also goes to echo, when set (the command line's console).
     void setEcho(std::function<void(const std::string& line)> echo) { echo_ = std::move(echo); }
 
@@ -76,7 +76,7 @@ private:
 
     Platform& sink_;
     std::string path_;
-    int englishFlag_;
+    Language language_;
     bool named_;
     std::string refusal_;
     std::uintptr_t file_ = 0;

@@ -59,7 +59,7 @@ private:
 
 // " (<what>: error 5, Access is denied)"
 std::string Failure(Platform& platform, const char* what, WinError error) {
-    const std::string text = platform.errorText(error, 1);
+    const std::string text = platform.errorText(error, Language::English);
     return std::string(" (") + what + ": error " + std::to_string(error) + (text.empty() ? "" : ", " + text) + ")";
 }
 
@@ -150,7 +150,7 @@ PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const st
         ports.close(port.value);
     }
     if (log)
-        log->line("printer on " + portName + " at " + FormatSerialLine(line) + ": " + DescribePrinterState(state, 1) + why);
+        log->line("printer on " + portName + " at " + FormatSerialLine(line) + ": " + DescribePrinterState(state, Language::English) + why);
     return state;
 }
 

@@ -99,8 +99,8 @@ std::string ToReceiptGb18030(const std::string& utf8) {
 }
 
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
-                             int englishFlag) {
-    const ReceiptTexts& texts = englishFlag == 1 ? kEnglish : kChinese;
+                             Language language) {
+    const ReceiptTexts& texts = language == Language::English ? kEnglish : kChinese;
     std::string text = std::string(texts.title) + "\n" + texts.model + model + "\n" + texts.port + port + "\n" +
                        texts.time + time + "\n" + KelpVersionText + "\n" + texts.closing + "\n";
     std::string bytes(kInitialise, std::size(kInitialise));
@@ -130,7 +130,7 @@ public:
     TestReceiptOutcome run();
 
 private:
-    int edition(const std::string& name);
+    Language edition(const std::string& name);
     bool askPrinter();
     // Whether the printer's answer lets the receipt go; the outcome keeps it.
     bool allowed(PrinterState state);
@@ -181,13 +181,13 @@ TestReceiptOutcome TestReceiptRun::run() {
     return outcome_;
 }
 
-// The installed driver's edition: 0 Chinese, 1 English; the request's
-// language when the driver does not tell.
-int TestReceiptRun::edition(const std::string& name) {
-    int edition = request_.englishFlag;
+// The installed driver's edition; the request's language when the driver
+// does not tell.
+Language TestReceiptRun::edition(const std::string& name) {
+    Language edition = request_.language;
     const auto drivers = platform_.enumPrinterDrivers(ProfileForThisMachine(platform_).environment);
     for (const auto& driver : drivers.value)
-        if (SameName(driver.name, name)) edition = ChineseEdition(driver) ? 0 : 1;
+        if (SameName(driver.name, name)) edition = ChineseEdition(driver) ? Language::Chinese : Language::English;
     return edition;
 }
 
@@ -211,7 +211,7 @@ bool TestReceiptRun::askPrinter() {
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
         progress_.waiting();
         const PrinterState state = ProbePrinter(network_, address);
-        say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, 1));
+        say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, Language::English));
         return allowed(state);
     }
     return true;
@@ -235,49 +235,32 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
 
 namespace {
 
-struct Texts {
-    const char* chinese;
-    const char* english;
-    const char* in(int englishFlag) const { return englishFlag == 1 ? english : chinese; }
-};
-
-constexpr Texts kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
-constexpr Texts kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
-constexpr Texts kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
+constexpr Bilingual kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
+constexpr Bilingual kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
+constexpr Bilingual kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
                                  "The printer %1 is not installed: no test receipt was printed."};
-constexpr Texts kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
+constexpr Bilingual kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
                          "Another Kelp installation, removal or test receipt is running: no test receipt was printed. "
                          "Please try again later."};
-constexpr Texts kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
-constexpr Texts kUnreadable = {
+constexpr Bilingual kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
+constexpr Bilingual kUnreadable = {
     "未打印测试小票：端口 %2 的设置无法读取（错误 %3），无法先询问打印机。请以管理员身份再次运行 Kelp 打印测试小票。",
     "The test receipt was not printed: the settings of the port %2 cannot be read (error %3), so the printer could not "
     "be asked first. Run Kelp again as an administrator to print a test receipt."};
-constexpr Texts kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
-constexpr Texts kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
+constexpr Bilingual kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
+constexpr Bilingual kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
                               "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt."};
-constexpr Texts kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
+constexpr Bilingual kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
                                "Close the printer's cover, then run Kelp again to print a test receipt."};
-constexpr Texts kClearError = {
+constexpr Bilingual kClearError = {
     "请查看打印机的指示灯：排除卡纸或切刀故障，关机后再开机，然后再次运行 Kelp 打印测试小票。",
     "Look at the printer's lights: clear a paper jam or the cutter, switch the printer off and on, then run Kelp again "
     "to print a test receipt."};
-constexpr Texts kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
+constexpr Bilingual kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
                              "Switch the printer on and check its cable or network connection and its address, then run "
                              "Kelp again to print a test receipt."};
 
-std::string Filled(const char* pattern, const TestReceiptOutcome& outcome, const std::string& third) {
-    std::string text = pattern;
-    for (const auto& [mark, value] : {std::pair<const char*, const std::string*>{"%1", &outcome.printerName},
-                                      {"%2", &outcome.port},
-                                      {"%3", &third}}) {
-        const auto at = text.find(mark);
-        if (at != std::string::npos) text.replace(at, 2, *value);
-    }
-    return text;
-}
-
-const Texts& WhatToDo(PrinterState state) {
+const Bilingual& WhatToDo(PrinterState state) {
     switch (state) {
         case PrinterState::PaperOut: return kLoadPaper;
         case PrinterState::CoverOpen: return kCloseCover;
@@ -289,24 +272,24 @@ const Texts& WhatToDo(PrinterState state) {
 
 }  // namespace
 
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
                                        const std::string& systemText) {
-    const std::string error = ErrorNumber(outcome.error, englishFlag);
+    const std::string error = ErrorNumber(outcome.error, language);
     switch (outcome.result) {
-        case TestReceiptResult::Printed: return Filled(kPrinted.in(englishFlag), outcome, {});
-        case TestReceiptResult::Sent: return Filled(kSent.in(englishFlag), outcome, {});
-        case TestReceiptResult::NoPrinter: return Filled(kNotInstalled.in(englishFlag), outcome, {});
-        case TestReceiptResult::Busy: return kBusy.in(englishFlag);
-        case TestReceiptResult::LockFailed: return Filled(kNoLock.in(englishFlag), outcome, error);
-        case TestReceiptResult::PortUnreadable: return Filled(kUnreadable.in(englishFlag), outcome, error);
+        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::Sent: return Fill(kSent.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::NoPrinter: return Fill(kNotInstalled.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::Busy: return kBusy.in(language);
+        case TestReceiptResult::LockFailed: return Fill(kNoLock.in(language), {outcome.printerName, outcome.port, error});
+        case TestReceiptResult::PortUnreadable: return Fill(kUnreadable.in(language), {outcome.printerName, outcome.port, error});
         case TestReceiptResult::Withheld: {
             const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
-            return Filled(kWithheld.in(englishFlag), outcome, DescribePrinterState(state, englishFlag)) + "\n" +
-                   WhatToDo(state).in(englishFlag);
+            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) + "\n" +
+                   WhatToDo(state).in(language);
         }
         case TestReceiptResult::JobFailed: break;
     }
-    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, englishFlag);
+    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
     if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
     return text;
 }

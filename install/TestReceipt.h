@@ -18,10 +18,10 @@ namespace kelp {
 
 constexpr const char* KelpVersionText = "Kelp 4.0";
 
-// model, port and time are printed as given; englishFlag 1 gives the
+// model, port and time are printed as given; language 1 gives the
 // English edition's lines, else the Chinese edition's.
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
-                             int englishFlag);
+                             Language language);
 
 // UTF-8 to GB18030 for ASCII and the Chinese characters of the receipt's
 // own texts; any other character becomes '?'.
@@ -35,7 +35,7 @@ class RunLog;
 // port allows, a RAW job through the spooler, followed for waitSeconds.
 struct TestReceiptRequest {
     int modelRow = 0;
-    int englishFlag = 0;  // the run's language (the receipt's when the driver does not tell)
+    Language language = Language::Chinese;  // the run's language (the receipt's when the driver does not tell)
     std::uint32_t waitSeconds = 0;
 };
 
@@ -69,9 +69,9 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
                                     InstallationProgress* progress = nullptr);
 
 // The outcome for the person at the counter, in the language of
-// englishFlag: printed, or not printed, why and what to do. systemText is
+// language: printed, or not printed, why and what to do. systemText is
 // the system's text for a spooler step's error, when it has one.
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, int englishFlag,
+std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
                                        const std::string& systemText);
 
 }  // namespace kelp

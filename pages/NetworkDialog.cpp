@@ -20,25 +20,25 @@ constexpr ControlText kEnglishTexts[] = {
 };
 
 struct Column {
-    BilingualText heading;
+    Bilingual heading;
     int width;
 };
 constexpr Column kColumns[] = {{{"地址", "Address"}, 120}, {{"状态", "State"}, 220}};
 
-constexpr BilingualText kSearching = {"正在查找打印机...", "Looking for printers..."};
-constexpr BilingualText kNoNetwork = {
+constexpr Bilingual kSearching = {"正在查找打印机...", "Looking for printers..."};
+constexpr Bilingual kNoNetwork = {
     "本机没有已连接的网络可供查找。请直接输入打印机的地址。",
     "This computer has no connected network to search. Please type the printer's address."};
-constexpr BilingualText kNoneFound = {
+constexpr Bilingual kNoneFound = {
     "未找到打印机。请确认打印机已开机并已连接到网络，或直接输入它的地址。",
     "No printer was found. Check that the printer is on and connected to the network, or type its address."};
-constexpr BilingualText kCancelled = {"查找已取消。", "The search was cancelled."};
-constexpr BilingualText kPickOne = {"点击一台打印机即可填入它的地址。", "Click a printer to fill in its address."};
-constexpr BilingualText kBadAddress = {"打印机地址无效：", "The printer's address is not valid. "};
+constexpr Bilingual kCancelled = {"查找已取消。", "The search was cancelled."};
+constexpr Bilingual kPickOne = {"点击一台打印机即可填入它的地址。", "Click a printer to fill in its address."};
+constexpr Bilingual kBadAddress = {"打印机地址无效：", "The printer's address is not valid. "};
 
-std::string foundText(std::size_t count, int englishFlag) {
+std::string foundText(std::size_t count, Language language) {
     const std::string number = std::to_string(count);
-    if (englishFlag != 1) return "找到 " + number + " 台打印机。";
+    if (language != Language::English) return "找到 " + number + " 台打印机。";
     return "Found " + number + (count == 1 ? " printer." : " printers.");
 }
 
@@ -47,7 +47,7 @@ std::string foundText(std::size_t count, int englishFlag) {
 NetworkDialog::NetworkDialog(AppContext& context) : Page(IDD_NETWORK), context_(context) {}
 
 bool NetworkDialog::onInit() {
-    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    if (context_.settings.language() == Language::English) showEnglishTexts();
     ApplyPortListStyle(dialog(), IDC_NET_LIST);
     insertColumns();
     dialog().progressSetRange(IDC_NET_PROGRESS, 0, 100);
@@ -69,8 +69,8 @@ void NetworkDialog::onOk() {
     if (searching_) return;
     const AddressParse parsed = ParseNetworkAddress(dialog().text(IDC_NET_ADDRESS));
     if (!parsed.ok()) {
-        const int englishFlag = context_.settings.englishFlag;
-        dialog().messageBox(kBadAddress.in(englishFlag) + DescribeAddressProblem(parsed.problem, englishFlag),
+        const Language language = context_.settings.language();
+        dialog().messageBox(kBadAddress.in(language) + DescribeAddressProblem(parsed.problem, language),
                             MessageIcon::Exclamation);
         return;
     }
@@ -89,21 +89,21 @@ void NetworkDialog::onCancel() {
 void NetworkDialog::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 
 void NetworkDialog::insertColumns() {
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        dialog().listInsertColumn(IDC_NET_LIST, i, kColumns[i].heading.in(englishFlag),
+        dialog().listInsertColumn(IDC_NET_LIST, i, kColumns[i].heading.in(language),
                                   ScaleForDpi(kColumns[i].width, dialog().dpi()));
 }
 
 // The search runs on this thread; its progress pumps the window's messages,
 // so that the bar moves and Cancel reaches onCancel, which stops it.
 void NetworkDialog::onFind() {
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     dialog().listDeleteAll(IDC_NET_LIST);
     dialog().progressSetPosition(IDC_NET_PROGRESS, 0);
     const auto ranges = AdapterScanRanges(context_.network);
     if (ranges.empty()) {
-        dialog().setText(IDC_NET_STATUS, kNoNetwork.in(englishFlag));
+        dialog().setText(IDC_NET_STATUS, kNoNetwork.in(language));
         if (context_.log) context_.log->line("printer search: no connected network to search");
         return;
     }
@@ -127,23 +127,23 @@ void NetworkDialog::setSearching(bool searching) {
     if (searching) cancelRequested_ = false;
     dialog().enable(IDC_NET_FIND, !searching);
     dialog().enable(IdOk, !searching);
-    if (searching) dialog().setText(IDC_NET_STATUS, kSearching.in(context_.settings.englishFlag));
+    if (searching) dialog().setText(IDC_NET_STATUS, kSearching.in(context_.settings.language()));
 }
 
 void NetworkDialog::listPrinters(const std::vector<FoundPrinter>& printers) {
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     for (const auto& printer : printers)
-        dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(printer.address), DescribePrinterState(printer.state, englishFlag)});
+        dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(printer.address), DescribePrinterState(printer.state, language)});
 }
 
 // What the search found, or why the list is empty; a cancelled search lists
 // the printers it had found.
 void NetworkDialog::showSearchOutcome(std::size_t found, bool cancelled) {
-    const int englishFlag = context_.settings.englishFlag;
-    const std::string gap = englishFlag == 1 ? " " : "";
-    std::string text = found > 0 ? foundText(found, englishFlag) + gap + kPickOne.in(englishFlag)
-                                 : (cancelled ? "" : kNoneFound.in(englishFlag));
-    if (cancelled) text = kCancelled.in(englishFlag) + (text.empty() ? "" : gap + text);
+    const Language language = context_.settings.language();
+    const std::string gap = language == Language::English ? " " : "";
+    std::string text = found > 0 ? foundText(found, language) + gap + kPickOne.in(language)
+                                 : (cancelled ? "" : kNoneFound.in(language));
+    if (cancelled) text = kCancelled.in(language) + (text.empty() ? "" : gap + text);
     dialog().setText(IDC_NET_STATUS, text);
     if (context_.log)
         context_.log->line("printer search: " + std::to_string(found) + " found" + (cancelled ? " (cancelled)" : ""));

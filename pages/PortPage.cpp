@@ -32,14 +32,14 @@ constexpr ControlText kEnglishTexts[] = {
 };
 
 struct Column {
-    BilingualText heading;
+    Bilingual heading;
     int width;
 };
 constexpr Column kColumns[] = {{{"端口", "Port"}, 150}, {{"类型", "Type"}, 280}};
 
 struct CategoryRow {
-    BilingualText port;
-    BilingualText type;
+    Bilingual port;
+    Bilingual type;
 };
 constexpr CategoryRow kCategoryRows[] = {
     {{"COM", "Serial Port"},
@@ -49,20 +49,20 @@ constexpr CategoryRow kCategoryRows[] = {
      {"安装前程序会提示您选择或配置一个TCP/IP端口", "The program will select a available port during instaling."}},
 };
 
-constexpr BilingualText kBusyMessage = {
+constexpr Bilingual kBusyMessage = {
     "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。",
     "Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."};
-constexpr BilingualText kConnectedSuffix = {"（已连接）", " (connected)"};
+constexpr Bilingual kConnectedSuffix = {"（已连接）", " (connected)"};
 constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
-constexpr BilingualText kNoPortToConfigureMessage = {
+constexpr Bilingual kNoPortToConfigureMessage = {
     "请先点击“搜索端口...”，然后选择要配置的端口。",
     "Please click \"Search Port...\", then select the port to configure."};
-constexpr BilingualText kNothingInstalled = {"未安装打印机。", "Nothing was installed."};
-constexpr BilingualText kNoPortMessage = {
+constexpr Bilingual kNothingInstalled = {"未安装打印机。", "Nothing was installed."};
+constexpr Bilingual kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
 
-constexpr BilingualText kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
+constexpr Bilingual kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
 
 // The page's bar follows the installation; a wait on the network keeps the
 // window answering and says what it waits for in the page's note line.
@@ -87,7 +87,7 @@ private:
 PortPage::PortPage(AppContext& context) : Page(IDD_PORT), context_(context) {}
 
 bool PortPage::onInit() {
-    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    if (context_.settings.language() == Language::English) showEnglishTexts();
     applyListStyle();
     insertColumns();
     fillCategoryRows();
@@ -125,15 +125,15 @@ void PortPage::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTexts); }
 void PortPage::applyListStyle() { ApplyPortListStyle(dialog(), IDC_PORT_LIST); }
 
 void PortPage::insertColumns() {
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        dialog().listInsertColumn(IDC_PORT_LIST, i, kColumns[i].heading.in(englishFlag),
+        dialog().listInsertColumn(IDC_PORT_LIST, i, kColumns[i].heading.in(language),
                                   ScaleForDpi(kColumns[i].width, dialog().dpi()));
 }
 
 void PortPage::fillCategoryRows() {
-    const int englishFlag = context_.settings.englishFlag;
-    for (const auto& row : kCategoryRows) dialog().listAddRow(IDC_PORT_LIST, {row.port.in(englishFlag), row.type.in(englishFlag)});
+    const Language language = context_.settings.language();
+    for (const auto& row : kCategoryRows) dialog().listAddRow(IDC_PORT_LIST, {row.port.in(language), row.type.in(language)});
 }
 
 int PortPage::firstSelectedRow() const {
@@ -160,7 +160,7 @@ void PortPage::onSearchPort() {
         context_.platform.debugOutput(port.name + "\n");
         const bool connected = UsbPortConnected(port.name, usb).value_or(false);
         dialog().listAddRow(IDC_PORT_LIST,
-                            {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.englishFlag) : "")});
+                            {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.language()) : "")});
     }
     portMode_ = true;
     context_.settings.portSearchPending = false;
@@ -211,7 +211,7 @@ void PortPage::onConfigurePort() {
     if (row < 0) return;
     const std::string port = dialog().listCell(IDC_PORT_LIST, row, 0);
     if (IsCategoryLabel(port)) {
-        dialog().messageBox(kNoPortToConfigureMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+        dialog().messageBox(kNoPortToConfigureMessage.in(context_.settings.language()), MessageIcon::Exclamation);
         return;
     }
     context_.platform.configurePort(dialog().windowHandle(), port);
@@ -247,7 +247,7 @@ void PortPage::onInstall() {
         // Never install on no port, nor on a category's label taken for a port.
         const std::string port = row >= 0 ? dialog().listCell(IDC_PORT_LIST, row, 0) : std::string();
         if (port.empty() || IsCategoryLabel(port)) {
-            dialog().messageBox(kNoPortMessage.in(context_.settings.englishFlag), MessageIcon::Exclamation);
+            dialog().messageBox(kNoPortMessage.in(context_.settings.language()), MessageIcon::Exclamation);
             return;
         }
         request.portChoice = PortChoice::Named;
@@ -280,7 +280,7 @@ InstallationRequest PortPage::requestFrom(const PrinterSettingsPage& settingsPag
 // "try again later" the same click does the same. What the pass must show
 // is shown once the lock is back; a run that installed ends the page.
 void PortPage::install(const InstallationRequest& request) {
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     PageProgress progress(dialog());
     outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
     const InstallationOutcome& outcome = *outcome_;
@@ -291,24 +291,23 @@ void PortPage::install(const InstallationRequest& request) {
     std::string stopped;
     switch (outcome.stop) {
         case InstallationStop::None: break;
-        case InstallationStop::Busy: stopped = kBusyMessage.in(englishFlag); break;
+        case InstallationStop::Busy: stopped = kBusyMessage.in(language); break;
         case InstallationStop::NoPort:
-        case InstallationStop::UnknownPort: stopped = kNoPortMessage.in(englishFlag); break;
+        case InstallationStop::UnknownPort: stopped = kNoPortMessage.in(language); break;
         case InstallationStop::NoNetworkPort:
-            stopped = outcome.networkPort.failure + "\n" + kNothingInstalled.in(englishFlag);
+            stopped = outcome.networkPort.failure + "\n" + kNothingInstalled.in(language);
             break;
         case InstallationStop::LockFailed:
         case InstallationStop::PortsUnreadable:
-            stopped = kCannotStart.in(englishFlag);
-            stopped.replace(stopped.find("%1"), 2, ErrorNumber(outcome.error, englishFlag));
-            stopped += "\n" + std::string(kNothingInstalled.in(englishFlag));
+            stopped = Fill(kCannotStart.in(language), {ErrorNumber(outcome.error, language)});
+            stopped += "\n" + std::string(kNothingInstalled.in(language));
             break;
     }
     if (!outcome.ran()) {
         const bool failure = outcome.stop != InstallationStop::Busy && outcome.stop != InstallationStop::NoPort &&
                              outcome.stop != InstallationStop::UnknownPort;
         if (failure && context_.log && context_.log->written())
-            stopped += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+            stopped += (language == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
         outcome_.reset();
         dialog().messageBox(stopped, MessageIcon::Exclamation);
         return;

@@ -13,7 +13,7 @@ constexpr ControlText kEnglishTexts[] = {
     {IDC_TYPES_EXIT, "Exit"},
 };
 
-constexpr BilingualText kColumnHeading = {"可用端口类型", "Available Port Types"};
+constexpr Bilingual kColumnHeading = {"可用端口类型", "Available Port Types"};
 constexpr int kColumnWidth = 340;
 
 }  // namespace
@@ -21,7 +21,7 @@ constexpr int kColumnWidth = 340;
 PortTypesDialog::PortTypesDialog(AppContext& context) : Page(IDD_PORT_TYPES), context_(context) {}
 
 bool PortTypesDialog::onInit() {
-    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    if (context_.settings.language() == Language::English) showEnglishTexts();
     fillMonitorList();
     return true;
 }
@@ -40,7 +40,7 @@ void PortTypesDialog::showEnglishTexts() { SetControlTexts(dialog(), kEnglishTex
 void PortTypesDialog::fillMonitorList() {
     const auto monitors = context_.platform.enumMonitors();
     ApplyPortListStyle(dialog(), IDC_TYPES_LIST);
-    dialog().listInsertColumn(IDC_TYPES_LIST, 0, kColumnHeading.in(context_.settings.englishFlag),
+    dialog().listInsertColumn(IDC_TYPES_LIST, 0, kColumnHeading.in(context_.settings.language()),
                               ScaleForDpi(kColumnWidth, dialog().dpi()));
     if (monitors.ok()) {
         for (const auto& monitor : monitors.value) {

@@ -29,8 +29,8 @@ constexpr ControlText kEnglishTexts[] = {
     {IDC_SET_DEFAULT_LABEL, "Set As Default Printer"},
 };
 
-constexpr BilingualText kCompletionMessage = {"驱动安装完成", "Driver installation completed"};
-constexpr BilingualText kPortPageFailedMessage = {
+constexpr Bilingual kCompletionMessage = {"驱动安装完成", "Driver installation completed"};
+constexpr Bilingual kPortPageFailedMessage = {
     "端口页面无法打开，或因内部错误而关闭，安装未完成。",
     "The port page could not be opened, or closed on an internal error: the installation was not completed."};
 
@@ -55,9 +55,9 @@ constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_
 
 // A network printer's answer, the completion message's last line; a printer
 // that cannot print now will once it is put right.
-std::string printerStateLine(PrinterState state, int englishFlag) {
-    const bool english = englishFlag == 1;
-    std::string line = (english ? "Printer: " : "打印机：") + DescribePrinterState(state, englishFlag);
+std::string printerStateLine(PrinterState state, Language language) {
+    const bool english = language == Language::English;
+    std::string line = (english ? "Printer: " : "打印机：") + DescribePrinterState(state, language);
     const char* later = nullptr;
     if (state == PrinterState::NoAnswer || state == PrinterState::Refused)
         later = english ? "it will print once it is on and connected" : "开机并连接后即可打印";
@@ -67,7 +67,7 @@ std::string printerStateLine(PrinterState state, int englishFlag) {
     return line;
 }
 
-constexpr BilingualText kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
+constexpr Bilingual kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
 constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
 constexpr int kPageButtons[] = {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT};
 
@@ -97,7 +97,7 @@ PrinterSettingsPage::~PrinterSettingsPage() {
 }
 
 bool PrinterSettingsPage::onInit() {
-    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    if (context_.settings.language() == Language::English) showEnglishTexts();
     addAboutEntry();
     fillModelList();
     dialog().setCheck(IDC_SET_DEFAULT, false);
@@ -142,7 +142,7 @@ int PrinterSettingsPage::flowControlIndex() const { return dialog().comboSelecti
 
 PrinterChoices PrinterSettingsPage::choices() const {
     PrinterChoices c;
-    c.englishFlag = context_.settings.englishFlag;
+    c.language = context_.settings.language();
     c.modelRow = modelRow();
     c.defaultPrinter = defaultPrinter();
     c.portIndex = portIndex();
@@ -197,10 +197,10 @@ void PrinterSettingsPage::onNext() {
     // A window that could not be made, or a handler that failed: the user
     // is told, and the wizard stays on this page.
     if (result == PageFailed) {
-        std::string text = kPortPageFailedMessage.in(context_.settings.englishFlag);
+        std::string text = kPortPageFailedMessage.in(context_.settings.language());
         if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
         if (context_.log && context_.log->written())
-            text += (context_.settings.englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+            text += (context_.settings.language() == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
         dialog().messageBox(text, MessageIcon::Exclamation);
         return;
     }
@@ -219,16 +219,16 @@ void PrinterSettingsPage::onNext() {
 // there already, is told whatever the version. A failure ends with the log.
 void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome) {
     const InstallReport& report = outcome.report;
-    const int englishFlag = context_.settings.englishFlag;
+    const Language language = context_.settings.language();
     const ModelRow* model = ModelCatalogue::row(modelRow());
     const std::string name = model ? model->displayName : "";
     const bool plainSuccess = report.succeeded() && !report.printerExisted;
     std::vector<std::string> lines;
-    lines.push_back(plainSuccess ? kCompletionMessage.in(englishFlag) : DescribeInstallReport(report, name, englishFlag));
-    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, outcome.rule, name, englishFlag));
+    lines.push_back(plainSuccess ? kCompletionMessage.in(language) : DescribeInstallReport(report, name, language));
+    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, outcome.rule, name, language));
     // How a network printer answered, once the printer is on its port.
     if (outcome.printerState && report.printerInstalled && SameName(report.port, outcome.networkPort.name))
-        lines.push_back(printerStateLine(*outcome.printerState, englishFlag));
+        lines.push_back(printerStateLine(*outcome.printerState, language));
     std::string text;
     for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
     if (context_.log) {
@@ -240,7 +240,7 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
     const int osCode = context_.settings.osCode;
     if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
     if (!report.succeeded() && !report.logPath.empty())
-        text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + report.logPath;
+        text += (language == Language::English ? "\nThe log: " : "\n日志：") + report.logPath;
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
@@ -248,8 +248,8 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
 // for at most kTestReceiptWaitSeconds while the bar moves; then one box
 // with what came of it. The page's buttons wait meanwhile.
 void PrinterSettingsPage::offerTestReceipt() {
-    const int englishFlag = context_.settings.englishFlag;
-    if (!dialog().askYesNo(kOfferTestReceipt.in(englishFlag))) return;
+    const Language language = context_.settings.language();
+    if (!dialog().askYesNo(kOfferTestReceipt.in(language))) return;
     for (int id : kPageButtons) dialog().enable(id, false);
     dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
     dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
@@ -257,18 +257,18 @@ void PrinterSettingsPage::offerTestReceipt() {
     TestReceiptProgress progress(dialog());
     TestReceiptRequest request;
     request.modelRow = modelRow();
-    request.englishFlag = englishFlag;
+    request.language = language;
     request.waitSeconds = kTestReceiptWaitSeconds;
     const TestReceiptOutcome outcome =
         PrintTestReceipt(context_.platform, context_.network, context_.serialPorts, request, context_.log, &progress);
     dialog().show(IDC_SET_PROGRESS, false);
     for (int id : kPageButtons) dialog().enable(id, true);
     const bool spoolerStep = outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep;
-    std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, englishFlag,
-                                                  spoolerStep ? context_.platform.errorText(outcome.job.error, englishFlag) : "");
+    std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
+                                                  spoolerStep ? context_.platform.errorText(outcome.job.error, language) : "");
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
-        text += (englishFlag == 1 ? "\nThe log: " : "\n日志：") + context_.log->path();
+        text += (language == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
     dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 

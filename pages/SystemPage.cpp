@@ -31,7 +31,7 @@ constexpr int kRadioButtons[] = {IDC_SYS_WIN95,   IDC_SYS_WIN98, IDC_SYS_NT4,   
 SystemPage::SystemPage(AppContext& context) : Page(IDD_SYSTEM), context_(context) {}
 
 bool SystemPage::onInit() {
-    if (context_.settings.englishFlag == 1) showEnglishTexts();
+    if (context_.settings.language() == Language::English) showEnglishTexts();
     DetectOsVersionCode(context_.platform, context_.settings);
     checkDetectedVersion();
     return true;

@@ -180,9 +180,9 @@ public:
         called(PlatformOp::debugOutput);
         return inner_.debugOutput(text);
     }
-    std::string errorText(WinError error, int englishFlag) override {
+    std::string errorText(WinError error, Language language) override {
         called(PlatformOp::errorText);
-        return inner_.errorText(error, englishFlag);
+        return inner_.errorText(error, language);
     }
     WinError deletePrinter(const std::string& name) override {
         called(PlatformOp::deletePrinter);

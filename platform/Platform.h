@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Language.h"
+
 namespace kelp {
 
 using WinError = std::uint32_t;
@@ -227,10 +229,10 @@ public:
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual void debugOutput(const std::string& text) = 0;
     // The system's own text for a Windows error code, in the wizard's
-    // language where the system has it (englishFlag 1: English, else
+    // language where the system has it (language 1: English, else
     // Simplified Chinese), otherwise in the system's; no line breaks at the
     // end. Empty when the system has no text for the code.
-    virtual std::string errorText(WinError error, int englishFlag) = 0;
+    virtual std::string errorText(WinError error, Language language) = 0;
 
     // ---- Removal, test printing and the command line's own needs ----------
     // DeletePrinter on the printer of that name (opened with full access).

@@ -598,8 +598,8 @@ void Win32Platform::debugOutput(const std::string& text) {
 // FormatMessageW in the wizard's language first; a system without that
 // language's message table answers ERROR_RESOURCE_LANG_NOT_FOUND, and then
 // the system's own language (0) is asked.
-std::string Win32Platform::errorText(WinError error, int englishFlag) {
-    const DWORD wanted = englishFlag == 1 ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
+std::string Win32Platform::errorText(WinError error, Language language) {
+    const DWORD wanted = language == Language::English ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
                                           : MAKELANGID(LANG_CHINESE_SIMPLIFIED, SUBLANG_CHINESE_SIMPLIFIED);
     const DWORD languages[] = {wanted, 0};
     for (const DWORD language : languages) {

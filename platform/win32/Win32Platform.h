@@ -48,7 +48,7 @@ public:
     WinError copyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
     void sleep(std::uint32_t milliseconds) override;
     void debugOutput(const std::string& text) override;
-    std::string errorText(WinError error, int englishFlag) override;
+    std::string errorText(WinError error, Language language) override;
 
     // Removal, test printing and the command line's needs
     // (Win32PlatformRun.cpp).

@@ -113,11 +113,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     try {
         kelp::win32::Win32Platform machine;
         // The wizard's steps go to the same log as the command line's.
-        const auto codePage = machine.activeCodePage();
-        const int englishFlag = codePage == 936 || codePage == 950 ? 0 : 1;
-        kelp::RunLog log(machine, kelp::DefaultLogPath(machine), englishFlag);
+        const kelp::Language language = kelp::LanguageForCodePage(machine.activeCodePage());
+        kelp::RunLog log(machine, kelp::DefaultLogPath(machine), language);
         log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
-        kelp::LoggingPlatform platform(machine, log, englishFlag);
+        kelp::LoggingPlatform platform(machine, log, language);
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         kelp::win32::Win32Network network;

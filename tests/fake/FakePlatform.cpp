@@ -829,7 +829,7 @@ void FakePlatform::debugOutput(const std::string& text) {
     debugText_ += text;
 }
 
-std::string FakePlatform::errorText(WinError error, int englishFlag) {
+std::string FakePlatform::errorText(WinError error, Language language) {
     struct Text {
         WinError error;
         const char* chinese;
@@ -844,7 +844,7 @@ std::string FakePlatform::errorText(WinError error, int englishFlag) {
         {1802, "打印机已经存在", "The printer already exists"},
     };
     for (const auto& text : kTexts) {
-        if (text.error == error) return englishFlag == 1 ? text.english : text.chinese;
+        if (text.error == error) return language == Language::English ? text.english : text.chinese;
     }
     return {};
 }

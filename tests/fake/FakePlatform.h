@@ -110,7 +110,7 @@ public:
     void debugOutput(const std::string& text) override;
     // A pure query, not recorded: the texts of a few codes, as a Windows
     // with both languages gives them; empty for any other code.
-    std::string errorText(WinError error, int englishFlag) override;
+    std::string errorText(WinError error, Language language) override;
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
                                  bool deleteUnusedFiles) override;

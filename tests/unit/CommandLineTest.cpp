@@ -151,7 +151,7 @@ TEST(RunLogTest, NoLogKeptNotices) {
             if (row.english < 0)
                 log.emplace(m, row.path);  // English unless told
             else
-                log.emplace(m, row.path, row.english);
+                log.emplace(m, row.path, row.english ? Language::English : Language::Chinese);
             EXPECT_EQ(log->notice(), row.notice);
             EXPECT_FALSE(log->writable());
             EXPECT_FALSE(log->refused());
@@ -183,15 +183,15 @@ TEST(CommandLineParse, GoodLines) {
         Args args;
         CliAction action;
         int modelRow;
-        std::optional<int> english;
+        std::optional<Language> english;
         std::optional<std::string> port;
         bool defaultPrinter, quiet;
         std::string log;
     };
     const Case cases[] = {
         {{"-INSTALL", "/Model=rk-730p(new)", "/lang:EN", "/port:usb001", "/default", "/log:C:\\My Logs\\k.log", "/QUIET"},
-         CliAction::Install, 4, 1, "usb001", true, true, "C:\\My Logs\\k.log"},
-        {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, 0, std::nullopt, false, false, ""},
+         CliAction::Install, 4, Language::English, "usb001", true, true, "C:\\My Logs\\k.log"},
+        {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, Language::Chinese, std::nullopt, false, false, ""},
         {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
         {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
         {{"/list", "/log=\\\\srv\\logs\\x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "\\\\srv\\logs\\x.log"},
@@ -202,7 +202,7 @@ TEST(CommandLineParse, GoodLines) {
         ASSERT_TRUE(parse.command) << c.args[0] << ": " << parse.reason;
         EXPECT_EQ(parse.command->action, c.action) << c.args[0];
         EXPECT_EQ(parse.command->modelRow, c.modelRow) << c.args[0];
-        EXPECT_EQ(parse.command->englishFlag, c.english) << c.args[0];
+        EXPECT_EQ(parse.command->language, c.english) << c.args[0];
         EXPECT_EQ(parse.command->port, c.port) << c.args[0];
         EXPECT_EQ(parse.command->defaultPrinter, c.defaultPrinter) << c.args[0];
         EXPECT_EQ(parse.command->quiet, c.quiet) << c.args[0];
@@ -649,7 +649,7 @@ TEST_F(CommandLineTest, LoggedTextsEscaped) {
     for (const auto& [text, written] : rows) lines += written + "\r\n";
     EXPECT_EQ(echoed, lines);
     // A closed key's handle is no longer named by the key's path.
-    LoggingPlatform logging(m, runLog, 1);
+    LoggingPlatform logging(m, runLog, Language::English);
     const auto key = logging.regOpenKey(RegRoot::CurrentUser, "Software", RegAccess::QueryValue);
     ASSERT_TRUE(key.ok());
     logging.regCloseKey(key.value);
@@ -807,7 +807,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     m.setPorts({{"C:\\receipt.prn", "Local Port"}});
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);
     ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
-    EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", 1));
+    EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", Language::English));
     EXPECT_NE(m.consoleText().find("The test receipt for RK-520P (C:\\receipt.prn) has left the print queue."),
               std::string::npos);
 
@@ -1071,7 +1071,7 @@ TEST(TestReceipt, BytesOfEachEdition) {
     const std::string english =
         "\x1b@Kelp test receipt\nModel: RK-730P\nPort: USB001\nTime: 2026-12-07 10:15:20\nKelp 4.0\n"
         "This printer is installed and ready.\n\x1b\x64\x04\x1dVB";
-    EXPECT_EQ(TestReceiptBytes("RK-730P", "USB001", "2026-12-07 10:15:20", 1), english + std::string(1, '\0'));
+    EXPECT_EQ(TestReceiptBytes("RK-730P", "USB001", "2026-12-07 10:15:20", Language::English), english + std::string(1, '\0'));
     const std::string chinese =
         "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n"
         "\xd0\xcd\xba\xc5\xa3\xbaMZ730P\n"
@@ -1079,7 +1079,7 @@ TEST(TestReceipt, BytesOfEachEdition) {
         "\xca\xb1\xbc\xe4\xa3\xba" "2026-01-02 03:04:05\nKelp 4.0\n"
         "\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4\xca\xb9\xd3\xc3\xa1\xa3\n"
         "\x1b\x64\x04\x1dVB";
-    EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", 0), chinese + std::string(1, '\0'));
+    EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", Language::Chinese), chinese + std::string(1, '\0'));
     EXPECT_EQ(ToReceiptGb18030("端口é"), "\xb6\xcb\xbf\xda?");
 }
 

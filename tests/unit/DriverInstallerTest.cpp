@@ -63,9 +63,9 @@ TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
     const Profile profiles[] = {{Profile32Bit, "Windows NT x86", "Printer Driver\\x86", kX86Directory, 0},
                                 {Profile64Bit, "Windows x64", "Printer Driver\\x64", kX64Directory, 1}};
     for (const auto& p : profiles) {
-        for (int englishFlag : {0, 1}) {
+        for (const Language language : {Language::Chinese, Language::English}) {
             for (int row = 0; row < 7; ++row) {
-                SCOPED_TRACE(testing::Message() << p.environment << " englishFlag " << englishFlag << " row " << row);
+                SCOPED_TRACE(testing::Message() << p.environment << (language == Language::English ? " English" : " Chinese") << " row " << row);
                 FakePlatform fresh;
                 fresh.createSamplePackage();
                 fresh.setWow64Answer(p.wow64);
@@ -74,14 +74,14 @@ TEST_F(DriverInstallerTest, ExactCallsForEveryModelLanguageAndProfile) {
                 DriverInstaller installer(fresh, [&](int position) { positions.push_back(position); },
                                           [](const std::string&) { ADD_FAILURE() << "no message expected"; });
                 PrinterChoices choices;
-                choices.englishFlag = englishFlag;
+                choices.language = language;
                 choices.modelRow = row;
                 const InstallReport report = installer.InstallDriver(p.profile, choices, "USB001");
                 EXPECT_TRUE(report.succeeded());
                 EXPECT_FALSE(report.printerExisted);
 
                 const ModelRow& model = ModelCatalogue::rows()[static_cast<std::size_t>(row)];
-                const ModelFiles files = ModelCatalogue::filesFor(model, englishFlag);
+                const ModelFiles files = ModelCatalogue::filesFor(model, language);
                 const std::string dir = p.directory;
                 Calls expected = {{"printerDriverDirectory", {p.environment}}};
                 for (auto& call : ExpectedCopies(p.commonFolder, dir, files)) expected.push_back(call);
@@ -280,8 +280,8 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         EXPECT_EQ(fresh.callsOf("sleep").size(), 1u);
         EXPECT_EQ(report.printerInstalled, row.printerInstalled);
 
-        const std::string english = DescribeInstallReport(report, "RK-520P", 1);
-        const std::string chinese = DescribeInstallReport(report, "RK-520P", 0);
+        const std::string english = DescribeInstallReport(report, "RK-520P", Language::English);
+        const std::string chinese = DescribeInstallReport(report, "RK-520P", Language::Chinese);
         // The pass ran in Chinese: the system's text comes in Chinese.
         const std::string englishHead = row.printerInstalled
                                             ? "The printer \"RK-520P\" was installed, but these settings could not be made:\n"
@@ -334,24 +334,24 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         EXPECT_EQ(fresh.printers().size(), 1u);
         EXPECT_EQ(fresh.callsOf("addPrinterDriver").size(), 1u) << "the driver is updated";
         EXPECT_EQ(fresh.callsOf("addPrinter").size(), row.addPrinterCalls);
-        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 1),
+        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", Language::English),
                   "The printer \"RK-520P\" already exists: its driver was updated and its port left as it was.");
-        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", 0), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
+        EXPECT_EQ(DescribeInstallReport(second, "RK-520P", Language::Chinese), "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。");
     }
     // Said once, with the setting that failed.
     InstallReport failed;
     failed.failures = {{InstallStep::DefaultPrinter, "Device", 5, "拒绝访问"}};
     failed.printerExisted = failed.printerInstalled = true;
-    EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
+    EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", Language::Chinese),
               "打印机“RK-520P”已存在：已更新其驱动，端口保持不变，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
     failed.existingPort = "USB001";
     failed.movedTo = "COM2:";
-    EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", 0),
+    EXPECT_EQ(DescribeInstallReport(failed, "RK-520P", Language::Chinese),
               "打印机“RK-520P”已存在：已更新其驱动，并从 USB001 移到 COM2:，但以下设置未能完成：\n无法设置默认打印机：Device（错误 5：拒绝访问）");
     // The port line after it: moved, in both languages.
     failed.port = "COM2:";
-    EXPECT_EQ(DescribePrinterPort(failed, PortRule::OnlyConnected, "RK-520P", 0), "端口：COM2:（从 USB001 移来）");
-    EXPECT_EQ(DescribePrinterPort(failed, std::nullopt, "RK-520P", 1), "Port: COM2: (moved from USB001)");
+    EXPECT_EQ(DescribePrinterPort(failed, PortRule::OnlyConnected, "RK-520P", Language::Chinese), "端口：COM2:（从 USB001 移来）");
+    EXPECT_EQ(DescribePrinterPort(failed, std::nullopt, "RK-520P", Language::English), "Port: COM2: (moved from USB001)");
 }
 
 // A named port moves a printer that exists (the command line's choice); a
@@ -401,8 +401,8 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         EXPECT_EQ(report.succeeded(), std::string(row.port) == "COM2:");
         EXPECT_EQ(fresh.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, row.port);
         EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"), row.deviceAfter);
-        EXPECT_NE(DescribeInstallReport(report, "RK-520P", 1).find(row.english), std::string::npos)
-            << DescribeInstallReport(report, "RK-520P", 1);
+        EXPECT_NE(DescribeInstallReport(report, "RK-520P", Language::English).find(row.english), std::string::npos)
+            << DescribeInstallReport(report, "RK-520P", Language::English);
     }
 }
 
@@ -435,7 +435,7 @@ TEST_F(DriverInstallerTest, TheLogTellsTheChoicesAndTheOutcome) {
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
         installer.setLog(&log);
         PrinterChoices choices;
-        choices.englishFlag = 1;
+        choices.language = Language::English;
         choices.modelRow = 4;
         choices.defaultPrinter = true;
         choices.portIndex = 3;
@@ -513,7 +513,7 @@ TEST(DriverInstallerLog, ChoicesOfAnUnknownModel) {
     FakePlatform machine;
     PrinterChoices choices;
     choices.modelRow = 99;
-    choices.englishFlag = 0;
+    choices.language = Language::Chinese;
     choices.defaultPrinter = true;
     EXPECT_EQ(DescribeInstallChoices(ProfileForThisMachine(machine), choices, ""),
               "install model 99, Chinese edition, port (none), default printer, Windows NT x86");

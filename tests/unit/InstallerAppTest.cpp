@@ -123,8 +123,8 @@ TEST_F(InstallerAppTest, TheLogSpeaksTheChosenLanguage) {
     machine.failNext("versionQuery", 5);
     FakeDialogHost pages;
     InstallSettings state;
-    RunLog log(machine, "C:\\Temp\\Kelp.log", 0);
-    LoggingPlatform logging(machine, log, 0);
+    RunLog log(machine, "C:\\Temp\\Kelp.log", Language::Chinese);
+    LoggingPlatform logging(machine, log, Language::Chinese);
     FakeNetwork net;
     FakeSerialPorts serial;
     AppContext app{logging, pages, state, net, serial, &log};

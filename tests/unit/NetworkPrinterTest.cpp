@@ -99,8 +99,8 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {P::SecondColon, "An address has one colon at most, before its TCP port.", "地址中只能有一个冒号，放在 TCP 端口之前。"},
     };
     for (const auto& text : texts) {
-        EXPECT_EQ(DescribeAddressProblem(text.problem, 1), text.english);
-        EXPECT_EQ(DescribeAddressProblem(text.problem, 0), text.chinese);
+        EXPECT_EQ(DescribeAddressProblem(text.problem, Language::English), text.english);
+        EXPECT_EQ(DescribeAddressProblem(text.problem, Language::Chinese), text.chinese);
     }
 }
 
@@ -256,8 +256,8 @@ TEST(NetworkProbe, StatesInWordsAndWhetherTheyStopAReceipt) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(StateStopsPrinting(row.state), row.stops) << row.english;
-        EXPECT_EQ(DescribePrinterState(row.state, 1), row.english);
-        EXPECT_EQ(DescribePrinterState(row.state, 0), row.chinese);
+        EXPECT_EQ(DescribePrinterState(row.state, Language::English), row.english);
+        EXPECT_EQ(DescribePrinterState(row.state, Language::Chinese), row.chinese);
     }
 }
 
@@ -496,7 +496,7 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         m.setPorts(row.otherPorts);
         m.installTcpIpMonitor();
         for (const auto& port : row.tcpPorts) m.seedTcpIpPort(port);
-        const TcpIpPort port = PrepareTcpIpPort(m, row.address, 1, nullptr);
+        const TcpIpPort port = PrepareTcpIpPort(m, row.address, Language::English, nullptr);
         EXPECT_EQ(port.name, row.name) << row.what;
         EXPECT_EQ(port.made, row.made) << row.what;
         EXPECT_TRUE(port.failure.empty()) << row.what;
@@ -515,7 +515,7 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
     FakePlatform m;
     m.installTcpIpMonitor();
     RunLog log(m, "C:\\k.log");
-    PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, &log);
+    PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::English, &log);
     const auto calls = m.callsOf("addTcpIpPort");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].args, (std::vector<std::string>{"IP_10.0.0.5", "10.0.0.5", "9100", "RAW", "SNMP off"}));
@@ -544,7 +544,7 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         m.setPorts({});
         if (row.monitor) m.installTcpIpMonitor();
         if (*row.failing) m.failAlways(row.failing, row.error);
-        const TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, row.englishFlag, nullptr);
+        const TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, row.englishFlag ? Language::English : Language::Chinese, nullptr);
         EXPECT_FALSE(port.ok()) << row.failure;
         EXPECT_FALSE(port.made) << row.failure;
         EXPECT_EQ(port.error, row.error) << row.failure;
@@ -560,17 +560,17 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
     m.setPorts({});
     m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.6"));
     for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5 (" + std::to_string(suffix) + ")", "10.0.0.6"));
-    TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 1, nullptr);
+    TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::English, nullptr);
     EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
-    EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
+    EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::Chinese, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
     EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
     m.seedTcpIpPort(Aimed("IP_10.0.0.5 (100)", "10.0.0.5"));
-    port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, 0, nullptr);
+    port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::Chinese, nullptr);
     EXPECT_EQ(port.name, "IP_10.0.0.5 (100)");
     EXPECT_FALSE(port.made);
     // The log names what went to the monitor, whatever it is.
     RunLog log(m, "C:\\k.log");
-    LoggingPlatform logging(m, log, 1);
+    LoggingPlatform logging(m, log, Language::English);
     TcpIpPortConfig lpr = Aimed("Q", "prn.local", 515, false);
     lpr.snmp = true;
     logging.addTcpIpPort(lpr);

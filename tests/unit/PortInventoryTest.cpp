@@ -143,8 +143,8 @@ TEST(PortInventoryTest, EachRuleInWords) {
          "no USB printer is connected: the port the spooler reported the printer online on"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", 0, row.port), row.chinese);
-        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", 1, row.port), row.english);
+        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", Language::Chinese, row.port), row.chinese);
+        EXPECT_EQ(DescribePortRule(row.rule, "RK-730P", Language::English, row.port), row.english);
     }
 }
 

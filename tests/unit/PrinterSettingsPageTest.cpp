@@ -248,10 +248,10 @@ TEST(ModelCatalogueTest, ModelFilesOfEveryRowInBothLanguages) {
         const ModelRow* model = ModelCatalogue::row(i);
         ASSERT_NE(model, nullptr);
         EXPECT_STREQ(model->displayName, rows[i].displayName);
-        const auto chinese = ModelCatalogue::filesFor(*model, 0);
+        const auto chinese = ModelCatalogue::filesFor(*model, Language::Chinese);
         EXPECT_EQ(chinese.library, rows[i].chineseDll);
         EXPECT_EQ(chinese.description, rows[i].chineseGpd);
-        const auto english = ModelCatalogue::filesFor(*model, 1);
+        const auto english = ModelCatalogue::filesFor(*model, Language::English);
         EXPECT_EQ(english.library, rows[i].englishDll);
         EXPECT_EQ(english.description, rows[i].englishGpd);
     }
