@@ -6,6 +6,7 @@
 #include "platform/Dialog.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
+#include "platform/SerialPort.h"
 
 namespace kelp {
 
@@ -14,6 +15,7 @@ struct AppContext {
     DialogHost& host;
     InstallSettings& settings;
     Network& network;       // the network printer's search and status requests
+    SerialPorts& serialPorts;  // a serial printer's status requests
     RunLog* log = nullptr;  // the run's log; none in a run that keeps no log
 };
 

@@ -150,9 +150,10 @@ const char* ActionName(CliAction action) {
 
 class CommandLineRun {
 public:
-    CommandLineRun(Platform& machine, Network& network, RunLog& log, const CliCommand& command, Language language)
-        : machine_(machine), platform_(machine, log, language), network_(network), log_(log), command_(command),
-          language_(language) {}
+    CommandLineRun(Platform& machine, Network& network, SerialPorts& serialPorts, RunLog& log, const CliCommand& command,
+                   Language language)
+        : machine_(machine), platform_(machine, log, language), network_(network), serialPorts_(serialPorts), log_(log),
+          command_(command), language_(language) {}
 
     int run();
 
@@ -169,6 +170,7 @@ private:
     Platform& machine_;
     LoggingPlatform platform_;
     Network& network_;
+    SerialPorts& serialPorts_;
     RunLog& log_;
     const CliCommand& command_;
     Language language_;
@@ -270,7 +272,7 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     request.modelRow = command_.modelRow;
     request.language = language_;
     request.waitSeconds = command_.waitSeconds;
-    const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, request, &log_);
+    const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, serialPorts_, request, &log_);
     switch (outcome.result) {
         case TestReceiptResult::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case TestReceiptResult::LockFailed: return failed();
@@ -364,7 +366,8 @@ int CommandLineRun::find() {
 
 }  // namespace
 
-int RunCommandLine(Platform& platform, Network& network, const std::vector<std::string>& arguments) {
+int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPorts,
+                   const std::vector<std::string>& arguments) {
     const CliParse parse = ParseCommandLine(arguments);
     const Language language = parse.language.value_or(LanguageForCodePage(platform.activeCodePage()));
     const bool named = !parse.logPath.empty();
@@ -418,7 +421,7 @@ int RunCommandLine(Platform& platform, Network& network, const std::vector<std::
                                              : " port " + parse.command->port.value_or("auto")) +
                             (parse.command->defaultPrinter ? " default" : "")
                       : std::string()));
-        CommandLineRun run(platform, network, log, *parse.command, language);
+        CommandLineRun run(platform, network, serialPorts, log, *parse.command, language);
         code = run.run();
     }
     // A wrong command line, whether the parser or the machine found it out

@@ -7,6 +7,7 @@
 
 #include "platform/Network.h"
 #include "platform/Platform.h"
+#include "platform/SerialPort.h"
 
 namespace kelp {
 
@@ -20,7 +21,8 @@ constexpr int AlreadyRunning = 1618;        // ERROR_INSTALL_ALREADY_RUNNING
 // arguments: the command line's arguments after the program's name. The
 // driver package is the folder of Kelp.exe. network is used only by the
 // actions that reach a network printer (/install /host, /testprint on a
-// TCP/IP port, /find).
-int RunCommandLine(Platform& platform, Network& network, const std::vector<std::string>& arguments);
+// TCP/IP port, /find), serialPorts only by /testprint on a COM port.
+int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPorts,
+                   const std::vector<std::string>& arguments);
 
 }  // namespace kelp

@@ -8,6 +8,7 @@
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
+#include "install/SerialPrinter.h"
 #include "install/RunLog.h"
 
 namespace kelp {
@@ -121,21 +122,25 @@ bool ChineseEdition(const DriverInfo3& driver) {
 
 class TestReceiptRun {
 public:
-    TestReceiptRun(Platform& platform, Network& network, const TestReceiptRequest& request, RunLog* log,
-                   InstallationProgress& progress)
-        : platform_(platform), network_(network), request_(request), log_(log), progress_(progress) {}
+    TestReceiptRun(Platform& platform, Network& network, SerialPorts& serialPorts, const TestReceiptRequest& request,
+                   RunLog* log, InstallationProgress& progress)
+        : platform_(platform), network_(network), serialPorts_(serialPorts), request_(request), log_(log),
+          progress_(progress) {}
 
     TestReceiptOutcome run();
 
 private:
     Language edition(const std::string& name);
     bool askPrinter();
+    // Whether the printer's answer lets the receipt go; the outcome keeps it.
+    bool allowed(PrinterState state);
     void say(const std::string& text) {
         if (log_) log_->line(text);
     }
 
     Platform& platform_;
     Network& network_;
+    SerialPorts& serialPorts_;
     const TestReceiptRequest& request_;
     RunLog* log_;
     InstallationProgress& progress_;
@@ -188,8 +193,12 @@ Language TestReceiptRun::edition(const std::string& name) {
 
 // A printer on a Standard TCP/IP port is asked at the address its port
 // names; one whose port's settings cannot be read cannot be asked, and gets
-// nothing.
+// nothing. A printer on a COM port is asked over the port.
 bool TestReceiptRun::askPrinter() {
+    if (IsComPortName(outcome_.port)) {
+        progress_.waiting();
+        return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_));
+    }
     const auto ports = platform_.enumPorts();
     for (const auto& record : ports.value) {
         if (!SameName(record.name, outcome_.port) || !IsTcpIpPort(record)) continue;
@@ -203,22 +212,24 @@ bool TestReceiptRun::askPrinter() {
         progress_.waiting();
         const PrinterState state = ProbePrinter(network_, address);
         say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, Language::English));
-        outcome_.state = state;
-        if (StateStopsPrinting(state)) {
-            outcome_.result = TestReceiptResult::Withheld;
-            return false;
-        }
-        return true;
+        return allowed(state);
     }
     return true;
 }
 
+bool TestReceiptRun::allowed(PrinterState state) {
+    outcome_.state = state;
+    if (!StateStopsPrinting(state)) return true;
+    outcome_.result = TestReceiptResult::Withheld;
+    return false;
+}
+
 }  // namespace
 
-TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const TestReceiptRequest& request,
-                                    RunLog* log, InstallationProgress* progress) {
+TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, SerialPorts& serialPorts,
+                                    const TestReceiptRequest& request, RunLog* log, InstallationProgress* progress) {
     InstallationProgress none;
-    TestReceiptRun run(platform, network, request, log, progress ? *progress : none);
+    TestReceiptRun run(platform, network, serialPorts, request, log, progress ? *progress : none);
     return run.run();
 }
 

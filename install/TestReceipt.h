@@ -12,6 +12,7 @@
 #include "install/PrinterStatus.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
+#include "platform/SerialPort.h"
 
 namespace kelp {
 
@@ -63,8 +64,9 @@ struct TestReceiptOutcome {
 // The text is in the edition of the installed driver (its description
 // file's name ends in "CN.GPD" for the Chinese one), else in the request's
 // language.
-TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, const TestReceiptRequest& request,
-                                    RunLog* log, InstallationProgress* progress = nullptr);
+TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, SerialPorts& serialPorts,
+                                    const TestReceiptRequest& request, RunLog* log,
+                                    InstallationProgress* progress = nullptr);
 
 // The outcome for the person at the counter, in the language of
 // language: printed, or not printed, why and what to do. systemText is

@@ -266,7 +266,7 @@ void PrinterSettingsPage::offerTestReceipt() {
     request.language = language;
     request.waitSeconds = kTestReceiptWaitSeconds;
     const TestReceiptOutcome outcome =
-        PrintTestReceipt(context_.platform, context_.network, request, context_.log, &progress);
+        PrintTestReceipt(context_.platform, context_.network, context_.serialPorts, request, context_.log, &progress);
     dialog().show(IDC_SET_PROGRESS, false);
     for (int id : kPageButtons) dialog().enable(id, true);
     const bool spoolerStep = outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep;

@@ -7,7 +7,7 @@ need_pkgs=(cmake make g++ ninja-build googletest libgtest-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei locales imagemagick
   clang libclang-rt-14-dev file zip python3 osslsigncode openssl wixl msitools
-  iproute2 util-linux)
+  iproute2 util-linux socat)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

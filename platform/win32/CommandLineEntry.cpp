@@ -11,6 +11,7 @@
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Network.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32SerialPorts.h"
 
 namespace kelp::win32 {
 
@@ -31,7 +32,8 @@ std::optional<int> RunCommandLineFromProcess() {
     try {
         Win32Platform platform;
         Win32Network network;
-        return RunCommandLine(platform, network, arguments);
+        Win32SerialPorts serialPorts;
+        return RunCommandLine(platform, network, serialPorts, arguments);
     } catch (...) {
         OutputDebugStringW(L"Kelp: the command line stopped on an exception\n");
         return exitcode::InstallFailure;

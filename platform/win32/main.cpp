@@ -19,6 +19,7 @@
 #include "platform/win32/Text.h"
 #include "platform/win32/Win32Dialog.h"
 #include "platform/win32/Win32Network.h"
+#include "platform/win32/Win32SerialPorts.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace {
@@ -119,7 +120,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         kelp::Win32DialogHost host(instance);
         kelp::InstallSettings settings;
         kelp::win32::Win32Network network;
-        kelp::AppContext context{platform, host, settings, network, &log};
+        kelp::win32::Win32SerialPorts serialPorts;
+        kelp::AppContext context{platform, host, settings, network, serialPorts, &log};
         kelp::InstallerApp app(context);
         app.initInstance();  // false: no message loop follows
         return app.exitCode();

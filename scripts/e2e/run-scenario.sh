@@ -23,6 +23,12 @@
 #                        in C:\printers; the scenario then runs in a network
 #                        namespace of its own, where only its loopback
 #                        addresses exist                                [none]
+#   KELP_E2E_SERIAL      fake serial printers, "COM<n>=<state> ..."
+#                        (scripts/e2e/fake-serial-printer.py), each behind
+#                        socat's pseudo-terminals, registered as the
+#                        prefix's COM<n> (the spooler's port COM<n>:, line
+#                        9600,n,8,1, its jobs sent to the terminal); their
+#                        records in C:\serial                           [none]
 #   KELP_E2E_LAN         with KELP_E2E_PRINTERS: "<address>/<prefix>", an
 #                        Ethernet adapter of the namespace's own with that
 #                        address (a veth pair whose other end has none);
@@ -82,6 +88,7 @@ mkdir -p "$build/e2e/prefixes" "$shots"
 prefix=$(mktemp -d "$build/e2e/prefixes/${locale%%.*}-$arch-$winver.XXXXXX")
 XVFB_PID=
 PRINTERS_PID=
+SERIAL_PID=
 
 # shellcheck disable=SC2317  # called by the EXIT trap
 cleanup() {
@@ -92,6 +99,11 @@ cleanup() {
   if [ -n "${WINEPREFIX:-}" ]; then
     # The wineserver ends once its last process has; a leftover gets killed.
     timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
+  fi
+  # After the prefix: its server holds the terminals open.
+  if [ -n "$SERIAL_PID" ]; then
+    kill "$SERIAL_PID" 2>/dev/null
+    wait "$SERIAL_PID" 2>/dev/null
   fi
   if [ -n "$XVFB_PID" ]; then
     kill "$XVFB_PID" 2>/dev/null
@@ -150,6 +162,33 @@ if [ -n "${KELP_E2E_TCPMON:-}" ]; then
     ! timeout 60 wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port' \
       /v Driver /d kelptcpmon.dll /f >/dev/null 2>&1; then
     echo "could not register the port monitor $KELP_E2E_TCPMON" >&2
+    exit 1
+  fi
+fi
+
+if [ -n "${KELP_E2E_SERIAL:-}" ]; then
+  serial=$prefix/drive_c/serial
+  # shellcheck disable=SC2086  # one word per printer
+  python3 "$here/fake-serial-printer.py" "$serial" $KELP_E2E_SERIAL &
+  SERIAL_PID=$!
+  for _ in $(seq 1 100); do
+    [ -e "$serial/ready" ] && break
+    kill -0 "$SERIAL_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -e "$serial/ready" ] || { echo "the fake serial printers did not start" >&2; exit 1; }
+  {
+    echo REGEDIT4
+    echo '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]'
+    for printer in $KELP_E2E_SERIAL; do echo "\"${printer%%=*}\"=\"$serial/printer-${printer%%=*}.port\""; done
+    echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Ports]'
+    for printer in $KELP_E2E_SERIAL; do echo "\"${printer%%=*}:\"=\"9600,n,8,1\""; done
+    echo '[HKEY_CURRENT_USER\Software\Wine\Printing\Spooler]'
+    for printer in $KELP_E2E_SERIAL; do echo "\"${printer%%=*}:\"=\"$serial/printer-${printer%%=*}.port\""; done
+  } >"$prefix/drive_c/serial.reg"
+  # The ports are read when the prefix starts: it is stopped after the import.
+  if ! timeout 60 wine regedit /S 'C:\serial.reg' >/dev/null 2>&1 || ! timeout 30 wineserver -w; then
+    echo "could not register the serial ports $KELP_E2E_SERIAL" >&2
     exit 1
   fi
 fi

@@ -7,6 +7,7 @@
 #include "cli/CommandLineRun.h"
 #include "install/TestReceipt.h"
 #include "fake/FakeNetwork.h"
+#include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
 #include "platform/FinalPath.h"
 #include "install/Names.h"
@@ -44,7 +45,7 @@ protected:
     }
     // Whatever its outcome, a run leaves no key and no printer open.
     int run(Args args) {
-        const int code = RunCommandLine(m, net, args);
+        const int code = RunCommandLine(m, net, serial, args);
         EXPECT_TRUE(m.openKeys().empty()) << m.openKeys().front();
         EXPECT_EQ(m.openPrinterCount(), 0u);
         return code;
@@ -60,6 +61,7 @@ protected:
     }
     FakePlatform m;
     FakeNetwork net;
+    FakeSerialPorts serial;
 };
 
 // /wait at its limits and with each digit.
@@ -1218,6 +1220,47 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
     EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
+}
+
+// A printer on a COM port is asked too, over the port, before its receipt.
+TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:COM1:", "/quiet"}), 0);
+    EXPECT_TRUE(serial.opened().empty());
+    using D = FakeSerialPorts::Device;
+    const struct {
+        std::optional<D> device;
+        int code;
+        const char* why;  // the state that stopped it
+    } rows[] = {
+        {D{"\x16\x12\x12\x12"}, 0, nullptr},
+        {D{""}, 0, nullptr},  // answers without status
+        {D{"\x1E\x32\x12\x72"}, 1603, "paper out"},
+        {D{"\x12\x12\x12\x12", 0, 31}, 1603, "no answer"},
+        {std::nullopt, 1603, "no answer"},
+    };
+    for (const auto& row : rows) {
+        serial = FakeSerialPorts();
+        if (row.device) serial.setDevice("COM1", *row.device);
+        const std::size_t jobs = m.rawJobs().size();
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0", std::string("/log:") + kLog}), row.code) << row.code;
+        EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
+        EXPECT_EQ(serial.opened(), std::vector<std::string>{"COM1:"});
+        const std::string shown = m.consoleText().substr(before);
+        EXPECT_NE(shown.find(row.why ? std::string("The printer RK-730P (COM1:) cannot print now: ") + row.why +
+                                           ". The test receipt was not sent.\r\n"
+                                     : "A test receipt was sent to RK-730P (COM1:).\r\n"),
+                  std::string::npos) << shown;
+    }
+    expectLogged({"printer on COM1: at 9600,n,8,1: paper out\r\n"});
+    serial.setPrinter("COM1", "\x1E\x32\x12\x72");
+    m.setActiveCodePage(936);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
+    EXPECT_NE(m.consoleText().find("打印机 RK-730P（COM1:）现在不能打印：缺纸。测试小票未发送。\r\n"), std::string::npos);
+    // A printer on another kind of port is not asked over a COM port.
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:LPT1:", "/quiet"}), 0);
+    EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:0"}), 0);
+    EXPECT_EQ(serial.opened().size(), 2u);
 }
 
 TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {

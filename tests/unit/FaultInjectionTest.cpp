@@ -208,7 +208,8 @@ struct WizardRun {
             if (!d.ended()) d.click(IDC_SET_EXIT);
         });
         FakeNetwork network;
-        AppContext context{machine, host, settings, network};
+        FakeSerialPorts serial;
+        AppContext context{machine, host, settings, network, serial};
         InstallerApp app(context);
         try {
             app.initInstance();
@@ -380,9 +381,10 @@ void CommandLineRuns(std::set<std::string>& failedSomewhere) {
         SCOPED_TRACE(scenario.name);
         FakePlatform clean;
         FakeNetwork network;
+        FakeSerialPorts serial;
         PrepareCommandLineMachine(clean);
         scenario.prepare(clean);
-        ASSERT_EQ(RunCommandLine(clean, network, scenario.args), scenario.cleanCode);
+        ASSERT_EQ(RunCommandLine(clean, network, serial, scenario.args), scenario.cleanCode);
         ExpectSoundCommandLine(clean, scenario, scenario.cleanCode, "");
         for (const auto& [op, error] : kErrors) {
             const int calls = static_cast<int>(clean.callsOf(op).size());
@@ -398,7 +400,7 @@ void CommandLineRuns(std::set<std::string>& failedSomewhere) {
                 int code = -1;
                 std::string exception;
                 try {
-                    code = RunCommandLine(m, network, scenario.args);
+                    code = RunCommandLine(m, network, serial, scenario.args);
                 } catch (const std::exception& e) {
                     exception = e.what();
                 }

@@ -6,6 +6,7 @@
 #include "cli/CommandLineRun.h"
 #include "fake/FakeDialog.h"
 #include "fake/FakeNetwork.h"
+#include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
 #include "pages/PrinterSettingsPage.h"
 #include "res/resource.h"
@@ -35,6 +36,7 @@ UsbPrinterInterface Usb(int number, bool attached) {
 std::pair<std::string, std::string> Install(Door door, const Case& c) {
     FakePlatform machine;
     FakeNetwork net;
+    FakeSerialPorts serial;
     machine.setPorts(c.ports);
     machine.seedKey(RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");
     machine.installTcpIpMonitor();
@@ -50,7 +52,7 @@ std::pair<std::string, std::string> Install(Door door, const Case& c) {
         std::vector<std::string> args = {"/install", "/model:RK-520P", "/lang:en"};
         if (c.choice == Choice::Named) args.push_back(std::string("/port:") + c.named);
         if (c.choice == Choice::Network) args.push_back(std::string("/host:") + c.named);
-        EXPECT_EQ(RunCommandLine(machine, net, args), 0);
+        EXPECT_EQ(RunCommandLine(machine, net, serial, args), 0);
         shown = machine.consoleText();
     } else {
         machine.createSamplePackage();
@@ -58,7 +60,7 @@ std::pair<std::string, std::string> Install(Door door, const Case& c) {
         InstallSettings state;
         state.englishFlag = 1;
         state.osCode = 8;
-        AppContext app{machine, pages, state, net};
+        AppContext app{machine, pages, state, net, serial};
         PrinterSettingsPage page(app);
         pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
             pages.onNextShow(IDD_PORT, [&](FakeDialog& port) {

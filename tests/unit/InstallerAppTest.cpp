@@ -62,7 +62,8 @@ TEST_F(InstallerAppTest, PageSequenceTransitions) {
         FakeDialogHost pages;
         InstallSettings state;
         FakeNetwork net;
-        AppContext app{machine, pages, state, net};
+        FakeSerialPorts serial;
+        AppContext app{machine, pages, state, net, serial};
         for (const auto& step : row.steps) pages.onNextShow(step.templateId, step.script);
         InstallerApp installer(app);
         EXPECT_FALSE(installer.initInstance());
@@ -102,7 +103,8 @@ TEST_F(InstallerAppTest, NoPageWhereNobodySeesIt) {
         InstallSettings state;
         RunLog log(machine, "C:\\Temp\\Kelp.log");
         FakeNetwork net;
-        AppContext app{machine, pages, state, net, &log};
+        FakeSerialPorts serial;
+        AppContext app{machine, pages, state, net, serial, &log};
         InstallerApp installer(app);
         EXPECT_FALSE(installer.initInstance());
         EXPECT_EQ(pages.shownTemplates().empty(), !row.shown) << row.session.value_or(99) << " " << row.major;
@@ -124,7 +126,8 @@ TEST_F(InstallerAppTest, TheLogSpeaksTheChosenLanguage) {
     RunLog log(machine, "C:\\Temp\\Kelp.log", Language::Chinese);
     LoggingPlatform logging(machine, log, Language::Chinese);
     FakeNetwork net;
-    AppContext app{logging, pages, state, net, &log};
+    FakeSerialPorts serial;
+    AppContext app{logging, pages, state, net, serial, &log};
     pages.onNextShow(IDD_LANGUAGE, [](FakeDialog& d) {
         d.comboSetSelection(IDC_LANG_LIST, 1);
         d.click(IDC_LANG_CONFIRM);
@@ -188,7 +191,8 @@ TEST_F(InstallerAppTest, APageThatCannotBeCreatedEndsTheSequence) {
         FakeDialogHost pages(resources);
         InstallSettings state;
         FakeNetwork net;
-        AppContext app{machine, pages, state, net};
+        FakeSerialPorts serial;
+        AppContext app{machine, pages, state, net, serial};
         if (missing != IDD_LANGUAGE) pages.onNextShow(IDD_LANGUAGE, confirm);
         if (missing == IDD_PRINTER_SETTINGS) pages.onNextShow(IDD_SYSTEM, goOn);
         InstallerApp installer(app);

@@ -98,6 +98,7 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
         for (int englishFlag : {0, 1}) {
             SCOPED_TRACE(std::string(c.name) + (englishFlag ? " en" : " zh"));
             FakeNetwork net;
+            FakeSerialPorts serial;
             net.setAdapters({c.adapters, winerr::Success});
             net.setPrinter(Ip(10, 1, 2, 10), std::string(4, '\x12'));
             net.setPrinter(Ip(10, 1, 2, 200), "\x12\x12\x12\x72");
@@ -105,7 +106,7 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
             FakeDialogHost pages;
             InstallSettings state;
             state.englishFlag = englishFlag;
-            AppContext app{platform, pages, state, net};
+            AppContext app{platform, pages, state, net, serial};
             NetworkDialog dialog(app);
             std::uint64_t cancelledAt = 0;
             const auto& expected = c.rows[englishFlag];

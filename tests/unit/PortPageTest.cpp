@@ -24,7 +24,8 @@ struct FreshWizard {
     FakeDialogHost pages;
     InstallSettings state;
     FakeNetwork net;
-    AppContext app{machine, pages, state, net};
+    FakeSerialPorts serial;
+    AppContext app{machine, pages, state, net, serial};
 
     FreshWizard() {
         machine.createSamplePackage();
@@ -752,7 +753,8 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
     FakeDialogHost pages;
     InstallSettings state;
     FakeNetwork net;
-    AppContext app{thrower, pages, state, net};
+    FakeSerialPorts serial;
+    AppContext app{thrower, pages, state, net, serial};
     PrinterSettingsPage page(app);
     pages.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
         pages.onNextShow(IDD_PORT, [](FakeDialog& port) { port.click(IDC_PORT_INSTALL); });

@@ -138,7 +138,8 @@ public:
             machine_, [this](const std::string& op, const std::vector<std::string>& args) { watch(op, args); });
         WalkingHost walkingHost(host_, [this](FakeDialog& d) { walkDialog(d); });
         FakeNetwork network;
-        AppContext context{watched, walkingHost, settings_, network};
+        FakeSerialPorts serial;
+        AppContext context{watched, walkingHost, settings_, network, serial};
         InstallerApp app(context);
         try {
             EXPECT_FALSE(app.initInstance());

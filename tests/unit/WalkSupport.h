@@ -13,6 +13,7 @@
 
 #include "fake/FakeDialog.h"
 #include "fake/FakeNetwork.h"
+#include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
 #include "install/DriverInstaller.h"
 

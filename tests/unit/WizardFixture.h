@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "fake/FakeDialog.h"
 #include "fake/FakeNetwork.h"
+#include "fake/FakeSerialPorts.h"
 #include "fake/FakePlatform.h"
 #include "res/resource.h"
 
@@ -21,7 +22,8 @@ protected:
     FakeDialogHost host;
     InstallSettings settings;
     FakeNetwork network;
-    AppContext context{platform, host, settings, network};
+    FakeSerialPorts serial;
+    AppContext context{platform, host, settings, network, serial};
 };
 
 }  // namespace kelp

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""fake-serial-printer.py <dir> COM<n>=<state> ...
+
+Serial receipt printers for the end-to-end scenarios, each behind a pair of
+linked pseudo-terminals made by socat: <dir>/printer-COM<n>.port is the end a Wine
+prefix registers as its COM port, the printer reads and writes the other.
+Each answers the real-time status request DLE EOT n (10 04 n, n = 1 to 4)
+with the status byte of its state. Every other byte it receives is appended
+to <dir>/printer-COM<n>.prn, and each status request adds a line "n" to
+<dir>/printer-COM<n>.req, written before the answer goes out. Both files
+exist, empty, once <dir>/ready exists. (Windows opens the device for any
+name "COM<n>.<extension>", in any folder: hence the prefix.)
+
+States: ready, paper-out (its paper ran out: offline, stopped at the paper
+end, the paper sensors at the end), silent (never answers: an older printer
+without status).
+
+Stop the Wine prefix that uses the ports before this script (SIGTERM): the
+wine server sees a terminal hang up otherwise.
+"""
+import os
+import re
+import selectors
+import signal
+import subprocess
+import sys
+import time
+
+DLE, EOT = 0x10, 0x04
+STATES = {
+    "ready": {1: 0x16, 2: 0x12, 3: 0x12, 4: 0x12},
+    "paper-out": {1: 0x1E, 2: 0x32, 3: 0x12, 4: 0x72},
+    "silent": {},
+}
+
+
+class Printer:
+    def __init__(self, directory, port, state):
+        self.answers = STATES[state]
+        base = os.path.join(directory, "printer-" + port)
+        self.link = base + ".port"
+        device = base + ".printer"
+        for stale in (self.link, device):
+            if os.path.lexists(stale):
+                os.unlink(stale)
+        # Both ends raw and without echo: bytes pass as they are.
+        self.socat = subprocess.Popen(
+            ["socat", f"pty,raw,echo=0,link={self.link}", f"pty,raw,echo=0,link={device}"],
+            stdin=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not (os.path.exists(self.link) and os.path.exists(device)):
+            if self.socat.poll() is not None or time.monotonic() > deadline:
+                raise SystemExit(f"socat did not make the terminals of {port}")
+            time.sleep(0.02)
+        self.fd = os.open(device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        self.record = open(base + ".prn", "ab", buffering=0)
+        self.requests = open(base + ".req", "w", buffering=1)
+        self.pending = b""  # the start of a status request split across reads
+
+    def take(self, data):
+        data = self.pending + data
+        self.pending = b""
+        out = bytearray()
+        i = 0
+        while i < len(data):
+            request = data[i:i + 3]
+            if len(request) < 3 and bytes([DLE, EOT]).startswith(request):
+                self.pending = request
+                break
+            if request[:2] == bytes([DLE, EOT]) and 1 <= request[2] <= 4:
+                n = request[2]
+                self.requests.write(f"{n}\n")
+                if n in self.answers:
+                    os.write(self.fd, bytes([self.answers[n]]))
+                i += 3
+                continue
+            out.append(data[i])
+            i += 1
+        if out:
+            self.record.write(bytes(out))
+
+    def stop(self):
+        self.socat.terminate()
+        self.socat.wait()
+
+
+def parse(entry):
+    port, _, state = entry.partition("=")
+    if not re.fullmatch(r"COM[1-9][0-9]{0,2}", port) or state not in STATES:
+        raise SystemExit(f"bad printer {entry!r}: COM<n>=<{'|'.join(STATES)}>")
+    return port, state
+
+
+def main():
+    if len(sys.argv) < 3:
+        raise SystemExit(__doc__)
+    directory = sys.argv[1]
+    os.makedirs(directory, exist_ok=True)
+    printers = []
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    try:
+        for entry in sys.argv[2:]:
+            printers.append(Printer(directory, *parse(entry)))
+        selector = selectors.DefaultSelector()
+        for printer in printers:
+            selector.register(printer.fd, selectors.EVENT_READ, printer)
+        open(os.path.join(directory, "ready"), "w").close()
+        while True:
+            for key, _ in selector.select():
+                try:
+                    data = os.read(key.fd, 65536)
+                except BlockingIOError:
+                    continue
+                except OSError:
+                    # Nobody has the other end open (EIO): wait for the next one.
+                    time.sleep(0.01)
+                    continue
+                if data:
+                    key.data.take(data)
+    finally:
+        for printer in printers:
+            printer.stop()
+
+
+if __name__ == "__main__":
+    main()

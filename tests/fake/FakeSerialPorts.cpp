@@ -1,0 +1,97 @@
+#include "fake/FakeSerialPorts.h"
+
+#include <cctype>
+
+namespace kelp {
+
+std::string FakeSerialPorts::key(const std::string& name) {
+    std::string k;
+    for (const char c : name) k += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!k.empty() && k.back() == ':') k.pop_back();
+    return k;
+}
+
+FakeSerialPorts::Port* FakeSerialPorts::find(SerialHandle handle) {
+    const auto it = handles_.find(handle);
+    return it == handles_.end() ? nullptr : &it->second;
+}
+
+void FakeSerialPorts::setDevice(const std::string& port, Device device) {
+    input_[key(port)] = device.waiting;
+    devices_[key(port)] = std::move(device);
+}
+
+Result<SerialHandle> FakeSerialPorts::open(const std::string& portName) {
+    opened_.push_back(portName);
+    const auto device = devices_.find(key(portName));
+    if (device == devices_.end()) return {0, winerr::FileNotFound};
+    if (device->second.openError != winerr::Success) return {0, device->second.openError};
+    handles_[next_] = {device->first, {}};
+    return {next_++, winerr::Success};
+}
+
+WinError FakeSerialPorts::setLine(SerialHandle handle, const SerialLine& line) {
+    Port* port = find(handle);
+    if (!port) return winerr::InvalidHandle;
+    const Device& device = devices_[port->device];
+    if (device.lineError != winerr::Success) return device.lineError;
+    const char* stop = line.stopBits == StopBits::One ? "1" : line.stopBits == StopBits::Two ? "2" : "1.5";
+    port->line = std::to_string(line.baud) + "," + line.parity + "," + std::to_string(line.dataBits) + "," + stop;
+    lines_[port->device].push_back(port->line);
+    return winerr::Success;
+}
+
+Result<std::size_t> FakeSerialPorts::discardInput(SerialHandle handle) {
+    Port* port = find(handle);
+    if (!port) return {0, winerr::InvalidHandle};
+    const std::size_t dropped = input_[port->device].size();
+    input_[port->device].clear();
+    return {dropped, winerr::Success};
+}
+
+// Whole requests are answered as they complete; a request split across
+// writes waits for its last byte.
+WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
+    Port* port = find(handle);
+    if (!port) return winerr::InvalidHandle;
+    written_[port->device] += bytes;
+    const Device& device = devices_[port->device];
+    if (port->line != device.line) return winerr::Success;  // noise to the device
+    std::string& request = request_[port->device];
+    for (const char c : bytes) {
+        request += c;
+        if (request.size() == 1 && request[0] != '\x10') request.clear();
+        if (request.size() == 2 && request[1] != '\x04') request.clear();
+        if (request.size() < 3) continue;
+        const int n = static_cast<unsigned char>(request[2]);
+        request.clear();
+        if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) input_[port->device] += device.answers[n - 1];
+        input_[port->device] += device.unasked;
+    }
+    return winerr::Success;
+}
+
+Result<std::string> FakeSerialPorts::read(SerialHandle handle, std::size_t maxBytes, std::uint32_t timeoutMs) {
+    readDeadlines_.push_back(timeoutMs);
+    Port* port = find(handle);
+    if (!port) return {{}, winerr::InvalidHandle};
+    std::string& input = input_[port->device];
+    if (input.empty()) return {{}, winerr::Timeout};
+    const std::string got = input.substr(0, maxBytes);
+    input.erase(0, got.size());
+    return {got, winerr::Success};
+}
+
+void FakeSerialPorts::close(SerialHandle handle) { handles_.erase(handle); }
+
+std::vector<std::string> FakeSerialPorts::linesSet(const std::string& port) const {
+    const auto it = lines_.find(key(port));
+    return it == lines_.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::string FakeSerialPorts::writtenTo(const std::string& port) const {
+    const auto it = written_.find(key(port));
+    return it == written_.end() ? std::string{} : it->second;
+}
+
+}  // namespace kelp
