@@ -151,8 +151,10 @@ bool Installation::prepareNetworkPort() {
 // does not decide.
 void Installation::askNetworkPrinter() {
     progress_.doing(Fill(kAskingPrinter.in(request_.choices.language), {FormatAddress(request_.address)}));
-    progress_.waiting();
-    const PrinterState state = ProbePrinter(network_, request_.address);
+    const PrinterState state = ProbePrinter(network_, request_.address, [this] {
+        progress_.waiting();
+        return true;
+    });
     progress_.doing({});
     say("printer at " + FormatAddress(request_.address) + ": " + DescribePrinterState(state, Language::English));
     outcome_.printerState = state;

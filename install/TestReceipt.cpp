@@ -209,8 +209,10 @@ bool TestReceiptRun::askPrinter() {
             return false;
         }
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
-        progress_.waiting();
-        const PrinterState state = ProbePrinter(network_, address);
+        const PrinterState state = ProbePrinter(network_, address, [this] {
+            progress_.waiting();
+            return true;
+        });
         say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, Language::English));
         return allowed(state);
     }
@@ -260,12 +262,17 @@ constexpr Bilingual kSwitchOn = {"请打开打印机电源，检查连接线或�
                              "Switch the printer on and check its cable or network connection and its address, then run "
                              "Kelp again to print a test receipt."};
 
+constexpr Bilingual kCheckAddress = {"请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。",
+                                 "Check the printer's address (its self-test page shows it), then install again on "
+                                 "the right one."};
+
 const Bilingual& WhatToDo(PrinterState state) {
     switch (state) {
         case PrinterState::PaperOut: return kLoadPaper;
         case PrinterState::CoverOpen: return kCloseCover;
         case PrinterState::Offline:
         case PrinterState::Error: return kClearError;
+        case PrinterState::NotAPrinter: return kCheckAddress;
         default: return kSwitchOn;
     }
 }

@@ -452,7 +452,8 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         FakePlatform& machine = wizard.machine;
         wizard.state.englishFlag = c.englishFlag;
         if (c.machineSetup) c.machineSetup(machine);
-        wizard.net.setPrinter(0x0A000007, "\x12\x12\x12\x12");
+        // A printer that takes 0.9 s over each answer: the window keeps answering.
+        wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900});
         RunLog log(machine, "C:\\Kelp.log");
         wizard.app.log = &log;
         wizard.runFromSettings([&](FakeDialog& d) {
@@ -463,6 +464,7 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
             d.clickListRow(IDC_PORT_LIST, 2);
             d.click(IDC_PORT_INSTALL);
             EXPECT_EQ(d.ended(), c.installed);
+            if (c.installed) EXPECT_GE(d.pumpCount(), 30);
             if (c.cancel) {
                 // With no row selected, Install takes the row of the last Install.
                 wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
@@ -840,6 +842,10 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
          "The test receipt was not printed: the printer RK-520P (IP_10.0.0.7) reports cover open.\nClose the printer's "
          "cover, then run Kelp again to print a test receipt.\nThe log: C:\\Kelp.log",
          MessageIcon::Exclamation},
+        {"another device at the address", 0, "HTTP", {}, 0,
+         "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：不是小票打印机（应答的不是打印机状态）。\n"
+         "请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。\n日志：C:\\Kelp.log",
+         MessageIcon::Exclamation},
         {"the job failed", 1, nullptr, endFails, 0,
          "The test receipt was not printed: EndDocPrinter failed (error 5).\nAccess is denied\nThe log: C:\\Kelp.log",
          MessageIcon::Exclamation},
@@ -853,7 +859,7 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         wizard.state.englishFlag = row.englishFlag;
         machine.setPorts({{"USB001", ""}});
         machine.installTcpIpMonitor();
-        if (row.answers) wizard.net.setPrinter(0x0A000007, row.answers);
+        if (row.answers) wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, row.answers, false, 0, 1, 900});
         if (row.prepare) row.prepare(machine);
         wizard.pages.answerQuestions({true});
         wizard.runFromSettings([&](FakeDialog& port) {
@@ -876,6 +882,7 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
         EXPECT_FALSE(settings.isVisible(1025)) << "the bar is hidden again";
         EXPECT_EQ(settings.progressPosition(1025), row.bar);
+        if (row.answers) EXPECT_GE(settings.pumpCount(), 9) << "the window answers while the printer takes 0.9 s";
         EXPECT_TRUE(machine.heldMutexes().empty());
     }
 }
