@@ -36,19 +36,9 @@ import socket
 import sys
 import time
 
-DLE, EOT = 0x10, 0x04
-OK = 0x12  # fixed bits of every answer: (b & 0x93) == 0x12
-OFFLINE = OK | 0x08
-STATES = {
-    "ready": {1: OK, 2: OK, 3: OK, 4: OK},
-    "near-end": {1: OK, 2: OK, 3: OK, 4: OK | 0x0C},
-    "paper-out": {1: OFFLINE, 2: OK | 0x20, 3: OK, 4: OK | 0x60},
-    "cover-open": {1: OFFLINE, 2: OK | 0x04, 3: OK, 4: OK},
-    "offline": {1: OFFLINE, 2: OK, 3: OK, 4: OK},
-    "error": {1: OFFLINE, 2: OK | 0x40, 3: OK | 0x08, 4: OK},
-    "silent": {},
-    "no-answer": None,
-}
+from status_requests import STATES as ANSWERS, RequestSplitter
+
+STATES = dict(ANSWERS, **{"no-answer": None})
 MANNERS = {"hangs-up", "banner", "one-in-four", "one-at-a-time"}
 IDLE_SECONDS = 1.0
 BANNER = b"RFB 003.008\n"
@@ -87,7 +77,7 @@ class Connection:
         self.printer = printer
         self.sock = sock
         self.opened = self.heard = time.monotonic()
-        self.pending = b""  # the start of a status request split across reads
+        self.splitter = RequestSplitter()
         self.waiting = b""  # what came before its turn (one-at-a-time)
         self.requests = 0
         printer.connections.append(self)
@@ -103,35 +93,20 @@ class Connection:
         self.waiting = b""
 
     def take(self, data):
-        data = self.pending + data
-        self.pending = b""
-        out = bytearray()
-        requests = []
-        i = 0
-        while i < len(data):
-            request = data[i:i + 3]
-            if len(request) < 3 and bytes([DLE, EOT]).startswith(request):
-                self.pending = request
-                break
-            if request[:2] == bytes([DLE, EOT]) and 1 <= request[2] <= 4:
-                n = request[2]
-                requests.append(f"{n}\n")
-                turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
-                self.requests += 1
-                if turn and n in self.printer.answers:
-                    self.sock.sendall(bytes([self.printer.answers[n]]))
-                i += 3
-                continue
-            out.append(data[i])
-            i += 1
+        printed, requests = self.splitter.split(data)
+        for n in requests:
+            turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
+            self.requests += 1
+            if turn and n in self.printer.answers:
+                self.sock.sendall(bytes([self.printer.answers[n]]))
         if requests:
-            append(self.printer.base + ".req", "".join(requests).encode(), "ab")
-        if out:
-            append(self.printer.base + ".prn", bytes(out))
+            append(self.printer.base + ".req", "".join(f"{n}\n" for n in requests).encode(), "ab")
+        if printed:
+            append(self.printer.base + ".prn", printed)
 
     def close(self):
-        if self.pending:
-            append(self.printer.base + ".prn", self.pending)
+        if self.splitter.leftover():
+            append(self.printer.base + ".prn", self.splitter.leftover())
         self.sock.close()
         held = round((time.monotonic() - self.opened) * 1000)
         append(self.printer.base + ".con", f"{held}\n".encode())

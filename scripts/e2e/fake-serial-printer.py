@@ -11,9 +11,8 @@ to <dir>/printer-COM<n>.prn, and each status request adds a line "n" to
 exist, empty, once <dir>/ready exists. (Windows opens the device for any
 name "COM<n>.<extension>", in any folder: hence the prefix.)
 
-States: ready, paper-out (its paper ran out: offline, stopped at the paper
-end, the paper sensors at the end), silent (never answers: an older printer
-without status).
+States: those of status_requests.py (ready, paper-out, cover-open, ...;
+silent never answers: an older printer without status).
 
 Stop the Wine prefix that uses the ports before this script (SIGTERM): the
 wine server sees a terminal hang up otherwise.
@@ -26,12 +25,7 @@ import subprocess
 import sys
 import time
 
-DLE, EOT = 0x10, 0x04
-STATES = {
-    "ready": {1: 0x16, 2: 0x12, 3: 0x12, 4: 0x12},
-    "paper-out": {1: 0x1E, 2: 0x32, 3: 0x12, 4: 0x72},
-    "silent": {},
-}
+from status_requests import STATES, RequestSplitter
 
 
 class Printer:
@@ -55,29 +49,16 @@ class Printer:
         self.fd = os.open(device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         self.record = open(base + ".prn", "ab", buffering=0)
         self.requests = open(base + ".req", "w", buffering=1)
-        self.pending = b""  # the start of a status request split across reads
+        self.splitter = RequestSplitter()
 
     def take(self, data):
-        data = self.pending + data
-        self.pending = b""
-        out = bytearray()
-        i = 0
-        while i < len(data):
-            request = data[i:i + 3]
-            if len(request) < 3 and bytes([DLE, EOT]).startswith(request):
-                self.pending = request
-                break
-            if request[:2] == bytes([DLE, EOT]) and 1 <= request[2] <= 4:
-                n = request[2]
-                self.requests.write(f"{n}\n")
-                if n in self.answers:
-                    os.write(self.fd, bytes([self.answers[n]]))
-                i += 3
-                continue
-            out.append(data[i])
-            i += 1
-        if out:
-            self.record.write(bytes(out))
+        printed, requests = self.splitter.split(data)
+        for n in requests:
+            self.requests.write(f"{n}\n")
+            if n in self.answers:
+                os.write(self.fd, bytes([self.answers[n]]))
+        if printed:
+            self.record.write(printed)
 
     def stop(self):
         self.socat.terminate()
