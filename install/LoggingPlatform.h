@@ -16,7 +16,7 @@ class RunLog;
 class LoggingPlatform final : public ForwardingPlatform {
 public:
     // language chooses the language of the system's error texts; it is
-    // the log's (RunLog::setEnglishFlag changes it for both).
+    // the log's (RunLog::setLanguage changes it for both).
     LoggingPlatform(Platform& inner, RunLog& log, Language language);
 
     Result<std::vector<PortRecord>> enumPorts() override;

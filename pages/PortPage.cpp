@@ -11,6 +11,7 @@
 #include "pages/PortTypesDialog.h"
 #include "pages/PrinterSettingsPage.h"
 #include "pages/UsbDriverLauncher.h"
+#include "pages/WhileRunning.h"
 #include "res/resource.h"
 
 namespace kelp {
@@ -101,7 +102,13 @@ bool PortPage::onInit() {
 // without an installation; the page waits for one of its buttons instead.
 void PortPage::onOk() {}
 
+// Esc and the close box wait for a running installation.
+void PortPage::onCancel() {
+    if (!running_) end(PageCancel);
+}
+
 void PortPage::onCommand(int id, int /*code*/) {
+    if (running_) return;
     switch (id) {
         case IDC_PORT_SEARCH: onSearchPort(); break;
         case IDC_PORT_CREATE: onCreatePort(); break;
@@ -281,8 +288,13 @@ InstallationRequest PortPage::requestFrom(const PrinterSettingsPage& settingsPag
 // is shown once the lock is back; a run that installed ends the page.
 void PortPage::install(const InstallationRequest& request) {
     const Language language = context_.settings.language();
-    PageProgress progress(dialog());
-    outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
+    {
+        const WhileRunning running(dialog(), running_,
+                                   {IDC_PORT_SEARCH, IDC_PORT_CREATE, IDC_PORT_CONFIGURE, IDC_PORT_BACK,
+                                    IDC_PORT_INSTALL, IDC_PORT_CANCEL});
+        PageProgress progress(dialog());
+        outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
+    }
     const InstallationOutcome& outcome = *outcome_;
     if (outcome.suggestedRow >= 0 && outcome.suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) {
         dialog().listSelectRow(IDC_PORT_LIST, outcome.suggestedRow);

@@ -23,6 +23,7 @@ public:
     void onCommand(int id, int code) override;
     // Enter outside the push buttons: the page stays open.
     void onOk() override;
+    void onCancel() override;
 
     const std::string& chosenPort() const { return chosenPort_; }
     // What the installation did; nothing until Install ran it.
@@ -55,6 +56,7 @@ private:
     // not the three categories.
     bool portMode_ = false;
     std::optional<InstallationOutcome> outcome_;
+    bool running_ = false;  // an installation runs (and pumps messages)
 };
 
 }  // namespace kelp

@@ -10,6 +10,7 @@
 #include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
+#include "pages/WhileRunning.h"
 #include "install/SerialValueTables.h"
 #include "install/TestReceipt.h"
 #include "res/resource.h"
@@ -75,7 +76,6 @@ std::string printerStateLine(PrinterState state, Language language) {
 }
 
 constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
-constexpr int kPageButtons[] = {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT};
 
 // The bar follows the test receipt's job; the window keeps answering.
 class TestReceiptProgress final : public InstallationProgress {
@@ -115,6 +115,7 @@ bool PrinterSettingsPage::onInit() {
 }
 
 void PrinterSettingsPage::onCommand(int id, int code) {
+    if (running_) return;
     switch (id) {
         case IDC_SET_MODEL:
             if (code == ComboSelectionChange) onModelChanged();
@@ -129,11 +130,19 @@ void PrinterSettingsPage::onCommand(int id, int code) {
     }
 }
 
-void PrinterSettingsPage::onCancel() { end(PageOk); }
+// Enter, Esc and the close box wait for a running test receipt; so does
+// the About box.
+void PrinterSettingsPage::onOk() {
+    if (!running_) end(PageOk);
+}
+
+void PrinterSettingsPage::onCancel() {
+    if (!running_) end(PageOk);
+}
 
 bool PrinterSettingsPage::onSysCommand(unsigned command) {
     if ((command & SysCommandMask) != IDM_ABOUTBOX) return false;
-    showAboutBox();
+    if (!running_) showAboutBox();
     return true;
 }
 
@@ -256,19 +265,21 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
 void PrinterSettingsPage::offerTestReceipt() {
     const Language language = context_.settings.language();
     if (!dialog().askYesNo(kOfferTestReceipt.in(language))) return;
-    for (int id : kPageButtons) dialog().enable(id, false);
-    dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
-    dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
-    dialog().show(IDC_SET_PROGRESS, true);
-    TestReceiptProgress progress(dialog());
     TestReceiptRequest request;
     request.modelRow = modelRow();
     request.language = language;
     request.waitSeconds = kTestReceiptWaitSeconds;
-    const TestReceiptOutcome outcome =
-        PrintTestReceipt(context_.platform, context_.network, context_.serialPorts, request, context_.log, &progress);
-    dialog().show(IDC_SET_PROGRESS, false);
-    for (int id : kPageButtons) dialog().enable(id, true);
+    TestReceiptOutcome outcome;
+    {
+        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT});
+        dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
+        dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
+        dialog().show(IDC_SET_PROGRESS, true);
+        TestReceiptProgress progress(dialog());
+        outcome = PrintTestReceipt(context_.platform, context_.network, context_.serialPorts, request, context_.log,
+                                   &progress);
+        dialog().show(IDC_SET_PROGRESS, false);
+    }
     const bool spoolerStep = outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep;
     std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
                                                   spoolerStep ? context_.platform.errorText(outcome.job.error, language) : "");

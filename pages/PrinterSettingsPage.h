@@ -20,6 +20,7 @@ public:
 
     bool onInit() override;
     void onCommand(int id, int code) override;
+    void onOk() override;
     // Exit, Esc and the close box end the wizard: result 1.
     void onCancel() override;
     bool onSysCommand(unsigned command) override;
@@ -50,6 +51,7 @@ private:
 
     AppContext& context_;
     std::unique_ptr<PortPage> portPage_;
+    bool running_ = false;  // a test receipt runs (and pumps messages)
 };
 
 }  // namespace kelp

@@ -462,9 +462,18 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
                 network.click(c.cancel ? IdCancel : IdOk);
             });
             d.clickListRow(IDC_PORT_LIST, 2);
+            // While the printer is asked: a second Install, Esc and the close box wait for the run.
+            d.whenPumped([](FakeDialog& w) {
+                EXPECT_FALSE(w.click(IDC_PORT_INSTALL));
+                w.sendCommand(IDC_PORT_INSTALL, 0);
+                w.pressEsc();
+                w.closeBox();
+            });
             d.click(IDC_PORT_INSTALL);
             EXPECT_EQ(d.ended(), c.installed);
             if (c.installed) EXPECT_GE(d.pumpCount(), 30);
+            if (c.installed) EXPECT_EQ(d.endCount(), 1);
+            EXPECT_TRUE(d.isEnabled(IDC_PORT_SEARCH));
             if (c.cancel) {
                 // With no row selected, Install takes the row of the last Install.
                 wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) { network.click(IdCancel); });
@@ -476,7 +485,7 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         if (c.portLeft) EXPECT_TRUE(machine.findTcpIpPort(c.portLeft));
         if (!c.portLeft || std::string(c.portLeft) != "IP_10.0.0.7") EXPECT_FALSE(machine.findTcpIpPort("IP_10.0.0.7"));
         EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
-        if (!c.installed) EXPECT_TRUE(machine.callsOf("addPrinter").empty());
+        EXPECT_EQ(machine.callsOf("addPrinterDriver").size(), c.installed ? 1u : 0u);
         // The printer is asked only when the installation runs.
         EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed);
         EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
@@ -871,6 +880,14 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
                 port.clickListRow(IDC_PORT_LIST, 2);
             }
             port.click(IDC_PORT_INSTALL);
+        }, [](FakeDialog& settings) {
+            // While the receipt runs: the About box, Esc, the close box and Next wait for it.
+            settings.whenPumped([](FakeDialog& w) {
+                EXPECT_TRUE(w.systemMenuCommand(IDM_ABOUTBOX));
+                w.pressEsc();
+                w.closeBox();
+                w.sendCommand(IDC_SET_NEXT, 0);
+            });
         });
         ASSERT_EQ(wizard.pages.questions().size(), 1u);
         EXPECT_EQ(machine.rawJobs().size(), row.jobs);
@@ -883,6 +900,8 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         EXPECT_FALSE(settings.isVisible(1025)) << "the bar is hidden again";
         EXPECT_EQ(settings.progressPosition(1025), row.bar);
         if (row.answers) EXPECT_GE(settings.pumpCount(), 9) << "the window answers while the printer takes 0.9 s";
+        EXPECT_EQ(settings.endCount(), 1);
+        EXPECT_TRUE(settings.isEnabled(IDC_SET_EXIT));
         EXPECT_TRUE(machine.heldMutexes().empty());
     }
 }
