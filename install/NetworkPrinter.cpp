@@ -232,18 +232,11 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
     const auto advance = [&](Conversation& c) {
         while (!c.exchange.over()) {
             // Before each request and after the last answer: what came unasked.
-            std::size_t unasked = 0;
-            bool closed = false;
-            while (true) {
-                const auto bytes = network.receive(c.socket, 64, 0);
-                if (bytes.error == winerr::Timeout) break;
-                if (!bytes.ok() || bytes.value.empty()) {
-                    closed = true;
-                    break;
-                }
-                unasked += bytes.value.size();
-            }
-            c.exchange.waiting(unasked);
+            // One read tells: a byte ends the exchange, so a peer that keeps
+            // sending cannot keep the search here.
+            const auto bytes = network.receive(c.socket, 64, 0);
+            const bool closed = bytes.error != winerr::Timeout && (!bytes.ok() || bytes.value.empty());
+            c.exchange.waiting(bytes.ok() ? bytes.value.size() : 0);
             if (c.exchange.over()) break;
             if (closed || network.send(c.socket, c.exchange.request()) != winerr::Success) {
                 c.exchange.silent();

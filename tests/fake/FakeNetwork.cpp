@@ -81,6 +81,7 @@ std::uint64_t FakeNetwork::closesAt(const Socket& s) const {
 
 // When a receive would not wait: the next byte, or the peer's close.
 std::uint64_t FakeNetwork::readableAt(const Socket& s) const {
+    if (hosts_.at(s.address).streams) return s.connectAt;
     const std::uint64_t close = closesAt(s);
     if (s.incoming.empty()) return close;
     const std::uint64_t first = s.incoming.begin()->first;
@@ -174,6 +175,7 @@ Result<std::string> FakeNetwork::receive(SocketHandle socket, std::size_t maxByt
         }
         now_ = ready;
     }
+    if (hosts_.at(s.address).streams) return {std::string(maxBytes, 'U'), winerr::Success};
     std::string bytes;
     const std::uint64_t close = closesAt(s);
     while (bytes.size() < maxBytes && !s.incoming.empty() && s.incoming.begin()->first <= now_ &&

@@ -40,6 +40,7 @@ public:
         // Serves one connection at a time: requests on a later one wait
         // until every earlier one is closed.
         bool oneAtATime = false;
+        bool streams = false;  // sends without end from its connect on
     };
     void setHost(Ipv4 address, Host host) { hosts_[address] = std::move(host); }
     void setPrinter(Ipv4 address, std::string answers) { hosts_[address] = {ConnectOutcome::Connected, std::move(answers)}; }

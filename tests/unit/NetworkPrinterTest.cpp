@@ -157,6 +157,7 @@ TEST(NetworkProbe, AnswersAndSocketOutcomes) {
         {{C::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first, 2},
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "RFB 003.008\n"}, S::NotAPrinter, "", 1},
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "\x12"}, S::NotAPrinter, "", 1},
+        {{C::Connected, "", false, 0, 1, 1, "", 0, 1, false, true}, S::NotAPrinter, "", 1},  // never stops
         {{C::Connected, ""}, S::NoStatus, first, 1001},
         {{C::Connected, "", true}, S::NoStatus, first, 2},  // closes
         {{C::Connected, "\x12", true}, S::NoStatus, all.substr(0, 6), 3},
