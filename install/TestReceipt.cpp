@@ -134,6 +134,7 @@ private:
     bool askPrinter();
     // Whether the printer's answer lets the receipt go; the outcome keeps it.
     bool allowed(PrinterState state);
+    bool unreadable(WinError error);
     void say(const std::string& text) {
         if (log_) log_->line(text);
     }
@@ -192,22 +193,23 @@ Language TestReceiptRun::edition(const std::string& name) {
 }
 
 // A printer on a Standard TCP/IP port is asked at the address its port
-// names; one whose port's settings cannot be read cannot be asked, and gets
-// nothing. A printer on a COM port is asked over the port.
+// names; one whose port's settings (or the list of ports) cannot be read
+// cannot be asked, and gets nothing. A printer on a COM port is asked over the port.
 bool TestReceiptRun::askPrinter() {
     if (IsComPortName(outcome_.port)) {
         progress_.waiting();
         return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_));
     }
     const auto ports = platform_.enumPorts();
+    if (!ports.ok()) return unreadable(ports.error);
     for (const auto& record : ports.value) {
         if (!SameName(record.name, outcome_.port) || !IsTcpIpPort(record)) continue;
         const auto config = platform_.tcpIpPortConfig(record.name);
-        if (!config.ok()) {
-            outcome_.result = TestReceiptResult::PortUnreadable;
-            outcome_.error = config.error;
-            return false;
-        }
+        if (!config.ok()) return unreadable(config.error);
+        // An LPR port's printer is reached through its print server's queue,
+        // which tells nothing of the paper: its job is followed, as a USB
+        // printer's is.
+        if (!config.value.raw) return true;
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
         const PrinterState state = ProbePrinter(network_, address, [this] {
             progress_.waiting();
@@ -217,6 +219,12 @@ bool TestReceiptRun::askPrinter() {
         return allowed(state);
     }
     return true;
+}
+
+bool TestReceiptRun::unreadable(WinError error) {
+    outcome_.result = TestReceiptResult::PortUnreadable;
+    outcome_.error = error;
+    return false;
 }
 
 bool TestReceiptRun::allowed(PrinterState state) {

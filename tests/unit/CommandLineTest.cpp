@@ -1220,6 +1220,17 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
     EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
+    // Nor when the ports cannot be listed; an LPR port's queue tells no
+    // state: its receipt goes unasked, as a USB printer's.
+    m.failWhen("enumPorts", [](const Args&) { return true; }, 5);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 1603);
+    EXPECT_EQ(m.rawJobs().size(), jobs);
+    m.clearFailures();
+    kitchen.raw = false;
+    kitchen.tcpPort = 515;
+    m.seedTcpIpPort(kitchen);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 0);
+    EXPECT_EQ(net.batches().size(), asked + 1);
 }
 
 // A printer on a COM port is asked too, over the port, before its receipt.
