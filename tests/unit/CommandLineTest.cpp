@@ -339,6 +339,9 @@ TEST_F(CommandLineTest, LogFolderMissingOrLinkedEnds87) {
         {"C:\\linked\\k.txt", 1252, false,
          "Wrong command line: /log \"C:\\linked\\k.txt\": a folder on its way is a link or a junction\r\nUsage:\r\n"},
         {"C:\\linked\\k.txt", 950, true, "命令行错误：/log“C:\\linked\\k.txt”：路径中的文件夹是链接或交接点\r\n"},
+        // A DEL in the path reaches the console escaped.
+        {"C:\\gone\x7f\\k.log", 1252, true,
+         "Wrong command line: /log \"C:\\gone\\x7F\\k.log\": its folder does not exist\r\n"},
     };
     for (const auto& row : rows) {
         m.setActiveCodePage(row.codePage);
