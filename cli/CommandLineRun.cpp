@@ -164,6 +164,7 @@ private:
     int list();
     int find();
     int failed();
+    int searchFailed(const std::string& text);
     // A line for the log, and the console when the log echoes to it.
     void say(const std::string& text);
 
@@ -183,6 +184,13 @@ void CommandLineRun::say(const std::string& text) {
         log_.line(text.substr(start, end - start));
         start = end + 1;
     }
+}
+
+// /find's console has its rows only: a search that failed is said there too.
+int CommandLineRun::searchFailed(const std::string& text) {
+    machine_.consoleWrite(text + "\r\n");
+    say(text);
+    return failed();
 }
 
 int CommandLineRun::failed() {
@@ -341,10 +349,7 @@ int CommandLineRun::find() {
     } else {
         WinError error = winerr::Success;
         ranges = AdapterScanRanges(network_, &error);
-        if (error != winerr::Success) {
-            say(Fill(kNoAdapters.in(language_), {ErrorNumber(error, language_)}));
-            return failed();
-        }
+        if (error != winerr::Success) return searchFailed(Fill(kNoAdapters.in(language_), {ErrorNumber(error, language_)}));
     }
     std::size_t count = 0;
     for (const auto& range : ranges) {
@@ -354,14 +359,19 @@ int CommandLineRun::find() {
     }
     if (ranges.empty()) log_.line("no network adapter is up: nothing to search");
     // Each row as soon as its printer's state is known.
-    FindPrinters(network_, ranges, {}, [this](const FoundPrinter& printer) {
-        const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) + "\t" +
-                                DescribePrinterState(printer.state, Language::English);
-        machine_.consoleWrite(row + "\r\n");
-        log_.line(row);
-    });
+    WinError failure = winerr::Success;
+    FindPrinters(
+        network_, ranges, {},
+        [this](const FoundPrinter& printer) {
+            const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) +
+                                    "\t" + DescribePrinterState(printer.state, Language::English);
+            machine_.consoleWrite(row + "\r\n");
+            log_.line(row);
+        },
+        &failure);
     log_.line("searched " + std::to_string(static_cast<int>(count)) + " addresses");
-    return exitcode::Success;
+    if (failure == winerr::Success) return exitcode::Success;
+    return searchFailed(DescribeSearchFailure(failure, language_));
 }
 
 }  // namespace

@@ -206,7 +206,22 @@ struct TalkRequest {
     std::function<bool(std::size_t done, std::size_t total)> keepGoing;
     // Each address as it is finished: Refused, NoAnswer or what its answers said.
     std::function<void(std::size_t index, PrinterState state)> finished;
+    WinError* failure = nullptr;  // set when this computer's network layer fails
 };
+
+// A connect that cannot start for a reason of this computer's own: no
+// address is to blame.
+bool LocalFailure(WinError error) {
+    switch (error) {
+        case 10024:  // WSAEMFILE
+        case 10050:  // WSAENETDOWN
+        case 10055:  // WSAENOBUFS
+        case 10091:  // WSASYSNOTREADY
+        case 10093:  // WSANOTINITIALISED
+            return true;
+        default: return false;
+    }
+}
 
 // Connects to the addresses, at most window of them under way at a time
 // (connecting or talking, so that one wait watches them all), and asks each printer for its status as soon as its connect succeeds,
@@ -255,6 +270,7 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
             const std::size_t index = next++;
             const auto socket = network.startConnect(request.addresses[index], request.tcpPort);
             if (!socket.ok()) {
+                if (LocalFailure(socket.error) && request.failure) *request.failure = socket.error;
                 finish(index, socket.error == kRefused ? PrinterState::Refused : PrinterState::NoAnswer);
                 continue;
             }
@@ -330,7 +346,10 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
             network.close(c.socket);
             drop(at);
         }
-        if (!events.ok()) next = total;
+        if (!events.ok()) {
+            next = total;
+            if (request.failure) *request.failure = events.error;
+        }
         if (request.keepGoing && !request.keepGoing(done, total)) {
             for (const Conversation& c : live) network.close(c.socket);
             return false;
@@ -387,10 +406,20 @@ std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error) {
     return ranges;
 }
 
+std::string DescribeSearchFailure(WinError error, Language language) {
+    static constexpr Bilingual kSearchFailed = {
+        "本机的网络功能出错（错误 %1），查找未完成：未列出的地址上也可能有打印机。",
+        "This computer's network failed (error %1) and the search is incomplete: an address not listed may still "
+        "have a printer."};
+    return Fill(kSearchFailed.in(language), {ErrorNumber(error, language)});
+}
+
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress,
-                                       const std::function<void(const FoundPrinter& printer)>& found) {
+                                       const std::function<void(const FoundPrinter& printer)>& found,
+                                       WinError* failure) {
     TalkRequest request;
+    request.failure = failure;
     for (const auto& range : ranges) {
         for (Ipv4 address = range.first; range.first <= range.last && request.addresses.size() < MaxSearchAddresses; ++address) {
             // Ranges are few and short: a plain search keeps each address once.

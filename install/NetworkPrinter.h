@@ -119,10 +119,16 @@ struct FoundPrinter {
 // step (at least every 100 ms), counting the addresses finished. When
 // progress answers false the search stops and closes what it opened. The
 // whole search ends by SearchBoundMs. Answers the printers found (those
-// that accepted a connection), in the order of the addresses.
+// that accepted a connection), in the order of the addresses. failure, when
+// given, is set to the error of this computer's own network layer (no socket
+// to be had, the wait failing): the addresses it left may have printers.
+// A search that failed, in words: "This computer's network failed (error
+// 10093) and the search is incomplete: ...".
+std::string DescribeSearchFailure(WinError error, Language language);
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress,
-                                       const std::function<void(const FoundPrinter& printer)>& found = {});
+                                       const std::function<void(const FoundPrinter& printer)>& found = {},
+                                       WinError* failure = nullptr);
 
 // ---- The port --------------------------------------------------------------
 struct TcpIpPort {

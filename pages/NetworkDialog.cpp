@@ -108,11 +108,14 @@ void NetworkDialog::onFind() {
         return;
     }
     setSearching(true);
-    const auto printers = FindPrinters(context_.network, ranges,
-                                       [this](std::size_t done, std::size_t total) { return showProgress(done, total); });
+    WinError failure = winerr::Success;
+    const auto printers = FindPrinters(
+        context_.network, ranges, [this](std::size_t done, std::size_t total) { return showProgress(done, total); },
+        {}, &failure);
     setSearching(false);
     listPrinters(printers);
     showSearchOutcome(printers.size(), cancelRequested_);
+    if (failure != winerr::Success) showSearchFailure(failure);
 }
 
 bool NetworkDialog::showProgress(std::size_t done, std::size_t total) {
@@ -147,6 +150,13 @@ void NetworkDialog::showSearchOutcome(std::size_t found, bool cancelled) {
     dialog().setText(IDC_NET_STATUS, text);
     if (context_.log)
         context_.log->line("printer search: " + std::to_string(found) + " found" + (cancelled ? " (cancelled)" : ""));
+}
+
+// What was found stays listed; the status line says the rest is unknown.
+void NetworkDialog::showSearchFailure(WinError failure) {
+    const std::string text = DescribeSearchFailure(failure, context_.settings.language());
+    dialog().setText(IDC_NET_STATUS, text);
+    if (context_.log) context_.log->line("printer search: " + DescribeSearchFailure(failure, Language::English));
 }
 
 void NetworkDialog::fillAddressFromList() {

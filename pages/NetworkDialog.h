@@ -39,6 +39,7 @@ private:
     void setSearching(bool searching);
     void listPrinters(const std::vector<FoundPrinter>& printers);
     void showSearchOutcome(std::size_t found, bool cancelled);
+    void showSearchFailure(WinError failure);
     void fillAddressFromList();
 
     AppContext& context_;

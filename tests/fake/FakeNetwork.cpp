@@ -47,6 +47,7 @@ Result<std::vector<Ipv4>> FakeNetwork::resolve(const std::string& host) {
 }
 
 Result<SocketHandle> FakeNetwork::startConnect(Ipv4 address, std::uint16_t tcpPort) {
+    if (connectError_ != 0) return {0, connectError_};
     std::size_t underWay = 0;
     for (const auto& [handle, s] : sockets_) underWay += s.reported ? 0 : 1;
     if (newBatch_ || batches_.empty()) batches_.push_back({{}, tcpPort, 0});

@@ -51,6 +51,8 @@ public:
     void setName(const std::string& name, std::vector<Ipv4> addresses);
     void setAdapters(Result<std::vector<Ipv4Interface>> adapters) { adapters_ = std::move(adapters); }
     void setHalfOpenLimit(unsigned limit) { halfOpenLimit_ = limit; }
+    // Every connect fails at once with this (no socket to be had; 0: none).
+    void failConnects(WinError error) { connectError_ = error; }
     // waitAny fails with this from its calls-th call on (0: never).
     void failWaitAt(std::size_t calls, WinError error) {
         failWaitAt_ = calls;
@@ -113,6 +115,7 @@ private:
     Result<std::vector<Ipv4Interface>> adapters_;
     unsigned halfOpenLimit_ = 1024;
     std::size_t failWaitAt_ = 0;
+    WinError connectError_ = 0;
     WinError waitError_ = winerr::Success;
     std::size_t waits_ = 0;
     bool newBatch_ = true;

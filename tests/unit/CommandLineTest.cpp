@@ -1304,6 +1304,25 @@ TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
     EXPECT_EQ(net.batches().size(), batches);
     EXPECT_NE(m.fileContents("C:\\logs\\find.log").value_or("").find("The computer's network adapters cannot be read (error 5).\r\n"),
               std::string::npos);
+    // This computer's network failing is no "nothing found", whether no
+    // socket can be had or the wait fails.
+    net.setAdapters({{{0xC0A80507, 24}}, 0});
+    for (const std::uint32_t codePage : {1252u, 936u}) {
+        if (codePage == 1252) net.failConnects(10093);
+        if (codePage == 936) {
+            net.failConnects(0);
+            net.setHost(0xC0A80509, {ConnectOutcome::Failed, "", false, 0, 0});  // unreachable: no failure of ours
+            net.failWaitAt(1, 10093);
+        }
+        m.setActiveCodePage(codePage);
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/find"}), 1603);
+        EXPECT_EQ(m.consoleText().substr(before),
+                  codePage == 1252
+                      ? "This computer's network failed (error 10093) and the search is incomplete: an address not "
+                        "listed may still have a printer.\r\n"
+                      : "本机的网络功能出错（错误 10093），查找未完成：未列出的地址上也可能有打印机。\r\n");
+    }
 }
 
 }  // namespace
