@@ -38,7 +38,8 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 // on a byte that comes unasked is the device's own.
 class SerialChannel : public StatusChannel {
 public:
-    SerialChannel(SerialPorts& ports, SerialHandle port) : ports_(ports), port_(port) {}
+    SerialChannel(SerialPorts& ports, SerialHandle port, const std::function<void()>& waiting)
+        : ports_(ports), port_(port), waiting_(waiting) {}
     WinError discard() override { return ports_.discardInput(port_).error; }
     Result<std::size_t> discardWaiting() override {
         auto dropped = ports_.discardInput(port_);
@@ -47,13 +48,23 @@ public:
         return dropped;
     }
     WinError send(const std::string& bytes) override { return ports_.write(port_, bytes); }
+    // In slices of at most 100 ms, waiting() between them: the window that
+    // waits on the answer keeps answering.
     Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
-        return ports_.read(port_, maxBytes, timeoutMs);
+        for (std::uint32_t left = timeoutMs;;) {
+            const std::uint32_t slice = left < kSliceMs ? left : kSliceMs;
+            auto bytes = ports_.read(port_, maxBytes, slice);
+            left -= slice;
+            if (bytes.error != winerr::Timeout || left == 0) return bytes;
+            if (waiting_) waiting_();
+        }
     }
 
 private:
+    static constexpr std::uint32_t kSliceMs = 100;
     SerialPorts& ports_;
     SerialHandle port_;
+    const std::function<void()>& waiting_;
     bool first_ = true;
 };
 
@@ -132,7 +143,8 @@ SerialLine PortLine(Platform& platform, const std::string& portName) {
     return ParseSerialLine(text).value_or(SerialLine{});
 }
 
-PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log) {
+PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
+                                const std::function<void()>& waiting) {
     const SerialLine line = PortLine(platform, portName);
     PrinterState state = PrinterState::NoAnswer;
     std::string why;
@@ -144,7 +156,7 @@ PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const st
         if (error != winerr::Success) {
             why = Failure(platform, "the port's line cannot be set", error);
         } else {
-            SerialChannel channel(ports, port.value);
+            SerialChannel channel(ports, port.value, waiting);
             state = AskPrinterStatus(channel);
         }
         ports.close(port.value);

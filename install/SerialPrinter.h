@@ -2,6 +2,7 @@
 // port record, and the printer's real-time status asked over the port.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,7 +32,9 @@ SerialLine PortLine(Platform& platform, const std::string& portName);
 // Opens the port, sets it to its line, asks the four status requests
 // (AskPrinterStatus) and closes it again: the port is held for those few
 // bytes only. A port that does not open, or whose line cannot be set, is
-// NoAnswer. One line in log (when given) says what was found.
-PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log);
+// NoAnswer. One line in log (when given) says what was found. waiting, when
+// given, is called at least every 100 ms while an answer is waited for.
+PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
+                                const std::function<void()>& waiting = {});
 
 }  // namespace kelp

@@ -198,7 +198,7 @@ Language TestReceiptRun::edition(const std::string& name) {
 bool TestReceiptRun::askPrinter() {
     if (IsComPortName(outcome_.port)) {
         progress_.waiting();
-        return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_));
+        return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }));
     }
     const auto ports = platform_.enumPorts();
     if (!ports.ok()) return unreadable(ports.error);

@@ -98,11 +98,17 @@ TEST(SerialProbe, PortsDevicesAndRecords) {
         if (row.record) m.seedValue(RegRoot::LocalMachine, kPortsKey, "COM5:", *row.record);
         FakeSerialPorts ports;
         if (row.device) ports.setDevice("COM5", *row.device);
-        EXPECT_EQ(ProbeSerialPrinter(m, ports, "COM5:", nullptr), row.state) << trace;
+        std::size_t waits = 0;
+        EXPECT_EQ(ProbeSerialPrinter(m, ports, "COM5:", nullptr, [&] { ++waits; }), row.state) << trace;
         EXPECT_EQ(ports.opened(), std::vector<std::string>{"COM5:"}) << trace;
         EXPECT_EQ(ports.writtenTo("COM5"), row.sent) << trace;
         EXPECT_EQ(ports.linesSet("COM5"), row.lines) << trace;
-        for (const auto deadline : ports.readDeadlines()) EXPECT_EQ(deadline, 1000u) << trace;
+        // Each answer waited for 1 s at most, in reads of 100 ms with a wait between them.
+        std::uint32_t waited = 0;
+        for (const auto deadline : ports.readDeadlines()) EXPECT_EQ(deadline, 100u) << trace;
+        for (const auto deadline : ports.readDeadlines()) waited += deadline;
+        EXPECT_LE(waited, 1000 * row.sent.size() / 3) << trace;
+        EXPECT_EQ(waits + row.sent.size() / 3, ports.readDeadlines().size()) << trace;
         EXPECT_EQ(ports.openPorts(), 0u) << trace;
         EXPECT_TRUE(m.openKeys().empty()) << trace;
     }
