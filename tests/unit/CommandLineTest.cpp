@@ -380,6 +380,7 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
     EXPECT_EQ(m.consoleText(), "");  // quiet
     EXPECT_TRUE(m.heldMutexes().empty());
     expectLogged({"step take mutex \"Kelp\\Installation\" (private namespace): 0",
+                  "step GetPrinterDriverDirectory \"Windows NT x86\" = \"C:\\windows\\system32\\spool\\drivers\\w32x86\": 0",
                   "step CopyFile \"C:\\Pkg\\Printer Driver\\x86\\RK730P.DLL\" to "
                   "\"C:\\windows\\system32\\spool\\drivers\\w32x86\\RK730P.DLL\": 0",
                   "step AddPrinterDriver \"RK-730P\" \"Windows NT x86\"",
@@ -619,6 +620,14 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         EXPECT_EQ(m.consoleText().find(std::string("未写入日志“C:\\logs\\kelp.log”：") + why + "。本次运行的日志：" + beside + "\r\n", zh), zh)
             << m.consoleText().substr(zh);
     }
+}
+
+// Only %1 ... %9 with a value are replaced: digits, a lone '%' and a mark
+// without a value stay.
+TEST(TextFill, OnlyMarksWithAValue) {
+    EXPECT_EQ(Fill("%2 (%1)", {"COM1:", "RK-730P"}), "RK-730P (COM1:)");
+    EXPECT_EQ(Fill("COM1 x2 %1%1", {"a", "b"}), "COM1 x2 aa");
+    EXPECT_EQ(Fill("100% %3 %0 %", {"a"}), "100% %3 %0 %");
 }
 
 // Nothing in a logged text starts a line of its own or breaks the UTF-8 of
@@ -920,7 +929,16 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     m.setPrinterStatus("RK-520P", 0);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
     EXPECT_NE(m.consoleText().find("测试小票在 1 秒后仍在打印队列中：打印机是否已开机并连接？已删除该打印任务。"), std::string::npos);
-    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0);  // no Device value: nothing names it
+    for (const auto& [states, said] :
+         {std::pair<std::vector<std::optional<std::uint32_t>>, const char*>{{}, "测试小票已从 RK-520P（C:\\receipt.prn）的打印队列中打印出去。"},
+          {{0x4}, "测试小票未能打印：打印任务在打印前被删除。"}}) {
+        m.scriptJobStates(states);
+        const std::size_t start = m.consoleText().size();
+        run({"/testprint", "/model:RK-520P", "/wait:1"});
+        EXPECT_NE(m.consoleText().find(said, start), std::string::npos) << m.consoleText().substr(start);
+    }
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P"}), 0);  // no Device value: nothing names it
+    EXPECT_NE(m.consoleText().find("已删除打印机 RK-520P 及其驱动。"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, ListAndUsage) {

@@ -463,7 +463,9 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
             });
             d.clickListRow(IDC_PORT_LIST, 2);
             // While the printer is asked: a second Install, Esc and the close box wait for the run.
-            d.whenPumped([](FakeDialog& w) {
+            d.whenPumped([&c](FakeDialog& w) {
+                EXPECT_EQ(w.text(IDC_PORT_NOTE), c.englishFlag ? "Asking the printer at 10.0.0.7:9100 ..."
+                                                               : "正在询问打印机 10.0.0.7:9100 ……");
                 EXPECT_FALSE(w.click(IDC_PORT_INSTALL));
                 w.sendCommand(IDC_PORT_INSTALL, 0);
                 w.pressEsc();
