@@ -109,6 +109,10 @@ struct FoundPrinter {
     PrinterState state = PrinterState::NoStatus;
 };
 
+// A search that failed, in words: "This computer's network failed (error
+// 10093) and the search is incomplete: ...".
+std::string DescribeSearchFailure(WinError error, Language language);
+
 // Connects to TCP 9100 on every address of the ranges (addresses given
 // twice are tried once), all at once where the system allows it (else its
 // half-open limit of them, connecting or being asked; at most
@@ -122,9 +126,6 @@ struct FoundPrinter {
 // that accepted a connection), in the order of the addresses. failure, when
 // given, is set to the error of this computer's own network layer (no socket
 // to be had, the wait failing): the addresses it left may have printers.
-// A search that failed, in words: "This computer's network failed (error
-// 10093) and the search is incomplete: ...".
-std::string DescribeSearchFailure(WinError error, Language language);
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress,
                                        const std::function<void(const FoundPrinter& printer)>& found = {},

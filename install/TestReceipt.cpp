@@ -194,7 +194,8 @@ Language TestReceiptRun::edition(const std::string& name) {
 
 // A printer on a Standard TCP/IP port is asked at the address its port
 // names; one whose port's settings (or the list of ports) cannot be read
-// cannot be asked, and gets nothing. A printer on a COM port is asked over the port.
+// cannot be asked, and gets nothing. A printer on a COM port is asked over
+// the port.
 bool TestReceiptRun::askPrinter() {
     if (IsComPortName(outcome_.port)) {
         progress_.waiting();
