@@ -127,6 +127,13 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
     EXPECT_TRUE(said("The printer RK-520P is installed on IP_127.0.1.10 (127.0.1.10:9100, port reused; the printer: ready).",
                      "已安装打印机 RK-520P，端口 IP_127.0.1.10（127.0.1.10:9100，已有的端口；打印机：就绪）。"))
         << log();
+    // A printer on another port is moved to the address's port, as the
+    // wizard's network row moves it.
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /port:COM1:" + lang)) << log();
+    expectPrinter(models()[2], "COM1:");
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    expectPrinter(models()[2], "IP_127.0.1.10");
+    EXPECT_TRUE(logHas(language == kChinese ? "从 COM1: 移到 IP_127.0.1.10" : "moved from COM1: to IP_127.0.1.10")) << log();
 
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
     const std::string head = language == kChinese
@@ -143,7 +150,8 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
     ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;
     EXPECT_EQ(head, bytes.substr(0, head.size()));
     EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
-    EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
+    // Four installations and the test receipt asked the printer, each once.
+    EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
 }
 
 // A printer out of paper, one with its cover open, an address where nothing
