@@ -56,8 +56,6 @@ private:
     RunLog* log_;
     InstallationProgress& progress_;
     std::string name_;
-    // The pass moves an existing printer of the model to its port.
-    bool moveExisting_ = true;
     InstallationOutcome outcome_;
 };
 
@@ -124,7 +122,6 @@ bool Installation::chooseAutomaticPort() {
         LogChosenPort(platform_, usbPorts, existing->port, "the existing printer's port", log_);
         outcome_.port = existing->port;
         outcome_.keptExistingPort = true;
-        moveExisting_ = false;
         return true;
     }
     if (choice.port.empty()) {
@@ -166,7 +163,9 @@ void Installation::runPass() {
         [this](const std::string& text) { outcome_.messages.push_back(text); });
     installer.setPackageRoot(request_.packageRoot);
     installer.setLog(log_);
-    installer.setMoveExistingPrinter(moveExisting_);
+    // An existing printer of the model goes to the port chosen; one kept
+    // has that port already.
+    installer.setMoveExistingPrinter(true);
     outcome_.report = installer.InstallDriver(ProfileForThisMachine(platform_), request_.choices, outcome_.port);
 }
 

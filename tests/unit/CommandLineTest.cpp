@@ -931,7 +931,8 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_NE(m.consoleText().find("测试小票在 1 秒后仍在打印队列中：打印机是否已开机并连接？已删除该打印任务。"), std::string::npos);
     for (const auto& [states, said] :
          {std::pair<std::vector<std::optional<std::uint32_t>>, const char*>{{}, "测试小票已从 RK-520P（C:\\receipt.prn）的打印队列中打印出去。"},
-          {{0x4}, "测试小票未能打印：打印任务在打印前被删除。"}}) {
+          {{0x4}, "测试小票未能打印：打印任务在打印前被删除。"},
+          {{0x20}, "测试小票未能打印：打印机已脱机。已删除该打印任务。"}}) {
         m.scriptJobStates(states);
         const std::size_t start = m.consoleText().size();
         run({"/testprint", "/model:RK-520P", "/wait:1"});
