@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +91,13 @@ void expectDriver(const Model& model, int languageRow, const Profile& profile);
 void expectStagedFiles(const Model& model, int languageRow, const Profile& profile);
 // All three: the printer on the port, its driver, and the staged files.
 void expectInstalled(const Model& model, const std::string& port, int languageRow, const Profile& profile);
+
+// The test receipt of model on port as the printer gets it, in the
+// language's edition (GBK in Chinese): its head, the time
+// "YYYY-MM-DD hh:mm:ss", its tail and a NUL. Waits until received() holds
+// that many bytes: a printer may still be taking it in.
+void expectTestReceipt(const std::function<std::string()>& received, const std::string& model, const std::string& port,
+                       int languageRow);
 
 // HKCU ...\Windows "Device"; nullopt when the value (or key) is missing.
 std::optional<std::string> defaultPrinterValue();

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 
+#include "CommandLineScenario.h"
 #include "Installation.h"
 #include "Machine.h"
 #include "WizardDriver.h"
@@ -36,12 +37,6 @@ namespace {
 const std::wstring kLog = L"C:\\kelp-network.log";
 const std::wstring kMonitor = L"System\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port";
 const std::wstring kMonitorPorts = kMonitor + L"\\Ports";
-
-long long runKelp(const std::wstring& arguments) {
-    const HANDLE process = startProgram(Scenario::current().kelpPath(), arguments);
-    if (!process) ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-    return waitForExit(process, 3 * kWait);
-}
 
 std::string received(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".prn"); }
 std::string requests(const std::wstring& printer) { return readFile(L"C:\\printers\\" + printer + L".req"); }
@@ -75,24 +70,13 @@ std::string portOf(const char* printer) {
     return entry ? entry->port : "(no printer)";
 }
 
-class NetworkTest : public ::testing::Test {
+class NetworkTest : public CommandLineScenario {
 protected:
-    const Scenario& scenario = Scenario::current();
-    const int language = scenario.chineseSystem() ? kChinese : kEnglish;
-    const std::wstring quiet = L" /quiet /log:" + kLog;
-    const std::wstring lang = std::wstring(language == kChinese ? L" /lang:zh" : L" /lang:en") + quiet;
-
+    NetworkTest() : CommandLineScenario(kLog) {}
     void SetUp() override {
-        if (scenario.win64()) GTEST_SKIP() << "needs a 32-bit prefix";
-        ASSERT_TRUE(resetMachine());
+        CommandLineScenario::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(deleteRegistryTree(HKEY_LOCAL_MACHINE, kMonitorPorts));
-        removeFile(kLog);
-    }
-    std::string log() const { return readFile(kLog); }
-    bool logHas(const std::string& text) const { return log().find(text) != std::string::npos; }
-    // The line in the run's language.
-    bool said(const std::string& english, const std::string& chinese) const {
-        return logHas((language == kChinese ? chinese : english) + "\r\n");
     }
 };
 
@@ -136,20 +120,7 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
     EXPECT_TRUE(logHas(language == kChinese ? "从 COM1: 移到 IP_127.0.1.10" : "moved from COM1: to IP_127.0.1.10")) << log();
 
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
-    const std::string head = language == kChinese
-                                 ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xbaRK-730P\n"
-                                   "\xb6\xcb\xbf\xda\xa3\xbaIP_127.0.1.10\n\xca\xb1\xbc\xe4\xa3\xba"
-                                 : "\x1b@Kelp test receipt\nModel: RK-730P\nPort: IP_127.0.1.10\nTime: ";
-    const std::string tail = language == kChinese
-                                 ? "\nKelp 4.0\n\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
-                                   "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
-                                 : "\nKelp 4.0\nThis printer is installed and ready.\n\x1b\x64\x04\x1dVB";
-    // The printer may still be writing down what it got: the time is "YYYY-MM-DD hh:mm:ss".
-    waitUntil([&] { return received(L"127.0.1.10_9100").size() >= head.size() + 19 + tail.size() + 1; });
-    const std::string bytes = received(L"127.0.1.10_9100");
-    ASSERT_EQ(head.size() + 19 + tail.size() + 1, bytes.size()) << bytes;
-    EXPECT_EQ(head, bytes.substr(0, head.size()));
-    EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
+    expectTestReceipt([] { return received(L"127.0.1.10_9100"); }, "RK-730P", "IP_127.0.1.10", language);
     // Four installations and the test receipt asked the printer, each once.
     EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
 }
