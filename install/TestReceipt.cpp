@@ -197,10 +197,8 @@ Language TestReceiptRun::edition(const std::string& name) {
 // cannot be asked, and gets nothing. A printer on a COM port is asked over
 // the port.
 bool TestReceiptRun::askPrinter() {
-    if (IsComPortName(outcome_.port)) {
-        progress_.waiting();
+    if (IsComPortName(outcome_.port))
         return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }));
-    }
     const auto ports = platform_.enumPorts();
     if (!ports.ok()) return unreadable(ports.error);
     for (const auto& record : ports.value) {
