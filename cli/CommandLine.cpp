@@ -46,6 +46,7 @@ constexpr SwitchRule kOptions[] = {
     {"quiet", false, kChanging},
     {"wait", true, Bit(CliAction::TestPrint)},
     {"host", true, kInstall},
+    {"force", false, kInstall | Bit(CliAction::TestPrint)},
 };
 
 constexpr unsigned kMaxWaitSeconds = 3600;
@@ -247,6 +248,8 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             command.logPath = value;
         } else if (option.name == "quiet") {
             command.quiet = true;
+        } else if (option.name == "force") {
+            command.force = true;
         } else if (option.name == "wait") {
             // Whole seconds, digits only: no sign, no blank, no unit.
             unsigned long seconds = 0;

@@ -2,9 +2,9 @@
 //
 //   Kelp.exe /?
 //   Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]
-//   Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]
+//   Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/force] [/log:<file>] [/quiet]
 //   Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]
-//   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]
+//   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]
 //   Kelp.exe /list      [/log:<file>]
 //   Kelp.exe /find[:<first address>-<last address>] [/log:<file>]
 //
@@ -31,6 +31,9 @@ struct CliCommand {
     bool defaultPrinter = false;
     bool quiet = false;
     std::string logPath;               // empty: the default log
+    // /force: /install goes on with a host name that does not resolve now;
+    // /testprint sends to a printer that never answers a status request.
+    bool force = false;
     unsigned waitSeconds = 30;         // /wait: how long a test receipt is followed; 0 not at all
     std::optional<NetworkAddress> host;    // /host: the network printer's address
     std::optional<Ipv4Range> findRange;    // /find:<first>-<last>; nothing: the adapters' networks

@@ -187,6 +187,7 @@ TEST(CommandLineParse, GoodLines) {
         std::optional<std::string> port;
         bool defaultPrinter, quiet;
         std::string log;
+        bool force = false;
     };
     const Case cases[] = {
         {{"-INSTALL", "/Model=rk-730p(new)", "/lang:EN", "/port:usb001", "/default", "/log:C:\\My Logs\\k.log", "/QUIET"},
@@ -194,6 +195,8 @@ TEST(CommandLineParse, GoodLines) {
         {{"/install", "/model:RK-520P", "/port:AUTO", "/lang=zh"}, CliAction::Install, 0, Language::Chinese, std::nullopt, false, false, ""},
         {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
         {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
+        {{"/testprint", "-model:RK-730PN", "/FORCE"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, "", true},
+        {{"/install", "/model:RK-730PN", "/force"}, CliAction::Install, 3, std::nullopt, std::nullopt, false, false, "", true},
         {{"/list", "/log=\\\\srv\\logs\\x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "\\\\srv\\logs\\x.log"},
         {{"/?"}, CliAction::Usage, -1, std::nullopt, std::nullopt, false, false, ""},
     };
@@ -207,6 +210,7 @@ TEST(CommandLineParse, GoodLines) {
         EXPECT_EQ(parse.command->defaultPrinter, c.defaultPrinter) << c.args[0];
         EXPECT_EQ(parse.command->quiet, c.quiet) << c.args[0];
         EXPECT_EQ(parse.command->logPath, c.log) << c.args[0];
+        EXPECT_EQ(parse.command->force, c.force) << c.args[0];
     }
 }
 
@@ -237,6 +241,8 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/uninstall", "/model:RK-730P", "/default"}, "/default does not go with /uninstall"},
         {{"/testprint", "/model:RK-730P", "/port:USB001"}, "/port does not go with /testprint"},
         {{"/list", "/quiet:yes"}, "/quiet does not go with /list"},
+        {{"/uninstall", "/model:RK-730P", "/force"}, "/force does not go with /uninstall"},
+        {{"/testprint", "/model:RK-730P", "/force:yes"}, "/force takes no value"},
         {{"/install", "/model:RK-730P", "/port:LPT9:"}, ""},
         {{"/?", "/bogus"}, "/? takes no other switch"},
         {{"/?", "/quiet"}, "/? takes no other switch"},
