@@ -226,7 +226,6 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"", "未知的型号“" + value + "”");
         } else if (option.name == "lang") {
             if (!parse.language) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
-            command.language = parse.language;
         } else if (option.name == "port") {
             if (Lower(value) != "auto") command.port = value;
         } else if (option.name == "default") {
@@ -245,9 +244,6 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
                 case LogPathFault::Extension:
                     return Refuse(parse, "/log must name a .log or .txt file", "/log 必须指定 .log 或 .txt 文件");
             }
-            command.logPath = value;
-        } else if (option.name == "quiet") {
-            command.quiet = true;
         } else if (option.name == "force") {
             command.force = true;
         } else if (option.name == "wait") {

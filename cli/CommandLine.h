@@ -26,11 +26,8 @@ enum class CliAction { Usage, Install, Uninstall, TestPrint, List, Find };
 struct CliCommand {
     CliAction action = CliAction::Usage;
     int modelRow = -1;                 // the catalogue row of /model
-    std::optional<Language> language;  // /lang; nothing when not given
     std::optional<std::string> port;   // /port:<name>; nothing for auto
     bool defaultPrinter = false;
-    bool quiet = false;
-    std::string logPath;               // empty: the default log
     // /force: /install goes on with a host name that does not resolve now;
     // /testprint sends to a printer that never answers a status request.
     bool force = false;
@@ -43,11 +40,11 @@ struct CliParse {
     std::optional<CliCommand> command;  // nothing: the command line is wrong
     std::string reason;                 // why, in English
     std::string reasonChinese;          // the same in Chinese
-    // What could be read of the switches even when the line is wrong, so
-    // that the refusal is logged and shown as asked.
+    // How the run reports (/quiet, /log, /lang), read even when the line is
+    // wrong, so that the refusal is logged and shown as asked.
     bool quiet = false;
-    std::string logPath;
-    std::optional<Language> language;
+    std::string logPath;               // empty: the default log
+    std::optional<Language> language;  // nothing when not given
 };
 
 CliParse ParseCommandLine(const std::vector<std::string>& arguments);

@@ -13,6 +13,7 @@
 #include "install/PortInventory.h"
 #include "install/PrintJob.h"
 #include "install/Removal.h"
+#include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
 #include "install/Session.h"
 

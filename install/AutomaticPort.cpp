@@ -99,14 +99,6 @@ std::string PassOverReason(const DeviceIdFields& id, const std::string& printerN
 
 }  // namespace
 
-std::string AdjustPortForNewPrinter(Platform& platform, const std::string& printerName,
-                                    const std::vector<std::string>& usbPorts, const std::string& port,
-                                    const std::function<void(int)>& progress) {
-    if (FindPrinter(platform, printerName)) return port;
-    const auto online = AdjustSpoolerPorts(platform, printerName, usbPorts, progress);
-    return online ? *online : port;
-}
-
 DeviceIdFields ParseDeviceId(const std::string& id) {
     DeviceIdFields fields;
     std::size_t start = 0;
@@ -249,12 +241,11 @@ AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory&
     } else if (const auto picked = inventory.pickAutomaticPort(row)) {
         choice.port = *picked;
     }
-    choice.passedOver = passedOver;
     // The spooler adjustment runs as it always has; its answer counts only
     // where no connected printer told the port.
     if (adjustSpooler && !choice.port.empty()) {
-        const std::string adjusted = AdjustPortForNewPrinter(platform, printerName, usbPorts, choice.port, progress);
-        if (connected.empty() && adjusted != choice.port) take(adjusted, PortRule::SpoolerOnline);
+        const auto online = AdjustSpoolerPorts(platform, printerName, usbPorts, progress);
+        if (connected.empty() && online && *online != choice.port) take(*online, PortRule::SpoolerOnline);
     }
     if (!choice.port.empty())
         say("automatic port " + choice.port + ": " + DescribePortRule(choice.rule, printerName, Language::English, choice.port));

@@ -19,14 +19,6 @@ struct InstallReport;
 // suggested row it does not have leaves the USB row selected.
 constexpr int CategoryListRows = 3;
 
-// For a printer the spooler does not have yet: the spooler adjustment over
-// the USB ports, and the port it finds the printer online on, else port. A
-// printer that exists keeps its port: the adjustment would move it behind
-// the spooler's back, so nothing is adjusted and port is answered.
-std::string AdjustPortForNewPrinter(Platform& platform, const std::string& printerName,
-                                    const std::vector<std::string>& usbPorts, const std::string& port,
-                                    const std::function<void(int)>& progress);
-
 // The fields of an IEEE 1284 device id ("MFG:Acme;MDL:RK-730P;CMD:ESC/POS;"),
 // keys compared ignoring case, short or long form; a missing field is empty.
 struct DeviceIdFields {
@@ -75,19 +67,19 @@ std::string DescribePrinterPort(const InstallReport& report, std::optional<PortR
 struct AutomaticPortChoice {
     std::string port;  // empty: the suggested kind has no port
     PortRule rule = PortRule::Classification;
-    // USB ports whose connected device says it is another printer: another
-    // model of the catalogue, or a page printer (its command set names PCL,
-    // PostScript, PJL and the like, and not ESC/POS). Never chosen.
-    std::vector<std::string> passedOver;
 };
 
 // The port for a printer of that name: over the inventory's USB ports, in
 // the spooler's order, the connected one (by the rules above, the ports
 // passed over left out); else the inventory's pick for the category row,
-// for the USB row its first USB port that is not passed over. When
-// adjustSpooler, the spooler adjustment (AdjustPortForNewPrinter) runs as
-// well, over the ports not passed over, and its port counts when no USB port
-// is connected. The USB ports' states and the rule go to
+// for the USB row its first USB port that is not passed over. A USB port is
+// passed over, and never chosen, when its connected device says it is
+// another printer: another model of the catalogue, or a page printer (its
+// command set names PCL, PostScript, PJL and the like, and not ESC/POS).
+// When adjustSpooler (only for a printer the spooler does not have yet: the
+// adjustment would move an existing one behind the spooler's back), the
+// spooler adjustment runs as well, over the ports not passed over, and the
+// port it finds the printer online on counts when no USB port is connected. The USB ports' states and the rule go to
 // log, when given.
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,

@@ -286,7 +286,8 @@ bool DriverInstaller::createPrinter(Pass& pass) {
 }
 
 // A printer of the model's name that is there already: its driver has just
-// been updated; it keeps its port, or moves to the pass's port when asked.
+// been updated; it moves to the pass's port (the installation gives the pass
+// the existing printer's own port where it is to stay).
 // Another product's printer of the same name is not this model's to update
 // or move.
 bool DriverInstaller::adoptExisting(Pass& pass, const PrinterRecord& existing) {
@@ -294,7 +295,7 @@ bool DriverInstaller::adoptExisting(Pass& pass, const PrinterRecord& existing) {
     pass.report.existingPort = existing.port;
     pass.printerPort = existing.port;
     if (!isModelsPrinter(pass, existing, nullptr)) return false;
-    return !moveExisting_ || SameName(existing.port, pass.port) || moveExistingPrinter(pass, existing);
+    return SameName(existing.port, pass.port) || moveExistingPrinter(pass, existing);
 }
 
 // SetPrinter with the new port.

@@ -128,9 +128,6 @@ public:
     // Where the pass writes its choices before and its outcome after the
     // steps (which the logging platform writes); none by default.
     void setLog(RunLog* log) { log_ = log; }
-    // A printer of the model's name that exists on another port is moved to
-    // the pass's port (an administrator named it), instead of keeping its own.
-    void setMoveExistingPrinter(bool move) { moveExisting_ = move; }
 
     // One pass: staging, then registration. port is the printer's port.
     InstallReport InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
@@ -163,7 +160,6 @@ private:
     MessageSink message_;
     std::string packageRoot_;
     RunLog* log_ = nullptr;
-    bool moveExisting_ = false;
 };
 
 }  // namespace kelp

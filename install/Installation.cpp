@@ -40,7 +40,6 @@ public:
     InstallationOutcome run();
 
 private:
-    bool chooseNamedPort();
     bool chooseAutomaticPort();
     bool prepareNetworkPort();
     void askNetworkPrinter();
@@ -74,7 +73,7 @@ InstallationOutcome Installation::run() {
         if (outcome_.port.empty()) return Stopped(InstallationStop::UnknownPort);
     }
     InstallationLock lock(platform_, log_);
-    if (lock.error() == winerr::InstallAlreadyRunning) return Stopped(InstallationStop::Busy);
+    if (lock.heldElsewhere()) return Stopped(InstallationStop::Busy);
     if (lock.error() != winerr::Success) return Stopped(InstallationStop::LockFailed, lock.error());
 
     switch (request_.portChoice) {
@@ -165,7 +164,6 @@ void Installation::runPass() {
     installer.setLog(log_);
     // An existing printer of the model goes to the port chosen; one kept
     // has that port already.
-    installer.setMoveExistingPrinter(true);
     outcome_.report = installer.InstallDriver(ProfileForThisMachine(platform_), request_.choices, outcome_.port);
 }
 

@@ -31,10 +31,9 @@ public:
     InstallationLock(const InstallationLock&) = delete;
     InstallationLock& operator=(const InstallationLock&) = delete;
 
-    // Whether it was taken; a lock given back stays ok.
-    bool ok() const { return mutex_.ok(); }
+    // Success when it was taken (a lock given back keeps it).
     WinError error() const { return mutex_.error; }
-    // Another run holds it.
+    // Another run holds it: what every operation reports as busy.
     bool heldElsewhere() const { return mutex_.error == winerr::InstallAlreadyRunning; }
     void release();
 

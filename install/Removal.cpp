@@ -185,15 +185,11 @@ void Removal::note(const std::string& text) {
 
 }  // namespace
 
-RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& name, RunLog* log) {
-    return Removal(platform, log).run(name);
-}
-
 RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log) {
     InstallationLock lock(platform, log);
-    if (lock.error() == winerr::InstallAlreadyRunning) return RemovalOutcome::Busy;
+    if (lock.heldElsewhere()) return RemovalOutcome::Busy;
     if (lock.error() != winerr::Success) return RemovalOutcome::LockFailed;
-    return RemovePrinterAndDriver(platform, name, log);
+    return Removal(platform, log).run(name);
 }
 
 }  // namespace kelp

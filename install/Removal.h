@@ -20,11 +20,9 @@ enum class RemovalOutcome {
     LockFailed,  // the lock could not be taken: nothing changed
 };
 
-// name is the model's display name (printer and driver name). log takes the
-// engine's own lines (none when null); the steps themselves are the
-// platform's to log.
-RemovalOutcome RemovePrinterAndDriver(Platform& platform, const std::string& name, RunLog* log);
-// The same under the installation lock.
+// Under the installation lock. name is the model's display name (printer
+// and driver name). log takes the engine's own lines (none when null); the
+// steps themselves are the platform's to log.
 RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log);
 
 }  // namespace kelp

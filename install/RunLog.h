@@ -88,7 +88,3 @@ private:
 
 }  // namespace kelp
 
-// For the time being, the lock and the logging decorator are found where
-// they were declared before they had files of their own.
-#include "install/InstallationLock.h"
-#include "install/LoggingPlatform.h"

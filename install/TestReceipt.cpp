@@ -152,7 +152,7 @@ TestReceiptOutcome TestReceiptRun::run() {
     InstallationLock lock(platform_, log_);
     if (lock.error() != winerr::Success) {
         outcome_.result =
-            lock.error() == winerr::InstallAlreadyRunning ? TestReceiptResult::Busy : TestReceiptResult::LockFailed;
+            lock.heldElsewhere() ? TestReceiptResult::Busy : TestReceiptResult::LockFailed;
         outcome_.error = lock.error();
         return outcome_;
     }

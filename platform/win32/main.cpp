@@ -13,6 +13,7 @@
 #include "app/AppContext.h"
 #include "app/InstallSettings.h"
 #include "app/InstallerApp.h"
+#include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
 #include "platform/win32/CommandLineEntry.h"
 #include "platform/win32/SystemDlls.h"

@@ -12,6 +12,7 @@
 #include "platform/FinalPath.h"
 #include "install/Names.h"
 #include "install/PrintJob.h"
+#include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
 
 namespace kelp {
@@ -173,7 +174,6 @@ TEST(CommandLineParse, LogPathsTaken) {
                              "\\\\..\\k.log"}) {
         const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
         ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
-        EXPECT_EQ(parse.command->logPath, path);
         EXPECT_EQ(parse.logPath, path);
     }
 }
@@ -205,11 +205,11 @@ TEST(CommandLineParse, GoodLines) {
         ASSERT_TRUE(parse.command) << c.args[0] << ": " << parse.reason;
         EXPECT_EQ(parse.command->action, c.action) << c.args[0];
         EXPECT_EQ(parse.command->modelRow, c.modelRow) << c.args[0];
-        EXPECT_EQ(parse.command->language, c.english) << c.args[0];
+        EXPECT_EQ(parse.language, c.english) << c.args[0];
         EXPECT_EQ(parse.command->port, c.port) << c.args[0];
         EXPECT_EQ(parse.command->defaultPrinter, c.defaultPrinter) << c.args[0];
-        EXPECT_EQ(parse.command->quiet, c.quiet) << c.args[0];
-        EXPECT_EQ(parse.command->logPath, c.log) << c.args[0];
+        EXPECT_EQ(parse.quiet, c.quiet) << c.args[0];
+        EXPECT_EQ(parse.logPath, c.log) << c.args[0];
         EXPECT_EQ(parse.command->force, c.force) << c.args[0];
     }
 }

@@ -292,7 +292,7 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
     }
 }
 
-TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
+TEST_F(DriverInstallerTest, AnExistingPrinterOnThePassPortIsReported) {
     struct Row {
         const char* name;
         int listingFailures;  // enumPrinters calls that fail: 0, the first, all
@@ -320,7 +320,7 @@ TEST_F(DriverInstallerTest, AnExistingPrinterKeepsItsPortAndIsReported) {
         if (row.listingFailures) fresh.failNext("enumPrinters", winerr::AccessDenied, row.listingFailures);
         fresh.clearCalls();
         choices.defaultPrinter = true;
-        const InstallReport second = installer.InstallDriver(Profile32Bit, choices, "USB002");
+        const InstallReport second = installer.InstallDriver(Profile32Bit, choices, "USB001");
         EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kDeviceKey, "Device"),
                   row.device ? std::optional<std::string>(row.device) : std::nullopt);
         if (!row.device) {
@@ -396,7 +396,6 @@ TEST_F(DriverInstallerTest, NamedPortMovesAnExistingPrinterOfTheModel) {
         if (row.firstListingFails) fresh.failNext("enumPrinters", winerr::AccessDenied);
         fresh.setPrinterPortIgnored(row.moveIgnored);
         DriverInstaller installer(fresh, [](int) {}, [](const std::string&) {});
-        installer.setMoveExistingPrinter(true);
         const InstallReport report = installer.InstallDriver(Profile32Bit, PrinterChoices{}, "COM2:");
         EXPECT_EQ(report.succeeded(), std::string(row.port) == "COM2:");
         EXPECT_EQ(fresh.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, row.port);

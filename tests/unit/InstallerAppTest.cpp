@@ -2,6 +2,7 @@
 
 #include "WizardFixture.h"
 #include "app/InstallerApp.h"
+#include "install/LoggingPlatform.h"
 #include "pages/PrinterSettingsPage.h"
 
 namespace kelp {

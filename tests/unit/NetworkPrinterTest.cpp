@@ -6,6 +6,7 @@
 #include "fake/FakePlatform.h"
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
+#include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
 
 namespace kelp {

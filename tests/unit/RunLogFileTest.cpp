@@ -82,7 +82,7 @@ TEST(InstallationLockTest, TakenOnceGivenBackOnce) {
     FakePlatform m;
     {
         InstallationLock lock(m, nullptr);
-        EXPECT_TRUE(lock.ok());
+        EXPECT_EQ(lock.error(), 0u);
         EXPECT_FALSE(lock.heldElsewhere());
         EXPECT_EQ(m.heldMutexes(), std::vector<std::string>{"private:Kelp\\Installation"});
         lock.release();
@@ -97,7 +97,7 @@ TEST(InstallationLockTest, TakenOnceGivenBackOnce) {
     m.holdMutexElsewhere("private:Kelp\\Installation");
     {
         InstallationLock lock(m, nullptr);
-        EXPECT_FALSE(lock.ok());
+        EXPECT_NE(lock.error(), 0u);
         EXPECT_TRUE(lock.heldElsewhere());
         EXPECT_EQ(lock.error(), 1618u);
     }
