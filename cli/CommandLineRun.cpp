@@ -28,10 +28,11 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
     "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
+    "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
     "  Kelp.exe                          the setup wizard\r\n"
@@ -39,10 +40,11 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
     "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
+    "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 // The same for a message box, whose proportional font aligns no columns and
 // which wraps long lines: short lines (40 columns at most, a Chinese
@@ -62,7 +64,10 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /uninstall /model:<型号>\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /testprint /model:<型号>\r\n"
-    "    [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
+    "    [/wait:<秒>] [/force]\r\n"
+    "    [/log:<文件>] [/quiet]\r\n"
+    "    /force：打印机不回答状态询问时\r\n"
+    "    仍发送（无法知道是否已打印）\r\n"
     "Kelp.exe /list [/log:<文件>]\r\n"
     "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n"
     "    [/log:<文件>]\r\n"
@@ -86,8 +91,10 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /uninstall /model:<model>\r\n"
     "    [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /testprint /model:<model>\r\n"
-    "    [/wait:<seconds>] [/log:<file>]\r\n"
-    "    [/quiet]\r\n"
+    "    [/wait:<seconds>] [/force]\r\n"
+    "    [/log:<file>] [/quiet]\r\n"
+    "    /force: send it to a printer that\r\n"
+    "    gives no status (unchecked)\r\n"
     "Kelp.exe /list [/log:<file>]\r\n"
     "Kelp.exe /find[:<address>-<address>]\r\n"
     "    [/log:<file>]\r\n"
@@ -121,6 +128,8 @@ constexpr Bilingual kPortReused = {"已有", "reused"};
 constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
 constexpr Bilingual kNotSent = {"打印机 %1（%2）现在不能打印：%3。测试小票未发送。",
                                 "The printer %1 (%2) cannot print now: %3. The test receipt was not sent."};
+constexpr Bilingual kAddForce = {"如确认打印机已就绪，可加 /force 仍然发送。",
+                                 "Add /force to send it anyway once you have checked the printer."};
 constexpr Bilingual kPortUnreadable = {
     "打印机 %1（%2）的端口设置无法读取（错误 %3），无法先询问打印机。测试小票未发送。",
     "The settings of the port %2 of the printer %1 cannot be read (error %3), so the printer could not be asked first. The test receipt was not sent."};
@@ -281,7 +290,13 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     request.modelRow = command_.modelRow;
     request.language = language_;
     request.waitSeconds = command_.waitSeconds;
+    request.force = command_.force;
     const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, serialPorts_, request, &log_);
+    const WinError systemError = TestReceiptSystemError(outcome);
+    const auto described = [&] {
+        return DescribeTestReceiptOutcome(outcome, command_.waitSeconds, language_,
+                                          systemError ? platform_.errorText(systemError, language_) : "");
+    };
     switch (outcome.result) {
         case TestReceiptResult::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case TestReceiptResult::LockFailed: return failed();
@@ -290,11 +305,14 @@ int CommandLineRun::testPrint(const ModelRow& model) {
             say(Fill(kPortUnreadable.in(language_), {name, outcome.port, ErrorNumber(outcome.error, language_)}));
             return failed();
         case TestReceiptResult::Withheld:
-            say(Fill(kNotSent.in(language_), {name, outcome.port, DescribePrinterState(*outcome.state, language_)}));
+            if (outcome.state == PrinterState::PortNotOpen) say(described());
+            else say(Fill(kNotSent.in(language_), {name, outcome.port, DescribePrinterState(*outcome.state, language_)}));
             return failed();
-        case TestReceiptResult::JobFailed:
-            say(DescribePrintJobReport(outcome.job, command_.waitSeconds, language_));
+        case TestReceiptResult::NeedsConfirmation:
+            say(described() + "\n" + kAddForce.in(language_));
             return failed();
+        case TestReceiptResult::JobFailed: say(described()); return failed();
+        case TestReceiptResult::SentUnchecked: say(described()); break;
         case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(language_), {name, outcome.port})); break;
         case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(language_), {name, outcome.port})); break;
     }

@@ -204,8 +204,9 @@ struct TalkRequest {
     std::uint32_t boundMs = 0;  // nothing runs past it
     // After each step: the addresses finished and their number; false stops.
     std::function<bool(std::size_t done, std::size_t total)> keepGoing;
-    // Each address as it is finished: Refused, NoAnswer or what its answers said.
-    std::function<void(std::size_t index, PrinterState state)> finished;
+    // Each address as it is finished: Refused, NoAnswer or what its answers
+    // said; connected: it accepted the connection.
+    std::function<void(std::size_t index, PrinterState state, bool connected)> finished;
     WinError* failure = nullptr;  // set when this computer's network layer fails
 };
 
@@ -238,26 +239,34 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
     std::size_t next = 0, done = 0;
     std::uint64_t now = network.nowMs();
     const std::uint64_t bound = now + request.boundMs;
-    const auto finish = [&](std::size_t index, PrinterState state) {
+    const auto finish = [&](std::size_t index, PrinterState state, bool connected = true) {
         ++done;
-        if (request.finished) request.finished(index, state);
+        if (request.finished) request.finished(index, state, connected);
     };
     // Drives an exchange as far as it goes without waiting; true when it is
     // over (its connection closed).
     const auto advance = [&](Conversation& c) {
         while (!c.exchange.over()) {
-            // Before each request and after the last answer: what came unasked.
-            // One read tells: a byte ends the exchange, so a peer that keeps
+            if (c.exchange.awaited()) return false;
+            // Before each request and after the last answer: what came
+            // unasked. One read tells: status frames and XON/XOFF are
+            // dropped, anything else ends the exchange, so a peer that keeps
             // sending cannot keep the search here.
             const auto bytes = network.receive(c.socket, 64, 0);
             const bool closed = bytes.error != winerr::Timeout && (!bytes.ok() || bytes.value.empty());
-            c.exchange.waiting(bytes.ok() ? bytes.value.size() : 0);
+            c.exchange.waiting(bytes.ok() ? bytes.value : std::string());
             if (c.exchange.over()) break;
-            if (closed || network.send(c.socket, c.exchange.request()) != winerr::Success) {
-                c.exchange.silent();
+            if (closed) {
+                c.exchange.hungUp();
                 break;
             }
             c.deadline = now + StatusAnswerMs;
+            // A status frame begun unasked is waited for before the request.
+            if (c.exchange.awaited()) return false;
+            if (network.send(c.socket, c.exchange.request()) != winerr::Success) {
+                c.exchange.hungUp();
+                break;
+            }
             return false;
         }
         finish(c.index, c.exchange.state());
@@ -271,7 +280,7 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
             const auto socket = network.startConnect(request.addresses[index], request.tcpPort);
             if (!socket.ok()) {
                 if (LocalFailure(socket.error) && request.failure) *request.failure = socket.error;
-                finish(index, socket.error == kRefused ? PrinterState::Refused : PrinterState::NoAnswer);
+                finish(index, socket.error == kRefused ? PrinterState::Refused : PrinterState::NoAnswer, false);
                 continue;
             }
             live.emplace_back();
@@ -315,7 +324,8 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                 if (event.outcome == ConnectOutcome::Connected) {
                     over = advance(c);
                 } else {
-                    finish(c.index, event.outcome == ConnectOutcome::Refused ? PrinterState::Refused : PrinterState::NoAnswer);
+                    finish(c.index, event.outcome == ConnectOutcome::Refused ? PrinterState::Refused : PrinterState::NoAnswer,
+                           false);
                     network.close(c.socket);
                     over = true;
                 }
@@ -323,9 +333,9 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                 const auto answer = network.receive(c.socket, 1, 0);
                 if (answer.error == winerr::Timeout) continue;
                 if (!answer.ok() || answer.value.empty())
-                    c.exchange.silent();
+                    c.exchange.hungUp();
                 else
-                    c.exchange.answer(static_cast<unsigned char>(answer.value[0]));
+                    c.exchange.heard(answer.value);
                 over = advance(c);
             }
             if (over) drop(at);
@@ -338,9 +348,9 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                 continue;
             }
             if (c.connecting) {
-                finish(c.index, PrinterState::NoAnswer);
+                finish(c.index, PrinterState::NoAnswer, false);
             } else {
-                c.exchange.silent();
+                c.exchange.timedOut();
                 finish(c.index, c.exchange.state());
             }
             network.close(c.socket);
@@ -373,7 +383,7 @@ PrinterState ProbePrinter(Network& network, const NetworkAddress& address, const
     request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs;
     if (keepGoing) request.keepGoing = [&](std::size_t, std::size_t) { return keepGoing(); };
     PrinterState state = PrinterState::NoAnswer;
-    request.finished = [&](std::size_t, PrinterState answer) { state = answer; };
+    request.finished = [&](std::size_t, PrinterState answer, bool) { state = answer; };
     return TalkToAll(network, request) ? state : PrinterState::NoAnswer;
 }
 
@@ -406,6 +416,18 @@ std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error) {
     return ranges;
 }
 
+bool AnsweredAsPrinter(PrinterState state) {
+    switch (state) {
+        case PrinterState::Ready:
+        case PrinterState::PaperNearEnd:
+        case PrinterState::PaperOut:
+        case PrinterState::CoverOpen:
+        case PrinterState::Offline:
+        case PrinterState::Error: return true;
+        default: return false;
+    }
+}
+
 std::string DescribeSearchFailure(WinError error, Language language) {
     static constexpr Bilingual kSearchFailed = {
         "本机的网络功能出错（错误 %1），查找未完成：未列出的地址上也可能有打印机。",
@@ -434,8 +456,8 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
     request.boundMs = SearchBoundMs(request.addresses.size(), request.window);
     request.keepGoing = progress;
     std::vector<std::pair<std::size_t, FoundPrinter>> printers;
-    request.finished = [&](std::size_t index, PrinterState state) {
-        if (state == PrinterState::Refused || state == PrinterState::NoAnswer) return;
+    request.finished = [&](std::size_t index, PrinterState state, bool connected) {
+        if (!connected) return;
         printers.emplace_back(index, FoundPrinter{request.addresses[index], state});
         if (found) found(printers.back().second);
     };

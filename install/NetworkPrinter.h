@@ -108,6 +108,9 @@ struct FoundPrinter {
     Ipv4 address = 0;
     PrinterState state = PrinterState::NoStatus;
 };
+// Whether a peer found answered as a receipt printer (whatever its state):
+// the ones a search counts; the others are listed after them.
+bool AnsweredAsPrinter(PrinterState state);
 
 // A search that failed, in words: "This computer's network failed (error
 // 10093) and the search is incomplete: ...".
@@ -123,7 +126,8 @@ std::string DescribeSearchFailure(WinError error, Language language);
 // step (at least every 100 ms), counting the addresses finished. When
 // progress answers false the search stops and closes what it opened. The
 // whole search ends by SearchBoundMs. Answers the printers found (those
-// that accepted a connection), in the order of the addresses. failure, when
+// that accepted a connection, whatever they answered), in the order of the
+// addresses. failure, when
 // given, is set to the error of this computer's own network layer (no socket
 // to be had, the wait failing): the addresses it left may have printers.
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,

@@ -6,13 +6,14 @@ namespace kelp {
 
 namespace {
 
-// The bits every answer to DLE EOT n has, whatever the printer's state:
-// bits 1 and 4 set, bits 0 and 7 clear, for each of n = 1 to 4.
-struct FixedBits {
-    unsigned char mask;
-    unsigned char value;
-};
-constexpr FixedBits kFixedBits[5] = {{0, 0}, {0x93, 0x12}, {0x93, 0x12}, {0x93, 0x12}, {0x93, 0x12}};
+// Every answer to DLE EOT n, whatever the printer's state: bits 1 and 4
+// set, bits 0 and 7 clear. An automatic status frame's first byte: bit 4
+// set, bits 0, 1 and 7 clear; its other three bytes: bits 4 and 7 clear.
+constexpr bool IsAnswer(unsigned char b) { return (b & 0x93) == 0x12; }
+constexpr bool IsFrameStart(unsigned char b) { return (b & 0x93) == 0x10; }
+constexpr bool IsFrameByte(unsigned char b) { return (b & 0x90) == 0x00; }
+constexpr bool IsFlowControl(unsigned char b) { return b == 0x11 || b == 0x13; }  // XON, XOFF
+constexpr int kFrameBytes = 4;
 
 }  // namespace
 
@@ -28,6 +29,7 @@ std::string DescribePrinterState(PrinterState state, Language language) {
         {"该地址上没有程序接收打印数据（连接被拒绝）", "nothing listens there (connection refused)"},
         {"无应答", "no answer"},
         {"不是小票打印机（应答的不是打印机状态）", "no receipt printer (it answers with something else than a status)"},
+        {"端口无法打开", "the port does not open"},
     };
     const auto index = static_cast<std::size_t>(state);
     return index < std::size(kTexts) ? kTexts[index].in(language) : "";
@@ -42,26 +44,49 @@ bool StateStopsPrinting(PrinterState state) {
     }
 }
 
-void StatusExchange::waiting(std::size_t bytes) {
-    if (over_) return;
-    if (bytes > 0) notAPrinter_ = true;
-    if (bytes > 0 || answered()) over_ = true;
+bool StateNeedsConfirmation(PrinterState state) { return state == PrinterState::NoStatus; }
+
+void StatusExchange::waiting(const std::string& bytes) {
+    heard(bytes);
+    if (answered() && frame_ == 0) over_ = true;
 }
 
-std::string StatusExchange::request() const {
+std::string StatusExchange::request() {
+    asked_ = true;
     return std::string{'\x10', '\x04', static_cast<char>(next_ > 4 ? 4 : next_)};
 }
 
-void StatusExchange::answer(unsigned char byte) {
-    if (over_ || answered()) return;
-    const FixedBits& fixed = kFixedBits[next_];
-    if ((byte & fixed.mask) != fixed.value) {
+void StatusExchange::heard(const std::string& bytes) {
+    for (const char c : bytes) {
+        if (over_) return;
+        take(static_cast<unsigned char>(c));
+    }
+}
+
+void StatusExchange::take(unsigned char byte) {
+    if (IsFlowControl(byte)) return;
+    if (frame_ > 0 && IsFrameByte(byte)) {
+        frame_ = frame_ + 1 == kFrameBytes ? 0 : frame_ + 1;
+    } else if (frame_ == 0 && IsFrameStart(byte)) {
+        frame_ = 1;
+    } else if (frame_ == 0 && asked_ && IsAnswer(byte)) {
+        answers_[next_++] = byte;
+        asked_ = false;
+    } else {
         notAPrinter_ = true;
         over_ = true;
-        return;
     }
-    answers_[next_++] = byte;
 }
+
+void StatusExchange::timedOut() {
+    if (over_) return;
+    // A frame cut short is no printer's; a request unanswered, a silent one.
+    if (frame_ > 0) notAPrinter_ = true;
+    silent_ = true;
+    over_ = true;
+}
+
+void StatusExchange::hungUp() { over_ = true; }
 
 PrinterState StatusExchange::state() const {
     if (notAPrinter_) return PrinterState::NotAPrinter;
@@ -71,30 +96,40 @@ PrinterState StatusExchange::state() const {
     if (has(4, 0x60) || has(2, 0x20)) return PrinterState::PaperOut;
     if (has(3, 0x68) || has(2, 0x40)) return PrinterState::Error;
     if (has(1, 0x08) || has(2, 0x08)) return PrinterState::Offline;
-    if (!answered()) return PrinterState::NoStatus;
+    // Silent from the first request on: reached, state unknown. A hang-up,
+    // a line error, or answers that stopped: no answer.
+    if (!answered()) return silent_ && answers_[1] < 0 ? PrinterState::NoStatus : PrinterState::NoAnswer;
     if (has(4, 0x0C)) return PrinterState::PaperNearEnd;
     return PrinterState::Ready;
 }
 
 PrinterState AskPrinterStatus(StatusChannel& channel) {
     StatusExchange exchange;
+    std::uint64_t deadline = 0;
     while (!exchange.over()) {
-        const auto dropped = channel.discardWaiting();
-        if (!dropped.ok()) {
-            exchange.silent();
-            break;
+        if (!exchange.awaited()) {
+            const auto unasked = channel.takeWaiting();
+            if (!unasked.ok()) {
+                exchange.hungUp();
+                break;
+            }
+            exchange.waiting(unasked.value);
+            if (exchange.over()) break;
+            if (!exchange.awaited() && channel.send(exchange.request()) != winerr::Success) {
+                exchange.hungUp();
+                break;
+            }
+            deadline = channel.nowMs() + StatusAnswerMs;
         }
-        exchange.waiting(dropped.value);
-        if (exchange.over()) break;
-        if (channel.send(exchange.request()) != winerr::Success) {
-            exchange.silent();
-            break;
-        }
-        const auto answer = channel.receive(1, StatusAnswerMs);
-        if (!answer.ok() || answer.value.empty())
-            exchange.silent();
+        const std::uint64_t now = channel.nowMs();
+        const auto bytes = now < deadline ? channel.receive(1, static_cast<std::uint32_t>(deadline - now))
+                                          : Result<std::string>{{}, winerr::Timeout};
+        if (bytes.error == winerr::Timeout)
+            exchange.timedOut();
+        else if (!bytes.ok() || bytes.value.empty())
+            exchange.hungUp();
         else
-            exchange.answer(static_cast<unsigned char>(answer.value[0]));
+            exchange.heard(bytes.value);
     }
     return exchange.state();
 }

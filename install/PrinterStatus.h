@@ -19,64 +19,83 @@ enum class PrinterState {
     CoverOpen,
     Offline,
     Error,     // cutter, unrecoverable or recoverable error
-    NoStatus,  // connects but gives no (whole) status: reachable, state unknown
+    NoStatus,  // connects (or the line is set) but never answers a request: state unknown
     Refused,   // nothing listens there
-    NoAnswer,  // no answer before the deadline (off, unplugged, wrong address)
+    NoAnswer,  // no connect in time, a hang-up, a line error, or answers that stopped
     NotAPrinter,  // speaks unasked or answers with bytes that are no status
+    PortNotOpen,  // the COM port does not open (no such device, or another program holds it)
 };
 
 // The state in a few words, in the language of language.
 std::string DescribePrinterState(PrinterState state, Language language);
 // Whether a test receipt must not be sent in that state.
 bool StateStopsPrinting(PrinterState state);
+// Whether a test receipt waits for the person's word in that state: the
+// printer was reached but never said whether it can print.
+bool StateNeedsConfirmation(PrinterState state);
 
 // The line a status exchange runs over. The channel is open; its owner
 // closes it.
 class StatusChannel {
 public:
     virtual ~StatusChannel() = default;
-    // Drops the bytes that are waiting to be read.
-    virtual WinError discard() = 0;
-    // Drops the bytes that are waiting to be read and says how many there
-    // were. The default discards and cannot tell (answers 0); a channel that
-    // can count them (a socket reads them, a COM port asks ClearCommError
-    // first) overrides it, so that a peer that speaks unasked is told apart.
-    virtual Result<std::size_t> discardWaiting() { return {0, discard()}; }
+    // Takes the bytes that are waiting to be read (none: empty).
+    virtual Result<std::string> takeWaiting() = 0;
     virtual WinError send(const std::string& bytes) = 0;
     // At most maxBytes, waiting at most timeoutMs; an empty value with
     // success when the peer closed, winerr::Timeout (1460) when nothing came.
     virtual Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) = 0;
+    // Milliseconds of a clock that only goes forward.
+    virtual std::uint64_t nowMs() = 0;
 };
 
 // The rules of one status exchange, step by step, for a caller that drives
-// the line itself (many printers at once). The order is fixed: before each
-// request, and once after the fourth answer, the bytes waiting unasked are
-// counted (waiting); then request() is sent and its answer, one byte, given
-// to answer(), or silent() when none came in time, the peer closed or the
-// line failed. Any byte unasked, or an answer without the request's fixed
-// bits, ends the exchange: not a receipt printer, and nothing more is sent.
+// the line itself (many printers at once). Whenever nothing is awaited, the
+// bytes waiting unasked are handed to waiting(); then, unless something is
+// still awaited, request() is sent. While awaited() the bytes that come go
+// to heard(), one or more at a time, until the answer is in; timedOut()
+// when the deadline of the request (or of a status frame begun unasked)
+// passed, hungUp() when the peer closed or the line failed.
+//
+// A printer may send, unasked and at any time, automatic status frames
+// (4 bytes: the first with bits 0, 1, 7 clear and bit 4 set, the others
+// with bits 4 and 7 clear) and XON/XOFF (11, 13): they are dropped, and an
+// answer is still awaited within its deadline. Only the answers to the
+// requests (bits 0 and 7 clear, 1 and 4 set) decide the state. Any other
+// byte, or a frame cut short, ends the exchange: not a receipt printer.
 class StatusExchange {
 public:
     bool over() const { return over_; }
-    // Whether the four answers are in and only the last check is left.
+    // Whether the four answers are in.
     bool answered() const { return next_ > 4; }
-    void waiting(std::size_t bytes);
+    // Whether bytes are awaited: an answer, or the rest of a status frame.
+    bool awaited() const { return !over_ && (asked_ || frame_ > 0); }
+    // What came while nothing was awaited; after the fourth answer this is
+    // the last check, and the exchange ends unless a frame is under way.
+    void waiting(const std::string& bytes);
     // The request to send now: DLE EOT n.
-    std::string request() const;
-    void answer(unsigned char byte);
-    void silent() { over_ = true; }
+    std::string request();
+    void heard(const std::string& bytes);
+    void timedOut();
+    void hungUp();
     // What the answers so far mean: ready only when all four came.
     PrinterState state() const;
 
 private:
+    void take(unsigned char byte);
+
     int next_ = 1;  // the request to send next; 5 once all four are answered
     int answers_[5] = {-1, -1, -1, -1, -1};  // per request; -1: none
+    int frame_ = 0;       // bytes of an automatic status frame under way
+    bool asked_ = false;  // a request's answer is awaited
     bool notAPrinter_ = false;
+    bool silent_ = false;  // a request's deadline passed, the peer still there
     bool over_ = false;
 };
 
 // Asks the four status requests over channel (a StatusAnswerMs deadline for
-// each answer) by StatusExchange's rules and says what the answers mean.
+// each answer, however many dropped bytes come before it) by
+// StatusExchange's rules and says what the answers mean.
 PrinterState AskPrinterStatus(StatusChannel& channel);
 constexpr std::uint32_t StatusAnswerMs = 1000;
 

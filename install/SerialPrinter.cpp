@@ -40,13 +40,13 @@ class SerialChannel : public StatusChannel {
 public:
     SerialChannel(SerialPorts& ports, SerialHandle port, const std::function<void()>& waiting)
         : ports_(ports), port_(port), waiting_(waiting) {}
-    WinError discard() override { return ports_.discardInput(port_).error; }
-    Result<std::size_t> discardWaiting() override {
-        auto dropped = ports_.discardInput(port_);
-        if (first_) dropped.value = 0;
+    Result<std::string> takeWaiting() override {
+        auto taken = ports_.takeInput(port_);
+        if (first_) taken.value.clear();
         first_ = false;
-        return dropped;
+        return taken;
     }
+    std::uint64_t nowMs() override { return ports_.nowMs(); }
     WinError send(const std::string& bytes) override { return ports_.write(port_, bytes); }
     // In slices of at most 100 ms, waiting() between them: the window that
     // waits on the answer keeps answering.
@@ -68,10 +68,15 @@ private:
     bool first_ = true;
 };
 
+// "error 5, Access is denied"
+std::string ErrorDetail(Platform& platform, WinError error) {
+    const std::string text = platform.errorText(error, Language::English);
+    return "error " + std::to_string(error) + (text.empty() ? "" : ", " + text);
+}
+
 // " (<what>: error 5, Access is denied)"
 std::string Failure(Platform& platform, const char* what, WinError error) {
-    const std::string text = platform.errorText(error, Language::English);
-    return std::string(" (") + what + ": error " + std::to_string(error) + (text.empty() ? "" : ", " + text) + ")";
+    return std::string(" (") + what + ": " + ErrorDetail(platform, error) + ")";
 }
 
 }  // namespace
@@ -144,13 +149,15 @@ SerialLine PortLine(Platform& platform, const std::string& portName) {
 }
 
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                const std::function<void()>& waiting) {
+                                const std::function<void()>& waiting, WinError* portError) {
     const SerialLine line = PortLine(platform, portName);
     PrinterState state = PrinterState::NoAnswer;
     std::string why;
     const auto port = ports.open(portName);
+    if (portError) *portError = port.error;
     if (!port.ok()) {
-        why = Failure(platform, "the port does not open", port.error);
+        state = PrinterState::PortNotOpen;
+        why = " (" + ErrorDetail(platform, port.error) + ")";
     } else {
         const WinError error = ports.setLine(port.value, line);
         if (error != winerr::Success) {

@@ -31,10 +31,12 @@ SerialLine PortLine(Platform& platform, const std::string& portName);
 
 // Opens the port, sets it to its line, asks the four status requests
 // (AskPrinterStatus) and closes it again: the port is held for those few
-// bytes only. A port that does not open, or whose line cannot be set, is
-// NoAnswer. One line in log (when given) says what was found. waiting, when
-// given, is called at least every 100 ms while an answer is waited for.
+// bytes only. A port that does not open (no such device, or another program
+// holds it) is PortNotOpen, its error in portError (when given); one whose
+// line cannot be set (its device is gone) is NoAnswer. One line in log
+// (when given) says what was found. waiting, when given, is called at least
+// every 100 ms while an answer is waited for.
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                const std::function<void()>& waiting = {});
+                                const std::function<void()>& waiting = {}, WinError* portError = nullptr);
 
 }  // namespace kelp

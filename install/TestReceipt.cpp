@@ -120,6 +120,10 @@ bool ChineseEdition(const DriverInfo3& driver) {
     return data.size() > 6 && data.compare(data.size() - 6, 6, "cn.gpd") == 0;
 }
 
+// %1 the printer's address or port.
+constexpr Bilingual kAskingAt = {"正在询问打印机 %1 ……", "Asking the printer at %1 ..."};
+constexpr Bilingual kAskingOn = {"正在询问打印机 %1 ……", "Asking the printer on %1 ..."};
+
 class TestReceiptRun {
 public:
     TestReceiptRun(Platform& platform, Network& network, SerialPorts& serialPorts, const TestReceiptRequest& request,
@@ -176,7 +180,11 @@ TestReceiptOutcome TestReceiptRun::run() {
                                    progress_.position(static_cast<int>(waitedMs * 100 / deadlineMs));
                                    progress_.waiting();
                                });
+    // A printer that gave no status may have taken the job and printed
+    // nothing: the queue cannot tell.
+    const bool unchecked = outcome_.state && StateNeedsConfirmation(*outcome_.state);
     outcome_.result = !outcome_.job.succeeded()       ? TestReceiptResult::JobFailed
+                      : unchecked                ? TestReceiptResult::SentUnchecked
                       : request_.waitSeconds > 0 ? TestReceiptResult::Printed
                                                  : TestReceiptResult::Sent;
     return outcome_;
@@ -197,8 +205,15 @@ Language TestReceiptRun::edition(const std::string& name) {
 // cannot be asked, and gets nothing. A printer on a COM port is asked over
 // the port.
 bool TestReceiptRun::askPrinter() {
-    if (IsComPortName(outcome_.port))
-        return allowed(ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }));
+    if (IsComPortName(outcome_.port)) {
+        WinError portError = winerr::Success;
+        progress_.doing(Fill(kAskingOn.in(request_.language), {outcome_.port}));
+        const PrinterState state =
+            ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError);
+        progress_.doing({});
+        if (state == PrinterState::PortNotOpen) outcome_.error = portError;
+        return allowed(state);
+    }
     const auto ports = platform_.enumPorts();
     if (!ports.ok()) return unreadable(ports.error);
     for (const auto& record : ports.value) {
@@ -210,10 +225,12 @@ bool TestReceiptRun::askPrinter() {
         // printer's is.
         if (!config.value.raw) return true;
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
+        progress_.doing(Fill(kAskingAt.in(request_.language), {FormatAddress(address)}));
         const PrinterState state = ProbePrinter(network_, address, [this] {
             progress_.waiting();
             return true;
         });
+        progress_.doing({});
         say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, Language::English));
         return allowed(state);
     }
@@ -228,6 +245,11 @@ bool TestReceiptRun::unreadable(WinError error) {
 
 bool TestReceiptRun::allowed(PrinterState state) {
     outcome_.state = state;
+    if (StateNeedsConfirmation(state)) {
+        if (request_.force) say("test receipt sent without a status: asked for");
+        else outcome_.result = TestReceiptResult::NeedsConfirmation;
+        return request_.force;
+    }
     if (!StateStopsPrinting(state)) return true;
     outcome_.result = TestReceiptResult::Withheld;
     return false;
@@ -269,6 +291,28 @@ constexpr Bilingual kSwitchOn = {"请打开打印机电源，检查连接线或�
                              "Switch the printer on and check its cable or network connection and its address, then run "
                              "Kelp again to print a test receipt."};
 
+constexpr Bilingual kPortNotOpen = {
+    "未打印测试小票：端口 %2 无法打开（错误 %3）：可能有其他程序（如收银软件）正在使用它，或该端口不存在。请关闭使用该端口的程序，"
+    "然后再次运行 Kelp 打印测试小票。",
+    "The test receipt was not printed: the port %2 does not open (error %3): another program (the till's software) may "
+    "hold it, or the port does not exist. Close the program that uses the port, then run Kelp again to print a test "
+    "receipt."};
+constexpr Bilingual kNoStatus = {
+    "未发送测试小票：打印机 %1（%2）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，连接线或网络已连接，地址正确。",
+    "The test receipt was not sent: the printer %1 (%2) does not answer status requests, so it cannot be told whether "
+    "it can print. Check first that it is switched on, that its cable or network is connected, and its address."};
+constexpr Bilingual kAskNoStatus = {
+    "打印机 %1（%2）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，连接线或网络已连接，地址正确。\n仍要发送测试小票吗？",
+    "The printer %1 (%2) does not answer status requests, so it cannot be told whether it can print. Check first that "
+    "it is switched on, that its cable or network is connected, and its address.\nSend the test receipt anyway?"};
+constexpr Bilingual kSentUnchecked = {
+    "测试小票已发送到 %1（%2），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。",
+    "The test receipt was sent to %1 (%2), but the printer gives no status: it cannot be told whether it printed. "
+    "Look at the printer for the receipt."};
+constexpr Bilingual kCheckUsb = {
+    "请检查打印机是否已用 USB 线连接到本电脑并已开机，然后再次运行 Kelp 打印测试小票。",
+    "Check that the printer is connected to this computer by its USB cable and switched on, then run Kelp again to "
+    "print a test receipt."};
 constexpr Bilingual kCheckAddress = {"请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。",
                                  "Check the printer's address (its self-test page shows it), then install again on "
                                  "the right one."};
@@ -298,14 +342,33 @@ std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::u
         case TestReceiptResult::PortUnreadable: return Fill(kUnreadable.in(language), {outcome.printerName, outcome.port, error});
         case TestReceiptResult::Withheld: {
             const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
-            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) + "\n" +
-                   WhatToDo(state).in(language);
+            if (state == PrinterState::PortNotOpen)
+                return Fill(kPortNotOpen.in(language), {outcome.printerName, outcome.port, error}) +
+                       (systemText.empty() ? "" : "\n" + systemText);
+            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) +
+                   "\n" + WhatToDo(state).in(language);
         }
+        case TestReceiptResult::NeedsConfirmation: return Fill(kNoStatus.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::SentUnchecked: return Fill(kSentUnchecked.in(language), {outcome.printerName, outcome.port});
         case TestReceiptResult::JobFailed: break;
     }
     std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
     if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
+    // A USB printer unplugged or off makes the spooler's own steps fail.
+    if (outcome.job.problem == JobProblem::SpoolerStep && Lower(outcome.port).rfind("usb", 0) == 0)
+        text += "\n" + std::string(kCheckUsb.in(language));
     return text;
+}
+
+WinError TestReceiptSystemError(const TestReceiptOutcome& outcome) {
+    if (outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep)
+        return outcome.job.error;
+    if (outcome.result == TestReceiptResult::Withheld && outcome.state == PrinterState::PortNotOpen) return outcome.error;
+    return winerr::Success;
+}
+
+std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language) {
+    return Fill(kAskNoStatus.in(language), {outcome.printerName, outcome.port});
 }
 
 }  // namespace kelp

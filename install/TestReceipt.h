@@ -37,6 +37,9 @@ struct TestReceiptRequest {
     int modelRow = 0;
     Language language = Language::Chinese;  // the run's language (the receipt's when the driver does not tell)
     std::uint32_t waitSeconds = 0;
+    // Send it to a printer that was reached but never answered a status
+    // request (the person said so); nothing else is overridden.
+    bool force = false;
 };
 
 enum class TestReceiptResult {
@@ -45,19 +48,28 @@ enum class TestReceiptResult {
     NoPrinter,       // the model's printer is not installed: nothing sent
     PortUnreadable,  // the TCP/IP port's settings cannot be read (error): the printer could not be asked, nothing sent
     Withheld,        // the printer answered that it cannot print (state): nothing sent
+    // The printer was reached and never answered a status request (state):
+    // nothing sent; the person may say to send it anyway (force).
+    NeedsConfirmation,
     JobFailed,       // the job failed or is stuck (job)
     Sent,            // written to the spooler, not followed
     Printed,         // left the queue within waitSeconds
+    // Sent under force to a printer that gave no status: whether it printed
+    // cannot be told, even when the job left the queue.
+    SentUnchecked,
 };
 
 struct TestReceiptOutcome {
     TestReceiptResult result = TestReceiptResult::NoPrinter;
     std::string printerName;  // the spooler's spelling
     std::string port;
-    WinError error = winerr::Success;
+    WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
     PrintJobReport job;
-    bool sent() const { return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed; }
+    bool sent() const {
+        return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed ||
+               result == TestReceiptResult::SentUnchecked;
+    }
 };
 
 // The lock is held while the job is submitted, not while it is followed.
@@ -70,8 +82,14 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
 
 // The outcome for the person at the counter, in the language of
 // language: printed, or not printed, why and what to do. systemText is
-// the system's text for a spooler step's error, when it has one.
+// the system's text for the outcome's error (a spooler step's, or a COM
+// port's that does not open), when it has one.
 std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
                                        const std::string& systemText);
+// The error whose system text DescribeTestReceiptOutcome adds; 0: none.
+WinError TestReceiptSystemError(const TestReceiptOutcome& outcome);
+// The question before a receipt to a printer that gave no status: the
+// printer, its port and what to check first.
+std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language);
 
 }  // namespace kelp

@@ -32,6 +32,8 @@ constexpr Bilingual kNoNetwork = {
 constexpr Bilingual kNoneFound = {
     "未找到打印机。请确认打印机已开机并已连接到网络，或直接输入它的地址。",
     "No printer was found. Check that the printer is on and connected to the network, or type its address."};
+constexpr Bilingual kNoneAnswered = {"没有小票打印机回答状态询问。点击一行即可填入它的地址。",
+                                     "No receipt printer answered. Click a row to fill in its address."};
 constexpr Bilingual kCancelled = {"查找已取消。", "The search was cancelled."};
 constexpr Bilingual kPickOne = {"点击一台打印机即可填入它的地址。", "Click a printer to fill in its address."};
 constexpr Bilingual kBadAddress = {"打印机地址无效：", "The printer's address is not valid. "};
@@ -113,8 +115,7 @@ void NetworkDialog::onFind() {
         context_.network, ranges, [this](std::size_t done, std::size_t total) { return showProgress(done, total); },
         {}, &failure);
     setSearching(false);
-    listPrinters(printers);
-    showSearchOutcome(printers.size(), cancelRequested_);
+    showSearchOutcome(listPrinters(printers), printers.size(), cancelRequested_);
     if (failure != winerr::Success) showSearchFailure(failure);
 }
 
@@ -133,19 +134,30 @@ void NetworkDialog::setSearching(bool searching) {
     if (searching) dialog().setText(IDC_NET_STATUS, kSearching.in(context_.settings.language()));
 }
 
-void NetworkDialog::listPrinters(const std::vector<FoundPrinter>& printers) {
+// The peers that answered as receipt printers first, the others (silent,
+// stopped answering, no receipt printer) after them; answers how many
+// answered as printers.
+std::size_t NetworkDialog::listPrinters(const std::vector<FoundPrinter>& printers) {
     const Language language = context_.settings.language();
-    for (const auto& printer : printers)
-        dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(printer.address), DescribePrinterState(printer.state, language)});
+    std::size_t counted = 0;
+    for (const bool printer : {true, false}) {
+        for (const auto& found : printers) {
+            if (AnsweredAsPrinter(found.state) != printer) continue;
+            counted += printer ? 1 : 0;
+            dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(found.address), DescribePrinterState(found.state, language)});
+        }
+    }
+    return counted;
 }
 
 // What the search found, or why the list is empty; a cancelled search lists
 // the printers it had found.
-void NetworkDialog::showSearchOutcome(std::size_t found, bool cancelled) {
+void NetworkDialog::showSearchOutcome(std::size_t found, std::size_t listed, bool cancelled) {
     const Language language = context_.settings.language();
     const std::string gap = language == Language::English ? " " : "";
-    std::string text = found > 0 ? foundText(found, language) + gap + kPickOne.in(language)
-                                 : (cancelled ? "" : kNoneFound.in(language));
+    std::string text = found > 0    ? foundText(found, language) + gap + kPickOne.in(language)
+                       : listed > 0 ? kNoneAnswered.in(language)
+                                    : (cancelled ? "" : kNoneFound.in(language));
     if (cancelled) text = kCancelled.in(language) + (text.empty() ? "" : gap + text);
     dialog().setText(IDC_NET_STATUS, text);
     if (context_.log)

@@ -37,8 +37,8 @@ private:
     void onFind();
     bool showProgress(std::size_t done, std::size_t total);
     void setSearching(bool searching);
-    void listPrinters(const std::vector<FoundPrinter>& printers);
-    void showSearchOutcome(std::size_t found, bool cancelled);
+    std::size_t listPrinters(const std::vector<FoundPrinter>& printers);
+    void showSearchOutcome(std::size_t found, std::size_t listed, bool cancelled);
     void showSearchFailure(WinError failure);
     void fillAddressFromList();
 

@@ -77,15 +77,24 @@ std::string printerStateLine(PrinterState state, Language language) {
 
 constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
 
-// The bar follows the test receipt's job; the window keeps answering.
+// The bar follows the test receipt's job; the window keeps answering, and
+// the note line says what is waited for while the printer is asked.
 class TestReceiptProgress final : public InstallationProgress {
 public:
     explicit TestReceiptProgress(Dialog& dialog) : dialog_(dialog) {}
     void position(int percent) override { dialog_.progressSetPosition(IDC_SET_PROGRESS, percent); }
+    void doing(const std::string& text) override {
+        if (!noted_) note_ = dialog_.text(IDC_SET_NOTE);
+        noted_ = true;
+        dialog_.setText(IDC_SET_NOTE, text.empty() ? note_ : text);
+        dialog_.pumpMessages();
+    }
     void waiting() override { dialog_.pumpMessages(); }
 
 private:
     Dialog& dialog_;
+    std::string note_;
+    bool noted_ = false;
 };
 
 // osCode values for which the completion message is shown.
@@ -261,7 +270,9 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
 
 // The question, and on Yes the test receipt through the engine, followed
 // for at most kTestReceiptWaitSeconds while the bar moves; then one box
-// with what came of it. The page's buttons wait meanwhile.
+// with what came of it. The page's buttons wait meanwhile. A printer that
+// gives no status gets the receipt only when the person says so, asked
+// once the engine has returned (and let go of its lock).
 void PrinterSettingsPage::offerTestReceipt() {
     const Language language = context_.settings.language();
     if (!dialog().askYesNo(kOfferTestReceipt.in(language))) return;
@@ -269,6 +280,26 @@ void PrinterSettingsPage::offerTestReceipt() {
     request.modelRow = modelRow();
     request.language = language;
     request.waitSeconds = kTestReceiptWaitSeconds;
+    TestReceiptOutcome outcome = runTestReceipt(request);
+    if (outcome.result == TestReceiptResult::NeedsConfirmation) {
+        if (context_.log) context_.log->line("test receipt: the printer gives no status; the person is asked");
+        if (!dialog().askYesNo(AskToSendUnchecked(outcome, language))) {
+            if (context_.log) context_.log->line("test receipt: not sent (the person said no)");
+            return;
+        }
+        request.force = true;
+        outcome = runTestReceipt(request);
+    }
+    const WinError systemError = TestReceiptSystemError(outcome);
+    std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
+                                                  systemError ? context_.platform.errorText(systemError, language) : "");
+    if (context_.log) context_.log->line("test receipt: " + text);
+    if (!outcome.sent() && context_.log && context_.log->written())
+        text += Fill(kLogLine.in(language), {context_.log->path()});
+    dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
+}
+
+TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest& request) {
     TestReceiptOutcome outcome;
     {
         const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT});
@@ -280,13 +311,7 @@ void PrinterSettingsPage::offerTestReceipt() {
                                    &progress);
         dialog().show(IDC_SET_PROGRESS, false);
     }
-    const bool spoolerStep = outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep;
-    std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
-                                                  spoolerStep ? context_.platform.errorText(outcome.job.error, language) : "");
-    if (context_.log) context_.log->line("test receipt: " + text);
-    if (!outcome.sent() && context_.log && context_.log->written())
-        text += Fill(kLogLine.in(language), {context_.log->path()});
-    dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
+    return outcome;
 }
 
 void PrinterSettingsPage::showAboutBox() {

@@ -7,6 +7,7 @@
 
 #include "app/AppContext.h"
 #include "install/Installation.h"
+#include "install/TestReceipt.h"
 #include "platform/Dialog.h"
 
 namespace kelp {
@@ -47,6 +48,8 @@ private:
     void onNext();
     void reportInstallation(const InstallationOutcome& outcome);
     void offerTestReceipt();
+    // The engine's test receipt while the page's buttons wait and the bar moves.
+    TestReceiptOutcome runTestReceipt(const TestReceiptRequest& request);
     void showAboutBox();
 
     AppContext& context_;

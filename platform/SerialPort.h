@@ -34,13 +34,18 @@ public:
     // Sets the line, without handshaking (DTR and RTS held on). A port whose
     // device is gone may open and then fail here.
     virtual WinError setLine(SerialHandle port, const SerialLine& line) = 0;
-    // Drops the bytes received and not read yet; answers how many there were.
-    virtual Result<std::size_t> discardInput(SerialHandle port) = 0;
+    // Takes the bytes received and not read yet (at most MaxWaitingBytes of
+    // them; the rest are dropped), without waiting for more.
+    virtual Result<std::string> takeInput(SerialHandle port) = 0;
     virtual WinError write(SerialHandle port, const std::string& bytes) = 0;
     // At most maxBytes, waiting at most timeoutMs; winerr::Timeout (1460)
     // when nothing came.
     virtual Result<std::string> read(SerialHandle port, std::size_t maxBytes, std::uint32_t timeoutMs) = 0;
     virtual void close(SerialHandle port) = 0;
+    // Milliseconds of a clock that only goes forward (not the time of day).
+    virtual std::uint64_t nowMs() = 0;
+
+    static constexpr std::size_t MaxWaitingBytes = 256;
 };
 
 }  // namespace kelp

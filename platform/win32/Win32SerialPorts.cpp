@@ -71,12 +71,19 @@ WinError Win32SerialPorts::setLine(SerialHandle port, const SerialLine& line) {
     return setReadTimeout(handleOf(port), kWriteTimeoutMs);
 }
 
-Result<std::size_t> Win32SerialPorts::discardInput(SerialHandle port) {
+Result<std::string> Win32SerialPorts::takeInput(SerialHandle port) {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(handleOf(port), &errors, &status)) return {0, GetLastError()};
-    if (!PurgeComm(handleOf(port), PURGE_RXCLEAR)) return {0, GetLastError()};
-    return {status.cbInQue, winerr::Success};
+    if (!ClearCommError(handleOf(port), &errors, &status)) return {{}, GetLastError()};
+    std::string bytes;
+    if (status.cbInQue > 0) {
+        const std::size_t count = status.cbInQue < MaxWaitingBytes ? status.cbInQue : MaxWaitingBytes;
+        auto got = read(port, count, kWriteTimeoutMs);
+        if (!got.ok() && got.error != winerr::Timeout) return got;
+        bytes = std::move(got.value);
+    }
+    if (!PurgeComm(handleOf(port), PURGE_RXCLEAR)) return {{}, GetLastError()};
+    return {bytes, winerr::Success};
 }
 
 WinError Win32SerialPorts::write(SerialHandle port, const std::string& bytes) {
@@ -97,5 +104,12 @@ Result<std::string> Win32SerialPorts::read(SerialHandle port, std::size_t maxByt
 }
 
 void Win32SerialPorts::close(SerialHandle port) { CloseHandle(handleOf(port)); }
+
+std::uint64_t Win32SerialPorts::nowMs() {
+    const DWORD tick = GetTickCount();
+    if (tick < lastTick_) wraps_ += std::uint64_t{1} << 32;
+    lastTick_ = tick;
+    return wraps_ + tick;
+}
 
 }  // namespace kelp::win32

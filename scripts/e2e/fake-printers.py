@@ -36,7 +36,7 @@ import socket
 import sys
 import time
 
-from status_requests import STATES as ANSWERS, RequestSplitter
+from status_requests import AHEAD, STATES as ANSWERS, RequestSplitter
 
 STATES = dict(ANSWERS, **{"no-answer": None})
 MANNERS = {"hangs-up", "banner", "one-in-four", "one-at-a-time"}
@@ -52,6 +52,7 @@ def append(path, data, mode="ab"):
 class Printer:
     def __init__(self, directory, address, port, state, manners):
         self.answers = STATES[state]
+        self.state = state
         self.manners = manners
         self.connections = []  # open ones, oldest first (one-at-a-time)
         if self.answers is None:
@@ -97,8 +98,10 @@ class Connection:
         for n in requests:
             turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
             self.requests += 1
-            if turn and n in self.printer.answers:
-                self.sock.sendall(bytes([self.printer.answers[n]]))
+            ahead = AHEAD.get(self.printer.state, b"")
+            reply = ahead + (bytes([self.printer.answers[n]]) if turn and n in self.printer.answers else b"")
+            if reply:
+                self.sock.sendall(reply)
         if requests:
             append(self.printer.base + ".req", "".join(f"{n}\n" for n in requests).encode(), "ab")
         if printed:

@@ -12,7 +12,9 @@ exist, empty, once <dir>/ready exists. (Windows opens the device for any
 name "COM<n>.<extension>", in any folder: hence the prefix.)
 
 States: those of status_requests.py (ready, paper-out, cover-open, ...;
-silent never answers: an older printer without status).
+silent never answers: an older printer without status; once answers the
+first request only; asb-ready sends a status frame and XOFF/XON ahead of
+each answer).
 
 Stop the Wine prefix that uses the ports before this script (SIGTERM): the
 wine server sees a terminal hang up otherwise.
@@ -25,12 +27,13 @@ import subprocess
 import sys
 import time
 
-from status_requests import STATES, RequestSplitter
+from status_requests import AHEAD, STATES, RequestSplitter
 
 
 class Printer:
     def __init__(self, directory, port, state):
         self.answers = STATES[state]
+        self.ahead = AHEAD.get(state, b"")
         base = os.path.join(directory, "printer-" + port)
         self.link = base + ".port"
         device = base + ".printer"
@@ -55,8 +58,9 @@ class Printer:
         printed, requests = self.splitter.split(data)
         for n in requests:
             self.requests.write(f"{n}\n")
-            if n in self.answers:
-                os.write(self.fd, bytes([self.answers[n]]))
+            reply = self.ahead + (bytes([self.answers[n]]) if n in self.answers else b"")
+            if reply:
+                os.write(self.fd, reply)
         if printed:
             self.record.write(printed)
 

@@ -13,7 +13,12 @@ STATES = {
     "offline": {1: OFFLINE, 2: OK, 3: OK, 4: OK},
     "error": {1: OFFLINE, 2: OK | 0x40, 3: OK | 0x08, 4: OK},
     "silent": {},
+    "once": {1: OK},  # answers the first request, then nothing
+    "asb-ready": {1: OK, 2: OK, 3: OK, 4: OK},
 }
+# Sent ahead of every answer (in its place where there is none): an
+# automatic status frame (paper near end) and XOFF, XON.
+AHEAD = {"asb-ready": bytes([0x14, 0x00, 0x03, 0x00, 0x13, 0x11])}
 
 
 class RequestSplitter:

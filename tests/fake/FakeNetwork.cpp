@@ -130,6 +130,7 @@ bool FakeNetwork::served(SocketHandle socket) const {
 void FakeNetwork::answer(Socket& s, unsigned char n, std::uint64_t at) {
     const Host& host = hosts_.at(s.address);
     const bool turn = (s.requests++ % (host.answerEvery < 1 ? 1 : host.answerEvery)) == 0;
+    for (const char c : host.ahead) s.incoming.emplace(at + host.answerMs / 2, c);
     if (turn && n >= 1 && n <= host.answers.size()) {
         s.incoming.emplace(at + host.answerMs, host.answers[n - 1]);
     } else if (host.closes && at + host.answerMs < s.peerClosesAt) {

@@ -1,7 +1,8 @@
 // An in-memory network as the engine sees it through Network: hosts with a
 // scripted connect outcome, printers that answer the real-time status
 // requests with scripted bytes and with the manners of real ones, adapters,
-// names. Time is a virtual clock (nowMs) that moves only while the engine
+// names; a peer that hangs up at a request, talks first or stays mute, one
+// that sends status frames or XON/XOFF ahead of its answers. Time is a virtual clock (nowMs) that moves only while the engine
 // waits (waitAny, receive), by exactly what it waits, so a test can say how
 // long anything took. Records every connect and every byte sent, per
 // address, so a test can say exactly what went out on the wire.
@@ -41,6 +42,9 @@ public:
         // until every earlier one is closed.
         bool oneAtATime = false;
         bool streams = false;  // sends without end from its connect on
+        // Sent at each request halfway to its answer (in its place when
+        // there is none): automatic status frames, XON/XOFF.
+        std::string ahead = {};
     };
     void setHost(Ipv4 address, Host host) { hosts_[address] = std::move(host); }
     void setPrinter(Ipv4 address, std::string answers) { hosts_[address] = {ConnectOutcome::Connected, std::move(answers)}; }

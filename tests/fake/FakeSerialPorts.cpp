@@ -16,8 +16,13 @@ FakeSerialPorts::Port* FakeSerialPorts::find(SerialHandle handle) {
     return it == handles_.end() ? nullptr : &it->second;
 }
 
+void FakeSerialPorts::arrive(const std::string& device, const std::string& bytes, std::uint64_t at) {
+    for (const char c : bytes) input_[device].emplace_back(at, c);
+}
+
 void FakeSerialPorts::setDevice(const std::string& port, Device device) {
-    input_[key(port)] = device.waiting;
+    input_[key(port)].clear();
+    arrive(key(port), device.waiting, 0);
     devices_[key(port)] = std::move(device);
 }
 
@@ -41,12 +46,16 @@ WinError FakeSerialPorts::setLine(SerialHandle handle, const SerialLine& line) {
     return winerr::Success;
 }
 
-Result<std::size_t> FakeSerialPorts::discardInput(SerialHandle handle) {
+Result<std::string> FakeSerialPorts::takeInput(SerialHandle handle) {
     Port* port = find(handle);
-    if (!port) return {0, winerr::InvalidHandle};
-    const std::size_t dropped = input_[port->device].size();
-    input_[port->device].clear();
-    return {dropped, winerr::Success};
+    if (!port) return {{}, winerr::InvalidHandle};
+    auto& input = input_[port->device];
+    std::string taken;
+    std::size_t i = 0;
+    for (; i < input.size() && input[i].first <= now_; ++i)
+        if (taken.size() < MaxWaitingBytes) taken += input[i].second;
+    input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(i));
+    return {taken, winerr::Success};
 }
 
 // Whole requests are answered as they complete; a request split across
@@ -65,8 +74,9 @@ WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
         if (request.size() < 3) continue;
         const int n = static_cast<unsigned char>(request[2]);
         request.clear();
-        if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) input_[port->device] += device.answers[n - 1];
-        input_[port->device] += device.unasked;
+        std::string reply = device.ahead;
+        if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) reply += device.answers[n - 1];
+        arrive(port->device, reply + device.unasked, now_ + device.answerMs);
     }
     return winerr::Success;
 }
@@ -75,10 +85,18 @@ Result<std::string> FakeSerialPorts::read(SerialHandle handle, std::size_t maxBy
     readDeadlines_.push_back(timeoutMs);
     Port* port = find(handle);
     if (!port) return {{}, winerr::InvalidHandle};
-    std::string& input = input_[port->device];
-    if (input.empty()) return {{}, winerr::Timeout};
-    const std::string got = input.substr(0, maxBytes);
-    input.erase(0, got.size());
+    if (devices_[port->device].readError != winerr::Success) return {{}, devices_[port->device].readError};
+    auto& input = input_[port->device];
+    if (input.empty() || input.front().first > now_ + timeoutMs) {
+        now_ += timeoutMs;
+        return {{}, winerr::Timeout};
+    }
+    if (input.front().first > now_) now_ = input.front().first;
+    std::string got;
+    while (got.size() < maxBytes && !input.empty() && input.front().first <= now_) {
+        got += input.front().second;
+        input.erase(input.begin());
+    }
     return {got, winerr::Success};
 }
 

@@ -1,9 +1,12 @@
 // COM ports in memory as the engine sees them through SerialPorts, each
 // with a device of scripted manners behind it: a printer that answers the
 // real-time status requests, one that stays silent, a device that talks
-// without being asked, old answers left waiting in the line, a port that
-// will not open, one that opens but whose line cannot be set (a port whose
-// device is gone). Records every line set and every byte written per port.
+// without being asked, a printer that sends automatic status frames or
+// XON/XOFF ahead of its answers, old answers left waiting in the line, a
+// port that will not open, one that opens but whose line cannot be set (a
+// port whose device is gone), a line that fails on reading. Time is a
+// virtual clock that moves only while the engine reads and nothing has
+// come. Records every line set and every byte written per port.
 //
 // A port nobody scripted does not open (2, ERROR_FILE_NOT_FOUND). Names are
 // compared ignoring case and a trailing colon: "com5:" is COM5.
@@ -33,6 +36,11 @@ public:
         // The line the device itself runs at: asked at another, it hears
         // noise and answers nothing.
         std::string line = "9600,n,8,1";
+        // Sent at every request ahead of its answer (or in its place when
+        // there is none): status frames, XON/XOFF.
+        std::string ahead = {};
+        std::uint32_t answerMs = 1;            // from a request to its answer
+        WinError readError = winerr::Success;  // reads fail with this
     };
     void setDevice(const std::string& port, Device device);
     void setPrinter(const std::string& port, std::string answers) { setDevice(port, {std::move(answers)}); }
@@ -40,10 +48,11 @@ public:
     // ---- SerialPorts ------------------------------------------------------
     Result<SerialHandle> open(const std::string& portName) override;
     WinError setLine(SerialHandle port, const SerialLine& line) override;
-    Result<std::size_t> discardInput(SerialHandle port) override;
+    Result<std::string> takeInput(SerialHandle port) override;
     WinError write(SerialHandle port, const std::string& bytes) override;
     Result<std::string> read(SerialHandle port, std::size_t maxBytes, std::uint32_t timeoutMs) override;
     void close(SerialHandle port) override;
+    std::uint64_t nowMs() override { return now_; }
 
     // ---- What happened ------------------------------------------------------
     // The ports open was asked for, as named, in order.
@@ -66,7 +75,10 @@ private:
     Port* find(SerialHandle handle);
 
     std::map<std::string, Device> devices_;
-    std::map<std::string, std::string> input_;  // per device: received, not read yet
+    // Per device: received, not read yet, each byte with the time it arrives.
+    std::map<std::string, std::vector<std::pair<std::uint64_t, char>>> input_;
+    void arrive(const std::string& device, const std::string& bytes, std::uint64_t at);
+    std::uint64_t now_ = 0;
     std::map<std::string, std::vector<std::string>> lines_;
     std::map<std::string, std::string> written_;
     std::map<std::string, std::string> request_;  // bytes written not yet making a whole request

@@ -1010,9 +1010,12 @@ TEST_F(CommandLineTest, ListAndUsage) {
     // The usage ends with what /host and /find mean and the exit codes, in either language.
     for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
              936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
-                  "TCP 9100 端口上的打印机。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
+                  "TCP 9100 端口上的打印机。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
+                  "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
          {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on "
-                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\nExit codes: 0 done, 87 wrong "
+                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n/testprint /force: sends "
+                "the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never "
+                "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\nExit codes: 0 done, 87 wrong "
                 "command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"}}) {
         m.setActiveCodePage(codePage);
         EXPECT_EQ(run({"/?"}), 0);
@@ -1032,14 +1035,16 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
         "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /install /model:<型号>\r\n    /host:<地址>[:<TCP 端口>]\r\n"
         "    [/lang:zh|en] [/default]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
-        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/log:<文件>] [/quiet]\r\nKelp.exe /list [/log:<文件>]\r\n"
+        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/log:<文件>] [/quiet]\r\n"
+        "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\nKelp.exe /list [/log:<文件>]\r\n"
         "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
         "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
         "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /install /model:<model>\r\n"
         "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
-        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/log:<file>]\r\n    [/quiet]\r\n"
+        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/log:<file>] [/quiet]\r\n"
+        "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n"
         "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
         "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
     for (int i = 0; i < 2; ++i) {
@@ -1214,8 +1219,9 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     } rows[] = {
         {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, 0, nullptr},
         {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, 0, nullptr},
-        {{ConnectOutcome::Connected, ""}, 0, nullptr},
         {{ConnectOutcome::Connected, "\x1A\x32\x12\x72"}, 1603, "paper out"},
+        {{ConnectOutcome::Connected, "", true}, 1603, "no answer"},  // hangs up at the first request
+        {{ConnectOutcome::Connected, "\x12"}, 1603, "no answer"},     // answers once, then nothing
         {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, 1603, "cover open"},
         {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, 1603, "offline"},
         {{ConnectOutcome::Connected, "\x1A\x52\x52\x12"}, 1603, "cutter or other error"},
@@ -1235,6 +1241,16 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
                   std::string::npos) << shown;
     }
     EXPECT_EQ(net.batches().back().tcpPort, 9100);
+    // A peer that accepts and stays mute: only under /force, and never "printed".
+    net.setHost(kPrinterIp, {ConnectOutcome::Connected, ""});
+    const std::size_t sentBefore = m.rawJobs().size();
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 1603);
+    EXPECT_EQ(m.rawJobs().size(), sentBefore);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:5", "/force"}), 0);
+    EXPECT_EQ(m.rawJobs().size(), sentBefore + 1);
+    EXPECT_NE(m.consoleText().rfind("The test receipt was sent to RK-730P (Kitchen), but the printer gives no status"),
+              std::string::npos);
+    net.setHost(kPrinterIp, {ConnectOutcome::TimedOut});
     // Where the monitor does not say where the port points, the printer
     // cannot be asked: nothing is sent.
     const std::size_t asked = net.batches().size(), jobs = m.rawJobs().size(), before = m.consoleText().size();
@@ -1266,31 +1282,74 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:COM1:", "/quiet"}), 0);
     EXPECT_TRUE(serial.opened().empty());
     using D = FakeSerialPorts::Device;
+    const std::string mute =
+        "The test receipt was not sent: the printer RK-730P (COM1:) does not answer status requests, so it cannot be "
+        "told whether it can print. Check first that it is switched on, that its cable or network is connected, and "
+        "its address.\r\nAdd /force to send it anyway once you have checked the printer.\r\n";
+    const std::string unchecked = "The test receipt was sent to RK-730P (COM1:), but the printer gives no status: it "
+                                  "cannot be told whether it printed. Look at the printer for the receipt.\r\n";
+    const std::string notOpen =
+        "The test receipt was not printed: the port COM1: does not open (error 2): another program (the till's "
+        "software) may hold it, or the port does not exist. Close the program that uses the port, then run Kelp again "
+        "to print a test receipt.\r\n";
+    const auto cannot = [](const char* why) {
+        return std::string("The printer RK-730P (COM1:) cannot print now: ") + why + ". The test receipt was not sent.\r\n";
+    };
     const struct {
         std::optional<D> device;
+        bool force;
         int code;
-        const char* why;  // the state that stopped it
+        std::string shown;
     } rows[] = {
-        {D{"\x16\x12\x12\x12"}, 0, nullptr},
-        {D{""}, 0, nullptr},  // answers without status
-        {D{"\x1E\x32\x12\x72"}, 1603, "paper out"},
-        {D{"\x12\x12\x12\x12", 0, 31}, 1603, "no answer"},
-        {std::nullopt, 1603, "no answer"},
+        {D{"\x16\x12\x12\x12"}, false, 0, "A test receipt was sent to RK-730P (COM1:).\r\n"},
+        {D{"\x16\x12\x12\x12"}, true, 0, "A test receipt was sent to RK-730P (COM1:).\r\n"},
+        {D{""}, false, 1603, mute},
+        {D{""}, true, 0, unchecked},
+        // /force overrides nothing else.
+        {D{"\x1E\x32\x12\x72"}, true, 1603, cannot("paper out")},
+        {D{"\x12\x12\x12\x12", 0, 31}, true, 1603, cannot("no answer")},
+        {D{"\x12", 0, 0, "", "", "9600,n,8,1", "", 1, 1167}, true, 1603, cannot("no answer")},  // the line fails
+        {D{"", 0, 0, "", "AB"}, true, 1603,
+         cannot("no receipt printer (it answers with something else than a status)")},
+        {std::nullopt, true, 1603, notOpen},
     };
     for (const auto& row : rows) {
         serial = FakeSerialPorts();
         if (row.device) serial.setDevice("COM1", *row.device);
         const std::size_t jobs = m.rawJobs().size();
         const std::size_t before = m.consoleText().size();
-        EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0", std::string("/log:") + kLog}), row.code) << row.code;
-        EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
+        std::vector<std::string> args = {"/testprint", "/model:RK-730P", "/wait:0", std::string("/log:") + kLog};
+        if (row.force) args.push_back("/force");
+        EXPECT_EQ(run(args), row.code) << row.shown;
+        EXPECT_EQ(m.rawJobs().size(), jobs + (row.code == 0 ? 1 : 0)) << row.shown;
         EXPECT_EQ(serial.opened(), std::vector<std::string>{"COM1:"});
         const std::string shown = m.consoleText().substr(before);
-        EXPECT_NE(shown.find(row.why ? std::string("The printer RK-730P (COM1:) cannot print now: ") + row.why +
-                                           ". The test receipt was not sent.\r\n"
-                                     : "A test receipt was sent to RK-730P (COM1:).\r\n"),
-                  std::string::npos) << shown;
+        EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        // Never "printed" for a printer that gave no status.
+        EXPECT_EQ(shown.find("left the print queue"), std::string::npos) << shown;
     }
+    expectLogged({"printer on COM1: at 9600,n,8,1: the port does not open (error 2, The system cannot find the file specified)\r\n"});
+    // Followed out of the queue, a receipt sent unchecked is still unchecked.
+    serial.setPrinter("COM1", "");
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:5", "/force"}), 0);
+    EXPECT_NE(m.consoleText().rfind(unchecked), std::string::npos);
+    m.setActiveCodePage(936);
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/force"}), 0);
+    serial = FakeSerialPorts();
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/force"}), 1603);
+    const std::string chinese = m.consoleText().substr(before);
+    for (const char* text :
+         {"未发送测试小票：打印机 RK-730P（COM1:）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，连接线或网络已连接，"
+          "地址正确。\r\n如确认打印机已就绪，可加 /force 仍然发送。\r\n",
+          "测试小票已发送到 RK-730P（COM1:），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。\r\n",
+          "未打印测试小票：端口 COM1: 无法打开（错误 2）：可能有其他程序（如收银软件）正在使用它，或该端口不存在。"
+          "请关闭使用该端口的程序，然后再次运行 Kelp 打印测试小票。\r\n"})
+        EXPECT_NE(chinese.find(text), std::string::npos) << text << chinese;
+    m.setActiveCodePage(1252);
+    serial.setPrinter("COM1", "\x1E\x32\x12\x72");
+    run({"/testprint", "/model:RK-730P", std::string("/log:") + kLog});
     expectLogged({"printer on COM1: at 9600,n,8,1: paper out\r\n"});
     serial.setPrinter("COM1", "\x1E\x32\x12\x72");
     m.setActiveCodePage(936);
@@ -1299,7 +1358,7 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
     // A printer on another kind of port is not asked over a COM port.
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:LPT1:", "/quiet"}), 0);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:0"}), 0);
-    EXPECT_EQ(serial.opened().size(), 2u);
+    EXPECT_EQ(serial.opened().size(), 3u);
 }
 
 TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {

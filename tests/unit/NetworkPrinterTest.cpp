@@ -144,25 +144,36 @@ TEST(NetworkProbe, AnswersAndSocketOutcomes) {
         {{C::Connected, "\x12\x12\x12\x12\x12"}, S::Ready, all, 5},
         // A printer that stops answering after the first request.
         {{C::Connected, "\x1A"}, S::Offline, all.substr(0, 6), 1002},
-        {{C::Connected, "\x12"}, S::NoStatus, all.substr(0, 6), 1002},
+        {{C::Connected, "\x12"}, S::NoAnswer, all.substr(0, 6), 1002},
         // One request of four answered: never ready.
-        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 4}, S::NoStatus, all.substr(0, 6), 1002},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "", 0, 4}, S::NoAnswer, all.substr(0, 6), 1002},
         // An answer after its deadline is none.
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1001}, S::NoStatus, first, 1001},
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 2900, 999}, S::Ready, all, 2900 + 4 * 999},
         // Not a printer's answer, or speaking unasked: nothing more is sent.
         {{C::Connected, std::string("\x00\x12\x12\x12", 4)}, S::NotAPrinter, first, 2},
         {{C::Connected, "\x93\x12\x12\x12"}, S::NotAPrinter, first, 2},
-        {{C::Connected, "\x13\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x17\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        {{C::Connected, "\x13\x12\x12\x12"}, S::NoStatus, first, 1001},  // XOFF is no answer
         {{C::Connected, "\x92\x12\x12\x12"}, S::NotAPrinter, first, 2},
-        {{C::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first, 2},
+        // A frame's first byte and nothing after it: cut short.
+        {{C::Connected, "\x10\x12\x12\x12"}, S::NotAPrinter, first, 1001},
+        {{C::Connected, "\x14\x12\x12\x12"}, S::NotAPrinter, first, 1001},
+        // Status frames and XON/XOFF, unasked or in place of an answer, are
+        // dropped; the answer is still awaited within its own deadline.
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, std::string("\x10\x00\x00\x00", 4)}, S::Ready, all, 5},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 800, "", 0, 1, false, false, std::string("\x14\x00\x0C\x00", 4)}, S::Ready, all, 3201},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1200, "", 0, 1, false, false, std::string("\x14\x00\x0C\x00", 4)}, S::NoStatus, first, 1001},
+        {{C::Connected, "", false, 0, 1, 2, "", 0, 1, false, false, std::string("\x14\x00\x0C\x00", 4)}, S::NoStatus, first, 1001},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 2, "\x11", 0, 1, false, false, "\x13\x11"}, S::Ready, all, 9},
+        {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, std::string("\x10\x00", 2)}, S::NotAPrinter, "", 1001},
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "RFB 003.008\n"}, S::NotAPrinter, "", 1},
         {{C::Connected, "\x12\x12\x12\x12", false, 0, 1, 1, "\x12"}, S::NotAPrinter, "", 1},
         {{C::Connected, "", false, 0, 1, 1, "", 0, 1, false, true}, S::NotAPrinter, "", 1},  // never stops
         {{C::Connected, ""}, S::NoStatus, first, 1001},
-        {{C::Connected, "", true}, S::NoStatus, first, 2},  // closes
-        {{C::Connected, "\x12", true}, S::NoStatus, all.substr(0, 6), 3},
-        {{C::Connected, "\x12\x16", false, 10054}, S::NoStatus, "", 1},  // reset before the request
+        {{C::Connected, "", true}, S::NoAnswer, first, 2},  // hangs up at the first request
+        {{C::Connected, "\x12", true}, S::NoAnswer, all.substr(0, 6), 3},
+        {{C::Connected, "\x12\x16", false, 10054}, S::NoAnswer, "", 1},  // reset before the request
         {{C::Refused}, S::Refused, "", 1},
         {{C::Refused, "", false, 0, 0}, S::Refused, "", 0},  // refused at once
         {{C::TimedOut}, S::NoAnswer, "", 3000},
@@ -338,7 +349,7 @@ TEST_F(NetworkScan, AllConnectsAtOnceEachPrinterAskedAsSoonAsItAccepts) {
                                                                   {Ip(10, 0, 0, 30), PrinterState::NoStatus},
                                                                   {Ip(10, 0, 0, 40), PrinterState::PaperOut},
                                                                   {Ip(10, 0, 0, 50), PrinterState::NotAPrinter},
-                                                                  {Ip(10, 0, 0, 60), PrinterState::NoStatus}}));
+                                                                  {Ip(10, 0, 0, 60), PrinterState::NoAnswer}}));
     ASSERT_EQ(net.batches().size(), 1u);
     EXPECT_EQ(net.batches()[0].addresses.size(), 254u);
     EXPECT_EQ(net.batches()[0].addresses.front(), Ip(10, 0, 0, 1));
@@ -415,17 +426,17 @@ TEST_F(NetworkScan, TheWholeSearchHasAHardBound) {
     const auto found = FindPrinters(slow, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 3)}}, {});
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].state, PrinterState::Ready);
-    EXPECT_EQ(found[1].state, PrinterState::NoStatus);
+    EXPECT_EQ(found[1].state, PrinterState::NoAnswer);
     EXPECT_EQ(slow.nowMs(), 7000u);
     EXPECT_EQ(slow.connectedTo().size(), 2u);
     EXPECT_EQ(slow.sentTo(Ip(10, 0, 0, 2)).size(), 6u);
     EXPECT_EQ(slow.openSockets(), 0u);
     // A wait that fails ends the search at once: the printers being asked
-    // are listed without status, the connects under way closed.
+    // are listed without their state, the connects under way closed.
     net.failWaitAt(3, 10093);
     EXPECT_EQ(find({{Ip(10, 0, 0, 1), Ip(10, 0, 0, 254)}}),
-              (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::NoStatus},
-                                                          {Ip(10, 0, 0, 20), PrinterState::NoStatus},
+              (std::vector<std::pair<Ipv4, PrinterState>>{{Ip(10, 0, 0, 10), PrinterState::NoAnswer},
+                                                          {Ip(10, 0, 0, 20), PrinterState::NoAnswer},
                                                           {Ip(10, 0, 0, 30), PrinterState::NoStatus}}));
     EXPECT_EQ(net.nowMs(), 2u);
     EXPECT_EQ(net.openSockets(), 0u);

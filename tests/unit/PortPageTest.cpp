@@ -839,6 +839,7 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         std::string box;
         MessageIcon icon;
         int bar = 0;  // where the bar stopped: 1 % after half a second of 30 s
+        std::vector<bool> yes = {true};  // the person's answers to the questions
     };
     const auto endFails = [](FakePlatform& m) { m.failNext("endRawDocument", winerr::AccessDenied); };
     const Row rows[] = {
@@ -858,8 +859,21 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
          "请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。\n日志：C:\\Kelp.log",
          MessageIcon::Exclamation},
         {"the job failed", 1, nullptr, endFails, 0,
-         "The test receipt was not printed: EndDocPrinter failed (error 5).\nAccess is denied\nThe log: C:\\Kelp.log",
+         "The test receipt was not printed: EndDocPrinter failed (error 5).\nAccess is denied\nCheck that the printer is "
+         "connected to this computer by its USB cable and switched on, then run Kelp again to print a test receipt.\n"
+         "The log: C:\\Kelp.log",
          MessageIcon::Exclamation},
+        {"the job failed, in Chinese", 0, nullptr, endFails, 0,
+         "测试小票未能打印：EndDocPrinter 失败（错误 5）。\n拒绝访问\n请检查打印机是否已用 USB 线连接到本电脑并已开机，然后再次运行 Kelp "
+         "打印测试小票。\n日志：C:\\Kelp.log",
+         MessageIcon::Exclamation},
+        // A printer that gives no status: asked, then sent only on Yes, and
+        // never "printed", even though its job left the queue.
+        {"no status, sent anyway", 1, "", {}, 1,
+         "The test receipt was sent to RK-520P (IP_10.0.0.7), but the printer gives no status: it cannot be told whether "
+         "it printed. Look at the printer for the receipt.",
+         MessageIcon::None, 0, {true, true}},
+        {"no status, not sent", 0, "", {}, 0, "", MessageIcon::None, 0, {true, false}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -872,7 +886,7 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         machine.installTcpIpMonitor();
         if (row.answers) wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, row.answers, false, 0, 1, 900});
         if (row.prepare) row.prepare(machine);
-        wizard.pages.answerQuestions({true});
+        wizard.pages.answerQuestions(row.yes);
         wizard.runFromSettings([&](FakeDialog& port) {
             if (row.answers) {
                 wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
@@ -882,19 +896,35 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
                 port.clickListRow(IDC_PORT_LIST, 2);
             }
             port.click(IDC_PORT_INSTALL);
-        }, [](FakeDialog& settings) {
+        }, [&](FakeDialog& settings) {
             // While the receipt runs: the About box, Esc, the close box and Next wait for it.
-            settings.whenPumped([](FakeDialog& w) {
+            settings.whenPumped([&](FakeDialog& w) {
+                // While a network printer is asked, the note line says so.
+                if (row.answers)
+                    EXPECT_EQ(w.text(IDC_SET_NOTE), row.englishFlag ? "Asking the printer at 10.0.0.7:9100 ..."
+                                                                     : "正在询问打印机 10.0.0.7:9100 ……");
                 EXPECT_TRUE(w.systemMenuCommand(IDM_ABOUTBOX));
                 w.pressEsc();
                 w.closeBox();
                 w.sendCommand(IDC_SET_NEXT, 0);
             });
         });
-        ASSERT_EQ(wizard.pages.questions().size(), 1u);
+        ASSERT_EQ(wizard.pages.questions().size(), row.yes.size());
+        if (row.yes.size() > 1)
+            EXPECT_EQ(wizard.pages.questions()[1].text,
+                      row.englishFlag
+                          ? "The printer RK-520P (IP_10.0.0.7) does not answer status requests, so it cannot be told "
+                            "whether it can print. Check first that it is switched on, that its cable or network is "
+                            "connected, and its address.\nSend the test receipt anyway?"
+                          : "打印机 RK-520P（IP_10.0.0.7）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，"
+                            "连接线或网络已连接，地址正确。\n仍要发送测试小票吗？");
         EXPECT_EQ(machine.rawJobs().size(), row.jobs);
         const auto& shown = wizard.pages.messages();
         ASSERT_FALSE(shown.empty());
+        if (row.box.empty()) {  // No: nothing more is said than the installation's box
+            EXPECT_EQ(shown.back().text.find("test receipt"), std::string::npos);
+            continue;
+        }
         EXPECT_EQ(shown.back().text, row.box);
         EXPECT_EQ(shown.back().icon, row.icon);
         EXPECT_EQ(shown.back().templateId, IDD_PRINTER_SETTINGS);
