@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "install/NetworkPrinter.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
@@ -41,8 +42,7 @@ struct CliCommand {
 
 struct CliParse {
     std::optional<CliCommand> command;  // nothing: the command line is wrong
-    std::string reason;                 // why, in English
-    std::string reasonChinese;          // the same in Chinese
+    CliRefusal refusal;                 // why (DescribeCliRefusal words it)
     // What could be read of the switches even when the line is wrong, so
     // that the refusal is logged and shown as asked.
     bool quiet = false;

@@ -25,8 +25,6 @@ enum class PrinterState {
     NotAPrinter,  // speaks unasked or answers with bytes that are no status
 };
 
-// The state in a few words, in the language of language.
-std::string DescribePrinterState(PrinterState state, Language language);
 // Whether a test receipt must not be sent in that state.
 bool StateStopsPrinting(PrinterState state);
 

@@ -10,6 +10,7 @@
 #include "install/NetworkPrinter.h"
 #include "install/SerialPrinter.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
@@ -242,70 +243,5 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
     return run.run();
 }
 
-namespace {
-
-constexpr Bilingual kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
-constexpr Bilingual kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
-constexpr Bilingual kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
-                                 "The printer %1 is not installed: no test receipt was printed."};
-constexpr Bilingual kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
-                         "Another Kelp installation, removal or test receipt is running: no test receipt was printed. "
-                         "Please try again later."};
-constexpr Bilingual kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
-constexpr Bilingual kUnreadable = {
-    "未打印测试小票：端口 %2 的设置无法读取（错误 %3），无法先询问打印机。请以管理员身份再次运行 Kelp 打印测试小票。",
-    "The test receipt was not printed: the settings of the port %2 cannot be read (error %3), so the printer could not "
-    "be asked first. Run Kelp again as an administrator to print a test receipt."};
-constexpr Bilingual kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
-constexpr Bilingual kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
-                              "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt."};
-constexpr Bilingual kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
-                               "Close the printer's cover, then run Kelp again to print a test receipt."};
-constexpr Bilingual kClearError = {
-    "请查看打印机的指示灯：排除卡纸或切刀故障，关机后再开机，然后再次运行 Kelp 打印测试小票。",
-    "Look at the printer's lights: clear a paper jam or the cutter, switch the printer off and on, then run Kelp again "
-    "to print a test receipt."};
-constexpr Bilingual kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
-                             "Switch the printer on and check its cable or network connection and its address, then run "
-                             "Kelp again to print a test receipt."};
-
-constexpr Bilingual kCheckAddress = {"请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。",
-                                 "Check the printer's address (its self-test page shows it), then install again on "
-                                 "the right one."};
-
-const Bilingual& WhatToDo(PrinterState state) {
-    switch (state) {
-        case PrinterState::PaperOut: return kLoadPaper;
-        case PrinterState::CoverOpen: return kCloseCover;
-        case PrinterState::Offline:
-        case PrinterState::Error: return kClearError;
-        case PrinterState::NotAPrinter: return kCheckAddress;
-        default: return kSwitchOn;
-    }
-}
-
-}  // namespace
-
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
-                                       const std::string& systemText) {
-    const std::string error = ErrorNumber(outcome.error, language);
-    switch (outcome.result) {
-        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::Sent: return Fill(kSent.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::NoPrinter: return Fill(kNotInstalled.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::Busy: return kBusy.in(language);
-        case TestReceiptResult::LockFailed: return Fill(kNoLock.in(language), {outcome.printerName, outcome.port, error});
-        case TestReceiptResult::PortUnreadable: return Fill(kUnreadable.in(language), {outcome.printerName, outcome.port, error});
-        case TestReceiptResult::Withheld: {
-            const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
-            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) + "\n" +
-                   WhatToDo(state).in(language);
-        }
-        case TestReceiptResult::JobFailed: break;
-    }
-    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
-    if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
-    return text;
-}
 
 }  // namespace kelp

@@ -68,10 +68,5 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
                                     const TestReceiptRequest& request, RunLog* log,
                                     InstallationProgress* progress = nullptr);
 
-// The outcome for the person at the counter, in the language of
-// language: printed, or not printed, why and what to do. systemText is
-// the system's text for a spooler step's error, when it has one.
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
-                                       const std::string& systemText);
 
 }  // namespace kelp

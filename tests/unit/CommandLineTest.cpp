@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineRun.h"
+#include "install/Wording.h"
 #include "install/TestReceipt.h"
 #include "fake/FakeNetwork.h"
 #include "fake/FakeSerialPorts.h"
@@ -73,7 +74,7 @@ TEST(CommandLineParse, WaitSeconds) {
             EXPECT_FALSE(parse.command) << text;
             continue;
         }
-        ASSERT_TRUE(parse.command) << text << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << text << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
     }
     EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
@@ -172,7 +173,7 @@ TEST(CommandLineParse, LogPathsTaken) {
                              "C:\\logs\\console.log", "C:\\logs\\coma.log", "C:\\logs\\lpt.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
                              "\\\\..\\k.log"}) {
         const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
-        ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << path << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.command->logPath, path);
         EXPECT_EQ(parse.logPath, path);
     }
@@ -202,7 +203,7 @@ TEST(CommandLineParse, GoodLines) {
     };
     for (const auto& c : cases) {
         const auto parse = ParseCommandLine(c.args);
-        ASSERT_TRUE(parse.command) << c.args[0] << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << c.args[0] << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.command->action, c.action) << c.args[0];
         EXPECT_EQ(parse.command->modelRow, c.modelRow) << c.args[0];
         EXPECT_EQ(parse.command->language, c.english) << c.args[0];
@@ -283,7 +284,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
-        EXPECT_EQ(parse.reason, reason) << line.back();
+        EXPECT_EQ(DescribeCliRefusal(parse.refusal, Language::English), reason) << line.back();
         EXPECT_EQ(!parse.command, *reason != '\0') << line.back();
         FakePlatform& machine = m;
         // A refused /log leaves the refusal to the default log.
