@@ -18,7 +18,7 @@ namespace kelp {
 
 constexpr const char* KelpVersionText = "Kelp 4.0";
 
-// model, port and time are printed as given; language 1 gives the
+// model, port and time are printed as given; Language::English gives the
 // English edition's lines, else the Chinese edition's.
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
                              Language language);
