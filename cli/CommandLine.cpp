@@ -110,34 +110,29 @@ LogPathFault CheckLogPath(const std::string& path) {
     return LogPathFault::None;
 }
 
-CliParse Refuse(CliParse parse, std::string english, std::string chinese) {
+CliParse Refuse(CliParse parse, CliProblem problem, std::string subject = {}, std::string other = {}) {
     parse.command.reset();
-    parse.reason = std::move(english);
-    parse.reasonChinese = std::move(chinese);
+    parse.refusal = {problem, std::move(subject), std::move(other)};
     return parse;
 }
 
 // "<first>-<last>", IPv4 addresses, the first not after the last, at most
-// MaxScanAddresses of them; the reason in both languages otherwise.
-std::optional<Ipv4Range> FindRange(const std::string& value, std::string& english, std::string& chinese) {
+// MaxScanAddresses of them; why not otherwise.
+std::optional<Ipv4Range> FindRange(const std::string& value, CliProblem& problem) {
     const std::size_t dash = value.find('-');
     const auto first = dash == std::string::npos ? std::nullopt : ParseIpv4(value.substr(0, dash));
     const auto last = dash == std::string::npos ? std::nullopt : ParseIpv4(value.substr(dash + 1));
     if (!first || !last) {
-        english = "/find takes a range of IPv4 addresses: /find:<first address>-<last address>";
-        chinese = "/find 需要 IPv4 地址范围：/find:<起始地址>-<结束地址>";
+        problem = CliProblem::FindNotRange;
         return std::nullopt;
     }
     const Ipv4Range range{*first, *last};
     if (range.first > range.last) {
-        english = "the first address of /find comes after the last";
-        chinese = "/find 的起始地址在结束地址之后";
+        problem = CliProblem::FindBackwards;
     } else if (RangeHasReservedAddress(range)) {
-        english = "/find cannot search 0.x.x.x, multicast or reserved addresses (224.0.0.0 and above)";
-        chinese = "/find 不能搜索 0.x.x.x、组播地址或保留地址（224.0.0.0 及以上）";
+        problem = CliProblem::FindReserved;
     } else if (range.last - range.first >= MaxScanAddresses) {
-        english = "/find searches at most 1024 addresses";
-        chinese = "/find 最多搜索 1024 个地址";
+        problem = CliProblem::FindTooMany;
     } else {
         return range;
     }
@@ -169,15 +164,15 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> seen;
     for (const auto& argument : arguments) {
         const auto item = SplitSwitch(argument);
-        if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"", "多余的参数“" + argument + "”");
-        if (std::find(seen.begin(), seen.end(), item->name) != seen.end()) return Refuse(parse, "switch /" + item->name + " given twice", "开关 /" + item->name + " 重复出现");
+        if (!item) return Refuse(parse, CliProblem::UnexpectedArgument, argument);
+        if (std::find(seen.begin(), seen.end(), item->name) != seen.end()) return Refuse(parse, CliProblem::SwitchTwice, item->name);
         seen.push_back(item->name);
         bool isAction = false;
         for (const auto& entry : kActions) {
             if (item->name != entry.name) continue;
             if (item->value && entry.action != CliAction::Find)
-                return Refuse(parse, "/" + item->name + " takes no value", "/" + item->name + " 不带值");
-            if (action) return Refuse(parse, "more than one action", "只能指定一个操作");
+                return Refuse(parse, CliProblem::TakesNoValue, item->name);
+            if (action) return Refuse(parse, CliProblem::MoreThanOneAction);
             action = entry.action;
             findValue = item->value;
             isAction = true;
@@ -186,21 +181,20 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (action == CliAction::Usage) {
         // "/? /quiet" must not show a box, nor "/? /bogus" end with 0.
-        if (!options.empty()) return Refuse(parse, "/? takes no other switch", "/? 不带其他开关");
+        if (!options.empty()) return Refuse(parse, CliProblem::UsageAlone);
         CliCommand usage;
         parse.command = usage;
         return parse;
     }
     if (!action)
-        return Refuse(parse, "no action: /install, /uninstall, /testprint, /list or /find",
-                      "缺少操作：/install、/uninstall、/testprint、/list 或 /find");
+        return Refuse(parse, CliProblem::NoAction);
 
     CliCommand command;
     command.action = *action;
     if (findValue) {
-        std::string english, chinese;
-        command.findRange = FindRange(*findValue, english, chinese);
-        if (!command.findRange) return Refuse(parse, english, chinese);
+        CliProblem problem = CliProblem::FindNotRange;
+        command.findRange = FindRange(*findValue, problem);
+        if (!command.findRange) return Refuse(parse, problem);
     }
     const unsigned bit = Bit(*action);
     for (const auto& option : options) {
@@ -208,14 +202,13 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const auto& entry : kOptions) {
             if (option.name == entry.name) rule = &entry;
         }
-        if (!rule) return Refuse(parse, "unknown switch /" + option.name, "未知的开关 /" + option.name);
+        if (!rule) return Refuse(parse, CliProblem::UnknownSwitch, option.name);
         if (!(rule->actions & bit))
-            return Refuse(parse, "/" + option.name + " does not go with /" + ActionText(*action),
-                          "/" + option.name + " 不能与 /" + ActionText(*action) + " 一起使用");
+            return Refuse(parse, CliProblem::DoesNotGoWith, option.name, ActionText(*action));
         if (rule->takesValue && (!option.value || option.value->empty()))
-            return Refuse(parse, "/" + option.name + " needs a value", "/" + option.name + " 缺少值");
+            return Refuse(parse, CliProblem::NeedsValue, option.name);
         if (!rule->takesValue && option.value)
-            return Refuse(parse, "/" + option.name + " takes no value", "/" + option.name + " 不带值");
+            return Refuse(parse, CliProblem::TakesNoValue, option.name);
 
         const std::string& value = option.value ? *option.value : std::string();
         if (option.name == "model") {
@@ -223,9 +216,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 if (Lower(rows[row].displayName) == Lower(value)) command.modelRow = static_cast<int>(row);
             }
-            if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"", "未知的型号“" + value + "”");
+            if (command.modelRow < 0) return Refuse(parse, CliProblem::UnknownModel, value);
         } else if (option.name == "lang") {
-            if (!parse.language) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
+            if (!parse.language) return Refuse(parse, CliProblem::LangValue);
         } else if (option.name == "port") {
             if (Lower(value) != "auto") command.port = value;
         } else if (option.name == "default") {
@@ -234,15 +227,13 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             switch (CheckLogPath(value)) {
                 case LogPathFault::None: break;
                 case LogPathFault::NotFull:
-                    return Refuse(parse, "/log needs a full path (C:\\...\\file.log) without quotes",
-                                  "/log 需要完整路径（C:\\...\\file.log），不能带引号");
+                    return Refuse(parse, CliProblem::LogNotFull);
                 case LogPathFault::Device:
-                    return Refuse(parse, "/log names a device, not a file", "/log 指定的是设备，不是文件");
+                    return Refuse(parse, CliProblem::LogDevice);
                 case LogPathFault::BadName:
-                    return Refuse(parse, "/log is not a valid file name (no * ? < > | : or control characters)",
-                                  "/log 不是有效的文件名（不能含 * ? < > | : 或控制字符）");
+                    return Refuse(parse, CliProblem::LogBadName);
                 case LogPathFault::Extension:
-                    return Refuse(parse, "/log must name a .log or .txt file", "/log 必须指定 .log 或 .txt 文件");
+                    return Refuse(parse, CliProblem::LogExtension);
             }
         } else if (option.name == "force") {
             command.force = true;
@@ -257,20 +248,21 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
                 seconds = seconds * 10 + static_cast<unsigned long>(c - '0');
             }
             if (seconds > kMaxWaitSeconds)
-                return Refuse(parse, "/wait must be a whole number of seconds from 0 to 3600",
-                              "/wait 必须是 0 到 3600 之间的整数秒数");
+                return Refuse(parse, CliProblem::WaitRange);
             command.waitSeconds = static_cast<unsigned>(seconds);
         } else if (option.name == "host") {
             const AddressParse address = ParseNetworkAddress(value);
-            if (!address.ok())
-                return Refuse(parse, "/host: " + DescribeAddressProblem(address.problem, Language::English),
-                              "/host：" + DescribeAddressProblem(address.problem, Language::Chinese));
+            if (!address.ok()) {
+                parse = Refuse(parse, CliProblem::Host);
+                parse.refusal.address = address.problem;
+                return parse;
+            }
             command.host = address.address;
         }
     }
     if (command.host && command.port)
-        return Refuse(parse, "/host and /port do not go together", "/host 不能与 /port 一起使用");
-    if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, "/model is missing", "缺少 /model");
+        return Refuse(parse, CliProblem::HostAndPort);
+    if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, CliProblem::ModelMissing);
     parse.command = command;
     return parse;
 }

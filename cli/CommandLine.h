@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "install/NetworkPrinter.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
@@ -38,8 +39,7 @@ struct CliCommand {
 
 struct CliParse {
     std::optional<CliCommand> command;  // nothing: the command line is wrong
-    std::string reason;                 // why, in English
-    std::string reasonChinese;          // the same in Chinese
+    CliRefusal refusal;                 // why (DescribeCliRefusal words it)
     // How the run reports (/quiet, /log, /lang), read even when the line is
     // wrong, so that the refusal is logged and shown as asked.
     bool quiet = false;

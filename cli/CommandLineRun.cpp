@@ -16,6 +16,7 @@
 #include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
 #include "install/Session.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
@@ -104,36 +105,6 @@ constexpr Bilingual kUsageBox = {
     "87 wrong command line\r\n"
     "1603 a step failed (see the log)\r\n"
     "1618 another Kelp run is busy"};
-constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command line: "};
-constexpr Bilingual kAlreadyRunning = {"另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。",
-                                       "Another Kelp installation, removal or test receipt is running; nothing was changed."};
-constexpr Bilingual kInstalledOn = {"已安装打印机 %1，端口 %2。", "The printer %1 is installed on %2."};
-constexpr Bilingual kInstalledOnBy = {"已安装打印机 %1，端口 %2（%3）。", "The printer %1 is installed on %2 (%3)."};
-constexpr Bilingual kNamedPort = {"命令行指定的端口", "the port named on the command line"};
-constexpr Bilingual kExistingPort = {"打印机已在此端口上", "the printer was there already"};
-constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
-constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
-constexpr Bilingual kRemoved = {"已删除打印机 %1 及其驱动。", "The printer %1 and its driver were removed."};
-constexpr Bilingual kNotInstalled = {"%1 未安装，无需删除。", "%1 is not installed: nothing to remove."};
-constexpr Bilingual kNoPrinter = {"打印机 %1 不存在。", "There is no printer %1."};
-constexpr Bilingual kReceiptSent = {"测试小票已发送到 %1（%2）。", "A test receipt was sent to %1 (%2)."};
-constexpr Bilingual kReceiptPrinted = {"测试小票已从 %1（%2）的打印队列中打印出去。",
-                                       "The test receipt for %1 (%2) has left the print queue."};
-constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
-constexpr Bilingual kLogIs = {"日志：", "Log: "};
-constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
-constexpr Bilingual kNetworkPort = {"%1，%2的端口；打印机：%3", "%1, port %2; the printer: %3"};
-constexpr Bilingual kPortMade = {"新建", "made"};
-constexpr Bilingual kPortReused = {"已有", "reused"};
-constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
-constexpr Bilingual kNotSent = {"打印机 %1（%2）现在不能打印：%3。测试小票未发送。",
-                                "The printer %1 (%2) cannot print now: %3. The test receipt was not sent."};
-constexpr Bilingual kAddForce = {"如确认打印机已就绪，可加 /force 仍然发送。",
-                                 "Add /force to send it anyway once you have checked the printer."};
-constexpr Bilingual kPortUnreadable = {
-    "打印机 %1（%2）的端口设置无法读取（错误 %3），无法先询问打印机。测试小票未发送。",
-    "The settings of the port %2 of the printer %1 cannot be read (error %3), so the printer could not be asked first. The test receipt was not sent."};
-constexpr Bilingual kNoAdapters = {"无法读取本机的网络适配器（错误 %1）。", "The computer's network adapters cannot be read (error %1)."};
 
 // The kind of a port as the port classification sees it.
 const char* PortKind(const PortRecord& port) {
@@ -204,7 +175,7 @@ int CommandLineRun::searchFailed(const std::string& text) {
 }
 
 int CommandLineRun::failed() {
-    say(log_.written() ? std::string(kFailed.in(language_)) + log_.path() : kFailedNoLog.in(language_));
+    say(DescribeFailed(log_.written() ? log_.path() : "", language_));
     return exitcode::InstallFailure;
 }
 
@@ -241,11 +212,14 @@ int CommandLineRun::install(const ModelRow& model) {
     const InstallationOutcome outcome = InstallPrinter(platform_, network_, request, &log_);
     switch (outcome.stop) {
         case InstallationStop::None: break;
-        case InstallationStop::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
+        case InstallationStop::Busy: say(DescribeAnotherRun(language_)); return exitcode::AlreadyRunning;
         case InstallationStop::UnknownPort:
-            say(std::string(kWrongCommandLine.in(language_)) + kUnknownPort.in(language_) + *command_.port);
+            say(DescribeUnknownPort(*command_.port, language_));
             return exitcode::InvalidCommandLine;
-        case InstallationStop::NoPort: say(kNoAutomaticPort.in(language_)); return failed();
+        case InstallationStop::NoPort: say(DescribeNoAutomaticPort(language_)); return failed();
+        case InstallationStop::NoNetworkPort:
+            say(DescribeNetworkPortFailure(outcome.networkPort, request.address, language_));
+            return failed();
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate
@@ -254,28 +228,19 @@ int CommandLineRun::install(const ModelRow& model) {
     const std::string described = DescribeInstallReport(report, name, language_);
     if (!described.empty()) say(described);
     if (!report.succeeded()) return failed();
-    std::string why = outcome.rule ? DescribePortRule(*outcome.rule, name, language_, outcome.port) : std::string();
-    if (request.portChoice == PortChoice::Named) why = kNamedPort.in(language_);
-    if (outcome.keptExistingPort) why = kExistingPort.in(language_);
-    if (outcome.printerState) {
-        const PrinterState state = *outcome.printerState;
-        why = kNetworkPort.in(language_);
-        why = Fill(why, {FormatAddress(request.address), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
-                         DescribePrinterState(state, language_) +
-                             (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(language_) : "")});
-    }
-    say(Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language_),
-             {name, report.port.empty() ? outcome.port : report.port, why}));
+    say(DescribeInstalledOn(outcome, name, request.address, request.portChoice == PortChoice::Named, language_));
     return exitcode::Success;
 }
 
 // The engine removes; the command line says what came of it.
 int CommandLineRun::uninstall(const ModelRow& model) {
     const std::string name = model.displayName;
-    switch (RemoveModel(platform_, name, &log_)) {
-        case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(language_), {name})); return exitcode::Success;
-        case RemovalOutcome::Removed: say(Fill(kRemoved.in(language_), {name})); return exitcode::Success;
-        case RemovalOutcome::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
+    const RemovalOutcome outcome = RemoveModel(platform_, name, &log_);
+    if (const std::string text = DescribeRemoval(outcome, name, language_); !text.empty()) say(text);
+    switch (outcome) {
+        case RemovalOutcome::NotInstalled:
+        case RemovalOutcome::Removed: return exitcode::Success;
+        case RemovalOutcome::Busy: return exitcode::AlreadyRunning;
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
     }
@@ -292,31 +257,19 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     request.waitSeconds = command_.waitSeconds;
     request.force = command_.force;
     const TestReceiptOutcome outcome = PrintTestReceipt(platform_, network_, serialPorts_, request, &log_);
+    // The same words as the wizard's box, the system's text for a failed step included.
     const WinError systemError = TestReceiptSystemError(outcome);
-    const auto described = [&] {
-        return DescribeTestReceiptOutcome(outcome, command_.waitSeconds, language_,
-                                          systemError ? platform_.errorText(systemError, language_) : "");
-    };
+    std::string text = DescribeTestReceiptOutcome(outcome, command_.waitSeconds, language_,
+                                                  systemError ? machine_.errorText(systemError, language_) : "");
+    if (outcome.result == TestReceiptResult::NeedsConfirmation) text += "\n" + DescribeForceHint(language_);
+    say(text);
     switch (outcome.result) {
-        case TestReceiptResult::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
-        case TestReceiptResult::LockFailed: return failed();
-        case TestReceiptResult::NoPrinter: say(Fill(kNoPrinter.in(language_), {name})); return failed();
-        case TestReceiptResult::PortUnreadable:
-            say(Fill(kPortUnreadable.in(language_), {name, outcome.port, ErrorNumber(outcome.error, language_)}));
-            return failed();
-        case TestReceiptResult::Withheld:
-            if (outcome.state == PrinterState::PortNotOpen) say(described());
-            else say(Fill(kNotSent.in(language_), {name, outcome.port, DescribePrinterState(*outcome.state, language_)}));
-            return failed();
-        case TestReceiptResult::NeedsConfirmation:
-            say(described() + "\n" + kAddForce.in(language_));
-            return failed();
-        case TestReceiptResult::JobFailed: say(described()); return failed();
-        case TestReceiptResult::SentUnchecked: say(described()); break;
-        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(language_), {name, outcome.port})); break;
-        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(language_), {name, outcome.port})); break;
+        case TestReceiptResult::Busy: return exitcode::AlreadyRunning;
+        case TestReceiptResult::Sent:
+        case TestReceiptResult::SentUnchecked:
+        case TestReceiptResult::Printed: return exitcode::Success;
+        default: return failed();
     }
-    return exitcode::Success;
 }
 
 // Tab-separated lines: the models, the ports with their kind, and the
@@ -368,7 +321,7 @@ int CommandLineRun::find() {
     } else {
         WinError error = winerr::Success;
         ranges = AdapterScanRanges(network_, &error);
-        if (error != winerr::Success) return searchFailed(Fill(kNoAdapters.in(language_), {ErrorNumber(error, language_)}));
+        if (error != winerr::Success) return searchFailed(DescribeAdaptersUnreadable(error, language_));
     }
     std::size_t count = 0;
     for (const auto& range : ranges) {
@@ -404,7 +357,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     // A /log that cannot be used is a wrong command line, said where it can
     // be seen (there is no log to say it in), /quiet or not.
     if (log.refused()) {
-        platform.consoleWrite(std::string(kWrongCommandLine.in(language)) + log.refusal() + "\r\n");
+        platform.consoleWrite(DescribeWrongCommandLine(log.refusal(), language) + "\r\n");
         if (!parse.quiet) platform.consoleWrite(kUsage.in(language));
         return exitcode::InvalidCommandLine;
     }
@@ -422,9 +375,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
 
     int code = exitcode::Success;
     if (!parse.command) {
-        const std::string reason =
-            std::string(kWrongCommandLine.in(language)) + (language == Language::English ? parse.reason : parse.reasonChinese);
-        log.line(reason);
+        log.line(DescribeWrongCommandLine(DescribeCliRefusal(parse.refusal, language), language));
         code = exitcode::InvalidCommandLine;
     } else if (parse.command->action == CliAction::Usage) {
         log.setEcho({});
@@ -458,7 +409,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(language));
     log.line("outcome " + std::to_string(code));
     if (!parse.quiet && !listing && code != exitcode::Success && log.written())
-        platform.consoleWrite(std::string(kLogIs.in(language)) + log.path() + "\r\n");
+        platform.consoleWrite(DescribeLogIs(log.path(), language) + "\r\n");
     return code;
 }
 

@@ -6,30 +6,13 @@
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 #include "install/SpoolerPorts.h"
 
 namespace kelp {
 
 namespace {
 
-// Why the printer is on its port.
-constexpr Bilingual kOnlyConnected = {"唯一连接了打印机的 USB 端口", "the only USB port with a connected printer"};
-constexpr Bilingual kIdentifiesAsModel = {"已连接且型号为 %1 的打印机", "the connected printer that identifies as %1"};
-constexpr Bilingual kFirstConnected = {"多台已连接 USB 打印机中的第一台", "the first of several connected USB printers"};
-constexpr Bilingual kFirstUsbPort = {"未找到已连接的 USB 打印机：第一个 USB 端口",
-                                     "no connected USB printer was found: the first USB port"};
-constexpr Bilingual kFirstSerialPort = {"没有 USB 端口：第一个串行端口", "no USB port: the first serial port"};
-constexpr Bilingual kFirstParallelPort = {"没有 USB 端口和串行端口：第一个并行端口",
-                                          "no USB or serial port: the first parallel port"};
-constexpr Bilingual kFirstPortOfItsKind = {"没有已连接的 USB 打印机：同类端口中的第一个",
-                                           "no USB printer is connected: the first port of its kind"};
-constexpr Bilingual kSpoolerOnline = {"没有已连接的 USB 打印机：打印后台程序报告打印机联机的端口",
-                                      "no USB printer is connected: the port the spooler reported the printer online on"};
-constexpr Bilingual kMovedFrom = {"从 %1 移来", "moved from %1"};
-constexpr Bilingual kOwnPortKept = {"打印机原有的端口，保持不变", "the printer's own port, kept"};
-// %1 the port, %2 why.
-constexpr Bilingual kPortLine = {"端口：%1", "Port: %1"};
-constexpr Bilingual kPortLineWhy = {"端口：%1（%2）", "Port: %1 (%2)"};
 
 std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -142,33 +125,7 @@ std::optional<bool> UsbPortConnected(const std::string& port, const std::vector<
     return state.shown->connected;
 }
 
-std::string DescribePortRule(PortRule rule, const std::string& modelName, Language language, const std::string& port) {
-    const auto kind = [&port](const char* prefix) { return port.rfind(prefix, 0) == 0; };
-    switch (rule) {
-        case PortRule::OnlyConnected: return kOnlyConnected.in(language);
-        case PortRule::IdentifiesAsModel: return Fill(kIdentifiesAsModel.in(language), {modelName});
-        case PortRule::FirstConnected: return kFirstConnected.in(language);
-        case PortRule::Classification:
-            if (kind("USB")) return kFirstUsbPort.in(language);
-            if (kind("COM")) return kFirstSerialPort.in(language);
-            if (kind("LPT")) return kFirstParallelPort.in(language);
-            return kFirstPortOfItsKind.in(language);
-        case PortRule::SpoolerOnline: return kSpoolerOnline.in(language);
-    }
-    return {};
-}
 
-std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
-                                const std::string& modelName, Language language) {
-    std::string why;
-    if (!report.movedTo.empty())
-        why = Fill(kMovedFrom.in(language), {report.existingPort});
-    else if (report.printerExisted)
-        why = kOwnPortKept.in(language);
-    else if (rule)
-        why = DescribePortRule(*rule, modelName, language, report.port);
-    return Fill((why.empty() ? kPortLine : kPortLineWhy).in(language), {report.port, why});
-}
 
 // Which of the spooler's USB ports have a printer connected now, and which
 // of those identify as the model; each port's state goes to log. With

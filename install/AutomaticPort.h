@@ -53,16 +53,6 @@ enum class PortRule {
     Classification,     // none connected (or not known): the suggested kind's first port
     SpoolerOnline,      // none connected: the spooler reported the printer online there
 };
-// Why the rule took port, in the language of language (the kind of port
-// tells the classification's reason).
-std::string DescribePortRule(PortRule rule, const std::string& modelName, Language language,
-                             const std::string& port = {});
-
-// The line after an installation that names the printer's port
-// ("Port: USB002"), with why: kept or moved for a printer that existed,
-// the rule for the automatic choice; nothing more for a port a person chose.
-std::string DescribePrinterPort(const InstallReport& report, std::optional<PortRule> rule,
-                                const std::string& modelName, Language language);
 
 struct AutomaticPortChoice {
     std::string port;  // empty: the suggested kind has no port

@@ -12,49 +12,6 @@ namespace kelp {
 
 namespace {
 
-constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
-
-// The report's texts.
-constexpr Bilingual kExistingKept = {
-    "打印机“%1”已存在：已更新其驱动，端口保持不变",
-    "The printer \"%1\" already exists: its driver was updated and its port left as it was"};
-constexpr Bilingual kExistingMoved = {
-    "打印机“%1”已存在：已更新其驱动，并从 %2 移到 %3",
-    "The printer \"%1\" already existed: its driver was updated and it was moved from %2 to %3"};
-constexpr Bilingual kSettingsFailedAfter = {"，但以下设置未能完成：", ", but these settings could not be made:"};
-constexpr Bilingual kInstalledSettingsFailed = {"打印机“%1”已安装，但以下设置未能完成：",
-                                                "The printer \"%1\" was installed, but these settings could not be made:"};
-constexpr Bilingual kDriverFailed = {"驱动安装失败：", "Driver installation failed:"};
-constexpr Bilingual kFullStop = {"。", "."};
-// %1 the printer, %2 the other driver, %3 the command that removes the printer.
-constexpr Bilingual kForeignDriver = {
-    "无法安装打印机“%1”：已有同名打印机，使用驱动“%2”。\n驱动 %1 本身已注册。\n"
-    "请在 Windows 的打印机设置中删除打印机“%1”，或运行 %3，然后重新安装。",
-    "The printer \"%1\" could not be installed: a printer of this name exists and uses the driver \"%2\".\n"
-    "The driver %1 itself is registered.\n"
-    "Remove the printer \"%1\" in Windows' printer settings, or run %3, then install again."};
-
-// A failed step's line: the step's name, its subject, then its error.
-struct StepText {
-    InstallStep step;
-    Bilingual text;
-};
-constexpr StepText kStepTexts[] = {
-    {InstallStep::Choices, {"无效的选择：", "Invalid choice: "}},
-    {InstallStep::DriverDirectory, {"无法获取打印机驱动目录：", "Could not get the printer driver directory for "}},
-    {InstallStep::CopyFile, {"无法复制文件：", "Could not copy the file "}},
-    {InstallStep::AddPrinterDriver, {"无法安装打印机驱动：", "Could not install the printer driver "}},
-    {InstallStep::AddPrinter, {"无法创建打印机：", "Could not create the printer "}},
-    {InstallStep::DefaultPrinter, {"无法设置默认打印机：", "Could not make the printer the default printer: "}},
-    {InstallStep::PortSettings, {"无法保存端口设置：", "Could not save the port settings of "}},
-    {InstallStep::MovePrinter, {"无法将打印机移到端口：", "Could not move the printer to the port "}},
-    {InstallStep::ReadBack, {"打印后台程序中的打印机与安装的不符：", "The spooler does not show the printer as installed: "}},
-};
-constexpr Bilingual kErrorCode = {"错误 %1", "error %1"};
-// %1 the error's code, %2 the system's text of it.
-constexpr Bilingual kFailureError = {"（%1）", " (%1)"};
-constexpr Bilingual kFailureErrorWithText = {"（%1：%2）", " (%1: %2)"};
-
 struct CopyStep {
     bool modelFile;        // from the model folder, else from the profile's common folder
     const char* fileName;  // null for the model's library / description file
@@ -108,8 +65,8 @@ struct DriverInstaller::Pass {
     InstallReport report;
 };
 
-DriverInstaller::DriverInstaller(Platform& platform, ProgressSink progress, MessageSink message)
-    : platform_(platform), progress_(std::move(progress)), message_(std::move(message)) {}
+DriverInstaller::DriverInstaller(Platform& platform, ProgressSink progress)
+    : platform_(platform), progress_(std::move(progress)) {}
 
 InstallReport DriverInstaller::InstallDriver(const ArchitectureProfile& profile, const PrinterChoices& choices,
                                              const std::string& port) {
@@ -383,8 +340,9 @@ void DriverInstaller::writePortSettings(Pass& pass) {
     writeString(pass, InstallStep::PortSettings, RegRoot::LocalMachine, PortSettingsKey, portName, *text);
 }
 
-// Opens an existing key, writes one text value and closes the key. A failed
-// write is shown at once, as it has always been; every failure is reported.
+// Opens an existing key, writes one text value and closes the key. Every
+// failure is reported; a value that could not be written is marked so, for
+// the box the wizard shows for it.
 bool DriverInstaller::writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,
                                   const std::string& value) {
     const auto opened = platform_.regOpenKey(root, key, RegAccess::SetValue);
@@ -395,8 +353,8 @@ bool DriverInstaller::writeString(Pass& pass, InstallStep step, RegRoot root, co
     const WinError error = platform_.regSetString(opened.value, name, value);
     platform_.regCloseKey(opened.value);
     if (error != winerr::Success) {
-        message_(kRegistryErrorMessage);
         fail(pass, step, name, error);
+        pass.report.failures.back().valueNotWritten = true;
         return false;
     }
     return true;
@@ -407,55 +365,5 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
         {step, std::move(subject), error, platform_.errorText(error, pass.choices.language)});
 }
 
-// A printer of the model's name on another driver: the driver was
-// registered before the printer was looked at; the person can remove that
-// printer and run the installation again.
-static std::string ForeignDriverText(const std::string& printerName, const std::string& driver, Language language) {
-    return Fill(kForeignDriver.in(language), {printerName, driver, "Kelp.exe /uninstall /model:" + printerName});
-}
-
-// One failed step: what could not be done, to what, and the system's error.
-static std::string FailureLine(const InstallFailure& failure, Language language) {
-    const auto step = std::find_if(std::begin(kStepTexts), std::end(kStepTexts),
-                                   [&failure](const StepText& entry) { return entry.step == failure.step; });
-    std::string line = "\n";
-    if (step != std::end(kStepTexts)) line += step->text.in(language);
-    line += failure.subject;
-    // The checks of what the spooler shows have no Windows error.
-    if (failure.error == winerr::Success) return line;
-    // "error 5", or the log's words for no code.
-    const std::string code = failure.error == winerr::NoErrorCode
-                                 ? ErrorNumber(failure.error, language)
-                                 : Fill(kErrorCode.in(language), {std::to_string(failure.error)});
-    return line + Fill((failure.errorText.empty() ? kFailureError : kFailureErrorWithText).in(language),
-                       {code, failure.errorText});
-}
-
-std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language) {
-    // A printer that was there already is told once, with the settings that
-    // failed after it, if any.
-    const std::string existed =
-        report.movedTo.empty()
-            ? Fill(kExistingKept.in(language), {printerName})
-            : Fill(kExistingMoved.in(language), {printerName, report.existingPort, report.movedTo});
-    // A printer of the model's name on another driver is not this model's.
-    const auto foreign = std::find_if(report.failures.begin(), report.failures.end(),
-                                      [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
-    const bool existedHere = report.printerExisted && foreign == report.failures.end();
-    if (report.succeeded()) return existedHere ? existed + kFullStop.in(language) : std::string();
-    std::string text;
-    if (foreign != report.failures.end())
-        text = ForeignDriverText(printerName, foreign->subject, language);
-    else if (existedHere)
-        text = existed + kSettingsFailedAfter.in(language);
-    else if (report.printerInstalled)
-        text = Fill(kInstalledSettingsFailed.in(language), {printerName});
-    else
-        text = kDriverFailed.in(language);
-    for (const auto& failure : report.failures) {
-        if (failure.step != InstallStep::ForeignDriver) text += FailureLine(failure, language);  // else said above
-    }
-    return text;
-}
 
 }  // namespace kelp

@@ -76,6 +76,8 @@ struct InstallFailure {
     std::string subject;  // the file, key or name concerned
     WinError error;
     std::string errorText;  // the system's text for error, in the pass's language
+    // A registry value that could not be written (its key opened).
+    bool valueNotWritten = false;
 };
 
 struct InstallReport {
@@ -91,8 +93,6 @@ struct InstallReport {
     bool printerInstalled = false;
     // The port the printer is on when printerInstalled.
     std::string port;
-    // The run's log, named at the end of a failure's message when known.
-    std::string logPath;
     bool succeeded() const { return failures.empty(); }
 };
 
@@ -100,13 +100,6 @@ struct InstallReport {
 // printer names (ignoring case); nothing when there is none or the spooler
 // cannot list its printers.
 std::optional<PrinterRecord> FindPrinter(Platform& platform, const std::string& name);
-
-// The message that tells the user what an installation did, in the language
-// of language; empty for a plain success. A pass that installed the
-// printer but failed in a later setting says so, not that it failed. A
-// printer of the name on another driver is named with that driver and what
-// to do about it.
-std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language);
 
 // The log's lines around a pass: the choices it was given, what came of it.
 std::string DescribeInstallChoices(const ArchitectureProfile& profile, const PrinterChoices& choices,
@@ -116,11 +109,9 @@ std::string DescribeInstallOutcome(const InstallReport& report);
 class DriverInstaller {
 public:
     using ProgressSink = std::function<void(int position)>;
-    using MessageSink = std::function<void(const std::string& text)>;
 
-    // progress moves the port page's bar; message shows a box at once (the
-    // registry error, which the user sees when the write fails).
-    DriverInstaller(Platform& platform, ProgressSink progress, MessageSink message);
+    // progress moves the port page's bar.
+    DriverInstaller(Platform& platform, ProgressSink progress);
 
     // The driver package's folder, which the copies' sources are relative
     // to; empty (the default) is the current directory.
@@ -157,7 +148,6 @@ private:
 
     Platform& platform_;
     ProgressSink progress_;
-    MessageSink message_;
     std::string packageRoot_;
     RunLog* log_ = nullptr;
 };

@@ -5,13 +5,11 @@
 #include "install/Names.h"
 #include "install/PortInventory.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
 namespace {
-
-// %1 the network printer's address.
-constexpr Bilingual kAskingPrinter = {"正在询问打印机 %1 ……", "Asking the printer at %1 ..."};
 
 InstallationOutcome Stopped(InstallationStop stop, WinError error = winerr::Success) {
     InstallationOutcome outcome;
@@ -146,7 +144,7 @@ bool Installation::prepareNetworkPort() {
 // Shops install before the printer is unpacked: its answer is told, it
 // does not decide.
 void Installation::askNetworkPrinter() {
-    progress_.doing(Fill(kAskingPrinter.in(request_.choices.language), {FormatAddress(request_.address)}));
+    progress_.doing({WaitFor::PrinterAnswer, FormatAddress(request_.address)});
     const PrinterState state = ProbePrinter(network_, request_.address, [this] {
         progress_.waiting();
         return true;
@@ -157,9 +155,7 @@ void Installation::askNetworkPrinter() {
 }
 
 void Installation::runPass() {
-    DriverInstaller installer(
-        platform_, [this](int position) { progress_.position(position); },
-        [this](const std::string& text) { outcome_.messages.push_back(text); });
+    DriverInstaller installer(platform_, [this](int position) { progress_.position(position); });
     installer.setPackageRoot(request_.packageRoot);
     installer.setLog(log_);
     // An existing printer of the model goes to the port chosen; one kept

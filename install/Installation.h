@@ -51,7 +51,7 @@ enum class InstallationStop {
     PortsUnreadable,  // the spooler's ports could not be listed (error)
     UnknownPort,      // the named port is not one of the spooler's
     NoPort,           // the automatic choice found no port
-    NoNetworkPort,    // no TCP/IP port could be had (networkPort.failure says why)
+    NoNetworkPort,    // no TCP/IP port could be had (networkPort.problem says why)
 };
 
 struct InstallationOutcome {
@@ -71,9 +71,6 @@ struct InstallationOutcome {
     TcpIpPort networkPort;                     // PortChoice::Network
     std::optional<PrinterState> printerState;  // PortChoice::Network: asked before the pass
     InstallReport report;
-    // The pass's messages for the person (a registry value that could not
-    // be written), in the request's language.
-    std::vector<std::string> messages;
     bool ran() const { return stop == InstallationStop::None; }
     bool succeeded() const { return ran() && report.succeeded(); }
 };

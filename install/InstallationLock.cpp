@@ -9,12 +9,16 @@ Result<std::uintptr_t> AcquireInstallationLock(Platform& platform, RunLog* log) 
     if (lock.ok()) return {lock.value.handle, winerr::Success};
     if (lock.value.namespaceOpened) {
         const bool busy = lock.error == winerr::InstallAlreadyRunning || lock.error == winerr::AccessDenied;
+        if (busy && log) log->line("another Kelp installation, removal or test receipt holds the lock: nothing done");
         return {0, busy ? winerr::InstallAlreadyRunning : lock.error};
     }
     if (log)
         log->line("no private namespace for the lock (" + ErrorNumber(lock.error, Language::English) + "): the mutex " +
                   InstallationMutexName + " instead");
-    return platform.acquireNamedMutex(InstallationMutexName);
+    const auto named = platform.acquireNamedMutex(InstallationMutexName);
+    if (named.error == winerr::InstallAlreadyRunning && log)
+        log->line("another Kelp installation, removal or test receipt holds the lock: nothing done");
+    return named;
 }
 
 void InstallationLock::release() {

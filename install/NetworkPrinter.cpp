@@ -152,27 +152,6 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     return parse;
 }
 
-std::string DescribeAddressProblem(AddressProblem problem, Language language) {
-    static constexpr Bilingual kTexts[] = {
-        {"", ""},
-        {"请输入打印机的地址。", "Enter the printer's address."},
-        {"地址太长：主机名最多 48 个字符。", "The address is too long: a host name has at most 48 characters."},
-        {"地址中只能有字母、数字、“-”和“.”，不能有空格或其他字符。",
-         "An address holds only letters, digits, '-' and '.', no blank or other character."},
-        {"IPv4 地址的每个数字都不能大于 255。", "No number of an IPv4 address is over 255."},
-        {"TCP 端口不能为 0。", "The TCP port cannot be 0."},
-        {"TCP 端口不能大于 65535。", "The TCP port cannot be over 65535."},
-        {"冒号后的 TCP 端口必须是数字。", "The TCP port after the colon must be a number."},
-        {"不支持 IPv6 地址，请使用打印机的主机名。", "IPv6 addresses are not supported: use the printer's host name."},
-        {"这不是有效的 IPv4 地址或主机名。", "This is no IPv4 address (four numbers with dots) and no host name."},
-        {"该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。",
-         "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used."},
-        {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
-    };
-    const auto index = static_cast<std::size_t>(problem);
-    return index < std::size(kTexts) ? kTexts[index].in(language) : "";
-}
-
 std::string FormatAddress(const NetworkAddress& address) {
     return address.host + ":" + std::to_string(int{address.tcpPort});
 }
@@ -428,14 +407,6 @@ bool AnsweredAsPrinter(PrinterState state) {
     }
 }
 
-std::string DescribeSearchFailure(WinError error, Language language) {
-    static constexpr Bilingual kSearchFailed = {
-        "本机的网络功能出错（错误 %1），查找未完成：未列出的地址上也可能有打印机。",
-        "This computer's network failed (error %1) and the search is incomplete: an address not listed may still "
-        "have a printer."};
-    return Fill(kSearchFailed.in(language), {ErrorNumber(error, language)});
-}
-
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
                                        const std::function<bool(std::size_t done, std::size_t total)>& progress,
                                        const std::function<void(const FoundPrinter& printer)>& found,
@@ -489,36 +460,25 @@ bool IsTcpIpPort(const PortRecord& port) {
 }
 
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log) {
-    static constexpr Bilingual kNoMonitor = {
-        "此系统没有“Standard TCP/IP Port”端口监视器，无法为 %1 创建端口。",
-        "This system has no \"Standard TCP/IP Port\" monitor: no port can be made for %1."};
-    static constexpr Bilingual kNoList = {"无法读取系统的端口监视器或端口（错误 %2）。",
-                                          "The system's port monitors or ports cannot be read (error %2)."};
-    static constexpr Bilingual kNotMade = {"无法创建指向 %1 的端口（错误 %2）。",
-                                           "The port for %1 could not be made (error %2)."};
-    static constexpr Bilingual kNoName = {"没有可用于 %1 的端口名。", "There is no free port name for %1."};
-
     TcpIpPort port;
     const std::string aim = FormatAddress(address);
-    const auto fail = [&](const Bilingual& text, WinError error) {
+    const auto fail = [&](NetworkPortProblem problem, const char* what, WinError error) {
         port.name.clear();
+        port.problem = problem;
         port.error = error;
-        std::string number = ErrorNumber(error, language);
-        const std::string reason = platform.errorText(error, language);
-        if (!reason.empty()) number += (language == Language::English ? ": " : "：") + reason;
-        port.failure = Fill(text.in(language), {aim, number});
-        if (log) log->line(port.failure);
+        port.errorText = platform.errorText(error, language);
+        if (log) log->line("no network port for " + aim + ": " + what + " (" + ErrorNumber(error, Language::English) + ")");
         return port;
     };
 
     const auto monitors = platform.enumMonitors();
-    if (!monitors.ok()) return fail(kNoList, monitors.error);
+    if (!monitors.ok()) return fail(NetworkPortProblem::Unreadable, "the monitors cannot be listed", monitors.error);
     bool monitor = false;
     for (const auto& record : monitors.value) monitor = monitor || (record.name && SameName(*record.name, TcpIpMonitorName));
-    if (!monitor) return fail(kNoMonitor, winerr::UnknownPort);
+    if (!monitor) return fail(NetworkPortProblem::NoMonitor, "no Standard TCP/IP Port monitor", winerr::UnknownPort);
 
     const auto ports = platform.enumPorts();
-    if (!ports.ok()) return fail(kNoList, ports.error);
+    if (!ports.ok()) return fail(NetworkPortProblem::Unreadable, "the ports cannot be listed", ports.error);
     for (const auto& record : ports.value) {
         if (!IsTcpIpPort(record)) continue;
         const auto config = platform.tcpIpPortConfig(record.name);
@@ -544,13 +504,13 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
         for (const auto& record : ports.value) taken = taken || SameName(record.name, candidate);
         if (!taken) name = candidate;
     }
-    if (name.empty()) return fail(kNoName, winerr::FileExists);
+    if (name.empty()) return fail(NetworkPortProblem::NoFreeName, "no free port name", winerr::FileExists);
     TcpIpPortConfig config;  // RAW, SNMP off: the record's defaults
     config.portName = name;
     config.host = address.host;
     config.tcpPort = address.tcpPort;
     const WinError error = platform.addTcpIpPort(config);
-    if (error != winerr::Success) return fail(kNotMade, error);
+    if (error != winerr::Success) return fail(NetworkPortProblem::NotMade, "the port could not be made", error);
     port.name = name;
     port.made = true;
     if (log) log->line("network port for " + aim + ": " + name + " (made)");

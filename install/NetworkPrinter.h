@@ -56,8 +56,6 @@ struct AddressParse {
 // single-number forms, which Windows would read as some address, are
 // refused. Loopback addresses are allowed (a printer's own tests).
 AddressParse ParseNetworkAddress(const std::string& text);
-// The reason, in the language of language (1 English, else Chinese).
-std::string DescribeAddressProblem(AddressProblem problem, Language language);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
@@ -112,10 +110,6 @@ struct FoundPrinter {
 // the ones a search counts; the others are listed after them.
 bool AnsweredAsPrinter(PrinterState state);
 
-// A search that failed, in words: "This computer's network failed (error
-// 10093) and the search is incomplete: ...".
-std::string DescribeSearchFailure(WinError error, Language language);
-
 // Connects to TCP 9100 on every address of the ranges (addresses given
 // twice are tried once), all at once where the system allows it (else its
 // half-open limit of them, connecting or being asked; at most
@@ -136,12 +130,21 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
                                        WinError* failure = nullptr);
 
 // ---- The port --------------------------------------------------------------
+// Why no TCP/IP port could be had.
+enum class NetworkPortProblem {
+    None,
+    Unreadable,  // the monitors or the ports cannot be listed (error)
+    NoMonitor,   // the system has no Standard TCP/IP Port monitor
+    NotMade,     // the monitor refused to make the port (error)
+    NoFreeName,  // IP_<host> and its " (2)" to " (99)" are all taken
+};
+
 struct TcpIpPort {
     std::string name;   // empty when none could be had
     bool made = false;  // this run made it (and deletes it when a later step fails)
+    NetworkPortProblem problem = NetworkPortProblem::None;
     WinError error = winerr::Success;
-    // Why there is no port, in the language of the run; empty on success.
-    std::string failure;
+    std::string errorText;  // the system's text for error, in the run's language
     bool ok() const { return !name.empty(); }
 };
 
@@ -150,7 +153,8 @@ struct TcpIpPort {
 // IP_<host>_<tcp port>), with " (2)", " (3)", ... where the name is taken
 // by a port aimed elsewhere, made through the monitor's
 // XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
-// outcome goes to log.
+// outcome goes to log; language is the language of the system's text of an
+// error.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log);
 // Whether a port is one of the Standard TCP/IP Port monitor's.
 bool IsTcpIpPort(const PortRecord& port);

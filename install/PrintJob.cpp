@@ -24,40 +24,6 @@ constexpr std::uint32_t kJobPrinted = 0x80 | 0x1000;
 constexpr StatusProblem kPrinterProblems[] = {
     {0x1, JobProblem::PrinterPaused}, {0x80, JobProblem::Offline}, {0x10, JobProblem::PaperOut}};
 
-// The texts of what came of the test receipt.
-struct ProblemEntry {
-    JobProblem problem;
-    Bilingual text;
-};
-constexpr ProblemEntry kProblemTexts[] = {
-    {JobProblem::JobPaused, {"打印任务已暂停", "the job is paused"}},
-    {JobProblem::PrinterError, {"打印机报告了错误", "the printer reported an error"}},
-    {JobProblem::Offline, {"打印机已脱机", "the printer is offline"}},
-    {JobProblem::PaperOut, {"打印机缺纸", "the printer is out of paper"}},
-    {JobProblem::UserIntervention, {"打印机需要人工处理", "the printer needs attention"}},
-    {JobProblem::Blocked, {"打印任务被阻塞", "the job is blocked"}},
-    {JobProblem::PrinterPaused, {"打印机已暂停", "the printer is paused"}},
-    {JobProblem::Cancelled, {"打印任务在打印前被删除", "the job was deleted before it printed"}},
-};
-constexpr Bilingual kNoProblemText = {"", ""};
-// %1 the problem.
-constexpr Bilingual kNotPrinted = {"测试小票未能打印：%1。", "The test receipt was not printed: %1."};
-// %1 the spooler's step, %2 its error.
-constexpr Bilingual kStepFailed = {"测试小票未能打印：%1 失败（错误 %2）。",
-                                   "The test receipt was not printed: %1 failed (error %2)."};
-// %1 the seconds waited.
-constexpr Bilingual kStillQueued = {"测试小票在 %1 秒后仍在打印队列中：打印机是否已开机并连接？",
-                                    "The test receipt is still in the queue after %1 s: is the printer on and connected?"};
-constexpr Bilingual kJobDeleted = {"已删除该打印任务。", " The job was deleted."};
-constexpr Bilingual kJobNotDeleted = {"无法删除该打印任务：它仍在打印队列中。",
-                                      " The job could not be deleted: it is still in the queue."};
-
-const Bilingual& ProblemText(JobProblem problem) {
-    for (const auto& entry : kProblemTexts) {
-        if (entry.problem == problem) return entry.text;
-    }
-    return kNoProblemText;
-}
 
 // Follows the job until it leaves the queue, shows a problem, or the time
 // is up. A job id the spooler no longer knows has left the queue: Windows
@@ -94,12 +60,6 @@ void FollowJob(Platform& platform, PrinterHandle printer, const std::string& pri
     }
 }
 
-// What became of a stuck job: deleted, or still in the queue.
-std::string DeletionText(const PrintJobReport& report, Language language) {
-    if (report.deleted) return kJobDeleted.in(language);
-    if (report.deleteFailed) return kJobNotDeleted.in(language);
-    return {};
-}
 
 }  // namespace
 
@@ -141,17 +101,5 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
     return report;
 }
 
-std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, Language language) {
-    switch (report.problem) {
-        case JobProblem::None: return {};
-        case JobProblem::SpoolerStep:
-            return Fill(kStepFailed.in(language), {report.failedStep, ErrorNumber(report.error, language)});
-        case JobProblem::StillQueued:
-            return Fill(kStillQueued.in(language), {std::to_string(waitSeconds)}) + DeletionText(report, language);
-        default:
-            return Fill(kNotPrinted.in(language), {ProblemText(report.problem).in(language)}) +
-                   DeletionText(report, language);
-    }
-}
 
 }  // namespace kelp

@@ -49,7 +49,5 @@ PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, c
                            const std::function<void()>& submitted = {},
                            const std::function<void(std::uint64_t waitedMs)>& following = {});
 
-// What went wrong, in the language of language; empty for success.
-std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, Language language);
 
 }  // namespace kelp

@@ -17,23 +17,6 @@ constexpr int kFrameBytes = 4;
 
 }  // namespace
 
-std::string DescribePrinterState(PrinterState state, Language language) {
-    static constexpr Bilingual kTexts[] = {
-        {"就绪", "ready"},
-        {"纸将用尽", "paper near its end"},
-        {"缺纸", "paper out"},
-        {"上盖打开", "cover open"},
-        {"脱机", "offline"},
-        {"切刀或其他错误", "cutter or other error"},
-        {"可连接，但不报告状态", "answers without status (state unknown)"},
-        {"该地址上没有程序接收打印数据（连接被拒绝）", "nothing listens there (connection refused)"},
-        {"无应答", "no answer"},
-        {"不是小票打印机（应答的不是打印机状态）", "no receipt printer (it answers with something else than a status)"},
-        {"端口无法打开", "the port does not open"},
-    };
-    const auto index = static_cast<std::size_t>(state);
-    return index < std::size(kTexts) ? kTexts[index].in(language) : "";
-}
 
 bool StateStopsPrinting(PrinterState state) {
     switch (state) {

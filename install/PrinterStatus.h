@@ -26,8 +26,6 @@ enum class PrinterState {
     PortNotOpen,  // the COM port does not open (no such device, or another program holds it)
 };
 
-// The state in a few words, in the language of language.
-std::string DescribePrinterState(PrinterState state, Language language);
 // Whether a test receipt must not be sent in that state.
 bool StateStopsPrinting(PrinterState state);
 // Whether a test receipt waits for the person's word in that state: the

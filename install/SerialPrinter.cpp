@@ -4,6 +4,7 @@
 
 #include "install/DriverInstaller.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 
 namespace kelp {
 

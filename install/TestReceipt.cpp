@@ -10,6 +10,7 @@
 #include "install/NetworkPrinter.h"
 #include "install/SerialPrinter.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 
 namespace kelp {
 
@@ -121,8 +122,6 @@ bool ChineseEdition(const DriverInfo3& driver) {
 }
 
 // %1 the printer's address or port.
-constexpr Bilingual kAskingAt = {"正在询问打印机 %1 ……", "Asking the printer at %1 ..."};
-constexpr Bilingual kAskingOn = {"正在询问打印机 %1 ……", "Asking the printer on %1 ..."};
 
 class TestReceiptRun {
 public:
@@ -207,7 +206,7 @@ Language TestReceiptRun::edition(const std::string& name) {
 bool TestReceiptRun::askPrinter() {
     if (IsComPortName(outcome_.port)) {
         WinError portError = winerr::Success;
-        progress_.doing(Fill(kAskingOn.in(request_.language), {outcome_.port}));
+        progress_.doing({WaitFor::SerialPrinterAnswer, outcome_.port});
         const PrinterState state =
             ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError);
         progress_.doing({});
@@ -225,7 +224,7 @@ bool TestReceiptRun::askPrinter() {
         // printer's is.
         if (!config.value.raw) return true;
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
-        progress_.doing(Fill(kAskingAt.in(request_.language), {FormatAddress(address)}));
+        progress_.doing({WaitFor::PrinterAnswer, FormatAddress(address)});
         const PrinterState state = ProbePrinter(network_, address, [this] {
             progress_.waiting();
             return true;
@@ -264,111 +263,12 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
     return run.run();
 }
 
-namespace {
-
-constexpr Bilingual kPrinted = {"测试小票已在 %1（%2）上打印。", "The test receipt was printed on %1 (%2)."};
-constexpr Bilingual kSent = {"测试小票已发送到 %1（%2）。", "The test receipt was sent to %1 (%2)."};
-constexpr Bilingual kNotInstalled = {"打印机 %1 未安装，未打印测试小票。",
-                                 "The printer %1 is not installed: no test receipt was printed."};
-constexpr Bilingual kBusy = {"另一个 Kelp 安装、删除或测试打印正在进行，未打印测试小票。请稍后再试。",
-                         "Another Kelp installation, removal or test receipt is running: no test receipt was printed. "
-                         "Please try again later."};
-constexpr Bilingual kNoLock = {"无法开始打印测试小票（错误 %3）。", "The test receipt could not be started (error %3)."};
-constexpr Bilingual kUnreadable = {
-    "未打印测试小票：端口 %2 的设置无法读取（错误 %3），无法先询问打印机。请以管理员身份再次运行 Kelp 打印测试小票。",
-    "The test receipt was not printed: the settings of the port %2 cannot be read (error %3), so the printer could not "
-    "be asked first. Run Kelp again as an administrator to print a test receipt."};
-constexpr Bilingual kWithheld = {"未打印测试小票：打印机 %1（%2）报告：%3。", "The test receipt was not printed: the printer %1 (%2) reports %3."};
-constexpr Bilingual kLoadPaper = {"请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。",
-                              "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt."};
-constexpr Bilingual kCloseCover = {"请合上打印机上盖，然后再次运行 Kelp 打印测试小票。",
-                               "Close the printer's cover, then run Kelp again to print a test receipt."};
-constexpr Bilingual kClearError = {
-    "请查看打印机的指示灯：排除卡纸或切刀故障，关机后再开机，然后再次运行 Kelp 打印测试小票。",
-    "Look at the printer's lights: clear a paper jam or the cutter, switch the printer off and on, then run Kelp again "
-    "to print a test receipt."};
-constexpr Bilingual kSwitchOn = {"请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。",
-                             "Switch the printer on and check its cable or network connection and its address, then run "
-                             "Kelp again to print a test receipt."};
-
-constexpr Bilingual kPortNotOpen = {
-    "未打印测试小票：端口 %2 无法打开（错误 %3）：可能有其他程序（如收银软件）正在使用它，或该端口不存在。请关闭使用该端口的程序，"
-    "然后再次运行 Kelp 打印测试小票。",
-    "The test receipt was not printed: the port %2 does not open (error %3): another program (the till's software) may "
-    "hold it, or the port does not exist. Close the program that uses the port, then run Kelp again to print a test "
-    "receipt."};
-constexpr Bilingual kNoStatus = {
-    "未发送测试小票：打印机 %1（%2）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，连接线或网络已连接，地址正确。",
-    "The test receipt was not sent: the printer %1 (%2) does not answer status requests, so it cannot be told whether "
-    "it can print. Check first that it is switched on, that its cable or network is connected, and its address."};
-constexpr Bilingual kAskNoStatus = {
-    "打印机 %1（%2）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，连接线或网络已连接，地址正确。\n仍要发送测试小票吗？",
-    "The printer %1 (%2) does not answer status requests, so it cannot be told whether it can print. Check first that "
-    "it is switched on, that its cable or network is connected, and its address.\nSend the test receipt anyway?"};
-constexpr Bilingual kSentUnchecked = {
-    "测试小票已发送到 %1（%2），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。",
-    "The test receipt was sent to %1 (%2), but the printer gives no status: it cannot be told whether it printed. "
-    "Look at the printer for the receipt."};
-constexpr Bilingual kCheckUsb = {
-    "请检查打印机是否已用 USB 线连接到本电脑并已开机，然后再次运行 Kelp 打印测试小票。",
-    "Check that the printer is connected to this computer by its USB cable and switched on, then run Kelp again to "
-    "print a test receipt."};
-constexpr Bilingual kCheckAddress = {"请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。",
-                                 "Check the printer's address (its self-test page shows it), then install again on "
-                                 "the right one."};
-
-const Bilingual& WhatToDo(PrinterState state) {
-    switch (state) {
-        case PrinterState::PaperOut: return kLoadPaper;
-        case PrinterState::CoverOpen: return kCloseCover;
-        case PrinterState::Offline:
-        case PrinterState::Error: return kClearError;
-        case PrinterState::NotAPrinter: return kCheckAddress;
-        default: return kSwitchOn;
-    }
-}
-
-}  // namespace
-
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
-                                       const std::string& systemText) {
-    const std::string error = ErrorNumber(outcome.error, language);
-    switch (outcome.result) {
-        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::Sent: return Fill(kSent.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::NoPrinter: return Fill(kNotInstalled.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::Busy: return kBusy.in(language);
-        case TestReceiptResult::LockFailed: return Fill(kNoLock.in(language), {outcome.printerName, outcome.port, error});
-        case TestReceiptResult::PortUnreadable: return Fill(kUnreadable.in(language), {outcome.printerName, outcome.port, error});
-        case TestReceiptResult::Withheld: {
-            const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
-            if (state == PrinterState::PortNotOpen)
-                return Fill(kPortNotOpen.in(language), {outcome.printerName, outcome.port, error}) +
-                       (systemText.empty() ? "" : "\n" + systemText);
-            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) +
-                   "\n" + WhatToDo(state).in(language);
-        }
-        case TestReceiptResult::NeedsConfirmation: return Fill(kNoStatus.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::SentUnchecked: return Fill(kSentUnchecked.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::JobFailed: break;
-    }
-    std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
-    if (outcome.job.problem == JobProblem::SpoolerStep && !systemText.empty()) text += "\n" + systemText;
-    // A USB printer unplugged or off makes the spooler's own steps fail.
-    if (outcome.job.problem == JobProblem::SpoolerStep && Lower(outcome.port).rfind("usb", 0) == 0)
-        text += "\n" + std::string(kCheckUsb.in(language));
-    return text;
-}
 
 WinError TestReceiptSystemError(const TestReceiptOutcome& outcome) {
     if (outcome.result == TestReceiptResult::JobFailed && outcome.job.problem == JobProblem::SpoolerStep)
         return outcome.job.error;
     if (outcome.result == TestReceiptResult::Withheld && outcome.state == PrinterState::PortNotOpen) return outcome.error;
     return winerr::Success;
-}
-
-std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language) {
-    return Fill(kAskNoStatus.in(language), {outcome.printerName, outcome.port});
 }
 
 }  // namespace kelp

@@ -18,7 +18,7 @@ namespace kelp {
 
 constexpr const char* KelpVersionText = "Kelp 4.0";
 
-// model, port and time are printed as given; language 1 gives the
+// model, port and time are printed as given; Language::English gives the
 // English edition's lines, else the Chinese edition's.
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
                              Language language);
@@ -80,16 +80,9 @@ TestReceiptOutcome PrintTestReceipt(Platform& platform, Network& network, Serial
                                     const TestReceiptRequest& request, RunLog* log,
                                     InstallationProgress* progress = nullptr);
 
-// The outcome for the person at the counter, in the language of
-// language: printed, or not printed, why and what to do. systemText is
-// the system's text for the outcome's error (a spooler step's, or a COM
-// port's that does not open), when it has one.
-std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
-                                       const std::string& systemText);
-// The error whose system text DescribeTestReceiptOutcome adds; 0: none.
+
+// The error whose system text the outcome's words add (a spooler step's, or
+// a COM port's that does not open); 0: none.
 WinError TestReceiptSystemError(const TestReceiptOutcome& outcome);
-// The question before a receipt to a printer that gave no status: the
-// printer, its port and what to check first.
-std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language);
 
 }  // namespace kelp

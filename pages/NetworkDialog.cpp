@@ -4,6 +4,7 @@
 
 #include "app/EnglishTexts.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 #include "pages/PortListStyle.h"
 #include "res/resource.h"
 
@@ -24,25 +25,6 @@ struct Column {
     int width;
 };
 constexpr Column kColumns[] = {{{"地址", "Address"}, 120}, {{"状态", "State"}, 220}};
-
-constexpr Bilingual kSearching = {"正在查找打印机...", "Looking for printers..."};
-constexpr Bilingual kNoNetwork = {
-    "本机没有已连接的网络可供查找。请直接输入打印机的地址。",
-    "This computer has no connected network to search. Please type the printer's address."};
-constexpr Bilingual kNoneFound = {
-    "未找到打印机。请确认打印机已开机并已连接到网络，或直接输入它的地址。",
-    "No printer was found. Check that the printer is on and connected to the network, or type its address."};
-constexpr Bilingual kNoneAnswered = {"没有小票打印机回答状态询问。点击一行即可填入它的地址。",
-                                     "No receipt printer answered. Click a row to fill in its address."};
-constexpr Bilingual kCancelled = {"查找已取消。", "The search was cancelled."};
-constexpr Bilingual kPickOne = {"点击一台打印机即可填入它的地址。", "Click a printer to fill in its address."};
-constexpr Bilingual kBadAddress = {"打印机地址无效：", "The printer's address is not valid. "};
-
-std::string foundText(std::size_t count, Language language) {
-    const std::string number = std::to_string(count);
-    if (language != Language::English) return "找到 " + number + " 台打印机。";
-    return "Found " + number + (count == 1 ? " printer." : " printers.");
-}
 
 }  // namespace
 
@@ -72,8 +54,7 @@ void NetworkDialog::onOk() {
     const AddressParse parsed = ParseNetworkAddress(dialog().text(IDC_NET_ADDRESS));
     if (!parsed.ok()) {
         const Language language = context_.settings.language();
-        dialog().messageBox(kBadAddress.in(language) + DescribeAddressProblem(parsed.problem, language),
-                            MessageIcon::Exclamation);
+        dialog().messageBox(DescribeBadAddress(parsed.problem, language), MessageIcon::Exclamation);
         return;
     }
     address_ = parsed.address;
@@ -103,9 +84,19 @@ void NetworkDialog::onFind() {
     const Language language = context_.settings.language();
     dialog().listDeleteAll(IDC_NET_LIST);
     dialog().progressSetPosition(IDC_NET_PROGRESS, 0);
-    const auto ranges = AdapterScanRanges(context_.network);
+    // Adapters that cannot be read are this computer's failure, told with
+    // its error, not taken for no network.
+    WinError adapters = winerr::Success;
+    const auto ranges = AdapterScanRanges(context_.network, &adapters);
+    if (adapters != winerr::Success) {
+        dialog().setText(IDC_NET_STATUS, DescribeAdaptersUnreadable(adapters, language));
+        if (context_.log)
+            context_.log->line("printer search: the network adapters cannot be read (" +
+                               ErrorNumber(adapters, Language::English) + ")");
+        return;
+    }
     if (ranges.empty()) {
-        dialog().setText(IDC_NET_STATUS, kNoNetwork.in(language));
+        dialog().setText(IDC_NET_STATUS, DescribeSearch(SearchLine::NoNetwork, 0, language));
         if (context_.log) context_.log->line("printer search: no connected network to search");
         return;
     }
@@ -131,7 +122,7 @@ void NetworkDialog::setSearching(bool searching) {
     if (searching) cancelRequested_ = false;
     dialog().enable(IDC_NET_FIND, !searching);
     dialog().enable(IdOk, !searching);
-    if (searching) dialog().setText(IDC_NET_STATUS, kSearching.in(context_.settings.language()));
+    if (searching) dialog().setText(IDC_NET_STATUS, DescribeSearch(SearchLine::Searching, 0, context_.settings.language()));
 }
 
 // The peers that answered as receipt printers first, the others (silent,
@@ -154,12 +145,11 @@ std::size_t NetworkDialog::listPrinters(const std::vector<FoundPrinter>& printer
 // the printers it had found.
 void NetworkDialog::showSearchOutcome(std::size_t found, std::size_t listed, bool cancelled) {
     const Language language = context_.settings.language();
-    const std::string gap = language == Language::English ? " " : "";
-    std::string text = found > 0    ? foundText(found, language) + gap + kPickOne.in(language)
-                       : listed > 0 ? kNoneAnswered.in(language)
-                                    : (cancelled ? "" : kNoneFound.in(language));
-    if (cancelled) text = kCancelled.in(language) + (text.empty() ? "" : gap + text);
-    dialog().setText(IDC_NET_STATUS, text);
+    // Peers that answered as no receipt printer are listed, not counted.
+    const SearchLine line = found > 0    ? (cancelled ? SearchLine::CancelledFound : SearchLine::Found)
+                            : listed > 0 ? (cancelled ? SearchLine::CancelledNoneAnswered : SearchLine::NoneAnswered)
+                                         : (cancelled ? SearchLine::Cancelled : SearchLine::NoneFound);
+    dialog().setText(IDC_NET_STATUS, DescribeSearch(line, found, language));
     if (context_.log)
         context_.log->line("printer search: " + std::to_string(found) + " found" + (cancelled ? " (cancelled)" : ""));
 }

@@ -5,6 +5,7 @@
 #include "install/Installation.h"
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
+#include "install/Wording.h"
 #include "install/ModelCatalogue.h"
 #include "pages/NetworkDialog.h"
 #include "pages/PortListStyle.h"
@@ -50,29 +51,15 @@ constexpr CategoryRow kCategoryRows[] = {
      {"安装前程序会提示您选择或配置一个TCP/IP端口", "The program will select a available port during instaling."}},
 };
 
-constexpr Bilingual kBusyMessage = {
-    "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。",
-    "Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."};
-constexpr Bilingual kConnectedSuffix = {"（已连接）", " (connected)"};
-constexpr const char* kSearchReminder = "Please click \"Search Port...\",then select port!";
-constexpr Bilingual kNoPortToConfigureMessage = {
-    "请先点击“搜索端口...”，然后选择要配置的端口。",
-    "Please click \"Search Port...\", then select the port to configure."};
-constexpr Bilingual kNothingInstalled = {"未安装打印机。", "Nothing was installed."};
-constexpr Bilingual kNoPortMessage = {
-    "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
-    "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
-
-constexpr Bilingual kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
-
 // The page's bar follows the installation; a wait on the network keeps the
 // window answering and says what it waits for in the page's note line.
 class PageProgress final : public InstallationProgress {
 public:
-    explicit PageProgress(Dialog& dialog) : dialog_(dialog) {}
+    PageProgress(Dialog& dialog, Language language) : dialog_(dialog), language_(language) {}
     void position(int percent) override { dialog_.progressSetPosition(IDC_PORT_PROGRESS, percent); }
-    void doing(const std::string& text) override {
+    void doing(const Waiting& waiting) override {
         if (note_.empty()) note_ = dialog_.text(IDC_PORT_NOTE);
+        const std::string text = DescribeWaiting(waiting, language_);
         dialog_.setText(IDC_PORT_NOTE, text.empty() ? note_ : text);
         dialog_.pumpMessages();
     }
@@ -80,6 +67,7 @@ public:
 
 private:
     Dialog& dialog_;
+    Language language_;
     std::string note_;
 };
 
@@ -156,18 +144,22 @@ void PortPage::onSearchPort() {
     dialog().listDeleteAll(IDC_PORT_LIST);
     const auto ports = EnumerateLocalPorts(context_.platform);
     applyListStyle();
-    // A USB port with a printer connected now says so after its description.
-    std::vector<UsbPrinterInterface> usb;
+    // A USB port with a printer connected now says so after its description;
+    // one whose state cannot be read says that it is not known.
+    Result<std::vector<UsbPrinterInterface>> usb;
     for (const auto& port : ports) {
         if (!IsUsbPortName(port.name)) continue;
-        usb = context_.platform.usbPrinterInterfaces().value;
+        usb = context_.platform.usbPrinterInterfaces();
         break;
     }
     for (const auto& port : ports) {
         context_.platform.debugOutput(port.name + "\n");
-        const bool connected = UsbPortConnected(port.name, usb).value_or(false);
-        dialog().listAddRow(IDC_PORT_LIST,
-                            {port.name, port.description + (connected ? kConnectedSuffix.in(context_.settings.language()) : "")});
+        std::string state;
+        if (IsUsbPortName(port.name))
+            state = DescribeUsbPortState(usb.ok() ? UsbPortConnected(port.name, usb.value).value_or(false)
+                                                  : std::optional<bool>(),
+                                         context_.settings.language());
+        dialog().listAddRow(IDC_PORT_LIST, {port.name, port.description + state});
     }
     portMode_ = true;
     context_.settings.portSearchPending = false;
@@ -218,7 +210,8 @@ void PortPage::onConfigurePort() {
     if (row < 0) return;
     const std::string port = dialog().listCell(IDC_PORT_LIST, row, 0);
     if (IsCategoryLabel(port)) {
-        dialog().messageBox(kNoPortToConfigureMessage.in(context_.settings.language()), MessageIcon::Exclamation);
+        dialog().messageBox(DescribePageNotice(PageNotice::NoPortToConfigure, context_.settings.language()),
+                            MessageIcon::Exclamation);
         return;
     }
     context_.platform.configurePort(dialog().windowHandle(), port);
@@ -247,14 +240,16 @@ void PortPage::onInstall() {
         // A port of the list needs a search first.
         if (context_.settings.portSearchPending) {
             dialog().enable(IDC_PORT_INSTALL, false);
-            dialog().messageBox(kSearchReminder, MessageIcon::Exclamation);
+            dialog().messageBox(DescribePageNotice(PageNotice::SearchFirst, context_.settings.language()),
+                                MessageIcon::Exclamation);
             return;
         }
         const int row = firstSelectedRow();
         // Never install on no port, nor on a category's label taken for a port.
         const std::string port = row >= 0 ? dialog().listCell(IDC_PORT_LIST, row, 0) : std::string();
         if (port.empty() || IsCategoryLabel(port)) {
-            dialog().messageBox(kNoPortMessage.in(context_.settings.language()), MessageIcon::Exclamation);
+            dialog().messageBox(DescribePageNotice(PageNotice::NoPort, context_.settings.language()),
+                                MessageIcon::Exclamation);
             return;
         }
         request.portChoice = PortChoice::Named;
@@ -292,7 +287,7 @@ void PortPage::install(const InstallationRequest& request) {
         const WhileRunning running(dialog(), running_,
                                    {IDC_PORT_SEARCH, IDC_PORT_CREATE, IDC_PORT_CONFIGURE, IDC_PORT_BACK,
                                     IDC_PORT_INSTALL, IDC_PORT_CANCEL});
-        PageProgress progress(dialog());
+        PageProgress progress(dialog(), language);
         outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
     }
     const InstallationOutcome& outcome = *outcome_;
@@ -300,34 +295,18 @@ void PortPage::install(const InstallationRequest& request) {
         dialog().listSelectRow(IDC_PORT_LIST, outcome.suggestedRow);
         selectedRow_ = outcome.suggestedRow;
     }
-    std::string stopped;
-    switch (outcome.stop) {
-        case InstallationStop::None: break;
-        case InstallationStop::Busy: stopped = kBusyMessage.in(language); break;
-        case InstallationStop::NoPort:
-        case InstallationStop::UnknownPort: stopped = kNoPortMessage.in(language); break;
-        case InstallationStop::NoNetworkPort:
-            stopped = outcome.networkPort.failure + "\n" + kNothingInstalled.in(language);
-            break;
-        case InstallationStop::LockFailed:
-        case InstallationStop::PortsUnreadable:
-            stopped = Fill(kCannotStart.in(language), {ErrorNumber(outcome.error, language)});
-            stopped += "\n" + std::string(kNothingInstalled.in(language));
-            break;
-    }
     if (!outcome.ran()) {
-        const bool failure = outcome.stop != InstallationStop::Busy && outcome.stop != InstallationStop::NoPort &&
-                             outcome.stop != InstallationStop::UnknownPort;
-        if (failure && context_.log && context_.log->written())
-            stopped += (language == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
+        // The message names the log only when lines were written to it.
+        const std::string logPath = context_.log && context_.log->written() ? context_.log->path() : "";
+        const std::string stopped = DescribeInstallationStop(outcome, request.address, language, logPath);
         outcome_.reset();
         dialog().messageBox(stopped, MessageIcon::Exclamation);
         return;
     }
     chosenPort_ = outcome.port;
-    // The message names the log only when lines were written to it.
-    if (context_.log && context_.log->written()) outcome_->report.logPath = context_.log->path();
-    for (const auto& text : outcome.messages) dialog().messageBox(text, MessageIcon::Exclamation);
+    // A registry value that could not be written has its own box, as it always had.
+    for (const auto& failure : outcome.report.failures)
+        if (failure.valueNotWritten) dialog().messageBox(DescribeRegistryWriteFailed(), MessageIcon::Exclamation);
     end(PageOk);
 }
 

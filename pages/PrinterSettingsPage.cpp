@@ -13,6 +13,7 @@
 #include "pages/WhileRunning.h"
 #include "install/SerialValueTables.h"
 #include "install/TestReceipt.h"
+#include "install/Wording.h"
 #include "res/resource.h"
 
 namespace kelp {
@@ -30,18 +31,6 @@ constexpr ControlText kEnglishTexts[] = {
     {IDC_SET_DEFAULT_LABEL, "Set As Default Printer"},
 };
 
-constexpr Bilingual kCompletionMessage = {"驱动安装完成", "Driver installation completed"};
-constexpr Bilingual kPortPageFailedMessage = {
-    "端口页面无法打开，或因内部错误而关闭，安装未完成。",
-    "The port page could not be opened, or closed on an internal error: the installation was not completed."};
-constexpr Bilingual kOfferTestReceipt = {"现在打印一张测试小票吗？", "Print a test receipt now?"};
-// A box's last line: %1 the log's path.
-constexpr Bilingual kLogLine = {"\n日志：%1", "\nThe log: %1"};
-// A network printer's answer (%1), and when it will print (%2).
-constexpr Bilingual kPrinterLine = {"打印机：%1", "Printer: %1"};
-constexpr Bilingual kPrinterLineLater = {"打印机：%1，%2", "Printer: %1: %2"};
-constexpr Bilingual kPrintsOnceConnected = {"开机并连接后即可打印", "it will print once it is on and connected"};
-constexpr Bilingual kPrintsOncePutRight = {"排除后即可打印", "it will print once that is put right"};
 
 struct SerialList {
     int id;
@@ -62,30 +51,18 @@ constexpr SerialList kSerialLists[] = {
 constexpr int kSerialSettingLists[] = {IDC_SET_BAUD, IDC_SET_DATA_BITS, IDC_SET_STOP_BITS, IDC_SET_PARITY,
                                        IDC_SET_FLOW};
 
-// A network printer's answer, the completion message's last line; a printer
-// that cannot print now will once it is put right.
-std::string printerStateLine(PrinterState state, Language language) {
-    const std::string answer = DescribePrinterState(state, language);
-    const Bilingual* later = nullptr;
-    if (state == PrinterState::NoAnswer || state == PrinterState::Refused)
-        later = &kPrintsOnceConnected;
-    else if (StateStopsPrinting(state))
-        later = &kPrintsOncePutRight;
-    if (!later) return Fill(kPrinterLine.in(language), {answer});
-    return Fill(kPrinterLineLater.in(language), {answer, later->in(language)});
-}
-
 constexpr std::uint32_t kTestReceiptWaitSeconds = 30;
 
 // The bar follows the test receipt's job; the window keeps answering, and
 // the note line says what is waited for while the printer is asked.
 class TestReceiptProgress final : public InstallationProgress {
 public:
-    explicit TestReceiptProgress(Dialog& dialog) : dialog_(dialog) {}
     void position(int percent) override { dialog_.progressSetPosition(IDC_SET_PROGRESS, percent); }
-    void doing(const std::string& text) override {
+    TestReceiptProgress(Dialog& dialog, Language language) : dialog_(dialog), language_(language) {}
+    void doing(const Waiting& waiting) override {
         if (!noted_) note_ = dialog_.text(IDC_SET_NOTE);
         noted_ = true;
+        const std::string text = DescribeWaiting(waiting, language_);
         dialog_.setText(IDC_SET_NOTE, text.empty() ? note_ : text);
         dialog_.pumpMessages();
     }
@@ -93,6 +70,7 @@ public:
 
 private:
     Dialog& dialog_;
+    Language language_;
     std::string note_;
     bool noted_ = false;
 };
@@ -221,10 +199,10 @@ void PrinterSettingsPage::onNext() {
     // A window that could not be made, or a handler that failed: the user
     // is told, and the wizard stays on this page.
     if (result == PageFailed) {
-        std::string text = kPortPageFailedMessage.in(context_.settings.language());
+        std::string text = DescribePageNotice(PageNotice::PortPageFailed, context_.settings.language());
         if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
         if (context_.log && context_.log->written())
-            text += Fill(kLogLine.in(context_.settings.language()), {context_.log->path()});
+            text += DescribeLogLine(context_.log->path(), context_.settings.language());
         dialog().messageBox(text, MessageIcon::Exclamation);
         return;
     }
@@ -240,21 +218,15 @@ void PrinterSettingsPage::onNext() {
 // What the installation did, then the port the printer is on and why; the
 // same lines go to the log. A plain success is announced on the Windows
 // versions that always had the message; a failure, or a printer that was
-// there already, is told whatever the version. A failure ends with the log.
+// there already, is told whatever the version. A failure ends with the log,
+// when lines were written to it.
 void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome) {
     const InstallReport& report = outcome.report;
     const Language language = context_.settings.language();
     const ModelRow* model = ModelCatalogue::row(modelRow());
     const std::string name = model ? model->displayName : "";
     const bool plainSuccess = report.succeeded() && !report.printerExisted;
-    std::vector<std::string> lines;
-    lines.push_back(plainSuccess ? kCompletionMessage.in(language) : DescribeInstallReport(report, name, language));
-    if (report.printerInstalled) lines.push_back(DescribePrinterPort(report, outcome.rule, name, language));
-    // How a network printer answered, once the printer is on its port.
-    if (outcome.printerState && report.printerInstalled && SameName(report.port, outcome.networkPort.name))
-        lines.push_back(printerStateLine(*outcome.printerState, language));
-    std::string text;
-    for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
+    const std::string text = DescribeInstallation(outcome, name, language);
     if (context_.log) {
         std::size_t start = 0;
         for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
@@ -263,9 +235,9 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
     }
     const int osCode = context_.settings.osCode;
     if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
-    if (!report.succeeded() && !report.logPath.empty())
-        text += Fill(kLogLine.in(language), {report.logPath});
-    dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
+    const std::string logPath = context_.log && context_.log->written() ? context_.log->path() : "";
+    dialog().messageBox(DescribeInstallation(outcome, name, language, logPath),
+                        report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
 // The question, and on Yes the test receipt through the engine, followed
@@ -275,7 +247,7 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
 // once the engine has returned (and let go of its lock).
 void PrinterSettingsPage::offerTestReceipt() {
     const Language language = context_.settings.language();
-    if (!dialog().askYesNo(kOfferTestReceipt.in(language))) return;
+    if (!dialog().askYesNo(DescribePageNotice(PageNotice::OfferTestReceipt, language))) return;
     TestReceiptRequest request;
     request.modelRow = modelRow();
     request.language = language;
@@ -295,7 +267,7 @@ void PrinterSettingsPage::offerTestReceipt() {
                                                   systemError ? context_.platform.errorText(systemError, language) : "");
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
-        text += Fill(kLogLine.in(language), {context_.log->path()});
+        text += DescribeLogLine(context_.log->path(), language);
     dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
@@ -306,7 +278,7 @@ TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest&
         dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
         dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
         dialog().show(IDC_SET_PROGRESS, true);
-        TestReceiptProgress progress(dialog());
+        TestReceiptProgress progress(dialog(), request.language);
         outcome = PrintTestReceipt(context_.platform, context_.network, context_.serialPorts, request, context_.log,
                                    &progress);
         dialog().show(IDC_SET_PROGRESS, false);

@@ -325,9 +325,9 @@ TEST_F(Install, BusyRunThenRetryOnThePortPage) {
     ASSERT_TRUE(click(port, 1022));
     std::string text;
     ASSERT_TRUE(takeMessage(wizard, text, "busy-" + std::string(languageTag(language))));
-    EXPECT_EQ(language == kChinese ? "另一个 Kelp 安装、删除或测试打印正在进行，本次未安装。请稍后再试。"
+    EXPECT_EQ(language == kChinese ? "另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。请稍后再试。"
                                    : "Another Kelp installation, removal or test receipt is running; nothing was "
-                                     "installed. Please try again later.",
+                                     "changed. Please try again later.",
               text);
     EXPECT_EQ(std::vector<int>{1}, listSelection(port, 1021));
     ReleaseMutex(mutex);

@@ -134,13 +134,28 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
         const char* port;
         const char* english;  // the printer's state
         const char* chinese;
+        const char* englishAdvice;  // after the state, when installed
+        const char* chineseAdvice;
+        const char* englishTodo;  // the test receipt's last line
+        const char* chineseTodo;
     };
     const Row rows[] = {
-        {L"127.0.1.11", "IP_127.0.1.11", "paper out", "缺纸"},
-        {L"127.0.1.12", "IP_127.0.1.12", "cover open", "上盖打开"},
-        {L"127.0.1.13", "IP_127.0.1.13", "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）"},
+        {L"127.0.1.11", "IP_127.0.1.11", "paper out", "缺纸", ": it will print once that is put right", "，排除后即可打印",
+         "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt.",
+         "请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"},
+        {L"127.0.1.12", "IP_127.0.1.12", "cover open", "上盖打开", ": it will print once that is put right", "，排除后即可打印",
+         "Close the printer's cover, then run Kelp again to print a test receipt.",
+         "请合上打印机上盖，然后再次运行 Kelp 打印测试小票。"},
+        {L"127.0.1.13", "IP_127.0.1.13", "nothing listens there (connection refused)", "该地址上没有程序接收打印数据（连接被拒绝）",
+         ": something else is at that address: check the address and the TCP port", "，该地址上是其他设备：请检查地址和 TCP 端口",
+         "Something else is at that address: check the printer's address and TCP port (its self-test page shows them), "
+         "then install again on the right ones.",
+         "该地址上是其他设备：请检查打印机的地址和 TCP 端口（打印机自检页上有），然后用正确的地址重新安装。"},
         {L"127.0.1.16", "IP_127.0.1.16", "no receipt printer (it answers with something else than a status)",
-         "不是小票打印机（应答的不是打印机状态）"},
+         "不是小票打印机（应答的不是打印机状态）", ": check the address (the printer's self-test page shows it)",
+         "，请检查地址（打印机自检页上有）",
+         "Check the printer's address (its self-test page shows it), then install again on the right one.",
+         "请检查打印机的地址（打印机自检页上有），然后用正确的地址重新安装。"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.port);
@@ -148,12 +163,14 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
         ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:" + std::wstring(row.address) + lang)) << log();
         expectPrinter(models()[0], port);
         EXPECT_TRUE(said("The printer RK-520P is installed on " + port + " (" + address + ":9100, port made; the printer: " +
-                             row.english + ").",
-                         "已安装打印机 RK-520P，端口 " + port + "（" + address + ":9100，新建的端口；打印机：" + row.chinese + "）。"))
+                             row.english + row.englishAdvice + ").",
+                         "已安装打印机 RK-520P，端口 " + port + "（" + address + ":9100，新建的端口；打印机：" + row.chinese +
+                             row.chineseAdvice + "）。"))
             << log();
         EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5" + quiet)) << log();
-        EXPECT_TRUE(said("The printer RK-520P (" + port + ") cannot print now: " + row.english + ". The test receipt was not sent.",
-                         "打印机 RK-520P（" + port + "）现在不能打印：" + row.chinese + "。测试小票未发送。"))
+        EXPECT_TRUE(said("The test receipt was not printed: the printer RK-520P (" + port + ") reports " + row.english + ".",
+                         "未打印测试小票：打印机 RK-520P（" + port + "）报告：" + row.chinese + "。") &&
+                    said(row.englishTodo, row.chineseTodo))
             << log();
         EXPECT_EQ("", received(std::wstring(row.address) + L"_9100"));
     }
@@ -269,9 +286,11 @@ TEST_F(Network, TestReceiptWithheldWhenThePortsSettingsCannotBeRead) {
     ASSERT_TRUE(writeRegistryDword(HKEY_LOCAL_MACHINE, kMonitor, L"RefuseGetConfigInfo", 1));
     removeFile(kLog);
     EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
-    EXPECT_TRUE(said("The settings of the port IP_127.0.1.10 of the printer RK-730P cannot be read (error 5), so the "
-                     "printer could not be asked first. The test receipt was not sent.",
-                     "打印机 RK-730P（IP_127.0.1.10）的端口设置无法读取（错误 5），无法先询问打印机。测试小票未发送。"))
+    EXPECT_TRUE(said("The test receipt was not printed: the settings of the port IP_127.0.1.10 cannot be read (error "
+                     "5), so the printer could not be asked first. Run Kelp again as an administrator to print a test "
+                     "receipt.",
+                     "未打印测试小票：端口 IP_127.0.1.10 的设置无法读取（错误 5），无法先询问打印机。"
+                     "请以管理员身份再次运行 Kelp 打印测试小票。"))
         << log();
     EXPECT_EQ(0, runKelp(L"/list /log:" + kLog)) << log();
     EXPECT_TRUE(logHas("port\tIP_127.0.1.10\tTCP/IP\t\tunknown\r\n")) << log();

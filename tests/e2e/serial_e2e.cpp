@@ -47,8 +47,10 @@ TEST_F(Serial, TestReceiptOnlyToAPrinterThatCanPrintIt) {
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"COM5"));
 
     EXPECT_EQ(1603, runKelp(L"/testprint /model:RK-520P /wait:5" + quiet)) << log();
-    EXPECT_TRUE(said("The printer RK-520P (COM6:) cannot print now: paper out. The test receipt was not sent.",
-                     "打印机 RK-520P（COM6:）现在不能打印：缺纸。测试小票未发送。"))
+    EXPECT_TRUE(said("The test receipt was not printed: the printer RK-520P (COM6:) reports paper out.",
+                     "未打印测试小票：打印机 RK-520P（COM6:）报告：缺纸。") &&
+                said("Put in a new paper roll and close the cover, then run Kelp again to print a test receipt.",
+                     "请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"))
         << log();
     EXPECT_NE(std::string::npos, log().find("printer on COM6: at 9600,n,8,1: paper out\r\n")) << log();
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"COM6"));

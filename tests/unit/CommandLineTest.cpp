@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineRun.h"
+#include "install/Wording.h"
 #include "install/TestReceipt.h"
 #include "fake/FakeNetwork.h"
 #include "fake/FakeSerialPorts.h"
@@ -74,7 +75,7 @@ TEST(CommandLineParse, WaitSeconds) {
             EXPECT_FALSE(parse.command) << text;
             continue;
         }
-        ASSERT_TRUE(parse.command) << text << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << text << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.command->waitSeconds, seconds) << text;
     }
     EXPECT_EQ(ParseCommandLine({"/testprint", "/model:RK-520P"}).command.value_or(CliCommand{}).waitSeconds, 30u);
@@ -173,7 +174,7 @@ TEST(CommandLineParse, LogPathsTaken) {
                              "C:\\logs\\console.log", "C:\\logs\\coma.log", "C:\\logs\\lpt.log", "C:\\logs\\nul-list.txt", "\\\\srv\\logs\\k.log", "C:\\a.b\\k.log",
                              "\\\\..\\k.log"}) {
         const auto parse = ParseCommandLine({"/list", std::string("/log:") + path});
-        ASSERT_TRUE(parse.command) << path << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << path << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.logPath, path);
     }
 }
@@ -202,7 +203,7 @@ TEST(CommandLineParse, GoodLines) {
     };
     for (const auto& c : cases) {
         const auto parse = ParseCommandLine(c.args);
-        ASSERT_TRUE(parse.command) << c.args[0] << ": " << parse.reason;
+        ASSERT_TRUE(parse.command) << c.args[0] << ": " << DescribeCliRefusal(parse.refusal, Language::English);
         EXPECT_EQ(parse.command->action, c.action) << c.args[0];
         EXPECT_EQ(parse.command->modelRow, c.modelRow) << c.args[0];
         EXPECT_EQ(parse.language, c.english) << c.args[0];
@@ -283,7 +284,7 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
-        EXPECT_EQ(parse.reason, reason) << line.back();
+        EXPECT_EQ(DescribeCliRefusal(parse.refusal, Language::English), reason) << line.back();
         EXPECT_EQ(!parse.command, *reason != '\0') << line.back();
         FakePlatform& machine = m;
         // A refused /log leaves the refusal to the default log.
@@ -511,7 +512,7 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
         EXPECT_TRUE(m.callsOf("acquireNamedMutex").empty()) << error;
         EXPECT_TRUE(m.callsOf("copyFile").empty()) << error;
         EXPECT_TRUE(m.callsOf("releaseNamedMutex").empty()) << error;
-        const std::string said = code == 1618 ? "Another Kelp installation, removal or test receipt is running; nothing was changed.\r\n"
+        const std::string said = code == 1618 ? "Another Kelp installation, removal or test receipt is running; nothing was changed. Please try again later.\r\n"
                                               : "Failed; the log says which step: C:\\users\\kelp\\Temp\\Kelp.log\r\n";
         EXPECT_NE(m.consoleText().find(said, before), std::string::npos) << m.consoleText().substr(before);
     }
@@ -826,7 +827,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/lang:en", "/port:C:\\receipt.prn"}), 0);
     ASSERT_EQ(run({"/testprint", "/model:rk-520p", std::string("/log:") + kLog}), 0) << log();
     EXPECT_EQ(m.fileContents("C:\\receipt.prn"), TestReceiptBytes("RK-520P", "C:\\receipt.prn", "2026-12-07 10:15:20", Language::English));
-    EXPECT_NE(m.consoleText().find("The test receipt for RK-520P (C:\\receipt.prn) has left the print queue."),
+    EXPECT_NE(m.consoleText().find("The test receipt was printed on RK-520P (C:\\receipt.prn)."),
               std::string::npos);
 
     m.failNext("writePrinter", 1804);
@@ -850,11 +851,11 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         std::uint64_t sleptMs;
     };
     const Case cases[] = {
-        {{}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
-        {{}, "/wait:1", nullptr, 0, "has left the print queue", false, 0},
-        {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "has left the print queue", false, 1000},
-        {{0, 0x1080}, "/wait:5", nullptr, 0, "has left the print queue", false, 500},
-        {{0, 0x1000}, "/wait:3600", nullptr, 0, "has left the print queue", false, 500},  // kept after printing
+        {{}, "/wait:5", nullptr, 0, "The test receipt was printed on RK-520P", false, 0},
+        {{}, "/wait:1", nullptr, 0, "The test receipt was printed on RK-520P", false, 0},
+        {{0, 0, std::nullopt}, "/wait:5", nullptr, 0, "The test receipt was printed on RK-520P", false, 1000},
+        {{0, 0x1080}, "/wait:5", nullptr, 0, "The test receipt was printed on RK-520P", false, 500},
+        {{0, 0x1000}, "/wait:3600", nullptr, 0, "The test receipt was printed on RK-520P", false, 500},  // kept after printing
         {{0, 0x40}, "/wait:5", nullptr, 1603, "not printed: the printer is out of paper. The job was deleted.", true, 500},
         {{0x408}, "/wait:5", nullptr, 1603, "not printed: the printer needs attention.", true, 0},
         {{0x22}, "/wait:5", nullptr, 1603, "not printed: the printer reported an error.", true, 0},
@@ -863,11 +864,11 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
         {{0x20}, "/wait:5", nullptr, 1603, "not printed: the printer is offline. The job was deleted.", true, 0},
         {{0x4}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
         {{0x100}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.\r\n", false, 0},
-        {{0x80}, "/wait:5", nullptr, 0, "has left the print queue", false, 0},
+        {{0x80}, "/wait:5", nullptr, 0, "The test receipt was printed on RK-520P", false, 0},
         {{0}, "/wait:2", nullptr, 1603,
          "still in the queue after 2 s: is the printer on and connected? The job was deleted.", true, 2000},
         {{0}, nullptr, nullptr, 1603, "still in the queue after 30 s", true, 30000},
-        {{0x40}, "/wait:0", nullptr, 0, "A test receipt was sent to RK-520P", false, 0},
+        {{0x40}, "/wait:0", nullptr, 0, "The test receipt was sent to RK-520P", false, 0},
         {{0, 0x104}, "/wait:5", nullptr, 1603, "not printed: the job was deleted before it printed.", false, 500},
         {{0x40}, "/wait:5", "deleteJob", 1603, "out of paper. The job could not be deleted: it is still in the queue.",
          false, 0},
@@ -936,7 +937,7 @@ TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:1"}), 1603);
     EXPECT_NE(m.consoleText().find("测试小票在 1 秒后仍在打印队列中：打印机是否已开机并连接？已删除该打印任务。"), std::string::npos);
     for (const auto& [states, said] :
-         {std::pair<std::vector<std::optional<std::uint32_t>>, const char*>{{}, "测试小票已从 RK-520P（C:\\receipt.prn）的打印队列中打印出去。"},
+         {std::pair<std::vector<std::optional<std::uint32_t>>, const char*>{{}, "测试小票已在 RK-520P（C:\\receipt.prn）上打印。"},
           {{0x4}, "测试小票未能打印：打印任务在打印前被删除。"},
           {{0x20}, "测试小票未能打印：打印机已脱机。已删除该打印任务。"}}) {
         m.scriptJobStates(states);
@@ -1139,7 +1140,7 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5:9100", "/lang:zh", "/quiet"}), 0);
     EXPECT_EQ(m.callsOf("addTcpIpPort").size(), 1u);
-    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸）。\r\n",
+    expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸，排除后即可打印）。\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (reused)\r\n"},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
 
@@ -1152,7 +1153,8 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     ASSERT_TRUE(m.findTcpIpPort("IP_10.0.0.5_9101"));
     EXPECT_EQ(m.findTcpIpPort("IP_10.0.0.5_9101")->tcpPort, 9101u);
     EXPECT_NE(m.consoleText().find("The printer RK-730P is installed on IP_10.0.0.5_9101 (10.0.0.5:9101, port made; the "
-                                   "printer: no answer (it will print once it is on and connected)).\r\noutcome 0\r\n"),
+                                   "printer: no answer: check that it is on, its cable or network connection, and its address).\r\n"
+                                   "outcome 0\r\n"),
               std::string::npos) << m.consoleText();
 }
 
@@ -1235,9 +1237,9 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
         EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), row.code) << row.code;
         EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
         const std::string shown = m.consoleText().substr(before);
-        EXPECT_NE(shown.find(row.why ? std::string("The printer RK-730P (Kitchen) cannot print now: ") + row.why +
-                                           ". The test receipt was not sent.\r\n"
-                                     : "A test receipt was sent to RK-730P (Kitchen).\r\n"),
+        EXPECT_NE(shown.find(row.why ? std::string("The test receipt was not printed: the printer RK-730P (Kitchen) reports ") + row.why +
+                                           ".\r\n"
+                                     : "The test receipt was sent to RK-730P (Kitchen).\r\n"),
                   std::string::npos) << shown;
     }
     EXPECT_EQ(net.batches().back().tcpPort, 9100);
@@ -1258,12 +1260,13 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 1603);
     EXPECT_EQ(net.batches().size(), asked);
     EXPECT_EQ(m.rawJobs().size(), jobs);
-    EXPECT_NE(m.consoleText().find("The settings of the port Kitchen of the printer RK-730P cannot be read (error 5), so "
-                                   "the printer could not be asked first. The test receipt was not sent.\r\n", before),
+    EXPECT_NE(m.consoleText().find("The test receipt was not printed: the settings of the port Kitchen cannot be read "
+                                   "(error 5), so the printer could not be asked first. Run Kelp again as an "
+                                   "administrator to print a test receipt.\r\n", before),
               std::string::npos);
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
-    EXPECT_NE(m.consoleText().find("打印机 RK-730P（Kitchen）现在不能打印：无应答。测试小票未发送。\r\n"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("未打印测试小票：打印机 RK-730P（Kitchen）报告：无应答。\r\n"), std::string::npos);
     // Nor when the ports cannot be listed; an LPR port's queue tells no
     // state: its receipt goes unasked, as a USB printer's.
     m.failWhen("enumPorts", [](const Args&) { return true; }, 5);
@@ -1293,7 +1296,7 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
         "software) may hold it, or the port does not exist. Close the program that uses the port, then run Kelp again "
         "to print a test receipt.\r\n";
     const auto cannot = [](const char* why) {
-        return std::string("The printer RK-730P (COM1:) cannot print now: ") + why + ". The test receipt was not sent.\r\n";
+        return std::string("The test receipt was not printed: the printer RK-730P (COM1:) reports ") + why + ".\r\n";
     };
     const struct {
         std::optional<D> device;
@@ -1301,8 +1304,8 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
         int code;
         std::string shown;
     } rows[] = {
-        {D{"\x16\x12\x12\x12"}, false, 0, "A test receipt was sent to RK-730P (COM1:).\r\n"},
-        {D{"\x16\x12\x12\x12"}, true, 0, "A test receipt was sent to RK-730P (COM1:).\r\n"},
+        {D{"\x16\x12\x12\x12"}, false, 0, "The test receipt was sent to RK-730P (COM1:).\r\n"},
+        {D{"\x16\x12\x12\x12"}, true, 0, "The test receipt was sent to RK-730P (COM1:).\r\n"},
         {D{""}, false, 1603, mute},
         {D{""}, true, 0, unchecked},
         // /force overrides nothing else.
@@ -1326,7 +1329,7 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
         const std::string shown = m.consoleText().substr(before);
         EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
         // Never "printed" for a printer that gave no status.
-        EXPECT_EQ(shown.find("left the print queue"), std::string::npos) << shown;
+        EXPECT_EQ(shown.find("was printed"), std::string::npos) << shown;
     }
     expectLogged({"printer on COM1: at 9600,n,8,1: the port does not open (error 2, The system cannot find the file specified)\r\n"});
     // Followed out of the queue, a receipt sent unchecked is still unchecked.
@@ -1354,7 +1357,7 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
     serial.setPrinter("COM1", "\x1E\x32\x12\x72");
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
-    EXPECT_NE(m.consoleText().find("打印机 RK-730P（COM1:）现在不能打印：缺纸。测试小票未发送。\r\n"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("未打印测试小票：打印机 RK-730P（COM1:）报告：缺纸。\r\n"), std::string::npos);
     // A printer on another kind of port is not asked over a COM port.
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:LPT1:", "/quiet"}), 0);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:0"}), 0);

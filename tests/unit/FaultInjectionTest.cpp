@@ -17,6 +17,7 @@
 #include "app/InstallerApp.h"
 #include "cli/CommandLineRun.h"
 #include "platform/ForwardingPlatform.h"
+#include "install/Wording.h"
 #include "install/SpoolerPorts.h"
 #include "install/PortInventory.h"
 #include "res/resource.h"

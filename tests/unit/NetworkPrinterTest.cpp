@@ -7,6 +7,7 @@
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
 #include "install/LoggingPlatform.h"
+#include "install/Wording.h"
 #include "install/RunLog.h"
 
 namespace kelp {
@@ -511,7 +512,7 @@ TEST(NetworkPort, ReusedOrMadeAndNamed) {
         const TcpIpPort port = PrepareTcpIpPort(m, row.address, Language::English, nullptr);
         EXPECT_EQ(port.name, row.name) << row.what;
         EXPECT_EQ(port.made, row.made) << row.what;
-        EXPECT_TRUE(port.failure.empty()) << row.what;
+        EXPECT_EQ(port.problem, NetworkPortProblem::None) << row.what;
         EXPECT_EQ(m.callsOf("addTcpIpPort").size(), row.made ? 1u : 0u) << row.what;
         // Only the monitor's ports are asked where they point.
         for (const auto& call : m.callsOf("tcpIpPortConfig")) EXPECT_NE(call.args[0], "LPT1:") << row.what;
@@ -560,7 +561,8 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
         EXPECT_FALSE(port.ok()) << row.failure;
         EXPECT_FALSE(port.made) << row.failure;
         EXPECT_EQ(port.error, row.error) << row.failure;
-        EXPECT_EQ(port.failure, row.failure);
+        EXPECT_EQ(DescribeNetworkPortFailure(port, {"10.0.0.5", 9100}, row.englishFlag ? Language::English : Language::Chinese),
+                  row.failure);
         EXPECT_TRUE(m.ports().empty()) << row.failure;
         if (!row.monitor) EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
         UndoTcpIpPort(m, port, nullptr);
@@ -573,8 +575,9 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
     m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.6"));
     for (int suffix = 2; suffix <= 99; ++suffix) m.seedTcpIpPort(Aimed("IP_10.0.0.5 (" + std::to_string(suffix) + ")", "10.0.0.6"));
     TcpIpPort port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::English, nullptr);
-    EXPECT_EQ(port.failure, "There is no free port name for 10.0.0.5:9100.");
-    EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::Chinese, nullptr).failure, "没有可用于 10.0.0.5:9100 的端口名。");
+    EXPECT_EQ(DescribeNetworkPortFailure(port, {"10.0.0.5", 9100}, Language::English),
+              "There is no free port name for 10.0.0.5:9100.");
+    EXPECT_EQ(DescribeNetworkPortFailure(port, {"10.0.0.5", 9100}, Language::Chinese), "没有可用于 10.0.0.5:9100 的端口名。");
     EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
     m.seedTcpIpPort(Aimed("IP_10.0.0.5 (100)", "10.0.0.5"));
     port = PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::Chinese, nullptr);

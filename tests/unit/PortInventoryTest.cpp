@@ -4,6 +4,7 @@
 #include <set>
 
 #include "fake/FakePlatform.h"
+#include "install/Wording.h"
 #include "install/AutomaticPort.h"
 #include "install/PortInventory.h"
 #include "install/RunLog.h"

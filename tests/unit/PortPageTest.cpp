@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
+#include "install/Wording.h"
 #include "install/RunLog.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"
@@ -346,9 +347,9 @@ TEST_F(PortPageTest, EveryRowOfThePortListIsItsPort) {
         {Network, 2, "IP_10.0.0.7", "驱动安装完成\n端口：IP_10.0.0.7\n打印机：就绪", "10.0.0.7"},
         {Network, 2, "IP_10.0.0.9", "Driver installation completed\nPort: IP_10.0.0.9\nPrinter: paper out: it will print once that is put right", "10.0.0.9"},
         {Network, 2, "IP_10.0.0.9", "驱动安装完成\n端口：IP_10.0.0.9\n打印机：缺纸，排除后即可打印", "10.0.0.9:9100"},
-        {Network, 2, "IP_10.0.0.8_9101", "驱动安装完成\n端口：IP_10.0.0.8_9101\n打印机：无应答，开机并连接后即可打印", "10.0.0.8:9101"},
+        {Network, 2, "IP_10.0.0.8_9101", "驱动安装完成\n端口：IP_10.0.0.8_9101\n打印机：无应答，请检查打印机是否已开机、连接线或网络连接以及地址", "10.0.0.8:9101"},
         {Network, 2, "IP_10.0.0.6",
-         "Driver installation completed\nPort: IP_10.0.0.6\nPrinter: nothing listens there (connection refused): it will print once it is on and connected",
+         "Driver installation completed\nPort: IP_10.0.0.6\nPrinter: nothing listens there (connection refused): something else is at that address: check the address and the TCP port",
          "10.0.0.6"},
     };
     for (const auto& row : rows) {
@@ -443,7 +444,7 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
              m.setPrivateMutexError(winerr::InstallAlreadyRunning);
          },
          false, false, nullptr, 0,
-         {"Another Kelp installation, removal or test receipt is running; nothing was installed. Please try again later."}},
+         {"Another Kelp installation, removal or test receipt is running; nothing was changed. Please try again later."}},
         {"cancelled", 0, monitor, true, false, nullptr, 0, {}},
     };
     for (const auto& c : cases) {
@@ -729,7 +730,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         EXPECT_TRUE(d.ended());
     });
     EXPECT_EQ(messageTexts(), std::vector<std::string>({"Another Kelp installation, removal or test receipt is running; "
-                                                        "nothing was installed. Please try again later.",
+                                                        "nothing was changed. Please try again later.",
                                                         "Driver installation completed\nPort: COM1: (no USB port: the first serial port)"}));
     EXPECT_EQ(platform.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "COM1:");
     EXPECT_TRUE(platform.heldMutexes().empty());

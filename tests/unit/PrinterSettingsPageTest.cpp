@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
+#include "install/Wording.h"
 #include "install/ModelCatalogue.h"
 #include "pages/PortPage.h"
 #include "pages/PrinterSettingsPage.h"

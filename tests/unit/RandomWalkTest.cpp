@@ -21,6 +21,7 @@
 
 #include "WalkSupport.h"
 #include "app/InstallerApp.h"
+#include "install/Wording.h"
 #include "install/SpoolerPorts.h"
 #include "install/ModelCatalogue.h"
 #include "install/PortInventory.h"
