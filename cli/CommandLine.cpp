@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "install/LogText.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 
@@ -169,7 +170,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> seen;
     for (const auto& argument : arguments) {
         const auto item = SplitSwitch(argument);
-        if (!item) return Refuse(parse, "unexpected argument \"" + argument + "\"", "多余的参数“" + argument + "”");
+        if (!item) return Refuse(parse, "unexpected argument " + QuotedText(argument), "多余的参数“" + OutsideText(argument) + "”");
         if (std::find(seen.begin(), seen.end(), item->name) != seen.end()) return Refuse(parse, "switch /" + item->name + " given twice", "开关 /" + item->name + " 重复出现");
         seen.push_back(item->name);
         bool isAction = false;
@@ -223,7 +224,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 if (Lower(rows[row].displayName) == Lower(value)) command.modelRow = static_cast<int>(row);
             }
-            if (command.modelRow < 0) return Refuse(parse, "unknown model \"" + value + "\"", "未知的型号“" + value + "”");
+            if (command.modelRow < 0) return Refuse(parse, "unknown model " + QuotedText(value), "未知的型号“" + OutsideText(value) + "”");
         } else if (option.name == "lang") {
             if (!parse.language) return Refuse(parse, "/lang must be zh or en", "/lang 只能是 zh 或 en");
             command.language = parse.language;

@@ -106,6 +106,10 @@ constexpr Bilingual kExistingPort = {"打印机已在此端口上", "the printer
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
 constexpr Bilingual kRemoved = {"已删除打印机 %1 及其驱动。", "The printer %1 and its driver were removed."};
+constexpr Bilingual kRemovedDriverLeft = {
+    "已删除打印机 %1。Windows 仍在使用它的驱动，驱动暂时保留，待 Windows 释放后可再次删除（Kelp.exe /uninstall /model:%1）。",
+    "The printer %1 was removed. Windows is still using its driver, so the driver stays until Windows lets it go; "
+    "it can be removed then (Kelp.exe /uninstall /model:%1)."};
 constexpr Bilingual kNotInstalled = {"%1 未安装，无需删除。", "%1 is not installed: nothing to remove."};
 constexpr Bilingual kNoPrinter = {"打印机 %1 不存在。", "There is no printer %1."};
 constexpr Bilingual kReceiptSent = {"测试小票已发送到 %1（%2）。", "A test receipt was sent to %1 (%2)."};
@@ -194,7 +198,7 @@ int CommandLineRun::searchFailed(const std::string& text) {
 }
 
 int CommandLineRun::failed() {
-    say(log_.written() ? std::string(kFailed.in(language_)) + log_.path() : kFailedNoLog.in(language_));
+    say(log_.written() ? std::string(kFailed.in(language_)) + OutsideText(log_.path()) : kFailedNoLog.in(language_));
     return exitcode::InstallFailure;
 }
 
@@ -233,7 +237,7 @@ int CommandLineRun::install(const ModelRow& model) {
         case InstallationStop::None: break;
         case InstallationStop::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case InstallationStop::UnknownPort:
-            say(std::string(kWrongCommandLine.in(language_)) + kUnknownPort.in(language_) + *command_.port);
+            say(std::string(kWrongCommandLine.in(language_)) + kUnknownPort.in(language_) + OutsideText(*command_.port));
             return exitcode::InvalidCommandLine;
         case InstallationStop::NoPort: say(kNoAutomaticPort.in(language_)); return failed();
         default: return failed();  // the engine logged why
@@ -250,12 +254,12 @@ int CommandLineRun::install(const ModelRow& model) {
     if (outcome.printerState) {
         const PrinterState state = *outcome.printerState;
         why = kNetworkPort.in(language_);
-        why = Fill(why, {FormatAddress(request.address), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
+        why = Fill(why, {OutsideText(FormatAddress(request.address)), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
                          DescribePrinterState(state, language_) +
                              (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(language_) : "")});
     }
     say(Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language_),
-             {name, report.port.empty() ? outcome.port : report.port, why}));
+             {name, OutsideText(report.port.empty() ? outcome.port : report.port), why}));
     return exitcode::Success;
 }
 
@@ -265,6 +269,7 @@ int CommandLineRun::uninstall(const ModelRow& model) {
     switch (RemoveModel(platform_, name, &log_)) {
         case RemovalOutcome::NotInstalled: say(Fill(kNotInstalled.in(language_), {name})); return exitcode::Success;
         case RemovalOutcome::Removed: say(Fill(kRemoved.in(language_), {name})); return exitcode::Success;
+        case RemovalOutcome::DriverLeftInUse: say(Fill(kRemovedDriverLeft.in(language_), {name})); return exitcode::Success;
         case RemovalOutcome::Busy: say(kAlreadyRunning.in(language_)); return exitcode::AlreadyRunning;
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
@@ -286,16 +291,16 @@ int CommandLineRun::testPrint(const ModelRow& model) {
         case TestReceiptResult::LockFailed: return failed();
         case TestReceiptResult::NoPrinter: say(Fill(kNoPrinter.in(language_), {name})); return failed();
         case TestReceiptResult::PortUnreadable:
-            say(Fill(kPortUnreadable.in(language_), {name, outcome.port, ErrorNumber(outcome.error, language_)}));
+            say(Fill(kPortUnreadable.in(language_), {name, OutsideText(outcome.port), ErrorNumber(outcome.error, language_)}));
             return failed();
         case TestReceiptResult::Withheld:
-            say(Fill(kNotSent.in(language_), {name, outcome.port, DescribePrinterState(*outcome.state, language_)}));
+            say(Fill(kNotSent.in(language_), {name, OutsideText(outcome.port), DescribePrinterState(*outcome.state, language_)}));
             return failed();
         case TestReceiptResult::JobFailed:
             say(DescribePrintJobReport(outcome.job, command_.waitSeconds, language_));
             return failed();
-        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(language_), {name, outcome.port})); break;
-        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(language_), {name, outcome.port})); break;
+        case TestReceiptResult::Sent: say(Fill(kReceiptSent.in(language_), {name, OutsideText(outcome.port)})); break;
+        case TestReceiptResult::Printed: say(Fill(kReceiptPrinted.in(language_), {name, OutsideText(outcome.port)})); break;
     }
     return exitcode::Success;
 }
@@ -304,7 +309,7 @@ int CommandLineRun::testPrint(const ModelRow& model) {
 // printers of this package's models with their ports. A text from the
 // spooler is escaped, its tabs too: it can make no row or column of its own.
 int CommandLineRun::list() {
-    const auto cell = [](const std::string& text) { return EscapedText(text, "\t"); };
+    const auto cell = [](const std::string& text) { return OutsideText(text); };
     std::string text;
     for (const auto& model : ModelCatalogue::rows()) text += std::string("model\t") + model.displayName + "\r\n";
     const auto ports = platform_.enumPorts();
@@ -392,7 +397,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     // Each argument quoted, as it arrived.
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + QuotedText(argument);
-    log.line(line + " (user " + platform.userName() + ")");
+    log.line(line + " (user " + OutsideText(platform.userName()) + ")");
 
     // The steps go to the console too, unless quiet; /list and /find print
     // their own lines. That no log is kept is said even when quiet.
@@ -427,8 +432,8 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
                  " lang " + (language == Language::English ? "en" : "zh") +
                  (parse.command->action == CliAction::Install
-                      ? (parse.command->host ? " host " + FormatAddress(*parse.command->host)
-                                             : " port " + parse.command->port.value_or("auto")) +
+                      ? (parse.command->host ? " host " + OutsideText(FormatAddress(*parse.command->host))
+                                             : " port " + OutsideText(parse.command->port.value_or("auto"))) +
                             (parse.command->defaultPrinter ? " default" : "")
                       : std::string()));
         CommandLineRun run(platform, network, serialPorts, log, *parse.command, language);
@@ -439,7 +444,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     if (code == exitcode::InvalidCommandLine && !parse.quiet) platform.consoleWrite(kUsage.in(language));
     log.line("outcome " + std::to_string(code));
     if (!parse.quiet && !listing && code != exitcode::Success && log.written())
-        platform.consoleWrite(std::string(kLogIs.in(language)) + log.path() + "\r\n");
+        platform.consoleWrite(std::string(kLogIs.in(language)) + OutsideText(log.path()) + "\r\n");
     return code;
 }
 

@@ -5,6 +5,7 @@
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
+#include "install/LogText.h"
 #include "install/RunLog.h"
 #include "install/SpoolerPorts.h"
 
@@ -170,12 +171,12 @@ std::string DescribePrinterPort(const InstallReport& report, std::optional<PortR
                                 const std::string& modelName, Language language) {
     std::string why;
     if (!report.movedTo.empty())
-        why = Fill(kMovedFrom.in(language), {report.existingPort});
+        why = Fill(kMovedFrom.in(language), {OutsideText(report.existingPort)});
     else if (report.printerExisted)
         why = kOwnPortKept.in(language);
     else if (rule)
         why = DescribePortRule(*rule, modelName, language, report.port);
-    return Fill((why.empty() ? kPortLine : kPortLineWhy).in(language), {report.port, why});
+    return Fill((why.empty() ? kPortLine : kPortLineWhy).in(language), {OutsideText(report.port), why});
 }
 
 // Which of the spooler's USB ports have a printer connected now, and which
@@ -193,20 +194,20 @@ static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbP
     if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + ErrorNumber(interfaces.error, Language::English) + ")");
     for (const auto& port : usbPorts) {
         const UsbPortState state = StateOf(port, interfaces.value);
-        std::string line = "USB port " + port + ": ";
+        std::string line = "USB port " + OutsideText(port) + ": ";
         if (!state.known) {
             say(line + "not known");
             continue;
         }
         const std::string model = ParseDeviceId(state.shown->deviceId).model;
         line += state.shown->connected ? "connected" : "not connected";
-        line += ", " + state.shown->instanceId;
-        if (!model.empty()) line += ", model " + model;
+        line += ", " + OutsideText(state.shown->instanceId);
+        if (!model.empty()) line += ", model " + OutsideText(model);
         say(line);
         if (!state.shown->connected) continue;
         if (const std::string why = passedOver ? PassOverReason(ParseDeviceId(state.shown->deviceId), printerName) : "";
             !why.empty()) {
-            say("USB port " + port + " passed over: " + why);
+            say("USB port " + OutsideText(port) + " passed over: " + OutsideText(why));
             passedOver->push_back(port);
             continue;
         }
@@ -220,7 +221,7 @@ void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts,
     if (!log) return;
     std::vector<std::string> connected, identified;
     LogUsbPorts(platform, usbPorts, {}, log, connected, identified);
-    log->line(chosenBy + ": " + port);
+    log->line(chosenBy + ": " + OutsideText(port));
 }
 
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,

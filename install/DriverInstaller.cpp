@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "install/LogText.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/SerialValueTables.h"
@@ -125,7 +126,7 @@ std::string DescribeInstallChoices(const ArchitectureProfile& profile, const Pri
     std::string text = "install ";
     text += model ? model->displayName : "model " + std::to_string(choices.modelRow);
     text += choices.language == Language::English ? ", English edition" : ", Chinese edition";
-    text += ", port " + (port.empty() ? std::string("(none)") : port);
+    text += ", port " + (port.empty() ? std::string("(none)") : OutsideText(port));
     text += choices.defaultPrinter ? ", default printer" : ", not the default printer";
     text += ", ";
     text += profile.environment;
@@ -136,9 +137,9 @@ std::string DescribeInstallOutcome(const InstallReport& report) {
     std::string text = "outcome: ";
     if (report.succeeded())
         text += !report.printerExisted    ? "installed"
-                : report.movedTo.empty() ? "installed; the printer existed, on " + report.existingPort
-                                         : "installed; the printer existed, moved from " + report.existingPort + " to " +
-                                               report.movedTo;
+                : report.movedTo.empty() ? "installed; the printer existed, on " + OutsideText(report.existingPort)
+                                         : "installed; the printer existed, moved from " + OutsideText(report.existingPort) +
+                                               " to " + OutsideText(report.movedTo);
     else
         text += std::string(report.printerInstalled ? "printer installed, " : "failed, ") +
                 std::to_string(report.failures.size()) + (report.failures.size() == 1 ? " step failed" : " steps failed");
@@ -410,7 +411,7 @@ void DriverInstaller::fail(Pass& pass, InstallStep step, std::string subject, Wi
 // registered before the printer was looked at; the person can remove that
 // printer and run the installation again.
 static std::string ForeignDriverText(const std::string& printerName, const std::string& driver, Language language) {
-    return Fill(kForeignDriver.in(language), {printerName, driver, "Kelp.exe /uninstall /model:" + printerName});
+    return Fill(kForeignDriver.in(language), {printerName, OutsideText(driver), "Kelp.exe /uninstall /model:" + printerName});
 }
 
 // One failed step: what could not be done, to what, and the system's error.
@@ -419,7 +420,7 @@ static std::string FailureLine(const InstallFailure& failure, Language language)
                                    [&failure](const StepText& entry) { return entry.step == failure.step; });
     std::string line = "\n";
     if (step != std::end(kStepTexts)) line += step->text.in(language);
-    line += failure.subject;
+    line += OutsideText(failure.subject);
     // The checks of what the spooler shows have no Windows error.
     if (failure.error == winerr::Success) return line;
     // "error 5", or the log's words for no code.
@@ -427,7 +428,7 @@ static std::string FailureLine(const InstallFailure& failure, Language language)
                                  ? ErrorNumber(failure.error, language)
                                  : Fill(kErrorCode.in(language), {std::to_string(failure.error)});
     return line + Fill((failure.errorText.empty() ? kFailureError : kFailureErrorWithText).in(language),
-                       {code, failure.errorText});
+                       {code, OutsideText(failure.errorText)});
 }
 
 std::string DescribeInstallReport(const InstallReport& report, const std::string& printerName, Language language) {
@@ -436,7 +437,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
     const std::string existed =
         report.movedTo.empty()
             ? Fill(kExistingKept.in(language), {printerName})
-            : Fill(kExistingMoved.in(language), {printerName, report.existingPort, report.movedTo});
+            : Fill(kExistingMoved.in(language), {printerName, OutsideText(report.existingPort), OutsideText(report.movedTo)});
     // A printer of the model's name on another driver is not this model's.
     const auto foreign = std::find_if(report.failures.begin(), report.failures.end(),
                                       [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });

@@ -114,6 +114,9 @@ bool PrinterSettingsPage::onInit() {
     return true;
 }
 
+// Nothing acts while a page or box this page opened is up (running_): a
+// Next that another program posts would otherwise replace the port page
+// under its own running handlers.
 void PrinterSettingsPage::onCommand(int id, int code) {
     if (running_) return;
     switch (id) {
@@ -204,7 +207,10 @@ void PrinterSettingsPage::onModelChanged() {
 // Serial settings apply to COM ports only; no selection counts as LPT.
 void PrinterSettingsPage::onPortChanged() { enableSerialLists(portIndex() >= SerialValueTables::FirstComPortRow); }
 
+// The port page, then what came of it, with this page's commands waiting
+// from the first to the last box.
 void PrinterSettingsPage::onNext() {
+    const WhileRunning running(dialog(), running_, {});
     portPage_ = std::make_unique<PortPage>(context_);
     context_.settings.portPage = portPage_.get();
     const int result = context_.host.runModal(*portPage_);
@@ -215,7 +221,7 @@ void PrinterSettingsPage::onNext() {
         std::string text = kPortPageFailedMessage.in(context_.settings.language());
         if (context_.log) context_.log->line("the port page could not be opened or failed (result -1)");
         if (context_.log && context_.log->written())
-            text += Fill(kLogLine.in(context_.settings.language()), {context_.log->path()});
+            text += Fill(kLogLine.in(context_.settings.language()), {OutsideText(context_.log->path())});
         dialog().messageBox(text, MessageIcon::Exclamation);
         return;
     }
@@ -255,7 +261,7 @@ void PrinterSettingsPage::reportInstallation(const InstallationOutcome& outcome)
     const int osCode = context_.settings.osCode;
     if (plainSuccess && (osCode < kFirstOsCodeWithMessage || osCode > kLastOsCodeWithMessage)) return;
     if (!report.succeeded() && !report.logPath.empty())
-        text += Fill(kLogLine.in(language), {report.logPath});
+        text += Fill(kLogLine.in(language), {OutsideText(report.logPath)});
     dialog().messageBox(text, report.succeeded() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
@@ -271,7 +277,7 @@ void PrinterSettingsPage::offerTestReceipt() {
     request.waitSeconds = kTestReceiptWaitSeconds;
     TestReceiptOutcome outcome;
     {
-        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT});
+        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT}, IDC_SET_NAME);
         dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
         dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
         dialog().show(IDC_SET_PROGRESS, true);
@@ -285,11 +291,12 @@ void PrinterSettingsPage::offerTestReceipt() {
                                                   spoolerStep ? context_.platform.errorText(outcome.job.error, language) : "");
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
-        text += Fill(kLogLine.in(language), {context_.log->path()});
+        text += Fill(kLogLine.in(language), {OutsideText(context_.log->path())});
     dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
 void PrinterSettingsPage::showAboutBox() {
+    const WhileRunning running(dialog(), running_, {});
     AboutBox about;
     context_.host.runModal(about);  // OK and Cancel are alike here
 }
