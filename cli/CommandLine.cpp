@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "install/LogText.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 

@@ -239,7 +239,8 @@ int CommandLineRun::uninstall(const ModelRow& model) {
     if (const std::string text = DescribeRemoval(outcome, name, language_); !text.empty()) say(text);
     switch (outcome) {
         case RemovalOutcome::NotInstalled:
-        case RemovalOutcome::Removed: return exitcode::Success;
+        case RemovalOutcome::Removed:
+        case RemovalOutcome::DriverLeftInUse: return exitcode::Success;
         case RemovalOutcome::Busy: return exitcode::AlreadyRunning;
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
@@ -276,7 +277,7 @@ int CommandLineRun::testPrint(const ModelRow& model) {
 // printers of this package's models with their ports. A text from the
 // spooler is escaped, its tabs too: it can make no row or column of its own.
 int CommandLineRun::list() {
-    const auto cell = [](const std::string& text) { return EscapedText(text, "\t"); };
+    const auto cell = [](const std::string& text) { return OutsideText(text); };
     std::string text;
     for (const auto& model : ModelCatalogue::rows()) text += std::string("model\t") + model.displayName + "\r\n";
     const auto ports = platform_.enumPorts();
@@ -364,7 +365,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     // Each argument quoted, as it arrived.
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + QuotedText(argument);
-    log.line(line + " (user " + platform.userName() + ")");
+    log.line(line + " (user " + OutsideText(platform.userName()) + ")");
 
     // The steps go to the console too, unless quiet; /list and /find print
     // their own lines. That no log is kept is said even when quiet.
@@ -397,8 +398,8 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
                  (parse.command->modelRow >= 0 ? std::string(" model ") + ModelCatalogue::row(parse.command->modelRow)->displayName : "") +
                  " lang " + (language == Language::English ? "en" : "zh") +
                  (parse.command->action == CliAction::Install
-                      ? (parse.command->host ? " host " + FormatAddress(*parse.command->host)
-                                             : " port " + parse.command->port.value_or("auto")) +
+                      ? (parse.command->host ? " host " + OutsideText(FormatAddress(*parse.command->host))
+                                             : " port " + OutsideText(parse.command->port.value_or("auto"))) +
                             (parse.command->defaultPrinter ? " default" : "")
                       : std::string()));
         CommandLineRun run(platform, network, serialPorts, log, *parse.command, language);

@@ -5,6 +5,7 @@
 #include "install/DriverInstaller.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
+#include "install/LogText.h"
 #include "install/RunLog.h"
 #include "install/Wording.h"
 #include "install/SpoolerPorts.h"
@@ -142,20 +143,20 @@ static void LogUsbPorts(Platform& platform, const std::vector<std::string>& usbP
     if (!interfaces.ok()) say("USB printer interfaces could not be read (error " + ErrorNumber(interfaces.error, Language::English) + ")");
     for (const auto& port : usbPorts) {
         const UsbPortState state = StateOf(port, interfaces.value);
-        std::string line = "USB port " + port + ": ";
+        std::string line = "USB port " + OutsideText(port) + ": ";
         if (!state.known) {
             say(line + "not known");
             continue;
         }
         const std::string model = ParseDeviceId(state.shown->deviceId).model;
         line += state.shown->connected ? "connected" : "not connected";
-        line += ", " + state.shown->instanceId;
-        if (!model.empty()) line += ", model " + model;
+        line += ", " + OutsideText(state.shown->instanceId);
+        if (!model.empty()) line += ", model " + OutsideText(model);
         say(line);
         if (!state.shown->connected) continue;
         if (const std::string why = passedOver ? PassOverReason(ParseDeviceId(state.shown->deviceId), printerName) : "";
             !why.empty()) {
-            say("USB port " + port + " passed over: " + why);
+            say("USB port " + OutsideText(port) + " passed over: " + OutsideText(why));
             passedOver->push_back(port);
             continue;
         }
@@ -169,7 +170,7 @@ void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts,
     if (!log) return;
     std::vector<std::string> connected, identified;
     LogUsbPorts(platform, usbPorts, {}, log, connected, identified);
-    log->line(chosenBy + ": " + port);
+    log->line(chosenBy + ": " + OutsideText(port));
 }
 
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,

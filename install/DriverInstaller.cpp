@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "install/LogText.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
 #include "install/SerialValueTables.h"
@@ -82,7 +83,7 @@ std::string DescribeInstallChoices(const ArchitectureProfile& profile, const Pri
     std::string text = "install ";
     text += model ? model->displayName : "model " + std::to_string(choices.modelRow);
     text += choices.language == Language::English ? ", English edition" : ", Chinese edition";
-    text += ", port " + (port.empty() ? std::string("(none)") : port);
+    text += ", port " + (port.empty() ? std::string("(none)") : OutsideText(port));
     text += choices.defaultPrinter ? ", default printer" : ", not the default printer";
     text += ", ";
     text += profile.environment;
@@ -93,9 +94,9 @@ std::string DescribeInstallOutcome(const InstallReport& report) {
     std::string text = "outcome: ";
     if (report.succeeded())
         text += !report.printerExisted    ? "installed"
-                : report.movedTo.empty() ? "installed; the printer existed, on " + report.existingPort
-                                         : "installed; the printer existed, moved from " + report.existingPort + " to " +
-                                               report.movedTo;
+                : report.movedTo.empty() ? "installed; the printer existed, on " + OutsideText(report.existingPort)
+                                         : "installed; the printer existed, moved from " + OutsideText(report.existingPort) +
+                                               " to " + OutsideText(report.movedTo);
     else
         text += std::string(report.printerInstalled ? "printer installed, " : "failed, ") +
                 std::to_string(report.failures.size()) + (report.failures.size() == 1 ? " step failed" : " steps failed");

@@ -33,9 +33,11 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t i, std::uint32_t& co
     return length;
 }
 
-}  // namespace
+bool IsBidiControl(std::uint32_t codePoint) {
+    return (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
 
-std::string EscapedText(std::string_view text, std::string_view alsoEscaped) {
+std::string Escaped(std::string_view text, std::string_view alsoEscaped, bool bidi) {
     std::string safe;
     for (std::size_t i = 0; i < text.size();) {
         std::uint32_t codePoint = 0;
@@ -48,6 +50,8 @@ std::string EscapedText(std::string_view text, std::string_view alsoEscaped) {
         if ((codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F) ||
             (codePoint < 0x80 && alsoEscaped.find(static_cast<char>(codePoint)) != std::string_view::npos))
             safe += Hex2(codePoint);
+        else if (bidi && IsBidiControl(codePoint))
+            safe += "\\u" + Hex2(codePoint >> 8).substr(2) + Hex2(codePoint & 0xFF).substr(2);
         else
             safe.append(text, i, length);
         i += length;
@@ -55,6 +59,14 @@ std::string EscapedText(std::string_view text, std::string_view alsoEscaped) {
     return safe;
 }
 
-std::string QuotedText(std::string_view text) { return "\"" + EscapedText(text, "\"") + "\""; }
+}  // namespace
+
+std::string EscapedText(std::string_view text, std::string_view alsoEscaped) {
+    return Escaped(text, alsoEscaped, false);
+}
+
+std::string OutsideText(std::string_view text) { return Escaped(text, "\t", true); }
+
+std::string QuotedText(std::string_view text) { return "\"" + Escaped(text, "\"\t", true) + "\""; }
 
 }  // namespace kelp

@@ -14,7 +14,14 @@ namespace kelp {
 // as it is.
 std::string EscapedText(std::string_view text, std::string_view alsoEscaped = {});
 
-// The text between quotes, a quote in it escaped too.
+// A text from outside Kelp (a spooler record, a registry value, a peer's
+// bytes, what a person typed) as it goes into a message: as EscapedText,
+// its tabs too, and each bidirectional control (U+202A to U+202E, U+2066 to
+// U+2069) as \uNNNN, so that it can neither add a line or a column nor turn
+// the rest of the line around. Backslashes stay: a path stays readable.
+std::string OutsideText(std::string_view text);
+
+// An outside text between quotes, a quote in it escaped too.
 std::string QuotedText(std::string_view text);
 
 }  // namespace kelp

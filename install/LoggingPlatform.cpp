@@ -19,7 +19,7 @@ const char* RootName(RegRoot root) {
 constexpr const char* kMonitor = " (monitor \"Standard TCP/IP Port\")";
 
 std::string Aim(const TcpIpPortConfig& port) {
-    std::string text = port.host + ":" + std::to_string(static_cast<int>(port.tcpPort));
+    std::string text = OutsideText(port.host) + ":" + std::to_string(static_cast<int>(port.tcpPort));
     text += port.raw ? " RAW" : " LPR";
     text += port.snmp ? " SNMP on" : " SNMP off";
     return text;
@@ -36,7 +36,7 @@ WinError LoggingPlatform::step(const std::string& what, WinError error, bool cha
     std::string text = "step " + what + ": " + ErrorNumber(error, log_.language());
     if (error != winerr::Success) {
         const std::string reason = inner().errorText(error, log_.language());
-        if (!reason.empty()) text += " " + reason;
+        if (!reason.empty()) text += " " + OutsideText(reason);
     }
     log_.line(text);
     return error;

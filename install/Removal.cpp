@@ -42,6 +42,8 @@ public:
 
 private:
     bool forgetDefaultPrinter(const std::string& printerName);
+    WinError deleteDriver(const char* environment, const std::string& name, bool mayBeLetGo,
+                          bool& spoolerDeletedFiles);
     bool deleteDriverFiles(const char* environment, const DriverInfo3& driver,
                            const std::vector<std::string>& usedElsewhere);
     void note(const std::string& text);
@@ -82,14 +84,41 @@ RemovalOutcome Removal::run(const std::string& name) {
         // Where the spooler takes the option it decides itself which files are
         // unused (some may still be loaded); only where it refuses the option
         // are the files deleted here.
-        WinError error = platform_.deletePrinterDriver(environment, driver->name, true);
-        const bool spoolerDeletedFiles = error != winerr::InvalidParameter;
-        if (!spoolerDeletedFiles) error = platform_.deletePrinterDriver(environment, driver->name, false);
+        // Only the printer deleted here may still hold the driver for a
+        // moment; another printer of that driver holds it for good.
+        const bool heldByDeletedOnly =
+            printer && std::none_of(printers.value.begin(), printers.value.end(), [&](const PrinterRecord& other) {
+                return !SameName(other.name, printer->name) && SameName(other.driver, driver->name);
+            });
+        bool spoolerDeletedFiles = false;
+        const WinError error = deleteDriver(environment, driver->name, heldByDeletedOnly, spoolerDeletedFiles);
+        if (error == winerr::PrinterDriverInUse && heldByDeletedOnly) {
+            note("the driver " + QuotedText(driver->name) + " is still in use after the printer was deleted: "
+                 "it is left for Windows to free");
+            return RemovalOutcome::DriverLeftInUse;
+        }
         if (error != winerr::Success) return RemovalOutcome::Failed;
         if (!spoolerDeletedFiles && !deleteDriverFiles(environment, *driver, usedElsewhere))
             return RemovalOutcome::Failed;
     }
     return RemovalOutcome::Removed;
+}
+
+// Windows answers 3001 (in use) for a driver whose printer it has just
+// deleted while the spooler still holds that printer (an open handle, a job
+// being deleted); it lets go within moments. The driver is asked for again
+// for a few seconds then; a driver in use by a printer that stays is not.
+WinError Removal::deleteDriver(const char* environment, const std::string& name, bool mayBeLetGo,
+                               bool& spoolerDeletedFiles) {
+    constexpr int kAttempts = 10;
+    constexpr std::uint32_t kPauseMs = 500;
+    for (int attempt = 1;; ++attempt) {
+        WinError error = platform_.deletePrinterDriver(environment, name, true);
+        spoolerDeletedFiles = error != winerr::InvalidParameter;
+        if (!spoolerDeletedFiles) error = platform_.deletePrinterDriver(environment, name, false);
+        if (error != winerr::PrinterDriverInUse || !mayBeLetGo || attempt == kAttempts) return error;
+        platform_.sleep(kPauseMs);
+    }
 }
 
 // When the "Device" value names the removed printer, it names another
@@ -155,12 +184,12 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
         for (const auto& candidate : candidates) {
             const auto full = platform_.fullPathName(candidate);
             if (!full.ok()) {
-                note("left \"" + candidate + "\": not a valid file name");
+                note("left " + QuotedText(candidate) + ": not a valid file name");
                 continue;
             }
             const std::string folded = Lower(full.value);
             if (folded.size() <= inside.size() || folded.compare(0, inside.size(), inside) != 0) {
-                note("left \"" + candidate + "\": not in the driver directory \"" + directory.value + "\"");
+                note("left " + QuotedText(candidate) + ": not in the driver directory " + QuotedText(directory.value));
                 continue;
             }
             if (std::find(seen.begin(), seen.end(), folded) == seen.end()) {
@@ -172,7 +201,7 @@ bool Removal::deleteDriverFiles(const char* environment, const DriverInfo3& driv
     for (const auto& path : paths) {
         const WinError error = platform_.deleteFile(path);
         if (error == winerr::Directory)
-            note("left \"" + path + "\": it is a folder");
+            note("left " + QuotedText(path) + ": it is a folder");
         else if (error != winerr::Success && error != winerr::FileNotFound && error != winerr::PathNotFound)
             deleted = false;
     }

@@ -15,6 +15,9 @@ namespace kelp {
 enum class RemovalOutcome {
     NotInstalled,  // neither printer nor driver of that name: nothing changed
     Removed,
+    // The printer went, and the spooler still held its driver after a few
+    // seconds of asking again: the driver stays until Windows lets it go.
+    DriverLeftInUse,
     Failed,  // a step failed; the platform's log names it
     Busy,    // another installation, removal or test receipt holds the lock: nothing changed
     LockFailed,  // the lock could not be taken: nothing changed

@@ -61,10 +61,10 @@ std::string RunLog::refusalOf(const LogFile& file) {
 
 void RunLog::keepNone(const std::string& why) {
     if (named_) {
-        refusal_ = Fill(kRefused.in(language_), {EscapedText(path_), why});
+        refusal_ = Fill(kRefused.in(language_), {OutsideText(path_), why});
         return;
     }
-    notice_ = Fill(kNotWritten.in(language_), {EscapedText(path_), why}) + kNoLog.in(language_);
+    notice_ = Fill(kNotWritten.in(language_), {OutsideText(path_), why}) + kNoLog.in(language_);
 }
 
 // The file asked for, when it is a plain file of a trusted account; else a
@@ -110,7 +110,7 @@ void RunLog::open() {
     const std::size_t slash = path_.find_last_of("\\/");
     const std::string stem = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
                              stamp + "-" + std::to_string(sink_.processId()) + "-";
-    notice_ = Fill(kNotWritten.in(language_), {EscapedText(path_), why});
+    notice_ = Fill(kNotWritten.in(language_), {OutsideText(path_), why});
     // Made now, or not at all: nothing anybody put at that name is opened.
     // A random part keeps the name from being guessed and planted first; a
     // name taken all the same gives way to another.
@@ -131,7 +131,7 @@ void RunLog::open() {
     file_ = fresh.value.handle;
     writable_ = true;
     path_ = beside;
-    notice_ += Fill(kLogBeside.in(language_), {EscapedText(beside)});
+    notice_ += Fill(kLogBeside.in(language_), {OutsideText(beside)});
     line(notice_);
 }
 

@@ -262,6 +262,10 @@ constexpr Bilingual kWrongCommandLine = {"命令行错误：", "Wrong command li
 constexpr Bilingual kUnknownPort = {"没有这个端口：", "No such port: "};
 constexpr Bilingual kNoAutomaticPort = {"没有可自动选择的端口。", "There is no port to choose automatically."};
 constexpr Bilingual kRemoved = {"已删除打印机 %1 及其驱动。", "The printer %1 and its driver were removed."};
+constexpr Bilingual kRemovedDriverLeft = {
+    "已删除打印机 %1。Windows 仍在使用它的驱动，驱动暂时保留，待 Windows 释放后可再次删除（Kelp.exe /uninstall /model:%1）。",
+    "The printer %1 was removed. Windows is still using its driver, so the driver stays until Windows lets it go; "
+    "it can be removed then (Kelp.exe /uninstall /model:%1)."};
 constexpr Bilingual kNotInstalled = {"%1 未安装，无需删除。", "%1 is not installed: nothing to remove."};
 constexpr Bilingual kFailed = {"失败，详见日志：", "Failed; the log says which step: "};
 constexpr Bilingual kFailedNoLog = {"失败。", "Failed."};
@@ -270,7 +274,7 @@ constexpr Bilingual kLogIs = {"日志：", "Log: "};
 // The parser's refusals, in the order of CliProblem. %1 the subject, %2 the other.
 constexpr Bilingual kCliProblems[] = {
     {"", ""},
-    {"多余的参数“%1”", "unexpected argument \"%1\""},
+    {"多余的参数“%1”", "unexpected argument %1"},
     {"开关 /%1 重复出现", "switch /%1 given twice"},
     {"/%1 不带值", "/%1 takes no value"},
     {"只能指定一个操作", "more than one action"},
@@ -285,7 +289,7 @@ constexpr Bilingual kCliProblems[] = {
     {"未知的开关 /%1", "unknown switch /%1"},
     {"/%1 不能与 /%2 一起使用", "/%1 does not go with /%2"},
     {"/%1 缺少值", "/%1 needs a value"},
-    {"未知的型号“%1”", "unknown model \"%1\""},
+    {"未知的型号“%1”", "unknown model %1"},
     {"/lang 只能是 zh 或 en", "/lang must be zh or en"},
     {"/log 需要完整路径（C:\\...\\file.log），不能带引号", "/log needs a full path (C:\\...\\file.log) without quotes"},
     {"/log 指定的是设备，不是文件", "/log names a device, not a file"},
@@ -331,7 +335,7 @@ std::string FailureLine(const InstallFailure& failure, Language language) {
                                    [&failure](const StepText& entry) { return entry.step == failure.step; });
     std::string line = "\n";
     if (step != std::end(kStepTexts)) line += step->text.in(language);
-    line += failure.subject;
+    line += OutsideText(failure.subject);
     // The checks of what the spooler shows have no Windows error.
     if (failure.error == winerr::Success) return line;
     // "error 5", or the log's words for no code.
@@ -339,7 +343,7 @@ std::string FailureLine(const InstallFailure& failure, Language language) {
                                  ? ErrorNumber(failure.error, language)
                                  : Fill(kErrorCode.in(language), {std::to_string(failure.error)});
     return line + Fill((failure.errorText.empty() ? kFailureError : kFailureErrorWithText).in(language),
-                       {code, failure.errorText});
+                       {code, OutsideText(failure.errorText)});
 }
 
 }  // namespace
@@ -349,14 +353,14 @@ std::string FailureLine(const InstallFailure& failure, Language language) {
 std::string DescribeAnotherRun(Language language) { return kAnotherRun.in(language); }
 
 std::string DescribeLogLine(const std::string& logPath, Language language) {
-    return logPath.empty() ? std::string() : Fill(kLogLine.in(language), {logPath});
+    return logPath.empty() ? std::string() : Fill(kLogLine.in(language), {OutsideText(logPath)});
 }
 
 std::string DescribeWaiting(const Waiting& waiting, Language language) {
     switch (waiting.what) {
         case WaitFor::Nothing: return {};
-        case WaitFor::PrinterAnswer: return Fill(kAskingPrinter.in(language), {waiting.subject});
-        case WaitFor::SerialPrinterAnswer: return Fill(kAskingSerialPrinter.in(language), {waiting.subject});
+        case WaitFor::PrinterAnswer: return Fill(kAskingPrinter.in(language), {OutsideText(waiting.subject)});
+        case WaitFor::SerialPrinterAnswer: return Fill(kAskingSerialPrinter.in(language), {OutsideText(waiting.subject)});
     }
     return {};
 }
@@ -454,12 +458,12 @@ std::string DescribePrinterPort(const InstallReport& report, std::optional<PortR
                                 const std::string& modelName, Language language) {
     std::string why;
     if (!report.movedTo.empty())
-        why = Fill(kMovedFrom.in(language), {report.existingPort});
+        why = Fill(kMovedFrom.in(language), {OutsideText(report.existingPort)});
     else if (report.printerExisted)
         why = kOwnPortKept.in(language);
     else if (rule)
         why = DescribePortRule(*rule, modelName, language, report.port);
-    return Fill((why.empty() ? kPortLine : kPortLineWhy).in(language), {report.port, why});
+    return Fill((why.empty() ? kPortLine : kPortLineWhy).in(language), {OutsideText(report.port), why});
 }
 
 std::string DescribeUsbPortState(std::optional<bool> connected, Language language) {
@@ -474,7 +478,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
     // failed after it, if any.
     const std::string existed =
         report.movedTo.empty() ? Fill(kExistingKept.in(language), {printerName})
-                               : Fill(kExistingMoved.in(language), {printerName, report.existingPort, report.movedTo});
+                               : Fill(kExistingMoved.in(language), {printerName, OutsideText(report.existingPort), OutsideText(report.movedTo)});
     // A printer of the model's name on another driver is not this model's.
     const auto foreign = std::find_if(report.failures.begin(), report.failures.end(),
                                       [](const InstallFailure& f) { return f.step == InstallStep::ForeignDriver; });
@@ -483,7 +487,7 @@ std::string DescribeInstallReport(const InstallReport& report, const std::string
     std::string text;
     if (foreign != report.failures.end())
         text = Fill(kForeignDriver.in(language),
-                    {printerName, foreign->subject, "Kelp.exe /uninstall /model:" + printerName});
+                    {printerName, OutsideText(foreign->subject), "Kelp.exe /uninstall /model:" + printerName});
     else if (existedHere)
         text = existed + kSettingsFailedAfter.in(language);
     else if (report.printerInstalled)
@@ -515,11 +519,11 @@ std::string DescribeInstalledOn(const InstallationOutcome& outcome, const std::s
     if (portNamed) why = kNamedPort.in(language);
     if (outcome.keptExistingPort) why = kExistingPort.in(language);
     if (outcome.printerState)
-        why = Fill(kNetworkPort.in(language), {FormatAddress(address),
+        why = Fill(kNetworkPort.in(language), {OutsideText(FormatAddress(address)),
                                                (outcome.networkPort.made ? kPortMade : kPortReused).in(language),
                                                DescribePrinterStateAdvice(*outcome.printerState, language)});
     const std::string& port = outcome.report.port.empty() ? outcome.port : outcome.report.port;
-    return Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language), {printerName, port, why});
+    return Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language), {printerName, OutsideText(port), why});
 }
 
 std::string DescribeInstallationStop(const InstallationOutcome& outcome, const NetworkAddress& address,
@@ -558,26 +562,28 @@ std::string DescribeRegistryWriteFailed() { return kRegistryErrorMessage; }
 std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
                                        const std::string& systemText) {
     const std::string error = ErrorNumber(outcome.error, language);
+    // The spooler's names, escaped.
+    const std::string name = OutsideText(outcome.printerName), port = OutsideText(outcome.port);
     switch (outcome.result) {
-        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {outcome.printerName, outcome.port});
-        case TestReceiptResult::Sent: return Fill(kSent.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {name, port});
+        case TestReceiptResult::Sent: return Fill(kSent.in(language), {name, port});
         case TestReceiptResult::NoPrinter:
-            return Fill(kReceiptNoPrinter.in(language), {outcome.printerName, outcome.port});
+            return Fill(kReceiptNoPrinter.in(language), {name, port});
         case TestReceiptResult::Busy: return DescribeAnotherRun(language);
-        case TestReceiptResult::LockFailed: return Fill(kNoLock.in(language), {outcome.printerName, outcome.port, error});
+        case TestReceiptResult::LockFailed: return Fill(kNoLock.in(language), {name, port, error});
         case TestReceiptResult::PortUnreadable:
-            return Fill(kUnreadable.in(language), {outcome.printerName, outcome.port, error});
+            return Fill(kUnreadable.in(language), {name, port, error});
         case TestReceiptResult::Withheld: {
             const PrinterState state = outcome.state.value_or(PrinterState::NoAnswer);
             if (state == PrinterState::PortNotOpen)
-                return Fill(kPortNotOpen.in(language), {outcome.printerName, outcome.port, error}) +
+                return Fill(kPortNotOpen.in(language), {name, port, error}) +
                        (systemText.empty() ? "" : "\n" + systemText);
-            return Fill(kWithheld.in(language), {outcome.printerName, outcome.port, DescribePrinterState(state, language)}) +
+            return Fill(kWithheld.in(language), {name, port, DescribePrinterState(state, language)}) +
                    "\n" + WhatToDo(state).in(language);
         }
-        case TestReceiptResult::NeedsConfirmation: return Fill(kNoStatus.in(language), {outcome.printerName, outcome.port});
+        case TestReceiptResult::NeedsConfirmation: return Fill(kNoStatus.in(language), {name, port});
         case TestReceiptResult::SentUnchecked:
-            return Fill(kSentUnchecked.in(language), {outcome.printerName, outcome.port});
+            return Fill(kSentUnchecked.in(language), {name, port});
         case TestReceiptResult::JobFailed: break;
     }
     std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
@@ -589,7 +595,7 @@ std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::u
 }
 
 std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language) {
-    return Fill(kAskNoStatus.in(language), {outcome.printerName, outcome.port});
+    return Fill(kAskNoStatus.in(language), {OutsideText(outcome.printerName), OutsideText(outcome.port)});
 }
 
 std::string DescribeForceHint(Language language) { return kForceHint.in(language); }
@@ -619,12 +625,17 @@ std::string DescribeWrongCommandLine(const std::string& reason, Language languag
 }
 
 std::string DescribeUnknownPort(const std::string& port, Language language) {
-    return DescribeWrongCommandLine(kUnknownPort.in(language) + port, language);
+    return DescribeWrongCommandLine(kUnknownPort.in(language) + OutsideText(port), language);
 }
 
+// The subject is what was typed: escaped, and quoted in English (the
+// Chinese texts quote it themselves).
 std::string DescribeCliRefusal(const CliRefusal& refusal, Language language) {
+    const bool quoted = refusal.problem == CliProblem::UnexpectedArgument || refusal.problem == CliProblem::UnknownModel;
+    const std::string subject =
+        quoted && language == Language::English ? QuotedText(refusal.subject) : OutsideText(refusal.subject);
     return Fill(At(kCliProblems, static_cast<std::size_t>(refusal.problem), language),
-                {refusal.subject, refusal.other, DescribeAddressProblem(refusal.address, language)});
+                {subject, OutsideText(refusal.other), DescribeAddressProblem(refusal.address, language)});
 }
 
 std::string DescribeNoAutomaticPort(Language language) { return kNoAutomaticPort.in(language); }
@@ -633,6 +644,7 @@ std::string DescribeRemoval(RemovalOutcome outcome, const std::string& name, Lan
     switch (outcome) {
         case RemovalOutcome::NotInstalled: return Fill(kNotInstalled.in(language), {name});
         case RemovalOutcome::Removed: return Fill(kRemoved.in(language), {name});
+        case RemovalOutcome::DriverLeftInUse: return Fill(kRemovedDriverLeft.in(language), {name});
         case RemovalOutcome::Busy: return DescribeAnotherRun(language);
         case RemovalOutcome::Failed:
         case RemovalOutcome::LockFailed: break;
@@ -641,9 +653,11 @@ std::string DescribeRemoval(RemovalOutcome outcome, const std::string& name, Lan
 }
 
 std::string DescribeFailed(const std::string& logPath, Language language) {
-    return logPath.empty() ? std::string(kFailedNoLog.in(language)) : kFailed.in(language) + logPath;
+    return logPath.empty() ? std::string(kFailedNoLog.in(language)) : kFailed.in(language) + OutsideText(logPath);
 }
 
-std::string DescribeLogIs(const std::string& logPath, Language language) { return kLogIs.in(language) + logPath; }
+std::string DescribeLogIs(const std::string& logPath, Language language) {
+    return kLogIs.in(language) + OutsideText(logPath);
+}
 
 }  // namespace kelp

@@ -108,6 +108,8 @@ void NetworkDialog::onFind() {
     setSearching(false);
     showSearchOutcome(listPrinters(printers), printers.size(), cancelRequested_);
     if (failure != winerr::Success) showSearchFailure(failure);
+    // The keyboard picks a printer with the arrows and Enter, or types.
+    dialog().focusControl(printers.empty() ? IDC_NET_ADDRESS : IDC_NET_LIST);
 }
 
 bool NetworkDialog::showProgress(std::size_t done, std::size_t total) {
@@ -116,10 +118,13 @@ bool NetworkDialog::showProgress(std::size_t done, std::size_t total) {
     return !cancelRequested_;
 }
 
-// While searching only Cancel (which stops the search) and the field work.
+// While searching only Cancel (which stops the search) and the field work;
+// Find or OK hands the focus to Cancel before it is disabled.
 void NetworkDialog::setSearching(bool searching) {
     searching_ = searching;
     if (searching) cancelRequested_ = false;
+    const int focused = dialog().focusedControl();
+    if (searching && (focused == IDC_NET_FIND || focused == IdOk)) dialog().focusControl(IdCancel);
     dialog().enable(IDC_NET_FIND, !searching);
     dialog().enable(IdOk, !searching);
     if (searching) dialog().setText(IDC_NET_STATUS, DescribeSearch(SearchLine::Searching, 0, context_.settings.language()));

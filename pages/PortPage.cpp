@@ -204,7 +204,8 @@ void PortPage::refillAfterCreatePort() {
 }
 
 // The monitor of the selected port shows its configuration dialog, owned by
-// this page. A category's label is no port, and is never handed over.
+// this page, which meanwhile acts on nothing another program posts to it.
+// A category's label is no port, and is never handed over.
 void PortPage::onConfigurePort() {
     const int row = firstSelectedRow();
     if (row < 0) return;
@@ -214,6 +215,7 @@ void PortPage::onConfigurePort() {
                             MessageIcon::Exclamation);
         return;
     }
+    const WhileRunning running(dialog(), running_, {});
     context_.platform.configurePort(dialog().windowHandle(), port);
 }
 
@@ -238,7 +240,10 @@ void PortPage::onInstall() {
         request.adjustSpooler = context_.settings.portSearchPending;
     } else {
         // A port of the list needs a search first.
+        // Install waits for the search the reminder asks for; the focus
+        // goes there first.
         if (context_.settings.portSearchPending) {
+            if (dialog().focusedControl() == IDC_PORT_INSTALL) dialog().focusControl(IDC_PORT_SEARCH);
             dialog().enable(IDC_PORT_INSTALL, false);
             dialog().messageBox(DescribePageNotice(PageNotice::SearchFirst, context_.settings.language()),
                                 MessageIcon::Exclamation);
@@ -286,7 +291,8 @@ void PortPage::install(const InstallationRequest& request) {
     {
         const WhileRunning running(dialog(), running_,
                                    {IDC_PORT_SEARCH, IDC_PORT_CREATE, IDC_PORT_CONFIGURE, IDC_PORT_BACK,
-                                    IDC_PORT_INSTALL, IDC_PORT_CANCEL});
+                                    IDC_PORT_INSTALL, IDC_PORT_CANCEL},
+                                   IDC_PORT_LIST);
         PageProgress progress(dialog(), language);
         outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
     }

@@ -101,6 +101,9 @@ bool PrinterSettingsPage::onInit() {
     return true;
 }
 
+// Nothing acts while a page or box this page opened is up (running_): a
+// Next that another program posts would otherwise replace the port page
+// under its own running handlers.
 void PrinterSettingsPage::onCommand(int id, int code) {
     if (running_) return;
     switch (id) {
@@ -191,7 +194,10 @@ void PrinterSettingsPage::onModelChanged() {
 // Serial settings apply to COM ports only; no selection counts as LPT.
 void PrinterSettingsPage::onPortChanged() { enableSerialLists(portIndex() >= SerialValueTables::FirstComPortRow); }
 
+// The port page, then what came of it, with this page's commands waiting
+// from the first to the last box.
 void PrinterSettingsPage::onNext() {
+    const WhileRunning running(dialog(), running_, {});
     portPage_ = std::make_unique<PortPage>(context_);
     context_.settings.portPage = portPage_.get();
     const int result = context_.host.runModal(*portPage_);
@@ -274,7 +280,7 @@ void PrinterSettingsPage::offerTestReceipt() {
 TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest& request) {
     TestReceiptOutcome outcome;
     {
-        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT});
+        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT}, IDC_SET_NAME);
         dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
         dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
         dialog().show(IDC_SET_PROGRESS, true);
@@ -287,6 +293,7 @@ TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest&
 }
 
 void PrinterSettingsPage::showAboutBox() {
+    const WhileRunning running(dialog(), running_, {});
     AboutBox about;
     context_.host.runModal(about);  // OK and Cancel are alike here
 }

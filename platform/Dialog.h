@@ -52,6 +52,13 @@ public:
     virtual void enable(int id, bool enabled) = 0;
     virtual void show(int id, bool visible) = 0;
     virtual bool isEnabled(int id) const = 0;
+    // The control that has the keyboard focus; 0 when none of this window's
+    // controls has it.
+    virtual int focusedControl() const = 0;
+    // Gives the keyboard focus to a visible, enabled control, as Tab would.
+    // A control that has the focus is never disabled before the focus has
+    // moved: Windows leaves the focus nowhere then, and the keyboard dead.
+    virtual void focusControl(int id) = 0;
 
     // Combo boxes (drop-down lists). Selection -1 means none.
     virtual void comboReset(int id) = 0;

@@ -42,6 +42,7 @@ constexpr WinError UnknownPrinterDriver = 1797;
 constexpr WinError InvalidPrinterName = 1801;
 constexpr WinError PrinterAlreadyExists = 1802;
 constexpr WinError InvalidEnvironment = 1805;
+constexpr WinError PrinterDriverInUse = 3001;  // ERROR_PRINTER_DRIVER_IN_USE
 constexpr WinError InstallFailure = 1603;
 constexpr WinError InstallAlreadyRunning = 1618;
 // Not a Windows code: a call failed and left no error code to say why.

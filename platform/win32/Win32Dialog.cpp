@@ -47,8 +47,20 @@ void reportFailure(const wchar_t* what, const char* reason) noexcept {
 // returns: TRUE when the message was processed, FALSE for the default
 // processing of DefDlgProc. WM_INITDIALOG returns TRUE to let Windows set the
 // focus to the first tab stop, FALSE when the page has set it itself.
+// While a page or a box this window opened is up, Windows keeps the
+// person's input from it, but another program may still post a command (a
+// Next that would open a second page and destroy the one running): the page
+// gets nothing then. A close posted meanwhile is dropped too; the window
+// menu's other commands are Windows' own.
 INT_PTR dispatch(ModalRun& run, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Page& page = run.page;
+    if (run.window->covered()) {
+        if (message == WM_COMMAND || message == WM_NOTIFY) {
+            if (message == WM_NOTIFY) SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        if (message == WM_SYSCOMMAND) return (wParam & 0xFFF0) == SC_CLOSE ? TRUE : FALSE;
+    }
     switch (message) {
         case WM_COMMAND: {
             // Split the id from the notification code: a combo box's
@@ -136,6 +148,8 @@ int Win32DialogHost::runModal(Page& page) {
     // handler is owned by that page, which stays disabled while it runs, so
     // the user cannot press the opener's buttons again underneath it.
     const HWND owner = openWindows_.empty() ? nullptr : openWindows_.back();
+    ModalRun* ownerRun = owner ? reinterpret_cast<ModalRun*>(GetWindowLongPtrW(owner, DWLP_USER)) : nullptr;
+    const Win32Dialog::Cover cover(ownerRun && ownerRun->window ? &*ownerRun->window : nullptr);
     // DialogBoxParamW answers -1 when the template is missing or a control
     // of it cannot be created, and otherwise what EndDialog was given.
     const INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(page.templateId()), owner, dialogProc,
@@ -187,6 +201,23 @@ void Win32Dialog::show(int id, bool visible) {
 bool Win32Dialog::isEnabled(int id) const {
     HWND control = GetDlgItem(hwnd_, id);
     return control && IsWindowEnabled(control);
+}
+
+// The focus may be on a control's own child (a combo box's edit): the
+// dialog's control is the one whose parent is the dialog.
+int Win32Dialog::focusedControl() const {
+    HWND focus = GetFocus();
+    // GA_PARENT, unlike GetParent, never answers a popup's owner.
+    while (focus && GetAncestor(focus, GA_PARENT) != hwnd_) focus = GetAncestor(focus, GA_PARENT);
+    return focus ? GetDlgCtrlID(focus) : 0;
+}
+
+// WM_NEXTDLGCTL moves the focus the dialog manager's way: the default push
+// button follows, an edit's text is selected.
+void Win32Dialog::focusControl(int id) {
+    HWND control = GetDlgItem(hwnd_, id);
+    if (!control || !IsWindowVisible(control) || !IsWindowEnabled(control)) return;
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 // Combo boxes ---------------------------------------------------------------
@@ -336,12 +367,16 @@ void Win32Dialog::messageBox(const std::string& text, MessageIcon icon) {
     UINT type = MB_OK;
     if (icon == MessageIcon::Exclamation) type |= MB_ICONEXCLAMATION;
     const std::wstring title = win32::applicationTitle();
-    MessageBoxW(hwnd_, win32::widen(text).c_str(), title.c_str(), type);
+    const std::wstring wide = win32::widen(text);
+    const Cover cover(this);
+    MessageBoxW(hwnd_, wide.c_str(), title.c_str(), type);
 }
 
 bool Win32Dialog::askYesNo(const std::string& text) {
     const std::wstring title = win32::applicationTitle();
-    return MessageBoxW(hwnd_, win32::widen(text).c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    const std::wstring wide = win32::widen(text);
+    const Cover cover(this);
+    return MessageBoxW(hwnd_, wide.c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool Win32Dialog::appendSystemMenuSeparator() {

@@ -28,6 +28,8 @@ public:
     void enable(int id, bool enabled) override;
     void show(int id, bool visible) override;
     bool isEnabled(int id) const override;
+    int focusedControl() const override;
+    void focusControl(int id) override;
 
     void comboReset(int id) override;
     void comboAdd(int id, const std::string& text) override;
@@ -56,11 +58,29 @@ public:
     std::string loadString(int id) const override;
 
     WindowHandle windowHandle() const override;
+    // Whether a page or a box this window opened is still up.
+    bool covered() const { return covers_ > 0; }
     int dpi() const override;
     void end(int result) override;
     void pumpMessages() override;
 
     HWND hwnd() const { return hwnd_; }
+
+    // Counts a page or a box this window opened, for as long as it is up.
+    class Cover {
+    public:
+        explicit Cover(Win32Dialog* dialog) : dialog_(dialog) {
+            if (dialog_) ++dialog_->covers_;
+        }
+        ~Cover() {
+            if (dialog_) --dialog_->covers_;
+        }
+        Cover(const Cover&) = delete;
+        Cover& operator=(const Cover&) = delete;
+
+    private:
+        Win32Dialog* dialog_;
+    };
 
 private:
     LRESULT send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -68,6 +88,7 @@ private:
 
     HWND hwnd_;
     HINSTANCE instance_;
+    int covers_ = 0;
     // per list: the widths the page gave (a list of pairs: a std::map would
     // bring its tree code into Kelp.exe for a list or two)
     std::vector<std::pair<int, std::vector<int>>> columnWidths_;

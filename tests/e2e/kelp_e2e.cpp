@@ -693,3 +693,33 @@ TEST_F(Kelp, PortPageSpeaksTheChosenLanguage) {
         EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     }
 }
+
+// Another program posts Next (and Exit) to the settings page beneath the
+// port page: nothing happens there; cancelling the one port page returns
+// to the settings page, which works as before.
+TEST_F(Kelp, APostedNextWaitsForThePortPage) {
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, defaultLanguageRow());
+    ASSERT_TRUE(settings);
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    const auto known = wizard.visibleWindows();
+    ASSERT_TRUE(command(settings, 1009));
+    ASSERT_TRUE(command(settings, 1010));
+    ASSERT_TRUE(settle(port, 1021));
+    EXPECT_EQ(nullptr, wizard.findNew(known)) << "a posted command opened a window; " << wizard.describe();
+    EXPECT_TRUE(IsWindowVisible(settings));
+
+    ASSERT_TRUE(click(port, 1023));
+    EXPECT_TRUE(wizard.waitGone(port)) << wizard.describe();
+    ASSERT_TRUE(wizard.running()) << "the wizard ended";
+    EXPECT_EQ(settings, wizard.find(Page::Settings)) << wizard.describe();
+    EXPECT_EQ(nullptr, wizard.find(Page::Port)) << wizard.describe();
+    const HWND again = openPortPage(wizard, settings);
+    ASSERT_TRUE(again) << wizard.describe();
+    ASSERT_TRUE(click(again, 1023));
+    EXPECT_TRUE(wizard.waitGone(again)) << wizard.describe();
+    ASSERT_TRUE(click(settings, 1010));
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+}

@@ -175,3 +175,53 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
         EXPECT_EQ(row.printed, received.find("RK-730P") != std::string::npos) << received;
     }
 }
+
+// The network dialog by keyboard alone: Tab to Find and Enter searches; the
+// focus is then in the list, where Home and the arrows fill in the address;
+// Esc goes back to the port page. Typed again with the keys, Enter installs.
+TEST_F(NetworkWizard, TheKeyboardAloneFindsPicksAndInstalls) {
+    const Model& model = models()[3];
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    const HWND settings = openSettings(wizard, language);
+    ASSERT_TRUE(settings);
+    ASSERT_TRUE(chooseModel(settings, 3, model.name));
+    const HWND port = openPortPage(wizard, settings);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(selectListRow(port, 1021, 2));
+    ASSERT_TRUE(click(port, 1022));
+    HWND network = wizard.waitFor(Page::Network);
+    ASSERT_TRUE(network) << wizard.describe();
+    ASSERT_EQ(1034, focusedId(network));
+
+    ASSERT_TRUE(typeKeys({VK_TAB, VK_RETURN}));
+    const std::string found = chinese() ? "找到 2 台打印机。点击一台打印机即可填入它的地址。"
+                                        : "Found 2 printers. Click a printer to fill in its address.";
+    ASSERT_TRUE(waitForItemText(network, 1038, found)) << itemText(network, 1038);
+    EXPECT_TRUE(waitUntil([&] { return focusedId(network) == 1036; })) << focusedId(network);
+    ASSERT_TRUE(typeKeys({VK_HOME}));
+    EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
+    ASSERT_TRUE(typeKeys({VK_DOWN}));
+    EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.20")) << itemText(network, 1034);
+    ASSERT_TRUE(typeKeys({VK_UP}));
+    EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
+    shot(network, "keyboard-picked");
+    ASSERT_TRUE(typeKeys({VK_ESCAPE}));
+    EXPECT_TRUE(wizard.waitGone(network)) << wizard.describe();
+    EXPECT_EQ(port, wizard.find(Page::Port)) << wizard.describe();
+
+    ASSERT_TRUE(click(port, 1022));
+    network = wizard.waitFor(Page::Network);
+    ASSERT_TRUE(network) << wizard.describe();
+    ASSERT_TRUE(waitUntil([&] { return focusedId(network) == 1034; }));
+    ASSERT_TRUE(typeKeys({'1', '0', VK_OEM_PERIOD, '7', '7', VK_OEM_PERIOD, '0', VK_OEM_PERIOD, '1', '0'}));
+    ASSERT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
+    ASSERT_TRUE(typeKeys({VK_RETURN}));
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "keyboard-completed"));
+    EXPECT_EQ(chinese() ? "驱动安装完成\n端口：IP_10.77.0.10\n打印机：就绪"
+                        : "Driver installation completed\nPort: IP_10.77.0.10\nPrinter: ready",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectInstalled(model, "IP_10.77.0.10", language, profileFor(scenario));
+}

@@ -116,6 +116,11 @@ void FakeDialog::enable(int id, bool enabled) {
 
 bool FakeDialog::isEnabled(int id) const { return find(id, "isEnabled").enabled; }
 
+void FakeDialog::focusControl(int id) {
+    Control& c = find(id, "focusControl");
+    if (c.visible && c.enabled && takesFocus(c)) focus_ = static_cast<std::size_t>(&c - controls_.data());
+}
+
 // ---- combo boxes
 
 void FakeDialog::comboReset(int id) {
@@ -242,7 +247,9 @@ void FakeDialog::progressSetPosition(int id, int position) {
 void FakeDialog::messageBox(const std::string& text, MessageIcon icon) {
     const MessageBoxRecord record{template_.id, text, icon};
     messages_.push_back(record);
+    ++covers_;
     if (host_) host_->recordMessageBox(record);
+    --covers_;
 }
 
 bool FakeDialog::askYesNo(const std::string& text) {
@@ -322,6 +329,7 @@ void FakeDialog::close() {
 void FakeDialog::requireInput(const char* action) const {
     if (!page_) misuse(std::string(action) + ": the dialog is not running");
     if (ended_) misuse(std::string(action) + ": the dialog has already ended (result " + std::to_string(result_) + ")");
+    if (covers_ > 0) misuse(std::string(action) + ": the window is disabled under the page or box it opened");
 }
 
 void FakeDialog::dispatchCommand(int id, int code) {
@@ -376,10 +384,12 @@ bool FakeDialog::click(int id) {
     return true;
 }
 
-void FakeDialog::sendCommand(int id, int code) {
+bool FakeDialog::sendCommand(int id, int code) {
     if (!page_) misuse("sendCommand: the dialog is not running");
     if (id != IdOk && id != IdCancel) find(id, "sendCommand");
+    if (covers_ > 0) return false;
     dispatchCommand(id, code);
+    return true;
 }
 
 bool FakeDialog::pressEnter() {
@@ -572,11 +582,20 @@ int FakeDialogHost::runModal(Page& page) {
     FakeDialog& dialog = *dialogs_.back();
     showings_[showing].dialog = &dialog;
 
-    // The page is detached however the run ends, an exception included.
+    // The page is detached however the run ends, an exception included; the
+    // window that opened it is covered meanwhile.
     struct Closer {
         FakeDialog& dialog;
-        ~Closer() { dialog.close(); }
-    } closer{dialog};
+        std::vector<FakeDialog*>& running;
+        FakeDialog* owner;
+        ~Closer() {
+            dialog.close();
+            running.pop_back();
+            if (owner) --owner->covers_;
+        }
+    } closer{dialog, running_, running_.empty() ? nullptr : running_.back()};
+    if (closer.owner) ++closer.owner->covers_;
+    running_.push_back(&dialog);
     dialog.open(page);
     const bool defaultFocus = page.onInit();
     if (!dialog.ended()) {

@@ -72,6 +72,9 @@ public:
     void enable(int id, bool enabled) override;
     void show(int id, bool visible) override;
     bool isEnabled(int id) const override;
+    int focusedControl() const override { return focus().value_or(0); }
+    // Only to a visible, enabled control that takes the focus; else nothing.
+    void focusControl(int id) override;
     void comboReset(int id) override;
     void comboAdd(int id, const std::string& text) override;
     void comboSetSelection(int id, int row) override;
@@ -97,6 +100,9 @@ public:
     std::string loadString(int id) const override;
     WindowHandle windowHandle() const override;
     int dpi() const override;
+    // While a page it opened runs, or a box of it is up (the host's
+    // onMessageBox observer runs then).
+    bool covered() const { return covers_ > 0; }
     void end(int result) override;
     // Runs the next action queued with whenPumped, if any (one per pump).
     void pumpMessages() override;
@@ -120,8 +126,9 @@ public:
     // buttons of its group are cleared; then WM_COMMAND BN_CLICKED.
     bool click(int id);
     // WM_COMMAND sent by a program: reaches the page whatever the control's
-    // state. Ids 1 and 2 go to onOk and onCancel, as the Win32 host routes them.
-    void sendCommand(int id, int code);
+    // state, unless the window is covered (the host drops it then: false).
+    // Ids 1 and 2 go to onOk and onCancel, as the Win32 host routes them.
+    bool sendCommand(int id, int code);
     // Enter: the focused push button's command; else the default push
     // button's (nothing when it is disabled); else IdOk. False when nothing
     // was sent.
@@ -172,6 +179,7 @@ public:
     const std::vector<MessageBoxRecord>& messages() const { return messages_; }
 
 private:
+    friend class FakeDialogHost;  // covers the window while a page it opened runs
     struct Control {
         RcControl tmpl;
         std::string text;
@@ -220,6 +228,7 @@ private:
     std::vector<MessageBoxRecord> messages_;
     std::deque<std::function<void(FakeDialog&)>> pumpActions_;
     int pumps_ = 0;
+    int covers_ = 0;
 };
 
 class FakeDialogHost : public DialogHost {
@@ -299,6 +308,7 @@ private:
     std::deque<bool> answers_;
     std::vector<MessageBoxRecord> questions_;
     std::set<int> failing_;
+    std::vector<FakeDialog*> running_;  // the dialogs whose runModal has not returned, the last on top
     WindowHandle nextHandle_ = 0x10010;
     int dpi_ = 96;
 };

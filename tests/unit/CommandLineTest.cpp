@@ -759,6 +759,58 @@ TEST_F(CommandLineTest, UninstallStopsAtTheFailedStep) {
     }
 }
 
+// Windows may hold a driver for moments after its printer went (3001): it is
+// asked for again every half second for five seconds; still held, the
+// printer is gone, the driver and its files stay, and the run ends 0. A
+// driver another printer uses is no such case: 1603 at once.
+TEST_F(CommandLineTest, UninstallWaitsForADriverWindowsStillHolds) {
+    const struct {
+        int refusals;  // the first deletions that answer 3001
+        unsigned codePage;
+        bool driverStays;
+        std::uint64_t sleptMs;
+        const char* says;
+    } rows[] = {
+        {1, 1252, false, 500, "The printer RK-520P and its driver were removed.\r\n"},
+        {9, 936, false, 4500, "已删除打印机 RK-520P 及其驱动。\r\n"},
+        {10, 1252, true, 4500,
+         "The printer RK-520P was removed. Windows is still using its driver, so the driver stays until Windows lets "
+         "it go; it can be removed then (Kelp.exe /uninstall /model:RK-520P).\r\n"},
+        {10, 936, true, 4500,
+         "已删除打印机 RK-520P。Windows 仍在使用它的驱动，驱动暂时保留，待 Windows 释放后可再次删除（Kelp.exe "
+         "/uninstall /model:RK-520P）。\r\n"},
+    };
+    for (const auto& row : rows) {
+        ASSERT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 0);
+        m.setActiveCodePage(row.codePage);
+        m.failNext("deletePrinterDriver", 3001, row.refusals);
+        const std::uint64_t before = m.totalSleepMs();
+        m.clearCalls();
+        EXPECT_EQ(run({"/uninstall", "/model:RK-520P", std::string("/log:") + kLog}), 0) << row.refusals;
+        EXPECT_FALSE(m.findPrinter("RK-520P"));
+        EXPECT_EQ(m.findDriver("Windows NT x86", "RK-520P").has_value(), row.driverStays) << row.refusals;
+        EXPECT_EQ(m.callsOf("deleteFile").empty(), row.driverStays) << row.refusals;  // its files stay with it
+        EXPECT_EQ(m.totalSleepMs() - before, row.sleptMs) << row.refusals;
+        EXPECT_NE(m.consoleText().find(row.says), std::string::npos) << m.consoleText();
+        EXPECT_EQ(log().find("is still in use after the printer was deleted: it is left for Windows to free") !=
+                      std::string::npos,
+                  row.driverStays);
+        m.clearFailures();
+        m.setActiveCodePage(1252);
+        EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 0);
+        EXPECT_FALSE(m.findDriver("Windows NT x86", "RK-520P"));
+        m.deleteFile(kLog);
+    }
+    // Another printer of the driver: no waiting, the driver stays, 1603.
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 0);
+    m.seedPrinter({"Kitchen", "LPT2:", "RK-520P", "WinPrint", "RAW"});
+    const std::uint64_t before = m.totalSleepMs();
+    EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet"}), 1603);
+    EXPECT_EQ(m.totalSleepMs(), before);
+    EXPECT_TRUE(m.findDriver("Windows NT x86", "RK-520P"));
+    EXPECT_FALSE(m.findPrinter("RK-520P"));
+}
+
 // A driver record may name any path; only files inside the driver directory
 // are deleted, whatever the spelling, and each other entry is logged.
 TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
@@ -820,6 +872,42 @@ TEST_F(CommandLineTest, UninstallDeletesOnlyInsideTheDriverDirectory) {
     EXPECT_EQ(run({"/uninstall", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 1603);
     expectLogged({" the driver's files are left: the driver directory is not known\r\n"});
     EXPECT_TRUE(m.fileExists("C:\\windows\\system32\\spool\\drivers\\w32x86\\victim.dll"));
+}
+
+// A text from outside enters a message escaped: a line break or a tab in a
+// port's name adds no line or column to the console and the log, and no
+// bidirectional control turns the line around; a path keeps its backslashes.
+TEST_F(CommandLineTest, OutsideTextsEnterMessagesEscaped) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:\\Logs\\a\tb\r\n", "C:\\Logs\\a\\x09b\\x0D\\x0A"},
+        {"\u2029\u202A\u202E\u202F", "\u2029\\u202A\\u202E\u202F"},
+        {"\u2065\u2066\u2069\u206A", "\u2065\\u2066\\u2069\u206A"},
+        {"\xc2\x85\xff", "\\x85\xEF\xBF\xBD"},
+    };
+    for (const auto& [text, escaped] : rows) {
+        EXPECT_EQ(OutsideText(text), escaped);
+        EXPECT_EQ(QuotedText(text + "\""), "\"" + escaped + "\\x22\"");
+    }
+    const std::string port = "LPT9:\r\n2026-12-07 10:15:20 printer\tRK-730P\tLPT1:\u202E";
+    const std::string shown = "LPT9:\\x0D\\x0A2026-12-07 10:15:20 printer\\x09RK-730P\\x09LPT1:\\u202E";
+    m.setPorts({{port, "Local Port"}});
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:" + port, std::string("/log:") + kLog}), 0) << log();
+    m.setActiveCodePage(936);
+    ASSERT_EQ(run({"/testprint", "/model:RK-520P", std::string("/log:") + kLog}), 0) << log();
+    m.setActiveCodePage(1252);
+    EXPECT_NE(m.consoleText().find("The printer RK-520P is installed on " + shown + " (the port named on the command line).\r\n"),
+              std::string::npos) << m.consoleText();
+    EXPECT_NE(m.consoleText().find("测试小票已在 RK-520P（" + shown + "）上打印。\r\n"), std::string::npos);
+    EXPECT_NE(log().find(" step AddPrinter \"RK-520P\" on port \"" + shown + "\" driver"), std::string::npos) << log();
+    for (const std::string& text : {m.consoleText(), log()}) {
+        EXPECT_EQ(text.find("\n2026-12-07 10:15:20 printer"), std::string::npos) << text;
+        EXPECT_EQ(text.find("\u202E"), std::string::npos);
+    }
+    // Typed on the command line: the unknown port, and the unknown model.
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:X\n\u2066Y"}), 87);
+    EXPECT_NE(m.consoleText().find("Wrong command line: No such port: X\\x0A\\u2066Y\r\n"), std::string::npos);
+    EXPECT_EQ(run({"/install", "/model:RK\r\n\u202E", "/lang:zh"}), 87);
+    EXPECT_NE(m.consoleText().find("命令行错误：未知的型号“RK\\x0D\\x0A\\u202E”\r\n"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, TestReceiptGoesToTheFilePort) {
@@ -989,7 +1077,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(run({"/list", std::string("/log:") + kLog}), 0);
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
     expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n",
-                  "step XcvData GetConfigInfo \"Bar\t\\x221\\x22\": 5 Access is denied\r\n"});
+                  "step XcvData GetConfigInfo \"Bar\\x09\\x221\\x22\": 5 Access is denied\r\n"});
     // Port numbers of three digits and more, base names in any case.
     m.setPorts({{"USB009", ""}, {"USB010", ""}, {"USB100", ""}, {"USB1000", ""}});
     m.setUsbPrinterInterfaces({{"USB", 9, "A", true, ""}, {"USB", 10, "B", false, ""}, {"usb", 100, "C", true, ""},

@@ -134,6 +134,7 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
                     d.whenPumped([](FakeDialog& w) {
                         EXPECT_FALSE(w.isEnabled(IDC_NET_FIND));
                         EXPECT_FALSE(w.isEnabled(IdOk));
+                        EXPECT_EQ(w.focus(), IdCancel);  // Find gave it up before it was disabled
                         w.sendCommand(IdOk, ButtonClicked);  // Enter: the search goes on
                     });
                 if (c.cancelAtPump)
@@ -146,6 +147,8 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
                 EXPECT_EQ(d.text(IDC_NET_STATUS), c.status[englishFlag]);
                 EXPECT_TRUE(d.isEnabled(IDC_NET_FIND));
                 EXPECT_TRUE(d.isEnabled(IdOk));
+                // The keyboard goes on: in the list, or in the field when it is empty.
+                EXPECT_EQ(d.focus(), expected.empty() ? IDC_NET_ADDRESS : IDC_NET_LIST);
                 ASSERT_EQ(d.listRowCount(IDC_NET_LIST), static_cast<int>(expected.size()));
                 for (int row = 0; row < static_cast<int>(expected.size()); ++row)
                     EXPECT_EQ(d.listRow(IDC_NET_LIST, row), expected[static_cast<std::size_t>(row)]);
@@ -159,6 +162,7 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
                 }
                 net.setAdapters({{}, winerr::Success});
                 d.click(IDC_NET_FIND);
+                EXPECT_EQ(d.focus(), IDC_NET_FIND);  // no search: Find keeps it
                 EXPECT_EQ(d.listRowCount(IDC_NET_LIST), 0);
                 EXPECT_EQ(d.progressPosition(IDC_NET_PROGRESS), 0);
                 EXPECT_EQ(d.text(IDC_NET_STATUS),

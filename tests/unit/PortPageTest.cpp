@@ -274,6 +274,7 @@ TEST_F(PortPageTest, ExplicitPathNeedsASearchFirst) {
             port.click(IDC_PORT_INSTALL);
             EXPECT_FALSE(port.ended());
             EXPECT_FALSE(port.isEnabled(IDC_PORT_INSTALL));
+            EXPECT_EQ(port.focus(), IDC_PORT_SEARCH);  // what the reminder asks for
             EXPECT_FALSE(port.click(IDC_PORT_INSTALL));
             port.click(IDC_PORT_SEARCH);
             EXPECT_TRUE(port.isEnabled(IDC_PORT_INSTALL));
@@ -725,6 +726,7 @@ TEST_F(PortPageTest, OneRunAtATimeAndTheLogNamedOnFailure) {
         EXPECT_TRUE(platform.callsOf("enumPorts").empty());
         EXPECT_TRUE(platform.callsOf("acquireNamedMutex").empty());
         EXPECT_TRUE(d.listRowSelected(IDC_PORT_LIST, 1));
+        EXPECT_EQ(d.focus(), IDC_PORT_INSTALL);  // back where it was before the pass
         platform.setPrivateMutexError(winerr::Success);
         d.click(IDC_PORT_INSTALL);
         EXPECT_TRUE(d.ended());

@@ -173,10 +173,23 @@ TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
         host.onNextShow(IDD_PORT, [&](FakeDialog& port) {
             firstPortPage = settings.portPage;
             EXPECT_NE(firstPortPage, nullptr);
+            // What another program posts to this page beneath reaches
+            // nothing: no second port page, none destroyed, no end.
+            for (int id : {IDC_SET_NEXT, IDC_SET_EXIT, IDC_SET_BACK, IdOk, IdCancel}) {
+                EXPECT_FALSE(d.sendCommand(id, ButtonClicked)) << id;
+                page.onCommand(id, ButtonClicked);
+            }
+            page.onOk();
+            page.onCancel();
+            EXPECT_TRUE(page.onSysCommand(IDM_ABOUTBOX));
+            EXPECT_EQ(settings.portPage, firstPortPage);
+            EXPECT_EQ(host.shownTemplates(), std::vector<int>({IDD_PRINTER_SETTINGS, IDD_PORT}));
+            EXPECT_FALSE(d.ended());
             port.click(IDC_PORT_BACK);
         });
         d.click(IDC_SET_NEXT);
         EXPECT_TRUE(settings.portSearchPending);
+        EXPECT_FALSE(d.ended());
         host.onNextShow(IDD_PORT, [&](FakeDialog& port) {
             settings.portSearchPending = false;
             port.click(IDC_PORT_CANCEL);
@@ -188,17 +201,26 @@ TEST_F(PrinterSettingsPageTest, NextOpensANewPortPageEachTime) {
         host.onNextShow(IDD_PORT, [&](FakeDialog& port) { port.click(IDC_PORT_BACK); });
         d.click(IDC_SET_NEXT);
         EXPECT_TRUE(settings.portSearchPending) << "Back asks for a new search";
-        // A port page that cannot open is told of, and this page stays.
+        // A port page that cannot open is told of, and this page stays; it
+        // takes no command while the box is up, and takes them again after.
         host.failTemplate(IDD_PORT);
+        host.onMessageBox([&](const MessageBoxRecord&) {
+            EXPECT_FALSE(d.sendCommand(IDC_SET_EXIT, ButtonClicked));
+            page.onCommand(IDC_SET_EXIT, ButtonClicked);
+        });
         d.click(IDC_SET_NEXT);
+        host.onMessageBox({});
         EXPECT_FALSE(d.ended());
         EXPECT_EQ(page.modelRow(), 2);
         EXPECT_TRUE(page.defaultPrinter());
         settings.englishFlag = 1;
         d.click(IDC_SET_NEXT);
-        d.click(IDC_SET_EXIT);
+        EXPECT_TRUE(d.sendCommand(IDC_SET_EXIT, ButtonClicked));
+        EXPECT_TRUE(d.ended());
     });
     EXPECT_EQ(host.runModal(page), PageOk);
+    EXPECT_EQ(host.shownTemplates(),
+              std::vector<int>({IDD_PRINTER_SETTINGS, IDD_PORT, IDD_PORT, IDD_PORT, IDD_PORT, IDD_PORT, IDD_PORT}));
     ASSERT_EQ(host.messages().size(), 2u);
     EXPECT_EQ(host.messages()[0].text, "端口页面无法打开，或因内部错误而关闭，安装未完成。");
     EXPECT_EQ(host.messages()[1].text,
