@@ -25,23 +25,23 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe                          安装向导\r\n"
     "  Kelp.exe /?                       本说明\r\n"
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
-    "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
-    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
+    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
     "  Kelp.exe                          the setup wizard\r\n"
     "  Kelp.exe /?                       this text\r\n"
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
-    "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
-    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
+    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 // The same for a message box, whose proportional font aligns no columns and
 // which wraps long lines: short lines (40 columns at most, a Chinese
@@ -56,7 +56,7 @@ constexpr Bilingual kUsageBox = {
     "    [/default] [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /install /model:<型号>\r\n"
     "    /host:<地址>[:<TCP 端口>]\r\n"
-    "    [/lang:zh|en] [/default]\r\n"
+    "    [/lang:zh|en] [/default] [/force]\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /uninstall /model:<型号>\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
@@ -80,7 +80,7 @@ constexpr Bilingual kUsageBox = {
     "    [/default] [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /install /model:<model>\r\n"
     "    /host:<address>[:<tcp port>]\r\n"
-    "    [/lang:zh|en] [/default]\r\n"
+    "    [/lang:zh|en] [/default] [/force]\r\n"
     "    [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /uninstall /model:<model>\r\n"
     "    [/log:<file>] [/quiet]\r\n"
@@ -118,6 +118,13 @@ constexpr Bilingual kNetworkPort = {"%1，%2的端口；打印机：%3", "%1, po
 constexpr Bilingual kPortMade = {"新建", "made"};
 constexpr Bilingual kPortReused = {"已有", "reused"};
 constexpr Bilingual kPrintsOnceOn = {"（打印机开机并连接后即可打印）", " (it will print once it is on and connected)"};
+// %1 the host name, %2 the error.
+constexpr Bilingual kNameNotFound = {
+    "现在在此网络上找不到主机名 %1（错误 %2），未做任何更改。请检查名称的拼写；若打印机的名称稍后才登记到网络中，可加 /force 仍然安装。",
+    "The host name %1 cannot be found on this network now (error %2); nothing was changed. Check its spelling; if the "
+    "printer's name will be registered on the network later, add /force to install it anyway."};
+constexpr Bilingual kNameNotFoundYet = {"现在在此网络上找不到它的名称（名称登记后即可打印）",
+                                        "its name cannot be found on this network now (it will print once the name is registered)"};
 constexpr Bilingual kNotSent = {"打印机 %1（%2）现在不能打印：%3。测试小票未发送。",
                                 "The printer %1 (%2) cannot print now: %3. The test receipt was not sent."};
 constexpr Bilingual kPortUnreadable = {
@@ -221,6 +228,7 @@ int CommandLineRun::install(const ModelRow& model) {
     request.choices.defaultPrinter = command_.defaultPrinter;
     request.packageRoot = machine_.moduleDirectory();
     request.namedBy = "port named on the command line";
+    request.force = command_.force;
     if (command_.host) {
         request.portChoice = PortChoice::Network;
         request.address = *command_.host;
@@ -236,6 +244,13 @@ int CommandLineRun::install(const ModelRow& model) {
             say(std::string(kWrongCommandLine.in(language_)) + kUnknownPort.in(language_) + *command_.port);
             return exitcode::InvalidCommandLine;
         case InstallationStop::NoPort: say(kNoAutomaticPort.in(language_)); return failed();
+        case InstallationStop::NameNotFound:
+            say(Fill(kNameNotFound.in(language_), {request.address.host, ErrorNumber(outcome.error, language_)}));
+            return failed();
+        case InstallationStop::AddressRefused:
+            say(std::string(kWrongCommandLine.in(language_)) + (language_ == Language::English ? "/host: " : "/host：") +
+                DescribeRefusedAddress(request.address.host, outcome.hostAddress.value_or(0), outcome.addressProblem, language_));
+            return exitcode::InvalidCommandLine;
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate
@@ -247,12 +262,14 @@ int CommandLineRun::install(const ModelRow& model) {
     std::string why = outcome.rule ? DescribePortRule(*outcome.rule, name, language_, outcome.port) : std::string();
     if (request.portChoice == PortChoice::Named) why = kNamedPort.in(language_);
     if (outcome.keptExistingPort) why = kExistingPort.in(language_);
-    if (outcome.printerState) {
-        const PrinterState state = *outcome.printerState;
-        why = kNetworkPort.in(language_);
-        why = Fill(why, {FormatAddress(request.address), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
-                         DescribePrinterState(state, language_) +
-                             (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(language_) : "")});
+    if (request.portChoice == PortChoice::Network) {
+        // A printer whose name could not be found (/force) was not asked.
+        const auto state = outcome.printerState;
+        why = Fill(kNetworkPort.in(language_),
+                   {FormatAddress(request.address), (outcome.networkPort.made ? kPortMade : kPortReused).in(language_),
+                    !state ? std::string(kNameNotFoundYet.in(language_))
+                           : DescribePrinterState(*state, language_) +
+                                 (state == PrinterState::NoAnswer ? kPrintsOnceOn.in(language_) : "")});
     }
     say(Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language_),
              {name, report.port.empty() ? outcome.port : report.port, why}));

@@ -82,6 +82,17 @@ std::string FormatIpv4(Ipv4 address) {
 
 bool ReservedAddress(Ipv4 address) { return (address >> 24) == 0 || (address >> 24) >= 224; }
 
+AddressProblem RefusedAddress(Ipv4 address, const std::vector<Ipv4Interface>& adapters) {
+    if (ReservedAddress(address)) return AddressProblem::Reserved;
+    for (const auto& adapter : adapters) {
+        if (adapter.prefixLength < 1 || adapter.prefixLength > 30) continue;
+        const Ipv4 mask = ~Ipv4(0) << (32 - adapter.prefixLength);
+        if ((address & mask) != (adapter.address & mask)) continue;
+        if ((address & ~mask) == 0 || (address & ~mask) == ~mask) return AddressProblem::NetworkEdge;
+    }
+    return AddressProblem::None;
+}
+
 bool RangeHasReservedAddress(const Ipv4Range& range) {
     // The reserved blocks lie at both ends of the address space.
     return ReservedAddress(range.first) || ReservedAddress(range.last);
@@ -148,6 +159,10 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     }
     // "0x7f.1" or "0x7f000001" are no names: Windows reads them as numbers.
     if (!GoodLabels(host) || NumericLabels(host)) return refuse(AddressProblem::NotAnAddress);
+    // No top-level domain begins with anything but a letter: "10.0.0.1O" or
+    // "10.0.O.1" is an address with a typing error, not a name to look up.
+    const std::size_t lastDot = host.rfind('.');
+    if (lastDot != std::string::npos && !IsLetter(host[lastDot + 1])) return refuse(AddressProblem::Mistyped);
     parse.address.host = host;
     return parse;
 }
@@ -168,9 +183,21 @@ std::string DescribeAddressProblem(AddressProblem problem, Language language) {
         {"该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。",
          "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used."},
         {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
+        {"这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。",
+         "This looks like a mistyped IPv4 address: an address is four numbers with dots, and a host name's last part "
+         "begins with a letter."},
+        {"该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。",
+         "No printer has this address: it is the network or broadcast address of one of this computer's networks."},
     };
     const auto index = static_cast<std::size_t>(problem);
     return index < std::size(kTexts) ? kTexts[index].in(language) : "";
+}
+
+std::string DescribeRefusedAddress(const std::string& host, Ipv4 address, AddressProblem problem, Language language) {
+    static constexpr Bilingual kStandsFor = {"主机名 %1 对应的地址是 %2。", "The host name %1 stands for %2. "};
+    const std::string reason = DescribeAddressProblem(problem, language);
+    if (ParseIpv4(host)) return reason;
+    return Fill(kStandsFor.in(language), {host, FormatIpv4(address)}) + reason;
 }
 
 std::string FormatAddress(const NetworkAddress& address) {
@@ -460,6 +487,21 @@ bool SameHost(const std::string& a, const std::string& b) {
     return SameName(a, b);
 }
 
+// Whether a port's name is one this address's port would have: IP_<host>,
+// IP_<host>_<tcp port>, or one of them with " (n)".
+bool NamedFor(const std::string& name, const NetworkAddress& address) {
+    const std::string ip = "IP_" + address.host;
+    for (const std::string& base : {ip, ip + "_" + std::to_string(int{address.tcpPort})}) {
+        if (name.size() < base.size() || !SameName(name.substr(0, base.size()), base)) continue;
+        const std::string rest = name.substr(base.size());
+        if (rest.empty()) return true;
+        if (rest.size() >= 4 && rest.compare(0, 2, " (") == 0 && rest.back() == ')' &&
+            std::all_of(rest.begin() + 2, rest.end() - 1, IsDigit))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsTcpIpPort(const PortRecord& port) {
@@ -475,16 +517,22 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
     static constexpr Bilingual kNotMade = {"无法创建指向 %1 的端口（错误 %2）。",
                                            "The port for %1 could not be made (error %2)."};
     static constexpr Bilingual kNoName = {"没有可用于 %1 的端口名。", "There is no free port name for %1."};
+    static constexpr Bilingual kUnreadable = {
+        "无法读取端口 %3 的设置（错误 %2）；它可能就是 %1 的端口，因此不再为该地址创建新端口。",
+        "The settings of the port %3 cannot be read (error %2); it may be the port for %1, so no other port is made "
+        "for it."};
 
     TcpIpPort port;
     const std::string aim = FormatAddress(address);
+    std::string unreadable;  // the first port named for the address whose settings cannot be read
+    WinError unreadableError = winerr::Success;
     const auto fail = [&](const Bilingual& text, WinError error) {
         port.name.clear();
         port.error = error;
         std::string number = ErrorNumber(error, language);
         const std::string reason = platform.errorText(error, language);
         if (!reason.empty()) number += (language == Language::English ? ": " : "：") + reason;
-        port.failure = Fill(text.in(language), {aim, number});
+        port.failure = Fill(text.in(language), {aim, number, unreadable});
         if (log) log->line(port.failure);
         return port;
     };
@@ -500,6 +548,10 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
     for (const auto& record : ports.value) {
         if (!IsTcpIpPort(record)) continue;
         const auto config = platform.tcpIpPortConfig(record.name);
+        if (!config.ok() && unreadable.empty() && NamedFor(record.name, address)) {
+            unreadable = record.name;
+            unreadableError = config.error;
+        }
         if (!config.ok() || !config.value.raw || !SameHost(config.value.host, address.host) ||
             config.value.tcpPort != address.tcpPort)
             continue;
@@ -511,6 +563,7 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
         if (log) log->line("network port for " + aim + ": " + port.name + " (reused)");
         return port;
     }
+    if (!unreadable.empty()) return fail(kUnreadable, unreadableError);
     // IP_<host>[_<tcp port>], then " (2)", " (3)", ... past names that are
     // taken. No host holds '_', ' ' or '(', so no name can be read as
     // another address's or TCP port's.

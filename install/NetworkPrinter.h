@@ -42,6 +42,9 @@ enum class AddressProblem {
                       // hyphen-edged label, or one of numbers alone ("0x7f.1")
     Reserved,         // 0.0.0.0/8, multicast 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 too)
     SecondColon,      // "host:9100:1"
+    Mistyped,         // a name with dots whose last label does not begin with a letter ("10.0.0.1O"):
+                      // no top-level domain does, so it is an address with a typing error
+    NetworkEdge,      // the network or broadcast address of one of this computer's networks
 };
 
 struct AddressParse {
@@ -56,8 +59,11 @@ struct AddressParse {
 // single-number forms, which Windows would read as some address, are
 // refused. Loopback addresses are allowed (a printer's own tests).
 AddressParse ParseNetworkAddress(const std::string& text);
-// The reason, in the language of language (1 English, else Chinese).
+// The reason, in the language of language.
 std::string DescribeAddressProblem(AddressProblem problem, Language language);
+// Why an address no printer can have is refused: its problem's reason, after
+// "The host name <host> stands for <address>." when host is a name.
+std::string DescribeRefusedAddress(const std::string& host, Ipv4 address, AddressProblem problem, Language language);
 // "192.168.1.50:9100"
 std::string FormatAddress(const NetworkAddress& address);
 
@@ -92,6 +98,9 @@ std::uint32_t SearchBoundMs(std::size_t addresses, std::size_t window);
 
 // 0.0.0.0/8, 224.0.0.0/4 and 240.0.0.0/4: never a printer's address.
 bool ReservedAddress(Ipv4 address);
+// Reserved, NetworkEdge for the network or broadcast address of one of the
+// adapters' networks of /30 or larger (a /31 or /32 has neither), else None.
+AddressProblem RefusedAddress(Ipv4 address, const std::vector<Ipv4Interface>& adapters);
 // Whether a range (first not after last) holds any such address.
 bool RangeHasReservedAddress(const Ipv4Range& range);
 
@@ -145,8 +154,11 @@ struct TcpIpPort {
 // its name (IPv4 addresses compared as numbers); else IP_<host> (or
 // IP_<host>_<tcp port>), with " (2)", " (3)", ... where the name is taken
 // by a port aimed elsewhere, made through the monitor's
-// XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
-// outcome goes to log.
+// XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made, nor
+// when a port named for the address (IP_<host>, IP_<host>_<tcp port> or one
+// of their " (n)" forms) cannot be read: it may be the address's own port,
+// and a run that made another each time would breed them. The outcome goes
+// to log.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log);
 // Whether a port is one of the Standard TCP/IP Port monitor's.
 bool IsTcpIpPort(const PortRecord& port);

@@ -63,6 +63,13 @@ constexpr Bilingual kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
 
+// %1 the host name, %2 the error.
+constexpr Bilingual kInstallAnyway = {
+    "现在在此网络上找不到主机名 %1（错误 %2）。请检查名称是否拼写正确。\n"
+    "打印机的名称也可能稍后才登记到网络中。仍要安装吗？",
+    "The host name %1 cannot be found on this network now (error %2). Check its spelling.\n"
+    "The printer's name may also be registered on the network later. Install it anyway?"};
+
 constexpr Bilingual kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
 
 // The page's bar follows the installation; a wait on the network keeps the
@@ -296,6 +303,19 @@ void PortPage::install(const InstallationRequest& request) {
         outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
     }
     const InstallationOutcome& outcome = *outcome_;
+    // Nothing was changed: the person decides, and Yes runs it again, forced.
+    if (outcome.stop == InstallationStop::NameNotFound) {
+        const std::string question =
+            Fill(kInstallAnyway.in(language), {request.address.host, ErrorNumber(outcome.error, language)});
+        outcome_.reset();
+        const bool anyway = dialog().askYesNo(question);
+        if (context_.log) context_.log->line(anyway ? "install anyway: yes" : "install anyway: no, nothing installed");
+        if (!anyway) return;
+        InstallationRequest forced = request;
+        forced.force = true;
+        install(forced);
+        return;
+    }
     if (outcome.suggestedRow >= 0 && outcome.suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) {
         dialog().listSelectRow(IDC_PORT_LIST, outcome.suggestedRow);
         selectedRow_ = outcome.suggestedRow;
@@ -309,6 +329,12 @@ void PortPage::install(const InstallationRequest& request) {
         case InstallationStop::NoNetworkPort:
             stopped = outcome.networkPort.failure + "\n" + kNothingInstalled.in(language);
             break;
+        case InstallationStop::AddressRefused:
+            stopped = DescribeRefusedAddress(request.address.host, outcome.hostAddress.value_or(0), outcome.addressProblem,
+                                             language) +
+                      "\n" + kNothingInstalled.in(language);
+            break;
+        case InstallationStop::NameNotFound:  // asked above
         case InstallationStop::LockFailed:
         case InstallationStop::PortsUnreadable:
             stopped = Fill(kCannotStart.in(language), {ErrorNumber(outcome.error, language)});
@@ -317,7 +343,7 @@ void PortPage::install(const InstallationRequest& request) {
     }
     if (!outcome.ran()) {
         const bool failure = outcome.stop != InstallationStop::Busy && outcome.stop != InstallationStop::NoPort &&
-                             outcome.stop != InstallationStop::UnknownPort;
+                             outcome.stop != InstallationStop::UnknownPort && outcome.stop != InstallationStop::AddressRefused;
         if (failure && context_.log && context_.log->written())
             stopped += (language == Language::English ? "\nThe log: " : "\n日志：") + context_.log->path();
         outcome_.reset();
