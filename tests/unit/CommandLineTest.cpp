@@ -1158,6 +1158,7 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     net.setAdapters({{{0x0A000001, 24}}, 0});
     net.setName("zero.lan", {0});
     net.setName("edge.lan", {0x0A0000FF, kPrinterIp});
+    net.setName("empty.lan", {});
     TcpIpPortConfig hidden;
     hidden.portName = "IP_10.0.0.8";
     hidden.host = "10.0.0.8";
@@ -1172,6 +1173,7 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
         {"/host:nowhere.lan", "/lang:en", 1603,
          "The host name nowhere.lan cannot be found on this network now (error 11001); nothing was changed. Check its "
          "spelling; if the printer's name will be registered on the network later, add /force to install it anyway.\r\n"},
+        {"/host:empty.lan", "/lang:en", 1603, "The host name empty.lan cannot be found on this network now (error 11001);"},
         {"/host:nowhere.lan:9101", "/lang:zh", 1603,
          "现在在此网络上找不到主机名 nowhere.lan（错误 11001），未做任何更改。请检查名称的拼写；若打印机的名称稍后才登记到网络中，"
          "可加 /force 仍然安装。\r\n"},
@@ -1226,6 +1228,11 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     EXPECT_EQ(m.findTcpIpPort("IP_nowhere.lan")->host, "nowhere.lan");
     EXPECT_EQ(m.findTcpIpPort("IP_kitchen.lan")->host, "kitchen.lan");
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_kitchen.lan");
+    // The log's own lines are English whatever the run's language.
+    expectLogged({"host name kitchen.lan stands for 10.0.0.5\r\n",
+                  "address refused: The host name edge.lan stands for 10.0.0.255. No printer has this address: it is the "
+                  "network or broadcast address of one of this computer's networks.\r\n"},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
 }
 
 TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) {
