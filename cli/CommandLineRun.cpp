@@ -27,24 +27,24 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe                          安装向导\r\n"
     "  Kelp.exe /?                       本说明\r\n"
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
-    "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
-    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
+    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
     "  Kelp.exe                          the setup wizard\r\n"
     "  Kelp.exe /?                       this text\r\n"
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
-    "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
-    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
+    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 // The same for a message box, whose proportional font aligns no columns and
@@ -60,7 +60,7 @@ constexpr Bilingual kUsageBox = {
     "    [/default] [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /install /model:<型号>\r\n"
     "    /host:<地址>[:<TCP 端口>]\r\n"
-    "    [/lang:zh|en] [/default]\r\n"
+    "    [/lang:zh|en] [/default] [/force]\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /uninstall /model:<型号>\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
@@ -87,7 +87,7 @@ constexpr Bilingual kUsageBox = {
     "    [/default] [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /install /model:<model>\r\n"
     "    /host:<address>[:<tcp port>]\r\n"
-    "    [/lang:zh|en] [/default]\r\n"
+    "    [/lang:zh|en] [/default] [/force]\r\n"
     "    [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /uninstall /model:<model>\r\n"
     "    [/log:<file>] [/quiet]\r\n"
@@ -202,6 +202,7 @@ int CommandLineRun::install(const ModelRow& model) {
     request.choices.defaultPrinter = command_.defaultPrinter;
     request.packageRoot = machine_.moduleDirectory();
     request.namedBy = "port named on the command line";
+    request.force = command_.force;
     if (command_.host) {
         request.portChoice = PortChoice::Network;
         request.address = *command_.host;
@@ -220,6 +221,12 @@ int CommandLineRun::install(const ModelRow& model) {
         case InstallationStop::NoNetworkPort:
             say(DescribeNetworkPortFailure(outcome.networkPort, request.address, language_));
             return failed();
+        case InstallationStop::NameNotFound:
+            say(DescribeNameNotFound(request.address.host, outcome.error, language_));
+            return failed();
+        case InstallationStop::AddressRefused:
+            say(DescribeWrongCommandLine(DescribeHostRefused(request.address.host, outcome, language_), language_));
+            return exitcode::InvalidCommandLine;
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate

@@ -11,6 +11,8 @@ namespace kelp {
 
 namespace {
 
+constexpr WinError kHostNotFound = 11001;  // WSAHOST_NOT_FOUND
+
 InstallationOutcome Stopped(InstallationStop stop, WinError error = winerr::Success) {
     InstallationOutcome outcome;
     outcome.stop = stop;
@@ -39,6 +41,7 @@ public:
 
 private:
     bool chooseAutomaticPort();
+    bool checkNetworkAddress();
     bool prepareNetworkPort();
     void askNetworkPrinter();
     void runPass();
@@ -70,6 +73,8 @@ InstallationOutcome Installation::run() {
             if (SameName(record.name, request_.port)) outcome_.port = record.name;
         if (outcome_.port.empty()) return Stopped(InstallationStop::UnknownPort);
     }
+    // A network printer's address, before anything is taken or changed.
+    if (request_.portChoice == PortChoice::Network && !checkNetworkAddress()) return outcome_;
     InstallationLock lock(platform_, log_);
     if (lock.heldElsewhere()) return Stopped(InstallationStop::Busy);
     if (lock.error() != winerr::Success) return Stopped(InstallationStop::LockFailed, lock.error());
@@ -83,7 +88,7 @@ InstallationOutcome Installation::run() {
             break;
         case PortChoice::Network:
             if (!prepareNetworkPort()) return outcome_;
-            askNetworkPrinter();
+            if (outcome_.hostAddress) askNetworkPrinter();
             break;
     }
     runPass();
@@ -130,6 +135,35 @@ bool Installation::chooseAutomaticPort() {
     return true;
 }
 
+// A name is looked up: one that cannot be found now stops the run unless
+// forced. The address, typed or looked up, must be one a printer can have.
+// The port keeps the name as typed; the printer is asked at the address.
+bool Installation::checkNetworkAddress() {
+    const std::string& host = request_.address.host;
+    if (const auto literal = ParseIpv4(host)) {
+        outcome_.hostAddress = *literal;
+    } else {
+        const auto resolved = network_.resolve(host);
+        if (!resolved.ok() || resolved.value.empty()) {
+            const WinError error = resolved.ok() ? kHostNotFound : resolved.error;
+            say("host name " + host + " cannot be found (error " + std::to_string(error) + ")" +
+                (request_.force ? ": installed all the same (forced)" : ": nothing installed"));
+            if (request_.force) return true;
+            outcome_.stop = InstallationStop::NameNotFound;
+            outcome_.error = error;
+            return false;
+        }
+        outcome_.hostAddress = resolved.value.front();
+        say("host name " + host + " stands for " + FormatIpv4(*outcome_.hostAddress));
+    }
+    const auto adapters = network_.adapterInterfaces();
+    outcome_.addressProblem = RefusedAddress(*outcome_.hostAddress, adapters.value);
+    if (outcome_.addressProblem == AddressProblem::None) return true;
+    say("address refused: " + DescribeRefusedAddress(host, *outcome_.hostAddress, outcome_.addressProblem, Language::English));
+    outcome_.stop = InstallationStop::AddressRefused;
+    return false;
+}
+
 bool Installation::prepareNetworkPort() {
     outcome_.networkPort = PrepareTcpIpPort(platform_, request_.address, request_.choices.language, log_);
     if (!outcome_.networkPort.ok()) {
@@ -145,7 +179,9 @@ bool Installation::prepareNetworkPort() {
 // does not decide.
 void Installation::askNetworkPrinter() {
     progress_.doing({WaitFor::PrinterAnswer, FormatAddress(request_.address)});
-    const PrinterState state = ProbePrinter(network_, request_.address, [this] {
+    NetworkAddress at = request_.address;
+    at.host = FormatIpv4(*outcome_.hostAddress);  // looked up once
+    const PrinterState state = ProbePrinter(network_, at, [this] {
         progress_.waiting();
         return true;
     });

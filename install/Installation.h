@@ -41,6 +41,9 @@ struct InstallationRequest {
     bool adjustSpooler = true;
     // Who named a port, for the log ("port named on the command line").
     std::string namedBy = "port named";
+    // A host name that cannot be found now is installed on all the same
+    // (its printer's name may be registered later): the person said so.
+    bool force = false;
 };
 
 // Why an installation did not run its pass. Nothing was changed then.
@@ -52,6 +55,8 @@ enum class InstallationStop {
     UnknownPort,      // the named port is not one of the spooler's
     NoPort,           // the automatic choice found no port
     NoNetworkPort,    // no TCP/IP port could be had (networkPort.problem says why)
+    NameNotFound,     // the host name cannot be found on this network now (error); not with force
+    AddressRefused,   // the address, or the one the host name stands for, is no printer's (addressProblem)
 };
 
 struct InstallationOutcome {
@@ -68,6 +73,10 @@ struct InstallationOutcome {
     int suggestedRow = -1;
     // The printer existed before and its port was kept (the automatic choice).
     bool keptExistingPort = false;
+    // PortChoice::Network: the address the host stands for (nothing when a
+    // name could not be found), and why it is refused (AddressRefused).
+    std::optional<Ipv4> hostAddress;
+    AddressProblem addressProblem = AddressProblem::None;
     TcpIpPort networkPort;                     // PortChoice::Network
     std::optional<PrinterState> printerState;  // PortChoice::Network: asked before the pass
     InstallReport report;
@@ -76,7 +85,8 @@ struct InstallationOutcome {
 };
 
 // The installation, under the installation lock: the port chosen, named or
-// made, a network printer asked how it is, the pass, an existing printer of
+// made (a network printer's host name found and its address checked before
+// anything is taken), a network printer asked how it is, the pass, an existing printer of
 // the model moved to a port that was named (and, on the automatic choice,
 // from a USB port with nothing attached to the one its printer is now
 // attached to), the printer read back, and a TCP/IP port this run made

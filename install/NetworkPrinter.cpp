@@ -82,6 +82,17 @@ std::string FormatIpv4(Ipv4 address) {
 
 bool ReservedAddress(Ipv4 address) { return (address >> 24) == 0 || (address >> 24) >= 224; }
 
+AddressProblem RefusedAddress(Ipv4 address, const std::vector<Ipv4Interface>& adapters) {
+    if (ReservedAddress(address)) return AddressProblem::Reserved;
+    for (const auto& adapter : adapters) {
+        if (adapter.prefixLength < 1 || adapter.prefixLength > 30) continue;
+        const Ipv4 mask = ~Ipv4(0) << (32 - adapter.prefixLength);
+        if ((address & mask) != (adapter.address & mask)) continue;
+        if ((address & ~mask) == 0 || (address & ~mask) == ~mask) return AddressProblem::NetworkEdge;
+    }
+    return AddressProblem::None;
+}
+
 bool RangeHasReservedAddress(const Ipv4Range& range) {
     // The reserved blocks lie at both ends of the address space.
     return ReservedAddress(range.first) || ReservedAddress(range.last);
@@ -148,6 +159,10 @@ AddressParse ParseNetworkAddress(const std::string& text) {
     }
     // "0x7f.1" or "0x7f000001" are no names: Windows reads them as numbers.
     if (!GoodLabels(host) || NumericLabels(host)) return refuse(AddressProblem::NotAnAddress);
+    // No top-level domain begins with anything but a letter: "10.0.0.1O" or
+    // "10.0.O.1" is an address with a typing error, not a name to look up.
+    const std::size_t lastDot = host.rfind('.');
+    if (lastDot != std::string::npos && !IsLetter(host[lastDot + 1])) return refuse(AddressProblem::Mistyped);
     parse.address.host = host;
     return parse;
 }
@@ -453,6 +468,21 @@ bool SameHost(const std::string& a, const std::string& b) {
     return SameName(a, b);
 }
 
+// Whether a port's name is one this address's port would have: IP_<host>,
+// IP_<host>_<tcp port>, or one of them with " (n)".
+bool NamedFor(const std::string& name, const NetworkAddress& address) {
+    const std::string ip = "IP_" + address.host;
+    for (const std::string& base : {ip, ip + "_" + std::to_string(int{address.tcpPort})}) {
+        if (name.size() < base.size() || !SameName(name.substr(0, base.size()), base)) continue;
+        const std::string rest = name.substr(base.size());
+        if (rest.empty()) return true;
+        if (rest.size() >= 4 && rest.compare(0, 2, " (") == 0 && rest.back() == ')' &&
+            std::all_of(rest.begin() + 2, rest.end() - 1, IsDigit))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsTcpIpPort(const PortRecord& port) {
@@ -462,7 +492,9 @@ bool IsTcpIpPort(const PortRecord& port) {
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log) {
     TcpIpPort port;
     const std::string aim = FormatAddress(address);
-    const auto fail = [&](NetworkPortProblem problem, const char* what, WinError error) {
+    std::string unreadable;  // the first port named for the address whose settings cannot be read
+    WinError unreadableError = winerr::Success;
+    const auto fail = [&](NetworkPortProblem problem, const std::string& what, WinError error) {
         port.name.clear();
         port.problem = problem;
         port.error = error;
@@ -482,6 +514,10 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
     for (const auto& record : ports.value) {
         if (!IsTcpIpPort(record)) continue;
         const auto config = platform.tcpIpPortConfig(record.name);
+        if (!config.ok() && unreadable.empty() && NamedFor(record.name, address)) {
+            unreadable = record.name;
+            unreadableError = config.error;
+        }
         if (!config.ok() || !config.value.raw || !SameHost(config.value.host, address.host) ||
             config.value.tcpPort != address.tcpPort)
             continue;
@@ -492,6 +528,11 @@ TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, La
     if (port.ok()) {
         if (log) log->line("network port for " + aim + ": " + port.name + " (reused)");
         return port;
+    }
+    if (!unreadable.empty()) {
+        port.unreadable = unreadable;
+        return fail(NetworkPortProblem::PortSettingsUnreadable, "the settings of " + QuotedText(unreadable) + " cannot be read",
+                    unreadableError);
     }
     // IP_<host>[_<tcp port>], then " (2)", " (3)", ... past names that are
     // taken. No host holds '_', ' ' or '(', so no name can be read as

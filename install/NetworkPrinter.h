@@ -42,6 +42,9 @@ enum class AddressProblem {
                       // hyphen-edged label, or one of numbers alone ("0x7f.1")
     Reserved,         // 0.0.0.0/8, multicast 224.0.0.0/4, 240.0.0.0/4 (255.255.255.255 too)
     SecondColon,      // "host:9100:1"
+    Mistyped,         // a name with dots whose last label does not begin with a letter ("10.0.0.1O"):
+                      // no top-level domain does, so it is an address with a typing error
+    NetworkEdge,      // the network or broadcast address of one of this computer's networks
 };
 
 struct AddressParse {
@@ -90,6 +93,9 @@ std::uint32_t SearchBoundMs(std::size_t addresses, std::size_t window);
 
 // 0.0.0.0/8, 224.0.0.0/4 and 240.0.0.0/4: never a printer's address.
 bool ReservedAddress(Ipv4 address);
+// Reserved, NetworkEdge for the network or broadcast address of one of the
+// adapters' networks of /30 or larger (a /31 or /32 has neither), else None.
+AddressProblem RefusedAddress(Ipv4 address, const std::vector<Ipv4Interface>& adapters);
 // Whether a range (first not after last) holds any such address.
 bool RangeHasReservedAddress(const Ipv4Range& range);
 
@@ -137,6 +143,7 @@ enum class NetworkPortProblem {
     NoMonitor,   // the system has no Standard TCP/IP Port monitor
     NotMade,     // the monitor refused to make the port (error)
     NoFreeName,  // IP_<host> and its " (2)" to " (99)" are all taken
+    PortSettingsUnreadable,  // a port named for the address (unreadable) cannot be read (error)
 };
 
 struct TcpIpPort {
@@ -145,6 +152,7 @@ struct TcpIpPort {
     NetworkPortProblem problem = NetworkPortProblem::None;
     WinError error = winerr::Success;
     std::string errorText;  // the system's text for error, in the run's language
+    std::string unreadable;  // PortSettingsUnreadable: the port whose settings cannot be read
     bool ok() const { return !name.empty(); }
 };
 
@@ -152,9 +160,11 @@ struct TcpIpPort {
 // its name (IPv4 addresses compared as numbers); else IP_<host> (or
 // IP_<host>_<tcp port>), with " (2)", " (3)", ... where the name is taken
 // by a port aimed elsewhere, made through the monitor's
-// XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made. The
-// outcome goes to log; language is the language of the system's text of an
-// error.
+// XcvData AddPort (RAW, SNMP off). Without the monitor nothing is made, nor
+// when a port named for the address (IP_<host>, IP_<host>_<tcp port> or one
+// of their " (n)" forms) cannot be read: it may be the address's own port,
+// and a run that made another each time would breed them. The outcome goes
+// to log; language is the language of the system's text of an error.
 TcpIpPort PrepareTcpIpPort(Platform& platform, const NetworkAddress& address, Language language, RunLog* log);
 // Whether a port is one of the Standard TCP/IP Port monitor's.
 bool IsTcpIpPort(const PortRecord& port);

@@ -62,6 +62,11 @@ constexpr Bilingual kAddressProblems[] = {
     {"该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。",
      "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used."},
     {"地址中只能有一个冒号，放在 TCP 端口之前。", "An address has one colon at most, before its TCP port."},
+    {"这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。",
+     "This looks like a mistyped IPv4 address: an address is four numbers with dots, and a host name's last part "
+     "begins with a letter."},
+    {"该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。",
+     "No printer has this address: it is the network or broadcast address of one of this computer's networks."},
 };
 constexpr Bilingual kBadAddress = {"打印机地址无效：", "The printer's address is not valid. "};
 // %1 the address, %2 the error with the system's text.
@@ -71,6 +76,26 @@ constexpr Bilingual kNoPortList = {"无法读取系统的端口监视器或端�
                                    "The system's port monitors or ports cannot be read (error %2)."};
 constexpr Bilingual kPortNotMade = {"无法创建指向 %1 的端口（错误 %2）。", "The port for %1 could not be made (error %2)."};
 constexpr Bilingual kNoPortName = {"没有可用于 %1 的端口名。", "There is no free port name for %1."};
+// %3 the port whose settings cannot be read.
+constexpr Bilingual kPortSettingsUnreadable = {
+    "无法读取端口 %3 的设置（错误 %2）；它可能就是 %1 的端口，因此不再为该地址创建新端口。",
+    "The settings of the port %3 cannot be read (error %2); it may be the port for %1, so no other port is made "
+    "for it."};
+// %1 the host name, %2 the error.
+constexpr Bilingual kNameNotFound = {
+    "现在在此网络上找不到主机名 %1（错误 %2），未做任何更改。请检查名称的拼写；若打印机的名称稍后才登记到网络中，可加 /force 仍然安装。",
+    "The host name %1 cannot be found on this network now (error %2); nothing was changed. Check its spelling; if the "
+    "printer's name will be registered on the network later, add /force to install it anyway."};
+constexpr Bilingual kNameNotFoundYet = {"现在在此网络上找不到它的名称（名称登记后即可打印）",
+                                        "its name cannot be found on this network now (it will print once the name is registered)"};
+constexpr Bilingual kHostSwitch = {"/host：%1", "/host: %1"};
+constexpr Bilingual kInstallAnyway = {
+    "现在在此网络上找不到主机名 %1（错误 %2）。请检查名称是否拼写正确。\n"
+    "打印机的名称也可能稍后才登记到网络中。仍要安装吗？",
+    "The host name %1 cannot be found on this network now (error %2). Check its spelling.\n"
+    "The printer's name may also be registered on the network later. Install it anyway?"};
+// %1 the host name, %2 the address it stands for.
+constexpr Bilingual kStandsFor = {"主机名 %1 对应的地址是 %2。", "The host name %1 stands for %2. "};
 // %1 the error.
 constexpr Bilingual kAdaptersUnreadable = {"无法读取本机的网络适配器（错误 %1）。",
                                            "The computer's network adapters cannot be read (error %1)."};
@@ -400,6 +425,25 @@ std::string DescribeBadAddress(AddressProblem problem, Language language) {
     return kBadAddress.in(language) + DescribeAddressProblem(problem, language);
 }
 
+std::string DescribeRefusedAddress(const std::string& host, Ipv4 address, AddressProblem problem, Language language) {
+    const std::string reason = DescribeAddressProblem(problem, language);
+    if (ParseIpv4(host)) return reason;
+    return Fill(kStandsFor.in(language), {OutsideText(host), FormatIpv4(address)}) + reason;
+}
+
+std::string DescribeHostRefused(const std::string& host, const InstallationOutcome& outcome, Language language) {
+    return Fill(kHostSwitch.in(language),
+                {DescribeRefusedAddress(host, outcome.hostAddress.value_or(0), outcome.addressProblem, language)});
+}
+
+std::string DescribeNameNotFound(const std::string& host, WinError error, Language language) {
+    return Fill(kNameNotFound.in(language), {OutsideText(host), ErrorNumber(error, language)});
+}
+
+std::string AskToInstallNameNotFound(const std::string& host, WinError error, Language language) {
+    return Fill(kInstallAnyway.in(language), {OutsideText(host), ErrorNumber(error, language)});
+}
+
 std::string DescribeNetworkPortFailure(const TcpIpPort& port, const NetworkAddress& address, Language language) {
     const Bilingual* text = nullptr;
     switch (port.problem) {
@@ -408,8 +452,10 @@ std::string DescribeNetworkPortFailure(const TcpIpPort& port, const NetworkAddre
         case NetworkPortProblem::NoMonitor: text = &kNoMonitor; break;
         case NetworkPortProblem::NotMade: text = &kPortNotMade; break;
         case NetworkPortProblem::NoFreeName: text = &kNoPortName; break;
+        case NetworkPortProblem::PortSettingsUnreadable: text = &kPortSettingsUnreadable; break;
     }
-    return Fill(text->in(language), {FormatAddress(address), ErrorWithText(port.error, port.errorText, language)});
+    return Fill(text->in(language), {OutsideText(FormatAddress(address)), ErrorWithText(port.error, port.errorText, language),
+                                     OutsideText(port.unreadable)});
 }
 
 std::string DescribeAdaptersUnreadable(WinError error, Language language) {
@@ -518,10 +564,12 @@ std::string DescribeInstalledOn(const InstallationOutcome& outcome, const std::s
     std::string why = outcome.rule ? DescribePortRule(*outcome.rule, printerName, language, outcome.port) : std::string();
     if (portNamed) why = kNamedPort.in(language);
     if (outcome.keptExistingPort) why = kExistingPort.in(language);
-    if (outcome.printerState)
+    // A printer whose name could not be found (/force) was not asked.
+    if (outcome.networkPort.ok())
         why = Fill(kNetworkPort.in(language), {OutsideText(FormatAddress(address)),
                                                (outcome.networkPort.made ? kPortMade : kPortReused).in(language),
-                                               DescribePrinterStateAdvice(*outcome.printerState, language)});
+                                               outcome.printerState ? DescribePrinterStateAdvice(*outcome.printerState, language)
+                                                                    : std::string(kNameNotFoundYet.in(language))});
     const std::string& port = outcome.report.port.empty() ? outcome.port : outcome.report.port;
     return Fill((why.empty() ? kInstalledOn : kInstalledOnBy).in(language), {printerName, OutsideText(port), why});
 }
@@ -536,6 +584,10 @@ std::string DescribeInstallationStop(const InstallationOutcome& outcome, const N
         case InstallationStop::NoNetworkPort:
             return DescribeNetworkPortFailure(outcome.networkPort, address, language) + "\n" +
                    kNothingInstalled.in(language) + DescribeLogLine(logPath, language);
+        case InstallationStop::AddressRefused:
+            return DescribeRefusedAddress(address.host, outcome.hostAddress.value_or(0), outcome.addressProblem, language) +
+                   "\n" + kNothingInstalled.in(language);
+        case InstallationStop::NameNotFound:  // the page asks instead (AskToInstallNameNotFound)
         case InstallationStop::LockFailed:
         case InstallationStop::PortsUnreadable:
             return Fill(kCannotStart.in(language), {ErrorNumber(outcome.error, language)}) + "\n" +

@@ -39,6 +39,17 @@ std::string DescribePrinterStateAdvice(PrinterState state, Language language);
 // ---- Network printers ------------------------------------------------------
 // Why an address text is refused.
 std::string DescribeAddressProblem(AddressProblem problem, Language language);
+// Why an address no printer can have is refused: its problem's reason, after
+// "The host name <host> stands for <address>." when host is a name.
+std::string DescribeRefusedAddress(const std::string& host, Ipv4 address, AddressProblem problem, Language language);
+// The command line's /host whose address no printer can have:
+// "/host: " and DescribeRefusedAddress.
+std::string DescribeHostRefused(const std::string& host, const InstallationOutcome& outcome, Language language);
+// A host name that cannot be found on this network now: on the command
+// line nothing changed (/force installs all the same); the wizard's
+// question whether to install anyway.
+std::string DescribeNameNotFound(const std::string& host, WinError error, Language language);
+std::string AskToInstallNameNotFound(const std::string& host, WinError error, Language language);
 // The address field's refusal in the network dialog.
 std::string DescribeBadAddress(AddressProblem problem, Language language);
 // Why no TCP/IP port could be had for the address.

@@ -51,7 +51,11 @@ std::intptr_t NetworkDialog::onNotify(int id, int code) {
 // Enter in the field comes here too (OK is the default button).
 void NetworkDialog::onOk() {
     if (searching_) return;
-    const AddressParse parsed = ParseNetworkAddress(dialog().text(IDC_NET_ADDRESS));
+    AddressParse parsed = ParseNetworkAddress(dialog().text(IDC_NET_ADDRESS));
+    // An address typed is checked against this computer's networks here, so
+    // that it can be put right at once; a name is looked up by the installation.
+    if (const auto literal = parsed.ok() ? ParseIpv4(parsed.address.host) : std::nullopt)
+        parsed.problem = RefusedAddress(*literal, context_.network.adapterInterfaces().value);
     if (!parsed.ok()) {
         const Language language = context_.settings.language();
         dialog().messageBox(DescribeBadAddress(parsed.problem, language), MessageIcon::Exclamation);

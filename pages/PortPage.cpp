@@ -297,6 +297,19 @@ void PortPage::install(const InstallationRequest& request) {
         outcome_ = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
     }
     const InstallationOutcome& outcome = *outcome_;
+    // Nothing was changed: the person decides, and Yes runs it again, forced.
+    if (outcome.stop == InstallationStop::NameNotFound) {
+        const std::string question =
+            AskToInstallNameNotFound(request.address.host, outcome.error, language);
+        outcome_.reset();
+        const bool anyway = dialog().askYesNo(question);
+        if (context_.log) context_.log->line(anyway ? "install anyway: yes" : "install anyway: no, nothing installed");
+        if (!anyway) return;
+        InstallationRequest forced = request;
+        forced.force = true;
+        install(forced);
+        return;
+    }
     if (outcome.suggestedRow >= 0 && outcome.suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) {
         dialog().listSelectRow(IDC_PORT_LIST, outcome.suggestedRow);
         selectedRow_ = outcome.suggestedRow;

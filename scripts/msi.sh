@@ -13,12 +13,14 @@
 #   - without KELPLOG, leaves the log to Kelp.exe, which writes it in the
 #     system's temporary folder that standard users cannot write (for
 #     LocalSystem C:\Windows\SystemTemp where Windows has it);
-#   - keeps MODEL, LANG, PORT, HOST and KELPLOG under HKLM\Software\<vendor>\Kelp\
+#   - keeps MODEL, LANG, PORT, HOST, FORCE and KELPLOG under HKLM\Software\<vendor>\Kelp\
 #     <UpgradeCode> and reads them back (AppSearch): a repair and a removal
 #     run with the values of the installation whatever their command line
 #     says, an upgrade with those it is given, else the stored ones. HOST (a
 #     network printer's address, passed as /host:) takes the place of PORT,
-#     and a PORT or HOST given replaces both stored ones. None of them is a
+#     and a PORT or HOST given replaces both stored ones. FORCE=1 passes
+#     /force: a HOST whose name cannot be found now is installed all the
+#     same (the printer's name may be registered later). None of them is a
 #     secure custom property: a user's client cannot hand them to the SYSTEM
 #     actions;
 #   - runs, deferred and as LocalSystem, Kelp.exe from the installed folder:
@@ -29,7 +31,7 @@
 #     stored model, no printer of that name before);
 #   - refuses to start without a model (given or stored), with another model
 #     than the installed one, with a LANG other than zh or en, with both
-#     HOST and PORT, with a value holding a double quote or a control
+#     HOST and PORT, with a FORCE other than 1, with a value holding a double quote or a control
 #     character or ending in a backslash (each would change Kelp's command
 #     line), and over a newer version; removes an older version first (major
 #     upgrade).
@@ -106,7 +108,7 @@ def walk(folder, rel, indent):
 
 files = "\n".join(walk(package, "", "              "))
 key = "Software\\%s\\Kelp\\{%s}" % (vendor, str(upgrade).upper())
-stored = [("MODEL", "Model"), ("LANG", "Lang"), ("PORT", "Port"), ("KELPLOG", "Log"), ("HOST", "Host")]
+stored = [("MODEL", "Model"), ("LANG", "Lang"), ("PORT", "Port"), ("KELPLOG", "Log"), ("HOST", "Host"), ("FORCE", "Force")]
 searches = "\n".join('    <Property Id="KelpStored%s"><RegistrySearch Id="Stored%s" Root="HKLM" Key=%s Name="%s" Type="raw"/></Property>'
                      % (name, name, quoteattr(key), name) for _, name in stored)
 values = "\n".join('                <RegistryValue Root="HKLM" Key=%s Name="%s" Type="string" Value="[%s]"%s/>'
@@ -129,7 +131,7 @@ def unsafe_value(prop):
 value_conditions = "\n".join(unsafe_value(p) for p in passed)
 printers = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\[MODEL]"
 
-install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
+install = '/install &quot;/model:[MODEL]&quot; [KelpLangSwitch] [KelpPortSwitch] [KelpForceSwitch] /quiet [KelpLogSwitch]'
 uninstall = '/uninstall &quot;/model:[MODEL]&quot; /quiet [KelpLogSwitch]'
 installing, removing = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 # The rollback of /install removes only a printer this first installation
@@ -155,6 +157,7 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <Condition Message="This package has installed the printer model [KelpStoredModel]; remove it before installing MODEL=[MODEL].">NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel</Condition>
     <Condition Message="LANG must be zh or en (the edition of the driver files), or left out.">NOT LANG OR LANG~="zh" OR LANG~="en"</Condition>
     <Condition Message="Give HOST (a network printer's address) or PORT, not both.">NOT HOST OR NOT PORT</Condition>
+    <Condition Message="FORCE must be 1 (install on a HOST whose name cannot be found now) or left out.">NOT FORCE OR FORCE="1"</Condition>
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFilesFolder">
         <Directory Id="VendorFolder" Name={quoteattr(vendor)}>
@@ -179,6 +182,8 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
     <CustomAction Id="KelpPortFromStore" Property="PORT" Value="[KelpStoredPort]"/>
     <CustomAction Id="KelpPortAuto" Property="PORT" Value="auto"/>
     <CustomAction Id="KelpLogFromStore" Property="KELPLOG" Value="[KelpStoredLog]"/>
+    <CustomAction Id="KelpForceFromStore" Property="FORCE" Value="[KelpStoredForce]"/>
+    <CustomAction Id="KelpForceSwitchSet" Property="KelpForceSwitch" Value="/force"/>
     <CustomAction Id="KelpLogSwitchSet" Property="KelpLogSwitch" Value="&quot;/log:[KELPLOG]&quot;"/>
     <CustomAction Id="KelpLangSwitchSet" Property="KelpLangSwitch" Value="/lang:[LANG]"/>
     <CustomAction Id="KelpPortSwitchSet" Property="KelpPortSwitch" Value="&quot;/port:[PORT]&quot;"/>
@@ -198,6 +203,8 @@ print(f"""<?xml version="1.0" encoding="utf-8"?>
       <Custom Action="KelpLangSwitchSet" Sequence="1016">LANG</Custom>
       <Custom Action="KelpPortSwitchSet" Sequence="1017">NOT HOST</Custom>
       <Custom Action="KelpHostSwitchSet" Sequence="1018">HOST</Custom>
+      <Custom Action="KelpForceFromStore" Sequence="1019">Installed OR NOT FORCE</Custom>
+      <Custom Action="KelpForceSwitchSet" Sequence="1020">FORCE="1"</Custom>
       <Custom Action="KelpUninstallRollback" Sequence="1700">{removing}</Custom>
       <Custom Action="KelpUninstall" Sequence="1701">{removing}</Custom>
       <Custom Action="KelpInstallRollback" Sequence="6010">{made_here}</Custom>

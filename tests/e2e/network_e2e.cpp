@@ -237,10 +237,40 @@ TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
         EXPECT_EQ("", portsWith("127.0."));
     }
     EXPECT_EQ(before, requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100"));
-    // 48 characters are a host name the port's record holds.
-    EXPECT_EQ(0, runKelp(L"/install /model:RK-730P /host:h12345678901234567890123456789012345678901234567" + lang))
+    // 48 characters are a host name the port's record holds (not found on this network: forced).
+    EXPECT_EQ(0, runKelp(L"/install /model:RK-730P /host:h12345678901234567890123456789012345678901234567 /force" + lang))
         << log();
     EXPECT_EQ("IP_h12345678901234567890123456789012345678901234567", portOf("RK-730P"));
+}
+
+// A mistyped address is refused as one; a name that cannot be found changes
+// nothing unless forced, and its port is named as typed. The printer of the
+// model stays where it was until then.
+TEST_F(Network, MistypedAddressesAndNamesNotFoundChangeNothing) {
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.10" + lang)) << log();
+    EXPECT_EQ(87, runKelp(L"/install /model:RK-730P /host:127.0.1.1O" + lang)) << log();
+    EXPECT_TRUE(said("Wrong command line: /host: This looks like a mistyped IPv4 address: an address is four numbers with "
+                     "dots, and a host name's last part begins with a letter.",
+                     "命令行错误：/host：这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。"))
+        << log();
+    removeFile(kLog);
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-730P /host:kitchen-printer.invalid" + lang)) << log();
+    EXPECT_TRUE(logHas(language == kChinese ? "现在在此网络上找不到主机名 kitchen-printer.invalid（错误 "
+                                            : "The host name kitchen-printer.invalid cannot be found on this network now (error "))
+        << log();
+    EXPECT_TRUE(logHas(language == kChinese ? "），未做任何更改。" : "); nothing was changed.")) << log();
+    EXPECT_EQ("IP_127.0.1.10", portOf("RK-730P"));
+    EXPECT_EQ("", portsWith("1O") + portsWith("invalid"));
+
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:kitchen-printer.invalid /force" + lang)) << log();
+    EXPECT_EQ("IP_kitchen-printer.invalid", portOf("RK-730P"));
+    EXPECT_EQ("kitchen-printer.invalid:9100 protocol 1 snmp 0", monitorPort(L"IP_kitchen-printer.invalid"));
+    EXPECT_TRUE(said("The printer RK-730P is installed on IP_kitchen-printer.invalid (kitchen-printer.invalid:9100, port "
+                     "made; the printer: its name cannot be found on this network now (it will print once the name is "
+                     "registered)).",
+                     "已安装打印机 RK-730P，端口 IP_kitchen-printer.invalid（kitchen-printer.invalid:9100，新建的端口；打印机："
+                     "现在在此网络上找不到它的名称（名称登记后即可打印））。"))
+        << log();
 }
 
 // The range's printers on TCP 9100, nothing else, each with its true state:
@@ -295,6 +325,19 @@ TEST_F(Network, TestReceiptWithheldWhenThePortsSettingsCannotBeRead) {
     EXPECT_EQ(0, runKelp(L"/list /log:" + kLog)) << log();
     EXPECT_TRUE(logHas("port\tIP_127.0.1.10\tTCP/IP\t\tunknown\r\n")) << log();
     EXPECT_EQ(before, received(L"127.0.1.10_9100"));
+    // No second port beside the one that cannot be read, and nothing moved to one.
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /port:COM1:" + lang)) << log();
+    removeFile(kLog);
+    EXPECT_EQ(1603, runKelp(L"/install /model:RK-520P /host:127.0.1.10" + lang)) << log();
+    // The system's text for error 5 is Wine's own.
+    EXPECT_TRUE(logHas(language == kChinese ? "无法读取端口 IP_127.0.1.10 的设置（错误 5"
+                                            : "The settings of the port IP_127.0.1.10 cannot be read (error 5"))
+        << log();
+    EXPECT_TRUE(said("; it may be the port for 127.0.1.10:9100, so no other port is made for it.",
+                     "；它可能就是 127.0.1.10:9100 的端口，因此不再为该地址创建新端口。"))
+        << log();
+    EXPECT_EQ("COM1:", portOf("RK-520P"));
+    EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
 
     ASSERT_TRUE(deleteRegistryValue(HKEY_LOCAL_MACHINE, kMonitor, L"RefuseGetConfigInfo"));
     ASSERT_TRUE(writeRegistryDword(HKEY_LOCAL_MACHINE, kMonitor, L"NotAdministrator", 1));

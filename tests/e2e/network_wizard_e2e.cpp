@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -224,4 +225,65 @@ TEST_F(NetworkWizard, TheKeyboardAloneFindsPicksAndInstalls) {
               text);
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     expectInstalled(model, "IP_10.77.0.10", language, profileFor(scenario));
+// A mistyped address and this network's broadcast address are refused in
+// the dialog, which stays; a name that cannot be found is asked about: No
+// changes nothing, Yes installs on the port named as typed.
+TEST_F(NetworkWizard, MistypedAddressesAndANameNotFound) {
+    const Model& model = models()[2];
+    ASSERT_TRUE(install({language, 2, false, "COM1:", ""}).finished);
+    const std::vector<std::string> portsBefore = portsOfMonitor(L"Standard TCP/IP Port");  // the scenario's earlier ones
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, "10.77.0.1O")) << wizard.describe();
+    std::string text;
+    ASSERT_TRUE(takeMessage(wizard, text, "mistyped"));
+    EXPECT_EQ(chinese() ? "打印机地址无效：这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。"
+                        : "The printer's address is not valid. This looks like a mistyped IPv4 address: an address is four "
+                          "numbers with dots, and a host name's last part begins with a letter.",
+              text);
+    HWND network = wizard.waitFor(Page::Network);
+    ASSERT_TRUE(network && IsWindowVisible(network)) << wizard.describe();
+    ASSERT_TRUE(setText(GetDlgItem(network, 1034), "10.77.0.255"));
+    ASSERT_TRUE(click(network, IDOK));
+    ASSERT_TRUE(takeMessage(wizard, text, "broadcast"));
+    EXPECT_EQ(chinese() ? "打印机地址无效：该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。"
+                        : "The printer's address is not valid. No printer has this address: it is the network or broadcast "
+                          "address of one of this computer's networks.",
+              text);
+
+    const std::string question =
+        chinese() ? "现在在此网络上找不到主机名 kitchen-printer.invalid（错误 "
+                  : "The host name kitchen-printer.invalid cannot be found on this network now (error ";
+    const HWND port = wizard.find(Page::Port);
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        if (yes) {
+            ASSERT_TRUE(click(port, 1022));
+            network = wizard.waitFor(Page::Network);
+            ASSERT_TRUE(network) << wizard.describe();
+        }
+        ASSERT_TRUE(setText(GetDlgItem(network, 1034), "kitchen-printer.invalid"));
+        ASSERT_TRUE(click(network, IDOK));
+        ASSERT_TRUE(answerQuestion(wizard, text, yes, yes ? "" : "name-not-found"));
+        EXPECT_EQ(question, text.substr(0, question.size()));
+        EXPECT_NE(std::string::npos, text.find(chinese() ? "仍要安装吗？" : "Install it anyway?")) << text;
+        if (yes) break;
+        EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(GetDlgItem(port, 1022)) != FALSE; }));
+        expectPrinter(model, "COM1:");
+        EXPECT_EQ(portsBefore, portsOfMonitor(L"Standard TCP/IP Port"));
+    }
+    ASSERT_TRUE(takeMessage(wizard, text, "installed-anyway"));
+    EXPECT_EQ(chinese() ? "打印机“RK-730P”已存在：已更新其驱动，并从 COM1: 移到 IP_kitchen-printer.invalid。\n"
+                          "端口：IP_kitchen-printer.invalid（从 COM1: 移来）"
+                        : "The printer \"RK-730P\" already existed: its driver was updated and it was moved from COM1: to "
+                          "IP_kitchen-printer.invalid.\nPort: IP_kitchen-printer.invalid (moved from COM1:)",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectPrinter(model, "IP_kitchen-printer.invalid");
+    std::vector<std::string> portsAfter = portsBefore;
+    portsAfter.push_back("IP_kitchen-printer.invalid");
+    std::vector<std::string> ports = portsOfMonitor(L"Standard TCP/IP Port");
+    std::sort(portsAfter.begin(), portsAfter.end());
+    std::sort(ports.begin(), ports.end());
+    EXPECT_EQ(portsAfter, ports);
 }

@@ -13,7 +13,7 @@ def table(name, path=msi):
     rows = [row.split("\t") for row in msiinfo("export", path, name).split("\n")[3:] if row]
     return [row for row in rows if not row[0].startswith("KelpControl")]
 
-INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] [KelpPortSwitch] /quiet [KelpLogSwitch]'
+INSTALL = '/install "/model:[MODEL]" [KelpLangSwitch] [KelpPortSwitch] [KelpForceSwitch] /quiet [KelpLogSwitch]'
 UNINSTALL = '/uninstall "/model:[MODEL]" /quiet [KelpLogSwitch]'
 INSTALLING, REMOVING = 'NOT REMOVE~="ALL"', 'REMOVE~="ALL" AND MODEL AND NOT UPGRADINGPRODUCTCODE'
 # action: type, source, target, condition, and the actions it must come after and before
@@ -30,6 +30,9 @@ ACTIONS = {
     "KelpLogFromStore": (2099, "KELPLOG", "[KelpStoredLog]", "Installed OR NOT KELPLOG", "AppSearch", "KelpLogSwitchSet"),
     "KelpLogSwitchSet": (2099, "KelpLogSwitch", '"/log:[KELPLOG]"', "KELPLOG", "AppSearch", "InstallInitialize"),
     "KelpLangSwitchSet": (2099, "KelpLangSwitch", "/lang:[LANG]", "LANG", "AppSearch", "InstallInitialize"),
+    # FORCE=1, given or stored, is /force; no other value reaches Kelp.
+    "KelpForceFromStore": (2099, "FORCE", "[KelpStoredForce]", "Installed OR NOT FORCE", "AppSearch", "KelpForceSwitchSet"),
+    "KelpForceSwitchSet": (2099, "KelpForceSwitch", "/force", 'FORCE="1"', "KelpForceFromStore", "InstallInitialize"),
     # 3090: exe from an installed file, deferred, as LocalSystem, return code checked; 3410 its rollback.
     "KelpUninstallRollback": (3410, "KelpExe", INSTALL, REMOVING, "InstallInitialize", "KelpUninstall"),
     "KelpUninstall": (3090, "KelpExe", UNINSTALL, REMOVING, "InstallInitialize", "RemoveFiles"),
@@ -48,18 +51,20 @@ ROWS = {
                 ["{3CC0CA4C-4C2F-4915-9CA1-293021315493}", version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]],
     "LaunchCondition": [["NOT WIX_DOWNGRADE_DETECTED", None], ['MODEL OR KelpStoredModel OR REMOVE~="ALL"', None],
                         ["NOT MODEL OR NOT KelpStoredModel OR MODEL~=KelpStoredModel", None],
-                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None], ["NOT HOST OR NOT PORT", None]]
+                        ['NOT LANG OR LANG~="zh" OR LANG~="en"', None], ["NOT HOST OR NOT PORT", None],
+                        ['NOT FORCE OR FORCE="1"', "FORCE must be 1 (install on a HOST whose name cannot be found now) or left out."]]
                        + [['NOT (%s >< KelpQuote OR %s >> "\\")' % (p, p), None] for p in ("MODEL", "LANG", "PORT", "HOST", "KELPLOG")]
                        + [["NOT (%s)" % " OR ".join("%s >< KelpControl%02X" % (p, c) for c in range(first, min(first + 8, 32))),
                            "%s must not hold a double quote or a control character, nor end in a backslash: "
                            "such a value would change Kelp's command line." % p]
                           for p in ("MODEL", "LANG", "PORT", "HOST", "KELPLOG") for first in range(1, 32, 8)],
-    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log", "Host")]
+    "AppSearch": [["KelpStored" + n, "Stored" + n] for n in ("Model", "Lang", "Port", "Log", "Host", "Force")]
                  + [["KelpPrinterBefore", "PrinterBefore"]],
-    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log", "Host")]
+    "RegLocator": [["Stored" + n, "2", STORE, n, "2"] for n in ("Model", "Lang", "Port", "Log", "Host", "Force")]
                   + [["PrinterBefore", "2", "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\[MODEL]", "Printer Driver", "2"]],
     "Registry": [[None, "2", STORE, n, "[%s]" % p, "Settings"]
-                 for n, p in (("Model", "MODEL"), ("Lang", "LANG"), ("Port", "PORT"), ("Log", "KELPLOG"), ("Host", "HOST"))],
+                 for n, p in (("Model", "MODEL"), ("Lang", "LANG"), ("Port", "PORT"), ("Log", "KELPLOG"), ("Host", "HOST"),
+                              ("Force", "FORCE"))],
     "File": [["KelpExe", None, "Kelp.exe", None, "", "", "512", None]],
     "Directory": [["INSTALLDIR", "KelpFolder", "DRIVER~1|Driver Package"], ["KelpFolder", "VendorFolder", "Kelp"],
                   ["VendorFolder", "ProgramFilesFolder", "Vexo"]],

@@ -272,6 +272,9 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/testprint", "/model:RK-730P", "/wait:00030s"}, kWholeSeconds},
         {{"/install", "/model:RK-730P", "/host:10.0.0.256"}, "/host: No number of an IPv4 address is over 255."},
         {{"/install", "/model:RK-730P", "/host:fe80::1"}, "/host: IPv6 addresses are not supported: use the printer's host name."},
+        {{"/install", "/model:RK-730P", "/host:10.0.0.1O"},
+         "/host: This looks like a mistyped IPv4 address: an address is four numbers with dots, and a host name's last part "
+         "begins with a letter."},
         {{"/install", "/model:RK-730P", "/host:10.0.0.5", "/port:USB001"}, "/host and /port do not go together"},
         {{"/testprint", "/model:RK-730P", "/host:10.0.0.5"}, "/host does not go with /testprint"},
         {{"/find:10.0.0.9-10.0.0.1"}, "the first address of /find comes after the last"},
@@ -1098,10 +1101,11 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(m.consoleText().find("Usage:\r\n", before), before);  // the usage alone, no log lines
     // The usage ends with what /host and /find mean and the exit codes, in either language.
     for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
-             936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
+             936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
                   "TCP 9100 端口上的打印机。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
                   "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
-         {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given. /find: looks for printers on "
+         {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when "
+                "the host name cannot be found now. /find: looks for printers on "
                 "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n/testprint /force: sends "
                 "the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never "
                 "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\nExit codes: 0 done, 87 wrong "
@@ -1123,7 +1127,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "用法：\r\nKelp.exe（无参数）：安装向导\r\nKelp.exe /?：本说明\r\n\r\n"
         "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
         "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /install /model:<型号>\r\n    /host:<地址>[:<TCP 端口>]\r\n"
-        "    [/lang:zh|en] [/default]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
+        "    [/lang:zh|en] [/default] [/force]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/log:<文件>] [/quiet]\r\n"
         "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\nKelp.exe /list [/log:<文件>]\r\n"
         "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
@@ -1131,7 +1135,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
         "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /install /model:<model>\r\n"
-        "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
+        "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default] [/force]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/log:<file>] [/quiet]\r\n"
         "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n"
         "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
@@ -1244,6 +1248,87 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
                                    "printer: no answer: check that it is on, its cable or network connection, and its address).\r\n"
                                    "outcome 0\r\n"),
               std::string::npos) << m.consoleText();
+
+    // A name that cannot be found now, an address no printer can have, a
+    // port for the address that cannot be read: nothing changes.
+    net.setAdapters({{{0x0A000001, 24}}, 0});
+    net.setName("zero.lan", {0});
+    net.setName("edge.lan", {0x0A0000FF, kPrinterIp});
+    net.setName("empty.lan", {});
+    TcpIpPortConfig hidden;
+    hidden.portName = "IP_10.0.0.8";
+    hidden.host = "10.0.0.8";
+    m.seedTcpIpPort(hidden);
+    m.failWhen("tcpIpPortConfig", [](const Args& a) { return a[0] == "IP_10.0.0.8"; }, 5);
+    const struct {
+        const char* host;
+        const char* lang;
+        int code;
+        const char* said;
+    } rows[] = {
+        {"/host:nowhere.lan", "/lang:en", 1603,
+         "The host name nowhere.lan cannot be found on this network now (error 11001); nothing was changed. Check its "
+         "spelling; if the printer's name will be registered on the network later, add /force to install it anyway.\r\n"},
+        {"/host:empty.lan", "/lang:en", 1603, "The host name empty.lan cannot be found on this network now (error 11001);"},
+        {"/host:nowhere.lan:9101", "/lang:zh", 1603,
+         "现在在此网络上找不到主机名 nowhere.lan（错误 11001），未做任何更改。请检查名称的拼写；若打印机的名称稍后才登记到网络中，"
+         "可加 /force 仍然安装。\r\n"},
+        {"/host:zero.lan", "/lang:en", 87,
+         "Wrong command line: /host: The host name zero.lan stands for 0.0.0.0. No printer has this address: 0.x.x.x, "
+         "multicast and reserved addresses (224.0.0.0 and above) cannot be used.\r\nUsage:"},
+        {"/host:edge.lan", "/lang:zh", 87,
+         "命令行错误：/host：主机名 edge.lan 对应的地址是 10.0.0.255。该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。\r\n"},
+        {"/host:10.0.0.0", "/lang:en", 87,
+         "Wrong command line: /host: No printer has this address: it is the network or broadcast address of one of this "
+         "computer's networks.\r\n"},
+        {"/host:10.0.0.8", "/lang:en", 1603,
+         "The settings of the port IP_10.0.0.8 cannot be read (error 5: Access is denied); it may be the port for "
+         "10.0.0.8:9100, so no other port is made for it.\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.host);
+        const std::size_t before = m.consoleText().size();
+        const std::size_t sent = net.sentTo(kPrinterIp).size();
+        m.clearCalls();
+        EXPECT_EQ(run({"/install", "/model:RK-730P", row.host, row.lang}), row.code);
+        EXPECT_NE(m.consoleText().find(row.said, before), std::string::npos) << m.consoleText().substr(before);
+        EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5_9101");
+        EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
+        EXPECT_TRUE(m.callsOf("copyFile").empty());
+        EXPECT_EQ(net.sentTo(kPrinterIp).size(), sent);
+    }
+    // /force installs on a name that cannot be found, named as typed, unasked.
+    net.setHost(kPrinterIp, {ConnectOutcome::Connected, "\x12\x12\x12\x12"});
+    net.setName("Kitchen.lan", {kPrinterIp});
+    const struct {
+        const char* host;
+        const char* lang;
+        const char* said;
+    } forced[] = {
+        {"/host:nowhere.lan", "/lang:en",
+         "The printer RK-730P is installed on IP_nowhere.lan (nowhere.lan:9100, port made; the printer: its name cannot be "
+         "found on this network now (it will print once the name is registered)).\r\n"},
+        {"/host:nowhere.lan", "/lang:zh",
+         "已安装打印机 RK-730P，端口 IP_nowhere.lan（nowhere.lan:9100，已有的端口；打印机：现在在此网络上找不到它的名称（名称登记后即可打印））。\r\n"},
+        {"/host:kitchen.lan", "/lang:en",
+         "The printer RK-730P is installed on IP_kitchen.lan (kitchen.lan:9100, port made; the printer: ready).\r\n"},
+    };
+    for (const auto& row : forced) {
+        SCOPED_TRACE(row.host);
+        const std::size_t before = m.consoleText().size();
+        const std::size_t sent = net.sentTo(kPrinterIp).size();
+        EXPECT_EQ(run({"/install", "/model:RK-730P", row.host, row.lang, "/force"}), 0);
+        EXPECT_NE(m.consoleText().find(row.said, before), std::string::npos) << m.consoleText().substr(before);
+        EXPECT_EQ(net.sentTo(kPrinterIp).size() > sent, std::string(row.host) == "/host:kitchen.lan");
+    }
+    EXPECT_EQ(m.findTcpIpPort("IP_nowhere.lan")->host, "nowhere.lan");
+    EXPECT_EQ(m.findTcpIpPort("IP_kitchen.lan")->host, "kitchen.lan");
+    EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_kitchen.lan");
+    // The log's own lines are English whatever the run's language.
+    expectLogged({"host name kitchen.lan stands for 10.0.0.5\r\n",
+                  "address refused: The host name edge.lan stands for 10.0.0.255. No printer has this address: it is the "
+                  "network or broadcast address of one of this computer's networks.\r\n"},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
 }
 
 TEST_F(CommandLineTest, NetworkInstallThatCannotEndMakesNothingOrUndoesItsPort) {

@@ -203,9 +203,20 @@ TEST_F(NetworkDialogTest, OkChecksTheAddress) {
                             "The printer's address is not valid. The TCP port cannot be over 65535."}, {}},
         {"fe80::1", {"打印机地址无效：不支持 IPv6 地址，请使用打印机的主机名。",
                      "The printer's address is not valid. IPv6 addresses are not supported: use the printer's host name."}, {}},
-        {"10.0.0.255:65535", {nullptr, nullptr}, {"10.0.0.255", 65535}},
+        {"10.0.0.1O", {"打印机地址无效：这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。",
+                       "The printer's address is not valid. This looks like a mistyped IPv4 address: an address is four "
+                       "numbers with dots, and a host name's last part begins with a letter."}, {}},
+        {"10.0.0.255:9100", {"打印机地址无效：该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。",
+                             "The printer's address is not valid. No printer has this address: it is the network or "
+                             "broadcast address of one of this computer's networks."}, {}},
+        {"010.0.0.0", {"打印机地址无效：该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。",
+                       "The printer's address is not valid. No printer has this address: it is the network or "
+                       "broadcast address of one of this computer's networks."}, {}},
+        {"10.0.0.254:65535", {nullptr, nullptr}, {"10.0.0.254", 65535}},
+        {"10.0.1.255", {nullptr, nullptr}, {"10.0.1.255", 9100}},
         {"kitchen-printer", {nullptr, nullptr}, {"kitchen-printer", 9100}},
     };
+    network.setAdapters({{{0x0A000001, 24}}, 0});
     for (const auto& c : cases) {
         for (int englishFlag : {0, 1}) {
             SCOPED_TRACE(std::string(c.typed) + (englishFlag ? " en" : " zh"));

@@ -31,8 +31,10 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"1.0.0.0", P::None, "1.0.0.0", 9100},
         {"127.0.0.1", P::None, "127.0.0.1", 9100},
         {"0x7f-printer", P::None, "0x7f-printer", 9100},
-        {"printer.0x7f", P::None, "printer.0x7f", 9100},
         {"Kitchen-Printer.local", P::None, "Kitchen-Printer.local", 9100},
+        {"1kitchen", P::None, "1kitchen", 9100},
+        {"10.77.0.a", P::None, "10.77.0.a", 9100},
+        {"till-2.Z9", P::None, "till-2.Z9", 9100},
         {longest + ":00080", P::None, longest, 80},
         {"", P::Empty, "", 0},
         {":9100", P::Empty, "", 0},
@@ -69,6 +71,10 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {"host:9100:1", P::SecondColon, "", 0},
         {"10.0.0.5:9100:", P::SecondColon, "", 0},
         {"a:b:c:d", P::Ipv6, "", 0},
+        {"10.77.0.1O", P::Mistyped, "", 0},
+        {"10.77.O.1:9100", P::Mistyped, "", 0},
+        {"printer.0x7f", P::Mistyped, "", 0},
+        {"kitchen.9z", P::Mistyped, "", 0},
     };
     for (const auto& row : rows) {
         const AddressParse parse = ParseNetworkAddress(row.text);
@@ -99,6 +105,12 @@ TEST(NetworkAddress, ParsedOrRefusedWithTheReason) {
         {P::Reserved, "No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 and above) cannot be used.",
          "该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。"},
         {P::SecondColon, "An address has one colon at most, before its TCP port.", "地址中只能有一个冒号，放在 TCP 端口之前。"},
+        {P::Mistyped,
+         "This looks like a mistyped IPv4 address: an address is four numbers with dots, and a host name's last part begins "
+         "with a letter.",
+         "这像是输错的 IPv4 地址：IPv4 地址是用点分隔的四个数字，主机名的最后一段以字母开头。"},
+        {P::NetworkEdge, "No printer has this address: it is the network or broadcast address of one of this computer's networks.",
+         "该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。"},
     };
     for (const auto& text : texts) {
         EXPECT_EQ(DescribeAddressProblem(text.problem, Language::English), text.english);
@@ -113,6 +125,37 @@ TEST(NetworkAddress, Ipv4TextBothWays) {
     for (const char* bad : {"", "1.2.3", "1.2.3.", "1.2.3.4 ", "1.2.3.256", "1.2.3.0004", "a.2.3.4", "1.2.3.4.5"})
         EXPECT_FALSE(ParseIpv4(bad)) << bad;
     EXPECT_EQ(FormatIpv4(Ip(192, 168, 1, 254)), "192.168.1.254");
+}
+
+// Reserved everywhere; the network and broadcast addresses of this
+// computer's own networks of /30 or larger; a /31 and a /32 have none.
+TEST(NetworkAddress, RefusedOnThisComputersNetworks) {
+    using P = AddressProblem;
+    const std::vector<Ipv4Interface> adapters = {
+        {Ip(10, 77, 0, 1), 24}, {Ip(192, 168, 5, 9), 30}, {Ip(172, 16, 0, 4), 31},
+        {Ip(10, 9, 9, 9), 32},  {Ip(44, 1, 2, 3), 8},     {Ip(1, 2, 3, 4), 0}};
+    const struct {
+        Ipv4 address;
+        P problem;
+    } rows[] = {
+        {Ip(10, 77, 0, 0), P::NetworkEdge},     {Ip(10, 77, 0, 255), P::NetworkEdge},  {Ip(10, 77, 0, 254), P::None},
+        {Ip(10, 77, 0, 1), P::None},            {Ip(10, 77, 1, 0), P::None},           {Ip(10, 76, 255, 255), P::None},
+        {Ip(192, 168, 5, 8), P::NetworkEdge},   {Ip(192, 168, 5, 11), P::NetworkEdge}, {Ip(192, 168, 5, 10), P::None},
+        {Ip(192, 168, 5, 12), P::None},         {Ip(172, 16, 0, 4), P::None},          {Ip(172, 16, 0, 5), P::None},
+        {Ip(10, 9, 9, 9), P::None},             {Ip(44, 0, 0, 0), P::NetworkEdge},     {Ip(44, 255, 255, 255), P::NetworkEdge},
+        {Ip(44, 255, 255, 254), P::None},       {Ip(1, 2, 3, 0), P::None},             {Ip(0, 0, 0, 0), P::Reserved},
+        {Ip(224, 0, 0, 1), P::Reserved},        {Ip(255, 255, 255, 255), P::Reserved}, {Ip(223, 255, 255, 255), P::None},
+    };
+    for (const auto& row : rows) EXPECT_EQ(RefusedAddress(row.address, adapters), row.problem) << FormatIpv4(row.address);
+    EXPECT_EQ(RefusedAddress(Ip(10, 77, 0, 255), {}), P::None);
+
+    EXPECT_EQ(DescribeRefusedAddress("zero.lan", 0, P::Reserved, Language::English),
+              "The host name zero.lan stands for 0.0.0.0. No printer has this address: 0.x.x.x, multicast and reserved "
+              "addresses (224.0.0.0 and above) cannot be used.");
+    EXPECT_EQ(DescribeRefusedAddress("edge.lan", Ip(10, 77, 0, 255), P::NetworkEdge, Language::Chinese),
+              "主机名 edge.lan 对应的地址是 10.77.0.255。该地址不能是打印机的地址：它是本机所在网络的网络地址或广播地址。");
+    EXPECT_EQ(DescribeRefusedAddress("10.77.0.0", Ip(10, 77, 0, 0), P::NetworkEdge, Language::English),
+              "No printer has this address: it is the network or broadcast address of one of this computer's networks.");
 }
 
 // What the printer answers, or how the connect ends, and what the probe
@@ -592,6 +635,64 @@ TEST(NetworkPort, NoMonitorOrAFailingMonitorMakesNothing) {
     EXPECT_NE(m.fileContents("C:\\k.log").value_or("").find(
                   "step XcvData AddPort \"Q\" prn.local:515 LPR SNMP on (monitor \"Standard TCP/IP Port\"): 0\r\n"),
               std::string::npos);
+}
+
+// A port named for the address whose settings cannot be read may be the
+// address's own: nothing is made beside it. Other names are passed over.
+TEST(NetworkPort, UnreadablePortNamedForTheAddressMakesNothing) {
+    const struct {
+        const char* unreadable;
+        NetworkAddress address;
+        const char* name;  // the port had, or none
+    } rows[] = {
+        {"IP_10.0.0.5", {"10.0.0.5", 9100}, nullptr},
+        {"ip_10.0.0.5 (3)", {"10.0.0.5", 9100}, nullptr},
+        {"IP_10.0.0.5 (12)", {"10.0.0.5", 9100}, nullptr},
+        {"IP_10.0.0.5_9101", {"10.0.0.5", 9101}, nullptr},
+        {"IP_10.0.0.5", {"10.0.0.5", 9101}, nullptr},
+        {"IP_10.0.0.5_9100", {"10.0.0.5", 9100}, nullptr},
+        {"IP_Kitchen.lan (2)", {"kitchen.LAN", 9100}, nullptr},
+        {"IP_10.0.0.5_9101", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+        {"IP_10.0.0.50", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+        {"IP_10.0.0.5 (2", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+        {"IP_10.0.0.5 ()", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+        {"IP_10.0.0.5 (x)", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+        {"IP_10.0.0.5x", {"10.0.0.5", 9100}, "IP_10.0.0.5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.unreadable);
+        FakePlatform m;
+        m.setPorts({});
+        m.installTcpIpMonitor();
+        m.seedTcpIpPort(Aimed(row.unreadable, "10.0.0.6"));
+        const std::string refused = row.unreadable;
+        m.failWhen("tcpIpPortConfig", [refused](const std::vector<std::string>& a) { return a[0] == refused; }, 5);
+        const TcpIpPort port = PrepareTcpIpPort(m, row.address, Language::English, nullptr);
+        EXPECT_EQ(port.name, row.name ? row.name : "");
+        EXPECT_EQ(port.made, row.name != nullptr);
+        EXPECT_EQ(port.error, row.name ? 0u : 5u);
+        EXPECT_EQ(m.callsOf("addTcpIpPort").size(), row.name ? 1u : 0u);
+    }
+    // The reason names the port; a port aimed at the address is reused all the same.
+    FakePlatform m;
+    m.setPorts({});
+    m.installTcpIpMonitor();
+    m.seedTcpIpPort(Aimed("IP_10.0.0.5", "10.0.0.5"));
+    m.failAlways("tcpIpPortConfig", 5);
+    RunLog log(m, "C:\\k.log");
+    const NetworkAddress address{"10.0.0.5", 9100};
+    EXPECT_EQ(DescribeNetworkPortFailure(PrepareTcpIpPort(m, address, Language::English, &log), address, Language::English),
+              "The settings of the port IP_10.0.0.5 cannot be read (error 5: Access is denied); it may be the port for "
+              "10.0.0.5:9100, so no other port is made for it.");
+    EXPECT_EQ(DescribeNetworkPortFailure(PrepareTcpIpPort(m, address, Language::Chinese, nullptr), address, Language::Chinese),
+              "无法读取端口 IP_10.0.0.5 的设置（错误 5：拒绝访问）；它可能就是 10.0.0.5:9100 的端口，因此不再为该地址创建新端口。");
+    EXPECT_NE(m.fileContents("C:\\k.log").value_or("").find("the settings of \"IP_10.0.0.5\" cannot be read"),
+              std::string::npos);
+    m.clearFailures();
+    m.seedTcpIpPort(Aimed("Kitchen", "10.0.0.5"));
+    m.failWhen("tcpIpPortConfig", [](const std::vector<std::string>& a) { return a[0] == "IP_10.0.0.5"; }, 5);
+    EXPECT_EQ(PrepareTcpIpPort(m, {"10.0.0.5", 9100}, Language::English, nullptr).name, "Kitchen");
+    EXPECT_TRUE(m.callsOf("addTcpIpPort").empty());
 }
 
 }  // namespace

@@ -410,8 +410,14 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         const char* portLeft;             // the TCP/IP port afterwards, or none
         std::size_t portsDeleted;
         std::vector<std::string> messages;
+        const char* typed = "10.0.0.7";
+        std::vector<std::string> questions = {};  // answered No
     };
     const auto monitor = [](FakePlatform& m) { m.installTcpIpMonitor(); };
+    const auto unreadable = [](FakePlatform& m) {
+        m.seedTcpIpPort({"IP_10.0.0.7", "10.0.0.70", 9100, true, false});
+        m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
+    };
     const Case cases[] = {
         {"no monitor", 0, {}, false, false, nullptr, 0,
          {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。\n日志：C:\\Kelp.log"}},
@@ -447,6 +453,26 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
          false, false, nullptr, 0,
          {"Another Kelp installation, removal or test receipt is running; nothing was changed. Please try again later."}},
         {"cancelled", 0, monitor, true, false, nullptr, 0, {}},
+        {"a port for the address that cannot be read", 1, unreadable, false, false, "IP_10.0.0.7", 0,
+         {"The settings of the port IP_10.0.0.7 cannot be read (error 5: Access is denied); it may be the port for "
+          "10.0.0.7:9100, so no other port is made for it.\nNothing was installed.\nThe log: C:\\Kelp.log"}},
+        {"a port for the address that cannot be read", 0, unreadable, false, false, "IP_10.0.0.7", 0,
+         {"无法读取端口 IP_10.0.0.7 的设置（错误 5：拒绝访问）；它可能就是 10.0.0.7:9100 的端口，因此不再为该地址创建新端口。\n"
+          "未安装打印机。\n日志：C:\\Kelp.log"}},
+        {"a name for the network's broadcast address", 1, monitor, false, false, nullptr, 0,
+         {"The host name edge.lan stands for 10.0.0.255. No printer has this address: it is the network or broadcast "
+          "address of one of this computer's networks.\nNothing was installed."},
+         "edge.lan"},
+        {"a name for 0.0.0.0", 0, monitor, false, false, nullptr, 0,
+         {"主机名 zero.lan 对应的地址是 0.0.0.0。该地址不能是打印机的地址：0.x.x.x、组播地址和保留地址（224.0.0.0 及以上）都不可用。\n"
+          "未安装打印机。"},
+         "zero.lan"},
+        {"a name that cannot be found, not installed anyway", 1, monitor, false, false, nullptr, 0, {}, "nowhere.lan",
+         {"The host name nowhere.lan cannot be found on this network now (error 11001). Check its spelling.\n"
+          "The printer's name may also be registered on the network later. Install it anyway?"}},
+        {"a name that cannot be found, not installed anyway", 0, monitor, false, false, nullptr, 0, {}, "nowhere.lan",
+         {"现在在此网络上找不到主机名 nowhere.lan（错误 11001）。请检查名称是否拼写正确。\n"
+          "打印机的名称也可能稍后才登记到网络中。仍要安装吗？"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + (c.englishFlag ? " en" : " zh"));
@@ -456,11 +482,14 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         if (c.machineSetup) c.machineSetup(machine);
         // A printer that takes 0.9 s over each answer: the window keeps answering.
         wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900});
+        wizard.net.setAdapters({{{0x0A000001, 24}}, 0});
+        wizard.net.setName("edge.lan", {0x0A0000FF});
+        wizard.net.setName("zero.lan", {0});
         RunLog log(machine, "C:\\Kelp.log");
         wizard.app.log = &log;
         wizard.runFromSettings([&](FakeDialog& d) {
             wizard.pages.onNextShow(IDD_NETWORK, [&](FakeDialog& network) {
-                network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                network.setText(IDC_NET_ADDRESS, c.typed);
                 network.click(c.cancel ? IdCancel : IdOk);
             });
             d.clickListRow(IDC_PORT_LIST, 2);
@@ -495,9 +524,12 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
                       std::string::npos,
                   c.installed);
-        std::vector<std::string> texts;
+        std::vector<std::string> texts, questions;
         for (const auto& m : wizard.pages.messages()) texts.push_back(m.text);
+        for (const auto& q : wizard.pages.questions()) questions.push_back(q.text);
         EXPECT_EQ(texts, c.messages);
+        if (!c.installed) EXPECT_EQ(questions, c.questions);  // an installation goes on to the test receipt's
+        if (!c.installed) EXPECT_TRUE(machine.callsOf("addTcpIpPort").empty());
     }
 }
 
