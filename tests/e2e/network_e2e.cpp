@@ -206,8 +206,8 @@ TEST_F(Network, TestReceiptToPrintersThatGiveNoStatus) {
          "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。",
          "The printer RK-520P (IP_127.0.1.18) cannot print now: no answer. The test receipt was not sent.",
          "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。", "1\n1\n1\n"},
-        {L"127.0.1.19", "ready", "就绪", 0, -1, "A test receipt was sent to RK-520P (IP_127.0.1.19).",
-         "测试小票已发送到 RK-520P（IP_127.0.1.19）。", "", "", "1\n2\n3\n4\n1\n2\n3\n4\n"},
+        {L"127.0.1.19", "ready", "就绪", 0, -1, "The test receipt for RK-520P (IP_127.0.1.19) has left the print queue.",
+         "测试小票已从 RK-520P（IP_127.0.1.19）的打印队列中打印出去。", "", "", "1\n2\n3\n4\n1\n2\n3\n4\n"},
     };
     // Each line of the text, in the run's language, is a line of the log.
     const auto saidLines = [&](const std::string& english, const std::string& chinese) {
