@@ -11,12 +11,16 @@ it was open, in milliseconds. The three files exist, empty, once
 <record dir>/ready exists.
 
 States: ready, near-end, paper-out, cover-open, offline, error, silent
-(accepts connections, never answers: an older printer without status), and
-no-answer (no connection is ever accepted: its queue is kept full, so a
+(accepts connections, never answers: an older printer without status),
+asb-ready (automatic status back on: a status frame, XOFF and XON as soon
+as a connection is made and ahead of each answer), and no-answer (no connection is ever accepted: its queue is kept full, so a
 connect's SYN goes unanswered, as with a host that is off; no files).
 
 Manners, as real network boards have them:
   hangs-up       closes a connection on which nothing came for a second
+  hangs-up-at-once
+                 reads the first status request of a connection (it is
+                 recorded) and closes the connection without an answer
   banner         speaks first: "RFB 003.008\\n" as soon as a connection is
                  made (some other service, not a receipt printer)
   one-in-four    answers only the first, fifth, ... request of a connection
@@ -39,7 +43,7 @@ import time
 from status_requests import AHEAD, STATES as ANSWERS, RequestSplitter
 
 STATES = dict(ANSWERS, **{"no-answer": None})
-MANNERS = {"hangs-up", "banner", "one-in-four", "one-at-a-time"}
+MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"}
 IDLE_SECONDS = 1.0
 BANNER = b"RFB 003.008\n"
 
@@ -84,17 +88,24 @@ class Connection:
         printer.connections.append(self)
         if "banner" in printer.manners:
             sock.sendall(BANNER)
+        if printer.state in AHEAD:
+            sock.sendall(AHEAD[printer.state])
 
     def receive(self, data):
+        """False once the printer hung up."""
         self.heard = time.monotonic()
         if not self.printer.served(self):
             self.waiting += data
-            return
-        self.take(self.waiting + data)
-        self.waiting = b""
+            return True
+        data, self.waiting = self.waiting + data, b""
+        return self.take(data)
 
     def take(self, data):
+        """What came, taken in turn; False once the printer hung up."""
         printed, requests = self.splitter.split(data)
+        if requests and "hangs-up-at-once" in self.printer.manners:
+            append(self.printer.base + ".req", f"{requests[0]}\n".encode(), "ab")
+            return False
         for n in requests:
             turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
             self.requests += 1
@@ -106,6 +117,7 @@ class Connection:
             append(self.printer.base + ".req", "".join(f"{n}\n" for n in requests).encode(), "ab")
         if printed:
             append(self.printer.base + ".prn", printed)
+        return True
 
     def close(self):
         if self.splitter.leftover():
@@ -170,9 +182,7 @@ def main():
                 data = connection.sock.recv(65536)
             except OSError:
                 data = b""
-            if data:
-                connection.receive(data)
-            else:
+            if not data or not connection.receive(data):
                 selector.unregister(connection.sock)
                 if connection in idle:
                     idle.remove(connection)

@@ -621,6 +621,18 @@ TEST_F(Kelp, PagesFitTheScreensDpi) {
     ASSERT_TRUE(GetClientRect(GetDlgItem(network, 1036), &list));
     EXPECT_EQ(std::max<int>(list.right - listColumnWidth(network, 1036, 0), 220 * dpi / 96),
               listColumnWidth(network, 1036, 1));
+    // Every state Find can list fits its column, and the columns the list.
+    const bool chinese = defaultLanguageRow() == kChinese;
+    for (const char* state : chinese ? std::vector<const char*>{"就绪", "纸将用尽", "缺纸", "上盖打开", "脱机", "切刀或其他错误",
+                                                                "可连接，但不报告状态", "无应答",
+                                                                "不是小票打印机（应答的不是打印机状态）"}
+                                     : std::vector<const char*>{"ready", "paper near its end", "paper out", "cover open",
+                                                                "offline", "cutter or other error",
+                                                                "answers without status (state unknown)", "no answer",
+                                                                "no receipt printer (it answers with something else than a status)"})
+        EXPECT_LE(listTextWidth(network, 1036, state) + 12, listColumnWidth(network, 1036, 1)) << state;
+    EXPECT_LE(listTextWidth(network, 1036, "255.255.255.255") + 12, listColumnWidth(network, 1036, 0));
+    EXPECT_LE(listColumnWidth(network, 1036, 0) + listColumnWidth(network, 1036, 1), list.right);
     EXPECT_EQ(1034, focusedId(network));
     ASSERT_TRUE(setText(GetDlgItem(network, 1034), "127.0.0.1"));
     ASSERT_TRUE(click(network, IDOK));

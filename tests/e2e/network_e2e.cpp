@@ -4,12 +4,19 @@
 //   127.0.1.10:9100 ready        127.0.1.11:9100 paper out
 //   127.0.1.12:9100 cover open   127.0.1.15:9100 ready (the MSI's)
 //   127.0.1.16:9100 speaks first (some other service, no receipt printer)
+//   127.0.1.17:9100 accepts connections, never answers a status request
+//   127.0.1.18:9100 reads the first status request and hangs up
+//   127.0.1.19:9100 ready, automatic status back on (a status frame, XOFF
+//                   and XON when a connection opens and ahead of each answer)
 //   127.0.2.20:9100 ready        127.0.2.200:9100 paper out
 //   127.0.2.30:9101 ready (in the searched range, on another TCP port)
 //   127.0.2.40:9100 paper out, hangs up after a second of silence
 //   127.0.2.50:9100 speaks first
 //   127.0.2.60:9100 answers one status request in four
 //   127.0.2.70:9100 paper near its end, one connection at a time
+//   127.0.2.80:9100 ready, automatic status back on
+//   127.0.2.90:9100 never answers a status request
+//   127.0.2.95:9100 reads the first status request and hangs up
 // Nothing listens anywhere else. Each printer's C:\printers\<address>_<tcp
 // port>.prn holds the bytes it received apart from the status requests,
 // its .req one line per status request ("1" to "4"), its .con one line per
@@ -185,6 +192,80 @@ TEST_F(Network, TestReceiptsThatCannotBePrintedAreNotSent) {
     EXPECT_EQ("127.0.1.13:9100 protocol 1 snmp 0", monitorPort(L"IP_127.0.1.13"));
 }
 
+// A printer that never answers gets the receipt only with /force, and then
+// no word that it printed; a hang-up is no answer, /force or not; status
+// frames and XON/XOFF sent unasked do not hide a ready printer.
+TEST_F(Network, TestReceiptToPrintersThatGiveNoStatus) {
+    struct Row {
+        const wchar_t* address;
+        const char* installed;  // the printer's state on installation: English, Chinese
+        const char* installedZh;
+        long long plain, forced;  // /testprint's exit code without and with /force (-1: not run)
+        const char* english;      // what /testprint says without /force, then with it (lines apart by \n)
+        const char* chinese;
+        const char* forcedEnglish;
+        const char* forcedChinese;
+        const char* requests;  // the status requests the printer received, over all three runs
+    };
+    const Row rows[] = {
+        {L"127.0.1.17", "answers without status (state unknown)", "可连接，但不报告状态", 1603, 0,
+         "The test receipt was not sent: the printer RK-520P (IP_127.0.1.17) does not answer status requests, so it "
+         "cannot be told whether it can print. Check first that it is switched on, that its cable or network is "
+         "connected, and its address.\nAdd /force to send it anyway once you have checked the printer.",
+         "未发送测试小票：打印机 RK-520P（IP_127.0.1.17）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，"
+         "连接线或网络已连接，地址正确。\n如确认打印机已就绪，可加 /force 仍然发送。",
+         "The test receipt was sent to RK-520P (IP_127.0.1.17), but the printer gives no status: it cannot be told "
+         "whether it printed. Look at the printer for the receipt.",
+         "测试小票已发送到 RK-520P（IP_127.0.1.17），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。",
+         "1\n1\n1\n"},
+        {L"127.0.1.18", "no answer (it will print once it is on and connected)", "无应答（打印机开机并连接后即可打印）",
+         1603, 1603, "The printer RK-520P (IP_127.0.1.18) cannot print now: no answer. The test receipt was not sent.",
+         "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。",
+         "The printer RK-520P (IP_127.0.1.18) cannot print now: no answer. The test receipt was not sent.",
+         "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。", "1\n1\n1\n"},
+        {L"127.0.1.19", "ready", "就绪", 0, -1, "The test receipt for RK-520P (IP_127.0.1.19) has left the print queue.",
+         "测试小票已从 RK-520P（IP_127.0.1.19）的打印队列中打印出去。", "", "", "1\n2\n3\n4\n1\n2\n3\n4\n"},
+    };
+    // Each line of the text, in the run's language, is a line of the log.
+    const auto saidLines = [&](const std::string& english, const std::string& chinese) {
+        const std::string text = language == kChinese ? chinese : english;
+        for (size_t at = 0; at <= text.size();) {
+            const size_t end = std::min(text.find('\n', at), text.size());
+            if (!logHas(text.substr(at, end - at) + "\r\n")) return false;
+            at = end + 1;
+        }
+        return true;
+    };
+    for (const Row& row : rows) {
+        const std::string address = utf8(row.address), port = "IP_" + address;
+        SCOPED_TRACE(address);
+        const std::wstring printer = std::wstring(row.address) + L"_9100";
+        ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:" + std::wstring(row.address) + lang)) << log();
+        EXPECT_TRUE(said("The printer RK-520P is installed on " + port + " (" + address + ":9100, port made; the printer: " +
+                             row.installed + ").",
+                         "已安装打印机 RK-520P，端口 " + port + "（" + address + ":9100，新建的端口；打印机：" +
+                             row.installedZh + "）。"))
+            << log();
+        removeFile(kLog);
+        EXPECT_EQ(row.plain, runKelp(L"/testprint /model:RK-520P" + quiet)) << log();
+        EXPECT_TRUE(saidLines(row.english, row.chinese)) << log();
+        if (row.plain == 0) expectTestReceipt([&] { return received(printer); }, "RK-520P", port, language);
+        if (row.forced < 0) {
+            EXPECT_EQ(row.requests, requests(printer));
+            continue;
+        }
+        EXPECT_EQ("", received(printer));
+        removeFile(kLog);
+        EXPECT_EQ(row.forced, runKelp(L"/testprint /model:RK-520P /force" + quiet)) << log();
+        EXPECT_TRUE(saidLines(row.forcedEnglish, row.forcedChinese)) << log();
+        if (row.forced == 0)
+            expectTestReceipt([&] { return received(printer); }, "RK-520P", port, language);
+        else
+            EXPECT_EQ("", received(printer));
+        EXPECT_EQ(row.requests, requests(printer));
+    }
+}
+
 // Refused before anything changes: no printer, no port.
 TEST_F(Network, WrongAddressesEnd87AndChangeNothing) {
     const std::string before = requests(L"127.0.1.10_9100") + requests(L"127.0.2.20_9100");
@@ -274,8 +355,9 @@ TEST_F(Network, MistypedAddressesAndNamesNotFoundChangeNothing) {
 }
 
 // The range's printers on TCP 9100, nothing else, each with its true state:
-// the one that hangs up when idle, the one that answers one request in four,
-// the one that speaks first (sent nothing). Each printer's connection is
+// the one that hangs up when idle, the one that answers one request in four
+// (its answers stop), the one that speaks first (sent nothing), the one
+// whose status frames come unasked, the silent one, the one that hangs up. Each printer's connection is
 // held for its answers alone.
 TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
     ASSERT_EQ(0, runKelp(L"/find:127.0.2.1-127.0.2.254 /log:" + kLog)) << log();
@@ -283,13 +365,17 @@ TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
     for (const char* row : {"printer\t127.0.2.20:9100\tready\r\n", "printer\t127.0.2.200:9100\tpaper out\r\n",
                             "printer\t127.0.2.40:9100\tpaper out\r\n",
                             "printer\t127.0.2.50:9100\tno receipt printer (it answers with something else than a status)\r\n",
-                            "printer\t127.0.2.60:9100\tanswers without status (state unknown)\r\n",
-                            "printer\t127.0.2.70:9100\tpaper near its end\r\n"})
+                            "printer\t127.0.2.60:9100\tno answer\r\n",
+                            "printer\t127.0.2.70:9100\tpaper near its end\r\n", "printer\t127.0.2.80:9100\tready\r\n",
+                            "printer\t127.0.2.90:9100\tanswers without status (state unknown)\r\n",
+                            "printer\t127.0.2.95:9100\tno answer\r\n"})
         EXPECT_NE(std::string::npos, text.find(row)) << row << text;
     size_t lines = 0;
     for (size_t at = text.find("printer\t"); at != std::string::npos; at = text.find("printer\t", at + 1)) ++lines;
-    EXPECT_EQ(6u, lines) << text;
+    EXPECT_EQ(9u, lines) << text;
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.2.20_9100"));
+    EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.2.80_9100"));
+    EXPECT_EQ("1\n1\n", requests(L"127.0.2.90_9100") + requests(L"127.0.2.95_9100"));
     EXPECT_EQ("1\n2\n", requests(L"127.0.2.60_9100"));
     EXPECT_EQ("", requests(L"127.0.2.50_9100"));
     EXPECT_EQ("", received(L"127.0.2.20_9100") + received(L"127.0.2.200_9100") + requests(L"127.0.2.30_9101"));

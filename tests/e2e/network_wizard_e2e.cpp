@@ -2,8 +2,9 @@
 // network printer dialog, a bad address, Find over the adapters' networks
 // and an installation on the found printer's TCP/IP port. The scenario runs
 // in a network namespace of its own (run-scenario.sh) with the tests' port
-// monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and two fake
-// printers on its network: 10.77.0.10 ready, 10.77.0.20 out of paper.
+// monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and three fake
+// printers on its network: 10.77.0.10 ready, 10.77.0.20 out of paper,
+// 10.77.0.30 never answers a status request.
 
 #include <windows.h>
 #include <winspool.h>
@@ -52,7 +53,8 @@ std::vector<std::string> portsOfMonitor(const std::wstring& monitor) {
 }  // namespace
 
 // Install on the network row opens the dialog; a bad address is told and
-// the dialog stays; Find lists the two printers with their state; picking
+// the dialog stays; Find lists the two printers with their state, then the
+// silent one, which it does not count; picking
 // the ready one fills the field, OK installs on IP_10.77.0.10 and the
 // completion message names the port and the printer's answer.
 TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
@@ -83,8 +85,10 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     const std::string found = chinese() ? "找到 2 台打印机。点击一台打印机即可填入它的地址。"
                                         : "Found 2 printers. Click a printer to fill in its address.";
     EXPECT_TRUE(waitForItemText(network, 1038, found)) << itemText(network, 1038);
-    const std::vector<std::vector<std::string>> rows = {{"10.77.0.10", chinese() ? "就绪" : "ready"},
-                                                        {"10.77.0.20", chinese() ? "缺纸" : "paper out"}};
+    const std::vector<std::vector<std::string>> rows = {
+        {"10.77.0.10", chinese() ? "就绪" : "ready"},
+        {"10.77.0.20", chinese() ? "缺纸" : "paper out"},
+        {"10.77.0.30", chinese() ? "可连接，但不报告状态" : "answers without status (state unknown)"}};
     EXPECT_EQ(rows, listRows(network, 1036));
     ASSERT_TRUE(selectListRow(network, 1036, 0));
     EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
@@ -138,13 +142,23 @@ TEST_F(NetworkWizard, TheNetworkRowMovesAnExistingPrinter) {
 
 // After the completion message the wizard offers a test receipt: Yes prints
 // it on the ready printer and says so; the printer out of paper gets
-// nothing, and the box says it has no paper.
+// nothing, and the box says it has no paper. The printer that never answers
+// gets it only when the person says Yes to the question that names it, and
+// the box then does not say it printed; No sends nothing and shows nothing.
 TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
+    const std::string silent =
+        chinese() ? "打印机 RK-730P（IP_10.77.0.30）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，"
+                    "连接线或网络已连接，地址正确。\n仍要发送测试小票吗？"
+                  : "The printer RK-730P (IP_10.77.0.30) does not answer status requests, so it cannot be told whether "
+                    "it can print. Check first that it is switched on, that its cable or network is connected, and its "
+                    "address.\nSend the test receipt anyway?";
     struct Row {
         const char* address;
         const char* port;
-        std::string box;
+        std::string box;  // empty: none
         bool printed;
+        std::string question;  // asked before it is sent, answered with sendAnyway; empty: none
+        bool sendAnyway;
     };
     const Row rows[] = {
         {"10.77.0.10", "IP_10.77.0.10",
@@ -156,6 +170,12 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
                    : "The test receipt was not printed: the printer RK-730P (IP_10.77.0.20) reports paper out.\n"
                      "Put in a new paper roll and close the cover, then run Kelp again to print a test receipt.",
          false},
+        {"10.77.0.30", "IP_10.77.0.30", "", false, silent, false},
+        {"10.77.0.30", "IP_10.77.0.30",
+         chinese() ? "测试小票已发送到 RK-730P（IP_10.77.0.30），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。"
+                   : "The test receipt was sent to RK-730P (IP_10.77.0.30), but the printer gives no status: it cannot be "
+                     "told whether it printed. Look at the printer for the receipt.",
+         true, silent, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.address);
@@ -164,11 +184,18 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
         ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, row.address)) << wizard.describe();
         std::string text;
         ASSERT_TRUE(takeMessage(wizard, text));
-        ASSERT_TRUE(answerQuestion(wizard, text, true, row.printed ? "question" : ""));
+        const std::string shots = row.question.empty() ? "" : row.sendAnyway ? "-sent-anyway" : "-not-sent";
+        ASSERT_TRUE(answerQuestion(wizard, text, true, row.printed && shots.empty() ? "question" : ""));
         EXPECT_EQ(chinese() ? "现在打印一张测试小票吗？" : "Print a test receipt now?", text);
-        ASSERT_TRUE(takeMessage(wizard, text, row.printed ? "receipt-printed" : "receipt-paper-out"));
-        // A failure's box ends with the log's path.
-        EXPECT_EQ(row.box, text.substr(0, row.box.size()));
+        if (!row.question.empty()) {
+            ASSERT_TRUE(answerQuestion(wizard, text, row.sendAnyway, row.sendAnyway ? "no-status-question" : ""));
+            EXPECT_EQ(row.question, text);
+        }
+        if (!row.box.empty()) {
+            ASSERT_TRUE(takeMessage(wizard, text, "receipt" + (shots.empty() ? row.printed ? "-printed" : "-paper-out" : shots)));
+            // A failure's box ends with the log's path.
+            EXPECT_EQ(row.box, text.substr(0, row.box.size()));
+        }
         EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
         EXPECT_TRUE(wizard.declined().empty());
         expectPrinter(models()[2], row.port);
