@@ -218,13 +218,16 @@ TEST_F(Network, TestReceiptToPrintersThatGiveNoStatus) {
          "whether it printed. Look at the printer for the receipt.",
          "测试小票已发送到 RK-520P（IP_127.0.1.17），但打印机不报告状态，无法知道是否已打印。请查看打印机是否出纸。",
          "1\n1\n1\n"},
-        {L"127.0.1.18", "no answer (it will print once it is on and connected)", "无应答（打印机开机并连接后即可打印）",
-         1603, 1603, "The printer RK-520P (IP_127.0.1.18) cannot print now: no answer. The test receipt was not sent.",
-         "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。",
-         "The printer RK-520P (IP_127.0.1.18) cannot print now: no answer. The test receipt was not sent.",
-         "打印机 RK-520P（IP_127.0.1.18）现在不能打印：无应答。测试小票未发送。", "1\n1\n1\n"},
-        {L"127.0.1.19", "ready", "就绪", 0, -1, "The test receipt for RK-520P (IP_127.0.1.19) has left the print queue.",
-         "测试小票已从 RK-520P（IP_127.0.1.19）的打印队列中打印出去。", "", "", "1\n2\n3\n4\n1\n2\n3\n4\n"},
+        {L"127.0.1.18", "no answer: check that it is on, its cable or network connection, and its address",
+         "无应答，请检查打印机是否已开机、连接线或网络连接以及地址", 1603, 1603,
+         "The test receipt was not printed: the printer RK-520P (IP_127.0.1.18) reports no answer.\nSwitch the printer on "
+         "and check its cable or network connection and its address, then run Kelp again to print a test receipt.",
+         "未打印测试小票：打印机 RK-520P（IP_127.0.1.18）报告：无应答。\n请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 "
+         "Kelp 打印测试小票。",
+         "The test receipt was not printed: the printer RK-520P (IP_127.0.1.18) reports no answer.",
+         "未打印测试小票：打印机 RK-520P（IP_127.0.1.18）报告：无应答。", "1\n1\n1\n"},
+        {L"127.0.1.19", "ready", "就绪", 0, -1, "The test receipt was printed on RK-520P (IP_127.0.1.19).",
+         "测试小票已在 RK-520P（IP_127.0.1.19）上打印。", "", "", "1\n2\n3\n4\n1\n2\n3\n4\n"},
     };
     // Each line of the text, in the run's language, is a line of the log.
     const auto saidLines = [&](const std::string& english, const std::string& chinese) {
