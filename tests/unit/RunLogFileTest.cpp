@@ -3,8 +3,13 @@
 
 #include <functional>
 
+#include "fake/FakeNetwork.h"
 #include "fake/FakePlatform.h"
+#include "fake/FakeSerialPorts.h"
+#include "install/Installation.h"
 #include "install/InstallationLock.h"
+#include "install/Removal.h"
+#include "install/TestReceipt.h"
 #include "install/RunLog.h"
 #include "platform/ForwardingPlatform.h"
 
@@ -108,6 +113,36 @@ TEST(InstallationLockTest, TakenOnceGivenBackOnce) {
         EXPECT_EQ(lock.error(), 6u);
     }
     EXPECT_EQ(m.callsOf("releaseNamedMutex").size(), 2u);
+}
+
+// Each operation under a lock held elsewhere is busy, under one that fails
+// otherwise a failure with its error; neither changes the machine.
+TEST(InstallationLockTest, EveryOperationStopsAtALockNotTaken) {
+    for (const WinError error : {WinError{1618}, WinError{6}}) {
+        SCOPED_TRACE(error);
+        FakePlatform m;
+        FakeNetwork network;
+        FakeSerialPorts serial;
+        m.createSamplePackage();
+        m.seedPrinter({"RK-520P", "COM1:", "RK-520P", "WinPrint", "RAW"});
+        m.setPrivateMutexError(error);
+        const bool busy = error == 1618;
+        InstallationRequest install;
+        install.portChoice = PortChoice::Named;
+        install.port = "LPT1:";
+        const InstallationOutcome installed = InstallPrinter(m, network, install, nullptr);
+        EXPECT_EQ(installed.stop, busy ? InstallationStop::Busy : InstallationStop::LockFailed);
+        EXPECT_EQ(installed.error, busy ? 0u : 6u);
+        EXPECT_EQ(RemoveModel(m, "RK-520P", nullptr), busy ? RemovalOutcome::Busy : RemovalOutcome::LockFailed);
+        const TestReceiptOutcome receipt = PrintTestReceipt(m, network, serial, TestReceiptRequest{}, nullptr);
+        EXPECT_EQ(receipt.result, busy ? TestReceiptResult::Busy : TestReceiptResult::LockFailed);
+        EXPECT_EQ(receipt.error, error);
+        EXPECT_TRUE(m.rawJobs().empty());
+        EXPECT_TRUE(serial.opened().empty());
+        EXPECT_EQ(m.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "COM1:");
+        EXPECT_TRUE(m.callsOf("copyFile").empty());
+        EXPECT_TRUE(m.callsOf("deletePrinter").empty());
+    }
 }
 
 }  // namespace
