@@ -144,8 +144,8 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          DescribeLogNotice({LogProblem::CannotOpen, "C:\\k.log", 0, 5, ""}, Zh),
          "The log \"C:\\k.log\" was not written: it cannot be opened (error no error code). This run keeps no log.",
          "未写入日志“C:\\k.log”：无法打开它（错误 5）。本次运行不保存日志。"},
-        {"log refused", DescribeLogRefusal({LogProblem::LinkOnTheWay, "C:\\l\\k.log"}, En),
-         DescribeLogNotice({LogProblem::None, "C:\\k.log"}, Zh),
+        {"log refused", DescribeLogRefusal({LogProblem::LinkOnTheWay, "C:\\l\\k.log", 0, 0, ""}, En),
+         DescribeLogNotice({LogProblem::None, "C:\\k.log", 0, 0, ""}, Zh),
          "/log \"C:\\l\\k.log\": a folder on its way is a link or a junction", ""},
         // The parser's refusals.
         {"host", DescribeWrongCommandLine(DescribeCliRefusal(host, En), En), DescribeCliRefusal(host, Zh),
