@@ -365,10 +365,13 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     // A /log that cannot be used is a wrong command line, said where it can
     // be seen (there is no log to say it in), /quiet or not.
     if (log.refused()) {
-        platform.consoleWrite(DescribeWrongCommandLine(log.refusal(), language) + "\r\n");
+        platform.consoleWrite(DescribeWrongCommandLine(DescribeLogRefusal(log.trouble(), language), language) + "\r\n");
         if (!parse.quiet) platform.consoleWrite(kUsage.in(language));
         return exitcode::InvalidCommandLine;
     }
+    // A log beside the one asked for starts with why.
+    const std::string notice = DescribeLogNotice(log.trouble(), language);
+    if (!log.trouble().beside.empty()) log.line(notice);
     // Each argument quoted, as it arrived.
     std::string line = "Kelp 4.0 command line:";
     for (const auto& argument : arguments) line += " " + QuotedText(argument);
@@ -378,7 +381,7 @@ int RunCommandLine(Platform& platform, Network& network, SerialPorts& serialPort
     // their own lines. That no log is kept is said even when quiet.
     const bool listing =
         parse.command && (parse.command->action == CliAction::List || parse.command->action == CliAction::Find);
-    if (!log.notice().empty() && (!parse.quiet || !log.writable())) platform.consoleWrite(log.notice() + "\r\n");
+    if (!notice.empty() && (!parse.quiet || !log.writable())) platform.consoleWrite(notice + "\r\n");
     if (!parse.quiet && !listing) log.setEcho([&platform](const std::string& text) { platform.consoleWrite(text); });
 
     int code = exitcode::Success;

@@ -4,22 +4,6 @@ namespace kelp {
 
 namespace {
 
-// Why a file at the log's name is not written.
-constexpr Bilingual kIsLink = {"它是一个链接", "it is a link"};
-constexpr Bilingual kHardLinks = {"它有 %1 个名称（硬链接）", "it has %1 names (hard links)"};
-constexpr Bilingual kOtherOwner = {"它属于其他帐户", "another account owns it"};
-constexpr Bilingual kLinkOnTheWay = {"路径中的文件夹是链接或交接点", "a folder on its way is a link or a junction"};
-constexpr Bilingual kOpenElsewhere = {"另一个程序正在使用它", "another program has it open"};
-constexpr Bilingual kNoFolder = {"它所在的文件夹不存在", "its folder does not exist"};
-constexpr Bilingual kCannotOpen = {"无法打开它（错误 %1）", "it cannot be opened (error %1)"};
-// The refusal of a /log path (%1) and the notice of a log not written, with
-// why (%2); then no log, or the log beside it (%1).
-constexpr Bilingual kRefused = {"/log“%1”：%2", "/log \"%1\": %2"};
-constexpr Bilingual kNotWritten = {"未写入日志“%1”：%2", "The log \"%1\" was not written: %2"};
-constexpr Bilingual kNoLog = {"。本次运行不保存日志。", ". This run keeps no log."};
-constexpr Bilingual kLogBeside = {"。本次运行的日志：%1", ". This run's log: %1"};
-constexpr Bilingual kNoTemporaryFolder = {"系统未指定存放日志的临时文件夹。本次运行不保存日志。",
-                                          "The system names no temporary folder for the log. This run keeps no log."};
 constexpr Bilingual kNoErrorCode = {"无错误代码", "no error code"};
 
 // Sixteen hex digits.
@@ -52,55 +36,57 @@ RunLog::~RunLog() {
     if (file_) sink_.closeLogFile(file_);
 }
 
-std::string RunLog::refusalOf(const LogFile& file) {
-    if (file.reparsePoint) return kIsLink.in(language_);
-    if (file.links > 1) return Fill(kHardLinks.in(language_), {std::to_string(file.links)});
-    if (!file.trustedOwner && sink_.runsElevated()) return kOtherOwner.in(language_);
-    return {};
+LogProblem RunLog::problemOf(const LogFile& file) {
+    if (file.reparsePoint) return LogProblem::IsLink;
+    if (file.links > 1) {
+        trouble_.links = file.links;
+        return LogProblem::HardLinks;
+    }
+    if (!file.trustedOwner && sink_.runsElevated()) return LogProblem::OtherOwner;
+    return LogProblem::None;
 }
 
-void RunLog::keepNone(const std::string& why) {
-    if (named_) {
-        refusal_ = Fill(kRefused.in(language_), {OutsideText(path_), why});
-        return;
-    }
-    notice_ = Fill(kNotWritten.in(language_), {OutsideText(path_), why}) + kNoLog.in(language_);
+void RunLog::keepNone(LogProblem why) {
+    trouble_.problem = why;
+    refused_ = named_;
 }
 
 // The file asked for, when it is a plain file of a trusted account; else a
 // new file beside it.
 void RunLog::open() {
+    trouble_.asked = path_;
     if (path_.empty()) {
-        notice_ = kNoTemporaryFolder.in(language_);
+        trouble_.problem = LogProblem::NoTemporaryFolder;
         return;
     }
-    const std::string linked = kLinkOnTheWay.in(language_);
     auto file = sink_.openLogFile(path_, false);
-    std::string why;
+    LogProblem why = LogProblem::None;
     if (file.ok() && file.value.linkOnTheWay) {
         letGo(file.value);
-        return keepNone(linked);
+        return keepNone(LogProblem::LinkOnTheWay);
     }
     if (file.ok()) {
-        why = refusalOf(file.value);
-        if (why.empty()) {
+        why = problemOf(file.value);
+        if (why == LogProblem::None) {
             file_ = file.value.handle;
             writable_ = true;
             return;
         }
         letGo(file.value);
     } else if (file.error == winerr::SharingViolation) {
-        why = kOpenElsewhere.in(language_);
+        why = LogProblem::OpenElsewhere;
     } else if (file.error == winerr::PathNotFound || file.error == winerr::FileNotFound) {
         // A file beside it would be in the same folder.
-        return keepNone(kNoFolder.in(language_));
+        return keepNone(LogProblem::NoFolder);
     } else if (file.error == winerr::StoppedOnSymlink) {
-        return keepNone(linked);
+        return keepNone(LogProblem::LinkOnTheWay);
     } else {
         // A file this account may not open (a user may make one that
         // denies it) is never a reason to keep no log.
-        why = Fill(kCannotOpen.in(language_), {ErrorNumber(file.error, language_)});
+        why = LogProblem::CannotOpen;
+        trouble_.error = file.error;
     }
+    trouble_.problem = why;
 
     std::string stamp;
     for (const char c : sink_.localTime()) {
@@ -110,7 +96,6 @@ void RunLog::open() {
     const std::size_t slash = path_.find_last_of("\\/");
     const std::string stem = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + "Kelp-" +
                              stamp + "-" + std::to_string(sink_.processId()) + "-";
-    notice_ = Fill(kNotWritten.in(language_), {OutsideText(path_), why});
     // Made now, or not at all: nothing anybody put at that name is opened.
     // A random part keeps the name from being guessed and planted first; a
     // name taken all the same gives way to another.
@@ -124,15 +109,11 @@ void RunLog::open() {
         letGo(fresh.value);
         fresh.error = winerr::StoppedOnSymlink;
     }
-    if (!fresh.ok()) {
-        notice_ += kNoLog.in(language_);
-        return;
-    }
+    if (!fresh.ok()) return;
     file_ = fresh.value.handle;
     writable_ = true;
     path_ = beside;
-    notice_ += Fill(kLogBeside.in(language_), {OutsideText(beside)});
-    line(notice_);
+    trouble_.beside = beside;
 }
 
 // A file this run made goes again, through its handle; one that was there

@@ -21,7 +21,30 @@ constexpr const char* DefaultLogName = "Kelp.log";
 std::string DefaultLogPath(Platform& platform);
 
 // "no error code" for a call that failed without one, else the number.
+// The step lines of the log (LoggingPlatform, the lock) need it, and they
+// are built without the wording module; so its two words live here.
 std::string ErrorNumber(WinError error, Language language);
+
+// Why the file asked for was not written, or why a /log path the user
+// named is refused.
+enum class LogProblem {
+    None,               // the lines go where asked
+    NoTemporaryFolder,  // no path: the system names no temporary folder
+    IsLink,             // the file is a link
+    HardLinks,          // the file has more than one name (links)
+    OtherOwner,         // another account owns it (a run with administrator rights)
+    LinkOnTheWay,       // a folder on its way is a link or a junction
+    OpenElsewhere,      // another program has it open
+    NoFolder,           // its folder does not exist
+    CannotOpen,         // it cannot be opened (error)
+};
+struct LogTrouble {
+    LogProblem problem = LogProblem::None;
+    std::string asked;        // the path asked for
+    std::uint32_t links = 0;  // HardLinks: how many names
+    WinError error = 0;       // CannotOpen: the system's error
+    std::string beside;       // the new file the lines go to instead; empty: no log
+};
 
 class RunLog {
 public:
@@ -32,11 +55,13 @@ public:
     // empty path keeps no log. A file at path with more than one name, a
     // link at path, or, in a run with administrator rights, a file another
     // account owns is not written: the lines go to a new file beside it
-    // (Kelp-<date>-<time>-<process id>-<random>.log), which notice() names.
+    // (Kelp-<date>-<time>-<process id>-<random>.log), which trouble() names.
+    // The caller words the trouble (the wording module) and, when the lines
+    // went beside, writes that as the new file's first line.
     // A folder that does not exist, or one reached through a link, keeps no
     // log; for a path the user named (named) the run is refused instead:
-    // refused() and refusal() say so, and nothing was created.
-    // language is the language of the notice and of the system's texts.
+    // refused() and trouble() say so, and nothing was created.
+    // language is the language of the system's texts in the log.
     RunLog(Platform& sink, std::string path, Language language = Language::English, bool named = false);
     ~RunLog();
     RunLog(const RunLog&) = delete;
@@ -50,11 +75,10 @@ public:
     // Whether a line has reached the file.
     bool written() const { return written_; }
     // Why the file asked for was not written and where the lines go
-    // instead, or that no log is kept; empty when they go where asked.
-    const std::string& notice() const { return notice_; }
-    // A named path that must not be used, and why ("/log \"...\": ...").
-    bool refused() const { return !refusal_.empty(); }
-    const std::string& refusal() const { return refusal_; }
+    // instead, or that no log is kept; problem None when they go where asked.
+    const LogTrouble& trouble() const { return trouble_; }
+    // A named path that must not be used: trouble() says why.
+    bool refused() const { return refused_; }
     Language language() const { return language_; }
     void setLanguage(Language language) { language_ = language; }
     // Each line also goes to echo, when set (the command line's console).
@@ -67,22 +91,22 @@ public:
 
 private:
     void open();
-    // Why an opened file must not be written; empty when it may.
-    std::string refusalOf(const LogFile& file);
+    // Why an opened file must not be written; None when it may.
+    LogProblem problemOf(const LogFile& file);
     // Closes a file opened and not used.
     void letGo(const LogFile& file);
-    // A file that cannot be opened: notice, or refusal for a named path.
-    void keepNone(const std::string& why);
+    // A file that cannot be opened: no log, or refusal for a named path.
+    void keepNone(LogProblem why);
 
     Platform& sink_;
     std::string path_;
     Language language_;
     bool named_;
-    std::string refusal_;
+    bool refused_ = false;
     std::uintptr_t file_ = 0;
     bool writable_ = false;
     bool written_ = false;
-    std::string notice_;
+    LogTrouble trouble_;
     std::function<void(const std::string&)> echo_;
 };
 

@@ -17,6 +17,25 @@ constexpr Bilingual kAnotherRun = {
     "另一个 Kelp 安装、删除或测试打印正在进行，本次未做任何更改。请稍后再试。",
     "Another Kelp installation, removal or test receipt is running; nothing was changed. Please try again later."};
 constexpr Bilingual kLogLine = {"\n日志：%1", "\nThe log: %1"};
+// Why a file at the log's name is not written, in the order of LogProblem
+// from IsLink; %1 the count of names or the error.
+constexpr Bilingual kLogProblems[] = {
+    {"它是一个链接", "it is a link"},
+    {"它有 %1 个名称（硬链接）", "it has %1 names (hard links)"},
+    {"它属于其他帐户", "another account owns it"},
+    {"路径中的文件夹是链接或交接点", "a folder on its way is a link or a junction"},
+    {"另一个程序正在使用它", "another program has it open"},
+    {"它所在的文件夹不存在", "its folder does not exist"},
+    {"无法打开它（错误 %1）", "it cannot be opened (error %1)"},
+};
+// The refusal of a /log path (%1) and the notice of a log not written, with
+// why (%2); then no log, or the log beside it (%1).
+constexpr Bilingual kLogRefused = {"/log“%1”：%2", "/log \"%1\": %2"};
+constexpr Bilingual kLogNotWritten = {"未写入日志“%1”：%2", "The log \"%1\" was not written: %2"};
+constexpr Bilingual kNoLog = {"。本次运行不保存日志。", ". This run keeps no log."};
+constexpr Bilingual kLogBeside = {"。本次运行的日志：%1", ". This run's log: %1"};
+constexpr Bilingual kNoTemporaryFolder = {"系统未指定存放日志的临时文件夹。本次运行不保存日志。",
+                                          "The system names no temporary folder for the log. This run keeps no log."};
 constexpr Bilingual kAskingPrinter = {"正在询问打印机 %1 ……", "Asking the printer at %1 ..."};
 constexpr Bilingual kAskingSerialPrinter = {"正在询问打印机 %1 ……", "Asking the printer on %1 ..."};
 
@@ -341,6 +360,15 @@ std::string ErrorWithText(WinError error, const std::string& systemText, Languag
     return number;
 }
 
+// Why the log's file was not written: "it has 2 names (hard links)".
+std::string LogProblemText(const LogTrouble& trouble, Language language) {
+    if (trouble.problem < LogProblem::IsLink) return {};
+    const std::size_t index = static_cast<std::size_t>(trouble.problem) - static_cast<std::size_t>(LogProblem::IsLink);
+    const std::string count = trouble.problem == LogProblem::HardLinks ? std::to_string(trouble.links)
+                                                                       : ErrorNumber(trouble.error, language);
+    return Fill(At(kLogProblems, index, language), {count});
+}
+
 // What to do about a state before a test receipt can print.
 const Bilingual& WhatToDo(PrinterState state) {
     switch (state) {
@@ -379,6 +407,22 @@ std::string DescribeAnotherRun(Language language) { return kAnotherRun.in(langua
 
 std::string DescribeLogLine(const std::string& logPath, Language language) {
     return logPath.empty() ? std::string() : Fill(kLogLine.in(language), {OutsideText(logPath)});
+}
+
+std::string DescribeLogRefusal(const LogTrouble& trouble, Language language) {
+    return Fill(kLogRefused.in(language), {OutsideText(trouble.asked), LogProblemText(trouble, language)});
+}
+
+std::string DescribeLogNotice(const LogTrouble& trouble, Language language) {
+    switch (trouble.problem) {
+        case LogProblem::None: return {};
+        case LogProblem::NoTemporaryFolder: return kNoTemporaryFolder.in(language);
+        default: break;
+    }
+    const std::string notice =
+        Fill(kLogNotWritten.in(language), {OutsideText(trouble.asked), LogProblemText(trouble, language)});
+    if (trouble.beside.empty()) return notice + kNoLog.in(language);
+    return notice + Fill(kLogBeside.in(language), {OutsideText(trouble.beside)});
 }
 
 std::string DescribeWaiting(const Waiting& waiting, Language language) {

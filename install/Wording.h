@@ -15,6 +15,7 @@
 #include "install/PrintJob.h"
 #include "install/PrinterStatus.h"
 #include "install/Removal.h"
+#include "install/RunLog.h"
 #include "install/TestReceipt.h"
 
 namespace kelp {
@@ -25,6 +26,13 @@ namespace kelp {
 std::string DescribeAnotherRun(Language language);
 // A box's last line: "\nThe log: <path>"; empty for an empty path.
 std::string DescribeLogLine(const std::string& logPath, Language language);
+// A /log path the user named that must not be used:
+// "/log \"C:\\gone\\k.log\": its folder does not exist".
+std::string DescribeLogRefusal(const LogTrouble& trouble, Language language);
+// Why the log asked for was not written and where the lines go instead
+// ("... This run's log: <path>"), or that no log is kept; empty when the
+// lines go where asked.
+std::string DescribeLogNotice(const LogTrouble& trouble, Language language);
 // What an operation waits for while it runs (the page's note line).
 std::string DescribeWaiting(const Waiting& waiting, Language language);
 

@@ -15,6 +15,7 @@
 #include "app/InstallerApp.h"
 #include "install/LoggingPlatform.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 #include "platform/win32/CommandLineEntry.h"
 #include "platform/win32/SystemDlls.h"
 #include "platform/win32/Text.h"
@@ -116,6 +117,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         // The wizard's steps go to the same log as the command line's.
         const kelp::Language language = kelp::LanguageForCodePage(machine.activeCodePage());
         kelp::RunLog log(machine, kelp::DefaultLogPath(machine), language);
+        // A log beside the one asked for starts with why.
+        if (!log.trouble().beside.empty()) log.line(kelp::DescribeLogNotice(log.trouble(), language));
         log.line("Kelp 4.0 wizard (user " + machine.userName() + ")");
         kelp::LoggingPlatform platform(machine, log, language);
         kelp::Win32DialogHost host(instance);

@@ -154,7 +154,7 @@ TEST(RunLogTest, NoLogKeptNotices) {
                 log.emplace(m, row.path);  // English unless told
             else
                 log.emplace(m, row.path, row.english ? Language::English : Language::Chinese);
-            EXPECT_EQ(log->notice(), row.notice);
+            EXPECT_EQ(DescribeLogNotice(log->trouble(), row.english ? Language::English : Language::Chinese), row.notice);
             EXPECT_FALSE(log->writable());
             EXPECT_FALSE(log->refused());
             EXPECT_EQ(m.callsOf("openLogFile").size(), *row.path ? 1u : 0u) << row.notice;

@@ -11,6 +11,7 @@
 #include "install/Removal.h"
 #include "install/TestReceipt.h"
 #include "install/RunLog.h"
+#include "install/Wording.h"
 #include "platform/ForwardingPlatform.h"
 
 namespace kelp {
@@ -69,7 +70,9 @@ TEST(RunLogFile, AFileMadeAndNotUsedIsDeletedThroughItsHandle) {
         });
         {
             RunLog log(gap, "C:\\logs\\k.log");
-            EXPECT_EQ(log.notice(), std::string("The log \"C:\\logs\\k.log\" was not written: ") + row.notice);
+            EXPECT_EQ(DescribeLogNotice(log.trouble(), Language::English),
+                      std::string("The log \"C:\\logs\\k.log\" was not written: ") + row.notice);
+            EXPECT_FALSE(log.refused());
             EXPECT_FALSE(log.writable());
         }
         std::vector<std::pair<std::string, std::string>> left;

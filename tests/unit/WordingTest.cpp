@@ -134,6 +134,19 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
         {"found none", DescribeSearch(SearchLine::CancelledFound, 2, En), DescribeSearch(SearchLine::NoneFound, 0, Zh),
          "The search was cancelled. Found 2 printers. Click a printer to fill in its address.",
          "未找到打印机。请确认打印机已开机并已连接到网络，或直接输入它的地址。"},
+        // A log not written where asked: why, and where the lines go; a path
+        // from outside cannot add a line; nothing for a log where asked.
+        {"log beside", DescribeLogNotice({LogProblem::OpenElsewhere, "C:\\a\nb.log", 0, 0, "C:\\Kelp-1.log"}, En),
+         DescribeLogNotice({LogProblem::OpenElsewhere, "C:\\k.log", 0, 0, "C:\\Kelp-1.log"}, Zh),
+         "The log \"C:\\a\\x0Ab.log\" was not written: another program has it open. This run's log: C:\\Kelp-1.log",
+         "未写入日志“C:\\k.log”：另一个程序正在使用它。本次运行的日志：C:\\Kelp-1.log"},
+        {"log no code", DescribeLogNotice({LogProblem::CannotOpen, "C:\\k.log", 0, winerr::NoErrorCode, ""}, En),
+         DescribeLogNotice({LogProblem::CannotOpen, "C:\\k.log", 0, 5, ""}, Zh),
+         "The log \"C:\\k.log\" was not written: it cannot be opened (error no error code). This run keeps no log.",
+         "未写入日志“C:\\k.log”：无法打开它（错误 5）。本次运行不保存日志。"},
+        {"log refused", DescribeLogRefusal({LogProblem::LinkOnTheWay, "C:\\l\\k.log", 0, 0, ""}, En),
+         DescribeLogNotice({LogProblem::None, "C:\\k.log", 0, 0, ""}, Zh),
+         "/log \"C:\\l\\k.log\": a folder on its way is a link or a junction", ""},
         // The parser's refusals.
         {"host", DescribeWrongCommandLine(DescribeCliRefusal(host, En), En), DescribeCliRefusal(host, Zh),
          "Wrong command line: /host: No printer has this address: 0.x.x.x, multicast and reserved addresses (224.0.0.0 "
