@@ -252,6 +252,8 @@ TEST_F(NetworkWizard, TheKeyboardAloneFindsPicksAndInstalls) {
               text);
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     expectInstalled(model, "IP_10.77.0.10", language, profileFor(scenario));
+}
+
 // A mistyped address and this network's broadcast address are refused in
 // the dialog, which stays; a name that cannot be found is asked about: No
 // changes nothing, Yes installs on the port named as typed.

@@ -523,9 +523,11 @@ TEST_F(CommandLineTest, AnotherRunHoldingTheLockEnds1618) {
     // A mutex that cannot be had for another reason is a failed step.
     m.failAlways("acquirePrivateMutex", 120);
     m.failNext("acquireNamedMutex", 5);
-    EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet"}), 1603);
+    const std::size_t logged = log().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/quiet", std::string("/log:") + kLog}), 1603);
     EXPECT_TRUE(m.printers().empty());
     EXPECT_TRUE(m.callsOf("copyFile").empty());
+    EXPECT_EQ(log().find("holds the lock", logged), std::string::npos) << log().substr(logged);
 }
 
 // A log file someone may have put there is not written: the lines go to a
