@@ -452,10 +452,13 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
     };
     request.finished = finished;
     TalkToAll(network, request);
-    // In the order of the addresses, whatever order they answered in.
-    std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // In the order of the addresses, whatever order they answered in. The
+    // printers that answer are few: a plain pass per address costs less
+    // code than a sort.
     std::vector<FoundPrinter> list;
-    for (const auto& printer : printers) list.push_back(printer.second);
+    for (std::size_t index = 0; index < request.addresses.size() && list.size() < printers.size(); ++index)
+        for (const auto& printer : printers)
+            if (printer.first == index) list.push_back(printer.second);
     return list;
 }
 
