@@ -111,10 +111,11 @@ LogPathFault CheckLogPath(const std::string& path) {
     return LogPathFault::None;
 }
 
-CliParse Refuse(CliParse parse, CliProblem problem, std::string subject = {}, std::string other = {}) {
+// The parse so far, refused: moved out, the parse being ended with it.
+CliParse Refuse(CliParse& parse, CliProblem problem, std::string subject = {}, std::string other = {}) {
     parse.command.reset();
     parse.refusal = {problem, std::move(subject), std::move(other)};
-    return parse;
+    return std::move(parse);
 }
 
 // "<first>-<last>", IPv4 addresses, the first not after the last, at most

@@ -175,7 +175,7 @@ void LogChosenPort(Platform& platform, const std::vector<std::string>& usbPorts,
 
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,
-                                        const std::function<void(int)>& progress, RunLog* log) {
+                                        FunctionRef<void(int)> progress, RunLog* log) {
     const auto say = [log](const std::string& text) {
         if (log) log->line(text);
     };

@@ -2,7 +2,7 @@
 // and the command line's /port:auto.
 #pragma once
 
-#include <functional>
+#include "platform/FunctionRef.h"
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,7 +73,7 @@ struct AutomaticPortChoice {
 // log, when given.
 AutomaticPortChoice ChooseAutomaticPort(Platform& platform, const PortInventory& inventory, int row,
                                         const std::string& printerName, bool adjustSpooler,
-                                        const std::function<void(int)>& progress, RunLog* log = nullptr);
+                                        FunctionRef<void(int)> progress, RunLog* log = nullptr);
 
 // A port a person chose (the port page's list, /port:<name>): the USB
 // ports' states, then who chose the port ("port named on the command line")

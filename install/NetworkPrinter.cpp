@@ -197,10 +197,10 @@ struct TalkRequest {
     std::size_t window = 1;     // addresses under way at once, connecting or talking
     std::uint32_t boundMs = 0;  // nothing runs past it
     // After each step: the addresses finished and their number; false stops.
-    std::function<bool(std::size_t done, std::size_t total)> keepGoing;
+    FunctionRef<bool(std::size_t done, std::size_t total)> keepGoing;
     // Each address as it is finished: Refused, NoAnswer or what its answers
     // said; connected: it accepted the connection.
-    std::function<void(std::size_t index, PrinterState state, bool connected)> finished;
+    FunctionRef<void(std::size_t index, PrinterState state, bool connected)> finished;
     WinError* failure = nullptr;  // set when this computer's network layer fails
 };
 
@@ -363,7 +363,7 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
 
 }  // namespace
 
-PrinterState ProbePrinter(Network& network, const NetworkAddress& address, const std::function<bool()>& keepGoing) {
+PrinterState ProbePrinter(Network& network, const NetworkAddress& address, FunctionRef<bool()> keepGoing) {
     std::optional<Ipv4> ip = ParseIpv4(address.host);
     if (!ip) {
         const auto resolved = network.resolve(address.host);
@@ -375,9 +375,12 @@ PrinterState ProbePrinter(Network& network, const NetworkAddress& address, const
     request.tcpPort = address.tcpPort;
     request.connectMs = ProbeConnectMs;
     request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs;
-    if (keepGoing) request.keepGoing = [&](std::size_t, std::size_t) { return keepGoing(); };
+    // The request refers to these callables: they live as long as it.
+    const auto keepGoingStep = [&](std::size_t, std::size_t) { return keepGoing(); };
+    if (keepGoing) request.keepGoing = keepGoingStep;
     PrinterState state = PrinterState::NoAnswer;
-    request.finished = [&](std::size_t, PrinterState answer, bool) { state = answer; };
+    const auto finished = [&](std::size_t, PrinterState answer, bool) { state = answer; };
+    request.finished = finished;
     return TalkToAll(network, request) ? state : PrinterState::NoAnswer;
 }
 
@@ -423,8 +426,8 @@ bool AnsweredAsPrinter(PrinterState state) {
 }
 
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
-                                       const std::function<bool(std::size_t done, std::size_t total)>& progress,
-                                       const std::function<void(const FoundPrinter& printer)>& found,
+                                       FunctionRef<bool(std::size_t done, std::size_t total)> progress,
+                                       FunctionRef<void(const FoundPrinter& printer)> found,
                                        WinError* failure) {
     TalkRequest request;
     request.failure = failure;
@@ -442,16 +445,20 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
     request.boundMs = SearchBoundMs(request.addresses.size(), request.window);
     request.keepGoing = progress;
     std::vector<std::pair<std::size_t, FoundPrinter>> printers;
-    request.finished = [&](std::size_t index, PrinterState state, bool connected) {
+    const auto finished = [&](std::size_t index, PrinterState state, bool connected) {
         if (!connected) return;
         printers.emplace_back(index, FoundPrinter{request.addresses[index], state});
         if (found) found(printers.back().second);
     };
+    request.finished = finished;
     TalkToAll(network, request);
-    // In the order of the addresses, whatever order they answered in.
-    std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // In the order of the addresses, whatever order they answered in. The
+    // printers that answer are few: a plain pass per address costs less
+    // code than a sort.
     std::vector<FoundPrinter> list;
-    for (const auto& printer : printers) list.push_back(printer.second);
+    for (std::size_t index = 0; index < request.addresses.size() && list.size() < printers.size(); ++index)
+        for (const auto& printer : printers)
+            if (printer.first == index) list.push_back(printer.second);
     return list;
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include "platform/FunctionRef.h"
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +70,7 @@ std::string FormatAddress(const NetworkAddress& address);
 // messages there); when it answers false the probe stops at once, closes
 // its connection and answers NoAnswer (the caller knows it stopped it).
 PrinterState ProbePrinter(Network& network, const NetworkAddress& address,
-                          const std::function<bool()>& keepGoing = {});
+                          FunctionRef<bool()> keepGoing = {});
 constexpr std::uint32_t ProbeConnectMs = 3000;
 constexpr std::uint32_t ScanConnectMs = 1000;
 
@@ -131,8 +131,8 @@ bool AnsweredAsPrinter(PrinterState state);
 // given, is set to the error of this computer's own network layer (no socket
 // to be had, the wait failing): the addresses it left may have printers.
 std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4Range>& ranges,
-                                       const std::function<bool(std::size_t done, std::size_t total)>& progress,
-                                       const std::function<void(const FoundPrinter& printer)>& found = {},
+                                       FunctionRef<bool(std::size_t done, std::size_t total)> progress,
+                                       FunctionRef<void(const FoundPrinter& printer)> found = {},
                                        WinError* failure = nullptr);
 
 // ---- The port --------------------------------------------------------------

@@ -29,7 +29,7 @@ constexpr StatusProblem kPrinterProblems[] = {
 // is up. A job id the spooler no longer knows has left the queue: Windows
 // answers 87 for it, Wine 6.
 void FollowJob(Platform& platform, PrinterHandle printer, const std::string& printerName, std::uint32_t waitSeconds,
-               PrintJobReport& report, const std::function<void(std::uint64_t)>& following) {
+               PrintJobReport& report, FunctionRef<void(std::uint64_t)> following) {
     for (std::uint64_t waited = 0;; waited += JobPollMs) {
         const auto job = platform.getJob(printer, report.jobId);
         if (job.error == winerr::InvalidParameter || job.error == winerr::InvalidHandle) return;
@@ -65,8 +65,8 @@ void FollowJob(Platform& platform, PrinterHandle printer, const std::string& pri
 
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
                            const std::string& bytes, std::uint32_t waitSeconds,
-                           const std::function<void()>& submitted,
-                           const std::function<void(std::uint64_t)>& following) {
+                           FunctionRef<void()> submitted,
+                           FunctionRef<void(std::uint64_t)> following) {
     PrintJobReport report;
     const auto fail = [&report](const char* step, WinError error) {
         if (report.succeeded()) report = {JobProblem::SpoolerStep, step, error, report.jobId, false};

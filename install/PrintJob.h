@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include "platform/FunctionRef.h"
 #include <string>
 
 #include "platform/Platform.h"
@@ -46,8 +46,8 @@ struct PrintJobReport {
 // while the job is followed, with the milliseconds waited so far.
 PrintJobReport PrintRawJob(Platform& platform, const std::string& printerName, const std::string& documentName,
                            const std::string& bytes, std::uint32_t waitSeconds,
-                           const std::function<void()>& submitted = {},
-                           const std::function<void(std::uint64_t waitedMs)>& following = {});
+                           FunctionRef<void()> submitted = {},
+                           FunctionRef<void(std::uint64_t waitedMs)> following = {});
 
 
 }  // namespace kelp

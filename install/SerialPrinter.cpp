@@ -39,7 +39,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 // on a byte that comes unasked is the device's own.
 class SerialChannel : public StatusChannel {
 public:
-    SerialChannel(SerialPorts& ports, SerialHandle port, const std::function<void()>& waiting)
+    SerialChannel(SerialPorts& ports, SerialHandle port, FunctionRef<void()> waiting)
         : ports_(ports), port_(port), waiting_(waiting) {}
     Result<std::string> takeWaiting() override {
         auto taken = ports_.takeInput(port_);
@@ -65,7 +65,7 @@ private:
     static constexpr std::uint32_t kSliceMs = 100;
     SerialPorts& ports_;
     SerialHandle port_;
-    const std::function<void()>& waiting_;
+    FunctionRef<void()> waiting_;
     bool first_ = true;
 };
 
@@ -150,7 +150,7 @@ SerialLine PortLine(Platform& platform, const std::string& portName) {
 }
 
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                const std::function<void()>& waiting, WinError* portError) {
+                                FunctionRef<void()> waiting, WinError* portError) {
     const SerialLine line = PortLine(platform, portName);
     PrinterState state = PrinterState::NoAnswer;
     std::string why;

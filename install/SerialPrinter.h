@@ -2,7 +2,7 @@
 // port record, and the printer's real-time status asked over the port.
 #pragma once
 
-#include <functional>
+#include "platform/FunctionRef.h"
 #include <optional>
 #include <string>
 
@@ -37,6 +37,6 @@ SerialLine PortLine(Platform& platform, const std::string& portName);
 // (when given) says what was found. waiting, when given, is called at least
 // every 100 ms while an answer is waited for.
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                const std::function<void()>& waiting = {}, WinError* portError = nullptr);
+                                FunctionRef<void()> waiting = {}, WinError* portError = nullptr);
 
 }  // namespace kelp

@@ -43,7 +43,7 @@ bool PrinterIsOnline(Platform& platform, const std::string& printerName) {
 
 std::optional<std::string> AdjustSpoolerPorts(Platform& platform, const std::string& printerName,
                                               const std::vector<std::string>& candidates,
-                                              const std::function<void(int)>& progress) {
+                                              FunctionRef<void(int)> progress) {
     const OsReleaseCode release = GetOsReleaseCode(platform);
     std::optional<std::string> onlinePort;
     for (const auto& port : candidates) {

@@ -3,7 +3,7 @@
 // printer is then reported online on it.
 #pragma once
 
-#include <functional>
+#include "platform/FunctionRef.h"
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +34,6 @@ bool PrinterIsOnline(Platform& platform, const std::string& printerName);
 // 70 when the printer was found online, and 80 at the end.
 std::optional<std::string> AdjustSpoolerPorts(Platform& platform, const std::string& printerName,
                                               const std::vector<std::string>& candidates,
-                                              const std::function<void(int)>& progress);
+                                              FunctionRef<void(int)> progress);
 
 }  // namespace kelp

@@ -291,6 +291,22 @@ TEST(NetworkProbe, KeepGoingIsAskedWhileItWaitsAndStopsIt) {
     }
 }
 
+// The callbacks handed down to a probe or a search: empty stays empty,
+// whatever it came from, and a call reaches the caller's own callable.
+TEST(FunctionRef, EmptyStaysEmptyAndCallsReachTheCallersCallable) {
+    std::function<int(int)> none;
+    EXPECT_FALSE(FunctionRef<int(int)>(none));
+    EXPECT_FALSE(FunctionRef<int(int)>());
+    std::function<int(int)> twice = [](int v) { return 2 * v; };
+    EXPECT_EQ(FunctionRef<int(int)>(twice)(21), 42);
+    auto counter = [total = 0](int v) mutable { return total += v; };
+    FunctionRef<int(int)> ref = counter;
+    EXPECT_TRUE(ref);
+    EXPECT_EQ(ref(3), 3);
+    EXPECT_EQ(ref(4), 7);
+    EXPECT_EQ(counter(0), 7);  // not a copy
+}
+
 TEST(NetworkProbe, StatesInWordsAndWhetherTheyStopAReceipt) {
     using S = PrinterState;
     const struct {
