@@ -52,6 +52,24 @@ std::vector<std::string> portsOfMonitor(const std::wstring& monitor) {
 
 }  // namespace
 
+// The wizard to the network dialog, the model chosen and Install clicked on
+// the network row; the port page is given back in port. Null on failure.
+HWND openNetworkDialog(Wizard& wizard, int language, int modelRow, HWND& port) {
+    const HWND settings = openSettings(wizard, language);
+    if (!settings || !chooseModel(settings, modelRow, models()[modelRow].name)) return nullptr;
+    port = openPortPage(wizard, settings);
+    if (!port || !selectListRow(port, 1021, 2) || !click(port, 1022)) return nullptr;
+    return wizard.waitFor(Page::Network);
+}
+
+// The wizard to the network dialog with the model chosen, the address
+// typed and OK clicked.
+bool installOnNetworkRow(Wizard& wizard, int language, int modelRow, const std::string& address) {
+    HWND port = nullptr;
+    const HWND network = openNetworkDialog(wizard, language, modelRow, port);
+    return network && setText(GetDlgItem(network, 1034), address) && click(network, IDOK);
+}
+
 // Install on the network row opens the dialog; a bad address is told and
 // the dialog stays; Find lists the two printers with their state, then the
 // silent one, which it does not count; picking
@@ -61,14 +79,8 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     const Model& model = models()[3];
     Wizard wizard(scenario);
     ASSERT_TRUE(wizard.started()) << wizard.startError();
-    const HWND settings = openSettings(wizard, language);
-    ASSERT_TRUE(settings);
-    ASSERT_TRUE(chooseModel(settings, 3, model.name));
-    const HWND port = openPortPage(wizard, settings);
-    ASSERT_TRUE(port);
-    ASSERT_TRUE(selectListRow(port, 1021, 2));
-    ASSERT_TRUE(click(port, 1022));
-    const HWND network = wizard.waitFor(Page::Network);
+    HWND port = nullptr;
+    const HWND network = openNetworkDialog(wizard, language, 3, port);
     ASSERT_TRUE(network) << wizard.describe();
     shot(network, "network");
 
@@ -105,18 +117,6 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     // Only the status requests went to the printers: nothing was printed.
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.10_9100.prn"));
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.20_9100.prn"));
-}
-
-// The wizard to the network dialog with the model chosen, the address
-// typed and OK clicked.
-bool installOnNetworkRow(Wizard& wizard, int language, int modelRow, const std::string& address) {
-    const HWND settings = openSettings(wizard, language);
-    if (!settings || !chooseModel(settings, modelRow, models()[modelRow].name)) return false;
-    const HWND port = openPortPage(wizard, settings);
-    if (!port || !selectListRow(port, 1021, 2) || !click(port, 1022)) return false;
-    const HWND network = wizard.waitFor(Page::Network);
-    if (!network) return false;
-    return setText(GetDlgItem(network, 1034), address) && click(network, IDOK);
 }
 
 // A printer of the model on COM1: moves to the network printer's new port
@@ -211,14 +211,8 @@ TEST_F(NetworkWizard, TheKeyboardAloneFindsPicksAndInstalls) {
     const Model& model = models()[3];
     Wizard wizard(scenario);
     ASSERT_TRUE(wizard.started()) << wizard.startError();
-    const HWND settings = openSettings(wizard, language);
-    ASSERT_TRUE(settings);
-    ASSERT_TRUE(chooseModel(settings, 3, model.name));
-    const HWND port = openPortPage(wizard, settings);
-    ASSERT_TRUE(port);
-    ASSERT_TRUE(selectListRow(port, 1021, 2));
-    ASSERT_TRUE(click(port, 1022));
-    HWND network = wizard.waitFor(Page::Network);
+    HWND port = nullptr;
+    HWND network = openNetworkDialog(wizard, language, 3, port);
     ASSERT_TRUE(network) << wizard.describe();
     ASSERT_EQ(1034, focusedId(network));
 
