@@ -24,7 +24,7 @@ std::string Trimmed(const std::string& text) {
 std::string ModelKey(const std::string& name) {
     std::string key;
     for (char c : Lower(name)) {
-        if (c != ' ' && c != '-' && c != '(' && c != ')' && c != '[' && c != ']') key += c;
+        if (c != ' ' && c != '-' && c != '_' && c != '(' && c != ')' && c != '[' && c != ']') key += c;
     }
     return key;
 }
@@ -107,6 +107,13 @@ DeviceIdFields ParseDeviceId(const std::string& id) {
 bool SameModel(const std::string& deviceModel, const std::string& modelName) {
     const std::string key = ModelKey(deviceModel);
     return !key.empty() && key == ModelKey(modelName);
+}
+
+int ModelRowNamed(const std::string& name) {
+    const auto rows = ModelCatalogue::rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (SameModel(name, rows[i].displayName)) return static_cast<int>(i);
+    return -1;
 }
 
 bool IsUsbPortName(const std::string& port) { return port.compare(0, 3, "USB") == 0; }

@@ -31,8 +31,12 @@ struct DeviceIdFields {
 DeviceIdFields ParseDeviceId(const std::string& id);
 
 // A device's model and a catalogue name name the same printer: compared
-// ignoring case, spaces, hyphens and brackets ("rk 730p (new)" is "RK-730P(NEW)").
+// ignoring case, spaces, hyphens, underscores and brackets ("rk 730p (new)"
+// and "RK730P_NEW" are "RK-730P(NEW)").
 bool SameModel(const std::string& deviceModel, const std::string& modelName);
+// The catalogue row of the model a printer names itself, or -1 when the name
+// is none of the seven (never the nearest one).
+int ModelRowNamed(const std::string& name);
 
 // Whether a port's name is one the USB printing driver gives ("USB001").
 bool IsUsbPortName(const std::string& port);

@@ -261,8 +261,11 @@ TEST(PortInventoryTest, DeviceIdFields) {
     }
     const std::tuple<const char*, const char*, bool> models[] = {
         {"rk 730p (new)", "RK-730P(NEW)", true}, {"RK-730P", "RK-730PN", false}, {"", "RK-730P", false},
-        {"[MZ730P]", "mz730p", true}};
+        {"[MZ730P]", "mz730p", true}, {"RK730P_NEW", "RK-730P(NEW)", true}, {"RK730PNEW", "RK-730P(NEW)", true}};
     for (const auto& [device, model, same] : models) EXPECT_EQ(SameModel(device, model), same) << device;
+    const std::pair<const char*, int> named[] = {{"rk520p", 0}, {"RK-520PW", 1}, {"RK730P NEW", 4}, {"mz730pn", 6},
+                                                 {"RK-730", -1}, {"RK-730PNX", -1}, {"TM-T88", -1}, {"", -1}};
+    for (const auto& [name, row] : named) EXPECT_EQ(ModelRowNamed(name), row) << name;
 }
 
 // Random port lists against the rules, stated as tables: a port's kind is
