@@ -377,7 +377,8 @@ constexpr Bilingual kDrawerNotSent = {"未能打开钱箱：无法连接打印�
 constexpr Bilingual kDrawerSentAsJob = {"开钱箱信号（引脚 %3）已作为打印任务发送到 %1（%2）：请查看钱箱是否已打开。",
                                         "The kick (pin %3) was sent to %1 (%2) as a job of its own: look at the "
                                         "drawer."};
-constexpr Bilingual kDrawerJobFailed = {"未能发送开钱箱信号：", "The kick was not sent: "};
+// %1 the spooler's step, %2 its error (the kick's job is not followed: only a step fails it).
+constexpr Bilingual kDrawerJobFailed = {"未能发送开钱箱信号：%1 失败（错误 %2）。", "The kick was not sent: %1 failed (error %2)."};
 constexpr Bilingual kDrawerNeither = {
     "引脚 2 和引脚 5 都已发送开钱箱信号，但钱箱传感器状态都未改变。请检查：钱箱连接线插在打印机的钱箱接口（RJ11/RJ12）上，"
     "钱箱未上锁；没有传感器连线的钱箱不会报告状态，请查看钱箱是否已打开。",
@@ -760,7 +761,7 @@ std::string DescribeDrawerOutcome(const DrawerOutcome& outcome, Language languag
         case DrawerResult::Busy: return DescribeAnotherRun(language);
         case DrawerResult::JobFailed: break;
     }
-    return kDrawerJobFailed.in(language) + DescribePrintJobReport(outcome.job, 0, language);
+    return Fill(kDrawerJobFailed.in(language), {outcome.job.failedStep, ErrorNumber(outcome.job.error, language)});
 }
 
 std::string DescribeDrawerTrial(const DrawerOutcome& first, const std::optional<DrawerOutcome>& second,
