@@ -1663,6 +1663,12 @@ TEST_F(CommandLineTest, TestPrintKicksTheCashDrawer) {
     m.failWhen("acquireNamedMutex", [](const Args&) { return true; }, winerr::NotEnoughMemory);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/drawer"}), 0);
     EXPECT_EQ(net.kicksTo(kPrinterIp).size(), kicks);
+    // A COM port that does not open when the drawer's turn comes.
+    m.clearFailures();
+    serial = FakeSerialPorts();
+    const DrawerOutcome closed = OpenCashDrawer(m, net, serial, "RK-520P", "COM1:", DrawerPin::Pin2, nullptr);
+    EXPECT_EQ(closed.result, DrawerResult::NotSent);
+    EXPECT_EQ(closed.error, winerr::FileNotFound);
 }
 
 // A USB printer's interface is asked for its status byte while its queue
@@ -1710,7 +1716,9 @@ TEST_F(CommandLineTest, TestPrintAsksAUsbPrinterFirst) {
         EXPECT_EQ(m.callsOf("usbPrinterStatus").size(), *row.logged ? 1u : 0u) << row.shown;
         if (*row.logged) expectLogged({std::string("USB printer on USB001: ") + row.logged + "\r\n"});
     }
-    expectLogged({"USB printer on USB001 not asked: its queue holds 1 job(s)\r\n"});
+    expectLogged({"USB printer on USB001 not asked: its queue holds 1 job(s)\r\n",
+                  "step ask the USB printer on USB001 for its status (IOCTL_USBPRINT_GET_LPT_STATUS): 5 "});
+    EXPECT_EQ(log().find("(IOCTL_USBPRINT_GET_LPT_STATUS): 0"), std::string::npos) << "a status read is no step";
     m.setPrinterJobs("RK-730PN", 0);
     m.setActiveCodePage(936);
     const std::size_t before = m.consoleText().size();
