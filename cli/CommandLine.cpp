@@ -48,7 +48,15 @@ constexpr SwitchRule kOptions[] = {
     {"wait", true, Bit(CliAction::TestPrint)},
     {"host", true, kInstall},
     {"force", false, kInstall | Bit(CliAction::TestPrint)},
+    {"drawer", false, Bit(CliAction::TestPrint)},  // its value is optional: DrawerPinOf
 };
+
+// /drawer's pin: 2 when not given.
+std::optional<DrawerPin> DrawerPinOf(const std::optional<std::string>& value) {
+    if (!value || *value == "2") return DrawerPin::Pin2;
+    if (*value == "5") return DrawerPin::Pin5;
+    return std::nullopt;
+}
 
 constexpr unsigned kMaxWaitSeconds = 3600;
 
@@ -209,6 +217,11 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
             return Refuse(parse, CliProblem::DoesNotGoWith, option.name, ActionText(*action));
         if (rule->takesValue && (!option.value || option.value->empty()))
             return Refuse(parse, CliProblem::NeedsValue, option.name);
+        if (option.name == "drawer") {
+            command.drawer = DrawerPinOf(option.value);
+            if (!command.drawer) return Refuse(parse, CliProblem::DrawerPin);
+            continue;
+        }
         if (!rule->takesValue && option.value)
             return Refuse(parse, CliProblem::TakesNoValue, option.name);
 
@@ -264,6 +277,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (command.host && command.port)
         return Refuse(parse, CliProblem::HostAndPort);
+    if (command.drawer && command.waitSeconds == 0) return Refuse(parse, CliProblem::DrawerNeedsWait);
     if ((bit & kChanging) && command.modelRow < 0) return Refuse(parse, CliProblem::ModelMissing);
     parse.command = command;
     return parse;

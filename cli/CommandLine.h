@@ -4,7 +4,7 @@
 //   Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]
 //   Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/force] [/log:<file>] [/quiet]
 //   Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]
-//   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]
+//   Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/drawer[:2|:5]] [/log:<file>] [/quiet]
 //   Kelp.exe /list      [/log:<file>]
 //   Kelp.exe /find[:<first address>-<last address>] [/log:<file>]
 //
@@ -35,6 +35,7 @@ struct CliCommand {
     unsigned waitSeconds = 30;         // /wait: how long a test receipt is followed; 0 not at all
     std::optional<NetworkAddress> host;    // /host: the network printer's address
     std::optional<Ipv4Range> findRange;    // /find:<first>-<last>; nothing: the adapters' networks
+    std::optional<DrawerPin> drawer;       // /drawer[:2|:5]: kick the cash drawer after a printed receipt
 };
 
 struct CliParse {

@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "install/TestReceipt.h"
+#include "install/CashDrawer.h"
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
@@ -29,11 +30,12 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /install   /model:<型号> [/lang:zh|en] [/port:auto|<端口>] [/default] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /install   /model:<型号> /host:<地址>[:<TCP 端口>] [/lang:zh|en] [/default] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<型号> [/log:<文件>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/log:<文件>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/drawer[:2|:5]] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
     "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
+    "/testprint /drawer：测试小票打印后打开钱箱（引脚 2，或 /drawer:5 引脚 5），并读取钱箱传感器判断是否已打开。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
     "  Kelp.exe                          the setup wizard\r\n"
@@ -41,11 +43,12 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /install   /model:<model> [/lang:zh|en] [/port:auto|<port>] [/default] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /install   /model:<model> /host:<address>[:<tcp port>] [/lang:zh|en] [/default] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /uninstall /model:<model> [/log:<file>] [/quiet]\r\n"
-    "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]\r\n"
+    "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/drawer[:2|:5]] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
     "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
+    "/testprint /drawer: once the test receipt has printed, opens the cash drawer (pin 2, or pin 5 with /drawer:5) and reads the drawer's sensor to tell whether it opened.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 // The same for a message box, whose proportional font aligns no columns and
 // which wraps long lines: short lines (40 columns at most, a Chinese
@@ -66,9 +69,11 @@ constexpr Bilingual kUsageBox = {
     "    [/log:<文件>] [/quiet]\r\n"
     "Kelp.exe /testprint /model:<型号>\r\n"
     "    [/wait:<秒>] [/force]\r\n"
+    "    [/drawer[:2|:5]]\r\n"
     "    [/log:<文件>] [/quiet]\r\n"
     "    /force：打印机不回答状态询问时\r\n"
     "    仍发送（无法知道是否已打印）\r\n"
+    "    /drawer：打印后打开钱箱\r\n"
     "Kelp.exe /list [/log:<文件>]\r\n"
     "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n"
     "    [/log:<文件>]\r\n"
@@ -93,9 +98,11 @@ constexpr Bilingual kUsageBox = {
     "    [/log:<file>] [/quiet]\r\n"
     "Kelp.exe /testprint /model:<model>\r\n"
     "    [/wait:<seconds>] [/force]\r\n"
+    "    [/drawer[:2|:5]]\r\n"
     "    [/log:<file>] [/quiet]\r\n"
     "    /force: send it to a printer that\r\n"
     "    gives no status (unchecked)\r\n"
+    "    /drawer: then open the cash drawer\r\n"
     "Kelp.exe /list [/log:<file>]\r\n"
     "Kelp.exe /find[:<address>-<address>]\r\n"
     "    [/log:<file>]\r\n"
@@ -142,6 +149,7 @@ private:
     int install(const ModelRow& model);
     int uninstall(const ModelRow& model);
     int testPrint(const ModelRow& model);
+    void kickDrawer(const TestReceiptOutcome& receipt);
     int list();
     int find();
     int failed();
@@ -269,8 +277,10 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     const WinError systemError = TestReceiptSystemError(outcome);
     std::string text = DescribeTestReceiptOutcome(outcome, command_.waitSeconds, language_,
                                                   systemError ? machine_.errorText(systemError, language_) : "");
-    if (outcome.result == TestReceiptResult::NeedsConfirmation) text += "\n" + DescribeForceHint(language_);
+    if (outcome.result == TestReceiptResult::NeedsConfirmation || outcome.result == TestReceiptResult::UsbPaperEmpty)
+        text += "\n" + DescribeForceHint(language_);
     say(text);
+    if (command_.drawer) kickDrawer(outcome);
     switch (outcome.result) {
         case TestReceiptResult::Busy: return exitcode::AlreadyRunning;
         case TestReceiptResult::Sent:
@@ -278,6 +288,19 @@ int CommandLineRun::testPrint(const ModelRow& model) {
         case TestReceiptResult::Printed: return exitcode::Success;
         default: return failed();
     }
+}
+
+// The cash drawer, once the receipt has left the queue (printed, or sent
+// unchecked and followed out of it); its outcome does not change the exit
+// code: the receipt printed.
+void CommandLineRun::kickDrawer(const TestReceiptOutcome& receipt) {
+    if (receipt.result != TestReceiptResult::Printed && receipt.result != TestReceiptResult::SentUnchecked) {
+        log_.line("cash drawer: not kicked, the test receipt did not print");
+        return;
+    }
+    const DrawerOutcome drawer =
+        OpenCashDrawer(platform_, network_, serialPorts_, receipt.printerName, receipt.port, *command_.drawer, &log_);
+    say(DescribeDrawerOutcome(drawer, language_));
 }
 
 // Tab-separated lines: the models, the ports with their kind, and the

@@ -236,6 +236,12 @@ Result<std::vector<UsbPrinterInterface>> LoggingPlatform::usbPrinterInterfaces()
     return result;
 }
 
+Result<std::uint32_t> LoggingPlatform::usbPrinterStatus(const std::string& portName) {
+    auto result = inner().usbPrinterStatus(portName);
+    step("ask the USB printer on " + portName + " for its status (IOCTL_USBPRINT_GET_LPT_STATUS)", result.error, false);
+    return result;
+}
+
 WinError LoggingPlatform::setPrinterPort(const std::string& name, const std::string& port) {
     return step("SetPrinter " + QuotedText(name) + " port " + QuotedText(port), inner().setPrinterPort(name, port));
 }

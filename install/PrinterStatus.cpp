@@ -86,10 +86,13 @@ PrinterState StatusExchange::state() const {
     return PrinterState::Ready;
 }
 
-PrinterState AskPrinterStatus(StatusChannel& channel) {
-    StatusExchange exchange;
+namespace {
+
+// Runs the exchange until it is over or, when lastRequest is 1 to 4, until
+// the answer to that request is in.
+void RunExchange(StatusChannel& channel, StatusExchange& exchange, int lastRequest) {
     std::uint64_t deadline = 0;
-    while (!exchange.over()) {
+    while (!exchange.over() && exchange.answer(lastRequest) < 0) {
         if (!exchange.awaited()) {
             const auto unasked = channel.takeWaiting();
             if (!unasked.ok()) {
@@ -114,7 +117,20 @@ PrinterState AskPrinterStatus(StatusChannel& channel) {
         else
             exchange.heard(bytes.value);
     }
+}
+
+}  // namespace
+
+PrinterState AskPrinterStatus(StatusChannel& channel) {
+    StatusExchange exchange;
+    RunExchange(channel, exchange, 0);
     return exchange.state();
+}
+
+int AskPrinterByte(StatusChannel& channel) {
+    StatusExchange exchange;
+    RunExchange(channel, exchange, 1);
+    return exchange.state() == PrinterState::NotAPrinter ? -1 : exchange.answer(1);
 }
 
 }  // namespace kelp

@@ -78,6 +78,8 @@ public:
     void hungUp();
     // What the answers so far mean: ready only when all four came.
     PrinterState state() const;
+    // The answer to DLE EOT n so far; -1: none.
+    int answer(int n) const { return n >= 1 && n <= 4 ? answers_[n] : -1; }
 
 private:
     void take(unsigned char byte);
@@ -96,5 +98,10 @@ private:
 // StatusExchange's rules and says what the answers mean.
 PrinterState AskPrinterStatus(StatusChannel& channel);
 constexpr std::uint32_t StatusAnswerMs = 1000;
+
+// The answer to DLE EOT 1 alone (the printer's own status: 0x04 is the
+// cash drawer's sensor, 0x08 offline), asked by the same rules; -1 when
+// none came (a mute printer, a hang-up, a line error, or no printer's byte).
+int AskPrinterByte(StatusChannel& channel);
 
 }  // namespace kelp

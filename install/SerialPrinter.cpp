@@ -174,4 +174,17 @@ PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const st
     return state;
 }
 
+WinError TalkOverSerialPort(Platform& platform, SerialPorts& ports, const std::string& portName,
+                            FunctionRef<void(StatusChannel&)> talk) {
+    const auto port = ports.open(portName);
+    if (!port.ok()) return port.error;
+    const WinError error = ports.setLine(port.value, PortLine(platform, portName));
+    if (error == winerr::Success) {
+        SerialChannel channel(ports, port.value, {});
+        talk(channel);
+    }
+    ports.close(port.value);
+    return error;
+}
+
 }  // namespace kelp

@@ -39,4 +39,10 @@ SerialLine PortLine(Platform& platform, const std::string& portName);
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
                                 FunctionRef<void()> waiting = {}, WinError* portError = nullptr);
 
+// Opens the port, sets it to its line, hands talk a status channel over it
+// and closes the port again. The open's error when the port does not open,
+// the line's when it cannot be set (talk is then not called), else success.
+WinError TalkOverSerialPort(Platform& platform, SerialPorts& ports, const std::string& portName,
+                            FunctionRef<void(StatusChannel&)> talk);
+
 }  // namespace kelp

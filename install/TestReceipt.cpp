@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/InstallationLock.h"
 #include "install/ModelCatalogue.h"
@@ -27,6 +28,7 @@ constexpr Gb18030Code kCodes[] = {
     {0x3002, 0xA1, 0xA3},  // 。
     {0x4EE5, 0xD2, 0xD4},  // 以
     {0x4F7F, 0xCA, 0xB9},  // 使
+    {0x5217, 0xC1, 0xD0},  // 列
     {0x5370, 0xD3, 0xA1},  // 印
     {0x53E3, 0xBF, 0xDA},  // 口
     {0x53EF, 0xBF, 0xC9},  // 可
@@ -35,34 +37,60 @@ constexpr Gb18030Code kCodes[] = {
     {0x5B89, 0xB0, 0xB2},  // 安
     {0x5C0F, 0xD0, 0xA1},  // 小
     {0x5DF2, 0xD2, 0xD1},  // 已
+    {0x5E8F, 0xD0, 0xF2},  // 序
     {0x6253, 0xB4, 0xF2},  // 打
     {0x65F6, 0xCA, 0xB1},  // 时
     {0x673A, 0xBB, 0xFA},  // 机
+    {0x6BEB, 0xBA, 0xC1},  // 毫
     {0x6D4B, 0xB2, 0xE2},  // 测
     {0x7528, 0xD3, 0xC3},  // 用
     {0x7968, 0xC6, 0xB1},  // 票
     {0x7AEF, 0xB6, 0xCB},  // 端
+    {0x7C73, 0xC3, 0xD7},  // 米
+    {0x7EB8, 0xD6, 0xBD},  // 纸
     {0x88C5, 0xD7, 0xB0},  // 装
     {0x8BD5, 0xCA, 0xD4},  // 试
     {0x95F4, 0xBC, 0xE4},  // 间
     {0xFF0C, 0xA3, 0xAC},  // ，
     {0xFF1A, 0xA3, 0xBA},  // ：
+    {0xFF1B, 0xA3, 0xBB},  // ；
 };
 
 struct ReceiptTexts {
     const char* title;
+    const char* printerModel;   // what the printer said it is
+    const char* printerSerial;
     const char* model;
     const char* port;
     const char* time;
+    const char* rulerKey;
     const char* closing;
 };
-constexpr ReceiptTexts kChinese = {"Kelp 测试小票", "型号：", "端口：", "时间：", "打印机已安装，可以使用。"};
-constexpr ReceiptTexts kEnglish = {"Kelp test receipt", "Model: ", "Port: ", "Time: ",
+constexpr ReceiptTexts kChinese = {"Kelp 测试小票", "打印机型号：", "序列号：", "型号：", "端口：", "时间：",
+                                   "32 列：58 毫米纸；48 列：80 毫米纸", "打印机已安装，可以使用。"};
+constexpr ReceiptTexts kEnglish = {"Kelp test receipt", "Printer model: ", "Serial number: ", "Model: ", "Port: ",
+                                   "Time: ", "32 columns: 58 mm paper; 48 columns: 80 mm paper",
                                    "This printer is installed and ready."};
+
+// 48 columns, the tens marked, '|' at columns 32 and 48: on 58 mm paper
+// (32 columns) the line wraps after the first '|'; on 80 mm paper (48
+// columns) it fills one line.
+constexpr char kRuler[] = ".........1.........2.........3.|.......4.......|";
+static_assert(sizeof(kRuler) == 49, "the ruler is 48 columns");
 
 constexpr char kInitialise[] = {0x1B, 0x40};                                    // ESC @
 constexpr char kFeedLines[] = {0x1B, 0x64, 0x04};                               // ESC d 4
 constexpr char kFeedAndCut[] = {0x1D, 0x56, 0x42, 0x00};                        // GS V 66 0: feed, partial cut
+constexpr char kChineseMode[] = {0x1C, 0x26};                                   // FS &
+
+// What the printer said, printable ASCII only, as a line of its own after
+// label; nothing when nothing printable is left.
+std::string IdentityLine(const char* label, const std::string& said) {
+    std::string kept;
+    for (const char c : said)
+        if (c >= 0x20 && c <= 0x7E) kept.push_back(c);
+    return kept.empty() ? std::string() : label + kept + "\n";
+}
 
 }  // namespace
 
@@ -99,15 +127,24 @@ std::string ToReceiptGb18030(const std::string& utf8) {
     return out;
 }
 
+// The Chinese edition prints in Chinese character mode (a printer that
+// starts without it would print its GB18030 bytes as two foreign
+// characters each); the receipt ends with ESC @, which puts the printer
+// back in the mode it starts in, whichever that is.
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
-                             Language language) {
-    const ReceiptTexts& texts = language == Language::English ? kEnglish : kChinese;
-    std::string text = std::string(texts.title) + "\n" + texts.model + model + "\n" + texts.port + port + "\n" +
-                       texts.time + time + "\n" + KelpVersionText + "\n" + texts.closing + "\n";
+                             Language language, const std::string& printerModel, const std::string& printerSerial) {
+    const bool english = language == Language::English;
+    const ReceiptTexts& texts = english ? kEnglish : kChinese;
+    std::string text = std::string(texts.title) + "\n" + IdentityLine(texts.printerModel, printerModel) +
+                       IdentityLine(texts.printerSerial, printerSerial) + texts.model + model + "\n" + texts.port +
+                       port + "\n" + texts.time + time + "\n" + KelpVersionText + "\n" + kRuler + "\n" +
+                       texts.rulerKey + "\n" + texts.closing + "\n";
     std::string bytes(kInitialise, std::size(kInitialise));
+    if (!english) bytes.append(kChineseMode, std::size(kChineseMode));
     bytes += ToReceiptGb18030(text);
     bytes.append(kFeedLines, std::size(kFeedLines));
     bytes.append(kFeedAndCut, std::size(kFeedAndCut));
+    bytes.append(kInitialise, std::size(kInitialise));
     return bytes;
 }
 
@@ -135,6 +172,7 @@ public:
 private:
     Language edition(const std::string& name);
     bool askPrinter();
+    bool askUsbPrinter(std::uint32_t queuedJobs);
     // Whether the printer's answer lets the receipt go; the outcome keeps it.
     bool allowed(PrinterState state);
     bool unreadable(WinError error);
@@ -171,7 +209,9 @@ TestReceiptOutcome TestReceiptRun::run() {
     // A receipt goes only to a printer that was asked, where its port lets
     // it be asked, and did not answer that it cannot print.
     if (!askPrinter()) return outcome_;
-    const std::string bytes = TestReceiptBytes(name, printer->port, platform_.localTime(), edition(name));
+    if (IsUsbPortName(outcome_.port) && !askUsbPrinter(printer->jobs)) return outcome_;
+    const std::string bytes = TestReceiptBytes(name, printer->port, platform_.localTime(), edition(name),
+                                               request_.printerModel, request_.printerSerial);
     const std::uint64_t deadlineMs = std::uint64_t{request_.waitSeconds} * 1000;
     outcome_.job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, request_.waitSeconds,
                                [&lock] { lock.release(); },
@@ -234,6 +274,36 @@ bool TestReceiptRun::askPrinter() {
         return allowed(state);
     }
     return true;
+}
+
+// A USB printer's interface is asked only while its queue is idle: the
+// status byte then tells of the printer, not of a job being printed. Paper
+// empty holds the receipt back unless the person said to send it; a status
+// that cannot be read holds back nothing.
+bool TestReceiptRun::askUsbPrinter(std::uint32_t queuedJobs) {
+    if (queuedJobs > 0) {
+        say("USB printer on " + outcome_.port + " not asked: its queue holds " + std::to_string(queuedJobs) + " job(s)");
+        return true;
+    }
+    const auto status = platform_.usbPrinterStatus(outcome_.port);
+    outcome_.usb.asked = true;
+    outcome_.usb.error = status.error;
+    if (!status.ok()) {
+        say("USB printer on " + outcome_.port + ": no status read (error " + std::to_string(status.error) + ")");
+        return true;
+    }
+    const std::uint32_t bits = status.value;
+    outcome_.usb.status = bits;
+    say("USB printer on " + outcome_.port + ": status " + std::to_string(bits) + " (paper " +
+        ((bits & UsbPaperEmptyBit) ? "empty" : "present") + ", " + ((bits & 0x10) ? "selected" : "not selected") +
+        ", " + ((bits & 0x08) ? "no error" : "error") + ")");
+    if (!(bits & UsbPaperEmptyBit)) return true;
+    if (request_.force) {
+        say("test receipt sent although the USB printer reports paper empty: asked for");
+        return true;
+    }
+    outcome_.result = TestReceiptResult::UsbPaperEmpty;
+    return false;
 }
 
 bool TestReceiptRun::unreadable(WinError error) {

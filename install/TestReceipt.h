@@ -19,9 +19,14 @@ namespace kelp {
 constexpr const char* KelpVersionText = "Kelp 4.0";
 
 // model, port and time are printed as given; Language::English gives the
-// English edition's lines, else the Chinese edition's.
+// English edition's lines, else the Chinese edition's. printerModel and
+// printerSerial, what the printer said it is, head the receipt in lines of
+// their own, printable ASCII only; an empty one (or one with nothing
+// printable) prints nothing. A ruler line shows where 58 mm and 80 mm paper
+// wrap.
 std::string TestReceiptBytes(const std::string& model, const std::string& port, const std::string& time,
-                             Language language);
+                             Language language, const std::string& printerModel = {},
+                             const std::string& printerSerial = {});
 
 // UTF-8 to GB18030 for ASCII and the Chinese characters of the receipt's
 // own texts; any other character becomes '?'.
@@ -38,8 +43,13 @@ struct TestReceiptRequest {
     Language language = Language::Chinese;  // the run's language (the receipt's when the driver does not tell)
     std::uint32_t waitSeconds = 0;
     // Send it to a printer that was reached but never answered a status
-    // request (the person said so); nothing else is overridden.
+    // request, or to a USB printer whose interface reports paper empty (the
+    // person said so); nothing else is overridden.
     bool force = false;
+    // What the printer said it is (model name, serial number), printed in
+    // the receipt's head; empty: not said.
+    std::string printerModel;
+    std::string printerSerial;
 };
 
 enum class TestReceiptResult {
@@ -57,7 +67,21 @@ enum class TestReceiptResult {
     // Sent under force to a printer that gave no status: whether it printed
     // cannot be told, even when the job left the queue.
     SentUnchecked,
+    // A USB printer's interface reports paper empty (state): nothing sent;
+    // some interfaces report it wrongly, so the person may say to send it
+    // anyway (force).
+    UsbPaperEmpty,
 };
+
+// A USB printer's status byte as its interface reported it, asked before
+// the receipt where the printer's queue was idle.
+struct UsbStatusRead {
+    bool asked = false;                // the queue was idle and the device was asked
+    WinError error = winerr::Success;  // the device did not open or the request failed: no status read
+    std::uint32_t status = 0;          // 0x20 paper empty, 0x10 selected, 0x08 not error
+    bool read() const { return asked && error == winerr::Success; }
+};
+constexpr std::uint32_t UsbPaperEmptyBit = 0x20;
 
 struct TestReceiptOutcome {
     TestReceiptResult result = TestReceiptResult::NoPrinter;
@@ -66,6 +90,7 @@ struct TestReceiptOutcome {
     WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
     PrintJobReport job;
+    UsbStatusRead usb;  // a USB printer's
     bool sent() const {
         return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed ||
                result == TestReceiptResult::SentUnchecked;

@@ -344,7 +344,47 @@ constexpr Bilingual kCliProblems[] = {
     {"/host：%3", "/host: %3"},
     {"/host 不能与 /port 一起使用", "/host and /port do not go together"},
     {"缺少 /model", "/model is missing"},
+    {"/drawer 只能是 /drawer、/drawer:2 或 /drawer:5", "/drawer must be /drawer, /drawer:2 or /drawer:5"},
+    {"/drawer 需要跟踪测试小票的打印：不能与 /wait:0 一起使用",
+     "/drawer needs the test receipt followed out of the queue: it does not go with /wait:0"},
 };
+
+// ---- The cash drawer and a USB printer's status ----------------------------
+// %1 the printer, %2 its port, %3 the pin (2 or 5), %4 the error.
+constexpr Bilingual kUsbPaperEmpty = {
+    "未发送测试小票：USB 打印机 %1（%2）报告缺纸。请装入纸卷。有些 USB 接口会误报缺纸：如确认已有纸，可以仍然打印。",
+    "The test receipt was not sent: the USB printer %1 (%2) reports that it is out of paper. Put in a paper roll. Some "
+    "USB interfaces report this wrongly: if the paper is in, the receipt can be printed anyway."};
+constexpr Bilingual kAskUsbPaperEmpty = {
+    "USB 打印机 %1（%2）报告缺纸。有些 USB 接口会误报缺纸。\n如确认已装好纸，仍要打印测试小票吗？",
+    "The USB printer %1 (%2) reports that it is out of paper. Some USB interfaces report this wrongly.\nIf the paper "
+    "is in, print the test receipt anyway?"};
+constexpr Bilingual kUsbNoStatus = {"（未能读取 USB 打印机的状态，错误 %4，因此打印前未检查纸张。）",
+                                    "(No status could be read from the USB printer (error %4), so its paper was not "
+                                    "checked first.)"};
+constexpr Bilingual kOfferCashDrawer = {"\n\n同时打开钱箱吗？", "\n\nOpen the cash drawer too?"};
+constexpr Bilingual kDrawerOpened = {"钱箱已打开（引脚 %3）：钱箱传感器状态已改变。",
+                                     "The cash drawer opened (pin %3): its sensor changed."};
+constexpr Bilingual kDrawerUnchanged = {
+    "已发送开钱箱信号（引脚 %3），但钱箱传感器状态未改变（没有传感器连线的钱箱不会报告）：请查看钱箱是否已打开。",
+    "The kick was sent (pin %3); the drawer's sensor did not change (a drawer without a sensor cable does not report "
+    "it): look at the drawer."};
+constexpr Bilingual kDrawerNoSensor = {"已发送开钱箱信号（引脚 %3），但打印机未报告钱箱状态：请查看钱箱是否已打开。",
+                                       "The kick was sent (pin %3), but the printer did not report its drawer: look "
+                                       "at the drawer."};
+constexpr Bilingual kDrawerNotSent = {"未能打开钱箱：无法连接打印机 %1（%2）。",
+                                      "The cash drawer was not kicked: the printer %1 (%2) could not be reached."};
+constexpr Bilingual kDrawerSentAsJob = {"开钱箱信号（引脚 %3）已作为打印任务发送到 %1（%2）：请查看钱箱是否已打开。",
+                                        "The kick (pin %3) was sent to %1 (%2) as a job of its own: look at the "
+                                        "drawer."};
+// %1 the spooler's step, %2 its error (the kick's job is not followed: only a step fails it).
+constexpr Bilingual kDrawerJobFailed = {"未能发送开钱箱信号：%1 失败（错误 %2）。", "The kick was not sent: %1 failed (error %2)."};
+constexpr Bilingual kDrawerNeither = {
+    "引脚 2 和引脚 5 都已发送开钱箱信号，但钱箱传感器状态都未改变。请检查：钱箱连接线插在打印机的钱箱接口（RJ11/RJ12）上，"
+    "钱箱未上锁；没有传感器连线的钱箱不会报告状态，请查看钱箱是否已打开。",
+    "Kicks were sent on pin 2 and on pin 5; the drawer's sensor changed on neither. Check that the drawer's cable is "
+    "in the printer's drawer socket (RJ11/RJ12) and that the drawer is not locked; a drawer without a sensor cable "
+    "does not report it: look at the drawer."};
 
 // ---- Helpers ---------------------------------------------------------------
 
@@ -655,14 +695,24 @@ std::string DescribeRegistryWriteFailed() { return kRegistryErrorMessage; }
 
 // ---- Test receipt ----------------------------------------------------------
 
+namespace {
+
+// A USB printer's status that could not be read: the receipt went on unchecked.
+std::string UsbNotRead(const TestReceiptOutcome& outcome, Language language) {
+    if (!outcome.usb.asked || outcome.usb.read()) return {};
+    return (language == Language::English ? " " : "") + Fill(kUsbNoStatus.in(language), {"", "", "", ErrorNumber(outcome.usb.error, language)});
+}
+
+}  // namespace
+
 std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::uint32_t waitSeconds, Language language,
                                        const std::string& systemText) {
     const std::string error = ErrorNumber(outcome.error, language);
     // The spooler's names, escaped.
     const std::string name = OutsideText(outcome.printerName), port = OutsideText(outcome.port);
     switch (outcome.result) {
-        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {name, port});
-        case TestReceiptResult::Sent: return Fill(kSent.in(language), {name, port});
+        case TestReceiptResult::Printed: return Fill(kPrinted.in(language), {name, port}) + UsbNotRead(outcome, language);
+        case TestReceiptResult::Sent: return Fill(kSent.in(language), {name, port}) + UsbNotRead(outcome, language);
         case TestReceiptResult::NoPrinter:
             return Fill(kReceiptNoPrinter.in(language), {name, port});
         case TestReceiptResult::Busy: return DescribeAnotherRun(language);
@@ -680,6 +730,7 @@ std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::u
         case TestReceiptResult::NeedsConfirmation: return Fill(kNoStatus.in(language), {name, port});
         case TestReceiptResult::SentUnchecked:
             return Fill(kSentUnchecked.in(language), {name, port});
+        case TestReceiptResult::UsbPaperEmpty: return Fill(kUsbPaperEmpty.in(language), {name, port});
         case TestReceiptResult::JobFailed: break;
     }
     std::string text = DescribePrintJobReport(outcome.job, waitSeconds, language);
@@ -688,6 +739,36 @@ std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::u
     if (outcome.job.problem == JobProblem::SpoolerStep && Lower(outcome.port).rfind("usb", 0) == 0)
         text += "\n" + std::string(kCheckUsb.in(language));
     return text;
+}
+
+std::string AskToSendDespitePaper(const TestReceiptOutcome& outcome, Language language) {
+    return Fill(kAskUsbPaperEmpty.in(language), {OutsideText(outcome.printerName), OutsideText(outcome.port)});
+}
+
+std::string AskToOpenCashDrawer(const std::string& outcomeText, Language language) {
+    return outcomeText + kOfferCashDrawer.in(language);
+}
+
+std::string DescribeDrawerOutcome(const DrawerOutcome& outcome, Language language) {
+    const std::string name = OutsideText(outcome.printerName), port = OutsideText(outcome.port);
+    const std::string pin = outcome.pin == DrawerPin::Pin5 ? "5" : "2";
+    switch (outcome.result) {
+        case DrawerResult::Opened: return Fill(kDrawerOpened.in(language), {name, port, pin});
+        case DrawerResult::Unchanged: return Fill(kDrawerUnchanged.in(language), {name, port, pin});
+        case DrawerResult::NoSensor: return Fill(kDrawerNoSensor.in(language), {name, port, pin});
+        case DrawerResult::NotSent: return Fill(kDrawerNotSent.in(language), {name, port, pin});
+        case DrawerResult::SentAsJob: return Fill(kDrawerSentAsJob.in(language), {name, port, pin});
+        case DrawerResult::Busy: return DescribeAnotherRun(language);
+        case DrawerResult::JobFailed: break;
+    }
+    return Fill(kDrawerJobFailed.in(language), {outcome.job.failedStep, ErrorNumber(outcome.job.error, language)});
+}
+
+std::string DescribeDrawerTrial(const DrawerOutcome& first, const std::optional<DrawerOutcome>& second,
+                                Language language) {
+    if (second && first.result == DrawerResult::Unchanged && second->result == DrawerResult::Unchanged)
+        return kDrawerNeither.in(language);
+    return DescribeDrawerOutcome(second ? *second : first, language);
 }
 
 std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language) {

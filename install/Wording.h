@@ -9,6 +9,7 @@
 #include <string>
 
 #include "install/AutomaticPort.h"
+#include "install/CashDrawer.h"
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
 #include "install/NetworkPrinter.h"
@@ -123,6 +124,18 @@ std::string DescribeTestReceiptOutcome(const TestReceiptOutcome& outcome, std::u
 // The question before a receipt goes to a printer that answers no status
 // request: the printer, its port and what to check first.
 std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language language);
+// The question before a receipt goes to a USB printer whose interface
+// reports paper empty.
+std::string AskToSendDespitePaper(const TestReceiptOutcome& outcome, Language language);
+// The outcome box of a printed receipt, turned into the question whether to
+// open the cash drawer too.
+std::string AskToOpenCashDrawer(const std::string& outcomeText, Language language);
+// What a kick of the cash drawer did (the command line's line).
+std::string DescribeDrawerOutcome(const DrawerOutcome& outcome, Language language);
+// The wizard's drawer box: pin 2's outcome, or, where pin 5 was tried after
+// it, which opened, or that neither changed and what to check.
+std::string DescribeDrawerTrial(const DrawerOutcome& first, const std::optional<DrawerOutcome>& second,
+                                Language language);
 // The command line's hint after such a receipt was withheld: /force.
 std::string DescribeForceHint(Language language);
 // What went wrong with the job; empty for success.
@@ -156,6 +169,8 @@ enum class CliProblem {
     Host,            // address: why
     HostAndPort,
     ModelMissing,
+    DrawerPin,        // /drawer with a value other than 2 or 5
+    DrawerNeedsWait,  // /drawer with /wait:0
 };
 struct CliRefusal {
     CliProblem problem = CliProblem::None;

@@ -13,6 +13,7 @@
 #include "pages/WhileRunning.h"
 #include "install/SerialValueTables.h"
 #include "install/TestReceipt.h"
+#include "install/CashDrawer.h"
 #include "install/Wording.h"
 #include "res/resource.h"
 
@@ -268,13 +269,50 @@ void PrinterSettingsPage::offerTestReceipt() {
         request.force = true;
         outcome = runTestReceipt(request);
     }
+    // Some USB interfaces report paper empty wrongly: the person decides.
+    if (outcome.result == TestReceiptResult::UsbPaperEmpty) {
+        if (context_.log) context_.log->line("test receipt: the USB printer reports paper empty; the person is asked");
+        if (!dialog().askYesNo(AskToSendDespitePaper(outcome, language))) {
+            if (context_.log) context_.log->line("test receipt: not sent (the person said no)");
+            return;
+        }
+        request.force = true;
+        outcome = runTestReceipt(request);
+    }
     const WinError systemError = TestReceiptSystemError(outcome);
     std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
                                                   systemError ? context_.platform.errorText(systemError, language) : "");
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
         text += DescribeLogLine(context_.log->path(), language);
+    // A receipt that printed: the same box asks about the cash drawer.
+    if (outcome.result == TestReceiptResult::Printed) {
+        if (dialog().askYesNo(AskToOpenCashDrawer(text, language))) openCashDrawer(outcome);
+        return;
+    }
     dialog().messageBox(text, outcome.sent() ? MessageIcon::None : MessageIcon::Exclamation);
+}
+
+// Pin 2 first; where the printer reports that the drawer's sensor did not
+// change, pin 5 (drawers are wired to either). One box says which opened,
+// or that neither did and what to check; it is shown once the engine has
+// let go of its lock.
+void PrinterSettingsPage::openCashDrawer(const TestReceiptOutcome& receipt) {
+    const Language language = context_.settings.language();
+    DrawerOutcome first;
+    std::optional<DrawerOutcome> second;
+    {
+        const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT}, IDC_SET_NAME);
+        first = OpenCashDrawer(context_.platform, context_.network, context_.serialPorts, receipt.printerName,
+                               receipt.port, DrawerPin::Pin2, context_.log);
+        if (first.result == DrawerResult::Unchanged)
+            second = OpenCashDrawer(context_.platform, context_.network, context_.serialPorts, receipt.printerName,
+                                    receipt.port, DrawerPin::Pin5, context_.log);
+    }
+    const DrawerOutcome& last = second ? *second : first;
+    const bool opened = last.result == DrawerResult::Opened || last.result == DrawerResult::SentAsJob;
+    dialog().messageBox(DescribeDrawerTrial(first, second, language),
+                        opened ? MessageIcon::None : MessageIcon::Exclamation);
 }
 
 TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest& request) {

@@ -50,6 +50,7 @@ private:
     void offerTestReceipt();
     // The engine's test receipt while the page's buttons wait and the bar moves.
     TestReceiptOutcome runTestReceipt(const TestReceiptRequest& request);
+    void openCashDrawer(const TestReceiptOutcome& receipt);
     void showAboutBox();
 
     AppContext& context_;

@@ -73,6 +73,7 @@ namespace kelp {
     X(sessionId, false, false, std::optional<std::uint32_t>, (), ()) \
     X(randomNumber, false, false, std::uint64_t, (), ()) \
     X(usbPrinterInterfaces, true, true, Result<std::vector<UsbPrinterInterface>>, (), ()) \
+    X(usbPrinterStatus, true, true, Result<std::uint32_t>, (const std::string& portName), (portName)) \
     X(setPrinterPort, true, true, WinError, (const std::string& name, const std::string& port), (name, port)) \
     X(getJob, true, true, Result<JobRecord>, (PrinterHandle printer, std::uint32_t jobId), (printer, jobId)) \
     X(deleteJob, true, true, WinError, (PrinterHandle printer, std::uint32_t jobId), (printer, jobId)) \

@@ -93,6 +93,7 @@ struct PrinterRecord {  // PRINTER_INFO_2: the fields the wizard reads
     std::string port;
     std::string driver;
     std::uint32_t status = 0;  // PRINTER_STATUS_* bits
+    std::uint32_t jobs = 0;    // cJobs: the jobs in its queue
 };
 
 // A device interface of the USB printing driver's class
@@ -316,6 +317,12 @@ public:
     // registry key's base name and port number, and, for a connected one,
     // the IEEE 1284 id where the device answers it.
     virtual Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() = 0;
+    // The USB printer class's status byte (IOCTL_USBPRINT_GET_LPT_STATUS:
+    // 0x20 paper empty, 0x10 selected, 0x08 not error) of the printer
+    // connected to a USB port ("USB001"), asked through its device
+    // interface. Fails with 1167 when no connected interface has that port,
+    // else with the device's open or the request's error.
+    virtual Result<std::uint32_t> usbPrinterStatus(const std::string& portName) = 0;
     // SetPrinter level 2 on the printer of that name with a new port.
     virtual WinError setPrinterPort(const std::string& name, const std::string& port) = 0;
     // GetJob level 1 for a job of an open printer; a job that has left the

@@ -308,7 +308,7 @@ Result<std::vector<PrinterRecord>> Win32Platform::enumPrinters() {
                                            size, needed, returned);
             },
             [](const PRINTER_INFO_2W& r) {
-                return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName), narrow(r.pDriverName), r.Status};
+                return PrinterRecord{narrow(r.pPrinterName), narrow(r.pPortName), narrow(r.pDriverName), r.Status, r.cJobs};
             });
     });
 }

@@ -88,6 +88,7 @@ public:
     // USB printer interfaces, moving a printer, following a job
     // (Win32PlatformUsb.cpp).
     Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    Result<std::uint32_t> usbPrinterStatus(const std::string& portName) override;
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;

@@ -142,6 +142,43 @@ Result<std::vector<UsbPrinterInterface>> Win32Platform::usbPrinterInterfaces() {
     });
 }
 
+// The port's connected interface, found as the listing above finds it (its
+// key's "Base Name" and "Port Number"), opened with access 0: the status
+// request is FILE_ANY_ACCESS, so the handle needs no right to read or write
+// and opens while the spooler prints. The answer is a DWORD whose low byte
+// is the USB printer class's status byte.
+Result<std::uint32_t> Win32Platform::usbPrinterStatus(const std::string& portName) {
+    const auto& api = setupapi();
+    if (!api.SetupDiGetClassDevsW || !api.SetupDiEnumDeviceInterfaces || !api.SetupDiGetDeviceInterfaceDetailW ||
+        !api.SetupDiGetDeviceInstanceIdW || !api.SetupDiOpenDeviceInterfaceRegKey || !api.SetupDiDestroyDeviceInfoList)
+        return {0, missingFunctionError(api)};
+    return guardedRun([&]() -> Result<std::uint32_t> {
+        std::vector<Listed> present;
+        if (const WinError error = listInterfaces(api, DIGCF_PRESENT, true, present)) return {0, error};
+        const std::wstring wanted = widen(portName);
+        for (const auto& entry : present) {
+            if (!entry.hasPort || CompareStringOrdinal(widen(entry.usb.baseName).c_str(), -1, L"USB", -1, TRUE) != CSTR_EQUAL)
+                continue;
+            std::wstring name = std::to_wstring(entry.usb.portNumber);
+            if (name.size() < 3) name.insert(0, 3 - name.size(), L'0');
+            name = L"USB" + name;
+            if (CompareStringOrdinal(name.c_str(), -1, wanted.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
+            const HANDLE device = CreateFileW(entry.path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr);
+            if (device == INVALID_HANDLE_VALUE) return {0, lastErrorOr()};
+            DWORD status = 0, returned = 0;
+            const BOOL answered = DeviceIoControl(device, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, 0, &status,
+                                                  sizeof(status), &returned, nullptr);
+            const WinError error = answered ? winerr::Success : lastErrorOr();
+            CloseHandle(device);
+            if (error != winerr::Success) return {0, error};
+            if (returned < 1) return {0, ERROR_INVALID_DATA};
+            return {status & 0xFF, winerr::Success};
+        }
+        return {0, ERROR_DEVICE_NOT_CONNECTED};
+    });
+}
+
 // GetPrinter level 2, the new port in its record, SetPrinter level 2: the
 // spooler moves the printer (Windows and Wine alike).
 WinError Win32Platform::setPrinterPort(const std::string& name, const std::string& port) {

@@ -26,6 +26,11 @@ Manners, as real network boards have them:
   one-in-four    answers only the first, fifth, ... request of a connection
   one-at-a-time  serves one connection at a time: what comes on a later one
                  waits until every earlier one has ended
+  drawer2, drawer5
+                 its cash drawer is wired to pin 2 (pin 5): ESC p on that
+                 pin opens it, and DLE EOT 1's drawer bit (0x04) reads the
+                 other way for two seconds; without either, the bit never
+                 changes (no drawer, or one without a sensor cable)
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -40,10 +45,10 @@ import socket
 import sys
 import time
 
-from status_requests import AHEAD, STATES as ANSWERS, RequestSplitter
+from status_requests import AHEAD, DRAWERS, STATES as ANSWERS, Drawer, RequestSplitter
 
 STATES = dict(ANSWERS, **{"no-answer": None})
-MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"}
+MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"} | set(DRAWERS)
 IDLE_SECONDS = 1.0
 BANNER = b"RFB 003.008\n"
 
@@ -58,6 +63,7 @@ class Printer:
         self.answers = STATES[state]
         self.state = state
         self.manners = manners
+        self.drawer = Drawer(next((DRAWERS[m] for m in manners if m in DRAWERS), None))
         self.connections = []  # open ones, oldest first (one-at-a-time)
         if self.answers is None:
             # A backlog of 0 holds one connection; the next SYNs are dropped.
@@ -103,6 +109,7 @@ class Connection:
     def take(self, data):
         """What came, taken in turn; False once the printer hung up."""
         printed, requests = self.splitter.split(data)
+        self.printer.drawer.kicked(printed)
         if requests and "hangs-up-at-once" in self.printer.manners:
             append(self.printer.base + ".req", f"{requests[0]}\n".encode(), "ab")
             return False
@@ -110,7 +117,8 @@ class Connection:
             turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
             self.requests += 1
             ahead = AHEAD.get(self.printer.state, b"")
-            reply = ahead + (bytes([self.printer.answers[n]]) if turn and n in self.printer.answers else b"")
+            answer = self.printer.drawer.answer(n, self.printer.answers[n]) if n in self.printer.answers else None
+            reply = ahead + (bytes([answer]) if turn and answer is not None else b"")
             if reply:
                 self.sock.sendall(reply)
         if requests:

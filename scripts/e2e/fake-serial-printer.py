@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""fake-serial-printer.py <dir> COM<n>=<state> ...
+"""fake-serial-printer.py <dir> COM<n>=<state>[+drawer2|+drawer5] ...
 
 Serial receipt printers for the end-to-end scenarios, each behind a pair of
 linked pseudo-terminals made by socat: <dir>/printer-COM<n>.port is the end a Wine
@@ -14,7 +14,8 @@ name "COM<n>.<extension>", in any folder: hence the prefix.)
 States: those of status_requests.py (ready, paper-out, cover-open, ...;
 silent never answers: an older printer without status; once answers the
 first request only; asb-ready sends a status frame and XOFF/XON ahead of
-each answer).
+each answer). +drawer2 and +drawer5: a cash drawer on that pin, as
+fake-printers.py has it (status_requests.Drawer).
 
 Stop the Wine prefix that uses the ports before this script (SIGTERM): the
 wine server sees a terminal hang up otherwise.
@@ -27,12 +28,13 @@ import subprocess
 import sys
 import time
 
-from status_requests import AHEAD, STATES, RequestSplitter
+from status_requests import AHEAD, DRAWERS, STATES, Drawer, RequestSplitter
 
 
 class Printer:
-    def __init__(self, directory, port, state):
+    def __init__(self, directory, port, state, drawer=None):
         self.answers = STATES[state]
+        self.drawer = Drawer(drawer)
         self.ahead = AHEAD.get(state, b"")
         base = os.path.join(directory, "printer-" + port)
         self.link = base + ".port"
@@ -56,9 +58,10 @@ class Printer:
 
     def take(self, data):
         printed, requests = self.splitter.split(data)
+        self.drawer.kicked(printed)
         for n in requests:
             self.requests.write(f"{n}\n")
-            reply = self.ahead + (bytes([self.answers[n]]) if n in self.answers else b"")
+            reply = self.ahead + (bytes([self.drawer.answer(n, self.answers[n])]) if n in self.answers else b"")
             if reply:
                 os.write(self.fd, reply)
         if printed:
@@ -70,10 +73,11 @@ class Printer:
 
 
 def parse(entry):
-    port, _, state = entry.partition("=")
-    if not re.fullmatch(r"COM[1-9][0-9]{0,2}", port) or state not in STATES:
-        raise SystemExit(f"bad printer {entry!r}: COM<n>=<{'|'.join(STATES)}>")
-    return port, state
+    port, _, what = entry.partition("=")
+    state, _, drawer = what.partition("+")
+    if not re.fullmatch(r"COM[1-9][0-9]{0,2}", port) or state not in STATES or (drawer and drawer not in DRAWERS):
+        raise SystemExit(f"bad printer {entry!r}: COM<n>=<{'|'.join(STATES)}>[+drawer2|+drawer5]")
+    return port, state, DRAWERS.get(drawer)
 
 
 def main():

@@ -1,6 +1,7 @@
 """What a fake receipt printer hears and answers: the real-time status
 request DLE EOT n (10 04 n, n = 1 to 4) among the bytes it is to print, and
-the status bytes each state answers with."""
+the status bytes each state answers with; its cash drawer."""
+import time
 
 DLE, EOT = 0x10, 0x04
 OK = 0x12  # fixed bits of every answer: (b & 0x93) == 0x12
@@ -50,3 +51,33 @@ class RequestSplitter:
 
     def leftover(self):
         return self.pending
+
+
+# A cash drawer wired to pin 2 or pin 5 of the drawer socket: ESC p m
+# (1B 70 m t1 t2) with m = 0 (pin 2) or 1 (pin 5) opens it, and while it is
+# open DLE EOT 1 answers with its sensor bit (0x04) the other way. Someone
+# pushes it shut again OPEN_SECONDS after it opened. A printer without one
+# (or a drawer without a sensor cable) never changes the bit.
+DRAWERS = {"drawer2": 0, "drawer5": 1}
+DRAWER_SENSOR = 0x04
+OPEN_SECONDS = 2.0
+
+
+class Drawer:
+    def __init__(self, pin=None):
+        self.pin = pin
+        self.opened = None
+
+    def kicked(self, printed):
+        """Looks for ESC p among the printed bytes (Kelp writes one whole)."""
+        at = printed.find(b"\x1bp")
+        while at >= 0:
+            if at + 2 < len(printed) and printed[at + 2] == self.pin:
+                self.opened = time.monotonic()
+            at = printed.find(b"\x1bp", at + 2)
+
+    def answer(self, n, byte):
+        """The answer to DLE EOT n, the sensor's bit turned while open."""
+        if n == 1 and self.opened is not None and time.monotonic() - self.opened < OPEN_SECONDS:
+            return byte ^ DRAWER_SENSOR
+        return byte

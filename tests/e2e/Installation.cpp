@@ -277,18 +277,23 @@ namespace e2e {
 void expectTestReceipt(const std::function<std::string()>& received, const std::string& model, const std::string& port,
                        int languageRow) {
     const bool chinese = languageRow == kChinese;
-    const std::string head = chinese ? "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xba" + model +
+    // Chinese character mode (FS &) for the Chinese edition; a ruler; ESC @ at the end.
+    const std::string head = chinese ? "\x1b@\x1c&Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xd0\xcd\xba\xc5\xa3\xba" + model +
                                            "\n\xb6\xcb\xbf\xda\xa3\xba" + port + "\n\xca\xb1\xbc\xe4\xa3\xba"
                                      : "\x1b@Kelp test receipt\nModel: " + model + "\nPort: " + port + "\nTime: ";
-    const std::string tail = chinese ? "\nKelp 4.0\n\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
-                                       "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
-                                     : "\nKelp 4.0\nThis printer is installed and ready.\n\x1b\x64\x04\x1dVB";
-    const std::size_t whole = head.size() + 19 + tail.size() + 1;
+    const std::string ruler = "\nKelp 4.0\n.........1.........2.........3.|.......4.......|\n";
+    const std::string tail = chinese ? ruler + "32 \xc1\xd0\xa3\xba" "58 \xba\xc1\xc3\xd7\xd6\xbd\xa3\xbb" "48 \xc1\xd0\xa3\xba"
+                                               "80 \xba\xc1\xc3\xd7\xd6\xbd\n"
+                                               "\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4"
+                                               "\xca\xb9\xd3\xc3\xa1\xa3\n\x1b\x64\x04\x1dVB"
+                                     : ruler + "32 columns: 58 mm paper; 48 columns: 80 mm paper\n"
+                                               "This printer is installed and ready.\n\x1b\x64\x04\x1dVB";
+    const std::size_t whole = head.size() + 19 + tail.size() + 3;
     waitUntil([&] { return received().size() >= whole; });
     const std::string bytes = received();
     ASSERT_EQ(whole, bytes.size()) << bytes;
     EXPECT_EQ(head, bytes.substr(0, head.size()));
-    EXPECT_EQ(tail + std::string(1, '\0'), bytes.substr(head.size() + 19));
+    EXPECT_EQ(tail + std::string(1, '\0') + "\x1b@", bytes.substr(head.size() + 19));
 }
 
 }  // namespace e2e

@@ -99,6 +99,18 @@ TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /quiet /log:" + kLog)) << log();
     EXPECT_NE(std::string::npos, log().find("step GetJob 1: 87")) << log();  // followed until it left the queue
     expectTestReceipt([] { return readFile(kReceiptPort); }, "RK-520P", "C:\\receipt.prn", language);
+    // /drawer on a printer that cannot be asked: the kick goes as a job of
+    // its own (Wine's port writes it over the file's start without cutting it).
+    const std::string kick("\x1bp\x01\x19\xfa", 5);
+    const auto kicked = [&] { return readFile(kReceiptPort).substr(0, 5) == kick; };
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /drawer:5 /quiet /log:" + kLog)) << log();
+    waitUntil(kicked);
+    EXPECT_TRUE(kicked()) << readFile(kReceiptPort);
+    EXPECT_NE(std::string::npos,
+              log().find(language == kChinese
+                             ? "开钱箱信号（引脚 5）已作为打印任务发送到 RK-520P（C:\\receipt.prn）：请查看钱箱是否已打开。\r\n"
+                             : "The kick (pin 5) was sent to RK-520P (C:\\receipt.prn) as a job of its own: look at the drawer.\r\n"))
+        << log();
 
     EXPECT_EQ(0, runKelp(L"/uninstall /model:RK-730P /quiet /log:" + kLog)) << log();
     const auto printers = spoolerPrinters();

@@ -17,6 +17,9 @@
 //   127.0.2.80:9100 ready, automatic status back on
 //   127.0.2.90:9100 never answers a status request
 //   127.0.2.95:9100 reads the first status request and hangs up
+//   127.0.1.20:9100 ready, its cash drawer on pin 2 (the sensor changes
+//                   when ESC p opens it)
+//   127.0.1.21:9100 ready, a drawer whose sensor never changes
 // Nothing listens anywhere else. Each printer's C:\printers\<address>_<tcp
 // port>.prn holds the bytes it received apart from the status requests,
 // its .req one line per status request ("1" to "4"), its .con one line per
@@ -130,6 +133,33 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
     expectTestReceipt([] { return received(L"127.0.1.10_9100"); }, "RK-730P", "IP_127.0.1.10", language);
     // Four installations and the test receipt asked the printer, each once.
     EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
+}
+
+// /drawer: after the printed receipt, the drawer's sensor is read on a
+// connection of its own, the kick sent, the sensor read again.
+TEST_F(Network, TestReceiptOpensTheCashDrawer) {
+    const std::string pin2("\x1bp\x00\x19\xfa", 5), pin5("\x1bp\x01\x19\xfa", 5);
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730P /host:127.0.1.20" + lang)) << log();
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P /drawer" + quiet)) << log();
+    EXPECT_TRUE(said("The cash drawer opened (pin 2): its sensor changed.", "钱箱已打开（引脚 2）：钱箱传感器状态已改变。"))
+        << log();
+    waitUntil([] { return received(L"127.0.1.20_9100").size() > 5; });
+    const std::string opened = received(L"127.0.1.20_9100");
+    EXPECT_EQ(pin2, opened.substr(opened.size() - 5));
+    EXPECT_EQ(opened.size() - 5, opened.find("\x1bp")) << "the kick comes after the whole receipt";
+    // Install, test receipt, the sensor before and once after.
+    EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n1\n", requests(L"127.0.1.20_9100"));
+
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-520P /host:127.0.1.21" + lang)) << log();
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-520P /drawer:5" + quiet)) << log();
+    EXPECT_TRUE(said("The kick was sent (pin 5); the drawer's sensor did not change (a drawer without a sensor cable "
+                     "does not report it): look at the drawer.",
+                     "已发送开钱箱信号（引脚 5），但钱箱传感器状态未改变（没有传感器连线的钱箱不会报告）：请查看钱箱是否已打开。"))
+        << log();
+    waitUntil([] { return received(L"127.0.1.21_9100").size() > 5; });
+    const std::string unchanged = received(L"127.0.1.21_9100");
+    EXPECT_EQ(pin5, unchanged.substr(unchanged.size() - 5));
+    EXPECT_EQ("1\n2\n3\n4\n1\n2\n3\n4\n1\n1\n1\n1\n1\n1\n", requests(L"127.0.1.21_9100"));
 }
 
 // A printer out of paper, one with its cover open, an address where nothing

@@ -3,8 +3,8 @@
 // and an installation on the found printer's TCP/IP port. The scenario runs
 // in a network namespace of its own (run-scenario.sh) with the tests' port
 // monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and three fake
-// printers on its network: 10.77.0.10 ready, 10.77.0.20 out of paper,
-// 10.77.0.30 never answers a status request.
+// printers on its network: 10.77.0.10 ready (its cash drawer on pin 5),
+// 10.77.0.20 out of paper, 10.77.0.30 never answers a status request.
 
 #include <windows.h>
 #include <winspool.h>
@@ -145,6 +145,8 @@ TEST_F(NetworkWizard, TheNetworkRowMovesAnExistingPrinter) {
 // nothing, and the box says it has no paper. The printer that never answers
 // gets it only when the person says Yes to the question that names it, and
 // the box then does not say it printed; No sends nothing and shows nothing.
+// The printed receipt's box asks about the cash drawer: Yes tries pin 2,
+// whose kick leaves the sensor as it was, then pin 5, which opens it.
 TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
     const std::string silent =
         chinese() ? "打印机 RK-730P（IP_10.77.0.30）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，"
@@ -159,11 +161,13 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
         bool printed;
         std::string question;  // asked before it is sent, answered with sendAnyway; empty: none
         bool sendAnyway;
+        std::string drawer = {};  // the drawer's box after Yes to the question in the receipt's box; empty: none
     };
     const Row rows[] = {
         {"10.77.0.10", "IP_10.77.0.10",
          chinese() ? "测试小票已在 RK-730P（IP_10.77.0.10）上打印。" : "The test receipt was printed on RK-730P (IP_10.77.0.10).",
-         true},
+         true, "", false,
+         chinese() ? "钱箱已打开（引脚 5）：钱箱传感器状态已改变。" : "The cash drawer opened (pin 5): its sensor changed."},
         {"10.77.0.20", "IP_10.77.0.20",
          chinese() ? "未打印测试小票：打印机 RK-730P（IP_10.77.0.20）报告：缺纸。\n"
                      "请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"
@@ -191,7 +195,12 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
             ASSERT_TRUE(answerQuestion(wizard, text, row.sendAnyway, row.sendAnyway ? "no-status-question" : ""));
             EXPECT_EQ(row.question, text);
         }
-        if (!row.box.empty()) {
+        if (!row.drawer.empty()) {
+            ASSERT_TRUE(answerQuestion(wizard, text, true, "receipt-printed-drawer-question"));
+            EXPECT_EQ(row.box + (chinese() ? "\n\n同时打开钱箱吗？" : "\n\nOpen the cash drawer too?"), text);
+            ASSERT_TRUE(takeMessage(wizard, text, "drawer-opened"));
+            EXPECT_EQ(row.drawer, text);
+        } else if (!row.box.empty()) {
             ASSERT_TRUE(takeMessage(wizard, text, "receipt" + (shots.empty() ? row.printed ? "-printed" : "-paper-out" : shots)));
             // A failure's box ends with the log's path.
             EXPECT_EQ(row.box, text.substr(0, row.box.size()));
@@ -201,6 +210,9 @@ TEST_F(NetworkWizard, TheTestReceiptOfferedAfterTheInstallation) {
         expectPrinter(models()[2], row.port);
         const std::string received = readFile(L"C:\\printers\\" + widen(row.address) + L"_9100.prn");
         EXPECT_EQ(row.printed, received.find("RK-730P") != std::string::npos) << received;
+        // Pin 2's kick, then pin 5's, each after the whole receipt.
+        if (!row.drawer.empty())
+            EXPECT_EQ(std::string("\x1bp\x00\x19\xfa\x1bp\x01\x19\xfa", 10), received.substr(received.size() - 10));
     }
 }
 

@@ -1,8 +1,10 @@
 // Serial receipt printers from the command line, under Wine. Fake printers
 // (scripts/e2e/fake-serial-printer.py) sit behind pseudo-terminals that the
 // prefix has as COM5 (ready), COM6 (out of paper), COM7 (answers the first
-// status request, then nothing) and COM8 (never answers); the spooler lists
-// COM5: to COM8: at 9600,n,8,1 and sends their jobs to the terminals.
+// status request, then nothing), COM8 (never answers) and COM9 (ready, its
+// cash drawer on pin 5: the sensor changes when ESC p opens it); the
+// spooler lists COM5: to COM9: at 9600,n,8,1 and sends their jobs to the
+// terminals.
 // C:\serial\printer-COM<n>.prn holds the bytes a printer received apart
 // from the status requests, its .req one line per status request ("1" to
 // "4"). ("C:\serial\COM5.prn" would be the port itself.)
@@ -58,6 +60,26 @@ TEST_F(Serial, TestReceiptOnlyToAPrinterThatCanPrintIt) {
     EXPECT_NE(std::string::npos, log().find("printer on COM6: at 9600,n,8,1: paper out\r\n")) << log();
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"COM6"));
     EXPECT_EQ("", received(L"COM6"));
+
+    // /drawer over the port: pin 2 leaves a drawer on pin 5 shut, pin 5 opens it.
+    const std::string pin2("\x1bp\x00\x19\xfa", 5), pin5("\x1bp\x01\x19\xfa", 5);
+    ASSERT_EQ(0, runKelp(L"/install /model:RK-730PN /port:COM9:" + lang)) << log();
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730PN /drawer" + quiet)) << log();
+    EXPECT_TRUE(said("The kick was sent (pin 2); the drawer's sensor did not change (a drawer without a sensor cable "
+                     "does not report it): look at the drawer.",
+                     "已发送开钱箱信号（引脚 2），但钱箱传感器状态未改变（没有传感器连线的钱箱不会报告）：请查看钱箱是否已打开。"))
+        << log();
+    ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730PN /drawer:5" + quiet)) << log();
+    EXPECT_TRUE(said("The cash drawer opened (pin 5): its sensor changed.", "钱箱已打开（引脚 5）：钱箱传感器状态已改变。"))
+        << log();
+    waitUntil([] { return received(L"COM9").find(std::string("\x1bp\x01", 3)) != std::string::npos; });
+    const std::string bytes = received(L"COM9");
+    const std::size_t first = bytes.find(pin2), second = bytes.find(pin5);
+    EXPECT_NE(std::string::npos, first);
+    EXPECT_NE(std::string::npos, second);
+    EXPECT_LT(first, second);
+    EXPECT_EQ(bytes.size() - 5, second) << "the kick comes after the second receipt";
+    EXPECT_EQ("1\n2\n3\n4\n1\n1\n1\n1\n1\n1\n1\n2\n3\n4\n1\n1\n", requests(L"COM9"));
 }
 
 // A printer whose answers stop is no answer: withheld, /force or not. One

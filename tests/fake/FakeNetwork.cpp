@@ -132,7 +132,8 @@ void FakeNetwork::answer(Socket& s, unsigned char n, std::uint64_t at) {
     const bool turn = (s.requests++ % (host.answerEvery < 1 ? 1 : host.answerEvery)) == 0;
     for (const char c : host.ahead) s.incoming.emplace(at + host.answerMs / 2, c);
     if (turn && n >= 1 && n <= host.answers.size()) {
-        s.incoming.emplace(at + host.answerMs, host.answers[n - 1]);
+        const bool open = n == 1 && drawerOpen_[s.address];
+        s.incoming.emplace(at + host.answerMs, static_cast<char>(host.answers[n - 1] ^ (open ? 0x04 : 0)));
     } else if (host.closes && at + host.answerMs < s.peerClosesAt) {
         s.peerClosesAt = at + host.answerMs;
     }
@@ -151,7 +152,13 @@ WinError FakeNetwork::send(SocketHandle socket, const std::string& bytes) {
     // Whole requests are answered; anything that is no status request is
     // taken and left unanswered.
     while (s.request.size() >= 3) {
-        if (s.request[0] == '\x10' && s.request[1] == '\x04') {
+        if (s.request[0] == '\x1B' && s.request[1] == 'p') {
+            if (s.request.size() < 5) break;
+            const int m = static_cast<unsigned char>(s.request[2]);
+            kicks_[s.address] += static_cast<char>(m);
+            if (m == host.drawerPin) drawerOpen_[s.address] = true;
+            s.request.erase(0, 5);
+        } else if (s.request[0] == '\x10' && s.request[1] == '\x04') {
             const auto n = static_cast<unsigned char>(s.request[2]);
             if (served(socket))
                 answer(s, n, now_);
@@ -210,6 +217,11 @@ std::string FakeNetwork::sentTo(Ipv4 address) const {
 std::vector<std::uint64_t> FakeNetwork::heldMs(Ipv4 address) const {
     const auto found = held_.find(address);
     return found == held_.end() ? std::vector<std::uint64_t>{} : found->second;
+}
+
+std::string FakeNetwork::kicksTo(Ipv4 address) const {
+    const auto found = kicks_.find(address);
+    return found == kicks_.end() ? std::string() : found->second;
 }
 
 }  // namespace kelp

@@ -45,8 +45,16 @@ public:
         // Sent at each request halfway to its answer (in its place when
         // there is none): automatic status frames, XON/XOFF.
         std::string ahead = {};
+        // The m of ESC p (1B 70 m t1 t2) its cash drawer is wired to: the
+        // drawer opens at that pulse and its sensor (DLE EOT 1's 0x04) reads
+        // the other way from then on. -1: no drawer, or one without a sensor.
+        int drawerPin = -1;
     };
-    void setHost(Ipv4 address, Host host) { hosts_[address] = std::move(host); }
+    // A host set afresh has its drawer shut.
+    void setHost(Ipv4 address, Host host) {
+        hosts_[address] = std::move(host);
+        drawerOpen_.erase(address);
+    }
     void setPrinter(Ipv4 address, std::string answers) { hosts_[address] = {ConnectOutcome::Connected, std::move(answers)}; }
     void setRefusing(Ipv4 address) { hosts_[address] = {ConnectOutcome::Refused, {}}; }
     // resolve answers these for a name (compared ignoring case); any other
@@ -93,6 +101,8 @@ public:
     // How long each connection to an address was held, from the end of its
     // connect to its close, in the order they were closed.
     std::vector<std::uint64_t> heldMs(Ipv4 address) const;
+    // The cash drawer kicks (ESC p m) an address received, their m in order.
+    std::string kicksTo(Ipv4 address) const;
     // Connections opened and not closed.
     std::size_t openSockets() const { return sockets_.size(); }
 
@@ -127,6 +137,8 @@ private:
     std::vector<ConnectBatch> batches_;
     std::vector<Ipv4> started_;
     std::map<Ipv4, std::string> sent_;
+    std::map<Ipv4, std::string> kicks_;
+    std::map<Ipv4, bool> drawerOpen_;
     std::map<Ipv4, std::vector<std::uint64_t>> held_;
     std::map<SocketHandle, Socket> sockets_;
     SocketHandle nextSocket_ = 0x700;

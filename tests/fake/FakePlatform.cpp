@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint32_t RegExpandSz = 2;  // REG_EXPAND_SZ
 constexpr std::size_t MaxPath = 260;      // MAX_PATH, terminating zero included
+constexpr WinError kDeviceNotConnected = 1167;  // ERROR_DEVICE_NOT_CONNECTED
 
 const char* const X86 = "Windows NT x86";
 const char* const X64 = "Windows x64";
@@ -348,8 +349,10 @@ Result<std::vector<PrinterRecord>> FakePlatform::enumPrinters() {
     std::vector<PrinterRecord> records;
     for (const auto& printer : printers_) {
         const auto status = printerStatus_.find(fold(printer.printerName));
+        const auto jobs = printerJobs_.find(fold(printer.printerName));
         records.push_back({printer.printerName, printer.portName, printer.driverName,
-                           status == printerStatus_.end() ? 0u : status->second});
+                           status == printerStatus_.end() ? 0u : status->second,
+                           jobs == printerJobs_.end() ? 0u : jobs->second});
     }
     return {records, winerr::Success};
 }
@@ -1162,6 +1165,13 @@ void FakePlatform::messageBoxWithoutWindow(const std::string& title, const std::
 Result<std::vector<UsbPrinterInterface>> FakePlatform::usbPrinterInterfaces() {
     if (WinError e = begin("usbPrinterInterfaces", {})) return {{}, e};
     return {usbInterfaces_, winerr::Success};
+}
+
+Result<std::uint32_t> FakePlatform::usbPrinterStatus(const std::string& portName) {
+    if (WinError e = begin("usbPrinterStatus", {portName})) return {0, e};
+    const auto found = usbStatus_.find(fold(portName));
+    if (found == usbStatus_.end()) return {0, finish(kDeviceNotConnected)};
+    return {found->second.value, finish(found->second.error)};
 }
 
 WinError FakePlatform::setPrinterPort(const std::string& name, const std::string& port) {

@@ -144,6 +144,7 @@ public:
     // else 1, 2, 3, ...; recorded without arguments.
     std::uint64_t randomNumber() override;
     Result<std::vector<UsbPrinterInterface>> usbPrinterInterfaces() override;
+    Result<std::uint32_t> usbPrinterStatus(const std::string& portName) override;
     WinError setPrinterPort(const std::string& name, const std::string& port) override;
     Result<JobRecord> getJob(PrinterHandle printer, std::uint32_t jobId) override;
     WinError deleteJob(PrinterHandle printer, std::uint32_t jobId) override;
@@ -379,6 +380,11 @@ public:
     void setPrinterPortIgnored(bool ignored) { printerPortIgnored_ = ignored; }
     // A printer's PRINTER_STATUS_* bits as enumPrinters reports them.
     void setPrinterStatus(const std::string& name, std::uint32_t status) { printerStatus_[fold_(name)] = status; }
+    // The jobs in a printer's queue as enumPrinters reports them (cJobs).
+    void setPrinterJobs(const std::string& name, std::uint32_t jobs) { printerJobs_[fold_(name)] = jobs; }
+    // What usbPrinterStatus answers for a port (recorded arg: the port); a
+    // port not set has no connected printer: 1167.
+    void setUsbPrinterStatus(const std::string& port, Result<std::uint32_t> status) { usbStatus_[fold_(port)] = status; }
     // By default a job leaves the queue when its document ends, and getJob
     // then answers InvalidHandle, as Wine does. Scripted, the next job stays
     // queued: each getJob answers the next status (the last one repeats), a
@@ -529,6 +535,8 @@ private:
     std::vector<UsbPrinterInterface> usbInterfaces_;
     bool printerPortIgnored_ = false;
     std::map<std::string, std::uint32_t> printerStatus_;  // folded printer name
+    std::map<std::string, std::uint32_t> printerJobs_;    // folded printer name
+    std::map<std::string, Result<std::uint32_t>> usbStatus_;  // folded port name
     std::vector<std::optional<std::uint32_t>> jobScript_;
     std::map<std::uint32_t, std::deque<std::optional<std::uint32_t>>> queuedJobs_;  // id -> states to come
     std::map<PrinterHandle, std::uint32_t> openJobIds_;

@@ -22,6 +22,7 @@ void FakeSerialPorts::arrive(const std::string& device, const std::string& bytes
 
 void FakeSerialPorts::setDevice(const std::string& port, Device device) {
     input_[key(port)].clear();
+    drawerOpen_.erase(key(port));
     arrive(key(port), device.waiting, 0);
     devices_[key(port)] = std::move(device);
 }
@@ -69,13 +70,19 @@ WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
     std::string& request = request_[port->device];
     for (const char c : bytes) {
         request += c;
-        if (request.size() == 1 && request[0] != '\x10') request.clear();
-        if (request.size() == 2 && request[1] != '\x04') request.clear();
-        if (request.size() < 3) continue;
+        const bool kick = request[0] == '\x1B';
+        if (request.size() == 1 && request[0] != '\x10' && !kick) request.clear();
+        if (request.size() == 2 && request[1] != (kick ? 'p' : '\x04')) request.clear();
+        if (request.size() < (kick ? 5u : 3u)) continue;
         const int n = static_cast<unsigned char>(request[2]);
         request.clear();
+        if (kick) {
+            if (n == device.drawerPin) drawerOpen_[port->device] = true;
+            continue;
+        }
         std::string reply = device.ahead;
-        if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) reply += device.answers[n - 1];
+        if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size())
+            reply += static_cast<char>(device.answers[n - 1] ^ (n == 1 && drawerOpen_[port->device] ? 0x04 : 0));
         arrive(port->device, reply + device.unasked, now_ + device.answerMs);
     }
     return winerr::Success;

@@ -41,6 +41,10 @@ public:
         std::string ahead = {};
         std::uint32_t answerMs = 1;            // from a request to its answer
         WinError readError = winerr::Success;  // reads fail with this
+        // The m of ESC p (1B 70 m t1 t2) its cash drawer is wired to: the
+        // drawer opens at that pulse and its sensor (DLE EOT 1's 0x04) reads
+        // the other way from then on. -1: no drawer, or one without a sensor.
+        int drawerPin = -1;
     };
     void setDevice(const std::string& port, Device device);
     void setPrinter(const std::string& port, std::string answers) { setDevice(port, {std::move(answers)}); }
@@ -81,7 +85,8 @@ private:
     std::uint64_t now_ = 0;
     std::map<std::string, std::vector<std::string>> lines_;
     std::map<std::string, std::string> written_;
-    std::map<std::string, std::string> request_;  // bytes written not yet making a whole request
+    std::map<std::string, std::string> request_;
+    std::map<std::string, bool> drawerOpen_;  // bytes written not yet making a whole request
     std::vector<std::string> opened_;
     std::vector<std::uint32_t> readDeadlines_;
     std::map<SerialHandle, Port> handles_;

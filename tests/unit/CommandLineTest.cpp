@@ -189,6 +189,7 @@ TEST(CommandLineParse, GoodLines) {
         bool defaultPrinter, quiet;
         std::string log;
         bool force = false;
+        std::optional<DrawerPin> drawer = std::nullopt;
     };
     const Case cases[] = {
         {{"-INSTALL", "/Model=rk-730p(new)", "/lang:EN", "/port:usb001", "/default", "/log:C:\\My Logs\\k.log", "/QUIET"},
@@ -197,6 +198,9 @@ TEST(CommandLineParse, GoodLines) {
         {{"/uninstall", "/model:mz730pn", "/quiet"}, CliAction::Uninstall, 6, std::nullopt, std::nullopt, false, true, ""},
         {{"/testprint", "-model:RK-730PN"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, ""},
         {{"/testprint", "-model:RK-730PN", "/FORCE"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, "", true},
+        {{"/testprint", "-model:RK-730PN", "/Drawer"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, "", false, DrawerPin::Pin2},
+        {{"/testprint", "-model:RK-730PN", "/drawer:2", "/wait:1"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, "", false, DrawerPin::Pin2},
+        {{"/testprint", "-model:RK-730PN", "/drawer=5"}, CliAction::TestPrint, 3, std::nullopt, std::nullopt, false, false, "", false, DrawerPin::Pin5},
         {{"/install", "/model:RK-730PN", "/force"}, CliAction::Install, 3, std::nullopt, std::nullopt, false, false, "", true},
         {{"/list", "/log=\\\\srv\\logs\\x.log"}, CliAction::List, -1, std::nullopt, std::nullopt, false, false, "\\\\srv\\logs\\x.log"},
         {{"/?"}, CliAction::Usage, -1, std::nullopt, std::nullopt, false, false, ""},
@@ -212,6 +216,7 @@ TEST(CommandLineParse, GoodLines) {
         EXPECT_EQ(parse.quiet, c.quiet) << c.args[0];
         EXPECT_EQ(parse.logPath, c.log) << c.args[0];
         EXPECT_EQ(parse.command->force, c.force) << c.args[0];
+        EXPECT_EQ(parse.command->drawer, c.drawer) << c.args.back();
     }
 }
 
@@ -284,6 +289,12 @@ TEST_F(CommandLineTest, WrongLinesEndWith87AndChangeNothing) {
         {{"/find:10.0.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
         {{"/find:10.0.0.1-10.0.1"}, "/find takes a range of IPv4 addresses: /find:<first address>-<last address>"},
         {{"/find", "/quiet"}, "/quiet does not go with /find"},
+        {{"/testprint", "/model:RK-730P", "/drawer:3"}, "/drawer must be /drawer, /drawer:2 or /drawer:5"},
+        {{"/testprint", "/model:RK-730P", "/drawer="}, "/drawer must be /drawer, /drawer:2 or /drawer:5"},
+        {{"/testprint", "/model:RK-730P", "/drawer:05"}, "/drawer must be /drawer, /drawer:2 or /drawer:5"},
+        {{"/install", "/model:RK-730P", "/drawer"}, "/drawer does not go with /install"},
+        {{"/testprint", "/model:RK-730P", "/drawer:5", "/wait:0"},
+         "/drawer needs the test receipt followed out of the queue: it does not go with /wait:0"},
     };
     for (const auto& [line, reason] : rows) {
         const CliParse parse = ParseCommandLine(line);
@@ -1105,12 +1116,15 @@ TEST_F(CommandLineTest, ListAndUsage) {
     for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
              936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
                   "TCP 9100 端口上的打印机。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
-                  "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
+                  "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n/testprint /drawer：测试小票打印后打开钱箱（引脚 2，或 /drawer:5 "
+                  "引脚 5），并读取钱箱传感器判断是否已打开。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
          {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when "
                 "the host name cannot be found now. /find: looks for printers on "
                 "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n/testprint /force: sends "
                 "the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never "
-                "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\nExit codes: 0 done, 87 wrong "
+                "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n/testprint /drawer: "
+                "once the test receipt has printed, opens the cash drawer (pin 2, or pin 5 with /drawer:5) and reads the "
+                "drawer's sensor to tell whether it opened.\r\nExit codes: 0 done, 87 wrong "
                 "command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"}}) {
         m.setActiveCodePage(codePage);
         EXPECT_EQ(run({"/?"}), 0);
@@ -1130,16 +1144,16 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "Kelp.exe /install /model:<型号>\r\n    [/lang:zh|en] [/port:auto|<端口>]\r\n"
         "    [/default] [/log:<文件>] [/quiet]\r\nKelp.exe /install /model:<型号>\r\n    /host:<地址>[:<TCP 端口>]\r\n"
         "    [/lang:zh|en] [/default] [/force]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
-        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/log:<文件>] [/quiet]\r\n"
-        "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\nKelp.exe /list [/log:<文件>]\r\n"
+        "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/drawer[:2|:5]]\r\n    [/log:<文件>] [/quiet]\r\n"
+        "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\n    /drawer：打印后打开钱箱\r\nKelp.exe /list [/log:<文件>]\r\n"
         "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
         "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
         "    [/default] [/log:<file>] [/quiet]\r\nKelp.exe /install /model:<model>\r\n"
         "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default] [/force]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
-        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/log:<file>] [/quiet]\r\n"
-        "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n"
+        "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/drawer[:2|:5]]\r\n    [/log:<file>] [/quiet]\r\n"
+        "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n    /drawer: then open the cash drawer\r\n"
         "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
         "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
     for (int i = 0; i < 2; ++i) {
@@ -1196,19 +1210,44 @@ TEST(PrintJob, ReportOfAJobNeverStarted) {
 }
 
 TEST(TestReceipt, BytesOfEachEdition) {
+    const std::string ruler = "Kelp 4.0\n.........1.........2.........3.|.......4.......|\n";
     const std::string english =
-        "\x1b@Kelp test receipt\nModel: RK-730P\nPort: USB001\nTime: 2026-12-07 10:15:20\nKelp 4.0\n"
+        "\x1b@Kelp test receipt\nModel: RK-730P\nPort: USB001\nTime: 2026-12-07 10:15:20\n" + ruler +
+        "32 columns: 58 mm paper; 48 columns: 80 mm paper\n"
         "This printer is installed and ready.\n\x1b\x64\x04\x1dVB";
-    EXPECT_EQ(TestReceiptBytes("RK-730P", "USB001", "2026-12-07 10:15:20", Language::English), english + std::string(1, '\0'));
+    const std::string end = std::string(1, '\0') + "\x1b@";
+    EXPECT_EQ(TestReceiptBytes("RK-730P", "USB001", "2026-12-07 10:15:20", Language::English), english + end);
     const std::string chinese =
-        "\x1b@Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n"
+        "\x1b@\x1c&Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n"
         "\xd0\xcd\xba\xc5\xa3\xbaMZ730P\n"
         "\xb6\xcb\xbf\xda\xa3\xba" "COM1:\n"
-        "\xca\xb1\xbc\xe4\xa3\xba" "2026-01-02 03:04:05\nKelp 4.0\n"
+        "\xca\xb1\xbc\xe4\xa3\xba" "2026-01-02 03:04:05\n" + ruler +
+        "32 \xc1\xd0\xa3\xba" "58 \xba\xc1\xc3\xd7\xd6\xbd\xa3\xbb" "48 \xc1\xd0\xa3\xba" "80 \xba\xc1\xc3\xd7\xd6\xbd\n"
         "\xb4\xf2\xd3\xa1\xbb\xfa\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xbf\xc9\xd2\xd4\xca\xb9\xd3\xc3\xa1\xa3\n"
         "\x1b\x64\x04\x1dVB";
-    EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", Language::Chinese), chinese + std::string(1, '\0'));
-    EXPECT_EQ(ToReceiptGb18030("端口é"), "\xb6\xcb\xbf\xda?");
+    EXPECT_EQ(TestReceiptBytes("MZ730P", "COM1:", "2026-01-02 03:04:05", Language::Chinese), chinese + end);
+    EXPECT_EQ(ToReceiptGb18030("端口é序"), "\xb6\xcb\xbf\xda?\xd0\xf2");
+    // What the printer said heads the receipt, printable ASCII only; a text
+    // with nothing printable prints no line.
+    const struct {
+        const char* model;
+        const char* serial;
+        Language language;
+        const char* head;
+    } rows[] = {
+        {"TM-88\x01\x7f\xc3\xa9X", "", Language::English, "\x1b@Kelp test receipt\nPrinter model: TM-88X\nModel: "},
+        {"", "SN 0042\t", Language::English, "\x1b@Kelp test receipt\nSerial number: SN 0042\nModel: "},
+        {" ", "~", Language::English, "\x1b@Kelp test receipt\nPrinter model:  \nSerial number: ~\nModel: "},
+        {"\x1f\x80", "\n", Language::English, "\x1b@Kelp test receipt\nModel: "},
+        {"P1", "S2", Language::Chinese,
+         "\x1b@\x1c&Kelp \xb2\xe2\xca\xd4\xd0\xa1\xc6\xb1\n\xb4\xf2\xd3\xa1\xbb\xfa\xd0\xcd\xba\xc5\xa3\xbaP1\n"
+         "\xd0\xf2\xc1\xd0\xba\xc5\xa3\xbaS2\n\xd0\xcd"},
+    };
+    for (const auto& row : rows) {
+        const std::string bytes = TestReceiptBytes("M", "P", "T", row.language, row.model, row.serial);
+        EXPECT_EQ(bytes.substr(0, std::string(row.head).size()), row.head) << row.model;
+        EXPECT_EQ(bytes.substr(bytes.size() - 3), end) << row.model;
+    }
 }
 
 // ---- Network printers --------------------------------------------------------
@@ -1537,6 +1576,161 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:LPT1:", "/quiet"}), 0);
     EXPECT_EQ(run({"/testprint", "/model:RK-520P", "/wait:0"}), 0);
     EXPECT_EQ(serial.opened().size(), 3u);
+}
+
+// /drawer: once the receipt has left the queue, a network or serial
+// printer's drawer is kicked on a connection of its own and its sensor read
+// before and after; any other printer gets the kick as a job. The exit code
+// is the receipt's.
+TEST_F(CommandLineTest, TestPrintKicksTheCashDrawer) {
+    TcpIpPortConfig kitchen;
+    kitchen.portName = "Kitchen";
+    kitchen.host = "10.0.0.5";
+    m.seedTcpIpPort(kitchen);
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:Kitchen", "/quiet"}), 0);
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:COM1:", "/quiet"}), 0);
+    ASSERT_EQ(run({"/install", "/model:RK-730PN", "/port:USB001", "/quiet"}), 0);
+    const std::string pin2("\x1bp\x00\x19\xfa", 5), pin5("\x1bp\x01\x19\xfa", 5);
+    const std::string opened2 = "The cash drawer opened (pin 2): its sensor changed.\r\n";
+    const std::string unchanged5 =
+        "The kick was sent (pin 5); the drawer's sensor did not change (a drawer without a sensor cable does not report "
+        "it): look at the drawer.\r\n";
+    const std::string mute = "The kick was sent (pin 2), but the printer did not report its drawer: look at the drawer.\r\n";
+    const struct {
+        const char* model;
+        int drawerPin;      // the network or serial printer's drawer: the m it opens at
+        const char* answers;
+        Args extra;
+        int code;
+        std::string shown;  // the drawer's line; empty: none
+        std::string kicks;  // what reached the printer's drawer
+    } rows[] = {
+        {"RK-730P", 0, "\x12\x12\x12\x12", {"/drawer"}, 0, opened2, pin2},
+        {"RK-730P", 0, "\x12\x12\x12\x12", {"/drawer:5"}, 0, unchanged5, pin5},
+        {"RK-730P", 0, "\x1A\x32\x12\x72", {"/drawer"}, 1603, "", ""},  // paper out: no receipt, no kick
+        {"RK-730P", 0, "", {"/drawer", "/force"}, 0, mute, pin2},
+        {"RK-520P", 1, "\x16\x12\x12\x12", {"/drawer:5"}, 0, "The cash drawer opened (pin 5): its sensor changed.\r\n", pin5},
+        {"RK-520P", 0, "\x16\x12\x12\x12", {"/drawer:5"}, 0, unchanged5, pin5},
+        {"RK-730PN", -1, "", {"/drawer"}, 0,
+         "The kick (pin 2) was sent to RK-730PN (USB001) as a job of its own: look at the drawer.\r\n", pin2},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork::Host host{ConnectOutcome::Connected, row.answers};
+        host.drawerPin = row.drawerPin;
+        net.setHost(kPrinterIp, host);
+        FakeSerialPorts::Device device{row.answers};
+        device.drawerPin = row.drawerPin;
+        serial = FakeSerialPorts();
+        serial.setDevice("COM1", device);
+        const std::size_t jobs = m.rawJobs().size(), before = m.consoleText().size();
+        const std::string sentBefore = net.sentTo(kPrinterIp);
+        Args args = {"/testprint", std::string("/model:") + row.model, "/wait:5"};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        EXPECT_EQ(run(args), row.code) << row.model << " " << row.shown;
+        const std::string shown = m.consoleText().substr(before);
+        if (!row.shown.empty()) EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        EXPECT_EQ(shown.find("(pin "), row.shown.empty() ? std::string::npos : shown.find("(pin ")) << shown;
+        const std::string network = net.sentTo(kPrinterIp).substr(sentBefore.size());
+        const std::string written = serial.writtenTo("COM1");
+        const std::string usbJob = m.rawJobs().size() == jobs + 2 ? m.rawJobs().back().bytes : "";
+        const std::string kicked = std::string(row.model) == "RK-730P"  ? network.substr(std::min(network.size(), network.find('\x1b')))
+                                   : std::string(row.model) == "RK-520P" ? written.substr(std::min(written.size(), written.find('\x1b')))
+                                                                         : usbJob;
+        // The kick alone, followed by the sensor's reading.
+        EXPECT_EQ(kicked.substr(0, row.kicks.size()), row.kicks) << row.model << " " << row.shown;
+        EXPECT_EQ(kicked.empty(), row.kicks.empty()) << row.model;
+    }
+    expectLogged({"cash drawer (pin 2) of RK-730P on Kitchen: opened (its sensor changed)\r\n",
+                  "cash drawer (pin 5) of RK-520P on COM1:: kick sent; its sensor did not change\r\n"},
+                 "C:\\users\\kelp\\Temp\\Kelp.log");
+    // Chinese.
+    m.setActiveCodePage(936);
+    FakeNetwork::Host host{ConnectOutcome::Connected, "\x12\x12\x12\x12"};
+    host.drawerPin = 0;
+    for (const auto& [pin, text] :
+         {std::pair<const char*, const char*>{"/drawer", "钱箱已打开（引脚 2）：钱箱传感器状态已改变。\r\n"},
+          {"/drawer:5", "已发送开钱箱信号（引脚 5），但钱箱传感器状态未改变（没有传感器连线的钱箱不会报告）：请查看钱箱是否已打开。\r\n"}}) {
+        net.setHost(kPrinterIp, host);
+        const std::size_t before = m.consoleText().size();
+        EXPECT_EQ(run({"/testprint", "/model:RK-730P", pin}), 0);
+        EXPECT_NE(m.consoleText().find(text, before), std::string::npos) << m.consoleText().substr(before);
+    }
+    // No lock when the drawer's turn comes: nothing is kicked.
+    net.setHost(kPrinterIp, host);
+    const std::size_t kicks = net.kicksTo(kPrinterIp).size();
+    m.failWhen("acquirePrivateMutex", [n = std::make_shared<int>(0)](const Args&) { return (*n)++ >= 1; },
+               winerr::NotEnoughMemory);
+    m.failWhen("acquireNamedMutex", [](const Args&) { return true; }, winerr::NotEnoughMemory);
+    EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/drawer"}), 0);
+    EXPECT_EQ(net.kicksTo(kPrinterIp).size(), kicks);
+    // A COM port that does not open when the drawer's turn comes.
+    m.clearFailures();
+    serial = FakeSerialPorts();
+    const DrawerOutcome closed = OpenCashDrawer(m, net, serial, "RK-520P", "COM1:", DrawerPin::Pin2, nullptr);
+    EXPECT_EQ(closed.result, DrawerResult::NotSent);
+    EXPECT_EQ(closed.error, winerr::FileNotFound);
+}
+
+// A USB printer's interface is asked for its status byte while its queue
+// is idle: paper empty (0x20) holds the receipt back unless /force; the
+// other bits are only logged; a status that cannot be read holds nothing
+// back, and the outcome says so.
+TEST_F(CommandLineTest, TestPrintAsksAUsbPrinterFirst) {
+    ASSERT_EQ(run({"/install", "/model:RK-730PN", "/port:USB001", "/quiet"}), 0);
+    const std::string printed = "The test receipt was printed on RK-730PN (USB001).";
+    const std::string empty =
+        "The test receipt was not sent: the USB printer RK-730PN (USB001) reports that it is out of paper. Put in a "
+        "paper roll. Some USB interfaces report this wrongly: if the paper is in, the receipt can be printed anyway.\r\n"
+        "Add /force to send it anyway once you have checked the printer.\r\n";
+    const auto unread = [&](const char* error) {
+        return printed + " (No status could be read from the USB printer (error " + error +
+               "), so its paper was not checked first.)\r\n";
+    };
+    const struct {
+        Result<std::uint32_t> status;
+        std::uint32_t queued;
+        bool force;
+        int code;
+        std::string shown;
+        const char* logged;  // empty: not asked
+    } rows[] = {
+        {{0x18, 0}, 0, false, 0, printed + "\r\n", "status 24 (paper present, selected, no error)"},
+        {{0x38, 0}, 0, false, 1603, empty, "status 56 (paper empty, selected, no error)"},
+        {{0x38, 0}, 0, true, 0, printed + "\r\n", "status 56 (paper empty, selected, no error)"},
+        {{0x20, 0}, 0, true, 0, printed + "\r\n", "status 32 (paper empty, not selected, error)"},
+        {{0x00, 0}, 0, false, 0, printed + "\r\n", "status 0 (paper present, not selected, error)"},
+        {{0, 5}, 0, false, 0, unread("5"), "no status read (error 5)"},
+        {{0, 1}, 0, false, 0, unread("1"), "no status read (error 1)"},
+        {{0x38, 0}, 1, false, 0, printed + "\r\n", ""},
+    };
+    for (const auto& row : rows) {
+        m.setUsbPrinterStatus("usb001", row.status);
+        m.setPrinterJobs("RK-730PN", row.queued);
+        m.clearCalls();
+        const std::size_t jobs = m.rawJobs().size(), before = m.consoleText().size();
+        Args args = {"/testprint", "/model:RK-730PN", "/wait:5", std::string("/log:") + kLog};
+        if (row.force) args.push_back("/force");
+        EXPECT_EQ(run(args), row.code) << row.shown;
+        EXPECT_EQ(m.rawJobs().size(), jobs + (row.code == 0 ? 1 : 0)) << row.shown;
+        EXPECT_NE(m.consoleText().substr(before).find(row.shown), std::string::npos) << m.consoleText().substr(before);
+        EXPECT_EQ(m.callsOf("usbPrinterStatus").size(), *row.logged ? 1u : 0u) << row.shown;
+        if (*row.logged) expectLogged({std::string("USB printer on USB001: ") + row.logged + "\r\n"});
+    }
+    expectLogged({"USB printer on USB001 not asked: its queue holds 1 job(s)\r\n",
+                  "step ask the USB printer on USB001 for its status (IOCTL_USBPRINT_GET_LPT_STATUS): 5 "});
+    EXPECT_EQ(log().find("(IOCTL_USBPRINT_GET_LPT_STATUS): 0"), std::string::npos) << "a status read is no step";
+    m.setPrinterJobs("RK-730PN", 0);
+    m.setActiveCodePage(936);
+    const std::size_t before = m.consoleText().size();
+    m.setUsbPrinterStatus("USB001", {0x38, 0});
+    EXPECT_EQ(run({"/testprint", "/model:RK-730PN"}), 1603);
+    m.setUsbPrinterStatus("USB001", {0, 31});
+    EXPECT_EQ(run({"/testprint", "/model:RK-730PN"}), 0);
+    for (const char* text :
+         {"未发送测试小票：USB 打印机 RK-730PN（USB001）报告缺纸。请装入纸卷。有些 USB 接口会误报缺纸：如确认已有纸，可以仍然打印。\r\n"
+          "如确认打印机已就绪，可加 /force 仍然发送。\r\n",
+          "测试小票已在 RK-730PN（USB001）上打印。（未能读取 USB 打印机的状态，错误 31，因此打印前未检查纸张。）\r\n"})
+        EXPECT_NE(m.consoleText().find(text, before), std::string::npos) << m.consoleText().substr(before);
 }
 
 TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {

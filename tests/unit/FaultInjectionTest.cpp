@@ -352,6 +352,14 @@ const CommandLineScenario kCommandLineScenarios[] = {
      [](FakePlatform& m) { m.failAlways("addPrinterDriver", winerr::AccessDenied); },
      1603},
     {"/list", {"/list"}, [](FakePlatform& m) { m.seedTcpIpPort({"IP_1", "10.0.0.1", 9100, true, false}); }},
+    {"/testprint /drawer to a USB printer, its status asked first",
+     {"/testprint", "/model:RK-730P", "/wait:2", "/drawer"},
+     [](FakePlatform& m) {
+         Installed(m);
+         m.setPrinterPort("RK-730P", "USB002");
+         m.setUsbPrinterStatus("USB002", {0x18, 0});
+         m.clearCalls();
+     }},
 };
 
 // What a command-line run must satisfy, whatever failed: an exit code of

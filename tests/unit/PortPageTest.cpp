@@ -875,12 +875,20 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         MessageIcon icon;
         int bar = 0;  // where the bar stopped: 1 % after half a second of 30 s
         std::vector<bool> yes = {true};  // the person's answers to the questions
+        std::string drawerBox = {};  // after Yes to the drawer (the last answer)
+        int drawerPin = -1;          // the network printer's drawer: the m it opens at
+        std::string kicks = {};      // what reached the network printer's drawer
     };
+    const std::string neither =
+        "引脚 2 和引脚 5 都已发送开钱箱信号，但钱箱传感器状态都未改变。请检查：钱箱连接线插在打印机的钱箱接口（RJ11/RJ12）上，"
+        "钱箱未上锁；没有传感器连线的钱箱不会报告状态，请查看钱箱是否已打开。";
+    const auto paperEmpty = [](FakePlatform& m) { m.setUsbPrinterStatus("USB001", {0x38, 0}); };
     const auto endFails = [](FakePlatform& m) { m.failNext("endRawDocument", winerr::AccessDenied); };
     const Row rows[] = {
-        {"printed", 1, nullptr, {}, 1, "The test receipt was printed on RK-520P (USB001).", MessageIcon::None},
+        {"printed", 1, nullptr, {}, 1, "The test receipt was printed on RK-520P (USB001).", MessageIcon::None, 0,
+         {true, false}},
         {"followed while it is queued", 0, nullptr, [](FakePlatform& m) { m.scriptJobStates({0, 0, std::nullopt}); }, 1,
-         "测试小票已在 RK-520P（USB001）上打印。", MessageIcon::None, 1},
+         "测试小票已在 RK-520P（USB001）上打印。", MessageIcon::None, 1, {true, false}},
         {"paper out", 0, "\x16\x12\x12\x72", {}, 0,
          "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：缺纸。\n请装入新纸卷并合上上盖，然后再次运行 Kelp 打印测试小票。"
          "\n日志：C:\\Kelp.log",
@@ -909,6 +917,24 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
          "it printed. Look at the printer for the receipt.",
          MessageIcon::None, 0, {true, true}},
         {"no status, not sent", 0, "", {}, 0, "", MessageIcon::None, 0, {true, false}},
+        // The outcome box asks about the cash drawer: pin 2, then pin 5
+        // where the sensor did not change.
+        {"drawer on pin 5", 1, "\x12\x12\x12\x12", {}, 1, "The test receipt was printed on RK-520P (IP_10.0.0.7).",
+         MessageIcon::None, 0, {true, true}, "The cash drawer opened (pin 5): its sensor changed.", 1,
+         std::string("\0\1", 2)},
+        {"drawer on pin 2", 1, "\x12\x12\x12\x12", {}, 1, "The test receipt was printed on RK-520P (IP_10.0.0.7).",
+         MessageIcon::None, 0, {true, true}, "The cash drawer opened (pin 2): its sensor changed.", 0,
+         std::string("\0", 1)},
+        {"drawer without a sensor", 0, "\x12\x12\x12\x12", {}, 1, "测试小票已在 RK-520P（IP_10.0.0.7）上打印。",
+         MessageIcon::Exclamation, 0, {true, true}, neither, -1, std::string("\0\1", 2)},
+        {"drawer not asked for", 1, "\x12\x12\x12\x12", {}, 1, "The test receipt was printed on RK-520P (IP_10.0.0.7).",
+         MessageIcon::None, 0, {true, false}, "", 0, ""},
+        {"drawer of a USB printer", 1, nullptr, {}, 2, "The test receipt was printed on RK-520P (USB001).",
+         MessageIcon::None, 0, {true, true}, "The kick (pin 2) was sent to RK-520P (USB001) as a job of its own: look at the drawer."},
+        // Paper empty on the USB interface: printed only on Yes.
+        {"USB paper empty, printed anyway", 1, nullptr, paperEmpty, 1, "The test receipt was printed on RK-520P (USB001).",
+         MessageIcon::None, 0, {true, true, false}},
+        {"USB paper empty, not sent", 0, nullptr, paperEmpty, 0, "", MessageIcon::None, 0, {true, false}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -919,7 +945,10 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         wizard.state.englishFlag = row.englishFlag;
         machine.setPorts({{"USB001", ""}});
         machine.installTcpIpMonitor();
-        if (row.answers) wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, row.answers, false, 0, 1, 900});
+        FakeNetwork::Host host{ConnectOutcome::Connected, row.answers ? row.answers : "", false, 0, 1, 900};
+        host.drawerPin = row.drawerPin;
+        if (row.answers) wizard.net.setHost(0x0A000007, host);
+        machine.setUsbPrinterStatus("USB001", {0x18, 0});  // paper in, selected, no error
         if (row.prepare) row.prepare(machine);
         wizard.pages.answerQuestions(row.yes);
         wizard.runFromSettings([&](FakeDialog& port) {
@@ -945,7 +974,12 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
             });
         });
         ASSERT_EQ(wizard.pages.questions().size(), row.yes.size());
-        if (row.yes.size() > 1)
+        if (std::string(row.name).rfind("USB paper", 0) == 0 && row.yes.size() > 1)
+            EXPECT_EQ(wizard.pages.questions()[1].text,
+                      row.englishFlag ? "The USB printer RK-520P (USB001) reports that it is out of paper. Some USB "
+                                        "interfaces report this wrongly.\nIf the paper is in, print the test receipt anyway?"
+                                      : "USB 打印机 RK-520P（USB001）报告缺纸。有些 USB 接口会误报缺纸。\n如确认已装好纸，仍要打印测试小票吗？");
+        else if (row.yes.size() > 1 && std::string(row.name).rfind("no status", 0) == 0)
             EXPECT_EQ(wizard.pages.questions()[1].text,
                       row.englishFlag
                           ? "The printer RK-520P (IP_10.0.0.7) does not answer status requests, so it cannot be told "
@@ -954,13 +988,22 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
                           : "打印机 RK-520P（IP_10.0.0.7）不回答状态询问，无法知道它能否打印。请先检查：打印机已开机，"
                             "连接线或网络已连接，地址正确。\n仍要发送测试小票吗？");
         EXPECT_EQ(machine.rawJobs().size(), row.jobs);
+        if (row.jobs == 2) EXPECT_EQ(machine.rawJobs().back().bytes, std::string("\x1bp\x00\x19\xfa", 5));
+        EXPECT_EQ(wizard.net.kicksTo(0x0A000007), row.kicks);
         const auto& shown = wizard.pages.messages();
         ASSERT_FALSE(shown.empty());
-        if (row.box.empty()) {  // No: nothing more is said than the installation's box
+        // A receipt that printed: its box is the drawer's question.
+        const bool printed = row.icon == MessageIcon::None && !row.box.empty() && row.name[0] != 'n';
+        if (printed || !row.drawerBox.empty())
+            EXPECT_EQ(wizard.pages.questions().back().text,
+                      row.box + (row.englishFlag ? "\n\nOpen the cash drawer too?" : "\n\n同时打开钱箱吗？"));
+        if (row.box.empty() || ((printed || !row.drawerBox.empty()) && row.drawerBox.empty())) {
+            // No: nothing more is said than the installation's box
             EXPECT_EQ(shown.back().text.find("test receipt"), std::string::npos);
+            EXPECT_EQ(shown.back().text.find("drawer"), std::string::npos);
             continue;
         }
-        EXPECT_EQ(shown.back().text, row.box);
+        EXPECT_EQ(shown.back().text, row.drawerBox.empty() ? row.box : row.drawerBox);
         EXPECT_EQ(shown.back().icon, row.icon);
         EXPECT_EQ(shown.back().templateId, IDD_PRINTER_SETTINGS);
         const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);

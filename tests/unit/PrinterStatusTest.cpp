@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "install/CashDrawer.h"
 #include "install/PrinterStatus.h"
 
 namespace kelp {
@@ -22,6 +23,7 @@ public:
         return {bytes, winerr::Success};
     }
     WinError send(const std::string& bytes) override {
+        if (refuseFrom > 0 && requests_ + 1 >= refuseFrom) return 10054;
         sent += bytes;
         ++requests_;
         if (requests_ <= static_cast<int>(replies_.size())) waiting_ += replies_[requests_ - 1];
@@ -42,6 +44,7 @@ public:
     std::string sent;
     std::vector<std::uint32_t> deadlines;
     std::uint64_t now_ = 0;
+    int refuseFrom = 0;  // sends from this one on fail (a peer gone); 0: none
 
 private:
     std::vector<std::string> replies_;
@@ -103,6 +106,57 @@ TEST(PrinterStatus, AnswersCountOnlyAfterTheirRequest) {
         EXPECT_EQ(channel.sent, row.sent) << row.what;
         EXPECT_EQ(channel.now_, row.ms) << row.what;
         for (const auto deadline : channel.deadlines) EXPECT_EQ(deadline, 1000u) << row.what;
+    }
+}
+
+// The drawer's sensor is read, the pulse sent, and the sensor read again
+// up to five times, a pause before each, until bit 0x04 differs; the other
+// bits do not count. A printer that gives no sensor reading before or after
+// the kick, or hangs up, leaves the kick sent but unconfirmed; a kick that
+// cannot be written is not sent.
+TEST(CashDrawer, SensorBeforeAndAfterTheKick) {
+    using R = DrawerResult;
+    const std::string ask("\x10\x04\x01", 3), pin2("\x1bp\x00\x19\xfa", 5), pin5("\x1bp\x01\x19\xfa", 5);
+    const auto asks = [&](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += ask;
+        return out;
+    };
+    const struct {
+        const char* what;
+        std::vector<std::string> replies;  // per send: the kick is the second
+        bool hangsUp;
+        int refuseFrom;
+        DrawerPin pin;
+        R result;
+        std::string sent;
+        int pauses;
+    } rows[] = {
+        {"opens at once, pin 2", {"\x12", "", "\x16"}, false, 0, DrawerPin::Pin2, R::Opened, ask + pin2 + ask, 1},
+        {"opens at the last check, pin 5", {"\x12", "", "\x12", "\x12", "\x12", "\x12", "\x16"}, false, 0,
+         DrawerPin::Pin5, R::Opened, ask + pin5 + asks(5), 5},
+        {"open before, shut after", {"\x16", "", "\x12"}, false, 0, DrawerPin::Pin2, R::Opened, ask + pin2 + ask, 1},
+        {"never changes", {"\x12", "", "\x12", "\x12", "\x12", "\x12", "\x12"}, false, 0, DrawerPin::Pin2,
+         R::Unchanged, ask + pin2 + asks(5), 5},
+        {"goes offline, the sensor unchanged", {"\x12", "", "\x1A", "\x1A", "\x1A", "\x1A", "\x1A"}, false, 0,
+         DrawerPin::Pin5, R::Unchanged, ask + pin5 + asks(5), 5},
+        {"mute", {}, false, 0, DrawerPin::Pin2, R::NoSensor, ask + pin2, 0},
+        {"mute after the kick", {"\x12"}, false, 0, DrawerPin::Pin2, R::NoSensor, ask + pin2 + ask, 1},
+        {"hangs up after the kick", {"\x12"}, true, 0, DrawerPin::Pin5, R::NoSensor, ask + pin5 + ask, 1},
+        {"no printer's byte", {"A"}, false, 0, DrawerPin::Pin2, R::NoSensor, ask + pin2, 0},
+        {"hung up before the kick", {}, true, 2, DrawerPin::Pin2, R::NotSent, ask, 0},
+    };
+    for (const auto& row : rows) {
+        ScriptedChannel channel(row.replies, {}, row.hangsUp);
+        channel.refuseFrom = row.refuseFrom;
+        int pauses = 0;
+        const auto pause = [&](std::uint32_t ms) {
+            EXPECT_EQ(ms, 100u) << row.what;
+            ++pauses;
+        };
+        EXPECT_EQ(KickAndWatchDrawer(channel, row.pin, pause), row.result) << row.what;
+        EXPECT_EQ(channel.sent, row.sent) << row.what;
+        EXPECT_EQ(pauses, row.pauses) << row.what;
     }
 }
 

@@ -54,6 +54,17 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
     busy.result = TestReceiptResult::Busy;
     const CliRefusal host{CliProblem::Host, "", "", AddressProblem::Reserved};
     const CliRefusal with{CliProblem::DoesNotGoWith, "host", "uninstall"};
+    const auto drawer = [](DrawerResult result, DrawerPin pin) {
+        DrawerOutcome outcome;
+        outcome.result = result;
+        outcome.pin = pin;
+        outcome.printerName = "RK-730P";
+        outcome.port = "IP_10.0.0.9";
+        return outcome;
+    };
+    DrawerOutcome kickJobFailed = drawer(DrawerResult::JobFailed, DrawerPin::Pin2);
+    kickJobFailed.job = {JobProblem::SpoolerStep, "StartDocPrinter", 5};
+    const DrawerOutcome unchanged2 = drawer(DrawerResult::Unchanged, DrawerPin::Pin2);
 
     const Row rows[] = {
         // A state that can be put right says so; paper near its end and a
@@ -162,6 +173,25 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          DescribeRemoval(RemovalOutcome::Failed, "RK-730P", Zh), "The printer RK-730P and its driver were removed.", ""},
         {"notices", DescribePageNotice(PageNotice::SearchFirst, Zh), DescribePageNotice(PageNotice::OfferTestReceipt, Zh),
          "Please click \"Search Port...\",then select port!", "现在打印一张测试小票吗？"},
+        // The cash drawer (the command line's and the wizard's tests show the others).
+        {"drawer not reached", DescribeDrawerOutcome(drawer(DrawerResult::NotSent, DrawerPin::Pin5), En),
+         DescribeDrawerOutcome(drawer(DrawerResult::NotSent, DrawerPin::Pin5), Zh),
+         "The cash drawer was not kicked: the printer RK-730P (IP_10.0.0.9) could not be reached.",
+         "未能打开钱箱：无法连接打印机 RK-730P（IP_10.0.0.9）。"},
+        {"drawer job", DescribeDrawerOutcome(drawer(DrawerResult::SentAsJob, DrawerPin::Pin5), En),
+         DescribeDrawerOutcome(kickJobFailed, Zh),
+         "The kick (pin 5) was sent to RK-730P (IP_10.0.0.9) as a job of its own: look at the drawer.",
+         "未能发送开钱箱信号：StartDocPrinter 失败（错误 5）。"},
+        {"drawer busy", DescribeDrawerOutcome(drawer(DrawerResult::Busy, DrawerPin::Pin2), En),
+         DescribeDrawerOutcome(drawer(DrawerResult::NoSensor, DrawerPin::Pin5), Zh),
+         "Another Kelp installation, removal or test receipt is running; nothing was changed. Please try again later.",
+         "已发送开钱箱信号（引脚 5），但打印机未报告钱箱状态：请查看钱箱是否已打开。"},
+        {"drawer, pin 5 not reached", DescribeDrawerTrial(unchanged2, drawer(DrawerResult::NotSent, DrawerPin::Pin5), En),
+         DescribeDrawerTrial(unchanged2, std::nullopt, Zh),
+         "The cash drawer was not kicked: the printer RK-730P (IP_10.0.0.9) could not be reached.",
+         "已发送开钱箱信号（引脚 2），但钱箱传感器状态未改变（没有传感器连线的钱箱不会报告）：请查看钱箱是否已打开。"},
+        {"drawer switch", DescribeCliRefusal({CliProblem::DrawerPin}, En), DescribeCliRefusal({CliProblem::DrawerNeedsWait}, Zh),
+         "/drawer must be /drawer, /drawer:2 or /drawer:5", "/drawer 需要跟踪测试小票的打印：不能与 /wait:0 一起使用"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.english, row.expectedEnglish) << row.what;
