@@ -159,8 +159,11 @@ Result<std::uint32_t> Win32Platform::usbPrinterStatus(const std::string& portNam
         for (const auto& entry : present) {
             if (!entry.hasPort || CompareStringOrdinal(widen(entry.usb.baseName).c_str(), -1, L"USB", -1, TRUE) != CSTR_EQUAL)
                 continue;
-            std::wstring name = std::to_wstring(entry.usb.portNumber);
-            if (name.size() < 3) name.insert(0, 3 - name.size(), L'0');
+            // The digits written out by hand: std::to_wstring would bring in
+            // the C runtime's formatter, some 26 KB of Kelp.exe.
+            std::wstring name;
+            for (std::uint32_t n = entry.usb.portNumber; n || name.size() < 3; n /= 10)
+                name.insert(name.begin(), static_cast<wchar_t>(L'0' + n % 10));
             name = L"USB" + name;
             if (CompareStringOrdinal(name.c_str(), -1, wanted.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
             const HANDLE device = CreateFileW(entry.path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
