@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "install/TestReceipt.h"
+#include "install/UsbPrinterModel.h"
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
@@ -227,6 +228,10 @@ int CommandLineRun::install(const ModelRow& model) {
         case InstallationStop::AddressRefused:
             say(DescribeWrongCommandLine(DescribeHostRefused(request.address.host, outcome, language_), language_));
             return exitcode::InvalidCommandLine;
+        case InstallationStop::NoAdministrator:
+        case InstallationStop::WindowsOnArm:
+            say(DescribeInstallationStop(outcome, request.address, language_));
+            return exitcode::InstallFailure;
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate
@@ -249,6 +254,7 @@ int CommandLineRun::uninstall(const ModelRow& model) {
         case RemovalOutcome::Removed:
         case RemovalOutcome::DriverLeftInUse: return exitcode::Success;
         case RemovalOutcome::Busy: return exitcode::AlreadyRunning;
+        case RemovalOutcome::NoAdministrator: return exitcode::InstallFailure;  // said above
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
     }
@@ -296,6 +302,10 @@ int CommandLineRun::list() {
             if (!usb) usb = platform_.usbPrinterInterfaces();
             const auto connected = usb->ok() ? UsbPortConnected(port.name, usb->value) : std::nullopt;
             text += connected ? (*connected ? "\tconnected" : "\tnot connected") : "\tunknown";
+            // The last (sixth) column: the model the printer there names.
+            if (usb->ok())
+                if (const std::string model = ModelOnUsbPort(port.name, usb->value).shown; !model.empty())
+                    text += "\t\t" + cell(model);
         } else if (std::string(PortKind(port)) == "TCP/IP") {
             // The fifth column: where the port points.
             const auto config = platform_.tcpIpPortConfig(port.name);

@@ -235,14 +235,18 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         wizard.pages.onMessageBox([&machine](const MessageBoxRecord& box) {
             EXPECT_EQ(machine.heldMutexes(), std::vector<std::string>{}) << box.text;
         });
-        wizard.runFromSettings([&](FakeDialog& port) {
-            port.click(IDC_PORT_INSTALL);
-            if (!row.installedOn) {
-                EXPECT_FALSE(port.ended());
-                EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
-                port.click(IDC_PORT_CANCEL);
-            }
-        });
+        // The person picks RK-520P, whatever model the page selected for the
+        // printer attached.
+        wizard.runFromSettings(
+            [&](FakeDialog& port) {
+                port.click(IDC_PORT_INSTALL);
+                if (!row.installedOn) {
+                    EXPECT_FALSE(port.ended());
+                    EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
+                    port.click(IDC_PORT_CANCEL);
+                }
+            },
+            [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 0); });
         const auto& pages = wizard.pages;
         if (row.installedOn) {
             ASSERT_TRUE(machine.findPrinter("RK-520P"));
