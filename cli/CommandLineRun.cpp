@@ -33,6 +33,8 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
+    "/install、/uninstall 需要管理员权限（以“以管理员身份运行”打开的命令提示符）；在 ARM 版 Windows 上不安装（本安装包没有 ARM64 驱动）。"
+    "/default：同时为当前用户关闭 Windows 的“让 Windows 管理默认打印机”，并通知正在运行的程序。/list：已连接的 USB 打印机报告的型号在最后一列。\r\n"
     "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
@@ -45,6 +47,8 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
+    "/install and /uninstall need administrator rights (a command prompt opened with \"Run as administrator\"); nothing is installed on Windows on ARM (the package has no ARM64 driver). "
+    "/default: also turns off Windows' \"Let Windows manage my default printer\" for this user and tells running programs. /list: the model a connected USB printer reports, in the last column.\r\n"
     "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};

@@ -85,8 +85,10 @@ TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
     for (const char* step : {"take mutex \"Global\\Kelp.Installation\": 0", "GetPrinterDriverDirectory",
                              "step CopyFile \"C:\\package\\Printer Driver\\x86\\", "step AddPrinterDriver \"RK-730P\"",
                              "step AddPrinter \"RK-730P\" on port \"USB001\"", "\"Device\" = \"RK-730P,winspool,USB001\": 0",
-                             "step ClosePrinter", "outcome 0"})
+                             "step ClosePrinter", "outcome 0", "\"LegacyDefaultPrinterMode\" = 1: 0",
+                             "step SendMessageTimeout WM_SETTINGCHANGE \"windows\" to all windows (at most 1000 ms each): 0"})
         EXPECT_NE(std::string::npos, log().find(step)) << step << "\n" << log();
+    EXPECT_EQ(1u, legacyDefaultPrinterMode().value_or(0));
 
     // Named, another port is the printer's port, and Device follows it.
     EXPECT_EQ(0, runKelp(L"/install /model:rk-730p " + lang + L" /port:LPT1: /quiet /log:" + kLog)) << log();
