@@ -532,17 +532,11 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
 TEST_F(CommandLineTest, RightsAndWindowsOnArmCheckedFirst) {
     m.setPorts({{"C:\\receipt.prn", "Local Port"}});
     ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:C:\\receipt.prn", "/quiet"}), 0);
-    const std::string rights =
-        " needs administrator rights, and Kelp is not running as an administrator: nothing was changed.\r\n"
-        "Start Kelp as an administrator: right-click Kelp.exe and choose \"Run as administrator\"; for the command "
-        "line, use a command prompt opened with \"Run as administrator\".\r\n";
-    const std::string rightsZh = "需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\r\n"
-                                 "请以管理员身份启动 Kelp：右键单击 Kelp.exe，选择“以管理员身份运行”；"
-                                 "命令行请在“以管理员身份运行”打开的命令提示符中使用。\r\n";
-    const std::string arm = "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers, and "
-                            "this package has no driver for Windows on ARM. Nothing was changed.\r\n";
-    const std::string armZh = "这台电脑是 ARM 版 Windows（ARM64），它只接受 ARM64 打印机驱动，而本安装包没有适用于 ARM 版 "
-                              "Windows 的驱动。未做任何更改。\r\n";
+    // The whole texts: WordingTest.
+    const std::string rights = " needs administrator rights, and Kelp is not running as an administrator: nothing was changed.\r\n";
+    const std::string rightsZh = "需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\r\n";
+    const std::string arm = "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers";
+    const std::string armZh = "这台电脑是 ARM 版 Windows（ARM64）";
     const std::string noRightsLog = "nothing installed: installing needs administrator rights, which this process does not have";
     const std::string armLog = "nothing installed: this is Windows on ARM (ARM64)";
     struct Row {

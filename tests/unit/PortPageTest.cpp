@@ -219,19 +219,12 @@ TEST_F(PortPageTest, InstallRefusedWithoutRightsOrOnArm) {
         int categoryRow;  // 1: USB, 2: network
         const char* said;  // nothing: installed
     };
+    // The whole texts: WordingTest.
     const Row rows[] = {
-        {false, std::nullopt, 0, 1,
-         "安装打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n"
-         "请以管理员身份启动 Kelp：右键单击 Kelp.exe，选择“以管理员身份运行”；命令行请在“以管理员身份运行”打开的命令提示符中使用。"},
-        {false, 0x8664, 1, 2,
-         "Installing the printer needs administrator rights, and Kelp is not running as an administrator: nothing was "
-         "changed.\nStart Kelp as an administrator: right-click Kelp.exe and choose \"Run as administrator\"; for the "
-         "command line, use a command prompt opened with \"Run as administrator\"."},
-        {true, 0xAA64, 1, 2,
-         "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers, and this package has no "
-         "driver for Windows on ARM. Nothing was changed."},
-        {false, 0xAA64, 0, 1,
-         "这台电脑是 ARM 版 Windows（ARM64），它只接受 ARM64 打印机驱动，而本安装包没有适用于 ARM 版 Windows 的驱动。未做任何更改。"},
+        {false, std::nullopt, 0, 1, "安装打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n请以管理员身份启动"},
+        {false, 0x8664, 1, 2, "Installing the printer needs administrator rights, and Kelp is not running as an administrator"},
+        {true, 0xAA64, 1, 2, "This computer runs Windows on ARM (ARM64)"},
+        {false, 0xAA64, 0, 1, "这台电脑是 ARM 版 Windows（ARM64）"},
         {true, 0x8664, 0, 1, nullptr},
     };
     for (const auto& row : rows) {
@@ -256,7 +249,7 @@ TEST_F(PortPageTest, InstallRefusedWithoutRightsOrOnArm) {
         EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
         const auto shown = wizard.pages.messages();
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, row.said);
+        EXPECT_EQ(shown[0].text.rfind(row.said, 0), 0u) << shown[0].text;
         EXPECT_EQ(shown[0].templateId, IDD_PORT);
         EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" nothing installed: "), std::string::npos);
     }
