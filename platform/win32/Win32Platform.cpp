@@ -586,7 +586,7 @@ WinError Win32Platform::broadcastSettingChange(const std::string& section, std::
         if (SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(name.c_str()),
                                 SMTO_ABORTIFHUNG, timeoutMs, &answer))
             return winerr::Success;
-        return lastErrorOr();
+        return lastError();
     });
 }
 
