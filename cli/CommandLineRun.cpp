@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "install/TestReceipt.h"
 #include "install/CashDrawer.h"
+#include "install/UsbPrinterModel.h"
 #include "install/AutomaticPort.h"
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
@@ -33,6 +34,8 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/drawer[:2|:5]] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
+    "/install、/uninstall 需要管理员权限（以“以管理员身份运行”打开的命令提示符）；在 ARM 版 Windows 上不安装（本安装包没有 ARM64 驱动）。"
+    "/default：同时为当前用户关闭 Windows 的“让 Windows 管理默认打印机”，并通知正在运行的程序。/list：已连接的 USB 打印机报告的型号在最后一列。\r\n"
     "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "/testprint /drawer：测试小票打印后打开钱箱（引脚 2，或 /drawer:5 引脚 5），并读取钱箱传感器判断是否已打开。\r\n"
@@ -46,6 +49,8 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/drawer[:2|:5]] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
+    "/install and /uninstall need administrator rights (a command prompt opened with \"Run as administrator\"); nothing is installed on Windows on ARM (the package has no ARM64 driver). "
+    "/default: also turns off Windows' \"Let Windows manage my default printer\" for this user and tells running programs. /list: the model a connected USB printer reports, in the last column.\r\n"
     "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "/testprint /drawer: once the test receipt has printed, opens the cash drawer (pin 2, or pin 5 with /drawer:5) and reads the drawer's sensor to tell whether it opened.\r\n"
@@ -235,6 +240,10 @@ int CommandLineRun::install(const ModelRow& model) {
         case InstallationStop::AddressRefused:
             say(DescribeWrongCommandLine(DescribeHostRefused(request.address.host, outcome, language_), language_));
             return exitcode::InvalidCommandLine;
+        case InstallationStop::NoAdministrator:
+        case InstallationStop::WindowsOnArm:
+            say(DescribeInstallationStop(outcome, request.address, language_));
+            return exitcode::InstallFailure;
         default: return failed();  // the engine logged why
     }
     // The report below names every failed step; the wizard's immediate
@@ -257,6 +266,7 @@ int CommandLineRun::uninstall(const ModelRow& model) {
         case RemovalOutcome::Removed:
         case RemovalOutcome::DriverLeftInUse: return exitcode::Success;
         case RemovalOutcome::Busy: return exitcode::AlreadyRunning;
+        case RemovalOutcome::NoAdministrator: return exitcode::InstallFailure;  // said above
         case RemovalOutcome::LockFailed:
         case RemovalOutcome::Failed: break;
     }
@@ -319,6 +329,10 @@ int CommandLineRun::list() {
             if (!usb) usb = platform_.usbPrinterInterfaces();
             const auto connected = usb->ok() ? UsbPortConnected(port.name, usb->value) : std::nullopt;
             text += connected ? (*connected ? "\tconnected" : "\tnot connected") : "\tunknown";
+            // The last (sixth) column: the model the printer there names.
+            if (usb->ok())
+                if (const std::string model = ModelOnUsbPort(port.name, usb->value).shown; !model.empty())
+                    text += "\t\t" + cell(model);
         } else if (std::string(PortKind(port)) == "TCP/IP") {
             // The fifth column: where the port points.
             const auto config = platform_.tcpIpPortConfig(port.name);

@@ -308,10 +308,31 @@ bool DriverInstaller::readBack(Pass& pass) {
     return isModelsPrinter(pass, *printer, &pass.printerPort);
 }
 
+// The default the person asked for: "Device" names the printer, Windows is
+// told to leave it so, and running programs (the till's) hear that the
+// default changed, as Windows itself tells them.
 void DriverInstaller::writeDefaultPrinter(Pass& pass) {
     if (!pass.choices.defaultPrinter) return;
     const std::string device = std::string(pass.model->displayName) + ",winspool," + pass.printerPort;
-    writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device", device);
+    if (!writeString(pass, InstallStep::DefaultPrinter, RegRoot::CurrentUser, DefaultPrinterKey, "Device", device))
+        return;
+    keepDefaultPrinter();
+    platform_.broadcastSettingChange("windows", SettingChangeTimeoutMs);
+}
+
+// Only the person's own choice of a default turns Windows' management of it
+// off. A value that cannot be written leaves it on: the log says so, and the
+// installation stands (the printer is the default until Windows moves it).
+void DriverInstaller::keepDefaultPrinter() {
+    const auto key = platform_.regOpenKey(RegRoot::CurrentUser, DefaultPrinterKey, RegAccess::SetValue);
+    WinError error = key.error;
+    if (key.ok()) {
+        error = platform_.regSetDword(key.value, LegacyDefaultPrinterModeValue, 1);
+        platform_.regCloseKey(key.value);
+    }
+    if (error != winerr::Success && log_)
+        log_->line("Windows may still move the default printer (\"Let Windows manage my default printer\"): " +
+                   std::string(LegacyDefaultPrinterModeValue) + " not written, error " + std::to_string(error));
 }
 
 std::optional<std::string> DriverInstaller::PortSettingsText(const PrinterChoices& c) {

@@ -42,6 +42,12 @@ constexpr std::size_t MaxDriverPathLength = 259;
 constexpr std::size_t MaxDependentFilesBytes = 255;
 
 constexpr const char* DefaultPrinterKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+// Under DefaultPrinterKey: 1 turns off Windows 10's and 11's "Let Windows
+// manage my default printer" for the user (the printer used last would
+// become the default otherwise).
+constexpr const char* LegacyDefaultPrinterModeValue = "LegacyDefaultPrinterMode";
+// How long a running program may take to hear that the default changed.
+constexpr std::uint32_t SettingChangeTimeoutMs = 1000;
 constexpr const char* PortSettingsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 constexpr std::uint32_t PauseAfterInstallMs = 500;
 
@@ -141,6 +147,7 @@ private:
     bool readBack(Pass& pass);
     void followDefaultPrinter(Pass& pass);
     void writeDefaultPrinter(Pass& pass);
+    void keepDefaultPrinter();
     void writePortSettings(Pass& pass);
     bool writeString(Pass& pass, InstallStep step, RegRoot root, const char* key, const std::string& name,
                      const std::string& value);

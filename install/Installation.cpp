@@ -60,6 +60,8 @@ private:
 };
 
 InstallationOutcome Installation::run() {
+    if (const InstallationStop refused = CheckCanInstall(platform_, log_); refused != InstallationStop::None)
+        return Stopped(refused);
     const ModelRow* model = ModelCatalogue::row(request_.choices.modelRow);
     name_ = model ? model->displayName : "";
     // A port named must be one of the spooler's: looked for before anything
@@ -212,6 +214,20 @@ void Installation::undoNetworkPort() {
 }
 
 }  // namespace
+
+// Windows on ARM first: rights would not help there.
+InstallationStop CheckCanInstall(Platform& platform, RunLog* log) {
+    if (platform.nativeMachine() == MachineArm64) {
+        if (log) log->line("nothing installed: this is Windows on ARM (ARM64), whose spooler takes only ARM64 drivers, "
+                           "and the package has none");
+        return InstallationStop::WindowsOnArm;
+    }
+    if (!platform.runsElevated()) {
+        if (log) log->line("nothing installed: installing needs administrator rights, which this process does not have");
+        return InstallationStop::NoAdministrator;
+    }
+    return InstallationStop::None;
+}
 
 InstallationOutcome InstallPrinter(Platform& platform, Network& network, const InstallationRequest& request,
                                    RunLog* log, InstallationProgress* progress) {

@@ -7,6 +7,7 @@
 // undone, here and only here.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,7 +58,18 @@ enum class InstallationStop {
     NoNetworkPort,    // no TCP/IP port could be had (networkPort.problem says why)
     NameNotFound,     // the host name cannot be found on this network now (error); not with force
     AddressRefused,   // the address, or the one the host name stands for, is no printer's (addressProblem)
+    NoAdministrator,  // the process has no administrator rights: nothing was looked up or taken
+    WindowsOnArm,     // Windows on ARM takes only ARM64 drivers, which the package does not have
 };
+
+// IsWow64Process2's native machine of Windows on ARM (IMAGE_FILE_MACHINE_ARM64).
+constexpr std::uint16_t MachineArm64 = 0xAA64;
+
+// Whether an installation can run on this machine in this process at all,
+// asked before anything is looked up, taken or changed (both doors ask it:
+// the wizard before its network dialog, the engine first of all): None, or
+// WindowsOnArm, or NoAdministrator. A refusal goes to log with its reason.
+InstallationStop CheckCanInstall(Platform& platform, RunLog* log);
 
 struct InstallationOutcome {
     InstallationStop stop = InstallationStop::None;

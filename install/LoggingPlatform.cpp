@@ -282,4 +282,13 @@ Result<TcpIpPortConfig> LoggingPlatform::tcpIpPortConfig(const std::string& port
     return result;
 }
 
+// ---- The default printer ---------------------------------------------------
+
+// Programs are told, never waited for: a timeout is worth its line too.
+WinError LoggingPlatform::broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) {
+    return step("SendMessageTimeout WM_SETTINGCHANGE " + QuotedText(section) + " to all windows (at most " +
+                    std::to_string(timeoutMs) + " ms each)",
+                inner().broadcastSettingChange(section, timeoutMs));
+}
+
 }  // namespace kelp

@@ -215,6 +215,10 @@ void Removal::note(const std::string& text) {
 }  // namespace
 
 RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log) {
+    if (!platform.runsElevated()) {
+        if (log) log->line("nothing removed: removing needs administrator rights, which this process does not have");
+        return RemovalOutcome::NoAdministrator;
+    }
     InstallationLock lock(platform, log);
     if (lock.heldElsewhere()) return RemovalOutcome::Busy;
     if (lock.error() != winerr::Success) return RemovalOutcome::LockFailed;

@@ -21,9 +21,10 @@ enum class RemovalOutcome {
     Failed,  // a step failed; the platform's log names it
     Busy,    // another installation, removal or test receipt holds the lock: nothing changed
     LockFailed,  // the lock could not be taken: nothing changed
+    NoAdministrator,  // the process has no administrator rights: nothing was looked up, taken or changed
 };
 
-// Under the installation lock. name is the model's display name (printer
+// Under the installation lock, with administrator rights. name is the model's display name (printer
 // and driver name). log takes the engine's own lines (none when null); the
 // steps themselves are the platform's to log.
 RemovalOutcome RemoveModel(Platform& platform, const std::string& name, RunLog* log);

@@ -213,6 +213,22 @@ constexpr Bilingual kNoPortMessage = {
     "没有可用于安装打印机的端口。请点击“搜索端口...”，然后选择一个端口。",
     "There is no port to install the printer on. Please click \"Search Port...\", then select a port."};
 constexpr Bilingual kCannotStart = {"无法开始安装（错误 %1）。", "The installation could not start (error %1)."};
+// Checked before anything changes: this machine or this process cannot
+// install (or remove). %1 what needs the rights.
+constexpr Bilingual kNeedsAdministrator = {
+    "%1需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n"
+    "请以管理员身份启动 Kelp：右键单击 Kelp.exe，选择“以管理员身份运行”；"
+    "命令行请在“以管理员身份运行”打开的命令提示符中使用。",
+    "%1 needs administrator rights, and Kelp is not running as an administrator: nothing was changed.\n"
+    "Start Kelp as an administrator: right-click Kelp.exe and choose \"Run as administrator\"; "
+    "for the command line, use a command prompt opened with \"Run as administrator\"."};
+constexpr Bilingual kInstallingNeeds = {"安装打印机", "Installing the printer"};
+constexpr Bilingual kRemovingNeeds = {"删除打印机", "Removing the printer"};
+constexpr Bilingual kWindowsOnArm = {
+    "这台电脑是 ARM 版 Windows（ARM64），它只接受 ARM64 打印机驱动，而本安装包没有适用于 ARM 版 Windows 的驱动。"
+    "未做任何更改。",
+    "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers, and this package has no "
+    "driver for Windows on ARM. Nothing was changed."};
 constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
 constexpr Bilingual kPortPageFailed = {
     "端口页面无法打开，或因内部错误而关闭，安装未完成。",
@@ -671,6 +687,8 @@ std::string DescribeInstallationStop(const InstallationOutcome& outcome, const N
         case InstallationStop::AddressRefused:
             return DescribeRefusedAddress(address.host, outcome.hostAddress.value_or(0), outcome.addressProblem, language) +
                    "\n" + kNothingInstalled.in(language);
+        case InstallationStop::NoAdministrator: return Fill(kNeedsAdministrator.in(language), {kInstallingNeeds.in(language)});
+        case InstallationStop::WindowsOnArm: return kWindowsOnArm.in(language);
         case InstallationStop::NameNotFound:  // the page asks instead (AskToInstallNameNotFound)
         case InstallationStop::LockFailed:
         case InstallationStop::PortsUnreadable:
@@ -823,6 +841,7 @@ std::string DescribeRemoval(RemovalOutcome outcome, const std::string& name, Lan
         case RemovalOutcome::Removed: return Fill(kRemoved.in(language), {name});
         case RemovalOutcome::DriverLeftInUse: return Fill(kRemovedDriverLeft.in(language), {name});
         case RemovalOutcome::Busy: return DescribeAnotherRun(language);
+        case RemovalOutcome::NoAdministrator: return Fill(kNeedsAdministrator.in(language), {kRemovingNeeds.in(language)});
         case RemovalOutcome::Failed:
         case RemovalOutcome::LockFailed: break;
     }

@@ -230,6 +230,16 @@ void PortPage::onBack() {
 void PortPage::onInstall() {
     PrinterSettingsPage* settingsPage = context_.settings.settingsPage;
     if (!settingsPage) return;
+    // Before anything is asked or changed (the network dialog included):
+    // the page stays open, as it was.
+    if (const InstallationStop refused = CheckCanInstall(context_.platform, context_.log);
+        refused != InstallationStop::None) {
+        InstallationOutcome outcome;
+        outcome.stop = refused;
+        dialog().messageBox(DescribeInstallationStop(outcome, {}, context_.settings.language()),
+                            MessageIcon::Exclamation);
+        return;
+    }
     if (networkRowChosen()) {
         installOnNetwork(*settingsPage);
         return;

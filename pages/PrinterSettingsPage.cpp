@@ -14,6 +14,7 @@
 #include "install/SerialValueTables.h"
 #include "install/TestReceipt.h"
 #include "install/CashDrawer.h"
+#include "install/UsbPrinterModel.h"
 #include "install/Wording.h"
 #include "res/resource.h"
 
@@ -96,6 +97,7 @@ bool PrinterSettingsPage::onInit() {
     fillModelList();
     dialog().setCheck(IDC_SET_DEFAULT, false);
     dialog().setText(IDC_SET_NAME, ModelCatalogue::rows()[0].displayName);
+    selectAttachedModel();
     fillSerialLists();
     enableSerialLists(false);
     context_.settings.settingsPage = this;
@@ -174,6 +176,20 @@ void PrinterSettingsPage::fillModelList() {
     dialog().comboReset(IDC_SET_MODEL);
     for (const auto& model : ModelCatalogue::rows()) dialog().comboAdd(IDC_SET_MODEL, model.displayName);
     dialog().comboSetSelection(IDC_SET_MODEL, 0);
+}
+
+// The model the one attached USB printer names itself, where exactly one
+// names one of the seven; the person can still pick another.
+void PrinterSettingsPage::selectAttachedModel() {
+    const auto interfaces = context_.platform.usbPrinterInterfaces();
+    if (!interfaces.ok()) return;
+    const int row = ModelRowOfTheAttachedPrinter(interfaces.value);
+    const ModelRow* model = ModelCatalogue::row(row);
+    if (!model) return;
+    dialog().comboSetSelection(IDC_SET_MODEL, row);
+    dialog().setText(IDC_SET_NAME, model->displayName);
+    if (context_.log) context_.log->line(std::string("the attached USB printer names itself ") + model->displayName +
+                                         ": that model is selected");
 }
 
 void PrinterSettingsPage::fillSerialLists() {

@@ -41,6 +41,7 @@ private:
     void showEnglishTexts();
     void addAboutEntry();
     void fillModelList();
+    void selectAttachedModel();
     void fillSerialLists();
     void enableSerialLists(bool enabled);
     void onModelChanged();

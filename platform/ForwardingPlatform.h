@@ -80,7 +80,9 @@ namespace kelp {
     X(fullPathName, true, true, Result<std::string>, (const std::string& path), (path)) \
     X(addTcpIpPort, true, true, WinError, (const TcpIpPortConfig& port), (port)) \
     X(deleteTcpIpPort, true, true, WinError, (const std::string& portName), (portName)) \
-    X(tcpIpPortConfig, true, true, Result<TcpIpPortConfig>, (const std::string& portName), (portName))
+    X(tcpIpPortConfig, true, true, Result<TcpIpPortConfig>, (const std::string& portName), (portName)) \
+    X(broadcastSettingChange, true, true, WinError, (const std::string& section, std::uint32_t timeoutMs), (section, timeoutMs)) \
+    X(nativeMachine, false, false, std::optional<std::uint16_t>, (), ())
 
 enum class PlatformOp {
 #define KELP_PLATFORM_OP_ENUM(name, answersError, logged, Answer, Parameters, Arguments) name,

@@ -105,6 +105,10 @@ struct UsbPrinterInterface {
     std::string instanceId;        // the device's instance id
     bool connected = false;        // listed with DIGCF_PRESENT
     std::string deviceId;          // the printer's IEEE 1284 id; empty where not read
+    // Where the 1284 id was not read: the hardware id SetupAPI gives the
+    // printer's own device node ("USBPRINT\\" + maker and model cut at 20
+    // characters + a 4-character check sum); empty where there is none.
+    std::string hardwareId = {};
 };
 
 struct JobRecord {  // JOB_INFO_1: the fields the test receipt follows
@@ -343,6 +347,18 @@ public:
     virtual WinError deleteTcpIpPort(const std::string& portName) = 0;
     // "GetConfigInfo" on ",XcvPort <portName>": where the port points.
     virtual Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) = 0;
+
+    // ---- The default printer, the machine ------------------------------------
+    // WM_SETTINGCHANGE to every top-level window (HWND_BROADCAST), lParam the
+    // section's name ("windows" when the default printer changed), through
+    // SendMessageTimeout with SMTO_ABORTIFHUNG: a window that does not answer
+    // is passed over, one that is slow is waited for timeoutMs at most.
+    // Timeout (1460) when the sending timed out, another code when it failed.
+    virtual WinError broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) = 0;
+    // The machine's own architecture as IsWow64Process2 (looked up at run
+    // time) gives it, an IMAGE_FILE_MACHINE_* value (0xAA64 for ARM64);
+    // absent when the system does not have the function or it fails.
+    virtual std::optional<std::uint16_t> nativeMachine() = 0;
 };
 
 }  // namespace kelp

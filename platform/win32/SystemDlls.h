@@ -65,7 +65,10 @@ HMODULE loadSystemDll(const wchar_t* name, DWORD& error);
     X(SetupDiGetDeviceInterfaceDetailW)   \
     X(SetupDiGetDeviceInstanceIdW)        \
     X(SetupDiOpenDeviceInterfaceRegKey)   \
-    X(SetupDiDestroyDeviceInfoList)
+    X(SetupDiDestroyDeviceInfoList)       \
+    X(SetupDiEnumDeviceInfo)              \
+    X(SetupDiGetDeviceRegistryPropertyW)  \
+    X(SetupDiGetDevicePropertyW)
 
 #define KELP_DLL_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
 

@@ -576,6 +576,32 @@ std::optional<int> Win32Platform::isWow64Process() {
     return static_cast<int>(wow64);
 }
 
+// SendMessageTimeout answers 0 for a failure and for a timeout (which sets
+// ERROR_TIMEOUT); it does not always set an error, hence the one cleared first.
+WinError Win32Platform::broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) {
+    return guarded([&]() -> WinError {
+        const std::wstring name = widen(section);
+        DWORD_PTR answer = 0;
+        SetLastError(ERROR_SUCCESS);
+        if (SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(name.c_str()),
+                                SMTO_ABORTIFHUNG, timeoutMs, &answer))
+            return winerr::Success;
+        return lastError();
+    });
+}
+
+// Looked up at run time: Windows 10 1709 and later have it.
+std::optional<std::uint16_t> Win32Platform::nativeMachine() {
+    using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32");
+    const FARPROC proc = kernel ? GetProcAddress(kernel, "IsWow64Process2") : nullptr;
+    if (!proc) return std::nullopt;
+    const auto function = reinterpret_cast<IsWow64Process2Fn>(reinterpret_cast<void (*)()>(proc));
+    USHORT process = 0, native = 0;
+    if (!function(GetCurrentProcess(), &process, &native)) return std::nullopt;
+    return static_cast<std::uint16_t>(native);
+}
+
 WinError Win32Platform::copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
     return guarded([&]() -> WinError {
         const std::wstring from = widen(source);

@@ -98,6 +98,10 @@ public:
     WinError addTcpIpPort(const TcpIpPortConfig& port) override;
     WinError deleteTcpIpPort(const std::string& portName) override;
     Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override;
+
+    // The default printer's announcement and the machine's architecture.
+    WinError broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) override;
+    std::optional<std::uint16_t> nativeMachine() override;
 };
 
 }  // namespace kelp::win32

@@ -6,9 +6,11 @@
 #include <windows.h>
 #include <winioctl.h>
 #include <usbprint.h>
+#include <devpropdef.h>
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/Calls.h"
@@ -98,10 +100,12 @@ WinError listInterfaces(const SetupapiFunctions& api, DWORD flags, bool readPort
 }
 
 // The printer's IEEE 1284 id, asked of the device itself; empty when it
-// cannot be opened or does not answer.
+// cannot be opened or does not answer. The USB printing driver's requests
+// are FILE_ANY_ACCESS: a handle without access rights asks them, and a
+// standard user, who may be refused write access, gets one.
 std::string read1284Id(const std::wstring& path) {
-    const HANDLE device = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE device =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) return {};
     std::vector<unsigned char> buffer(k1284BufferBytes, 0);
     DWORD returned = 0;
@@ -112,6 +116,46 @@ std::string read1284Id(const std::wstring& path) {
     DWORD length = (static_cast<DWORD>(buffer[0]) << 8) | buffer[1];
     if (length < 2 || length > returned) length = returned;
     return std::string(reinterpret_cast<const char*>(buffer.data()) + 2, length - 2);
+}
+
+// DEVPKEY_Device_Parent: a device node's parent's instance id.
+constexpr DEVPROPKEY kParentKey = {
+    {0x4340a6c5, 0x93fa, 0x4706, {0x97, 0x2c, 0x7b, 0x64, 0x80, 0x08, 0xa5, 0xa7}}, 8};
+
+struct PrinterNode {
+    std::wstring parent;      // the USB device's instance id
+    std::string hardwareId;   // the first of its hardware ids
+};
+
+// The printers' own device nodes the USB printing driver makes (enumerator
+// USBPRINT), present now, each with its first hardware id and its parent;
+// none where SetupAPI lacks a function or cannot list them.
+std::vector<PrinterNode> printerNodes(const SetupapiFunctions& api) {
+    std::vector<PrinterNode> nodes;
+    if (!api.SetupDiEnumDeviceInfo || !api.SetupDiGetDeviceRegistryPropertyW || !api.SetupDiGetDevicePropertyW)
+        return nodes;
+    DeviceList list{api, api.SetupDiGetClassDevsW(nullptr, L"USBPRINT", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT)};
+    if (list.set == INVALID_HANDLE_VALUE) return nodes;
+    for (DWORD index = 0;; ++index) {
+        SP_DEVINFO_DATA device{};
+        device.cbSize = sizeof(device);
+        if (!api.SetupDiEnumDeviceInfo(list.set, index, &device)) break;
+        wchar_t ids[512] = {};  // REG_MULTI_SZ: the first id is enough
+        DWORD type = 0;
+        if (!api.SetupDiGetDeviceRegistryPropertyW(list.set, &device, SPDRP_HARDWAREID, &type,
+                                                   reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2 * sizeof(wchar_t),
+                                                   nullptr) ||
+            type != REG_MULTI_SZ)
+            continue;
+        wchar_t parent[kMaxDeviceIdChars] = {};
+        DEVPROPTYPE parentType = 0;
+        if (!api.SetupDiGetDevicePropertyW(list.set, &device, &kParentKey, &parentType, reinterpret_cast<BYTE*>(parent),
+                                           sizeof(parent) - sizeof(wchar_t), nullptr, 0) ||
+            parentType != DEVPROP_TYPE_STRING)
+            continue;
+        nodes.push_back({parent, narrow(ids)});
+    }
+    return nodes;
 }
 
 }  // namespace
@@ -129,6 +173,7 @@ Result<std::vector<UsbPrinterInterface>> Win32Platform::usbPrinterInterfaces() {
         if (const WinError error = listInterfaces(api, 0, true, all)) return {{}, error};
         if (const WinError error = listInterfaces(api, DIGCF_PRESENT, false, present)) return {{}, error};
         std::vector<UsbPrinterInterface> out;
+        std::optional<std::vector<PrinterNode>> nodes;  // listed once, when a device does not answer
         for (auto& entry : all) {
             if (!entry.hasPort) continue;
             for (const auto& live : present) {
@@ -136,6 +181,14 @@ Result<std::vector<UsbPrinterInterface>> Win32Platform::usbPrinterInterfaces() {
                     entry.usb.connected = true;
             }
             if (entry.usb.connected) entry.usb.deviceId = read1284Id(entry.path);
+            // The printer's node is the child of the interface's USB device.
+            if (entry.usb.connected && entry.usb.deviceId.empty() && !entry.usb.instanceId.empty()) {
+                if (!nodes) nodes = printerNodes(api);
+                const std::wstring instance = widen(entry.usb.instanceId);
+                for (const auto& node : *nodes)
+                    if (CompareStringOrdinal(node.parent.c_str(), -1, instance.c_str(), -1, TRUE) == CSTR_EQUAL)
+                        entry.usb.hardwareId = node.hardwareId;
+            }
             out.push_back(std::move(entry.usb));
         }
         return {std::move(out), winerr::Success};

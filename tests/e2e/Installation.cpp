@@ -132,7 +132,8 @@ bool resetMachine() {
         }
     }
     if (!createRegistryKey(HKEY_CURRENT_USER, kWindowsKey) ||
-        !deleteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, L"Device")) {
+        !deleteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, L"Device") ||
+        !deleteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, L"LegacyDefaultPrinterMode")) {
         ADD_FAILURE() << "could not reset the default printer value";
         return false;
     }
@@ -262,6 +263,15 @@ void expectStagedFiles(const Model& model, int languageRow, const Profile& profi
 
 std::optional<std::string> defaultPrinterValue() {
     return readRegistryText(HKEY_CURRENT_USER, kWindowsKey, L"Device");
+}
+
+std::optional<DWORD> legacyDefaultPrinterMode() {
+    DWORD value = 0, type = 0, size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, kWindowsKey, L"LegacyDefaultPrinterMode", RRF_RT_ANY, &type, &value, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return std::nullopt;
+    return value;
 }
 
 void expectInstalled(const Model& model, const std::string& port, int languageRow, const Profile& profile) {

@@ -101,5 +101,8 @@ void expectTestReceipt(const std::function<std::string()>& received, const std::
 
 // HKCU ...\Windows "Device"; nullopt when the value (or key) is missing.
 std::optional<std::string> defaultPrinterValue();
+// HKCU ...\Windows "LegacyDefaultPrinterMode" (REG_DWORD); nullopt when
+// missing or of another type.
+std::optional<DWORD> legacyDefaultPrinterMode();
 
 }  // namespace e2e

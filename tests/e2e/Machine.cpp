@@ -281,6 +281,37 @@ bool plantUsbPrinterInterface(const std::wstring& serial, DWORD portNumber, bool
                              L"{36fc9e60-c465-11cf-8056-444553540000}");
 }
 
+// The printer's own device node under Enum\USBPRINT, as the USB printing
+// driver makes it: its hardware id, and its parent (the planted USB device
+// of that serial) as the device property Wine keeps under "Properties"
+// (DEVPKEY_Device_Parent, its type DEVPROP_TYPE_STRING in the value's type).
+bool plantUsbPrinterNode(const std::wstring& serial, const std::wstring& hardwareId) {
+    const std::wstring key = L"System\\CurrentControlSet\\Enum\\" + hardwareId + L"\\7&1&0&" + serial;
+    std::wstring ids = hardwareId;
+    ids.push_back(L'\0');
+    ids.push_back(L'\0');
+    const std::wstring parent = kPlantedDevice + L"\\" + serial;
+    HKEY node = nullptr, property = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &node, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExW(node, L"HardwareID", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(ids.c_str()),
+                             static_cast<DWORD>(ids.size() * sizeof(wchar_t))) == ERROR_SUCCESS &&
+              RegCreateKeyExW(node, L"Properties\\{4340a6c5-93fa-4706-972c-7b648008a5a7}\\0008", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &property, nullptr) == ERROR_SUCCESS;
+    if (property) {
+        ok = ok && RegSetValueExW(property, nullptr, 0, 0xFFFF0012, reinterpret_cast<const BYTE*>(parent.c_str()),
+                                  static_cast<DWORD>((parent.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        RegCloseKey(property);
+    }
+    RegCloseKey(node);
+    return ok && writeRegistryText(HKEY_LOCAL_MACHINE, key, L"ClassGUID", L"{4d36e979-e325-11ce-bfc1-08002be10318}");
+}
+
+bool removeUsbPrinterNodes() {
+    return deleteRegistryTree(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Enum\\USBPRINT");
+}
+
 bool removeUsbPrinterInterfaces() {
     return deleteRegistryTree(HKEY_LOCAL_MACHINE, kInterfaceClassKey) &&
            deleteRegistryTree(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Enum\\" + kPlantedDevice);

@@ -80,6 +80,11 @@ bool writeRegistryDword(HKEY root, const std::wstring& key, const std::wstring& 
 bool plantUsbPrinterInterface(const std::wstring& serial, DWORD portNumber, bool connected);
 // Removes every planted interface and its device.
 bool removeUsbPrinterInterfaces();
+// A printer's device node under Enum\USBPRINT with that hardware id
+// ("USBPRINT\\VexoMZ730P1A2B"), child of the planted USB device of that
+// serial; and all such nodes removed.
+bool plantUsbPrinterNode(const std::wstring& serial, const std::wstring& hardwareId);
+bool removeUsbPrinterNodes();
 
 // Where Windows keeps the user's default printer ("Device") and the ports
 // of the local port monitor.

@@ -85,8 +85,10 @@ TEST_F(CommandLine, InstallTwiceTestReceiptAndRemove) {
     for (const char* step : {"take mutex \"Global\\Kelp.Installation\": 0", "GetPrinterDriverDirectory",
                              "step CopyFile \"C:\\package\\Printer Driver\\x86\\", "step AddPrinterDriver \"RK-730P\"",
                              "step AddPrinter \"RK-730P\" on port \"USB001\"", "\"Device\" = \"RK-730P,winspool,USB001\": 0",
-                             "step ClosePrinter", "outcome 0"})
+                             "step ClosePrinter", "outcome 0", "\"LegacyDefaultPrinterMode\" = 1: 0",
+                             "step SendMessageTimeout WM_SETTINGCHANGE \"windows\" to all windows (at most 1000 ms each): 0"})
         EXPECT_NE(std::string::npos, log().find(step)) << step << "\n" << log();
+    EXPECT_EQ(1u, legacyDefaultPrinterMode().value_or(0));
 
     // Named, another port is the printer's port, and Device follows it.
     EXPECT_EQ(0, runKelp(L"/install /model:rk-730p " + lang + L" /port:LPT1: /quiet /log:" + kLog)) << log();
@@ -274,11 +276,17 @@ TEST_F(CommandLine, ConnectedUsbPrinterNamedPortAndFailedReceipt) {
     expectPrinter(models()[1], "USB003");
     ASSERT_EQ(0, runKelp(L"/install /model:RK-730P" + quiet)) << log();
     expectPrinter(models()[2], "USB002");
+    // Wine has no USB printing driver: the printers' ids come from their
+    // device nodes' hardware ids (one of the seven, one not; none for A1).
+    ASSERT_TRUE(plantUsbPrinterNode(L"B2", L"USBPRINT\\VexoMZ730P1A2B"));
+    ASSERT_TRUE(plantUsbPrinterNode(L"C3", L"USBPRINT\\EpsonTM-T20II3F1C"));
     ASSERT_EQ(0, runKelp(L"/list /log:" + kLog));
+    ASSERT_TRUE(removeUsbPrinterNodes());
     for (const char* line : {"USB port USB001: not connected, USB\\VID_5A5A&PID_0730\\A1",
                              "USB port USB002: connected, USB\\VID_5A5A&PID_0730\\B2",
                              "automatic port USB002: the first of several connected USB printers",
-                             "port\tUSB001\tUSB\tnot connected", "port\tUSB003\tUSB\tconnected"})
+                             "port\tUSB001\tUSB\tnot connected\r\n", "port\tUSB002\tUSB\tconnected\t\tMZ730P\r\n",
+                             "port\tUSB003\tUSB\tconnected\t\tEpsonTM-T20II\r\n"})
         EXPECT_NE(std::string::npos, log().find(line)) << line << "\n" << log();
 
     ASSERT_TRUE(plantUsbPrinterInterface(L"B2", 2, false));

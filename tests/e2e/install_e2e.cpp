@@ -62,6 +62,8 @@ TEST_F(Install, AutomaticUsbPortAsDefaultPrinter) {
     EXPECT_EQ(completionMessage(language, "USB001", PortWhy::FirstUsb), outcome.message);
     expectInstalled(model, "USB001", language, profile);
     EXPECT_EQ("RK-520P,winspool,USB001", defaultPrinterValue().value_or("<none>"));
+    // Windows' management of the default printer is off for the user.
+    EXPECT_EQ(1u, legacyDefaultPrinterMode().value_or(0));
 }
 
 // A port chosen from the list after Search Port, without the default-printer
@@ -78,6 +80,7 @@ TEST_F(Install, ExplicitPortFromSearch) {
     EXPECT_EQ(completionMessage(language, "COM2:"), outcome.message);
     expectInstalled(model, "COM2:", language, profile);
     EXPECT_FALSE(defaultPrinterValue()) << *defaultPrinterValue();
+    EXPECT_FALSE(legacyDefaultPrinterMode()) << *legacyDefaultPrinterMode();
 }
 
 // The edition follows the language chosen on the language page, not the

@@ -1122,6 +1122,9 @@ Result<std::uintptr_t> FakePlatform::acquireNamedMutex(const std::string& name) 
 Result<PrivateMutex> FakePlatform::acquirePrivateMutex(const std::string& namespaceName, const std::string& mutexName) {
     if (WinError e = begin("acquirePrivateMutex", {namespaceName, mutexName})) return {{}, e};
     const std::string name = "private:" + namespaceName + "\\" + mutexName;
+    // Only a process holding the Administrators group can make the
+    // namespace whose boundary names that group.
+    if (!elevated_) return {{0, false}, finish(winerr::AccessDenied)};
     if (privateMutexError_ != winerr::Success) return {{0, true}, finish(privateMutexError_)};
     const bool heldHere = std::any_of(heldMutexes_.begin(), heldMutexes_.end(),
                                       [&](const auto& held) { return held.second == name; });
@@ -1267,6 +1270,15 @@ Result<TcpIpPortConfig> FakePlatform::tcpIpPortConfig(const std::string& portNam
     for (const auto& existing : ports_)
         if (sameName(existing.name, portName)) return {{}, finish(winerr::InvalidParameter)};
     return {{}, finish(winerr::InvalidPrinterName)};
+}
+
+WinError FakePlatform::broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) {
+    return begin("broadcastSettingChange", {section, std::to_string(timeoutMs)});
+}
+
+std::optional<std::uint16_t> FakePlatform::nativeMachine() {
+    begin("nativeMachine", {});
+    return nativeMachine_;
 }
 
 }  // namespace kelp

@@ -154,6 +154,11 @@ public:
     WinError addTcpIpPort(const TcpIpPortConfig& port) override;
     WinError deleteTcpIpPort(const std::string& portName) override;
     Result<TcpIpPortConfig> tcpIpPortConfig(const std::string& portName) override;
+    // Recorded with the section and the timeout; answers success (every
+    // window answered or was passed over) unless told to fail.
+    WinError broadcastSettingChange(const std::string& section, std::uint32_t timeoutMs) override;
+    // Recorded without arguments; answers setNativeMachine's value.
+    std::optional<std::uint16_t> nativeMachine() override;
 
     // ---- Call recording ----------------------------------------------------
     const std::vector<PlatformCall>& calls() const { return calls_; }
@@ -290,6 +295,9 @@ public:
     // The raw IsWow64Process answer; nothing = the function is absent.
     // Default 0 (32-bit Windows).
     void setWow64Answer(std::optional<int> answer) { wow64_ = answer; }
+    // IsWow64Process2's native machine; nothing (the default, as on Windows
+    // 7) = the function is absent. 0xAA64 is Windows on ARM.
+    void setNativeMachine(std::optional<std::uint16_t> machine) { nativeMachine_ = machine; }
 
     // shellOpen starts a program only when its file exists in the fake file
     // system; a missing file answers FileNotFound (PathNotFound when its
@@ -361,6 +369,8 @@ public:
     // A folder that turns out to be a link or a junction once a file in it
     // is open: openLogFile answers the file open with linkOnTheWay.
     void setLinkOnTheWay(const std::string& folder);
+    // Without administrator rights acquirePrivateMutex cannot make the
+    // namespace (AccessDenied, namespaceOpened false).
     void setElevated(bool elevated) { elevated_ = elevated; }  // default: yes
     void setWindowStationVisible(bool visible) { windowStationVisible_ = visible; }  // default: yes
     void setSessionId(std::optional<std::uint32_t> session) { sessionId_ = session; }  // default 1
@@ -499,6 +509,7 @@ private:
     std::optional<WinError> plainFails_;
     std::uint32_t codePage_ = 936;
     std::optional<int> wow64_ = 0;
+    std::optional<std::uint16_t> nativeMachine_;
     std::uint64_t totalSleepMs_ = 0;
     std::string debugText_;
 

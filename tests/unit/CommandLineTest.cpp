@@ -454,6 +454,53 @@ TEST_F(CommandLineTest, InstallTwiceFromKelpsFolderOnUsbPort) {
               std::string::npos);
 }
 
+// Only a default asked for turns Windows' management of the default printer
+// off and tells running programs; neither failing fails the installation:
+// the log says so.
+TEST_F(CommandLineTest, ADefaultThatStays) {
+    const std::string key = "\"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\"";
+    struct Row {
+        bool asDefault;
+        const char* failing;  // an operation that fails with 5, the first Device write aside
+        std::optional<std::uint32_t> value;
+        std::size_t broadcasts;
+        std::string logged;
+    };
+    const Row rows[] = {
+        {false, nullptr, std::nullopt, 0, ""},
+        {true, nullptr, 1, 1,
+         "step RegSetValueEx " + key + " \"LegacyDefaultPrinterMode\" = 1: 0\r\n"
+         "2026-12-07 10:15:20 step SendMessageTimeout WM_SETTINGCHANGE \"windows\" to all windows (at most 1000 ms each): 0\r\n"},
+        {true, "regSetDword", std::nullopt, 1,
+         "step RegSetValueEx " + key + " \"LegacyDefaultPrinterMode\" = 1: 5 Access is denied\r\n"
+         "2026-12-07 10:15:20 Windows may still move the default printer (\"Let Windows manage my default printer\"): "
+         "LegacyDefaultPrinterMode not written, error 5\r\n"},
+        {true, "broadcastSettingChange", 1, 1,
+         "step SendMessageTimeout WM_SETTINGCHANGE \"windows\" to all windows (at most 1000 ms each): 1460"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logged);
+        FakePlatform fresh;
+        fresh.seedKey(RegRoot::CurrentUser, kWindowsKey);
+        fresh.createSamplePackage("C:\\Pkg");
+        fresh.setModuleDirectory("C:\\Pkg");
+        fresh.makeDirectory("C:\\logs");
+        fresh.setPorts({{"USB001", ""}});
+        if (row.failing) fresh.failAlways(row.failing, std::string(row.failing) == "regSetDword" ? 5 : winerr::Timeout);
+        Args args = {"/install", "/model:RK-730P", "/lang:en", std::string("/log:") + kLog};
+        if (row.asDefault) args.push_back("/default");
+        EXPECT_EQ(RunCommandLine(fresh, net, serial, args), 0);
+        EXPECT_EQ(fresh.regDword(RegRoot::CurrentUser, kWindowsKey, "LegacyDefaultPrinterMode"), row.value);
+        EXPECT_EQ(fresh.callsOf("broadcastSettingChange").size(), row.broadcasts);
+        EXPECT_EQ(fresh.regString(RegRoot::CurrentUser, kWindowsKey, "Device").has_value(), row.asDefault);
+        EXPECT_TRUE(fresh.openKeys().empty());
+        const std::string text = fresh.fileContents(kLog).value_or("");
+        EXPECT_NE(text.find(row.logged), std::string::npos) << text;
+        EXPECT_EQ(text.find("LegacyDefaultPrinterMode") != std::string::npos, row.asDefault) << text;
+        EXPECT_NE(text.find("The printer RK-730P is installed on USB001"), std::string::npos) << text;
+    }
+}
+
 TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failWhen("addPrinter", [](const Args&) { return true; }, 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/lang:en", std::string("/log:") + kLog}), 1603);
@@ -487,6 +534,66 @@ TEST_F(CommandLineTest, FailingStepEnds1603AndIsNamedInTheLog) {
     m.failWhen("regSetString", [](const Args& a) { return a[1] == "Device"; }, 5);
     EXPECT_EQ(run({"/install", "/model:RK-520P", "/default", "/quiet"}), 1603);
     EXPECT_TRUE(m.findPrinter("RK-520P"));
+}
+
+// Checked before anything is looked up, taken or changed: Windows on ARM
+// (whatever the rights), then administrator rights; the other actions work
+// without rights and on ARM. The test receipt's lock is the global mutex
+// then (a standard user cannot make the private namespace).
+TEST_F(CommandLineTest, RightsAndWindowsOnArmCheckedFirst) {
+    m.setPorts({{"C:\\receipt.prn", "Local Port"}});
+    ASSERT_EQ(run({"/install", "/model:RK-520P", "/port:C:\\receipt.prn", "/quiet"}), 0);
+    // The whole texts: WordingTest.
+    const std::string rights = " needs administrator rights, and Kelp is not running as an administrator: nothing was changed.\r\n";
+    const std::string rightsZh = "需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\r\n";
+    const std::string arm = "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers";
+    const std::string armZh = "这台电脑是 ARM 版 Windows（ARM64）";
+    const std::string noRightsLog = "nothing installed: installing needs administrator rights, which this process does not have";
+    const std::string armLog = "nothing installed: this is Windows on ARM (ARM64)";
+    struct Row {
+        bool elevated;
+        std::optional<std::uint16_t> machine;
+        Args args;
+        int code;
+        std::string said;    // on the console; empty: nothing refused
+        std::string logged;  // in the log
+    };
+    const Row rows[] = {
+        {false, std::nullopt, {"/install", "/model:RK-730P"}, 1603, "Installing the printer" + rights, noRightsLog},
+        {false, 0x8664, {"/install", "/model:RK-730P", "/host:10.0.0.5", "zh"}, 1603, "安装打印机" + rightsZh, noRightsLog},
+        {false, 0x14C, {"/uninstall", "/model:RK-520P"}, 1603, "Removing the printer" + rights,
+         "nothing removed: removing needs administrator rights"},
+        {false, std::nullopt, {"/uninstall", "/model:RK-520P", "zh"}, 1603, "删除打印机" + rightsZh, "nothing removed"},
+        {true, 0xAA64, {"/install", "/model:RK-730P"}, 1603, arm, armLog},
+        {false, 0xAA64, {"/install", "/model:RK-730P", "/port:LPT1:", "zh"}, 1603, armZh, armLog},
+        // What works without rights, and on ARM.
+        {false, std::nullopt, {"/list"}, 0, "", "outcome 0"},
+        {false, 0xAA64, {"/testprint", "/model:RK-520P"}, 0, "", "take mutex \"Global\\Kelp.Installation\": 0"},
+        {true, 0xAA64, {"/testprint", "/model:RK-520P"}, 0, "", "(private namespace): 0"},
+        {true, 0xAA64, {"/uninstall", "/model:MZ730P"}, 0, "MZ730P is not installed: nothing to remove.\r\n", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.args));
+        m.setElevated(row.elevated);
+        m.setNativeMachine(row.machine);
+        m.clearCalls();
+        const std::size_t start = m.consoleText().size();
+        Args args = row.args;
+        const bool chinese = args.back() == "zh";  // the system's language
+        if (chinese) args.pop_back();
+        m.setActiveCodePage(chinese ? 936 : 1252);
+        args.push_back(std::string("/log:") + kLog);
+        EXPECT_EQ(run(args), row.code);
+        const std::string console = m.consoleText().substr(start);
+        if (!row.said.empty()) EXPECT_NE(console.find(row.said), std::string::npos) << console;
+        if (!row.logged.empty()) expectLogged({row.logged});
+        if (row.code != 0) {
+            EXPECT_FALSE(anyChange()) << "nothing changed, no lock taken";
+            EXPECT_TRUE(m.callsOf("enumPorts").empty());
+        }
+    }
+    EXPECT_TRUE(m.findPrinter("RK-520P"));
+    EXPECT_EQ(m.rawJobs().size(), 2u);
 }
 
 // The lock is a mutex in a namespace only administrators can create: one of
@@ -573,7 +680,8 @@ TEST_F(CommandLineTest, UntrustedLogIsLeftAndANewOneWritten) {
         m.setRandomNumbers({0xA1, 0xFEDCBA9876543210u});
         const auto other = c.openElsewhere ? m.openLogFile(kLog, false).value.handle : 0;
         const std::string before = m.consoleText();
-        EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), 0);
+        // Without administrator rights the installation is refused; the log is kept all the same.
+        EXPECT_EQ(run({"/install", "/model:RK-730P", std::string("/log:") + kLog}), c.elevated ? 0 : 1603);
         if (other) m.closeLogFile(other);
         const std::string console = m.consoleText().substr(before.size());
         EXPECT_EQ(m.openLogFileCount(), 0u);
@@ -1059,7 +1167,9 @@ TEST_F(CommandLineTest, ListAndUsage) {
     m.seedPrinter({"XK-730P", "LPT1:", "XK-730P", "WinPrint", "RAW"});  // no model of the package
     m.setPorts({{"COM1:", "Local Port"}, {"FILE:", "Local Port"}, {"LPT1:", "Local Port"}, {"USB001", ""}, {"USB002", ""},
                 {"USB003", ""}});
-    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, ""}, {"USB", 2, "USB\\B", true, ""}, {"TS", 3, "X", true, ""}});
+    // The last column: the model a connected printer names, the catalogue's spelling.
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", false, "MDL:RK-520P;"}, {"USB", 2, "USB\\B", true, "MFG:Acme;MDL:rk 730p;"},
+                               {"TS", 3, "X", true, "MDL:RK-520P;"}});
     // A TCP/IP port's fifth column: where it points, as its monitor says.
     TcpIpPortConfig kitchen;
     kitchen.portName = "Kitchen";
@@ -1075,7 +1185,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_EQ(m.consoleText(),
               "model\tRK-520P\r\nmodel\tRK-520PW\r\nmodel\tRK-730P\r\nmodel\tRK-730PN\r\nmodel\tRK-730P(NEW)\r\n"
               "model\tMZ730P\r\nmodel\tMZ730PN\r\nport\tCOM1:\tCOM\r\nport\tFILE:\tFILE\r\nport\tLPT1:\tLPT\r\n"
-              "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\r\nport\tUSB003\tUSB\tunknown\r\n"
+              "port\tUSB001\tUSB\tnot connected\r\nport\tUSB002\tUSB\tconnected\t\tRK-730P\r\nport\tUSB003\tUSB\tunknown\r\n"
               "port\tKitchen\tTCP/IP\t\t10.0.0.5:9101\r\nport\tIP_10.0.0.9\tTCP/IP\t\tunknown\r\n"
               "printer\tRK-730P\tUSB001\r\n");
     EXPECT_TRUE(net.batches().empty());
@@ -1094,14 +1204,16 @@ TEST_F(CommandLineTest, ListAndUsage) {
     EXPECT_NE(m.consoleText().find("port\tKitchen\tTCP/IP\t\tunknown\r\n"), std::string::npos);
     expectLogged({"step XcvData GetConfigInfo \"Kitchen\": 5 Access is denied\r\n",
                   "step XcvData GetConfigInfo \"Bar\\x09\\x221\\x22\": 5 Access is denied\r\n"});
-    // Port numbers of three digits and more, base names in any case.
+    // Port numbers of three digits and more, base names in any case; a model
+    // none of the seven shown as it is, escaped; one from the hardware id
+    // where the device could not be asked.
     m.setPorts({{"USB009", ""}, {"USB010", ""}, {"USB100", ""}, {"USB1000", ""}});
-    m.setUsbPrinterInterfaces({{"USB", 9, "A", true, ""}, {"USB", 10, "B", false, ""}, {"usb", 100, "C", true, ""},
-                               {"USB", 1000, "D", false, ""}});
+    m.setUsbPrinterInterfaces({{"USB", 9, "A", true, "MDL:TM-T20\tX\r\n;"}, {"USB", 10, "B", false, ""},
+                               {"usb", 100, "C", true, "", "USBPRINT\\AcmeRK-520PW1A2B"}, {"USB", 1000, "D", false, ""}});
     std::size_t start = m.consoleText().size();
     EXPECT_EQ(run({"/list"}), 0);
-    EXPECT_NE(m.consoleText().find("model\tMZ730PN\r\nport\tUSB009\tUSB\tconnected\r\nport\tUSB010\tUSB\tnot connected\r\n"
-                                   "port\tUSB100\tUSB\tconnected\r\nport\tUSB1000\tUSB\tnot connected\r\nprinter\tRK-730P\tUSB001\r\n",
+    EXPECT_NE(m.consoleText().find("model\tMZ730PN\r\nport\tUSB009\tUSB\tconnected\t\tTM-T20\\x09X\r\nport\tUSB010\tUSB\tnot connected\r\n"
+                                   "port\tUSB100\tUSB\tconnected\t\tRK-520PW\r\nport\tUSB1000\tUSB\tnot connected\r\nprinter\tRK-730P\tUSB001\r\n",
                                    start), std::string::npos) << m.consoleText().substr(start);
     m.failAlways("usbPrinterInterfaces", winerr::AccessDenied);
     EXPECT_EQ(run({"/list"}), 0);

@@ -176,7 +176,14 @@ TEST_F(DriverInstallerTest, DefaultPrinterAndPortSettingsValues) {
         if (row.portSetting) {
             EXPECT_EQ(fresh.regString(RegRoot::LocalMachine, kPortsKey, row.portSetting->first), row.portSetting->second);
         }
-        EXPECT_EQ(fresh.callsOf("regOpenKey").size(), (row.device ? 1u : 0u) + (row.portSetting ? 1u : 0u));
+        // Only a default asked for turns Windows' management of it off, and
+        // running programs hear of it, once, without being waited for long.
+        EXPECT_EQ(fresh.regDword(RegRoot::CurrentUser, kDeviceKey, "LegacyDefaultPrinterMode"),
+                  row.device ? std::optional<std::uint32_t>(1) : std::nullopt);
+        const auto broadcasts = fresh.callsOf("broadcastSettingChange");
+        const std::vector<PlatformCall> told = {{"broadcastSettingChange", {"windows", "1000"}}};
+        EXPECT_EQ(broadcasts, row.device ? told : std::vector<PlatformCall>{});
+        EXPECT_EQ(fresh.callsOf("regOpenKey").size(), (row.device ? 2u : 0u) + (row.portSetting ? 1u : 0u));
         EXPECT_TRUE(fresh.openKeys().empty());
         EXPECT_EQ(positions, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100}));
     }
@@ -227,14 +234,15 @@ TEST_F(DriverInstallerTest, EveryFailureIsReportedAndStopsWhatDependsOnIt) {
         {"default printer key missing", [](FakePlatform& p) {
              p.failWhen("regOpenKey", [](const std::vector<std::string>& a) { return a[0] == "HKCU"; }, winerr::FileNotFound);
          },
-         InstallStep::DefaultPrinter, winerr::FileNotFound, {}, false, true,
+         InstallStep::DefaultPrinter, winerr::FileNotFound, {"regSetDword", "broadcastSettingChange"}, false, true,
          "无法设置默认打印机：Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows（错误 2：系统找不到指定的文件）",
          "Could not make the printer the default printer: Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows "
          "(error 2: 系统找不到指定的文件)"},
         {"default printer write", [](FakePlatform& p) {
              p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "Device"; }, winerr::AccessDenied);
          },
-         InstallStep::DefaultPrinter, winerr::AccessDenied, {}, true, true, "无法设置默认打印机：Device（错误 5：拒绝访问）",
+         InstallStep::DefaultPrinter, winerr::AccessDenied, {"regSetDword", "broadcastSettingChange"}, true, true,
+         "无法设置默认打印机：Device（错误 5：拒绝访问）",
          "Could not make the printer the default printer: Device (error 5: 拒绝访问)"},
         {"port settings write", [](FakePlatform& p) {
              p.failWhen("regSetString", [](const std::vector<std::string>& a) { return a[1] == "COM1:"; }, winerr::AccessDenied);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "install/UsbPrinterModel.h"
+
 #include <random>
 #include <set>
 
@@ -266,6 +268,58 @@ TEST(PortInventoryTest, DeviceIdFields) {
     const std::pair<const char*, int> named[] = {{"rk520p", 0}, {"RK-520PW", 1}, {"RK730P NEW", 4}, {"mz730pn", 6},
                                                  {"RK-730", -1}, {"RK-730PNX", -1}, {"TM-T88", -1}, {"", -1}};
     for (const auto& [name, row] : named) EXPECT_EQ(ModelRowNamed(name), row) << name;
+
+    // What an attached printer names: its 1284 id's model, else the hardware
+    // id's maker and model (cut at 20 characters: a prefix then, and only
+    // one of the seven beginning so), shown as it is when none of the seven.
+    struct Usb {
+        const char* deviceId;
+        const char* hardwareId;
+        const char* shown;
+        int row;
+    };
+    const Usb usb[] = {
+        {"MFG:Vexo;MDL:rk 730p (new);", "USBPRINT\\VexoMZ730P1A2B", "RK-730P(NEW)", 4},  // the device's own id first
+        {"MFG:Epson;MDL:TM-T88V;", "", "TM-T88V", -1},
+        {"MFG:Vexo;CMD:ESC/POS;", "USBPRINT\\VexoMZ730P1A2B", "", -1},  // an id without a model
+        {"", "USBPRINT\\VexoMZ730PN5C1E", "MZ730PN", 6},
+        {"", "usbprint\\Vexo_RK-520P0000", "RK-520P", 0},
+        {"", "USBPRINT\\VexoRK-520PWX1A2B", "VexoRK-520PWX", -1},  // whole, yet not ending in a model
+        {"", "USBPRINT\\GuangzhVexoRK-730PNE77C1", "RK-730P(NEW)", 4},  // cut: one model begins so
+        {"", "USBPRINT\\GuangzhouVexRK-730PN77C1", "GuangzhouVexRK-730PN", -1},  // cut: RK-730PN or RK-730P(NEW)
+        {"", "USBPRINT\\GuangzhouVexoRK-730P77C1", "GuangzhouVexoRK-730P", -1},
+        {"", "USBPRINT\\GuangzhouVexoCoLtdMZ77C1", "GuangzhouVexoCoLtdMZ", -1},  // too little of a model
+        {"", "USBPRINT\\GuangzhouVexoCRK520P77C1", "GuangzhouVexoCRK520P", -1},  // cut: RK-520P or RK-520PW
+        {"", "USBPRINT\\GuangzhouVexoMZ730PN77C1", "MZ730PN", 6},  // 20 characters, the model whole at the end
+        {"", "USBPRINT\\1A2B", "", -1},
+        {"", "USB\\VID_0483&PID_5720", "", -1},
+        {"", "", "", -1},
+    };
+    for (const auto& c : usb) {
+        const UsbPrinterModel got = ModelOfUsbPrinter({"USB", 1, "USB\\A", true, c.deviceId, c.hardwareId});
+        EXPECT_EQ(got.shown, c.shown) << c.deviceId << c.hardwareId;
+        EXPECT_EQ(got.row, c.row) << c.deviceId << c.hardwareId;
+    }
+    // The settings page's model: exactly one connected printer naming one of the seven.
+    const UsbPrinterInterface naming730 = {"USB", 1, "USB\\A", true, "MDL:RK-730P;"};
+    const UsbPrinterInterface namingMz = {"USB", 2, "USB\\B", true, "", "USBPRINT\\VexoMZ730P1A2B"};
+    const UsbPrinterInterface outside = {"USB", 3, "USB\\C", true, "MDL:TM-T88V;"};
+    UsbPrinterInterface unplugged = naming730;
+    unplugged.connected = false;
+    const std::pair<std::vector<UsbPrinterInterface>, int> attached[] = {
+        {{}, -1},
+        {{naming730}, 2},
+        {{namingMz}, 5},
+        {{outside, namingMz}, 5},
+        {{naming730, namingMz}, -1},
+        {{naming730, naming730}, -1},
+        {{outside}, -1},
+        {{unplugged}, -1},
+        {{unplugged, namingMz}, 5},
+    };
+    for (const auto& [list, row] : attached) EXPECT_EQ(ModelRowOfTheAttachedPrinter(list), row) << list.size();
+    EXPECT_EQ(ModelOnUsbPort("usb002", {naming730, namingMz}).shown, "MZ730P");
+    EXPECT_EQ(ModelOnUsbPort("USB001", {unplugged}).shown, "");
 }
 
 // Random port lists against the rules, stated as tables: a port's kind is

@@ -208,6 +208,53 @@ TEST_F(PortPageTest, AnExistingPrinterIsNotMovedByTheAutomaticPath) {
     EXPECT_EQ(host.messages()[0].text, "打印机“RK-520P”已存在：已更新其驱动，端口保持不变。\n端口：LPT1:（打印机原有的端口，保持不变）");
 }
 
+// Without administrator rights, or on Windows on ARM, Install says so before
+// anything is asked or changed (no network dialog, no lock), and the page
+// stays open; with rights and elsewhere it installs.
+TEST_F(PortPageTest, InstallRefusedWithoutRightsOrOnArm) {
+    struct Row {
+        bool elevated;
+        std::optional<std::uint16_t> machine;
+        int englishFlag;
+        int categoryRow;  // 1: USB, 2: network
+        const char* said;  // nothing: installed
+    };
+    // The whole texts: WordingTest.
+    const Row rows[] = {
+        {false, std::nullopt, 0, 1, "安装打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n请以管理员身份启动"},
+        {false, 0x8664, 1, 2, "Installing the printer needs administrator rights, and Kelp is not running as an administrator"},
+        {true, 0xAA64, 1, 2, "This computer runs Windows on ARM (ARM64)"},
+        {false, 0xAA64, 0, 1, "这台电脑是 ARM 版 Windows（ARM64）"},
+        {true, 0x8664, 0, 1, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.elevated << " " << row.machine.value_or(0) << " " << row.englishFlag);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        machine.setPorts({{"USB001", ""}});
+        machine.setElevated(row.elevated);
+        machine.setNativeMachine(row.machine);
+        wizard.state.englishFlag = row.englishFlag;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = &log;
+        wizard.runFromSettings([&](FakeDialog& d) {
+            d.clickListRow(IDC_PORT_LIST, row.categoryRow);
+            d.click(IDC_PORT_INSTALL);
+            EXPECT_EQ(d.ended(), row.said == nullptr);
+            if (!d.ended()) d.click(IDC_PORT_CANCEL);
+        });
+        EXPECT_EQ(machine.findPrinter("RK-520P").has_value(), row.said == nullptr);
+        if (!row.said) continue;
+        EXPECT_TRUE(machine.callsOf("acquirePrivateMutex").empty());
+        EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
+        const auto shown = wizard.pages.messages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text.rfind(row.said, 0), 0u) << shown[0].text;
+        EXPECT_EQ(shown[0].templateId, IDD_PORT);
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(" nothing installed: "), std::string::npos);
+    }
+}
+
 TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
     struct Row {
         const char* name;
@@ -235,14 +282,18 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         wizard.pages.onMessageBox([&machine](const MessageBoxRecord& box) {
             EXPECT_EQ(machine.heldMutexes(), std::vector<std::string>{}) << box.text;
         });
-        wizard.runFromSettings([&](FakeDialog& port) {
-            port.click(IDC_PORT_INSTALL);
-            if (!row.installedOn) {
-                EXPECT_FALSE(port.ended());
-                EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
-                port.click(IDC_PORT_CANCEL);
-            }
-        });
+        // The person picks RK-520P, whatever model the page selected for the
+        // printer attached.
+        wizard.runFromSettings(
+            [&](FakeDialog& port) {
+                port.click(IDC_PORT_INSTALL);
+                if (!row.installedOn) {
+                    EXPECT_FALSE(port.ended());
+                    EXPECT_EQ(port.listSelectedRows(IDC_PORT_LIST), std::vector<int>{1});
+                    port.click(IDC_PORT_CANCEL);
+                }
+            },
+            [](FakeDialog& d) { d.selectComboRow(IDC_SET_MODEL, 0); });
         const auto& pages = wizard.pages;
         if (row.installedOn) {
             ASSERT_TRUE(machine.findPrinter("RK-520P"));

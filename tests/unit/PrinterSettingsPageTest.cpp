@@ -57,6 +57,40 @@ TEST_F(PrinterSettingsPageTest, PrinterNameFollowsTheModel) {
     host.runModal(page);
 }
 
+// The page opens on the model the one attached USB printer names (its 1284
+// id, or the hardware id where the device cannot be asked), else on the
+// first; the person can still pick another.
+TEST_F(PrinterSettingsPageTest, OpensOnTheModelTheAttachedPrinterNames) {
+    const UsbPrinterInterface mz = {"USB", 1, "USB\\A", true, "", "USBPRINT\\VexoMZ730P1A2B"};
+    const UsbPrinterInterface rk = {"USB", 2, "USB\\B", true, "MFG:Vexo;MDL:RK-730PN;"};
+    const UsbPrinterInterface other = {"USB", 3, "USB\\C", true, "MFG:Epson;MDL:TM-T88V;"};
+    struct Row {
+        std::vector<UsbPrinterInterface> usb;
+        WinError listFails;
+        int row;
+        const char* name;
+    };
+    const Row rows[] = {
+        {{mz}, 0, 5, "MZ730P"},         {{other, rk}, 0, 3, "RK-730PN"}, {{mz, rk}, 0, 0, "RK-520P"},
+        {{other}, 0, 0, "RK-520P"},     {{}, 0, 0, "RK-520P"},           {{rk}, winerr::AccessDenied, 0, "RK-520P"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform.setUsbPrinterInterfaces(row.usb);
+        if (row.listFails) platform.failNext("usbPrinterInterfaces", row.listFails);
+        PrinterSettingsPage page(context);
+        host.onNextShow(IDD_PRINTER_SETTINGS, [&](FakeDialog& d) {
+            EXPECT_EQ(page.modelRow(), row.row);
+            EXPECT_EQ(d.text(IDC_SET_NAME), row.name);
+            d.selectComboRow(IDC_SET_MODEL, 1);
+            EXPECT_EQ(page.choices().modelRow, 1);
+            EXPECT_EQ(d.text(IDC_SET_NAME), "RK-520PW");
+            d.pressEsc();
+        });
+        host.runModal(page);
+    }
+}
+
 // The serial-line lists are enabled for a COM port row and disabled for an
 // LPT row or no selection.
 TEST_F(PrinterSettingsPageTest, SerialListsFollowThePortRow) {
@@ -124,11 +158,13 @@ TEST_F(PrinterSettingsPageTest, ButtonsKeysAndCloseBox) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        platform.clearCalls();
         PrinterSettingsPage page(context);
         host.onNextShow(IDD_PRINTER_SETTINGS, row.act);
         EXPECT_EQ(host.runModal(page), row.result);
         EXPECT_TRUE(host.messages().empty());
-        EXPECT_TRUE(platform.calls().empty()) << "nothing is installed";
+        // Nothing is installed: the attached USB printers are only asked what they are.
+        EXPECT_EQ(platform.ops(), std::vector<std::string>{"usbPrinterInterfaces"});
     }
 }
 

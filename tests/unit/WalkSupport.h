@@ -87,13 +87,17 @@ inline std::vector<Pass> FindPasses(const std::vector<PlatformCall>& calls, std:
     }
     if (!passes.empty()) passes.back().end = to;
     for (auto& pass : passes) {
-        bool listed = false, added = false;
+        bool listed = false, added = false, deviceWritten = false;
         for (std::size_t i = pass.begin; i < pass.end; ++i) {
             const PlatformCall& c = calls[i];
             const WinError e = c.result;
             const bool device = (c.op == "regOpenKey" && c.args[1] == kDeviceKey) ||
                                 (c.op == "regSetString" && KeyIs(c.args[0], kDeviceKey));
             if (c.op == "enumPrinters" && e == 0) listed = true;
+            // After "Device", the key opened again to keep the default is
+            // the log's to report, not the pass's.
+            if (device && deviceWritten) continue;
+            if (c.op == "regSetString" && KeyIs(c.args[0], kDeviceKey) && e == 0) deviceWritten = true;
             if (c.op == "addPrinter") {
                 added = true;
                 if (e == 0) pass.printerCreated = true;

@@ -171,6 +171,21 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          "失败。"},
         {"removal", DescribeRemoval(RemovalOutcome::Removed, "RK-730P", En),
          DescribeRemoval(RemovalOutcome::Failed, "RK-730P", Zh), "The printer RK-730P and its driver were removed.", ""},
+        // Refused before anything changes: the rights (and how to get them) for
+        // an installation and a removal; Windows on ARM.
+        {"no rights", DescribeRemoval(RemovalOutcome::NoAdministrator, "RK-730P", En),
+         DescribeInstallationStop(Stopped(InstallationStop::NoAdministrator), address, Zh, "C:\\k.log"),
+         "Removing the printer needs administrator rights, and Kelp is not running as an administrator: nothing was "
+         "changed.\nStart Kelp as an administrator: right-click Kelp.exe and choose \"Run as administrator\"; for the "
+         "command line, use a command prompt opened with \"Run as administrator\".",
+         "安装打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n请以管理员身份启动 Kelp：右键单击 "
+         "Kelp.exe，选择“以管理员身份运行”；命令行请在“以管理员身份运行”打开的命令提示符中使用。"},
+        {"arm", DescribeInstallationStop(Stopped(InstallationStop::WindowsOnArm), address, En, "C:\\k.log"),
+         DescribeRemoval(RemovalOutcome::NoAdministrator, "RK-730P", Zh),
+         "This computer runs Windows on ARM (ARM64), which takes only ARM64 printer drivers, and this package has no "
+         "driver for Windows on ARM. Nothing was changed.",
+         "删除打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n请以管理员身份启动 Kelp：右键单击 "
+         "Kelp.exe，选择“以管理员身份运行”；命令行请在“以管理员身份运行”打开的命令提示符中使用。"},
         {"notices", DescribePageNotice(PageNotice::SearchFirst, Zh), DescribePageNotice(PageNotice::OfferTestReceipt, Zh),
          "Please click \"Search Port...\",then select port!", "现在打印一张测试小票吗？"},
         // The cash drawer (the command line's and the wizard's tests show the others).
