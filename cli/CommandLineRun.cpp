@@ -229,6 +229,11 @@ int CommandLineRun::install(const ModelRow& model) {
             return exitcode::InvalidCommandLine;
         default: return failed();  // the engine logged why
     }
+    // What the printer named itself, before what was installed for it.
+    const bool otherModel = outcome.namedModelRow >= 0 && outcome.namedModelRow != command_.modelRow;
+    if (const std::string named = DescribePrinterNamedItself(outcome.printerIdentity, name, otherModel, language_);
+        !named.empty())
+        say(named);
     // The report below names every failed step; the wizard's immediate
     // registry message would only repeat it.
     const InstallReport& report = outcome.report;
@@ -320,8 +325,9 @@ int CommandLineRun::list() {
     return exitcode::Success;
 }
 
-// One line per printer that accepts a connection on TCP 9100: the address
-// and what its status says, in English for scripts, as /list's columns.
+// One line per printer that accepts a connection on TCP 9100: the address,
+// what its status says, in English for scripts, as /list's columns, and the
+// model name and serial number it gave.
 int CommandLineRun::find() {
     std::vector<Ipv4Range> ranges;
     if (command_.findRange) {
@@ -343,8 +349,10 @@ int CommandLineRun::find() {
     FindPrinters(
         network_, ranges, {},
         [this](const FoundPrinter& printer) {
+            // Then the model name and the serial number it gave (empty when unsaid).
             const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) +
-                                    "\t" + DescribePrinterState(printer.state, Language::English);
+                                    "\t" + DescribePrinterState(printer.state, Language::English) + "\t" +
+                                    OutsideText(printer.identity.model) + "\t" + OutsideText(printer.identity.serial);
             machine_.consoleWrite(row + "\r\n");
             log_.line(row);
         },

@@ -44,6 +44,12 @@ struct InstallationRequest {
     // A host name that cannot be found now is installed on all the same
     // (its printer's name may be registered later): the person said so.
     bool force = false;
+    // The wizard's: when the printer the installation is for (the network
+    // printer at the address, the USB printer attached) names another of the
+    // seven models than the one chosen, the run stops before anything
+    // changes (OtherModel), for the person to decide. The command line
+    // installs as asked.
+    bool stopForOtherModel = false;
 };
 
 // Why an installation did not run its pass. Nothing was changed then.
@@ -57,6 +63,7 @@ enum class InstallationStop {
     NoNetworkPort,    // no TCP/IP port could be had (networkPort.problem says why)
     NameNotFound,     // the host name cannot be found on this network now (error); not with force
     AddressRefused,   // the address, or the one the host name stands for, is no printer's (addressProblem)
+    OtherModel,       // the printer names another of the models (namedModelRow); only with stopForOtherModel
 };
 
 struct InstallationOutcome {
@@ -79,6 +86,15 @@ struct InstallationOutcome {
     AddressProblem addressProblem = AddressProblem::None;
     TcpIpPort networkPort;                     // PortChoice::Network
     std::optional<PrinterState> printerState;  // PortChoice::Network: asked before the pass
+    // Who the printer the installation is for says it is: the network
+    // printer's answers to GS I, the attached USB printer's 1284 id (MFG,
+    // MDL); empty when it said nothing.
+    PrinterIdentity printerIdentity;
+    // The catalogue row its model name is (-1: none of the seven), and the
+    // USB port the printer it came from is attached to (empty for a network
+    // printer).
+    int namedModelRow = -1;
+    std::string namedModelPort;
     InstallReport report;
     bool ran() const { return stop == InstallationStop::None; }
     bool succeeded() const { return ran() && report.succeeded(); }

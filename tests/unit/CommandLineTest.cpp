@@ -1217,7 +1217,8 @@ constexpr Ipv4 kPrinterIp = 0x0A000005;  // 10.0.0.5
 
 TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     m.installTcpIpMonitor();
-    net.setPrinter(kPrinterIp, "\x12\x12\x12\x12");
+    // It names itself another of the models: installed as asked, and said.
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("RK-730PN", "Kelp Test", "SN 7"));
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:010.0.0.5", "/lang:en", std::string("/log:") + kLog}), 0) << log();
     ASSERT_TRUE(m.findPrinter("RK-730P"));
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
@@ -1228,7 +1229,21 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     expectLogged({"action install model RK-730P lang en host 10.0.0.5:9100\r\n",
                   "step XcvData AddPort \"IP_10.0.0.5\" 10.0.0.5:9100 RAW SNMP off (monitor \"Standard TCP/IP Port\"): 0\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n", "printer at 10.0.0.5:9100: ready\r\n",
+                  "the printer at 10.0.0.5:9100 names itself \"RK-730PN\", maker \"Kelp Test\", serial number \"SN 7\"\r\n",
+                  "another model than RK-730P: installed as asked\r\n",
+                  "The printer names itself \"RK-730PN\". Serial number: \"SN 7\". That is not RK-730P: installed as RK-730P, as "
+                  "asked.\r\n",
                   "The printer RK-730P is installed on IP_10.0.0.5 (10.0.0.5:9100, port made; the printer: ready).\r\n"});
+    EXPECT_NE(m.consoleText().find("The printer names itself \"RK-730PN\"."), std::string::npos);
+    // Its own model, in Chinese; a name none of the models has: said, nothing more.
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("rk 730p", "Kelp Test", "SN 7"));
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:zh"}), 0);
+    const std::string temp = "C:\\users\\kelp\\Temp\\Kelp.log";
+    expectLogged({" 打印机自报型号：“rk 730p”。序列号：“SN 7”。\r\n"}, temp);
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("XP-80", "Other", ""));
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:zh"}), 0);
+    expectLogged({" 打印机自报型号：“XP-80”。\r\n", "names itself \"XP-80\", maker \"Other\" (none of the models)\r\n"}, temp);
+    EXPECT_EQ(m.fileContents(temp).value_or("").find("这不是"), std::string::npos);
 
     // Again, out of paper now: the same port, and the answer is only told.
     net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
@@ -1540,12 +1555,17 @@ TEST_F(CommandLineTest, TestPrintAsksASerialPrinterFirst) {
 }
 
 TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
-    net.setPrinter(0x0A00000A, "\x12\x12\x12\x12");
+    net.setHost(0x0A00000A, FakeNetwork::NamedPrinter("RK-730PN", "Kelp Test", "SN 0010"));
     net.setRefusing(0x0A00000B);
     net.setPrinter(0x0A000014, "\x12\x12\x12\x72");
+    net.setPrinter(0x0A00001E, "\x12\x12\x12\x12");  // says nothing of itself
     EXPECT_EQ(run({"/find:10.0.0.1-10.0.0.254", std::string("/log:") + kLog}), 0);
-    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.10:9100\tready\r\nprinter\t10.0.0.20:9100\tpaper out\r\n");
-    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\r\n",
+    // Each as soon as it is known: the model and serial number asked of a
+    // printer that can print only.
+    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.20:9100\tpaper out\t\t\r\nprinter\t10.0.0.10:9100\tready\tRK-730PN\tSN 0010\r\n"
+                               "printer\t10.0.0.30:9100\tready\t\t\r\n");
+    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\t\t\r\n",
+                  "printer\t10.0.0.10:9100\tready\tRK-730PN\tSN 0010\r\n",
                   "searched 254 addresses\r\n", "outcome 0"});
     EXPECT_FALSE(anyChange());
     // The largest range; none found is no failure.

@@ -160,6 +160,10 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          "失败。"},
         {"removal", DescribeRemoval(RemovalOutcome::Removed, "RK-730P", En),
          DescribeRemoval(RemovalOutcome::Failed, "RK-730P", Zh), "The printer RK-730P and its driver were removed.", ""},
+        // What a printer named itself; nothing when it said nothing.
+        {"named", DescribePrinterNamedItself({"Kelp", "RK-730PN\n", ""}, "RK-730P", true, En),
+         DescribePrinterNamedItself({"Kelp", "", "SN 1"}, "RK-730P", true, Zh),
+         "The printer names itself \"RK-730PN\\x0A\". That is not RK-730P: installed as RK-730P, as asked.", ""},
         {"notices", DescribePageNotice(PageNotice::SearchFirst, Zh), DescribePageNotice(PageNotice::OfferTestReceipt, Zh),
          "Please click \"Search Port...\",then select port!", "现在打印一张测试小票吗？"},
     };
