@@ -208,7 +208,8 @@ bool TestReceiptRun::askPrinter() {
         WinError portError = winerr::Success;
         progress_.doing({WaitFor::SerialPrinterAnswer, outcome_.port});
         const PrinterState state =
-            ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError);
+            ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError,
+                               &outcome_.printerIdentity);
         progress_.doing({});
         if (state == PrinterState::PortNotOpen) outcome_.error = portError;
         return allowed(state);

@@ -65,6 +65,7 @@ struct TestReceiptOutcome {
     std::string port;
     WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
+    PrinterIdentity printerIdentity;     // a serial printer's, asked after its status: who it says it is
     PrintJobReport job;
     bool sent() const {
         return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed ||

@@ -69,11 +69,17 @@ WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
     std::string& request = request_[port->device];
     for (const char c : bytes) {
         request += c;
-        if (request.size() == 1 && request[0] != '\x10') request.clear();
-        if (request.size() == 2 && request[1] != '\x04') request.clear();
+        if (request.size() == 1 && request[0] != '\x10' && request[0] != '\x1D') request.clear();
+        if (request.size() == 2 && request != std::string("\x10\x04") && request != std::string("\x1D\x49")) request.clear();
         if (request.size() < 3) continue;
         const int n = static_cast<unsigned char>(request[2]);
+        const bool identity = request[0] == '\x1D';
         request.clear();
+        if (identity) {
+            const auto found = device.identity.find(n);
+            if (found != device.identity.end()) arrive(port->device, found->second, now_ + device.identityMs);
+            continue;
+        }
         std::string reply = device.ahead;
         if (n >= 1 && static_cast<std::size_t>(n) <= device.answers.size()) reply += device.answers[n - 1];
         arrive(port->device, reply + device.unasked, now_ + device.answerMs);

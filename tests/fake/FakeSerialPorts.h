@@ -41,6 +41,11 @@ public:
         std::string ahead = {};
         std::uint32_t answerMs = 1;            // from a request to its answer
         WinError readError = winerr::Success;  // reads fail with this
+        // Its answers to GS I n (1D 49 n) by n, sent as they are identityMs
+        // after the request ("\x5F" "RK-730P" "\0"); an n it does not have
+        // gets no answer.
+        std::map<int, std::string> identity = {};
+        std::uint32_t identityMs = 1;
     };
     void setDevice(const std::string& port, Device device);
     void setPrinter(const std::string& port, std::string answers) { setDevice(port, {std::move(answers)}); }
