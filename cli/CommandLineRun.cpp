@@ -32,7 +32,7 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<型号> [/wait:<秒>] [/force] [/log:<文件>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<文件>]\r\n"
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
-    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
+    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机，每行：地址、状态、打印机自报的型号和序列号。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
     "Usage:\r\n"
@@ -44,7 +44,7 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /testprint /model:<model> [/wait:<seconds>] [/force] [/log:<file>] [/quiet]\r\n"
     "  Kelp.exe /list      [/log:<file>]\r\n"
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
-    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
+    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given); each row: address, state, and the model and serial number the printer gives.\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
 // The same for a message box, whose proportional font aligns no columns and
@@ -72,6 +72,7 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /list [/log:<文件>]\r\n"
     "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n"
     "    [/log:<文件>]\r\n"
+    "    每行：地址、状态、型号、序列号\r\n"
     "\r\n"
     "退出码：\r\n"
     "0 完成\r\n"
@@ -99,6 +100,7 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /list [/log:<file>]\r\n"
     "Kelp.exe /find[:<address>-<address>]\r\n"
     "    [/log:<file>]\r\n"
+    "    rows: address, state, model, serial\r\n"
     "\r\n"
     "Exit codes:\r\n"
     "0 done\r\n"

@@ -1104,11 +1104,12 @@ TEST_F(CommandLineTest, ListAndUsage) {
     // The usage ends with what /host and /find mean and the exit codes, in either language.
     for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
              936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
-                  "TCP 9100 端口上的打印机。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
+                  "TCP 9100 端口上的打印机，每行：地址、状态、打印机自报的型号和序列号。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
                   "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
          {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when "
                 "the host name cannot be found now. /find: looks for printers on "
-                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n/testprint /force: sends "
+                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given); each row: address, state, and the model and serial "
+                "number the printer gives.\r\n/testprint /force: sends "
                 "the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never "
                 "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\nExit codes: 0 done, 87 wrong "
                 "command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"}}) {
@@ -1132,7 +1133,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "    [/lang:zh|en] [/default] [/force]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/log:<文件>] [/quiet]\r\n"
         "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\nKelp.exe /list [/log:<文件>]\r\n"
-        "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
+        "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n    每行：地址、状态、型号、序列号\r\n"
         "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
@@ -1140,7 +1141,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default] [/force]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/log:<file>] [/quiet]\r\n"
         "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n"
-        "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
+        "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n    rows: address, state, model, serial\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
         "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
     for (int i = 0; i < 2; ++i) {
         const auto& [title, text] = m.windowlessBoxes()[static_cast<std::size_t>(i)];
