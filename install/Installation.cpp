@@ -87,11 +87,23 @@ InstallationOutcome Installation::run() {
             if (otherModelStops("attached to " + outcome_.namedModelPort)) return outcome_;
             LogChosenPort(platform_, UsbPortsOf(ports), outcome_.port, request_.namedBy, log_);
             break;
-        case PortChoice::Automatic:
+        case PortChoice::Automatic: {
             readAttachedPrinter();
-            if (otherModelStops("attached to " + outcome_.namedModelPort)) return outcome_;
+            const std::string where = "attached to " + outcome_.namedModelPort;
+            if (request_.stopForOtherModel && otherModelStops(where)) return outcome_;
             if (!chooseAutomaticPort()) return outcome_;
+            if (request_.stopForOtherModel) break;
+            // As asked: the choice passes over a printer that names another
+            // model, and the printer installed for is the one on its port.
+            if (SameName(outcome_.namedModelPort, outcome_.port)) {
+                otherModelStops(where);
+            } else {
+                outcome_.printerIdentity = {};
+                outcome_.namedModelRow = -1;
+                outcome_.namedModelPort.clear();
+            }
             break;
+        }
         case PortChoice::Network:
             if (!prepareNetworkPort()) return outcome_;
             if (outcome_.hostAddress) askNetworkPrinter();

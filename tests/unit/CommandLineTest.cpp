@@ -685,8 +685,25 @@ TEST_F(CommandLineTest, LoggedTextsEscaped) {
     m.writeFile(kLog, "");
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_1\r\n2026-12-07 10:15:20 outcome 0", true, "MFG:A;MDL:B\x1b[2J;"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
-    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n"});
+    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n",
+                  " the printer attached to USB001 names itself \"B\\x1B[2J\", maker \"A\" (none of the models)\r\n"});
     EXPECT_EQ(log().find("\r\n2026-12-07 10:15:20 outcome 0,"), std::string::npos);
+
+    // Another of the models on the port named: installed there as asked, and
+    // said; on the automatic choice it is passed over, and not the printer
+    // installed for.
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", true, "MFG:Kelp;MDL:RK 730 PN;"}});
+    m.setPorts({{"USB001", ""}, {"USB002", ""}});
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:USB001", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "USB001");
+    EXPECT_NE(m.consoleText().find("The printer names itself \"RK 730 PN\". That is not RK-730P: installed as RK-730P, as asked.\r\n",
+                                   before),
+              std::string::npos);
+    const std::size_t automatic = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:auto", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB002");
+    EXPECT_EQ(m.consoleText().find("names itself", automatic), std::string::npos);
 }
 
 // Removal keeps what other drivers use and what other models installed.
