@@ -237,8 +237,7 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
     std::size_t next = 0, done = 0;
     std::uint64_t now = network.nowMs();
     const std::uint64_t bound = now + request.boundMs;
-    const auto finish = [&](std::size_t index, PrinterState state, bool connected = true,
-                            const PrinterIdentity& identity = {}) {
+    const auto finish = [&](std::size_t index, PrinterState state, bool connected, const PrinterIdentity& identity = {}) {
         ++done;
         if (request.finished) request.finished(index, state, connected, identity);
     };

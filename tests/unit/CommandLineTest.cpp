@@ -1235,8 +1235,8 @@ constexpr Ipv4 kPrinterIp = 0x0A000005;  // 10.0.0.5
 
 TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     m.installTcpIpMonitor();
-    // It names itself another of the models: installed as asked, and said.
-    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("RK-730PN", "Kelp Test", "SN 7"));
+    // It names itself another of the models (the catalogue's first): installed as asked, and said.
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("RK-520P", "Kelp Test", "SN 7"));
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:010.0.0.5", "/lang:en", std::string("/log:") + kLog}), 0) << log();
     ASSERT_TRUE(m.findPrinter("RK-730P"));
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
@@ -1247,12 +1247,12 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     expectLogged({"action install model RK-730P lang en host 10.0.0.5:9100\r\n",
                   "step XcvData AddPort \"IP_10.0.0.5\" 10.0.0.5:9100 RAW SNMP off (monitor \"Standard TCP/IP Port\"): 0\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n", "printer at 10.0.0.5:9100: ready\r\n",
-                  "the printer at 10.0.0.5:9100 names itself \"RK-730PN\", maker \"Kelp Test\", serial number \"SN 7\"\r\n",
+                  "the printer at 10.0.0.5:9100 names itself \"RK-520P\", maker \"Kelp Test\", serial number \"SN 7\"\r\n",
                   "another model than RK-730P: installed as asked\r\n",
-                  "The printer names itself \"RK-730PN\". Serial number: \"SN 7\". That is not RK-730P: installed as RK-730P, as "
+                  "The printer names itself \"RK-520P\". Serial number: \"SN 7\". That is not RK-730P: installed as RK-730P, as "
                   "asked.\r\n",
                   "The printer RK-730P is installed on IP_10.0.0.5 (10.0.0.5:9100, port made; the printer: ready).\r\n"});
-    EXPECT_NE(m.consoleText().find("The printer names itself \"RK-730PN\"."), std::string::npos);
+    EXPECT_NE(m.consoleText().find("The printer names itself \"RK-520P\"."), std::string::npos);
     // Its own model, in Chinese; a name none of the models has: said, nothing more.
     net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("rk 730p", "Kelp Test", "SN 7"));
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:zh"}), 0);

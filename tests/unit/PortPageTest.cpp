@@ -226,6 +226,8 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
          {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
         {"the one USB port's printer is another model: asked, Yes", {{"USB001", ""}, {"USB002", ""}}, "USB002",
          {{"USB", 2, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}, true},
+        {"a printer not connected names another model: no question", {{"USB001", ""}}, "USB001",
+         {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", false, "MDL:RK-730P;"}}},
         {"another attached printer names the model chosen: no question", {{"USB001", ""}, {"USB002", ""}}, "USB001",
          {{"USB", 2, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;"}, {"USB", 1, "USB\\VID_5A5A&PID_0520\\B", true, "MDL:RK 520P;"}}},
         {"a page printer on USB002: the first USB port", {{"USB001", ""}, {"USB002", ""}}, "USB001",
