@@ -1,5 +1,7 @@
 #include "install/Installation.h"
 
+#include <utility>
+
 #include "install/InstallationLock.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
@@ -228,15 +230,16 @@ void Installation::readAttachedPrinter() {
     const auto interfaces = platform_.usbPrinterInterfaces();
     if (!interfaces.ok()) return;
     const UsbPrinterInterface* chosen = nullptr;
-    int chosenRow = -1, best = 0;
+    int chosenRow = -1;
+    std::pair<bool, bool> best;  // names the model chosen, names one of the models
     for (const auto& usb : interfaces.value) {
         if (!usb.connected || (named && !SameName(UsbPortName(usb), outcome_.port))) continue;
         const DeviceIdFields id = ParseDeviceId(usb.deviceId);
         if (id.model.empty()) continue;
         const int row = ModelRowNamed(id.model);
         // The model chosen first, then another of the models, then any name.
-        const int rank = row == request_.choices.modelRow ? 3 : row >= 0 ? 2 : 1;
-        if (rank > best) {
+        const std::pair<bool, bool> rank{row == request_.choices.modelRow, row >= 0};
+        if (!chosen || rank > best) {
             chosen = &usb;
             chosenRow = row;
             best = rank;

@@ -1270,6 +1270,10 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸，排除后即可打印）。\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (reused)\r\n"},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
+    // A printer that cannot print is not asked who it is, and nothing is said of it.
+    const std::string quiet = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    ASSERT_NE(quiet.rfind("paper out\r\n"), std::string::npos);
+    EXPECT_EQ(quiet.find("names itself", quiet.rfind("Kelp 4.0 command line:")), std::string::npos);
 
     // Another TCP port, the printer switched off: the printer moves to a
     // port of its own; it will print once it is switched on.

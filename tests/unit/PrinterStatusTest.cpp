@@ -186,7 +186,7 @@ TEST(PrinterIdentity, AskedOneAtATimeAndReadByTheRules) {
         {"32 characters of 40", {named(std::string(32, 'M') + "XXXXXXXX"), named("K"), named("S")}, "", false,
          {"K", std::string(32, 'M'), "S"}, all, 3},
         {"not printable dropped, blanks trimmed",
-         {{{1, "_ RK\x01-730\xFFP\t " + z}}, named("\x7F" "Kelp\x80"), {{1, "_" + z}}}, "", false, {"Kelp", "RK-730P", ""}, all, 3},
+         {{{1, "_ RK\x01-730\xFFP\t " + z}}, named("\x7F" "~Kelp\x80"), {{1, "_" + z}}}, "", false, {"~Kelp", "RK-730P", ""}, all, 3},
         {"status frame and XOFF before the text", {{{1, std::string("\x13\x10\x00\x00\x00_RK-730P", 13) + z}}, named("K"), named("S")},
          "", false, {"K", "RK-730P", "S"}, all, 3},
         {"late answer drained, the next one's read", {{{200, "_RK-730P" + z}}, named("Kelp"), named("SN9")}, "", false,
