@@ -225,8 +225,8 @@ void Installation::askNetworkPrinter() {
 // the model chosen, else the first that names another of the models, else
 // the first that names any model. Its 1284 id's MFG and MDL say who it is.
 void Installation::readAttachedPrinter() {
+    // A port named that is no USB port has no interface of that name.
     const bool named = request_.portChoice == PortChoice::Named;
-    if (named && !IsUsbPortName(outcome_.port)) return;
     const auto interfaces = platform_.usbPrinterInterfaces();
     if (!interfaces.ok()) return;
     const UsbPrinterInterface* chosen = nullptr;

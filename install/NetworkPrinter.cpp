@@ -415,7 +415,7 @@ PrinterState ProbePrinter(Network& network, const NetworkAddress& address, Funct
     request.connectMs = ProbeConnectMs;
     // Each identity request's answer, and once more a late one's rest.
     request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs + (identity ? 6 * IdentityAnswerMs : 0);
-    request.identify = identity != nullptr;
+    if (identity) request.identify = true;
     // The request refers to these callables: they live as long as it.
     const auto keepGoingStep = [&](std::size_t, std::size_t) { return keepGoing(); };
     if (keepGoing) request.keepGoing = keepGoingStep;
