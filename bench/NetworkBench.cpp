@@ -6,15 +6,19 @@
 //
 //   probe         ProbePrinter on the ready printer at 127.0.1.10:9100: the
 //                 connect and the four status requests and answers
+//   identity      the same, the printer asked who it is as well (GS I 67,
+//                 66 and 68: it names itself)
 //   find          FindPrinters over 127.0.2.1-127.0.2.254 (the command
-//                 line's /find with a range): two ready printers there,
-//                 127.0.2.20 and 127.0.2.200, and 127.0.2.40 out of paper,
-//                 which hangs up after a second of silence; every other
+//                 line's /find with a range): three printers that name
+//                 themselves there, 127.0.2.20 and 127.0.2.200 ready and
+//                 127.0.2.40 with paper near its end, which hangs up after a
+//                 second of silence; every other
 //                 address takes no connection (its SYN goes unanswered, as a
 //                 host that is off), so the 1 s deadline bounds the search
 //   find_refused  the same over 127.0.3.1-127.0.3.254, where every connect
 //                 is refused at once
 //   find_dead     127.0.6.1-127.0.6.254, where nothing answers a connect
+//   find_one      127.0.6.1 alone: one address that does not answer
 //   find_silent   127.0.5.1-127.0.5.254: 254 peers that accept a connection
 //                 and never answer
 //   find_silent1024  127.0.8.0-127.0.11.255: 1,024 such peers
@@ -32,18 +36,20 @@
 
 #include "BenchSupport.h"
 #include "install/NetworkPrinter.h"
+#include "install/Wording.h"
 #include "platform/win32/Win32Network.h"
 
 namespace {
 
 constexpr const char* kProgram = "bench_network";
 
-// The range's three printers with their true states.
+// The range's three printers with their true states, each named.
 bool findsThePrinters(const std::vector<kelp::FoundPrinter>& found) {
     using S = kelp::PrinterState;
     return found.size() == 3 && kelp::FormatIpv4(found[0].address) == "127.0.2.20" && found[0].state == S::Ready &&
-           kelp::FormatIpv4(found[1].address) == "127.0.2.40" && found[1].state == S::PaperOut &&
-           kelp::FormatIpv4(found[2].address) == "127.0.2.200" && found[2].state == S::Ready;
+           kelp::FormatIpv4(found[1].address) == "127.0.2.40" && found[1].state == S::PaperNearEnd &&
+           kelp::FormatIpv4(found[2].address) == "127.0.2.200" && found[2].state == S::Ready &&
+           found[0].identity.named() && found[1].identity.named() && found[2].identity.named();
 }
 
 kelp::Ipv4Range range(const char* first, const char* last) {
@@ -80,17 +86,23 @@ int wmain(int argc, wchar_t** argv) {
     const std::vector<kelp::Ipv4Range> answering = {range("127.0.2.1", "127.0.2.254")};
     const std::vector<kelp::Ipv4Range> refusing = {range("127.0.3.1", "127.0.3.254")};
     const std::vector<kelp::Ipv4Range> dead = {range("127.0.6.1", "127.0.6.254")};
+    const std::vector<kelp::Ipv4Range> one = {range("127.0.6.1", "127.0.6.1")};
     const std::vector<kelp::Ipv4Range> silent = {range("127.0.5.1", "127.0.5.254")};
     const std::vector<kelp::Ipv4Range> silent1024 = {range("127.0.8.0", "127.0.11.255")};
     bool ok = true;
 
-    std::vector<double> probe, find, refused, deadMs, silentMs, silent1024Ms, exe;
+    std::vector<double> probe, identity, find, refused, deadMs, oneMs, silentMs, silent1024Ms, exe;
     for (int i = 0; i <= probes; ++i) {
         bench::Stopwatch watch;
         const kelp::PrinterState state = kelp::ProbePrinter(network, printer);
         if (i > 0) probe.push_back(watch.elapsedMs());
-        if (state != kelp::PrinterState::Ready) {
-            bench::complain(kProgram, "the probe of 127.0.1.10:9100 answered " + kelp::DescribePrinterState(state, kelp::Language::English));
+        watch.start();
+        kelp::PrinterIdentity named;
+        const kelp::PrinterState again = kelp::ProbePrinter(network, printer, {}, &named);
+        if (i > 0) identity.push_back(watch.elapsedMs());
+        if (state != kelp::PrinterState::Ready || again != kelp::PrinterState::Ready || !named.named()) {
+            bench::complain(kProgram, "the probe of 127.0.1.10:9100 answered " + kelp::DescribePrinterState(state, kelp::Language::English) +
+                                          (named.named() ? "" : ", unnamed"));
             ok = false;
         }
     }
@@ -104,6 +116,9 @@ int wmain(int argc, wchar_t** argv) {
         watch.start();
         const auto nothing = kelp::FindPrinters(network, dead, {});
         if (i > 0) deadMs.push_back(watch.elapsedMs());
+        watch.start();
+        kelp::FindPrinters(network, one, {});
+        if (i > 0) oneMs.push_back(watch.elapsedMs());
         watch.start();
         const auto mute = kelp::FindPrinters(network, silent, {});
         if (i > 0) silentMs.push_back(watch.elapsedMs());
@@ -127,9 +142,11 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     bench::report("network", "probe", probe);
+    bench::report("network", "identity", identity);
     bench::report("network", "find", find);
     bench::report("network", "find_refused", refused);
     bench::report("network", "find_dead", deadMs);
+    bench::report("network", "find_one", oneMs);
     bench::report("network", "find_silent", silentMs);
     bench::report("network", "find_silent1024", silent1024Ms);
     if (!exe.empty()) bench::report("network", "find_exe", exe);

@@ -148,8 +148,9 @@ fi
 cd "$repo"
 
 # The printers listen on 127.x addresses of a network namespace made for this
-# part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers, one out
-# of paper that hangs up after a second of silence, and 251 addresses that
+# part alone: 127.0.1.10 ready; in 127.0.2.1-254 two ready printers, one with
+# paper near its end that hangs up after a second of silence (the three name
+# themselves), and 251 addresses that
 # never answer a connect; nothing in 127.0.3.x (refused); 127.0.6.1-254 never
 # answer a connect; 127.0.5.1-254 and 127.0.8.0-127.0.11.255 accept and never
 # answer. Wine's wineserver makes a program's
@@ -158,9 +159,13 @@ cd "$repo"
 timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 rm -rf "$work/printers"
 echo "== network: $probes probes, $searches searches of each kind, in a network namespace of its own"
-printers="127.0.1.10:9100=ready"
+printers="127.0.1.10:9100=ready+model=RK-730P+serial=B-10"
 for i in $(seq 1 254); do
-  case $i in 20|200) state=ready ;; 40) state=paper-out+hangs-up ;; *) state=no-answer ;; esac
+  case $i in
+    20|200) state=ready+model=RK-730P+serial=B-$i ;;
+    40) state=near-end+hangs-up+model=MZ730P+serial=B-40 ;;
+    *) state=no-answer ;;
+  esac
   printers+=" 127.0.2.$i:9100=$state 127.0.5.$i:9100=silent 127.0.6.$i:9100=no-answer"
 done
 for c in 8 9 10 11; do
@@ -196,8 +201,8 @@ minimal_size=$(stat -c %s "$work/tools/minimal_dialog.exe")
 fair_size=$(stat -c %s "$work/tools/fair_dialog.exe")
 imports=$(i686-w64-mingw32-objdump -p "$kelp_exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | paste -sd ' ')
 
-keys="network:probe network:find network:find_refused network:find_exe network:find_dead network:find_silent
-  network:find_silent1024"
+keys="network:probe network:identity network:find network:find_refused network:find_exe network:find_dead
+  network:find_one network:find_silent network:find_silent1024"
 [ "$network_only" = 1 ] || keys+=" startup:kelp startup:minimal startup:fair install:kelp install:bare"
 for key in $keys; do
   [ -n "$(field "${key%%:*}" "${key#*:}" median_ms)" ] || { echo "bench: no $key figure in $results" >&2; exit 1; }
@@ -231,7 +236,9 @@ printf '%-44s %12s\n' "  ratio Kelp / bare ($passes passes each)" "$(ratio "$i_k
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "probe of a ready printer on loopback" "$(field network probe median_ms)" "$(field network probe min_ms)" \
   "$(field network probe max_ms)" \
-  "search, 254 addresses, 2 printers, 1 s" "$(field network find median_ms)" "$(field network find min_ms)" \
+  "the same, asked who it is as well" "$(field network identity median_ms)" "$(field network identity min_ms)" \
+  "$(field network identity max_ms)" \
+  "search, 254 addresses, 3 printers named, 1 s" "$(field network find median_ms)" "$(field network find min_ms)" \
   "$(field network find max_ms)" \
   "  the same, Kelp.exe /find start to exit" "$(field network find_exe median_ms)" \
   "$(field network find_exe min_ms)" "$(field network find_exe max_ms)" \
@@ -240,10 +247,14 @@ printf '%-44s %9s ms %9s ms %9s ms\n' \
 printf '%-44s %9s ms %9s ms %9s ms\n' \
   "search, 254 addresses, none answers" "$(field network find_dead median_ms)" \
   "$(field network find_dead min_ms)" "$(field network find_dead max_ms)" \
+  "search, one address that does not answer" "$(field network find_one median_ms)" \
+  "$(field network find_one min_ms)" "$(field network find_one max_ms)" \
   "search, 254 peers that never answer" "$(field network find_silent median_ms)" \
   "$(field network find_silent min_ms)" "$(field network find_silent max_ms)" \
   "search, 1,024 peers that never answer" "$(field network find_silent1024 median_ms)" \
   "$(field network find_silent1024 min_ms)" "$(field network find_silent1024 max_ms)"
+printf '%-44s %12s\n' "  ratio 3 printers named / one silent address" \
+  "$(ratio "$(field network find median_ms)" "$(field network find_one median_ms)")"
 printf '%-44s %9s ms %9s ms %9s ms\n' "ready printer's connection held in a search" \
   "$(sort -n "$work/printers/127.0.2.20_9100.con" | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')" \
   "$(sort -n "$work/printers/127.0.2.20_9100.con" | head -n1)" "$(sort -n "$work/printers/127.0.2.20_9100.con" | tail -n1)"

@@ -36,7 +36,7 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /find[:<起始地址>-<结束地址>] [/log:<文件>]\r\n"
     "/install、/uninstall 需要管理员权限（以“以管理员身份运行”打开的命令提示符）；在 ARM 版 Windows 上不安装（本安装包没有 ARM64 驱动）。"
     "/default：同时为当前用户关闭 Windows 的“让 Windows 管理默认打印机”，并通知正在运行的程序。/list：已连接的 USB 打印机报告的型号在最后一列。\r\n"
-    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机。\r\n"
+    "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 TCP 9100 端口上的打印机，每行：地址、状态、打印机自报的型号和序列号。\r\n"
     "/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n"
     "/testprint /drawer：测试小票打印后打开钱箱（引脚 2，或 /drawer:5 引脚 5），并读取钱箱传感器判断是否已打开。\r\n"
     "退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n",
@@ -51,7 +51,7 @@ constexpr Bilingual kUsage = {
     "  Kelp.exe /find[:<first address>-<last address>] [/log:<file>]\r\n"
     "/install and /uninstall need administrator rights (a command prompt opened with \"Run as administrator\"); nothing is installed on Windows on ARM (the package has no ARM64 driver). "
     "/default: also turns off Windows' \"Let Windows manage my default printer\" for this user and tells running programs. /list: the model a connected USB printer reports, in the last column.\r\n"
-    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n"
+    "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when the host name cannot be found now. /find: looks for printers on TCP port 9100 in this computer's networks (or in at most 1024 addresses given); each row: address, state, and the model and serial number the printer gives.\r\n"
     "/testprint /force: sends the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n"
     "/testprint /drawer: once the test receipt has printed, opens the cash drawer (pin 2, or pin 5 with /drawer:5) and reads the drawer's sensor to tell whether it opened.\r\n"
     "Exit codes: 0 done, 87 wrong command line, 1603 a step failed (see the log), 1618 another Kelp run is busy.\r\n"};
@@ -82,6 +82,7 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /list [/log:<文件>]\r\n"
     "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n"
     "    [/log:<文件>]\r\n"
+    "    每行：地址、状态、型号、序列号\r\n"
     "\r\n"
     "退出码：\r\n"
     "0 完成\r\n"
@@ -111,6 +112,7 @@ constexpr Bilingual kUsageBox = {
     "Kelp.exe /list [/log:<file>]\r\n"
     "Kelp.exe /find[:<address>-<address>]\r\n"
     "    [/log:<file>]\r\n"
+    "    rows: address, state, model, serial\r\n"
     "\r\n"
     "Exit codes:\r\n"
     "0 done\r\n"
@@ -246,6 +248,11 @@ int CommandLineRun::install(const ModelRow& model) {
             return exitcode::InstallFailure;
         default: return failed();  // the engine logged why
     }
+    // What the printer named itself, before what was installed for it.
+    const bool otherModel = outcome.namedModelRow >= 0 && outcome.namedModelRow != command_.modelRow;
+    if (const std::string named = DescribePrinterNamedItself(outcome.printerIdentity, name, otherModel, language_);
+        !named.empty())
+        say(named);
     // The report below names every failed step; the wizard's immediate
     // registry message would only repeat it.
     const InstallReport& report = outcome.report;
@@ -357,8 +364,9 @@ int CommandLineRun::list() {
     return exitcode::Success;
 }
 
-// One line per printer that accepts a connection on TCP 9100: the address
-// and what its status says, in English for scripts, as /list's columns.
+// One line per printer that accepts a connection on TCP 9100: the address,
+// what its status says, in English for scripts, as /list's columns, and the
+// model name and serial number it gave.
 int CommandLineRun::find() {
     std::vector<Ipv4Range> ranges;
     if (command_.findRange) {
@@ -380,8 +388,10 @@ int CommandLineRun::find() {
     FindPrinters(
         network_, ranges, {},
         [this](const FoundPrinter& printer) {
+            // Then the model name and the serial number it gave (empty when unsaid).
             const std::string row = "printer\t" + FormatIpv4(printer.address) + ":" + std::to_string(int{RawTcpPort}) +
-                                    "\t" + DescribePrinterState(printer.state, Language::English);
+                                    "\t" + DescribePrinterState(printer.state, Language::English) + "\t" +
+                                    OutsideText(printer.identity.model) + "\t" + OutsideText(printer.identity.serial);
             machine_.consoleWrite(row + "\r\n");
             log_.line(row);
         },

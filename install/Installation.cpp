@@ -1,5 +1,7 @@
 #include "install/Installation.h"
 
+#include <utility>
+
 #include "install/InstallationLock.h"
 #include "install/ModelCatalogue.h"
 #include "install/Names.h"
@@ -44,6 +46,8 @@ private:
     bool checkNetworkAddress();
     bool prepareNetworkPort();
     void askNetworkPrinter();
+    void readAttachedPrinter();
+    bool otherModelStops(const std::string& where);
     void runPass();
     void undoNetworkPort();
     void say(const std::string& text) {
@@ -83,14 +87,36 @@ InstallationOutcome Installation::run() {
 
     switch (request_.portChoice) {
         case PortChoice::Named:
+            readAttachedPrinter();
+            if (otherModelStops("attached to " + outcome_.namedModelPort)) return outcome_;
             LogChosenPort(platform_, UsbPortsOf(ports), outcome_.port, request_.namedBy, log_);
             break;
-        case PortChoice::Automatic:
+        case PortChoice::Automatic: {
+            readAttachedPrinter();
+            const std::string where = "attached to " + outcome_.namedModelPort;
+            if (request_.stopForOtherModel && otherModelStops(where)) return outcome_;
             if (!chooseAutomaticPort()) return outcome_;
+            if (request_.stopForOtherModel) break;
+            // As asked: the choice passes over a printer that names another
+            // model, and the printer installed for is the one on its port.
+            if (SameName(outcome_.namedModelPort, outcome_.port)) {
+                otherModelStops(where);
+            } else {
+                outcome_.printerIdentity = {};
+                outcome_.namedModelRow = -1;
+                outcome_.namedModelPort.clear();
+            }
             break;
+        }
         case PortChoice::Network:
             if (!prepareNetworkPort()) return outcome_;
             if (outcome_.hostAddress) askNetworkPrinter();
+            // A printer that names another model stops the wizard's run
+            // with nothing changed: a port this run made goes again.
+            if (otherModelStops("at " + FormatAddress(request_.address))) {
+                UndoTcpIpPort(platform_, outcome_.networkPort, log_);
+                return outcome_;
+            }
             break;
     }
     runPass();
@@ -183,13 +209,70 @@ void Installation::askNetworkPrinter() {
     progress_.doing({WaitFor::PrinterAnswer, FormatAddress(request_.address)});
     NetworkAddress at = request_.address;
     at.host = FormatIpv4(*outcome_.hostAddress);  // looked up once
-    const PrinterState state = ProbePrinter(network_, at, [this] {
-        progress_.waiting();
-        return true;
-    });
+    const PrinterState state = ProbePrinter(
+        network_, at,
+        [this] {
+            progress_.waiting();
+            return true;
+        },
+        &outcome_.printerIdentity);
     progress_.doing({});
     say("printer at " + FormatAddress(request_.address) + ": " + DescribePrinterState(state, Language::English));
     outcome_.printerState = state;
+    outcome_.namedModelRow = ModelRowNamed(outcome_.printerIdentity.model);
+}
+
+// The USB printer the installation is for: on the port named, the printer
+// attached to it; on the automatic choice, an attached printer that names
+// the model chosen, else the first that names another of the models, else
+// the first that names any model. Its 1284 id's MFG and MDL say who it is.
+void Installation::readAttachedPrinter() {
+    // A port named that is no USB port has no interface of that name.
+    const bool named = request_.portChoice == PortChoice::Named;
+    const auto interfaces = platform_.usbPrinterInterfaces();
+    if (!interfaces.ok()) return;
+    const UsbPrinterInterface* chosen = nullptr;
+    int chosenRow = -1;
+    std::pair<bool, bool> best;  // names the model chosen, names one of the models
+    for (const auto& usb : interfaces.value) {
+        if (!usb.connected || (named && !SameName(UsbPortName(usb), outcome_.port))) continue;
+        const DeviceIdFields id = ParseDeviceId(usb.deviceId);
+        if (id.model.empty()) continue;
+        const int row = ModelRowNamed(id.model);
+        // The model chosen first, then another of the models, then any name.
+        const std::pair<bool, bool> rank{row == request_.choices.modelRow, row >= 0};
+        if (!chosen || rank > best) {
+            chosen = &usb;
+            chosenRow = row;
+            best = rank;
+        }
+    }
+    if (!chosen) return;
+    const DeviceIdFields id = ParseDeviceId(chosen->deviceId);
+    outcome_.printerIdentity = {id.manufacturer, id.model, {}};
+    outcome_.namedModelRow = chosenRow;
+    outcome_.namedModelPort = UsbPortName(*chosen);
+}
+
+// What the printer named itself goes to the log; another of the models than
+// the one chosen stops the wizard's run here, before anything changes.
+bool Installation::otherModelStops(const std::string& where) {
+    const PrinterIdentity& identity = outcome_.printerIdentity;
+    if (!identity.named()) return false;
+    say("the printer " + where + " names itself " + QuotedText(identity.model) +
+        (identity.maker.empty() ? "" : ", maker " + QuotedText(identity.maker)) +
+        (identity.serial.empty() ? "" : ", serial number " + QuotedText(identity.serial)) +
+        (outcome_.namedModelRow < 0 ? " (none of the models)" : ""));
+    if (outcome_.namedModelRow < 0 || outcome_.namedModelRow == request_.choices.modelRow) return false;
+    const ModelRow* other = ModelCatalogue::row(outcome_.namedModelRow);
+    if (!request_.stopForOtherModel) {
+        say("another model than " + name_ + ": installed as asked");
+        return false;
+    }
+    say("another model than " + name_ + (other ? " (" + std::string(other->displayName) + ")" : "") +
+        ": nothing installed, the person is asked");
+    outcome_.stop = InstallationStop::OtherModel;
+    return true;
 }
 
 void Installation::runPass() {

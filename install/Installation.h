@@ -45,6 +45,12 @@ struct InstallationRequest {
     // A host name that cannot be found now is installed on all the same
     // (its printer's name may be registered later): the person said so.
     bool force = false;
+    // The wizard's: when the printer the installation is for (the network
+    // printer at the address, the USB printer attached) names another of the
+    // seven models than the one chosen, the run stops before anything
+    // changes (OtherModel), for the person to decide. The command line
+    // installs as asked.
+    bool stopForOtherModel = false;
 };
 
 // Why an installation did not run its pass. Nothing was changed then.
@@ -60,6 +66,7 @@ enum class InstallationStop {
     AddressRefused,   // the address, or the one the host name stands for, is no printer's (addressProblem)
     NoAdministrator,  // the process has no administrator rights: nothing was looked up or taken
     WindowsOnArm,     // Windows on ARM takes only ARM64 drivers, which the package does not have
+    OtherModel,       // the printer names another of the models (namedModelRow); only with stopForOtherModel
 };
 
 // IsWow64Process2's native machine of Windows on ARM (IMAGE_FILE_MACHINE_ARM64).
@@ -91,6 +98,15 @@ struct InstallationOutcome {
     AddressProblem addressProblem = AddressProblem::None;
     TcpIpPort networkPort;                     // PortChoice::Network
     std::optional<PrinterState> printerState;  // PortChoice::Network: asked before the pass
+    // Who the printer the installation is for says it is: the network
+    // printer's answers to GS I, the attached USB printer's 1284 id (MFG,
+    // MDL); empty when it said nothing.
+    PrinterIdentity printerIdentity;
+    // The catalogue row its model name is (-1: none of the seven), and the
+    // USB port the printer it came from is attached to (empty for a network
+    // printer).
+    int namedModelRow = -1;
+    std::string namedModelPort;
     InstallReport report;
     bool ran() const { return stop == InstallationStop::None; }
     bool succeeded() const { return ran() && report.succeeded(); }

@@ -181,13 +181,15 @@ constexpr std::uint32_t kSliceMs = 100;
 // How long the printers being asked are waited for alone, each round.
 constexpr std::uint32_t kQuickMs = 5;
 
-// One address on its way: its connect under way, or its status exchange.
+// One address on its way: its connect under way, its status exchange, or
+// (once the status says it can print) the printer asked who it is.
 struct Conversation {
     std::size_t index = 0;  // in the addresses given
     SocketHandle socket = 0;
     bool connecting = true;
     std::uint64_t deadline = 0;  // of the connect, or of the answer waited for
     StatusExchange exchange;
+    IdentityExchange identity;
 };
 
 struct TalkRequest {
@@ -200,7 +202,9 @@ struct TalkRequest {
     FunctionRef<bool(std::size_t done, std::size_t total)> keepGoing;
     // Each address as it is finished: Refused, NoAnswer or what its answers
     // said; connected: it accepted the connection.
-    FunctionRef<void(std::size_t index, PrinterState state, bool connected)> finished;
+    // identity: what the printer said of itself (asked only when identify).
+    FunctionRef<void(std::size_t index, PrinterState state, bool connected, const PrinterIdentity& identity)> finished;
+    bool identify = false;  // a printer that can print is asked who it is
     WinError* failure = nullptr;  // set when this computer's network layer fails
 };
 
@@ -233,9 +237,13 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
     std::size_t next = 0, done = 0;
     std::uint64_t now = network.nowMs();
     const std::uint64_t bound = now + request.boundMs;
-    const auto finish = [&](std::size_t index, PrinterState state, bool connected = true) {
+    const auto finish = [&](std::size_t index, PrinterState state, bool connected, const PrinterIdentity& identity = {}) {
         ++done;
-        if (request.finished) request.finished(index, state, connected);
+        if (request.finished) request.finished(index, state, connected, identity);
+    };
+    const auto finishTalk = [&](Conversation& c) {
+        finish(c.index, c.exchange.state(), true, c.identity.identity());
+        network.close(c.socket);
     };
     // Drives an exchange as far as it goes without waiting; true when it is
     // over (its connection closed).
@@ -263,8 +271,20 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
             }
             return false;
         }
-        finish(c.index, c.exchange.state());
-        network.close(c.socket);
+        // A printer that said it can print is asked who it is, one request
+        // at a time; what waits before each request answers nothing asked.
+        while (request.identify && StateAllowsIdentity(c.exchange.state()) && !c.identity.over()) {
+            if (c.identity.awaited()) return false;
+            const auto bytes = network.receive(c.socket, MaxIdentityAnswerBytes, 0);
+            if ((bytes.error != winerr::Timeout && (!bytes.ok() || bytes.value.empty())) ||
+                network.send(c.socket, c.identity.request()) != winerr::Success) {
+                c.identity.hungUp();
+                break;
+            }
+            c.deadline = now + IdentityAnswerMs;
+            return false;
+        }
+        finishTalk(c);
         return true;
     };
 
@@ -324,9 +344,17 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
                     over = true;
                 }
             } else {
-                const auto answer = network.receive(c.socket, 1, 0);
+                // A status answer is one byte (what follows it may be the
+                // next request's business); an identity's text is read whole.
+                const bool identifying = c.exchange.over();
+                const auto answer = network.receive(c.socket, identifying ? MaxIdentityAnswerBytes : 1, 0);
                 if (answer.error == winerr::Timeout) continue;
-                if (!answer.ok() || answer.value.empty())
+                const bool closed = !answer.ok() || answer.value.empty();
+                if (identifying && closed)
+                    c.identity.hungUp();
+                else if (identifying)
+                    c.identity.heard(answer.value);
+                else if (closed)
                     c.exchange.hungUp();
                 else
                     c.exchange.heard(answer.value);
@@ -343,11 +371,21 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
             }
             if (c.connecting) {
                 finish(c.index, PrinterState::NoAnswer, false);
+                network.close(c.socket);
+            } else if (c.exchange.over()) {
+                // Asking who it is: a late answer is waited for once more,
+                // unless the search's bound (or its wait) ended everything.
+                if (now < bound && events.ok()) c.identity.timedOut();
+                if (now < bound && events.ok() && !c.identity.over()) {
+                    c.deadline = now + IdentityAnswerMs;
+                    ++at;
+                    continue;
+                }
+                finishTalk(c);
             } else {
                 c.exchange.timedOut();
-                finish(c.index, c.exchange.state());
+                finishTalk(c);
             }
-            network.close(c.socket);
             drop(at);
         }
         if (!events.ok()) {
@@ -363,7 +401,8 @@ bool TalkToAll(Network& network, const TalkRequest& request) {
 
 }  // namespace
 
-PrinterState ProbePrinter(Network& network, const NetworkAddress& address, FunctionRef<bool()> keepGoing) {
+PrinterState ProbePrinter(Network& network, const NetworkAddress& address, FunctionRef<bool()> keepGoing,
+                          PrinterIdentity* identity) {
     std::optional<Ipv4> ip = ParseIpv4(address.host);
     if (!ip) {
         const auto resolved = network.resolve(address.host);
@@ -374,12 +413,17 @@ PrinterState ProbePrinter(Network& network, const NetworkAddress& address, Funct
     request.addresses = {*ip};
     request.tcpPort = address.tcpPort;
     request.connectMs = ProbeConnectMs;
-    request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs;
+    // Each identity request's answer, and once more a late one's rest.
+    request.boundMs = ProbeConnectMs + 4 * StatusAnswerMs + (identity ? 6 * IdentityAnswerMs : 0);
+    if (identity) request.identify = true;
     // The request refers to these callables: they live as long as it.
     const auto keepGoingStep = [&](std::size_t, std::size_t) { return keepGoing(); };
     if (keepGoing) request.keepGoing = keepGoingStep;
     PrinterState state = PrinterState::NoAnswer;
-    const auto finished = [&](std::size_t, PrinterState answer, bool) { state = answer; };
+    const auto finished = [&](std::size_t, PrinterState answer, bool, const PrinterIdentity& named) {
+        state = answer;
+        if (identity) *identity = named;
+    };
     request.finished = finished;
     return TalkToAll(network, request) ? state : PrinterState::NoAnswer;
 }
@@ -445,9 +489,10 @@ std::vector<FoundPrinter> FindPrinters(Network& network, const std::vector<Ipv4R
     request.boundMs = SearchBoundMs(request.addresses.size(), request.window);
     request.keepGoing = progress;
     std::vector<std::pair<std::size_t, FoundPrinter>> printers;
-    const auto finished = [&](std::size_t index, PrinterState state, bool connected) {
+    request.identify = true;
+    const auto finished = [&](std::size_t index, PrinterState state, bool connected, const PrinterIdentity& identity) {
         if (!connected) return;
-        printers.emplace_back(index, FoundPrinter{request.addresses[index], state});
+        printers.emplace_back(index, FoundPrinter{request.addresses[index], state, identity});
         if (found) found(printers.back().second);
     };
     request.finished = finished;

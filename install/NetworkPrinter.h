@@ -69,8 +69,11 @@ std::string FormatAddress(const NetworkAddress& address);
 // asked at least every 100 ms while the probe waits (a window pumps its
 // messages there); when it answers false the probe stops at once, closes
 // its connection and answers NoAnswer (the caller knows it stopped it).
+// identity, when given, receives who the printer says it is: a printer
+// whose status allows it is asked (AskPrinterIdentity's rules) before the
+// connection closes; empty otherwise.
 PrinterState ProbePrinter(Network& network, const NetworkAddress& address,
-                          FunctionRef<bool()> keepGoing = {});
+                          FunctionRef<bool()> keepGoing = {}, PrinterIdentity* identity = nullptr);
 constexpr std::uint32_t ProbeConnectMs = 3000;
 constexpr std::uint32_t ScanConnectMs = 1000;
 
@@ -111,6 +114,7 @@ std::vector<Ipv4Range> AdapterScanRanges(Network& network, WinError* error = nul
 struct FoundPrinter {
     Ipv4 address = 0;
     PrinterState state = PrinterState::NoStatus;
+    PrinterIdentity identity;  // asked of a printer that can print; empty otherwise
 };
 // Whether a peer found answered as a receipt printer (whatever its state):
 // the ones a search counts; the others are listed after them.
@@ -120,8 +124,9 @@ bool AnsweredAsPrinter(PrinterState state);
 // twice are tried once), all at once where the system allows it (else its
 // half-open limit of them, connecting or being asked; at most
 // MaxConnectsAtOnce), each connect with a 1 s deadline, and
-// asks each printer as soon as its connect succeeds; its connection is
-// closed as soon as its answers are in. found(printer) is called for each
+// asks each printer as soon as its connect succeeds, a printer that can
+// print also who it is (AskPrinterIdentity's rules, within the search's
+// bound); its connection is closed as soon as its answers are in. found(printer) is called for each
 // printer as soon as its state is known; progress(done, total) after each
 // step (at least every 100 ms), counting the addresses finished. When
 // progress answers false the search stops and closes what it opened. The

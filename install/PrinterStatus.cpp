@@ -133,4 +133,105 @@ int AskPrinterByte(StatusChannel& channel) {
     return exchange.state() == PrinterState::NotAPrinter ? -1 : exchange.answer(1);
 }
 
+// ---- Who the printer is --------------------------------------------------------
+
+namespace {
+
+// GS I n: 67 model name, 66 maker, 68 serial number, in the order asked.
+constexpr char kIdentityRequests[] = {67, 66, 68};
+constexpr int kIdentitySteps = 3;
+constexpr unsigned char kTextStart = 0x5F;
+
+constexpr bool IsPrintable(unsigned char b) { return b >= 0x20 && b <= 0x7E; }
+
+}  // namespace
+
+bool StateAllowsIdentity(PrinterState state) {
+    return state == PrinterState::Ready || state == PrinterState::PaperNearEnd;
+}
+
+std::string IdentityExchange::request() {
+    asked_ = true;
+    inText_ = false;
+    bytes_ = 0;
+    text_.clear();
+    return std::string{'\x1D', '\x49', kIdentityRequests[step_ < kIdentitySteps ? step_ : kIdentitySteps - 1]};
+}
+
+void IdentityExchange::heard(const std::string& bytes) {
+    for (const char c : bytes) {
+        if (!awaited()) return;
+        take(static_cast<unsigned char>(c));
+    }
+}
+
+void IdentityExchange::take(unsigned char byte) {
+    if (draining_) {
+        // The rest of a late answer, up to its end.
+        if (byte == 0x00) next();
+        return;
+    }
+    if (!inText_) {
+        inText_ = byte == kTextStart;
+        return;
+    }
+    if (++bytes_ > MaxIdentityAnswerBytes) {
+        over_ = true;
+        return;
+    }
+    if (byte == 0x00) {
+        const auto first = text_.find_first_not_of(' ');
+        const std::string text = first == std::string::npos ? std::string() : text_.substr(first, text_.find_last_not_of(' ') - first + 1);
+        std::string* field[] = {&identity_.model, &identity_.maker, &identity_.serial};
+        *field[step_] = text.substr(0, MaxIdentityText);
+        next();
+        return;
+    }
+    if (IsPrintable(byte)) text_ += static_cast<char>(byte);
+}
+
+void IdentityExchange::next() {
+    asked_ = false;
+    draining_ = false;
+    over_ = ++step_ >= kIdentitySteps;
+}
+
+void IdentityExchange::timedOut() {
+    if (!awaited()) return;
+    // Once more for the late answer to be drained; a second time: mute.
+    if (draining_) {
+        over_ = true;
+        return;
+    }
+    draining_ = true;
+}
+
+PrinterIdentity AskPrinterIdentity(StatusChannel& channel) {
+    IdentityExchange exchange;
+    std::uint64_t deadline = 0;
+    while (!exchange.over()) {
+        if (!exchange.awaited()) {
+            // What came after the last answer's end (or before the first
+            // request) answers nothing asked here.
+            if (!channel.takeWaiting().ok() || channel.send(exchange.request()) != winerr::Success) {
+                exchange.hungUp();
+                break;
+            }
+            deadline = channel.nowMs() + IdentityAnswerMs;
+        }
+        const std::uint64_t now = channel.nowMs();
+        const auto bytes = now < deadline ? channel.receive(MaxIdentityAnswerBytes, static_cast<std::uint32_t>(deadline - now))
+                                          : Result<std::string>{{}, winerr::Timeout};
+        if (bytes.error == winerr::Timeout) {
+            exchange.timedOut();
+            deadline = channel.nowMs() + IdentityAnswerMs;
+        } else if (!bytes.ok() || bytes.value.empty()) {
+            exchange.hungUp();
+        } else {
+            exchange.heard(bytes.value);
+        }
+    }
+    return exchange.identity();
+}
+
 }  // namespace kelp

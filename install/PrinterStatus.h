@@ -103,5 +103,65 @@ constexpr std::uint32_t StatusAnswerMs = 1000;
 // cash drawer's sensor, 0x08 offline), asked by the same rules; -1 when
 // none came (a mute printer, a hang-up, a line error, or no printer's byte).
 int AskPrinterByte(StatusChannel& channel);
+// ---- Who the printer is ----------------------------------------------------
+// What a printer says of itself when asked GS I 67, 66 and 68: its model
+// name, its maker and its serial number; empty where it said nothing.
+struct PrinterIdentity {
+    std::string maker;
+    std::string model;
+    std::string serial;
+    bool named() const { return !model.empty(); }
+};
+
+// Whether a printer in that state is asked who it is: it said it can print.
+// The answers come through its input buffer, behind whatever it has to do.
+bool StateAllowsIdentity(PrinterState state);
+
+// The rules of asking who the printer is, step by step, as StatusExchange's:
+// whenever nothing is awaited, request() is sent (GS I 67, then 66, then 68;
+// whatever waited before it is the caller's to drop); while awaited() the
+// bytes that come go to heard(); timedOut() when the answer's deadline
+// passed, hungUp() when the peer closed or the line failed.
+//
+// An answer is 5F, its text and 00. Bytes before the 5F (status frames,
+// XON/XOFF) are dropped; of the text only printable ASCII is kept (blanks at
+// either end trimmed), at most MaxIdentityText characters; an answer that
+// runs past MaxIdentityAnswerBytes without its 00 ends the exchange. An
+// answer that is not in by its deadline is waited for once more, to be
+// drained and dropped (never read as the next request's): when the rest of
+// it comes, the next request goes out; when nothing comes, the printer does
+// not answer, and the exchange ends. What is not answered stays empty.
+class IdentityExchange {
+public:
+    bool over() const { return over_; }
+    bool awaited() const { return !over_ && asked_; }
+    std::string request();
+    void heard(const std::string& bytes);
+    void timedOut();
+    void hungUp() { over_ = true; }
+    const PrinterIdentity& identity() const { return identity_; }
+
+private:
+    void take(unsigned char byte);
+    void next();
+
+    int step_ = 0;           // the request to send next: model, maker, serial
+    bool asked_ = false;     // its answer (or the rest of a late one) is awaited
+    bool inText_ = false;    // the 5F came
+    bool draining_ = false;  // the answer came too late: it is dropped
+    std::size_t bytes_ = 0;  // of the answer under way
+    std::string text_;
+    PrinterIdentity identity_;
+    bool over_ = false;
+};
+constexpr std::size_t MaxIdentityText = 32;
+constexpr std::size_t MaxIdentityAnswerBytes = 256;
+
+// Asks who the printer is over channel by IdentityExchange's rules, an
+// IdentityAnswerMs deadline for each answer; what waited in the line before
+// each request is dropped. Ask only a printer whose status allows it
+// (StateAllowsIdentity), and never while a job prints.
+PrinterIdentity AskPrinterIdentity(StatusChannel& channel);
+constexpr std::uint32_t IdentityAnswerMs = 150;
 
 }  // namespace kelp

@@ -150,7 +150,7 @@ SerialLine PortLine(Platform& platform, const std::string& portName) {
 }
 
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                FunctionRef<void()> waiting, WinError* portError) {
+                                FunctionRef<void()> waiting, WinError* portError, PrinterIdentity* identity) {
     const SerialLine line = PortLine(platform, portName);
     PrinterState state = PrinterState::NoAnswer;
     std::string why;
@@ -166,11 +166,16 @@ PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const st
         } else {
             SerialChannel channel(ports, port.value, waiting);
             state = AskPrinterStatus(channel);
+            if (identity) *identity = StateAllowsIdentity(state) ? AskPrinterIdentity(channel) : PrinterIdentity{};
         }
         ports.close(port.value);
     }
     if (log)
         log->line("printer on " + portName + " at " + FormatSerialLine(line) + ": " + DescribePrinterState(state, Language::English) + why);
+    if (log && identity && identity->named())
+        log->line("the printer on " + portName + " names itself " + QuotedText(identity->model) +
+                  (identity->maker.empty() ? "" : ", maker " + QuotedText(identity->maker)) +
+                  (identity->serial.empty() ? "" : ", serial number " + QuotedText(identity->serial)));
     return state;
 }
 

@@ -35,9 +35,13 @@ SerialLine PortLine(Platform& platform, const std::string& portName);
 // holds it) is PortNotOpen, its error in portError (when given); one whose
 // line cannot be set (its device is gone) is NoAnswer. One line in log
 // (when given) says what was found. waiting, when given, is called at least
-// every 100 ms while an answer is waited for.
+// every 100 ms while an answer is waited for. identity, when given,
+// receives who a printer whose status allows it says it is
+// (AskPrinterIdentity, on the same opening of the port; a second line in
+// log when it named itself); empty otherwise.
 PrinterState ProbeSerialPrinter(Platform& platform, SerialPorts& ports, const std::string& portName, RunLog* log,
-                                FunctionRef<void()> waiting = {}, WinError* portError = nullptr);
+                                FunctionRef<void()> waiting = {}, WinError* portError = nullptr,
+                                PrinterIdentity* identity = nullptr);
 
 // Opens the port, sets it to its line, hands talk a status channel over it
 // and closes the port again. The open's error when the port does not open,

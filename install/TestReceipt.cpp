@@ -211,7 +211,7 @@ TestReceiptOutcome TestReceiptRun::run() {
     if (!askPrinter()) return outcome_;
     if (IsUsbPortName(outcome_.port) && !askUsbPrinter(printer->jobs)) return outcome_;
     const std::string bytes = TestReceiptBytes(name, printer->port, platform_.localTime(), edition(name),
-                                               request_.printerModel, request_.printerSerial);
+                                               outcome_.printerIdentity.model, outcome_.printerIdentity.serial);
     const std::uint64_t deadlineMs = std::uint64_t{request_.waitSeconds} * 1000;
     outcome_.job = PrintRawJob(platform_, printer->name, "Kelp test receipt", bytes, request_.waitSeconds,
                                [&lock] { lock.release(); },
@@ -248,7 +248,8 @@ bool TestReceiptRun::askPrinter() {
         WinError portError = winerr::Success;
         progress_.doing({WaitFor::SerialPrinterAnswer, outcome_.port});
         const PrinterState state =
-            ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError);
+            ProbeSerialPrinter(platform_, serialPorts_, outcome_.port, log_, [this] { progress_.waiting(); }, &portError,
+                               &outcome_.printerIdentity);
         progress_.doing({});
         if (state == PrinterState::PortNotOpen) outcome_.error = portError;
         return allowed(state);
@@ -265,10 +266,13 @@ bool TestReceiptRun::askPrinter() {
         if (!config.value.raw) return true;
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
         progress_.doing({WaitFor::PrinterAnswer, FormatAddress(address)});
-        const PrinterState state = ProbePrinter(network_, address, [this] {
-            progress_.waiting();
-            return true;
-        });
+        const PrinterState state = ProbePrinter(
+            network_, address,
+            [this] {
+                progress_.waiting();
+                return true;
+            },
+            &outcome_.printerIdentity);
         progress_.doing({});
         say("printer at " + FormatAddress(address) + ": " + DescribePrinterState(state, Language::English));
         return allowed(state);

@@ -46,10 +46,6 @@ struct TestReceiptRequest {
     // request, or to a USB printer whose interface reports paper empty (the
     // person said so); nothing else is overridden.
     bool force = false;
-    // What the printer said it is (model name, serial number), printed in
-    // the receipt's head; empty: not said.
-    std::string printerModel;
-    std::string printerSerial;
 };
 
 enum class TestReceiptResult {
@@ -89,6 +85,7 @@ struct TestReceiptOutcome {
     std::string port;
     WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
+    PrinterIdentity printerIdentity;     // asked after a status that says it can print: who it says it is
     PrintJobReport job;
     UsbStatusRead usb;  // a USB printer's
     bool sent() const {

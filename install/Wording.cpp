@@ -544,6 +544,35 @@ std::string AskToInstallNameNotFound(const std::string& host, WinError error, La
     return Fill(kInstallAnyway.in(language), {OutsideText(host), ErrorNumber(error, language)});
 }
 
+// ---- Who the printer is ------------------------------------------------------
+
+namespace {
+
+// %1 the model the printer names, %2 the model chosen.
+constexpr Bilingual kOtherModelQuestion = {
+    "打印机自报型号为 %1，而您选择的是 %2。\n按其他型号安装的驱动程序可能打印不正确。仍要按 %2 安装吗？",
+    "The printer says it is a %1, but you chose %2.\nA driver for another model may print wrongly. Install it as %2 anyway?"};
+// %1 what the printer named itself.
+constexpr Bilingual kNamedItself = {"打印机自报型号：“%1”。", "The printer names itself \"%1\"."};
+constexpr Bilingual kNamedSerial = {"序列号：“%1”。", " Serial number: \"%1\"."};
+// %1 the model chosen.
+constexpr Bilingual kInstalledAsAsked = {"这不是 %1：已按要求安装为 %1。", " That is not %1: installed as %1, as asked."};
+
+}  // namespace
+
+std::string AskToInstallOtherModel(const std::string& chosenModel, const std::string& namedModel, Language language) {
+    return Fill(kOtherModelQuestion.in(language), {namedModel, chosenModel});
+}
+
+std::string DescribePrinterNamedItself(const PrinterIdentity& identity, const std::string& chosenModel,
+                                       bool otherModel, Language language) {
+    if (!identity.named()) return {};
+    std::string line = Fill(kNamedItself.in(language), {OutsideText(identity.model)});
+    if (!identity.serial.empty()) line += Fill(kNamedSerial.in(language), {OutsideText(identity.serial)});
+    if (otherModel) line += Fill(kInstalledAsAsked.in(language), {chosenModel});
+    return line;
+}
+
 std::string DescribeNetworkPortFailure(const TcpIpPort& port, const NetworkAddress& address, Language language) {
     const Bilingual* text = nullptr;
     switch (port.problem) {
@@ -689,6 +718,7 @@ std::string DescribeInstallationStop(const InstallationOutcome& outcome, const N
                    "\n" + kNothingInstalled.in(language);
         case InstallationStop::NoAdministrator: return Fill(kNeedsAdministrator.in(language), {kInstallingNeeds.in(language)});
         case InstallationStop::WindowsOnArm: return kWindowsOnArm.in(language);
+        case InstallationStop::OtherModel:    // the page asks instead (AskToInstallOtherModel)
         case InstallationStop::NameNotFound:  // the page asks instead (AskToInstallNameNotFound)
         case InstallationStop::LockFailed:
         case InstallationStop::PortsUnreadable:

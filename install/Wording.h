@@ -59,6 +59,15 @@ std::string DescribeHostRefused(const std::string& host, const InstallationOutco
 // question whether to install anyway.
 std::string DescribeNameNotFound(const std::string& host, WinError error, Language language);
 std::string AskToInstallNameNotFound(const std::string& host, WinError error, Language language);
+// ---- Who the printer is ------------------------------------------------------
+// The wizard's question when the printer the installation is for names
+// another of the models (namedModel) than the one chosen (chosenModel).
+std::string AskToInstallOtherModel(const std::string& chosenModel, const std::string& namedModel, Language language);
+// The command line's line on what the printer named itself, and, when that
+// is another of the models than the one chosen, that it installed as asked.
+std::string DescribePrinterNamedItself(const PrinterIdentity& identity, const std::string& chosenModel,
+                                       bool otherModel, Language language);
+
 // The address field's refusal in the network dialog.
 std::string DescribeBadAddress(AddressProblem problem, Language language);
 // Why no TCP/IP port could be had for the address.

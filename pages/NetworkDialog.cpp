@@ -24,7 +24,9 @@ struct Column {
     Bilingual heading;
     int width;
 };
-constexpr Column kColumns[] = {{{"地址", "Address"}, 120}, {{"状态", "State"}, 220}};
+// The model is the printer's own name for itself, as it said it (empty when
+// it said none).
+constexpr Column kColumns[] = {{{"地址", "Address"}, 110}, {{"状态", "State"}, 220}, {{"型号", "Model"}, 170}};
 
 }  // namespace
 
@@ -144,7 +146,8 @@ std::size_t NetworkDialog::listPrinters(const std::vector<FoundPrinter>& printer
         for (const auto& found : printers) {
             if (AnsweredAsPrinter(found.state) != printer) continue;
             counted += printer ? 1 : 0;
-            dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(found.address), DescribePrinterState(found.state, language)});
+            dialog().listAddRow(IDC_NET_LIST, {FormatIpv4(found.address), DescribePrinterState(found.state, language),
+                                               OutsideText(found.identity.model)});
         }
     }
     return counted;

@@ -289,6 +289,7 @@ void PortPage::installOnNetwork(PrinterSettingsPage& settingsPage) {
 InstallationRequest PortPage::requestFrom(const PrinterSettingsPage& settingsPage) const {
     InstallationRequest request;
     request.choices = settingsPage.choices();
+    request.stopForOtherModel = true;  // the person is asked (install)
     return request;
 }
 
@@ -318,6 +319,26 @@ void PortPage::install(const InstallationRequest& request) {
         InstallationRequest forced = request;
         forced.force = true;
         install(forced);
+        return;
+    }
+    // The printer names another of the models: nothing was changed, the
+    // person decides; Yes runs it again as asked (on a USB printer's own port).
+    if (outcome.stop == InstallationStop::OtherModel) {
+        const ModelRow* chosen = ModelCatalogue::row(request.choices.modelRow);
+        const ModelRow* named = ModelCatalogue::row(outcome.namedModelRow);
+        const std::string question = AskToInstallOtherModel(chosen ? chosen->displayName : "",
+                                                            named ? named->displayName : "", language);
+        InstallationRequest asked = request;
+        asked.stopForOtherModel = false;
+        if (!outcome.namedModelPort.empty()) {
+            asked.portChoice = PortChoice::Named;
+            asked.port = outcome.namedModelPort;
+            asked.namedBy = "port of the attached printer (another model, installed as asked)";
+        }
+        outcome_.reset();
+        const bool anyway = dialog().askYesNo(question);
+        if (context_.log) context_.log->line(anyway ? "another model: install as asked" : "another model: no, nothing installed");
+        if (anyway) install(asked);
         return;
     }
     if (outcome.suggestedRow >= 0 && outcome.suggestedRow < dialog().listRowCount(IDC_PORT_LIST)) {

@@ -3,7 +3,10 @@
 
 Network receipt printers for the end-to-end scenarios: each listens on its
 address and TCP port and answers the real-time status request DLE EOT n
-(10 04 n, n = 1 to 4) with the status byte of its state. Every other byte
+(10 04 n, n = 1 to 4) with the status byte of its state, and, when it names
+itself (the manner model=<text>), GS I 67, 66 and 68 (1D 49 n) with its
+model name, maker and serial number (serial=<text>) as 5F <text> 00; each
+GS I it receives adds a line "n" to <address>_<tcp port>.ids. Every other byte
 it receives is appended to <record dir>/<address>_<tcp port>.prn, each
 status request it receives adds a line "n" to <address>_<tcp port>.req, and
 each connection, when it ends, a line to <address>_<tcp port>.con: how long
@@ -31,6 +34,8 @@ Manners, as real network boards have them:
                  pin opens it, and DLE EOT 1's drawer bit (0x04) reads the
                  other way for two seconds; without either, the bit never
                  changes (no drawer, or one without a sensor cable)
+  model=<text>, serial=<text>, name-late, name-long, name-unterminated,
+  name-noisy     how it names itself (status_requests.py)
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -43,12 +48,15 @@ import selectors
 import signal
 import socket
 import sys
+import threading
 import time
 
-from status_requests import AHEAD, DRAWERS, STATES as ANSWERS, Drawer, RequestSplitter
+from status_requests import (AHEAD, DRAWERS, NAME_LATE_SECONDS, NAME_MANNERS, STATES as ANSWERS, Drawer, RequestSplitter,
+                             identity_answer)
 
 STATES = dict(ANSWERS, **{"no-answer": None})
-MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"} | set(DRAWERS)
+MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"} | set(DRAWERS) | NAME_MANNERS
+VALUES = {"model", "serial"}
 IDLE_SECONDS = 1.0
 BANNER = b"RFB 003.008\n"
 
@@ -59,11 +67,12 @@ def append(path, data, mode="ab"):
 
 
 class Printer:
-    def __init__(self, directory, address, port, state, manners):
+    def __init__(self, directory, address, port, state, manners, values):
         self.answers = STATES[state]
         self.state = state
         self.manners = manners
         self.drawer = Drawer(next((DRAWERS[m] for m in manners if m in DRAWERS), None))
+        self.values = values
         self.connections = []  # open ones, oldest first (one-at-a-time)
         if self.answers is None:
             # A backlog of 0 holds one connection; the next SYNs are dropped.
@@ -74,7 +83,7 @@ class Printer:
                 filler.connect_ex((address, port))
             return
         self.base = os.path.join(directory, f"{address}_{port}")
-        for suffix in (".prn", ".req", ".con"):
+        for suffix in (".prn", ".req", ".con", ".ids"):
             append(self.base + suffix, b"")
         self.listener = socket.create_server((address, port), reuse_port=False, backlog=128)
         self.listener.setblocking(False)
@@ -114,6 +123,9 @@ class Connection:
             append(self.printer.base + ".req", f"{requests[0]}\n".encode(), "ab")
             return False
         for n in requests:
+            if isinstance(n, str):
+                self.identify(int(n[1:]))
+                continue
             turn = "one-in-four" not in self.printer.manners or self.requests % 4 == 0
             self.requests += 1
             ahead = AHEAD.get(self.printer.state, b"")
@@ -121,11 +133,30 @@ class Connection:
             reply = ahead + (bytes([answer]) if turn and answer is not None else b"")
             if reply:
                 self.sock.sendall(reply)
-        if requests:
-            append(self.printer.base + ".req", "".join(f"{n}\n" for n in requests).encode(), "ab")
+        status = [n for n in requests if not isinstance(n, str)]
+        if status:
+            append(self.printer.base + ".req", "".join(f"{n}\n" for n in status).encode(), "ab")
         if printed:
             append(self.printer.base + ".prn", printed)
         return True
+
+    def identify(self, n):
+        append(self.printer.base + ".ids", f"{n}\n".encode(), "ab")
+        answer = identity_answer(n, self.printer.manners, self.printer.values)
+        if answer is None:
+            return
+        if "name-late" not in self.printer.manners:
+            self.sock.sendall(answer)
+            return
+
+        def late():
+            try:
+                self.sock.sendall(answer)
+            except OSError:
+                pass  # Kelp let go meanwhile
+        # In the order asked, however the timers' threads are scheduled.
+        self.late = getattr(self, "late", 0) + 1
+        threading.Timer(NAME_LATE_SECONDS + 0.02 * self.late, late).start()
 
     def close(self):
         if self.splitter.leftover():
@@ -141,15 +172,17 @@ class Connection:
 
 def parse(entry):
     where, _, what = entry.partition("=")
-    state, *manners = what.split("+")
+    state, *given = what.split("+")
+    values = dict(m.split("=", 1) for m in given if "=" in m)
+    manners = {m for m in given if "=" not in m}
     address, _, port = where.rpartition(":")
     lan = os.environ.get("KELP_E2E_LAN")
     own = ipaddress.ip_address(address).is_loopback or (
         lan and os.environ.get("KELP_E2E_IN_NETNS") and ipaddress.ip_address(address) in ipaddress.ip_interface(lan).network)
-    if state not in STATES or not own or not 0 < int(port) < 65536 or not set(manners) <= MANNERS:
+    if state not in STATES or not own or not 0 < int(port) < 65536 or not manners <= MANNERS or not set(values) <= VALUES:
         raise SystemExit(f"bad printer {entry!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>"
                          f"[+<{'|'.join(sorted(MANNERS))}>...]")
-    return address, int(port), state, set(manners)
+    return address, int(port), state, manners, values
 
 
 def main():

@@ -1,9 +1,12 @@
 """What a fake receipt printer hears and answers: the real-time status
-request DLE EOT n (10 04 n, n = 1 to 4) among the bytes it is to print, and
-the status bytes each state answers with; its cash drawer."""
+request DLE EOT n (10 04 n, n = 1 to 4) and the printer id request GS I n
+(1D 49 n) among the bytes it is to print, the status bytes each state
+answers with, the texts a printer that names itself answers with, and its
+cash drawer."""
 import time
 
 DLE, EOT = 0x10, 0x04
+GS, I = 0x1D, 0x49
 OK = 0x12  # fixed bits of every answer: (b & 0x93) == 0x12
 OFFLINE = OK | 0x08
 STATES = {
@@ -22,10 +25,36 @@ STATES = {
 AHEAD = {"asb-ready": bytes([0x14, 0x00, 0x03, 0x00, 0x13, 0x11])}
 
 
+# Manners of a printer that names itself (GS I 67 model, 66 maker, 68
+# serial number), given as "model=<text>", "serial=<text>" and these:
+#   name-late          answers each GS I half a second late (after Kelp's wait)
+#   name-long          its model name runs on to 40 characters
+#   name-unterminated  its answers never end (no 00)
+#   name-noisy         its model name has bytes that are not printable in it
+NAME_MANNERS = {"name-late", "name-long", "name-unterminated", "name-noisy"}
+NAME_LATE_SECONDS = 0.5
+MAKER = "Kelp Test"
+
+
+def identity_answer(n, manners, values):
+    """The answer to GS I n of a printer with these manners and values
+    (model, serial), or None when it does not answer."""
+    model = values.get("model")
+    if model is None or n not in (66, 67, 68):
+        return None
+    text = {67: model, 66: MAKER, 68: values.get("serial", "")}[n].encode("ascii")
+    if n == 67 and "name-long" in manners:
+        text = (text + b"-" + b"X" * 40)[:40]
+    if n == 67 and "name-noisy" in manners:
+        text = b"\x01" + text[:2] + b"\xff\t" + text[2:] + b"\x7f"
+    return b"\x5f" + text + (b"" if "name-unterminated" in manners else b"\x00")
+
+
 class RequestSplitter:
-    """Splits the bytes a printer receives into what it prints and the status
-    requests (their n, in order). A request cut across two reads is kept for
-    the next; what is still kept at the end is printed (leftover())."""
+    """Splits the bytes a printer receives into what it prints and the
+    requests (in order): a status request as its n (1 to 4), GS I n as the
+    text "I<n>". A request cut across two reads is kept for the next; what
+    is still kept at the end is printed (leftover())."""
 
     def __init__(self):
         self.pending = b""
@@ -38,11 +67,15 @@ class RequestSplitter:
         i = 0
         while i < len(data):
             request = data[i:i + 3]
-            if len(request) < 3 and bytes([DLE, EOT]).startswith(request):
+            if len(request) < 3 and (bytes([DLE, EOT]).startswith(request) or bytes([GS, I]).startswith(request)):
                 self.pending = request
                 break
             if request[:2] == bytes([DLE, EOT]) and 1 <= request[2] <= 4:
                 requests.append(request[2])
+                i += 3
+                continue
+            if request[:2] == bytes([GS, I]):
+                requests.append(f"I{request[2]}")
                 i += 3
                 continue
             printed.append(data[i])

@@ -1,19 +1,22 @@
 // Network receipt printers from the command line and the MSI, under Wine.
 // The scenario runs in a network namespace of its own, where fake printers
 // (scripts/e2e/fake-printers.py) listen on loopback addresses:
-//   127.0.1.10:9100 ready        127.0.1.11:9100 paper out
+//   127.0.1.10:9100 ready, names itself RK-730PN (serial number S-110)
+//   127.0.1.11:9100 paper out
 //   127.0.1.12:9100 cover open   127.0.1.15:9100 ready (the MSI's)
 //   127.0.1.16:9100 speaks first (some other service, no receipt printer)
 //   127.0.1.17:9100 accepts connections, never answers a status request
 //   127.0.1.18:9100 reads the first status request and hangs up
 //   127.0.1.19:9100 ready, automatic status back on (a status frame, XOFF
 //                   and XON when a connection opens and ahead of each answer)
-//   127.0.2.20:9100 ready        127.0.2.200:9100 paper out
+//   127.0.2.20:9100 ready, names itself RK-730P(NEW) (serial number SN-20)
+//   127.0.2.200:9100 paper out (would name itself MZ730P: never asked)
 //   127.0.2.30:9101 ready (in the searched range, on another TCP port)
 //   127.0.2.40:9100 paper out, hangs up after a second of silence
 //   127.0.2.50:9100 speaks first
 //   127.0.2.60:9100 answers one status request in four
-//   127.0.2.70:9100 paper near its end, one connection at a time
+//   127.0.2.70:9100 paper near its end, one connection at a time, names
+//                   itself MZ730PN half a second late (after Kelp's wait)
 //   127.0.2.80:9100 ready, automatic status back on
 //   127.0.2.90:9100 never answers a status request
 //   127.0.2.95:9100 reads the first status request and hangs up
@@ -22,8 +25,9 @@
 //   127.0.1.21:9100 ready, a drawer whose sensor never changes
 // Nothing listens anywhere else. Each printer's C:\printers\<address>_<tcp
 // port>.prn holds the bytes it received apart from the status requests,
-// its .req one line per status request ("1" to "4"), its .con one line per
-// connection: how many milliseconds it was open.
+// its .req one line per status request ("1" to "4"), its .ids one line per
+// GS I request ("67", "66", "68"), its .con one line per connection: how
+// many milliseconds it was open.
 //
 // Network.*               kelptcpmon.dll is the "Standard TCP/IP Port" monitor.
 // NetworkMsi.*            the same, with the MSI packages in C:\msi.
@@ -107,6 +111,15 @@ TEST_F(Network, InstallTwiceOnOnePortAndPrintTheTestReceipt) {
     EXPECT_EQ("IP_127.0.1.10 (Standard TCP/IP Port)\n", portsWith("127.0.1.10"));
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"127.0.1.10_9100"));
     EXPECT_EQ("", received(L"127.0.1.10_9100"));
+    // The printer names another of the models: installed as asked, and said.
+    EXPECT_TRUE(said("The printer names itself \"RK-730PN\". Serial number: \"S-110\". That is not RK-730P: installed as "
+                     "RK-730P, as asked.",
+                     "打印机自报型号：“RK-730PN”。序列号：“S-110”。这不是 RK-730P：已按要求安装为 RK-730P。"))
+        << log();
+    EXPECT_TRUE(logHas("the printer at 127.0.1.10:9100 names itself \"RK-730PN\", maker \"Kelp Test\", serial number "
+                       "\"S-110\"\r\n"))
+        << log();
+    EXPECT_EQ("67\n66\n68\n", readFile(L"C:\\printers\\127.0.1.10_9100.ids"));
     EXPECT_TRUE(said("The printer RK-730P is installed on IP_127.0.1.10 (127.0.1.10:9100, port made; the printer: ready).",
                      "已安装打印机 RK-730P，端口 IP_127.0.1.10（127.0.1.10:9100，新建的端口；打印机：就绪）。"))
         << log();
@@ -395,13 +408,15 @@ TEST_F(Network, MistypedAddressesAndNamesNotFoundChangeNothing) {
 TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
     ASSERT_EQ(0, runKelp(L"/find:127.0.2.1-127.0.2.254 /log:" + kLog)) << log();
     const std::string text = log();
-    for (const char* row : {"printer\t127.0.2.20:9100\tready\r\n", "printer\t127.0.2.200:9100\tpaper out\r\n",
-                            "printer\t127.0.2.40:9100\tpaper out\r\n",
-                            "printer\t127.0.2.50:9100\tno receipt printer (it answers with something else than a status)\r\n",
-                            "printer\t127.0.2.60:9100\tno answer\r\n",
-                            "printer\t127.0.2.70:9100\tpaper near its end\r\n", "printer\t127.0.2.80:9100\tready\r\n",
-                            "printer\t127.0.2.90:9100\tanswers without status (state unknown)\r\n",
-                            "printer\t127.0.2.95:9100\tno answer\r\n"})
+    // Then the model and serial number a printer that can print says it has;
+    // a late name is none.
+    for (const char* row : {"printer\t127.0.2.20:9100\tready\tRK-730P(NEW)\tSN-20\r\n", "printer\t127.0.2.200:9100\tpaper out\t\t\r\n",
+                            "printer\t127.0.2.40:9100\tpaper out\t\t\r\n",
+                            "printer\t127.0.2.50:9100\tno receipt printer (it answers with something else than a status)\t\t\r\n",
+                            "printer\t127.0.2.60:9100\tno answer\t\t\r\n",
+                            "printer\t127.0.2.70:9100\tpaper near its end\t\t\r\n", "printer\t127.0.2.80:9100\tready\t\t\r\n",
+                            "printer\t127.0.2.90:9100\tanswers without status (state unknown)\t\t\r\n",
+                            "printer\t127.0.2.95:9100\tno answer\t\t\r\n"})
         EXPECT_NE(std::string::npos, text.find(row)) << row << text;
     size_t lines = 0;
     for (size_t at = text.find("printer\t"); at != std::string::npos; at = text.find("printer\t", at + 1)) ++lines;
@@ -411,6 +426,10 @@ TEST_F(Network, FindListsExactlyThePrintersOfTheRange) {
     EXPECT_EQ("1\n1\n", requests(L"127.0.2.90_9100") + requests(L"127.0.2.95_9100"));
     EXPECT_EQ("1\n2\n", requests(L"127.0.2.60_9100"));
     EXPECT_EQ("", requests(L"127.0.2.50_9100"));
+    // GS I only to the printers that can print, after their status.
+    EXPECT_EQ("67\n66\n68\n", readFile(L"C:\\printers\\127.0.2.20_9100.ids"));
+    EXPECT_EQ("", readFile(L"C:\\printers\\127.0.2.200_9100.ids") + readFile(L"C:\\printers\\127.0.2.50_9100.ids") +
+                      readFile(L"C:\\printers\\127.0.2.60_9100.ids") + readFile(L"C:\\printers\\127.0.2.90_9100.ids"));
     EXPECT_EQ("", received(L"127.0.2.20_9100") + received(L"127.0.2.200_9100") + requests(L"127.0.2.30_9101"));
     // One connection each, ended by the search; how long each was held is
     // the benchmark's figure (a loaded machine stretches it).

@@ -2,9 +2,12 @@
 // network printer dialog, a bad address, Find over the adapters' networks
 // and an installation on the found printer's TCP/IP port. The scenario runs
 // in a network namespace of its own (run-scenario.sh) with the tests' port
-// monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and three fake
-// printers on its network: 10.77.0.10 ready (its cash drawer on pin 5),
-// 10.77.0.20 out of paper, 10.77.0.30 never answers a status request.
+// monitor as "Standard TCP/IP Port", an adapter 10.77.0.1/24 and four fake
+// printers on its network: 10.77.0.10 ready (its cash drawer on pin 5), naming itself TP-80 (none of
+// the models), 10.77.0.20 out of paper (it would name itself RK-730P, but is
+// not asked), 10.77.0.30 never answers a status request, 10.77.0.40 ready,
+// naming itself rk730pn (RK-730PN). Each printer's .ids file has a line per
+// GS I request it received.
 
 #include <windows.h>
 #include <winspool.h>
@@ -94,14 +97,18 @@ TEST_F(NetworkWizard, FindPickAndInstallOnTheFoundPrinter) {
     EXPECT_TRUE(IsWindowVisible(network));
 
     ASSERT_TRUE(click(network, 1035));
-    const std::string found = chinese() ? "找到 2 台打印机。点击一台打印机即可填入它的地址。"
-                                        : "Found 2 printers. Click a printer to fill in its address.";
+    const std::string found = chinese() ? "找到 3 台打印机。点击一台打印机即可填入它的地址。"
+                                        : "Found 3 printers. Click a printer to fill in its address.";
     EXPECT_TRUE(waitForItemText(network, 1038, found)) << itemText(network, 1038);
+    // The model each says it is, as it says it; none from one that cannot print.
     const std::vector<std::vector<std::string>> rows = {
-        {"10.77.0.10", chinese() ? "就绪" : "ready"},
-        {"10.77.0.20", chinese() ? "缺纸" : "paper out"},
-        {"10.77.0.30", chinese() ? "可连接，但不报告状态" : "answers without status (state unknown)"}};
-    EXPECT_EQ(rows, listRows(network, 1036));
+        {"10.77.0.10", chinese() ? "就绪" : "ready", "TP-80"},
+        {"10.77.0.20", chinese() ? "缺纸" : "paper out", ""},
+        {"10.77.0.40", chinese() ? "就绪" : "ready", "rk730pn"},
+        {"10.77.0.30", chinese() ? "可连接，但不报告状态" : "answers without status (state unknown)", ""}};
+    EXPECT_EQ(rows, listRows(network, 1036, 3));
+    EXPECT_EQ("67\n66\n68\n", readFile(L"C:\\printers\\10.77.0.10_9100.ids"));
+    EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.20_9100.ids") + readFile(L"C:\\printers\\10.77.0.30_9100.ids"));
     ASSERT_TRUE(selectListRow(network, 1036, 0));
     EXPECT_TRUE(waitForItemText(network, 1034, "10.77.0.10")) << itemText(network, 1034);
     shot(network, "found");
@@ -229,8 +236,8 @@ TEST_F(NetworkWizard, TheKeyboardAloneFindsPicksAndInstalls) {
     ASSERT_EQ(1034, focusedId(network));
 
     ASSERT_TRUE(typeKeys({VK_TAB, VK_RETURN}));
-    const std::string found = chinese() ? "找到 2 台打印机。点击一台打印机即可填入它的地址。"
-                                        : "Found 2 printers. Click a printer to fill in its address.";
+    const std::string found = chinese() ? "找到 3 台打印机。点击一台打印机即可填入它的地址。"
+                                        : "Found 3 printers. Click a printer to fill in its address.";
     ASSERT_TRUE(waitForItemText(network, 1038, found)) << itemText(network, 1038);
     EXPECT_TRUE(waitUntil([&] { return focusedId(network) == 1036; })) << focusedId(network);
     ASSERT_TRUE(typeKeys({VK_HOME}));
@@ -321,4 +328,48 @@ TEST_F(NetworkWizard, MistypedAddressesAndANameNotFound) {
     std::sort(portsAfter.begin(), portsAfter.end());
     std::sort(ports.begin(), ports.end());
     EXPECT_EQ(portsAfter, ports);
+}
+
+// The printer at the address names another of the models than the one
+// chosen: the wizard asks before anything changes, naming both. No leaves
+// the port page as it was, with no printer and no port made; Yes installs
+// the model chosen on the printer's port.
+TEST_F(NetworkWizard, AnotherModelAtTheAddressIsAskedAbout) {
+    const Model& model = models()[2];
+    const std::vector<std::string> portsBefore = portsOfMonitor(L"Standard TCP/IP Port");
+    Wizard wizard(scenario);
+    ASSERT_TRUE(wizard.started()) << wizard.startError();
+    ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, "10.77.0.40")) << wizard.describe();
+    const std::string question =
+        chinese() ? "打印机自报型号为 RK-730PN，而您选择的是 RK-730P。\n按其他型号安装的驱动程序可能打印不正确。仍要按 RK-730P 安装吗？"
+                  : "The printer says it is a RK-730PN, but you chose RK-730P.\nA driver for another model may print wrongly. "
+                    "Install it as RK-730P anyway?";
+    const HWND port = wizard.find(Page::Port);
+    std::string text;
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        if (yes) {
+            ASSERT_TRUE(click(port, 1022));
+            const HWND network = wizard.waitFor(Page::Network);
+            ASSERT_TRUE(network) << wizard.describe();
+            ASSERT_TRUE(setText(GetDlgItem(network, 1034), "10.77.0.40"));
+            ASSERT_TRUE(click(network, IDOK));
+        }
+        ASSERT_TRUE(answerQuestion(wizard, text, yes, yes ? "" : "other-model"));
+        EXPECT_EQ(question, text);
+        if (yes) break;
+        EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(GetDlgItem(port, 1022)) != FALSE; }));
+        EXPECT_TRUE(IsWindowVisible(port));
+        const auto printers = spoolerPrinters();
+        ASSERT_TRUE(printers);
+        EXPECT_EQ(nullptr, findPrinter(*printers, model.name)) << "installed after No";
+        EXPECT_EQ(portsBefore, portsOfMonitor(L"Standard TCP/IP Port"));
+    }
+    ASSERT_TRUE(takeMessage(wizard, text, "other-model-installed"));
+    EXPECT_EQ(chinese() ? "驱动安装完成\n端口：IP_10.77.0.40\n打印机：就绪"
+                        : "Driver installation completed\nPort: IP_10.77.0.40\nPrinter: ready",
+              text);
+    EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+    expectPrinter(model, "IP_10.77.0.40");
+    EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.40_9100.prn"));
 }

@@ -1,13 +1,14 @@
 // Serial receipt printers from the command line, under Wine. Fake printers
 // (scripts/e2e/fake-serial-printer.py) sit behind pseudo-terminals that the
-// prefix has as COM5 (ready), COM6 (out of paper), COM7 (answers the first
-// status request, then nothing), COM8 (never answers) and COM9 (ready, its
-// cash drawer on pin 5: the sensor changes when ESC p opens it); the
-// spooler lists COM5: to COM9: at 9600,n,8,1 and sends their jobs to the
-// terminals.
+// prefix has as COM5 (ready, naming itself RK-730P with a noisy name and
+// serial number C-5), COM6 (out of paper), COM7 (answers the first status
+// request, then nothing), COM8 (never answers) and COM9 (ready, its cash
+// drawer on pin 5: the sensor changes when ESC p opens it); the spooler
+// lists COM5: to COM9: at 9600,n,8,1 and sends their jobs to the terminals.
 // C:\serial\printer-COM<n>.prn holds the bytes a printer received apart
 // from the status requests, its .req one line per status request ("1" to
-// "4"). ("C:\serial\COM5.prn" would be the port itself.)
+// "4"), its .ids one line per GS I request ("67", "66", "68"). ("C:\serial\COM5.prn"
+// would be the port itself.)
 //
 // Serial.*   a 32-bit prefix; the run's language is the scenario's.
 
@@ -48,6 +49,10 @@ TEST_F(Serial, TestReceiptOnlyToAPrinterThatCanPrintIt) {
 
     ASSERT_EQ(0, runKelp(L"/testprint /model:RK-730P" + quiet)) << log();
     EXPECT_NE(std::string::npos, log().find("printer on COM5: at 9600,n,8,1: ready\r\n")) << log();
+    // Asked who it is before the receipt, its bytes that are not printable dropped.
+    EXPECT_NE(std::string::npos, log().find(" the printer on COM5: names itself \"RK-730P\", maker \"Kelp Test\", serial number "
+                                            "\"C-5\"\r\n")) << log();
+    EXPECT_EQ("67\n66\n68\n", readFile(L"C:\\serial\\printer-COM5.ids"));
     expectTestReceipt([] { return received(L"COM5"); }, "RK-730P", "COM5:", language);
     EXPECT_EQ("1\n2\n3\n4\n", requests(L"COM5"));
 
@@ -80,6 +85,7 @@ TEST_F(Serial, TestReceiptOnlyToAPrinterThatCanPrintIt) {
     EXPECT_LT(first, second);
     EXPECT_EQ(bytes.size() - 5, second) << "the kick comes after the second receipt";
     EXPECT_EQ("1\n2\n3\n4\n1\n1\n1\n1\n1\n1\n1\n2\n3\n4\n1\n1\n", requests(L"COM9"));
+    EXPECT_EQ("", readFile(L"C:\\serial\\printer-COM6.ids"));  // never asked who it is
 }
 
 // A printer whose answers stop is no answer: withheld, /force or not. One

@@ -165,6 +165,11 @@ WinError FakeNetwork::send(SocketHandle socket, const std::string& bytes) {
             else
                 s.held.push_back(n);
             s.request.erase(0, 3);
+        } else if (s.request[0] == '\x1D' && s.request[1] == '\x49') {
+            const auto found = host.identity.find(static_cast<unsigned char>(s.request[2]));
+            if (found != host.identity.end())
+                for (const char c : found->second) s.incoming.emplace(now_ + host.identityMs, c);
+            s.request.erase(0, 3);
         } else {
             s.request.erase(0, 1);
         }

@@ -49,7 +49,19 @@ public:
         // drawer opens at that pulse and its sensor (DLE EOT 1's 0x04) reads
         // the other way from then on. -1: no drawer, or one without a sensor.
         int drawerPin = -1;
+        // Its answers to GS I n (1D 49 n) by n, sent as they are, all at once
+        // identityMs after the request: Named("RK-730P") is 5F "RK-730P" 00;
+        // an n it does not have gets no answer.
+        std::map<int, std::string> identity = {};
+        std::uint32_t identityMs = 1;
     };
+    static std::string Named(const std::string& text) { return "\x5F" + text + std::string(1, '\0'); }
+    // A ready printer that names itself: model, maker and serial number.
+    static Host NamedPrinter(const std::string& model, const std::string& maker = "Kelp Test", const std::string& serial = "") {
+        Host host{ConnectOutcome::Connected, "\x12\x12\x12\x12"};
+        host.identity = {{67, Named(model)}, {66, Named(maker)}, {68, Named(serial)}};
+        return host;
+    }
     // A host set afresh has its drawer shut.
     void setHost(Ipv4 address, Host host) {
         hosts_[address] = std::move(host);

@@ -71,13 +71,19 @@ WinError FakeSerialPorts::write(SerialHandle handle, const std::string& bytes) {
     for (const char c : bytes) {
         request += c;
         const bool kick = request[0] == '\x1B';
-        if (request.size() == 1 && request[0] != '\x10' && !kick) request.clear();
-        if (request.size() == 2 && request[1] != (kick ? 'p' : '\x04')) request.clear();
+        const bool identity = request[0] == '\x1D';
+        if (request.size() == 1 && request[0] != '\x10' && !kick && !identity) request.clear();
+        if (request.size() == 2 && request[1] != (kick ? 'p' : identity ? '\x49' : '\x04')) request.clear();
         if (request.size() < (kick ? 5u : 3u)) continue;
         const int n = static_cast<unsigned char>(request[2]);
         request.clear();
         if (kick) {
             if (n == device.drawerPin) drawerOpen_[port->device] = true;
+            continue;
+        }
+        if (identity) {
+            const auto found = device.identity.find(n);
+            if (found != device.identity.end()) arrive(port->device, found->second, now_ + device.identityMs);
             continue;
         }
         std::string reply = device.ahead;

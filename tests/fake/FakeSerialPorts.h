@@ -45,6 +45,11 @@ public:
         // drawer opens at that pulse and its sensor (DLE EOT 1's 0x04) reads
         // the other way from then on. -1: no drawer, or one without a sensor.
         int drawerPin = -1;
+        // Its answers to GS I n (1D 49 n) by n, sent as they are identityMs
+        // after the request ("\x5F" "RK-730P" "\0"); an n it does not have
+        // gets no answer.
+        std::map<int, std::string> identity = {};
+        std::uint32_t identityMs = 1;
     };
     void setDevice(const std::string& port, Device device);
     void setPrinter(const std::string& port, std::string answers) { setDevice(port, {std::move(answers)}); }

@@ -804,8 +804,25 @@ TEST_F(CommandLineTest, LoggedTextsEscaped) {
     m.writeFile(kLog, "");
     m.setUsbPrinterInterfaces({{"USB", 1, "USB\\VID_1\r\n2026-12-07 10:15:20 outcome 0", true, "MFG:A;MDL:B\x1b[2J;"}});
     EXPECT_EQ(run({"/install", "/model:RK-730P", "/quiet", std::string("/log:") + kLog}), 0);
-    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n"});
+    expectLogged({" USB port USB001: connected, USB\\VID_1\\x0D\\x0A2026-12-07 10:15:20 outcome 0, model B\\x1B[2J\r\n",
+                  " the printer attached to USB001 names itself \"B\\x1B[2J\", maker \"A\" (none of the models)\r\n"});
     EXPECT_EQ(log().find("\r\n2026-12-07 10:15:20 outcome 0,"), std::string::npos);
+
+    // Another of the models on the port named: installed there as asked, and
+    // said; on the automatic choice it is passed over, and not the printer
+    // installed for.
+    m.setUsbPrinterInterfaces({{"USB", 1, "USB\\A", true, "MFG:Kelp;MDL:RK 730 PN;"}});
+    m.setPorts({{"USB001", ""}, {"USB002", ""}});
+    const std::size_t before = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-730P", "/port:USB001", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-730P").value_or(PrinterInfo2{}).portName, "USB001");
+    EXPECT_NE(m.consoleText().find("The printer names itself \"RK 730 PN\". That is not RK-730P: installed as RK-730P, as asked.\r\n",
+                                   before),
+              std::string::npos);
+    const std::size_t automatic = m.consoleText().size();
+    EXPECT_EQ(run({"/install", "/model:RK-520P", "/port:auto", "/lang:en"}), 0);
+    EXPECT_EQ(m.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, "USB002");
+    EXPECT_EQ(m.consoleText().find("names itself", automatic), std::string::npos);
 }
 
 // Removal keeps what other drivers use and what other models installed.
@@ -1227,12 +1244,13 @@ TEST_F(CommandLineTest, ListAndUsage) {
     // The usage ends with what /host and /find mean and the exit codes, in either language.
     for (const auto& [codePage, ending] : {std::pair<std::uint32_t, std::string>{
              936, "/host：网络打印机的 IPv4 地址或主机名，TCP 端口默认为 9100；/force：现在找不到该主机名时仍然安装。/find：在本机网络（或给定的最多 1024 个地址）中查找 "
-                  "TCP 9100 端口上的打印机。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
+                  "TCP 9100 端口上的打印机，每行：地址、状态、打印机自报的型号和序列号。\r\n/testprint /force：打印机不回答状态询问时仍发送测试小票（无法知道是否已打印）；缺纸、上盖打开、"
                   "脱机、出错、断开连接或不是小票打印机时仍不发送。\r\n/testprint /drawer：测试小票打印后打开钱箱（引脚 2，或 /drawer:5 "
                   "引脚 5），并读取钱箱传感器判断是否已打开。\r\n退出码：0 完成，87 命令行错误，1603 某一步失败（见日志），1618 另一个 Kelp 正在运行。\r\n"},
          {1252, "/host: a network printer's IPv4 address or host name, TCP port 9100 unless given; /force: installs even when "
                 "the host name cannot be found now. /find: looks for printers on "
-                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given).\r\n/testprint /force: sends "
+                "TCP port 9100 in this computer's networks (or in at most 1024 addresses given); each row: address, state, and the model and serial "
+                "number the printer gives.\r\n/testprint /force: sends "
                 "the test receipt to a printer that does not answer status requests (whether it printed cannot be told); never "
                 "to one that is out of paper, open, offline, in error, hangs up or is no receipt printer.\r\n/testprint /drawer: "
                 "once the test receipt has printed, opens the cash drawer (pin 2, or pin 5 with /drawer:5) and reads the "
@@ -1258,7 +1276,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "    [/lang:zh|en] [/default] [/force]\r\n    [/log:<文件>] [/quiet]\r\nKelp.exe /uninstall /model:<型号>\r\n    [/log:<文件>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<型号>\r\n    [/wait:<秒>] [/force]\r\n    [/drawer[:2|:5]]\r\n    [/log:<文件>] [/quiet]\r\n"
         "    /force：打印机不回答状态询问时\r\n    仍发送（无法知道是否已打印）\r\n    /drawer：打印后打开钱箱\r\nKelp.exe /list [/log:<文件>]\r\n"
-        "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n"
+        "Kelp.exe /find[:<起始地址>-<结束地址>]\r\n    [/log:<文件>]\r\n    每行：地址、状态、型号、序列号\r\n"
         "\r\n退出码：\r\n0 完成\r\n87 命令行错误\r\n1603 某一步失败（见日志）\r\n1618 另一个 Kelp 正在运行",
         "Usage:\r\nKelp.exe without arguments: the wizard\r\nKelp.exe /?: this text\r\n\r\n"
         "Kelp.exe /install /model:<model>\r\n    [/lang:zh|en] [/port:auto|<port>]\r\n"
@@ -1266,7 +1284,7 @@ TEST_F(CommandLineTest, ListAndUsage) {
         "    /host:<address>[:<tcp port>]\r\n    [/lang:zh|en] [/default] [/force]\r\n    [/log:<file>] [/quiet]\r\nKelp.exe /uninstall /model:<model>\r\n    [/log:<file>] [/quiet]\r\n"
         "Kelp.exe /testprint /model:<model>\r\n    [/wait:<seconds>] [/force]\r\n    [/drawer[:2|:5]]\r\n    [/log:<file>] [/quiet]\r\n"
         "    /force: send it to a printer that\r\n    gives no status (unchecked)\r\n    /drawer: then open the cash drawer\r\n"
-        "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
+        "Kelp.exe /list [/log:<file>]\r\nKelp.exe /find[:<address>-<address>]\r\n    [/log:<file>]\r\n    rows: address, state, model, serial\r\n\r\nExit codes:\r\n0 done\r\n87 wrong command line\r\n"
         "1603 a step failed (see the log)\r\n1618 another Kelp run is busy"};
     for (int i = 0; i < 2; ++i) {
         const auto& [title, text] = m.windowlessBoxes()[static_cast<std::size_t>(i)];
@@ -1368,7 +1386,8 @@ constexpr Ipv4 kPrinterIp = 0x0A000005;  // 10.0.0.5
 
 TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     m.installTcpIpMonitor();
-    net.setPrinter(kPrinterIp, "\x12\x12\x12\x12");
+    // It names itself another of the models (the catalogue's first): installed as asked, and said.
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("RK-520P", "Kelp Test", "SN 7"));
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:010.0.0.5", "/lang:en", std::string("/log:") + kLog}), 0) << log();
     ASSERT_TRUE(m.findPrinter("RK-730P"));
     EXPECT_EQ(m.findPrinter("RK-730P")->portName, "IP_10.0.0.5");
@@ -1379,7 +1398,25 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     expectLogged({"action install model RK-730P lang en host 10.0.0.5:9100\r\n",
                   "step XcvData AddPort \"IP_10.0.0.5\" 10.0.0.5:9100 RAW SNMP off (monitor \"Standard TCP/IP Port\"): 0\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (made)\r\n", "printer at 10.0.0.5:9100: ready\r\n",
+                  "the printer at 10.0.0.5:9100 names itself \"RK-520P\", maker \"Kelp Test\", serial number \"SN 7\"\r\n",
+                  "another model than RK-730P: installed as asked\r\n",
+                  "The printer names itself \"RK-520P\". Serial number: \"SN 7\". That is not RK-730P: installed as RK-730P, as "
+                  "asked.\r\n",
                   "The printer RK-730P is installed on IP_10.0.0.5 (10.0.0.5:9100, port made; the printer: ready).\r\n"});
+    EXPECT_NE(m.consoleText().find("The printer names itself \"RK-520P\"."), std::string::npos);
+    // The test receipt's head names what the printer said it is.
+    ASSERT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), 0) << log();
+    ASSERT_FALSE(m.rawJobs().empty());
+    EXPECT_NE(m.rawJobs().back().bytes.find("Printer model: RK-520P\nSerial number: SN 7\n"), std::string::npos);
+    // Its own model, in Chinese; a name none of the models has: said, nothing more.
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("rk 730p", "Kelp Test", "SN 7"));
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:zh"}), 0);
+    const std::string temp = "C:\\users\\kelp\\Temp\\Kelp.log";
+    expectLogged({" 打印机自报型号：“rk 730p”。序列号：“SN 7”。\r\n"}, temp);
+    net.setHost(kPrinterIp, FakeNetwork::NamedPrinter("XP-80", "Other", ""));
+    ASSERT_EQ(run({"/install", "/model:RK-730P", "/host:10.0.0.5", "/lang:zh"}), 0);
+    expectLogged({" 打印机自报型号：“XP-80”。\r\n", "names itself \"XP-80\", maker \"Other\" (none of the models)\r\n"}, temp);
+    EXPECT_EQ(m.fileContents(temp).value_or("").find("这不是"), std::string::npos);
 
     // Again, out of paper now: the same port, and the answer is only told.
     net.setPrinter(kPrinterIp, "\x12\x12\x12\x72");
@@ -1388,6 +1425,10 @@ TEST_F(CommandLineTest, NetworkPrinterInstalledByAddressOnOnePort) {
     expectLogged({"已安装打印机 RK-730P，端口 IP_10.0.0.5（10.0.0.5:9100，已有的端口；打印机：缺纸，排除后即可打印）。\r\n",
                   "network port for 10.0.0.5:9100: IP_10.0.0.5 (reused)\r\n"},
                  "C:\\users\\kelp\\Temp\\Kelp.log");
+    // A printer that cannot print is not asked who it is, and nothing is said of it.
+    const std::string quiet = m.fileContents("C:\\users\\kelp\\Temp\\Kelp.log").value_or("");
+    ASSERT_NE(quiet.rfind("paper out\r\n"), std::string::npos);
+    EXPECT_EQ(quiet.find("names itself", quiet.rfind("Kelp 4.0 command line:")), std::string::npos);
 
     // Another TCP port, the printer switched off: the printer moves to a
     // port of its own; it will print once it is switched on.
@@ -1846,12 +1887,17 @@ TEST_F(CommandLineTest, TestPrintAsksAUsbPrinterFirst) {
 }
 
 TEST_F(CommandLineTest, FindListsThePrintersThatAnswer) {
-    net.setPrinter(0x0A00000A, "\x12\x12\x12\x12");
+    net.setHost(0x0A00000A, FakeNetwork::NamedPrinter("RK-730PN", "Kelp Test", "SN 0010"));
     net.setRefusing(0x0A00000B);
     net.setPrinter(0x0A000014, "\x12\x12\x12\x72");
+    net.setPrinter(0x0A00001E, "\x12\x12\x12\x12");  // says nothing of itself
     EXPECT_EQ(run({"/find:10.0.0.1-10.0.0.254", std::string("/log:") + kLog}), 0);
-    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.10:9100\tready\r\nprinter\t10.0.0.20:9100\tpaper out\r\n");
-    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\r\n",
+    // Each as soon as it is known: the model and serial number asked of a
+    // printer that can print only.
+    EXPECT_EQ(m.consoleText(), "printer\t10.0.0.20:9100\tpaper out\t\t\r\nprinter\t10.0.0.10:9100\tready\tRK-730PN\tSN 0010\r\n"
+                               "printer\t10.0.0.30:9100\tready\t\t\r\n");
+    expectLogged({"action find lang en\r\n", "search 10.0.0.1-10.0.0.254 on TCP 9100\r\n", "printer\t10.0.0.20:9100\tpaper out\t\t\r\n",
+                  "printer\t10.0.0.10:9100\tready\tRK-730PN\tSN 0010\r\n",
                   "searched 254 addresses\r\n", "outcome 0"});
     EXPECT_FALSE(anyChange());
     // The largest range; none found is no failure.

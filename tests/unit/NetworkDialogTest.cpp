@@ -50,11 +50,13 @@ TEST_F(NetworkDialogTest, OpensWithTheAddressFieldFocusedInBothLanguages) {
                           EXPECT_EQ(d.focus(), IDC_NET_ADDRESS);
                           EXPECT_EQ(d.kind(IdOk), ControlKind::DefPushButton);
                           const auto& columns = d.listColumns(IDC_NET_LIST);
-                          ASSERT_EQ(columns.size(), 2u);
+                          ASSERT_EQ(columns.size(), 3u);
                           EXPECT_EQ(columns[0].heading, englishFlag ? "Address" : "地址");
                           EXPECT_EQ(columns[1].heading, englishFlag ? "State" : "状态");
-                          EXPECT_EQ(columns[0].width, englishFlag ? 180 : 120);
+                          EXPECT_EQ(columns[2].heading, englishFlag ? "Model" : "型号");
+                          EXPECT_EQ(columns[0].width, englishFlag ? 165 : 110);
                           EXPECT_EQ(columns[1].width, englishFlag ? 330 : 220);
+                          EXPECT_EQ(columns[2].width, englishFlag ? 255 : 170);
                           EXPECT_EQ(d.progressRange(IDC_NET_PROGRESS), std::make_pair(0, 100));
                           EXPECT_EQ(d.progressHistory(IDC_NET_PROGRESS), std::vector<int>{0});
                           EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
@@ -64,7 +66,8 @@ TEST_F(NetworkDialogTest, OpensWithTheAddressFieldFocusedInBothLanguages) {
     EXPECT_TRUE(platform.calls().empty());
 }
 
-// Find over the adapters' networks: the printers with their state, the
+// Find over the adapters' networks: the printers with their state and the
+// model each names itself, the
 // outcome in the status line, the bar at its end; a second Find starts
 // afresh; a click on a row, or a row chosen with the keys, fills the field.
 // Cancel during the search stops it and the dialog stays. Find where no
@@ -82,23 +85,23 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
         {"two printers",
          {{Ip(10, 1, 2, 5), 24}},
          0,
-         {{{"10.1.2.10", "就绪"}, {"10.1.2.200", "缺纸"}}, {{"10.1.2.10", "ready"}, {"10.1.2.200", "paper out"}}},
+         {{{"10.1.2.10", "就绪", "RK-730P(NEW)"}, {"10.1.2.200", "缺纸", ""}}, {{"10.1.2.10", "ready", "RK-730P(NEW)"}, {"10.1.2.200", "paper out", ""}}},
          {"找到 2 台打印机。点击一台打印机即可填入它的地址。",
           "Found 2 printers. Click a printer to fill in its address."}},
         {"one printer, on the second adapter's network",
          {{Ip(10, 9, 9, 5), 24}, {Ip(10, 7, 0, 5), 24}},
          0,
-         {{{"10.7.0.77", "可连接，但不报告状态"}}, {{"10.7.0.77", "answers without status (state unknown)"}}},
+         {{{"10.7.0.77", "可连接，但不报告状态", ""}}, {{"10.7.0.77", "answers without status (state unknown)", ""}}},
          {"没有小票打印机回答状态询问。点击一行即可填入它的地址。", "No receipt printer answered. Click a row to fill in its address."}},
         // Peers that are no receipt printers are listed after the printers and not counted.
         {"printers first",
          {{Ip(10, 8, 0, 5), 24}, {Ip(10, 1, 2, 5), 24}, {Ip(10, 7, 0, 5), 24}},
          0,
-         {{{"10.1.2.10", "就绪"}, {"10.1.2.200", "缺纸"}, {"10.8.0.3", "不是小票打印机（应答的不是打印机状态）"},
-           {"10.7.0.77", "可连接，但不报告状态"}},
-          {{"10.1.2.10", "ready"}, {"10.1.2.200", "paper out"},
-           {"10.8.0.3", "no receipt printer (it answers with something else than a status)"},
-           {"10.7.0.77", "answers without status (state unknown)"}}},
+         {{{"10.1.2.10", "就绪", "RK-730P(NEW)"}, {"10.1.2.200", "缺纸", ""}, {"10.8.0.3", "不是小票打印机（应答的不是打印机状态）", ""},
+           {"10.7.0.77", "可连接，但不报告状态", ""}},
+          {{"10.1.2.10", "ready", "RK-730P(NEW)"}, {"10.1.2.200", "paper out", ""},
+           {"10.8.0.3", "no receipt printer (it answers with something else than a status)", ""},
+           {"10.7.0.77", "answers without status (state unknown)", ""}}},
          {"找到 2 台打印机。点击一台打印机即可填入它的地址。",
           "Found 2 printers. Click a printer to fill in its address."}},
         {"none", {{Ip(10, 3, 0, 5), 24}}, 0, {{}, {}},
@@ -117,7 +120,7 @@ TEST_F(NetworkDialogTest, FindListsThePrintersAndAPickFillsTheField) {
             FakeNetwork net;
             FakeSerialPorts serial;
             net.setAdapters({c.adapters, winerr::Success});
-            net.setPrinter(Ip(10, 1, 2, 10), std::string(4, '\x12'));
+            net.setHost(Ip(10, 1, 2, 10), FakeNetwork::NamedPrinter("RK-730P(NEW)", "Kelp Test", "SN1"));
             net.setPrinter(Ip(10, 1, 2, 200), "\x12\x12\x12\x72");
             net.setPrinter(Ip(10, 7, 0, 77), "");
             net.setHost(Ip(10, 8, 0, 3), {ConnectOutcome::Connected, "", false, 0, 1, 1, "SSH-2.0\r\n"});

@@ -260,6 +260,43 @@ TEST(NetworkProbe, AnswersAndSocketOutcomes) {
     EXPECT_EQ(ProbePrinter(net, {"10.0.0.9", 9100}), S::Ready);
 }
 
+// Asked for it, the probe asks a printer that can print who it is before it
+// lets go, and no other; an answer after its wait is never the next one's.
+TEST(NetworkProbe, IdentityAskedOfAPrinterThatCanPrint) {
+    const std::string status("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04"),
+        model("\x1D\x49\x43"), all = model + "\x1D\x49\x42\x1D\x49\x44";
+    auto nearEnd = FakeNetwork::NamedPrinter("RK-730P(NEW)", "Kelp Test", "SN2");
+    nearEnd.answers = "\x12\x12\x12\x1E";
+    auto paperOut = FakeNetwork::NamedPrinter("RK-730P");
+    paperOut.answers = "\x12\x12\x12\x72";
+    auto late = FakeNetwork::NamedPrinter("RK-730P", "Kelp Test", "SN3");
+    late.identityMs = 200;
+    const struct {
+        FakeNetwork::Host host;
+        PrinterIdentity identity;
+        std::string sent;
+        std::uint64_t ms;
+    } rows[] = {
+        {FakeNetwork::NamedPrinter("RK-730P", "Kelp Test", "SN1"), {"Kelp Test", "RK-730P", "SN1"}, status + all, 8},
+        {nearEnd, {"Kelp Test", "RK-730P(NEW)", "SN2"}, status + all, 8},
+        {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, {}, status + model, 305},
+        {paperOut, {}, status, 5},
+        {late, {}, status + all, 605},
+    };
+    for (const auto& row : rows) {
+        FakeNetwork net;
+        net.setHost(Ip(10, 0, 0, 5), row.host);
+        PrinterIdentity identity{"x", "y", "z"};
+        ProbePrinter(net, {"10.0.0.5", 9100}, {}, &identity);
+        EXPECT_EQ(identity.maker, row.identity.maker) << row.ms;
+        EXPECT_EQ(identity.model, row.identity.model) << row.ms;
+        EXPECT_EQ(identity.serial, row.identity.serial) << row.ms;
+        EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 5)), row.sent) << row.ms;
+        EXPECT_EQ(net.nowMs(), row.ms);
+        EXPECT_EQ(net.openSockets(), 0u);
+    }
+}
+
 // keepGoing is asked at least every 100 ms while the probe waits, for its
 // connect and for each answer; false stops it at once, closed.
 TEST(NetworkProbe, KeepGoingIsAskedWhileItWaitsAndStopsIt) {
@@ -368,7 +405,7 @@ class NetworkScan : public testing::Test {
 protected:
     NetworkScan() {
         using C = ConnectOutcome;
-        net.setPrinter(Ip(10, 0, 0, 10), "\x12\x12\x12\x12");
+        net.setHost(Ip(10, 0, 0, 10), FakeNetwork::NamedPrinter("RK-730PN", "Kelp Test", "SN0010"));
         net.setRefusing(Ip(10, 0, 0, 11));
         net.setPrinter(Ip(10, 0, 0, 20), "\x12\x12\x12\x72");
         net.setHost(Ip(10, 0, 0, 30), {C::Connected, ""});
@@ -418,12 +455,21 @@ TEST_F(NetworkScan, AllConnectsAtOnceEachPrinterAskedAsSoonAsItAccepts) {
     EXPECT_EQ(net.batches()[0].maxAtOnce, 254u);
     EXPECT_LE(net.nowMs(), 1500u);
     EXPECT_GE(net.nowMs(), 1000u);
-    // Each printer told as soon as it is known, the ready one long before
-    // the silent addresses' deadline; held for its exchange alone.
+    // Each printer told as soon as it is known, the ready one (asked who it
+    // is as well) long before the silent addresses' deadline; held for its
+    // exchanges alone.
     ASSERT_EQ(told.size(), 6u);
-    EXPECT_EQ(told[0], std::make_pair(Ip(10, 0, 0, 10), std::uint64_t{5}));
-    for (const auto& [address, ms] : told) EXPECT_LE(ms, address == Ip(10, 0, 0, 60) || address == Ip(10, 0, 0, 30) ? 1020u : 20u);
-    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 10)), std::vector<std::uint64_t>{4});
+    EXPECT_EQ(told[0], std::make_pair(Ip(10, 0, 0, 20), std::uint64_t{5}));
+    EXPECT_EQ(told[1], std::make_pair(Ip(10, 0, 0, 10), std::uint64_t{8}));
+    for (const auto& [address, ms] : told) EXPECT_LE(ms, address == Ip(10, 0, 0, 60) || address == Ip(10, 0, 0, 30) ? 1020u : 25u);
+    EXPECT_EQ(net.heldMs(Ip(10, 0, 0, 10)), std::vector<std::uint64_t>{7});
+    // Only the printer that can print is asked who it is, and says it.
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 10)), std::string("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04\x1D\x49\x43\x1D\x49\x42\x1D\x49\x44"));
+    EXPECT_EQ(found[0].identity.model, "RK-730PN");
+    EXPECT_EQ(found[0].identity.maker, "Kelp Test");
+    EXPECT_EQ(found[0].identity.serial, "SN0010");
+    for (std::size_t i = 1; i < found.size(); ++i) EXPECT_FALSE(found[i].identity.named()) << i;
+    EXPECT_EQ(net.sentTo(Ip(10, 0, 0, 20)), std::string("\x10\x04\x01\x10\x04\x02\x10\x04\x03\x10\x04\x04"));
     ASSERT_EQ(net.heldMs(Ip(10, 0, 0, 40)).size(), 1u);
     EXPECT_LE(net.heldMs(Ip(10, 0, 0, 40))[0], 20u);
     // The bar moves through connects and exchanges, never 100 ms without a word.
@@ -481,11 +527,15 @@ TEST_F(NetworkScan, TheWholeSearchHasAHardBound) {
     EXPECT_EQ(SearchBoundMs(1100, 10), 114000u);
     FakeNetwork slow;
     slow.setHalfOpenLimit(1);
-    for (unsigned last = 1; last <= 3; ++last)
-        slow.setHost(Ip(10, 0, 0, last), {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 999, 999});
+    for (unsigned last = 1; last <= 3; ++last) {
+        auto host = FakeNetwork::NamedPrinter("RK-730P");
+        host.connectMs = host.answerMs = 999;
+        slow.setHost(Ip(10, 0, 0, last), host);
+    }
     const auto found = FindPrinters(slow, {{Ip(10, 0, 0, 1), Ip(10, 0, 0, 3)}}, {});
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].state, PrinterState::Ready);
+    EXPECT_EQ(found[0].identity.model, "RK-730P");
     EXPECT_EQ(found[1].state, PrinterState::NoAnswer);
     EXPECT_EQ(slow.nowMs(), 7000u);
     EXPECT_EQ(slow.connectedTo().size(), 2u);

@@ -261,14 +261,22 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         std::vector<PortRecord> ports;
         std::optional<std::string> installedOn;  // nothing: refused, the page stays open
         std::vector<UsbPrinterInterface> usb = {};
+        bool yes = false;  // the answer to the question on another model
     };
+    const std::string otherModel = "打印机自报型号为 RK-520PW，而您选择的是 RK-520P。\n按其他型号安装的驱动程序可能打印不正确。仍要按 RK-520P 安装吗？";
     const Row rows[] = {
         {"COM ports from the serial devices", {{"COM1:", "Local Port"}, {"COM2:", "Local Port"}}, "COM1:"},
         {"LPT only: the network row takes the LPT list", {{"LPT1:", "Local Port"}}, "LPT1:"},
         {"file ports only: no port to pick", {{"FILE:", "Local Port"}}, std::nullopt},
         {"no ports", {}, std::nullopt},
-        {"the one USB port's printer is another model", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
+        {"the one USB port's printer is another model: asked, No", {{"USB001", ""}, {"COM1:", "Local Port"}}, std::nullopt,
          {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}},
+        {"the one USB port's printer is another model: asked, Yes", {{"USB001", ""}, {"USB002", ""}}, "USB002",
+         {{"USB", 2, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;CMD:ESC/POS;"}}, true},
+        {"a printer not connected names another model: no question", {{"USB001", ""}}, "USB001",
+         {{"USB", 1, "USB\\VID_5A5A&PID_0520\\A", false, "MDL:RK-730P;"}}},
+        {"another attached printer names the model chosen: no question", {{"USB001", ""}, {"USB002", ""}}, "USB001",
+         {{"USB", 2, "USB\\VID_5A5A&PID_0520\\A", true, "MDL:RK-520PW;"}, {"USB", 1, "USB\\VID_5A5A&PID_0520\\B", true, "MDL:RK 520P;"}}},
         {"a page printer on USB002: the first USB port", {{"USB001", ""}, {"USB002", ""}}, "USB001",
          {{"USB", 2, "USB\\VID_03F0&PID_1D17\\L", true, "CMD:PCL;"}}},
     };
@@ -279,6 +287,7 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         machine.setPorts(row.ports);
         machine.seedString(RegRoot::LocalMachine, kSerialDeviceKey, "\\Device\\Serial0", "COM1");
         machine.setUsbPrinterInterfaces(row.usb);
+        wizard.pages.answerQuestions({row.yes});
         wizard.pages.onMessageBox([&machine](const MessageBoxRecord& box) {
             EXPECT_EQ(machine.heldMutexes(), std::vector<std::string>{}) << box.text;
         });
@@ -298,7 +307,13 @@ TEST_F(PortPageTest, AutomaticPathPicksTheSuggestedCategory) {
         if (row.installedOn) {
             ASSERT_TRUE(machine.findPrinter("RK-520P"));
             EXPECT_EQ(machine.findPrinter("RK-520P").value_or(PrinterInfo2{}).portName, *row.installedOn);
-        } else {
+        }
+        const bool asked = row.usb.size() == 1 && row.usb[0].deviceId.rfind("MDL:RK-520PW", 0) == 0;
+        EXPECT_EQ(!pages.questions().empty() && pages.questions()[0].text == otherModel, asked);
+        if (asked && !row.yes) {
+            EXPECT_TRUE(machine.printers().empty());
+            EXPECT_TRUE(pages.messages().empty());
+        } else if (!row.installedOn) {
             EXPECT_TRUE(machine.printers().empty());
             EXPECT_TRUE(machine.callsOf("printerDriverDirectory").empty());
             ASSERT_EQ(pages.messages().size(), 1u);
@@ -463,12 +478,15 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         std::vector<std::string> messages;
         const char* typed = "10.0.0.7";
         std::vector<std::string> questions = {};  // answered No
+        const char* named = nullptr;  // the model the printer names itself (GS I 67); the question answered Yes when installed
     };
     const auto monitor = [](FakePlatform& m) { m.installTcpIpMonitor(); };
     const auto unreadable = [](FakePlatform& m) {
         m.seedTcpIpPort({"IP_10.0.0.7", "10.0.0.70", 9100, true, false});
         m.failAlways("tcpIpPortConfig", winerr::AccessDenied);
     };
+    // The receipt that printed is told in the cash drawer's question.
+    const std::vector<std::string> printed = {"Driver installation completed\nPort: IP_10.0.0.7\nPrinter: ready"};
     const Case cases[] = {
         {"no monitor", 0, {}, false, false, nullptr, 0,
          {"此系统没有“Standard TCP/IP Port”端口监视器，无法为 10.0.0.7:9100 创建端口。\n未安装打印机。\n日志：C:\\Kelp.log"}},
@@ -524,6 +542,23 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         {"a name that cannot be found, not installed anyway", 0, monitor, false, false, nullptr, 0, {}, "nowhere.lan",
          {"现在在此网络上找不到主机名 nowhere.lan（错误 11001）。请检查名称是否拼写正确。\n"
           "打印机的名称也可能稍后才登记到网络中。仍要安装吗？"}},
+        // Another of the models: asked with nothing left changed; Yes installs as asked.
+        {"a printer that names another model, not installed", 1, monitor, false, false, nullptr, 1, {}, "10.0.0.7",
+         {"The printer says it is a RK-730P(NEW), but you chose RK-520P.\nA driver for another model may print wrongly. "
+          "Install it as RK-520P anyway?"},
+         "rk730p new"},
+        {"a printer that names another model, not installed", 0, monitor, false, false, nullptr, 1, {}, "10.0.0.7",
+         {"打印机自报型号为 RK-730P(NEW)，而您选择的是 RK-520P。\n按其他型号安装的驱动程序可能打印不正确。仍要按 RK-520P 安装吗？"},
+         "rk730p new"},
+        {"a printer that names another model, installed as asked", 1, monitor, false, true, "IP_10.0.0.7", 1,
+         {"Driver installation completed\nPort: IP_10.0.0.7\nPrinter: ready"}, "10.0.0.7",
+         {"The printer says it is a RK-730P(NEW), but you chose RK-520P.\nA driver for another model may print wrongly. "
+          "Install it as RK-520P anyway?"},
+         "RK-730P(NEW)"},
+        // Its own model, or none of the seven: no question.
+        {"a printer that names its own model", 1, monitor, false, true, "IP_10.0.0.7", 0, printed, "10.0.0.7", {}, "RK 520 P"},
+        {"a printer that names a model outside the catalogue", 1, monitor, false, true, "IP_10.0.0.7", 0, printed, "10.0.0.7", {},
+         "TM-XYZ"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + (c.englishFlag ? " en" : " zh"));
@@ -532,7 +567,10 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         wizard.state.englishFlag = c.englishFlag;
         if (c.machineSetup) c.machineSetup(machine);
         // A printer that takes 0.9 s over each answer: the window keeps answering.
-        wizard.net.setHost(0x0A000007, {ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900});
+        FakeNetwork::Host host{ConnectOutcome::Connected, "\x12\x12\x12\x12", false, 0, 1, 900};
+        if (c.named) host.identity = {{67, FakeNetwork::Named(c.named)}};
+        wizard.net.setHost(0x0A000007, host);
+        if (c.named && c.installed) wizard.pages.answerQuestions({true});
         wizard.net.setAdapters({{{0x0A000001, 24}}, 0});
         wizard.net.setName("edge.lan", {0x0A0000FF});
         wizard.net.setName("zero.lan", {0});
@@ -571,16 +609,21 @@ TEST_F(PortPageTest, NetworkRowLeavesNoPortItMadeUnused) {
         EXPECT_EQ(machine.callsOf("deleteTcpIpPort").size(), c.portsDeleted);
         EXPECT_EQ(machine.callsOf("addPrinterDriver").size(), c.installed ? 1u : 0u);
         // The printer is asked only when the installation runs.
-        EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed);
+        EXPECT_EQ(wizard.net.sentTo(0x0A000007).empty(), !c.installed && !c.named);
         EXPECT_EQ(machine.fileContents("C:\\Kelp.log").value_or("").find(" printer at 10.0.0.7:9100: ready\r\n") !=
                       std::string::npos,
-                  c.installed);
+                  c.installed || c.named);
         std::vector<std::string> texts, questions;
         for (const auto& m : wizard.pages.messages()) texts.push_back(m.text);
         for (const auto& q : wizard.pages.questions()) questions.push_back(q.text);
         EXPECT_EQ(texts, c.messages);
         if (!c.installed) EXPECT_EQ(questions, c.questions);  // an installation goes on to the test receipt's
-        if (!c.installed) EXPECT_TRUE(machine.callsOf("addTcpIpPort").empty());
+        if (c.installed && !c.questions.empty()) EXPECT_EQ(questions.front(), c.questions.front());
+        if (c.questions.empty())
+            for (const auto& question : questions) EXPECT_EQ(question.find("says it is"), std::string::npos) << question;
+        if (c.named && c.installed && c.questions.empty())
+            EXPECT_EQ(questions.back(), "The test receipt was printed on RK-520P (IP_10.0.0.7).\n\nOpen the cash drawer too?");
+        if (!c.installed && !c.named) EXPECT_TRUE(machine.callsOf("addTcpIpPort").empty());
     }
 }
 

@@ -160,5 +160,120 @@ TEST(CashDrawer, SensorBeforeAndAfterTheKick) {
     }
 }
 
+// A line whose peer answers request n with replies[n - 1]: pieces of bytes,
+// each arriving its own time after the request; stale bytes wait before the
+// first. When hangsUp, a receive with nothing left finds the peer gone.
+class TimedChannel : public StatusChannel {
+public:
+    struct Piece {
+        std::uint64_t afterMs;
+        std::string bytes;
+    };
+    TimedChannel(std::vector<std::vector<Piece>> replies, std::string stale, bool hangsUp)
+        : replies_(std::move(replies)), hangsUp_(hangsUp) {
+        for (const char c : stale) incoming_.emplace(0, c);
+    }
+    Result<std::string> takeWaiting() override {
+        std::string bytes;
+        while (!incoming_.empty() && incoming_.begin()->first <= now_) {
+            bytes += incoming_.begin()->second;
+            incoming_.erase(incoming_.begin());
+        }
+        return {bytes, winerr::Success};
+    }
+    WinError send(const std::string& bytes) override {
+        sent += bytes;
+        if (requests_ < replies_.size())
+            for (const auto& piece : replies_[requests_])
+                for (const char c : piece.bytes) incoming_.emplace(now_ + piece.afterMs, c);
+        ++requests_;
+        return winerr::Success;
+    }
+    Result<std::string> receive(std::size_t maxBytes, std::uint32_t timeoutMs) override {
+        deadlines.push_back(timeoutMs);
+        if (incoming_.empty() && hangsUp_) return {{}, winerr::Success};
+        if (incoming_.empty() || incoming_.begin()->first > now_ + timeoutMs) {
+            now_ += timeoutMs;
+            return {{}, winerr::Timeout};
+        }
+        now_ = std::max(now_, incoming_.begin()->first);
+        std::string bytes;
+        while (bytes.size() < maxBytes && !incoming_.empty() && incoming_.begin()->first <= now_) {
+            bytes += incoming_.begin()->second;
+            incoming_.erase(incoming_.begin());
+        }
+        return {bytes, winerr::Success};
+    }
+    std::uint64_t nowMs() override { return now_; }
+    std::string sent;
+    std::vector<std::uint32_t> deadlines;
+    std::uint64_t now_ = 0;
+
+private:
+    std::vector<std::vector<Piece>> replies_;
+    bool hangsUp_;
+    std::multimap<std::uint64_t, char> incoming_;
+    std::size_t requests_ = 0;
+};
+
+// GS I 67, 66, 68, one at a time, each answer 5F <text> 00 within 150 ms:
+// printable ASCII kept (blanks at the ends trimmed), 32 characters at most;
+// an answer after its wait is drained and dropped, the next request going
+// out only after its end; one that never comes ends the asking.
+TEST(PrinterIdentity, AskedOneAtATimeAndReadByTheRules) {
+    using P = TimedChannel::Piece;
+    const std::string model("\x1D\x49\x43", 3), maker("\x1D\x49\x42", 3), serial("\x1D\x49\x44", 3), all = model + maker + serial;
+    const auto named = [](const std::string& text) { return std::vector<P>{{1, "_" + text + std::string(1, '\0')}}; };
+    const std::string z(1, '\0');
+    const struct {
+        const char* what;
+        std::vector<std::vector<P>> replies;
+        std::string stale;
+        bool hangsUp;
+        PrinterIdentity identity;
+        std::string sent;
+        std::uint64_t ms;
+    } rows[] = {
+        {"named", {named("RK-730P"), named("Kelp Test"), named("SN0001")}, "", false, {"Kelp Test", "RK-730P", "SN0001"}, all, 3},
+        {"mute", {}, "", false, {}, model, 300},
+        {"unterminated", {{{1, "_RK-730P"}}}, "", false, {}, model, 300},
+        {"32 characters of 40", {named(std::string(32, 'M') + "XXXXXXXX"), named("K"), named("S")}, "", false,
+         {"K", std::string(32, 'M'), "S"}, all, 3},
+        {"not printable dropped, blanks trimmed",
+         {{{1, "_ RK\x01-730\xFFP\t " + z}}, named("\x7F" "~Kelp\x80"), {{1, "_" + z}}}, "", false, {"~Kelp", "RK-730P", ""}, all, 3},
+        {"status frame and XOFF before the text", {{{1, std::string("\x13\x10\x00\x00\x00_RK-730P", 13) + z}}, named("K"), named("S")},
+         "", false, {"K", "RK-730P", "S"}, all, 3},
+        {"late answer drained, the next one's read", {{{200, "_RK-730P" + z}}, named("Kelp"), named("SN9")}, "", false,
+         {"Kelp", "", "SN9"}, all, 202},
+        {"late half of an answer", {{{1, "_RK-7"}, {290, "30P" + z}}, named("Kelp"), named("SN9")}, "", false,
+         {"Kelp", "", "SN9"}, all, 292},
+        {"later than the drain", {{{301, "_RK-730P" + z}}, named("Kelp")}, "", false, {}, model, 300},
+        {"stale answer before the first request", {named("RK-730P"), named("K"), named("S")}, "_OLD" + z, false,
+         {"K", "RK-730P", "S"}, all, 3},
+        {"hangs up after the model", {named("RK-730P")}, "", true, {"", "RK-730P", ""}, model + maker, 1},
+        {"runs on without its end", {{{1, "_" + std::string(300, 'A') + z}}, named("K")}, "", false, {}, model, 1},
+        {"256 bytes with its end", {{{1, "_" + std::string(255, 'A') + z}}, named("K"), named("S")}, "", false,
+         {"K", std::string(32, 'A'), "S"}, all, 3},
+    };
+    for (const auto& row : rows) {
+        TimedChannel channel(row.replies, row.stale, row.hangsUp);
+        const PrinterIdentity identity = AskPrinterIdentity(channel);
+        EXPECT_EQ(identity.maker, row.identity.maker) << row.what;
+        EXPECT_EQ(identity.model, row.identity.model) << row.what;
+        EXPECT_EQ(identity.serial, row.identity.serial) << row.what;
+        EXPECT_EQ(identity.named(), !row.identity.model.empty()) << row.what;
+        EXPECT_EQ(channel.sent, row.sent) << row.what;
+        EXPECT_EQ(channel.now_, row.ms) << row.what;
+        for (const auto deadline : channel.deadlines) EXPECT_LE(deadline, 150u) << row.what;
+    }
+    // Only a printer that said it can print is asked.
+    for (const auto state : {PrinterState::Ready, PrinterState::PaperNearEnd})
+        EXPECT_TRUE(StateAllowsIdentity(state));
+    for (const auto state : {PrinterState::PaperOut, PrinterState::CoverOpen, PrinterState::Offline, PrinterState::Error,
+                             PrinterState::NoStatus, PrinterState::Refused, PrinterState::NoAnswer, PrinterState::NotAPrinter,
+                             PrinterState::PortNotOpen})
+        EXPECT_FALSE(StateAllowsIdentity(state));
+}
+
 }  // namespace
 }  // namespace kelp

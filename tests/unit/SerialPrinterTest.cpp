@@ -135,11 +135,29 @@ TEST(SerialProbe, TheOutcomeIsLogged) {
     ports.setPrinter("COM5", "\x1E\x32\x12\x72");
     ports.setDevice("COM6", {"\x12\x12\x12\x12", 5});
     ports.setDevice("COM7", {"\x12\x12\x12\x12", 0, 1});
+    FakeSerialPorts::Device named{"\x12\x12\x12\x1E"};
+    named.identity = {{67, std::string("\x5FRK-730P(NEW)\0", 14)}, {66, std::string("\x5F\0", 2)}, {68, std::string("\x5FS-8\0", 5)}};
+    ports.setDevice("COM8", named);
+    ports.setDevice("COM9", {"\x1E\x32\x12\x72", 0, 0, "", "", "9600,n,8,1", "", 1, 0, -1, named.identity});
+    PrinterIdentity identity{"x", "y", "z"};
     ProbeSerialPrinter(m, ports, "COM5:", &log);
     ProbeSerialPrinter(m, ports, "COM6:", &log);
     ProbeSerialPrinter(m, ports, "COM7:", &log);
+    // Asked who it is on the same opening, after a status that allows it.
+    ProbeSerialPrinter(m, ports, "COM8:", &log, {}, nullptr, &identity);
+    EXPECT_EQ(identity.model, "RK-730P(NEW)");
+    EXPECT_EQ(identity.maker, "");
+    EXPECT_EQ(identity.serial, "S-8");
+    EXPECT_EQ(ports.writtenTo("COM8").substr(12), std::string("\x1D\x49\x43\x1D\x49\x42\x1D\x49\x44"));
+    EXPECT_EQ(ports.opened().size(), 4u);
+    ProbeSerialPrinter(m, ports, "COM9:", &log, {}, nullptr, &identity);
+    EXPECT_FALSE(identity.named());
+    EXPECT_EQ(ports.writtenTo("COM9").size(), 12u);
     const std::string text = m.fileContents("C:\\logs\\k.log").value_or("");
+    EXPECT_EQ(text.find("COM9: names itself"), std::string::npos);
     for (const char* line : {"printer on COM5: at 9600,n,8,1: paper out\r\n",
+                             "printer on COM8: at 9600,n,8,1: paper near its end\r\n",
+                             " the printer on COM8: names itself \"RK-730P(NEW)\", serial number \"S-8\"\r\n",
                              "printer on COM6: at 9600,n,8,1: the port does not open (error 5, Access is denied)\r\n",
                              "printer on COM7: at 9600,n,8,1: no answer (the port's line cannot be set: error 1)\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << text;

@@ -186,6 +186,10 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          "driver for Windows on ARM. Nothing was changed.",
          "删除打印机需要管理员权限，而 Kelp 现在没有以管理员身份运行，未做任何更改。\n请以管理员身份启动 Kelp：右键单击 "
          "Kelp.exe，选择“以管理员身份运行”；命令行请在“以管理员身份运行”打开的命令提示符中使用。"},
+        // What a printer named itself; nothing when it said nothing.
+        {"named", DescribePrinterNamedItself({"Kelp", "RK-730PN\n", ""}, "RK-730P", true, En),
+         DescribePrinterNamedItself({"Kelp", "", "SN 1"}, "RK-730P", true, Zh),
+         "The printer names itself \"RK-730PN\\x0A\". That is not RK-730P: installed as RK-730P, as asked.", ""},
         {"notices", DescribePageNotice(PageNotice::SearchFirst, Zh), DescribePageNotice(PageNotice::OfferTestReceipt, Zh),
          "Please click \"Search Port...\",then select port!", "现在打印一张测试小票吗？"},
         // The cash drawer (the command line's and the wizard's tests show the others).
