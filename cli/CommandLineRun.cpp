@@ -8,6 +8,7 @@
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
 #include "install/ModelCatalogue.h"
+#include "install/MovedPrinter.h"
 #include "install/NetworkPrinter.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
@@ -270,6 +271,8 @@ int CommandLineRun::testPrint(const ModelRow& model) {
     std::string text = DescribeTestReceiptOutcome(outcome, command_.waitSeconds, language_,
                                                   systemError ? machine_.errorText(systemError, language_) : "");
     if (outcome.result == TestReceiptResult::NeedsConfirmation) text += "\n" + DescribeForceHint(language_);
+    // The command line does not search unasked: it says how to look.
+    if (PrinterMayHaveMoved(outcome)) text += "\n" + DescribeFindHint(language_);
     say(text);
     switch (outcome.result) {
         case TestReceiptResult::Busy: return exitcode::AlreadyRunning;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "install/InstallationProgress.h"
+#include "install/NetworkPrinter.h"
 #include "install/PrintJob.h"
 #include "install/PrinterStatus.h"
 #include "platform/Network.h"
@@ -65,6 +66,7 @@ struct TestReceiptOutcome {
     std::string port;
     WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
+    std::optional<NetworkAddress> address;  // a RAW TCP/IP port's: the address its printer was asked at
     PrintJobReport job;
     bool sent() const {
         return result == TestReceiptResult::Sent || result == TestReceiptResult::Printed ||
