@@ -26,6 +26,10 @@ Manners, as real network boards have them:
   one-in-four    answers only the first, fifth, ... request of a connection
   one-at-a-time  serves one connection at a time: what comes on a later one
                  waits until every earlier one has ended
+  model:<name>   names itself: answers GS I 67 (1D 49 43) with 5F <name> 00,
+                 GS I 66 with its maker "Kelp Test", and GS I 68 with its
+                 serial number when serial:<text> gives one; each GS I
+                 request adds a line "I<n>" to <address>_<tcp port>.req
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -46,6 +50,7 @@ STATES = dict(ANSWERS, **{"no-answer": None})
 MANNERS = {"hangs-up", "hangs-up-at-once", "banner", "one-in-four", "one-at-a-time"}
 IDLE_SECONDS = 1.0
 BANNER = b"RFB 003.008\n"
+GS_I = bytes([0x1D, 0x49])
 
 
 def append(path, data, mode="ab"):
@@ -54,10 +59,11 @@ def append(path, data, mode="ab"):
 
 
 class Printer:
-    def __init__(self, directory, address, port, state, manners):
+    def __init__(self, directory, address, port, state, manners, identity=None):
         self.answers = STATES[state]
         self.state = state
         self.manners = manners
+        self.identity = identity or {}  # GS I n: its text
         self.connections = []  # open ones, oldest first (one-at-a-time)
         if self.answers is None:
             # A backlog of 0 holds one connection; the next SYNs are dropped.
@@ -85,6 +91,7 @@ class Connection:
         self.splitter = RequestSplitter()
         self.waiting = b""  # what came before its turn (one-at-a-time)
         self.requests = 0
+        self.asking = b""  # a GS I request cut across two reads
         printer.connections.append(self)
         if "banner" in printer.manners:
             sock.sendall(BANNER)
@@ -100,8 +107,30 @@ class Connection:
         data, self.waiting = self.waiting + data, b""
         return self.take(data)
 
+    def identify(self, data):
+        """Answers the GS I requests among what came; the rest, to print."""
+        data, self.asking = self.asking + data, b""
+        rest = bytearray()
+        i = 0
+        while i < len(data):
+            request = data[i:i + 3]
+            if len(request) < 3 and GS_I.startswith(request):
+                self.asking = request
+                break
+            if request[:2] == GS_I:
+                append(self.printer.base + ".req", f"I{request[2]}\n".encode())
+                if request[2] in self.printer.identity:
+                    self.sock.sendall(b"\x5f" + self.printer.identity[request[2]].encode() + b"\x00")
+                i += 3
+                continue
+            rest.append(data[i])
+            i += 1
+        return bytes(rest)
+
     def take(self, data):
         """What came, taken in turn; False once the printer hung up."""
+        if self.printer.identity:
+            data = self.identify(data)
         printed, requests = self.splitter.split(data)
         if requests and "hangs-up-at-once" in self.printer.manners:
             append(self.printer.base + ".req", f"{requests[0]}\n".encode(), "ab")
@@ -134,14 +163,20 @@ class Connection:
 def parse(entry):
     where, _, what = entry.partition("=")
     state, *manners = what.split("+")
+    named = dict(m.split(":", 1) for m in manners if ":" in m)
+    manners = [m for m in manners if ":" not in m]
+    identity = {67: named["model"], 66: "Kelp Test"} if "model" in named else {}
+    if "serial" in named and identity:
+        identity[68] = named["serial"]
     address, _, port = where.rpartition(":")
     lan = os.environ.get("KELP_E2E_LAN")
     own = ipaddress.ip_address(address).is_loopback or (
         lan and os.environ.get("KELP_E2E_IN_NETNS") and ipaddress.ip_address(address) in ipaddress.ip_interface(lan).network)
-    if state not in STATES or not own or not 0 < int(port) < 65536 or not set(manners) <= MANNERS:
+    if (state not in STATES or not own or not 0 < int(port) < 65536 or not set(manners) <= MANNERS
+            or not set(named) <= {"model", "serial"} or ("serial" in named and not identity)):
         raise SystemExit(f"bad printer {entry!r}: <loopback address>:<tcp port>=<{'|'.join(STATES)}>"
-                         f"[+<{'|'.join(sorted(MANNERS))}>...]")
-    return address, int(port), state, set(manners)
+                         f"[+<{'|'.join(sorted(MANNERS))}|model:<name>|serial:<text>>...]")
+    return address, int(port), state, set(manners), identity
 
 
 def main():

@@ -37,27 +37,38 @@ TEST(MovedPrinter, TheSearchDecidesNoneOneOrSeveral) {
         std::vector<Printer> printers;
         F find;
         std::vector<unsigned> found;  // last octets
+        const char* logged;           // the log's last line after "moved printer search: "
         std::string host = "10.0.0.40";
         std::function<void(FakeNetwork&)> world = {};
         WinError error = 0;
     };
     const Row rows[] = {
-        {"one of the model elsewhere", {{77, "RK-730P", "SN77"}}, F::One, {77}},
-        {"its name spelt otherwise, at the range's end", {{254, "rk 730p"}}, F::One, {254}},
+        {"one of the model elsewhere", {{77, "RK-730P", "SN77"}}, F::One, {77},
+         "the model answers at 10.0.0.77 (RK-730P, serial number SN77)"},
+        {"its name spelt otherwise, at the range's end", {{254, "rk 730p"}}, F::One, {254},
+         "the model answers at 10.0.0.254 (rk 730p, serial number not given)"},
         {"another model, a near name, one unnamed, one out of paper",
-         {{2, "RK-730PN"}, {3, "RK-730P2"}, {4, ""}, {6, "RK-730P", "", "\x16\x12\x12\x72"}}, F::None, {}},
-        {"several, in address order", {{90, "RK-730P", "SN90"}, {1, "RK-730P"}}, F::Several, {1, 90}},
-        {"nothing on the network", {}, F::None, {}},
-        {"its own address answers after all", {{40, "RK-730P"}, {77, "RK-730P"}}, F::AnswersAtItsAddress, {40}},
-        {"its own address answers, unnamed", {{40, ""}, {77, "RK-730P"}}, F::AnswersAtItsAddress, {40}},
-        {"another model took its address", {{40, "MZ730P"}, {77, "RK-730P"}}, F::One, {77}},
-        {"a host name stands for its own address", {{41, "RK-730P"}}, F::AnswersAtItsAddress, {41}, "till.lan",
+         {{2, "RK-730PN"}, {3, "RK-730P2"}, {4, ""}, {6, "RK-730P", "", "\x16\x12\x12\x72"}}, F::None, {},
+         "no printer of the model answers elsewhere"},
+        {"several, in address order", {{90, "RK-730P", "SN90"}, {1, "RK-730P"}}, F::Several, {1, 90},
+         "the model answers at 10.0.0.90 (RK-730P, serial number SN90)"},
+        {"nothing on the network", {}, F::None, {}, "no printer of the model answers elsewhere"},
+        {"its own address answers after all", {{40, "RK-730P"}, {77, "RK-730P"}}, F::AnswersAtItsAddress, {40},
+         "a printer answers at 10.0.0.40 after all: nothing offered"},
+        {"its own address answers, unnamed", {{40, ""}, {77, "RK-730P"}}, F::AnswersAtItsAddress, {40},
+         "a printer answers at 10.0.0.40 after all: nothing offered"},
+        {"another model took its address", {{40, "RK-520P"}, {77, "RK-730P"}}, F::One, {77},
+         "the model answers at 10.0.0.77 (RK-730P, serial number not given)"},
+        {"a host name stands for its own address", {{41, "RK-730P"}}, F::AnswersAtItsAddress, {41},
+         "a printer answers at 10.0.0.41 after all: nothing offered", "till.lan",
          [](FakeNetwork& n) { n.setName("till.lan", {Ip(10, 0, 0, 41)}); }},
-        {"a host name that is not found", {{41, "RK-730P"}}, F::One, {41}, "gone.lan"},
-        {"the network fails on the way", {{77, "RK-730P"}}, F::Failed, {}, "10.0.0.40",
+        {"a host name that is not found", {{41, "RK-730P"}}, F::One, {41},
+         "the model answers at 10.0.0.41 (RK-730P, serial number not given)", "gone.lan"},
+        {"the network fails on the way", {{77, "RK-730P"}}, F::Failed, {},
+         "this computer's network failed (error 10093): nothing offered", "10.0.0.40",
          [](FakeNetwork& n) { n.failWaitAt(3, 10093); }, 10093},
-        {"the adapters cannot be read", {}, F::Failed, {}, "10.0.0.40", [](FakeNetwork& n) { n.setAdapters({{}, 1232}); }, 1232},
-        {"no adapter up", {}, F::None, {}, "10.0.0.40", [](FakeNetwork& n) { n.setAdapters({{}, 0}); }},
+        {"the adapters cannot be read", {}, F::Failed, {}, "the network adapters cannot be read (error 1232)", "10.0.0.40", [](FakeNetwork& n) { n.setAdapters({{}, 1232}); }, 1232},
+        {"no adapter up", {}, F::None, {}, "no connected network to search", "10.0.0.40", [](FakeNetwork& n) { n.setAdapters({{}, 0}); }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -87,7 +98,7 @@ TEST(MovedPrinter, TheSearchDecidesNoneOneOrSeveral) {
             if (!row.error) EXPECT_EQ(progress.last, 100);
         }
         const std::string logged = machine.fileContents("C:\\Kelp.log").value_or("");
-        EXPECT_NE(logged.find(" moved printer search: "), std::string::npos) << logged;
+        EXPECT_NE(logged.find(std::string(" moved printer search: ") + row.logged + "\r\n"), std::string::npos) << logged;
     }
 }
 

@@ -999,6 +999,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         std::string question;  // the second one; empty: none
         std::string box;
         std::function<void(FakePlatform&)> prepare = {};
+        const char* logged = " moved printer search: ";  // in the log
     };
     const std::string moveEn =
         "The printer RK-520P (IP_10.0.0.7) does not answer at 10.0.0.7:9100.\nOn this computer's networks a printer "
@@ -1019,11 +1020,12 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
          "C:\\Kelp.log",
          [](FakePlatform& m) {
              m.failWhen("addTcpIpPort", [](const std::vector<std::string>& args) { return args[0] == "IP_10.0.0.23"; }, 5);
-         }},
+         },
+         " moved printer: yes, moved to 10.0.0.23\r\n"},
         {"one of the model, No", 0, {{0x0A000017, named("RK520P", "")}}, {true, false}, "IP_10.0.0.7", false, 0,
          "打印机 RK-520P（IP_10.0.0.7）在 10.0.0.7:9100 上没有回答。\n本机所在的网络中，10.0.0.23 上有一台自称 RK520P "
          "的打印机回答，序列号：未提供（请与打印机自检页上的序列号核对）。\n要把打印机 RK-520P 改到 10.0.0.23 并在那里打印测试小票吗？",
-         notPrintedZh + "\n日志：C:\\Kelp.log"},
+         notPrintedZh + "\n日志：C:\\Kelp.log", {}, " moved printer: no, nothing changed\r\n"},
         {"several", 1, {{0x0A000017, named("RK-520P", "SN23")}, {0x0A000005, named("RK-520P", "SN5")}}, {true},
          "IP_10.0.0.7", false, 0, "",
          notPrintedEn + "\nPrinters of this model answer at other addresses on this computer's networks:\n10.0.0.5, "
@@ -1082,6 +1084,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         EXPECT_EQ(wizard.pages.messages().back().text, row.box);
         EXPECT_EQ(wizard.pages.messages().size(), 2u) << "the installation's box and the receipt's";
         EXPECT_TRUE(machine.heldMutexes().empty());
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(row.logged), std::string::npos);
         const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
         EXPECT_FALSE(settings.isVisible(1025));
         EXPECT_TRUE(settings.isEnabled(IDC_SET_NEXT));
