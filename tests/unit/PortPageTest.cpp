@@ -1048,7 +1048,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         for (const auto& [address, host] : row.printers) wizard.net.setHost(address, host);
         if (row.prepare) row.prepare(machine);
         wizard.pages.answerQuestions(row.yes);
-        std::set<std::string> searchNotes;  // the note line while the search runs, with the buttons' and bar's states
+        std::set<std::string> searchNotes;  // the note line while the search runs, the buttons, the bar, the lock
         wizard.runFromSettings(
             [&](FakeDialog& port) {
                 wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
@@ -1065,7 +1065,8 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
                         if (note.find("10.0.0.7:9100") != std::string::npos && note.find("Asking") == std::string::npos &&
                             note.find("询问") == std::string::npos)
                             searchNotes.insert(note + (w.isEnabled(IDC_SET_NEXT) ? " next" : "") +
-                                               (w.isVisible(1025) ? " bar" : ""));
+                                               (w.isVisible(1025) ? " bar" : "") +
+                                               (machine.heldMutexes().empty() ? "" : " locked"));
                     });
             });
         EXPECT_EQ(searchNotes, (std::set<std::string>{
