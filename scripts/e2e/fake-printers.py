@@ -28,8 +28,10 @@ Manners, as real network boards have them:
                  waits until every earlier one has ended
   model:<name>   names itself: answers GS I 67 (1D 49 43) with 5F <name> 00,
                  GS I 66 with its maker "Kelp Test", and GS I 68 with its
-                 serial number when serial:<text> gives one; each GS I
-                 request adds a line "I<n>" to <address>_<tcp port>.req
+                 serial number when serial:<text> gives one
+
+Every printer takes GS I n (1D 49 n, who it is) as a command, never as print
+data: one that is not named does not answer it; nor is it recorded.
 
 Run it only inside a network namespace of the test's own (unshare -n): the
 addresses must be loopback addresses (127.0.0.0/8) or, with KELP_E2E_LAN
@@ -118,7 +120,6 @@ class Connection:
                 self.asking = request
                 break
             if request[:2] == GS_I:
-                append(self.printer.base + ".req", f"I{request[2]}\n".encode())
                 if request[2] in self.printer.identity:
                     self.sock.sendall(b"\x5f" + self.printer.identity[request[2]].encode() + b"\x00")
                 i += 3
@@ -129,8 +130,7 @@ class Connection:
 
     def take(self, data):
         """What came, taken in turn; False once the printer hung up."""
-        if self.printer.identity:
-            data = self.identify(data)
+        data = self.identify(data)
         printed, requests = self.splitter.split(data)
         if requests and "hangs-up-at-once" in self.printer.manners:
             append(self.printer.base + ".req", f"{requests[0]}\n".encode(), "ab")
@@ -149,8 +149,8 @@ class Connection:
         return True
 
     def close(self):
-        if self.splitter.leftover():
-            append(self.printer.base + ".prn", self.splitter.leftover())
+        if self.splitter.leftover() + self.asking:
+            append(self.printer.base + ".prn", self.splitter.leftover() + self.asking)
         self.sock.close()
         held = round((time.monotonic() - self.opened) * 1000)
         append(self.printer.base + ".con", f"{held}\n".encode())
