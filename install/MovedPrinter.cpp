@@ -15,10 +15,9 @@ bool PrinterMayHaveMoved(const TestReceiptOutcome& outcome) {
 
 namespace {
 
-// The addresses the port's host stands for now: itself when it is one, what
-// a name resolves to (nothing when it does not).
+// The addresses the port's host stands for now: a dotted address resolves
+// to itself, a name to what it stands for (nothing when it is not found).
 std::vector<Ipv4> AddressesOf(Network& network, const std::string& host) {
-    if (const auto literal = ParseIpv4(host)) return {*literal};
     const auto resolved = network.resolve(host);
     return resolved.ok() ? resolved.value : std::vector<Ipv4>{};
 }

@@ -1000,6 +1000,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         std::string box;
         std::function<void(FakePlatform&)> prepare = {};
         const char* logged = " moved printer search: ";  // in the log
+        bool withLog = true;
     };
     const std::string moveEn =
         "The printer RK-520P (IP_10.0.0.7) does not answer at 10.0.0.7:9100.\nOn this computer's networks a printer "
@@ -1012,16 +1013,16 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：无应答。\n请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。";
     const Row rows[] = {
         {"one of the model, Yes", 1, {{0x0A000017, named("RK-520P", "SN23")}, {0x0A000018, named("MZ730P", "SN24")}},
-         {true, true}, "IP_10.0.0.23", true, 1, moveEn, "The test receipt was printed on RK-520P (IP_10.0.0.23)."},
+         {true, true}, "IP_10.0.0.23", true, 1, moveEn, "The test receipt was printed on RK-520P (IP_10.0.0.23).", {},
+         " moved printer: yes, moved to 10.0.0.23\r\n"},
         // The move's own failure is its box; no receipt goes anywhere.
         {"one of the model, Yes, its port not made", 1, {{0x0A000017, named("RK-520P", "SN23")}}, {true, true},
          "IP_10.0.0.7", false, 0, moveEn,
-         "The port for 10.0.0.23:9100 could not be made (error 5: Access is denied).\nNothing was installed.\nThe log: "
-         "C:\\Kelp.log",
+         "The port for 10.0.0.23:9100 could not be made (error 5: Access is denied).\nNothing was installed.",
          [](FakePlatform& m) {
              m.failWhen("addTcpIpPort", [](const std::vector<std::string>& args) { return args[0] == "IP_10.0.0.23"; }, 5);
          },
-         " moved printer: yes, moved to 10.0.0.23\r\n"},
+         "", false},
         {"one of the model, No", 0, {{0x0A000017, named("RK520P", "")}}, {true, false}, "IP_10.0.0.7", false, 0,
          "打印机 RK-520P（IP_10.0.0.7）在 10.0.0.7:9100 上没有回答。\n本机所在的网络中，10.0.0.23 上有一台自称 RK520P "
          "的打印机回答，序列号：未提供（请与打印机自检页上的序列号核对）。\n要把打印机 RK-520P 改到 10.0.0.23 并在那里打印测试小票吗？",
@@ -1040,7 +1041,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         FreshWizard wizard;
         FakePlatform& machine = wizard.machine;
         RunLog log(machine, "C:\\Kelp.log");
-        wizard.app.log = &log;
+        wizard.app.log = row.withLog ? &log : nullptr;
         wizard.state.englishFlag = row.englishFlag;
         machine.setPorts({{"USB001", ""}});
         machine.installTcpIpMonitor();
@@ -1088,6 +1089,7 @@ TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
         EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(row.logged), std::string::npos);
         const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
         EXPECT_FALSE(settings.isVisible(1025));
+        EXPECT_EQ(settings.progressRange(1025), (std::pair<int, int>{0, 100}));
         EXPECT_TRUE(settings.isEnabled(IDC_SET_NEXT));
     }
 }
