@@ -10,6 +10,7 @@
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
 #include "install/ModelCatalogue.h"
+#include "install/MovedPrinter.h"
 #include "install/NetworkPrinter.h"
 #include "install/Names.h"
 #include "install/PortInventory.h"
@@ -296,6 +297,8 @@ int CommandLineRun::testPrint(const ModelRow& model) {
                                                   systemError ? machine_.errorText(systemError, language_) : "");
     if (outcome.result == TestReceiptResult::NeedsConfirmation || outcome.result == TestReceiptResult::UsbPaperEmpty)
         text += "\n" + DescribeForceHint(language_);
+    // The command line does not search unasked: it says how to look.
+    if (PrinterMayHaveMoved(outcome)) text += "\n" + DescribeFindHint(language_);
     say(text);
     if (command_.drawer) kickDrawer(outcome);
     switch (outcome.result) {

@@ -8,8 +8,8 @@ namespace kelp {
 
 // What an operation waits for: nothing, the answer of the network printer
 // at subject ("192.168.1.50:9100"), or of the serial printer on subject
-// ("COM1:").
-enum class WaitFor { Nothing, PrinterAnswer, SerialPrinterAnswer };
+// ("COM1:"), or the search for the printer that no longer answers at subject.
+enum class WaitFor { Nothing, PrinterAnswer, SerialPrinterAnswer, MovedPrinterSearch };
 struct Waiting {
     WaitFor what = WaitFor::Nothing;
     std::string subject;

@@ -265,6 +265,7 @@ bool TestReceiptRun::askPrinter() {
         // printer's is.
         if (!config.value.raw) return true;
         const NetworkAddress address{config.value.host, static_cast<std::uint16_t>(config.value.tcpPort)};
+        outcome_.address = address;
         progress_.doing({WaitFor::PrinterAnswer, FormatAddress(address)});
         const PrinterState state = ProbePrinter(
             network_, address,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "install/InstallationProgress.h"
+#include "install/NetworkPrinter.h"
 #include "install/PrintJob.h"
 #include "install/PrinterStatus.h"
 #include "platform/Network.h"
@@ -86,6 +87,7 @@ struct TestReceiptOutcome {
     WinError error = winerr::Success;  // the lock's, the port settings', or the COM port's when it does not open
     std::optional<PrinterState> state;  // where the printer was asked
     PrinterIdentity printerIdentity;     // asked after a status that says it can print: who it says it is
+    std::optional<NetworkAddress> address;  // a RAW TCP/IP port's: the address its printer was asked at
     PrintJobReport job;
     UsbStatusRead usb;  // a USB printer's
     bool sent() const {

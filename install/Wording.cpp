@@ -290,6 +290,30 @@ constexpr Bilingual kCheckUsb = {
     "请检查打印机是否已用 USB 线连接到本电脑并已开机，然后再次运行 Kelp 打印测试小票。",
     "Check that the printer is connected to this computer by its USB cable and switched on, then run Kelp again to "
     "print a test receipt."};
+// A printer that moved. %1 the printer, %2 its port, %3 the address asked,
+// %4 the model the printer found names, %5 its address, %6 its serial number.
+constexpr Bilingual kLookingForMovedPrinter = {"%1 上没有打印机回答，正在本机所在的网络中查找这台打印机……",
+                                               "No printer answers at %1: looking for it on this computer's networks ..."};
+constexpr Bilingual kAskToMove = {
+    "打印机 %1（%2）在 %3 上没有回答。\n本机所在的网络中，%5 上有一台自称 %4 的打印机回答，序列号：%6（请与打印机自检页上的序列号核对）。\n"
+    "要把打印机 %1 改到 %5 并在那里打印测试小票吗？",
+    "The printer %1 (%2) does not answer at %3.\nOn this computer's networks a printer that names itself %4 answers at %5, "
+    "serial number: %6 (compare it with the serial number on the printer's self-test page).\nMove the printer %1 to %5 "
+    "and print the test receipt there?"};
+constexpr Bilingual kNoSerial = {"未提供", "not given"};
+// %1 the printers, one a line; a line: %1 the address, %2 the serial number.
+constexpr Bilingual kSeveralMoved = {
+    "本机所在的网络中，以下地址上有该型号的打印机回答：\n%1\n请将它们的序列号与打印机自检页上的序列号核对，然后用正确的地址重新安装打印机。",
+    "Printers of this model answer at other addresses on this computer's networks:\n%1\nCompare their serial numbers with "
+    "the one on the printer's self-test page, then install the printer again with the right address."};
+constexpr Bilingual kMovedLine = {"%1，序列号：%2", "%1, serial number: %2"};
+constexpr Bilingual kAnswersAgain = {"现在 %1 上有打印机回答：请再次运行 Kelp 打印测试小票。",
+                                     "A printer answers at %1 now: run Kelp again to print a test receipt."};
+constexpr Bilingual kMovedSearchFailed = {"在本机所在的网络中查找这台打印机失败（错误 %1）。",
+                                          "The search for the printer on this computer's networks failed (error %1)."};
+constexpr Bilingual kFindHint = {"如果打印机换了地址：Kelp.exe /find 列出本网络中的打印机及其型号。",
+                                 "If the printer got another address: Kelp.exe /find lists the printers on this network "
+                                 "with their models."};
 constexpr Bilingual kForceHint = {"如确认打印机已就绪，可加 /force 仍然发送。",
                                   "Add /force to send it anyway once you have checked the printer."};
 
@@ -486,6 +510,7 @@ std::string DescribeWaiting(const Waiting& waiting, Language language) {
         case WaitFor::Nothing: return {};
         case WaitFor::PrinterAnswer: return Fill(kAskingPrinter.in(language), {OutsideText(waiting.subject)});
         case WaitFor::SerialPrinterAnswer: return Fill(kAskingSerialPrinter.in(language), {OutsideText(waiting.subject)});
+        case WaitFor::MovedPrinterSearch: return Fill(kLookingForMovedPrinter.in(language), {OutsideText(waiting.subject)});
     }
     return {};
 }
@@ -824,6 +849,35 @@ std::string AskToSendUnchecked(const TestReceiptOutcome& outcome, Language langu
 }
 
 std::string DescribeForceHint(Language language) { return kForceHint.in(language); }
+
+std::string AskToMovePrinter(const TestReceiptOutcome& outcome, const FoundPrinter& found, Language language) {
+    const std::string serial = found.identity.serial.empty() ? kNoSerial.in(language) : OutsideText(found.identity.serial);
+    return Fill(kAskToMove.in(language),
+                {OutsideText(outcome.printerName), OutsideText(outcome.port),
+                 outcome.address ? OutsideText(FormatAddress(*outcome.address)) : "", OutsideText(found.identity.model),
+                 FormatIpv4(found.address), serial});
+}
+
+std::string DescribeMovedPrinterSearch(const MovedPrinterSearch& search, Language language) {
+    switch (search.find) {
+        case MovedPrinterFind::None:
+        case MovedPrinterFind::One: return {};
+        case MovedPrinterFind::AnswersAtItsAddress:
+            return search.printers.empty() ? "" : Fill(kAnswersAgain.in(language), {FormatIpv4(search.printers[0].address)});
+        case MovedPrinterFind::Failed: return Fill(kMovedSearchFailed.in(language), {ErrorNumber(search.error, language)});
+        case MovedPrinterFind::Several: break;
+    }
+    std::string lines;
+    for (const auto& printer : search.printers) {
+        const std::string& serial = printer.identity.serial;
+        lines += (lines.empty() ? "" : "\n") +
+                 Fill(kMovedLine.in(language),
+                      {FormatIpv4(printer.address), serial.empty() ? kNoSerial.in(language) : OutsideText(serial)});
+    }
+    return Fill(kSeveralMoved.in(language), {lines});
+}
+
+std::string DescribeFindHint(Language language) { return kFindHint.in(language); }
 
 std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, Language language) {
     std::string text;

@@ -12,6 +12,7 @@
 #include "install/CashDrawer.h"
 #include "install/DriverInstaller.h"
 #include "install/Installation.h"
+#include "install/MovedPrinter.h"
 #include "install/NetworkPrinter.h"
 #include "install/PrintJob.h"
 #include "install/PrinterStatus.h"
@@ -147,6 +148,15 @@ std::string DescribeDrawerTrial(const DrawerOutcome& first, const std::optional<
                                 Language language);
 // The command line's hint after such a receipt was withheld: /force.
 std::string DescribeForceHint(Language language);
+// The question when one printer of the model answers elsewhere: the
+// address that did not answer, the address and serial number it gave.
+std::string AskToMovePrinter(const TestReceiptOutcome& outcome, const FoundPrinter& found, Language language);
+// What the search for a printer that moved adds to the test receipt's box:
+// the printers of the model elsewhere (Several), the printer's own address
+// answering now, a search that failed; empty for None and One.
+std::string DescribeMovedPrinterSearch(const MovedPrinterSearch& search, Language language);
+// The command line's hint after a network printer did not answer: /find.
+std::string DescribeFindHint(Language language);
 // What went wrong with the job; empty for success.
 std::string DescribePrintJobReport(const PrintJobReport& report, std::uint32_t waitSeconds, Language language);
 

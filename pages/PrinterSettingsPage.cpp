@@ -1,11 +1,13 @@
 #include "pages/PrinterSettingsPage.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/EnglishTexts.h"
 #include "pages/AboutBox.h"
 #include "install/AutomaticPort.h"
 #include "install/ModelCatalogue.h"
+#include "install/MovedPrinter.h"
 #include "install/Names.h"
 #include "install/NetworkPrinter.h"
 #include "install/RunLog.h"
@@ -295,9 +297,13 @@ void PrinterSettingsPage::offerTestReceipt() {
         request.force = true;
         outcome = runTestReceipt(request);
     }
+    const std::optional<std::string> found = PrinterMayHaveMoved(outcome) ? lookForMovedPrinter(outcome, request)
+                                                                          : std::optional<std::string>("");
+    if (!found) return;  // the move failed, and its box said so
     const WinError systemError = TestReceiptSystemError(outcome);
     std::string text = DescribeTestReceiptOutcome(outcome, kTestReceiptWaitSeconds, language,
                                                   systemError ? context_.platform.errorText(systemError, language) : "");
+    if (!found->empty()) text += "\n" + *found;
     if (context_.log) context_.log->line("test receipt: " + text);
     if (!outcome.sent() && context_.log && context_.log->written())
         text += DescribeLogLine(context_.log->path(), language);
@@ -344,6 +350,55 @@ TestReceiptOutcome PrinterSettingsPage::runTestReceipt(const TestReceiptRequest&
         dialog().show(IDC_SET_PROGRESS, false);
     }
     return outcome;
+}
+
+void PrinterSettingsPage::runWithBar(FunctionRef<void(InstallationProgress&)> operation) {
+    const WhileRunning running(dialog(), running_, {IDC_SET_BACK, IDC_SET_NEXT, IDC_SET_EXIT}, IDC_SET_NAME);
+    dialog().progressSetRange(IDC_SET_PROGRESS, 0, 100);
+    dialog().progressSetPosition(IDC_SET_PROGRESS, 0);
+    dialog().show(IDC_SET_PROGRESS, true);
+    TestReceiptProgress progress(dialog(), context_.settings.language());
+    operation(progress);
+    dialog().show(IDC_SET_PROGRESS, false);
+}
+
+// The search runs as the receipt does, the buttons waiting and the bar
+// moving, with no lock held; the question comes once it is over.
+std::optional<std::string> PrinterSettingsPage::lookForMovedPrinter(TestReceiptOutcome& outcome, const TestReceiptRequest& request) {
+    const Language language = context_.settings.language();
+    MovedPrinterSearch search;
+    runWithBar([&](InstallationProgress& progress) {
+        search = FindMovedPrinter(context_.network, request.modelRow, *outcome.address, context_.log, &progress);
+    });
+    if (search.find != MovedPrinterFind::One) return DescribeMovedPrinterSearch(search, language);
+    const FoundPrinter& found = search.printers.front();
+    const bool move = dialog().askYesNo(AskToMovePrinter(outcome, found, language));
+    if (context_.log)
+        context_.log->line(move ? "moved printer: yes, moved to " + FormatIpv4(found.address)
+                                : "moved printer: no, nothing changed");
+    if (!move) return "";
+    if (!movePrinter({FormatIpv4(found.address), RawTcpPort})) return std::nullopt;
+    outcome = runTestReceipt(request);
+    return "";
+}
+
+bool PrinterSettingsPage::movePrinter(const NetworkAddress& address) {
+    const Language language = context_.settings.language();
+    InstallationRequest request;
+    request.choices = choices();
+    request.portChoice = PortChoice::Network;
+    request.address = address;
+    InstallationOutcome outcome;
+    runWithBar([&](InstallationProgress& progress) {
+        outcome = InstallPrinter(context_.platform, context_.network, request, context_.log, &progress);
+    });
+    if (outcome.succeeded()) return true;
+    const std::string logPath = context_.log && context_.log->written() ? context_.log->path() : "";
+    const ModelRow* model = ModelCatalogue::row(modelRow());
+    dialog().messageBox(outcome.ran() ? DescribeInstallation(outcome, model ? model->displayName : "", language, logPath)
+                                      : DescribeInstallationStop(outcome, address, language, logPath),
+                        MessageIcon::Exclamation);
+    return false;
 }
 
 void PrinterSettingsPage::showAboutBox() {

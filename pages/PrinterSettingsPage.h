@@ -4,11 +4,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/AppContext.h"
 #include "install/Installation.h"
 #include "install/TestReceipt.h"
 #include "platform/Dialog.h"
+#include "platform/FunctionRef.h"
 
 namespace kelp {
 
@@ -52,6 +55,17 @@ private:
     // The engine's test receipt while the page's buttons wait and the bar moves.
     TestReceiptOutcome runTestReceipt(const TestReceiptRequest& request);
     void openCashDrawer(const TestReceiptOutcome& receipt);
+    // A network printer that did not answer: looked for elsewhere; what the
+    // search adds to the receipt's box (empty when nothing; nothing at all
+    // when a move failed and its box was shown). Yes to moving it reruns the
+    // receipt into outcome.
+    std::optional<std::string> lookForMovedPrinter(TestReceiptOutcome& outcome, const TestReceiptRequest& request);
+    // An operation of the engine while the page's buttons wait and the bar
+    // moves, as runTestReceipt's.
+    void runWithBar(FunctionRef<void(InstallationProgress&)> operation);
+    // The installation on the network row's operation at the address found;
+    // false when it did not succeed (its box was shown).
+    bool movePrinter(const NetworkAddress& address);
     void showAboutBox();
 
     AppContext& context_;

@@ -372,4 +372,55 @@ TEST_F(NetworkWizard, AnotherModelAtTheAddressIsAskedAbout) {
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     expectPrinter(model, "IP_10.77.0.40");
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.40_9100.prn"));
+namespace {
+// Its own scenario (network-moved): 10.77.0.40 never answers, 10.77.0.50 is
+// a ready RK-730P with the serial number E2E0050, 10.77.0.60 a ready MZ730P.
+class NetworkWizardMoved : public NetworkWizard {};
+}  // namespace
+
+// The printer installed at 10.77.0.40 no longer answers there: the test
+// receipt looks for it and offers the one RK-730P that answers elsewhere,
+// naming its address and serial number. No changes nothing; Yes moves the
+// printer to a port for 10.77.0.50 and the receipt prints there.
+TEST_F(NetworkWizardMoved, ThePrinterThatMovedIsFoundAndMoved) {
+    const std::string question =
+        chinese() ? "打印机 RK-730P（IP_10.77.0.40）在 10.77.0.40:9100 上没有回答。\n本机所在的网络中，10.77.0.50 上有一台自称 "
+                    "RK-730P 的打印机回答，序列号：E2E0050（请与打印机自检页上的序列号核对）。\n要把打印机 RK-730P 改到 "
+                    "10.77.0.50 并在那里打印测试小票吗？"
+                  : "The printer RK-730P (IP_10.77.0.40) does not answer at 10.77.0.40:9100.\nOn this computer's networks a "
+                    "printer that names itself RK-730P answers at 10.77.0.50, serial number: E2E0050 (compare it with the "
+                    "serial number on the printer's self-test page).\nMove the printer RK-730P to 10.77.0.50 and print the "
+                    "test receipt there?";
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        Wizard wizard(scenario);
+        ASSERT_TRUE(wizard.started()) << wizard.startError();
+        ASSERT_TRUE(installOnNetworkRow(wizard, language, 2, "10.77.0.40")) << wizard.describe();
+        std::string text;
+        ASSERT_TRUE(takeMessage(wizard, text));
+        ASSERT_TRUE(answerQuestion(wizard, text, true));
+        EXPECT_EQ(chinese() ? "现在打印一张测试小票吗？" : "Print a test receipt now?", text);
+        ASSERT_TRUE(answerQuestion(wizard, text, yes, yes ? "" : "moved-question"));
+        EXPECT_EQ(question, text);
+        // A receipt that printed is told in the cash drawer's question (No).
+        if (yes)
+            ASSERT_TRUE(answerQuestion(wizard, text, false, "moved-printed"));
+        else
+            ASSERT_TRUE(takeMessage(wizard, text, "moved-not-moved"));
+        const std::string box =
+            yes ? (chinese() ? "测试小票已在 RK-730P（IP_10.77.0.50）上打印。" : "The test receipt was printed on RK-730P (IP_10.77.0.50).")
+                : (chinese() ? "未打印测试小票：打印机 RK-730P（IP_10.77.0.40）报告：无应答。"
+                             : "The test receipt was not printed: the printer RK-730P (IP_10.77.0.40) reports no answer.");
+        EXPECT_EQ(box, text.substr(0, box.size()));
+        EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
+        expectPrinter(models()[2], yes ? "IP_10.77.0.50" : "IP_10.77.0.40");
+        std::vector<std::string> ports = portsOfMonitor(L"Standard TCP/IP Port");
+        std::sort(ports.begin(), ports.end());
+        const std::vector<std::string> expected = yes ? std::vector<std::string>{"IP_10.77.0.40", "IP_10.77.0.50"}
+                                                      : std::vector<std::string>{"IP_10.77.0.40"};
+        EXPECT_EQ(expected, ports);
+        const std::string received = readFile(L"C:\\printers\\10.77.0.50_9100.prn");
+        EXPECT_EQ(yes, received.find("RK-730P") != std::string::npos) << received;
+        EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.60_9100.prn"));
+    }
 }

@@ -1581,33 +1581,39 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     m.seedTcpIpPort(kitchen);
     ASSERT_EQ(run({"/install", "/model:RK-730P", "/port:Kitchen", "/quiet"}), 0);
     EXPECT_TRUE(net.batches().empty());
+    net.setAdapters({{{0x0A000001, 24}}, 0});  // a network a search would go through
     const struct {
         FakeNetwork::Host host;
         int code;
         const char* why;  // the state that stopped it
+        bool findHint = false;  // nothing answered: /find is named, nothing searched
     } rows[] = {
         {{ConnectOutcome::Connected, "\x12\x12\x12\x12"}, 0, nullptr},
         {{ConnectOutcome::Connected, "\x12\x12\x12\x1E"}, 0, nullptr},
         {{ConnectOutcome::Connected, "\x1A\x32\x12\x72"}, 1603, "paper out"},
-        {{ConnectOutcome::Connected, "", true}, 1603, "no answer"},  // hangs up at the first request
-        {{ConnectOutcome::Connected, "\x12"}, 1603, "no answer"},     // answers once, then nothing
+        {{ConnectOutcome::Connected, "", true}, 1603, "no answer", true},  // hangs up at the first request
+        {{ConnectOutcome::Connected, "\x12"}, 1603, "no answer", true},     // answers once, then nothing
         {{ConnectOutcome::Connected, "\x1A\x16\x12\x12"}, 1603, "cover open"},
         {{ConnectOutcome::Connected, "\x1A\x12\x12\x12"}, 1603, "offline"},
         {{ConnectOutcome::Connected, "\x1A\x52\x52\x12"}, 1603, "cutter or other error"},
-        {{ConnectOutcome::Refused}, 1603, "nothing listens there (connection refused)"},
-        {{ConnectOutcome::TimedOut}, 1603, "no answer"},
+        {{ConnectOutcome::Refused}, 1603, "nothing listens there (connection refused)", true},
+        {{ConnectOutcome::TimedOut}, 1603, "no answer", true},
     };
     for (const auto& row : rows) {
         net.setHost(kPrinterIp, row.host);
         const std::size_t jobs = m.rawJobs().size();
-        const std::size_t before = m.consoleText().size();
+        const std::size_t before = m.consoleText().size(), batches = net.batches().size();
         EXPECT_EQ(run({"/testprint", "/model:RK-730P", "/wait:0"}), row.code) << row.code;
+        EXPECT_EQ(net.batches().size(), batches + 1) << "the printer asked, nothing searched";
         EXPECT_EQ(m.rawJobs().size(), jobs + (row.why ? 0 : 1)) << row.code;
         const std::string shown = m.consoleText().substr(before);
         EXPECT_NE(shown.find(row.why ? std::string("The test receipt was not printed: the printer RK-730P (Kitchen) reports ") + row.why +
                                            ".\r\n"
                                      : "The test receipt was sent to RK-730P (Kitchen).\r\n"),
                   std::string::npos) << shown;
+        EXPECT_EQ(shown.find("If the printer got another address: Kelp.exe /find lists the printers on this network "
+                             "with their models.\r\n") != std::string::npos,
+                  row.findHint) << shown;
     }
     EXPECT_EQ(net.batches().back().tcpPort, 9100);
     // A peer that accepts and stays mute: only under /force, and never "printed".
@@ -1634,6 +1640,7 @@ TEST_F(CommandLineTest, TestPrintAsksANetworkPrinterFirst) {
     m.setActiveCodePage(936);
     EXPECT_EQ(run({"/testprint", "/model:RK-730P"}), 1603);
     EXPECT_NE(m.consoleText().find("未打印测试小票：打印机 RK-730P（Kitchen）报告：无应答。\r\n"), std::string::npos);
+    EXPECT_NE(m.consoleText().find("如果打印机换了地址：Kelp.exe /find 列出本网络中的打印机及其型号。\r\n"), std::string::npos);
     // Nor when the ports cannot be listed; an LPR port's queue tells no
     // state: its receipt goes unasked, as a USB printer's.
     m.failWhen("enumPorts", [](const Args&) { return true; }, 5);

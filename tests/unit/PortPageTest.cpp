@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "WizardFixture.h"
 #include "install/Wording.h"
 #include "install/RunLog.h"
@@ -1107,6 +1109,130 @@ TEST(TestReceiptOffer, YesPrintsAndOneBoxSaysWhatCameOfIt) {
         EXPECT_EQ(settings.endCount(), 1);
         EXPECT_TRUE(settings.isEnabled(IDC_SET_EXIT));
         EXPECT_TRUE(machine.heldMutexes().empty());
+    }
+}
+
+}  // namespace
+}  // namespace kelp
+
+namespace kelp {
+namespace {
+
+// The receipt finds no printer at the network printer's address: the wizard
+// looks for it on this computer's networks, the bar moving and the buttons
+// waiting. One printer of the model elsewhere is offered (Yes moves the
+// printer to a port for it and prints there; No changes nothing); several
+// are named; none, or another model, leaves the box as it was.
+TEST(TestReceiptOffer, APrinterThatMovedIsLookedForElsewhere) {
+    const auto named = [](const char* model, const char* serial) { return FakeNetwork::NamedPrinter(model, "Kelp Test", serial); };
+    struct Row {
+        const char* name;
+        int englishFlag;
+        std::vector<std::pair<Ipv4, FakeNetwork::Host>> printers;
+        std::vector<bool> yes;
+        const char* port;  // the printer's afterwards
+        bool newPort;      // IP_10.0.0.23 exists afterwards
+        std::size_t jobs;
+        std::string question;  // the second one; empty: none
+        std::string box;
+        std::function<void(FakePlatform&)> prepare = {};
+        const char* logged = " moved printer search: ";  // in the log
+        bool withLog = true;
+    };
+    const std::string moveEn =
+        "The printer RK-520P (IP_10.0.0.7) does not answer at 10.0.0.7:9100.\nOn this computer's networks a printer "
+        "that names itself RK-520P answers at 10.0.0.23, serial number: SN23 (compare it with the serial number on the "
+        "printer's self-test page).\nMove the printer RK-520P to 10.0.0.23 and print the test receipt there?";
+    const std::string notPrintedEn =
+        "The test receipt was not printed: the printer RK-520P (IP_10.0.0.7) reports no answer.\nSwitch the printer on "
+        "and check its cable or network connection and its address, then run Kelp again to print a test receipt.";
+    const std::string notPrintedZh =
+        "未打印测试小票：打印机 RK-520P（IP_10.0.0.7）报告：无应答。\n请打开打印机电源，检查连接线或网络连接及地址，然后再次运行 Kelp 打印测试小票。";
+    const Row rows[] = {
+        {"one of the model, Yes", 1, {{0x0A000017, named("RK-520P", "SN23")}, {0x0A000018, named("MZ730P", "SN24")}},
+         {true, true}, "IP_10.0.0.23", true, 1, moveEn, "The test receipt was printed on RK-520P (IP_10.0.0.23).", {},
+         " moved printer: yes, moved to 10.0.0.23\r\n"},
+        // The move's own failure is its box; no receipt goes anywhere.
+        {"one of the model, Yes, its port not made", 1, {{0x0A000017, named("RK-520P", "SN23")}}, {true, true},
+         "IP_10.0.0.7", false, 0, moveEn,
+         "The port for 10.0.0.23:9100 could not be made (error 5: Access is denied).\nNothing was installed.",
+         [](FakePlatform& m) {
+             m.failWhen("addTcpIpPort", [](const std::vector<std::string>& args) { return args[0] == "IP_10.0.0.23"; }, 5);
+         },
+         "", false},
+        {"one of the model, No", 0, {{0x0A000017, named("RK520P", "")}}, {true, false}, "IP_10.0.0.7", false, 0,
+         "打印机 RK-520P（IP_10.0.0.7）在 10.0.0.7:9100 上没有回答。\n本机所在的网络中，10.0.0.23 上有一台自称 RK520P "
+         "的打印机回答，序列号：未提供（请与打印机自检页上的序列号核对）。\n要把打印机 RK-520P 改到 10.0.0.23 并在那里打印测试小票吗？",
+         notPrintedZh + "\n日志：C:\\Kelp.log", {}, " moved printer: no, nothing changed\r\n"},
+        {"several", 1, {{0x0A000017, named("RK-520P", "SN23")}, {0x0A000005, named("RK-520P", "SN5")}}, {true},
+         "IP_10.0.0.7", false, 0, "",
+         notPrintedEn + "\nPrinters of this model answer at other addresses on this computer's networks:\n10.0.0.5, "
+                        "serial number: SN5\n10.0.0.23, serial number: SN23\nCompare their serial numbers with the one on "
+                        "the printer's self-test page, then install the printer again with the right address.\nThe log: "
+                        "C:\\Kelp.log"},
+        {"another model only", 0, {{0x0A000017, named("RK-520PW", "SN23")}}, {true}, "IP_10.0.0.7", false, 0, "",
+         notPrintedZh + "\n日志：C:\\Kelp.log"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshWizard wizard;
+        FakePlatform& machine = wizard.machine;
+        RunLog log(machine, "C:\\Kelp.log");
+        wizard.app.log = row.withLog ? &log : nullptr;
+        wizard.state.englishFlag = row.englishFlag;
+        machine.setPorts({{"USB001", ""}});
+        machine.installTcpIpMonitor();
+        wizard.net.setAdapters({{{0x0A000009, 24}}, 0});
+        for (const auto& [address, host] : row.printers) wizard.net.setHost(address, host);
+        if (row.prepare) row.prepare(machine);
+        wizard.pages.answerQuestions(row.yes);
+        std::set<std::string> searchNotes;  // the note line while the search runs, the buttons, the bar, the lock
+        wizard.runFromSettings(
+            [&](FakeDialog& port) {
+                wizard.pages.onNextShow(IDD_NETWORK, [](FakeDialog& network) {
+                    network.setText(IDC_NET_ADDRESS, "10.0.0.7");
+                    network.click(IdOk);
+                });
+                port.clickListRow(IDC_PORT_LIST, 2);
+                port.click(IDC_PORT_INSTALL);
+            },
+            [&](FakeDialog& settings) {
+                for (int i = 0; i < 400; ++i)
+                    settings.whenPumped([&](FakeDialog& w) {
+                        const std::string note = w.text(IDC_SET_NOTE);
+                        if (note.find("10.0.0.7:9100") != std::string::npos && note.find("Asking") == std::string::npos &&
+                            note.find("询问") == std::string::npos)
+                            searchNotes.insert(note + (w.isEnabled(IDC_SET_NEXT) ? " next" : "") +
+                                               (w.isVisible(1025) ? " bar" : "") +
+                                               (machine.heldMutexes().empty() ? "" : " locked"));
+                    });
+            });
+        EXPECT_EQ(searchNotes, (std::set<std::string>{
+                                   row.englishFlag ? "No printer answers at 10.0.0.7:9100: looking for it on this "
+                                                     "computer's networks ... bar"
+                                                   : "10.0.0.7:9100 上没有打印机回答，正在本机所在的网络中查找这台打印机…… bar"}));
+        // A receipt that printed is told in the cash drawer's question (No).
+        const bool printed = row.jobs > 0;
+        ASSERT_EQ(wizard.pages.questions().size(), row.yes.size() + (printed ? 1 : 0));
+        if (!row.question.empty()) EXPECT_EQ(wizard.pages.questions()[1].text, row.question);
+        const auto printer = machine.findPrinter("RK-520P");
+        ASSERT_TRUE(printer);
+        EXPECT_EQ(printer->portName, row.port);
+        EXPECT_EQ(machine.findTcpIpPort("IP_10.0.0.23").has_value(), row.newPort);
+        EXPECT_TRUE(machine.findTcpIpPort("IP_10.0.0.7").has_value());
+        EXPECT_EQ(machine.rawJobs().size(), row.jobs);
+        ASSERT_FALSE(wizard.pages.messages().empty());
+        if (printed)
+            EXPECT_EQ(wizard.pages.questions().back().text, row.box + "\n\nOpen the cash drawer too?");
+        else
+            EXPECT_EQ(wizard.pages.messages().back().text, row.box);
+        EXPECT_EQ(wizard.pages.messages().size(), printed ? 1u : 2u) << "the installation's box and the receipt's";
+        EXPECT_TRUE(machine.heldMutexes().empty());
+        EXPECT_NE(machine.fileContents("C:\\Kelp.log").value_or("").find(row.logged), std::string::npos);
+        const FakeDialog& settings = wizard.pages.lastDialog(IDD_PRINTER_SETTINGS);
+        EXPECT_FALSE(settings.isVisible(1025));
+        EXPECT_EQ(settings.progressRange(1025), (std::pair<int, int>{0, 100}));
+        EXPECT_TRUE(settings.isEnabled(IDC_SET_NEXT));
     }
 }
 

@@ -53,6 +53,13 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
     TestReceiptOutcome busy;
     busy.result = TestReceiptResult::Busy;
     const CliRefusal host{CliProblem::Host, "", "", AddressProblem::Reserved};
+    TestReceiptOutcome silent = refused;
+    silent.state = PrinterState::NoAnswer;
+    silent.address = NetworkAddress{"10.0.0.9", 9100};
+    FoundPrinter moved{0x0A000017, PrinterState::Ready, {"Kelp Test", "RK-730P", "SN\x01""23"}};
+    FoundPrinter unnamedSerial{0x0A0000FE, PrinterState::Ready, {"", "RK730P", ""}};
+    MovedPrinterSearch several{MovedPrinterFind::Several, {moved, unnamedSerial}};
+    MovedPrinterSearch back{MovedPrinterFind::AnswersAtItsAddress, {unnamedSerial}};
     const CliRefusal with{CliProblem::DoesNotGoWith, "host", "uninstall"};
     const auto drawer = [](DrawerResult result, DrawerPin pin) {
         DrawerOutcome outcome;
@@ -132,6 +139,36 @@ TEST(WordingTest, EveryOutcomeInBothLanguages) {
          DescribeWaiting({WaitFor::PrinterAnswer, "10.0.0.9:9100"}, Zh), "Asking the printer at 10.0.0.9:9100 ...",
          "正在询问打印机 10.0.0.9:9100 ……"},
         {"not waiting", DescribeWaiting({}, En), DescribeLogLine("", Zh), "", ""},
+        // A printer that moved: looked for, asked about, or named.
+        {"looking", DescribeWaiting({WaitFor::MovedPrinterSearch, "10.0.0.9:9100"}, En),
+         DescribeWaiting({WaitFor::MovedPrinterSearch, "10.0.0.9:9100"}, Zh),
+         "No printer answers at 10.0.0.9:9100: looking for it on this computer's networks ...",
+         "10.0.0.9:9100 上没有打印机回答，正在本机所在的网络中查找这台打印机……"},
+        {"move?", AskToMovePrinter(silent, moved, En), AskToMovePrinter(silent, unnamedSerial, Zh),
+         "The printer RK-730P (IP_10.0.0.9) does not answer at 10.0.0.9:9100.\nOn this computer's networks a printer "
+         "that names itself RK-730P answers at 10.0.0.23, serial number: SN\\x0123 (compare it with the serial number on "
+         "the printer's self-test page).\nMove the printer RK-730P to 10.0.0.23 and print the test receipt there?",
+         "打印机 RK-730P（IP_10.0.0.9）在 10.0.0.9:9100 上没有回答。\n本机所在的网络中，10.0.0.254 上有一台自称 RK730P "
+         "的打印机回答，序列号：未提供（请与打印机自检页上的序列号核对）。\n要把打印机 RK-730P 改到 10.0.0.254 "
+         "并在那里打印测试小票吗？"},
+        {"several", DescribeMovedPrinterSearch(several, En), DescribeMovedPrinterSearch(several, Zh),
+         "Printers of this model answer at other addresses on this computer's networks:\n10.0.0.23, serial number: "
+         "SN\\x0123\n10.0.0.254, serial number: not given\nCompare their serial numbers with the one on the printer's "
+         "self-test page, then install the printer again with the right address.",
+         "本机所在的网络中，以下地址上有该型号的打印机回答：\n10.0.0.23，序列号：SN\\x0123\n10.0.0.254，序列号：未提供\n"
+         "请将它们的序列号与打印机自检页上的序列号核对，然后用正确的地址重新安装打印机。"},
+        {"back", DescribeMovedPrinterSearch(back, En), DescribeMovedPrinterSearch(back, Zh),
+         "A printer answers at 10.0.0.254 now: run Kelp again to print a test receipt.",
+         "现在 10.0.0.254 上有打印机回答：请再次运行 Kelp 打印测试小票。"},
+        {"search failed", DescribeMovedPrinterSearch({MovedPrinterFind::Failed, {}, 10093}, En),
+         DescribeMovedPrinterSearch({MovedPrinterFind::Failed, {}, 10050}, Zh),
+         "The search for the printer on this computer's networks failed (error 10093).",
+         "在本机所在的网络中查找这台打印机失败（错误 10050）。"},
+        {"none, one", DescribeMovedPrinterSearch({MovedPrinterFind::One, {moved}}, En),
+         DescribeMovedPrinterSearch({MovedPrinterFind::None}, Zh), "", ""},
+        {"find hint", DescribeFindHint(En), DescribeFindHint(Zh),
+         "If the printer got another address: Kelp.exe /find lists the printers on this network with their models.",
+         "如果打印机换了地址：Kelp.exe /find 列出本网络中的打印机及其型号。"},
         // A USB port's state in the port list: unknown when it cannot be read.
         {"usb unknown", DescribeUsbPortState(std::nullopt, En), DescribeUsbPortState(std::nullopt, Zh), " (state unknown)",
          "（状态未知）"},
