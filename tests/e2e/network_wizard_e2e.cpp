@@ -372,6 +372,8 @@ TEST_F(NetworkWizard, AnotherModelAtTheAddressIsAskedAbout) {
     EXPECT_TRUE(wizard.waitExit()) << wizard.describe();
     expectPrinter(model, "IP_10.77.0.40");
     EXPECT_EQ("", readFile(L"C:\\printers\\10.77.0.40_9100.prn"));
+}
+
 namespace {
 // Its own scenario (network-moved): 10.77.0.40 never answers, 10.77.0.50 is
 // a ready RK-730P with the serial number E2E0050, 10.77.0.60 a ready MZ730P.
