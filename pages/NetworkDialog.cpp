@@ -26,7 +26,7 @@ struct Column {
 };
 // The model is the printer's own name for itself, as it said it (empty when
 // it said none).
-constexpr Column kColumns[] = {{{"地址", "Address"}, 110}, {{"状态", "State"}, 220}, {{"型号", "Model"}, 170}};
+constexpr Column kColumns[] = {{{"地址", "Address"}, 106}, {{"状态", "State"}, 360}, {{"型号", "Model"}, 140}};
 
 }  // namespace
 

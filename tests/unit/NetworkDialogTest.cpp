@@ -54,9 +54,9 @@ TEST_F(NetworkDialogTest, OpensWithTheAddressFieldFocusedInBothLanguages) {
                           EXPECT_EQ(columns[0].heading, englishFlag ? "Address" : "地址");
                           EXPECT_EQ(columns[1].heading, englishFlag ? "State" : "状态");
                           EXPECT_EQ(columns[2].heading, englishFlag ? "Model" : "型号");
-                          EXPECT_EQ(columns[0].width, englishFlag ? 165 : 110);
-                          EXPECT_EQ(columns[1].width, englishFlag ? 330 : 220);
-                          EXPECT_EQ(columns[2].width, englishFlag ? 255 : 170);
+                          EXPECT_EQ(columns[0].width, englishFlag ? 159 : 106);
+                          EXPECT_EQ(columns[1].width, englishFlag ? 540 : 360);
+                          EXPECT_EQ(columns[2].width, englishFlag ? 210 : 140);
                           EXPECT_EQ(d.progressRange(IDC_NET_PROGRESS), std::make_pair(0, 100));
                           EXPECT_EQ(d.progressHistory(IDC_NET_PROGRESS), std::vector<int>{0});
                           EXPECT_EQ(d.caption(), "Vexo Receipt Printer Driver");
